@@ -1,0 +1,45 @@
+#include "Ini.h"
+
+#include "Dialogs.h"
+#include "IniFile.h"
+#include "Seams.h"
+#include "ZelkGlobals.h"
+
+QString ReadIni(const QString &section, const QString &key, const QString &path)
+{
+    QString result = IniFile::readString(path, section, key, QString(), Ini::ReadBufferSize);
+    if (result.isEmpty())
+        return Ini::NotAvailable;
+    // Every value, numbers or not, so that numeric texts convert in the locale.
+    const QString &sep = ZelkGlobals::DecimalSeparator;
+    if (sep != QLatin1String(".") && result.contains('.'))
+        result.replace('.', sep);
+    return result;
+}
+
+void showIniWriteFailure(const QString &path)
+{
+    Seams::dialogs().MsgBox(Ini::WriteFailedText + path, MsgButtons::OK, MsgIcon::Critical,
+                            QStringLiteral("Error"));
+}
+
+namespace {
+QString finishWrite(bool ok, const QString &path)
+{
+    Ini::IniWriteResult = ok ? QStringLiteral("1") : QStringLiteral("0");
+    if (!ok)
+        showIniWriteFailure(path);
+    return Ini::IniWriteResult;
+}
+} // namespace
+
+QString WriteIni(const QString &section, const QString &key, const QString &value,
+                 const QString &path)
+{
+    return finishWrite(IniFile::writeString(path, section, key, value), path);
+}
+
+QString DeleteIniKey(const QString &section, const QString &key, const QString &path)
+{
+    return finishWrite(IniFile::writeString(path, section, key, std::nullopt), path);
+}

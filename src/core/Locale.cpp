@@ -1,0 +1,10 @@
+#include "Locale.h"
+
+#include <QLocale>
+
+namespace Locale {
+QString GetDecimalSpecifier()
+{
+    return QLocale().decimalPoint();
+}
+} // namespace Locale

@@ -1,0 +1,91 @@
+#include "ZelkRoutines.h"
+
+#include "Clock.h"
+#include "DesktopServices.h"
+#include "Dialogs.h"
+#include "Seams.h"
+#include "ZelkGlobals.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
+#include <QThread>
+
+bool IsCmdOk(const QString &reply)
+{
+    QCoreApplication::processEvents();
+    return reply == CmdOk;
+}
+
+QString generalDateText(const QDateTime &dateTime)
+{
+    const QLocale locale;
+    return locale.toString(dateTime.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           dateTime.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+void LogError(const QString &message)
+{
+    if (ZelkGlobals::ErrorFilePath.isEmpty())
+        return;
+    QFile file(ZelkGlobals::ErrorFilePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return; // nowhere to report that reporting failed
+    const QString line = generalDateText(Seams::clock().currentDateTime()) + QStringLiteral(" [") +
+                         message + QStringLiteral("]\r\n");
+    file.write(line.toUtf8());
+}
+
+void Pause(double seconds)
+{
+    // Measured on a clock that does not restart at midnight, so a pause across
+    // midnight ends on time.
+    Clock &clock = Seams::clock();
+    const qint64 end = clock.monotonicMs() + static_cast<qint64>(seconds * 1000.0);
+    QCoreApplication::processEvents();
+    while (clock.monotonicMs() < end) {
+        QCoreApplication::processEvents();
+        if (end - clock.monotonicMs() > 2)
+            QThread::msleep(1); // let the processor rest between passes
+    }
+}
+
+void NumericKeyFilter(qint16 &keyCode)
+{
+    const QString &sep = ZelkGlobals::DecimalSeparator;
+    const bool isDigit = keyCode >= '0' && keyCode <= '9';
+    const bool isSeparator = !sep.isEmpty() && keyCode == sep.at(0).unicode();
+    if (isDigit || isSeparator || keyCode == 8 || keyCode == 13)
+        return;
+    Seams::dialogs().MsgBox(QStringLiteral("Please enter numeric values"), MsgButtons::OK,
+                            MsgIcon::Information, QStringLiteral("Halvex Electronics"));
+    keyCode = 0;
+}
+
+void RunProgram(const QString &commandLine)
+{
+    Seams::desktop().runDetached(commandLine);
+}
+
+bool SetBusy(qint32 mode)
+{
+    DesktopServices &desktop = Seams::desktop();
+    switch (mode) {
+    case 0:
+        desktop.setBusyPointer(false);
+        desktop.setActiveWindowEnabled(true);
+        return true;
+    case 1:
+        desktop.setBusyPointer(true);
+        desktop.setActiveWindowEnabled(false);
+        return true;
+    case 2:
+        desktop.setPointerHidden(true);
+        return true;
+    case 3:
+        desktop.setPointerHidden(false);
+        return true;
+    default:
+        return false;
+    }
+}

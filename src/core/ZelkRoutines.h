@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QtGlobal>
+
+// Small routines every window shares.
+
+inline const QString CmdOk = QStringLiteral("CMD_OK");
+
+// Lets pending window events run once, then tells whether the reply is
+// exactly "CMD_OK".
+[[nodiscard]] bool IsCmdOk(const QString &reply);
+
+// Appends one dated line "<date time> [message]" to the error file.
+void LogError(const QString &message);
+
+// Waits the given seconds while letting window events run.
+void Pause(double seconds);
+
+// Filters one typed character of a numeric field: digits, the decimal
+// separator, Backspace and Enter pass; anything else is refused with a
+// message and replaced by 0.
+void NumericKeyFilter(qint16 &keyCode);
+
+// Starts a command line as a new process and does not wait for it.
+void RunProgram(const QString &commandLine);
+
+// 0 normal pointer, window enabled; 1 busy pointer, window disabled;
+// 2 pointer hidden; 3 pointer shown. False for any other mode.
+bool SetBusy(qint32 mode);
+
+// Date and time of a log line in the locale's general date format.
+QString generalDateText(const QDateTime &dateTime);

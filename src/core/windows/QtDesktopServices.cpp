@@ -1,0 +1,122 @@
+#include "QtDesktopServices.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+QtDesktopServices::HelpHandler &helpHandler()
+{
+    static QtDesktopServices::HelpHandler handler;
+    return handler;
+}
+} // namespace
+
+QtDesktopServices::QtDesktopServices(QString lockName)
+    : m_lockName(std::move(lockName))
+{}
+
+QtDesktopServices::~QtDesktopServices()
+{
+    if (m_busy)
+        QApplication::restoreOverrideCursor();
+    if (m_hidden)
+        QApplication::restoreOverrideCursor();
+}
+
+void QtDesktopServices::setHelpHandler(HelpHandler handler)
+{
+    helpHandler() = std::move(handler);
+}
+
+bool QtDesktopServices::openTextFile(const QString &path)
+{
+    // A plain-text editor from the environment first, as a technician expects.
+    const QString editor = qEnvironmentVariable("VISUAL", qEnvironmentVariable("EDITOR"));
+    if (!editor.isEmpty() && QProcess::startDetached(editor, {path}))
+        return true;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtDesktopServices::openUrl(const QString &url)
+{
+    return QDesktopServices::openUrl(QUrl(url));
+}
+
+bool QtDesktopServices::showHelpTopic(const QString &helpFile, const QString &topic)
+{
+    return helpHandler() && helpHandler()(helpFile, topic);
+}
+
+QString QtDesktopServices::systemInfoProgram()
+{
+    for (const char *name :
+         {"hardinfo", "gnome-system-monitor", "ksysguard", "xfce4-taskmanager"}) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+bool QtDesktopServices::runDetached(const QString &commandLine)
+{
+    QStringList parts = QProcess::splitCommand(commandLine);
+    if (parts.isEmpty())
+        return false;
+    const QString program = parts.takeFirst();
+    return QProcess::startDetached(program, parts);
+}
+
+bool QtDesktopServices::claimSingleInstance()
+{
+    if (m_lock)
+        return true;
+    auto lock = std::make_unique<QLockFile>(m_lockName);
+    lock->setStaleLockTime(0); // a crashed copy's lock is taken over by process check
+    if (!lock->tryLock(0))
+        return false;
+    m_lock = std::move(lock);
+    return true;
+}
+
+void QtDesktopServices::setBusyPointer(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtDesktopServices::setPointerHidden(bool hidden)
+{
+    if (hidden == m_hidden)
+        return;
+    m_hidden = hidden;
+    if (hidden)
+        QApplication::setOverrideCursor(Qt::BlankCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtDesktopServices::setActiveWindowEnabled(bool enabled)
+{
+    if (!enabled) {
+        m_disabledWindow = QApplication::activeWindow();
+        if (m_disabledWindow)
+            m_disabledWindow->setEnabled(false);
+        return;
+    }
+    // The window that was disabled is no longer active: enable that one.
+    QWidget *window = m_disabledWindow ? m_disabledWindow.data() : QApplication::activeWindow();
+    if (window)
+        window->setEnabled(true);
+    m_disabledWindow.clear();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "DesktopServices.h"
+
+#include <QLockFile>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+// The desktop as Qt reaches it on this platform.
+class QtDesktopServices final : public DesktopServices
+{
+public:
+    // lockName: the lock that keeps a second copy of the program from running.
+    explicit QtDesktopServices(QString lockName);
+    ~QtDesktopServices() override;
+
+    // The help viewer installs itself here; without one, help cannot be shown.
+    using HelpHandler = std::function<bool(const QString &helpFile, const QString &topic)>;
+    static void setHelpHandler(HelpHandler handler);
+
+    bool openTextFile(const QString &path) override;
+    bool openUrl(const QString &url) override;
+    bool showHelpTopic(const QString &helpFile, const QString &topic) override;
+    QString systemInfoProgram() override;
+    bool runDetached(const QString &commandLine) override;
+    bool claimSingleInstance() override;
+    void setBusyPointer(bool busy) override;
+    void setPointerHidden(bool hidden) override;
+    void setActiveWindowEnabled(bool enabled) override;
+
+private:
+    QString m_lockName;
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_busy = false;
+    bool m_hidden = false;
+    QPointer<QWidget> m_disabledWindow;
+};

@@ -1,0 +1,146 @@
+#include "TestSeams.h"
+
+#include "Seams.h"
+#include "ZelkGlobals.h"
+
+#include <QFile>
+#include <QLocale>
+
+MsgResult ScriptedDialogs::MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
+                                  const QString &title)
+{
+    Shown s{QStringLiteral("MsgBox"), title, text, icon, buttons, {}};
+    shown.push_back(s);
+    if (onShow)
+        onShow(s);
+    if (!msgAnswers.empty()) {
+        const MsgResult r = msgAnswers.front();
+        msgAnswers.pop_front();
+        return r;
+    }
+    switch (buttons) {
+    case MsgButtons::YesNo:
+    case MsgButtons::YesNoCancel:
+        return MsgResult::Yes;
+    case MsgButtons::AbortRetryIgnore:
+        return MsgResult::Abort;
+    case MsgButtons::RetryCancel:
+        return MsgResult::Retry;
+    default:
+        return MsgResult::OK;
+    }
+}
+
+InputResult ScriptedDialogs::InputBox(const QString &prompt, const QString &title,
+                                      const QString &defaultText)
+{
+    Shown s{QStringLiteral("InputBox"), title, prompt, MsgIcon::None, MsgButtons::OKCancel, {}};
+    s.file.defaultName = defaultText;
+    shown.push_back(s);
+    if (onShow)
+        onShow(s);
+    if (inputAnswers.empty())
+        return {};
+    const InputResult r = inputAnswers.front();
+    inputAnswers.pop_front();
+    return r;
+}
+
+QString ScriptedDialogs::GetSaveFileName(const FileDialogRequest &request)
+{
+    Shown s{QStringLiteral("SaveFile"), request.title, QString(), MsgIcon::None,
+            MsgButtons::OKCancel,       request};
+    shown.push_back(s);
+    if (onShow)
+        onShow(s);
+    if (fileAnswers.empty())
+        return {};
+    const QString r = fileAnswers.front();
+    fileAnswers.pop_front();
+    return r;
+}
+
+QString ScriptedDialogs::GetOpenFileName(const FileDialogRequest &request)
+{
+    Shown s{QStringLiteral("OpenFile"), request.title, QString(), MsgIcon::None,
+            MsgButtons::OKCancel,       request};
+    shown.push_back(s);
+    if (onShow)
+        onShow(s);
+    if (fileAnswers.empty())
+        return {};
+    const QString r = fileAnswers.front();
+    fileAnswers.pop_front();
+    return r;
+}
+
+QStringList ScriptedDialogs::texts() const
+{
+    QStringList t;
+    for (const Shown &s : shown)
+        t << s.text;
+    return t;
+}
+
+bool RecordingDesktop::openTextFile(const QString &path)
+{
+    openedTextFiles << path;
+    return true;
+}
+
+bool RecordingDesktop::openUrl(const QString &url)
+{
+    openedUrls << url;
+    return true;
+}
+
+bool RecordingDesktop::showHelpTopic(const QString &helpFile, const QString &topic)
+{
+    helpTopics << helpFile + QStringLiteral("::") + topic;
+    return helpAvailable;
+}
+
+bool RecordingDesktop::runDetached(const QString &commandLine)
+{
+    commands << commandLine;
+    return true;
+}
+
+TestEnvironment::TestEnvironment()
+{
+    ZelkGlobals::reset();
+    QLocale::setDefault(QLocale::c());
+    Seams::setClock(&clock);
+    Seams::setDialogs(&dialogs);
+    Seams::setDesktop(&desktop);
+    ZelkGlobals::ApplicationFolder = folder();
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    ZelkGlobals::reset();
+    QLocale::setDefault(QLocale::c());
+    Seams::setClock(nullptr);
+    Seams::setDialogs(nullptr);
+    Seams::setDesktop(nullptr);
+}
+
+void TestEnvironment::copyShipped(const QString &name) const
+{
+    QFile::remove(path(name));
+    QFile::copy(QStringLiteral(ZELK_SHIPPED_DATA_DIR) + QLatin1Char('/') + name, path(name));
+    QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void TestEnvironment::writeFile(const QString &name, const QByteArray &bytes) const
+{
+    QFile f(path(name));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+
+QByteArray TestEnvironment::readFile(const QString &name) const
+{
+    QFile f(path(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}

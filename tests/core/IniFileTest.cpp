@@ -1,0 +1,487 @@
+// INI engine: reads, byte-exact writes, failures and batches, through the public API.
+#include "IniFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <random>
+
+// Readable failure messages for texts and file bytes.
+static void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.left(300).toStdString() << (text.size() > 300 ? "\"..." : "\"");
+}
+static void PrintTo(const QByteArray &bytes, std::ostream *out)
+{
+    *out << '"' << bytes.left(300).toPercentEncoding(" =[];\"'").toStdString()
+         << (bytes.size() > 300 ? "\"..." : "\"");
+}
+
+namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void putBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray nul()
+{
+    return QByteArray(1, '\0');
+}
+
+// The shape of a configuration save: 32 units x (11 unit keys + 5 modules x 21 keys).
+void writeConfiguration(const QString &path, bool &allOk)
+{
+    static const char *const unitKeys[] = {
+        "SerialNumber", "ModelName",   "FirmwareVersion", "UnitID",  "Address",   "BaudRate",
+        "GlobalOutput", "Description", "ChassisType",     "FanMode", "ConfigDate"};
+    static const char *const moduleKeys[] = {
+        "ModuleType", "SerialNumber",  "VoltageSet",  "CurrentLimit", "OVPLevel",  "UVPLevel",
+        "OCPMode",    "OutputEnabled", "RampTime",    "GroupID",      "Margining", "RemoteSense",
+        "PowerGood",  "Trim",          "Calibration", "SoftStart",    "Sequence",  "DelayOn",
+        "DelayOff",   "Inhibit",       "Label"};
+    for (int unit = 1; unit <= 32; ++unit) {
+        const QString unitSection = QStringLiteral("PS%1").arg(unit);
+        for (const char *key : unitKeys)
+            allOk &= IniFile::writeString(path, unitSection, QString::fromLatin1(key),
+                                          QStringLiteral("U%1-%2").arg(unit).arg(key));
+        for (int module = 1; module <= 5; ++module) {
+            const QString section = QStringLiteral("PS%1MODULE%2").arg(unit).arg(module);
+            for (const char *key : moduleKeys)
+                allOk &= IniFile::writeString(path, section, QString::fromLatin1(key),
+                                              QStringLiteral("%1.%2").arg(unit * 7).arg(module));
+        }
+    }
+}
+
+// Single writes flush every file to disk; in memory the bulk tests stay fast on a busy machine.
+QString memoryTempTemplate()
+{
+    const QString base =
+        QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    return base + QStringLiteral("/zelk-ini-XXXXXX");
+}
+
+class IniTest : public ::testing::Test
+{
+protected:
+    explicit IniTest(const QString &dirTemplate = QDir::tempPath() +
+                                                  QStringLiteral("/zelk-ini-XXXXXX"))
+        : m_dir(dirTemplate)
+    {}
+    QString path(const QString &name = QStringLiteral("t.ini")) const
+    {
+        return m_dir.filePath(name);
+    }
+    QStringList entries() const
+    {
+        return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    QString read(const QByteArray &content, const QString &section, const QString &key)
+    {
+        putBytes(path(), content);
+        return IniFile::readString(path(), section, key, QStringLiteral("<none>"));
+    }
+
+    QTemporaryDir m_dir;
+};
+
+class IniBulkTest : public IniTest
+{
+protected:
+    IniBulkTest()
+        : IniTest(memoryTempTemplate())
+    {}
+};
+
+using IniReadTest = IniTest;
+using IniWriteTest = IniTest;
+using IniBatchTest = IniTest;
+using IniRobustnessTest = IniTest;
+
+TEST_F(IniReadTest, BufferKeepsOneCharacterLessThanItsSize)
+{
+    // Catches an off-by-one in truncation and counting bytes instead of characters.
+    const QString ascii(300, QLatin1Char('x'));
+    const QString accented(300, QChar(0xE9));
+    putBytes(path(), "[s]\r\na=" + ascii.toUtf8() + "\r\nb=" + accented.toUtf8() + "\r\n");
+    EXPECT_EQ(IniFile::readString(path(), "s", "a", {}, 255), ascii.left(254));
+    EXPECT_EQ(IniFile::readString(path(), "s", "b", {}, 255), accented.left(254));
+    EXPECT_EQ(IniFile::readString(path(), "s", "a", {}, 1), QString());
+    EXPECT_EQ(IniFile::readString(path(), "s", "none", "defaults", 5), "defa");
+}
+
+TEST_F(IniReadTest, MissingFileSectionOrKeyGivesDefaultWithoutTrailingSpaces)
+{
+    // Catches a default returned with its trailing blanks, or a missing file not handled.
+    EXPECT_EQ(IniFile::readString(path("absent.ini"), "s", "k", " dflt \t  "), " dflt \t");
+    putBytes(path(), "[s]\r\nk=1\r\n");
+    EXPECT_EQ(IniFile::readString(path(), "other", "k", "d  "), "d");
+    EXPECT_EQ(IniFile::readString(path(), "s", "other", "d"), "d");
+    EXPECT_EQ(IniFile::readString(QString(), "s", "k", "d"), "d");
+}
+
+TEST_F(IniReadTest, TrimsValueAndStripsMatchingQuotesOnce)
+{
+    // Catches missing tab/space trimming or quote stripping that is greedy or unmatched.
+    const QByteArray file =
+        "[s]\r\n\v Key \t=  \"  a b  \"  \v\r\nm=\"x'\r\nn='\"v\"'\r\none=\"\r\n";
+    EXPECT_EQ(read(file, "s", "key"), "  a b  ");
+    EXPECT_EQ(read(file, "s", "m"), "\"x'");
+    EXPECT_EQ(read(file, "s", "n"), "\"v\"");
+    EXPECT_EQ(read(file, "s", "one"), "\"");
+}
+
+TEST_F(IniReadTest, OnlyLeadingSemicolonMakesComment)
+{
+    // Catches '#' taken as comment, a ';' inside a key cutting it, or indented comments read.
+    const QByteArray file = "[s]\r\n ;k=1\r\n#h=2\r\nk2;x=3\r\n";
+    EXPECT_EQ(read(file, "s", "k"), "<none>");
+    EXPECT_EQ(read(file, "s", ";k"), "<none>");
+    EXPECT_EQ(read(file, "s", "#h"), "2");
+    EXPECT_EQ(read(file, "s", "k2;x"), "3");
+}
+
+TEST_F(IniReadTest, FirstSectionAndFirstKeyWin)
+{
+    // Catches merged duplicate sections or a later duplicate key winning, also in long sections.
+    const QByteArray file = "[s]\r\na=1\r\na=2\r\n[S]\r\nb=3\r\n";
+    EXPECT_EQ(read(file, "s", "a"), "1");
+    EXPECT_EQ(read(file, "S", "b"), "<none>");
+    QByteArray longSection = "[long]\r\n";
+    for (int i = 0; i < 100; ++i)
+        longSection += "k" + QByteArray::number(i % 50) + "=" + QByteArray::number(i) + "\r\n";
+    EXPECT_EQ(read(longSection, "long", "K7"), "7");
+    EXPECT_EQ(read(longSection, "long", "k49"), "49");
+}
+
+TEST_F(IniReadTest, HeaderFormsAndUnreachablePreamble)
+{
+    // Catches names not cut at the first ']', headers without ']', or reachable preamble entries.
+    const QByteArray file =
+        "lead=0\r\n\xEF\xBB\xBF[bom]\r\nb=9\r\n[ sec ]junk\r\nk=1\r\n[open\r\nk=2\r\n"
+        "[a]b]\r\nk=3\r\n[]\r\nk=4\r\n";
+    EXPECT_EQ(read(file, "sec", "k"), "1");
+    EXPECT_EQ(read(file, "open", "k"), "2");
+    EXPECT_EQ(read(file, "a", "k"), "3");
+    EXPECT_EQ(read(file, "", "k"), "4");
+    EXPECT_EQ(read(file, "", "lead"), "<none>");
+    EXPECT_EQ(read(file, "bom", "b"), "<none>");
+}
+
+TEST_F(IniReadTest, EveryLineEndingStyleReads)
+{
+    // Catches a line splitter that only knows CRLF or needs a final newline.
+    EXPECT_EQ(read("[s]\ra=1\rb=2\r", "s", "b"), "2");
+    EXPECT_EQ(read("[s]\na=1\nb=2\n", "s", "b"), "2");
+    EXPECT_EQ(read("[s]\r\na=1\nb=2\rc=3\r\n", "s", "c"), "3");
+    EXPECT_EQ(read("[s]\r\na=1\r\nb=2", "s", "b"), "2");
+}
+
+TEST_F(IniReadTest, ArgumentsLoseSpacesButNotTabsAndIgnoreCase)
+{
+    // Catches arguments trimmed like file text (tabs too), untrimmed, or matched case-sensitively.
+    const QByteArray file = "[Sec]\r\nKey=v\r\n";
+    EXPECT_EQ(read(file, " sec ", " KEY "), "v");
+    EXPECT_EQ(read(file, "sec", "\tkey"), "<none>");
+    EXPECT_EQ(read(file, "sec\t", "key"), "<none>");
+}
+
+TEST_F(IniReadTest, ExternalRewriteOfSameSizeAndTimeIsSeen)
+{
+    // Catches a read cache trusted on size and modification time.
+    putBytes(path(), "[s]\r\nk=aaaa\r\n");
+    const QDateTime stamp = QFileInfo(path()).lastModified();
+    EXPECT_EQ(IniFile::readString(path(), "s", "k"), "aaaa");
+    putBytes(path(), "[s]\r\nk=bbbb\r\n");
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    file.close();
+    EXPECT_EQ(IniFile::readString(path(), "s", "k"), "bbbb");
+}
+
+TEST_F(IniWriteTest, UpdateChangesOnlyThatLine)
+{
+    // Catches re-saving from a model: lost comments, blanks, NULs, BOM, endings or preamble.
+    const QByteArray head = "\xEF\xBB\xBFtop text\n; note\r\n\r\n[main]\nx=1\n";
+    const QByteArray tail = "\r\n; keep\rz=" + nul() + "q" + nul() + "\n\n[other]\ny=2";
+    putBytes(path(), head + "  Bee \t= old  \n" + tail);
+    ASSERT_TRUE(IniFile::writeString(path(), "MAIN", "bee", QStringLiteral("new")));
+    EXPECT_EQ(bytesOf(path()), head + "Bee=new\r\n" + tail);
+    EXPECT_EQ(entries(), QStringList{"t.ini"}); // no temporary or lock file left
+}
+
+TEST_F(IniWriteTest, NewKeysAndSectionsLandWhereTheyShould)
+{
+    // Catches keys put after trailing comments, blank lines before new sections, or glued lines.
+    putBytes(path(), "[a]\r\nx=1\r\n;c\r\n\r\n[b]\r\ny=2\r\n");
+    ASSERT_TRUE(IniFile::writeString(path(), "a", "n1", QStringLiteral("1")));
+    ASSERT_TRUE(IniFile::writeString(path(), "a", "n2", QStringLiteral("2")));
+    ASSERT_TRUE(IniFile::writeString(path(), "c", "k", QStringLiteral("3")));
+    EXPECT_EQ(bytesOf(path()),
+              "[a]\r\nx=1\r\nn1=1\r\nn2=2\r\n;c\r\n\r\n[b]\r\ny=2\r\n[c]\r\nk=3\r\n");
+
+    putBytes(path(), "[a]\r\nx=1");
+    ASSERT_TRUE(IniFile::writeString(path(), "b", "k", QStringLiteral("v")));
+    EXPECT_EQ(bytesOf(path()), "[a]\r\nx=1\r\n[b]\r\nk=v\r\n");
+
+    putBytes(path(), "[a]\r\n;only\r\n[b]");
+    ASSERT_TRUE(IniFile::writeString(path(), "a", "k", QStringLiteral("1")));
+    ASSERT_TRUE(IniFile::writeString(path(), "b", "k", QStringLiteral("2")));
+    EXPECT_EQ(bytesOf(path()), "[a]\r\nk=1\r\n;only\r\n[b]\r\nk=2\r\n");
+}
+
+TEST_F(IniWriteTest, ValuesVerbatimAndKeySpellingKept)
+{
+    // Catches values trimmed or quoted on write, spaces around '=', or the key's case rewritten.
+    ASSERT_TRUE(IniFile::writeString(path(), "  Sec ", " Key ", QStringLiteral("  v  ")));
+    ASSERT_TRUE(IniFile::writeString(path(), "Sec", "empty", QStringLiteral("")));
+    EXPECT_EQ(bytesOf(path()), "[Sec]\r\nKey=  v  \r\nempty=\r\n");
+    EXPECT_EQ(IniFile::readString(path(), "sec", "key"), "v");
+
+    putBytes(path(), "[s]\r\n KEY = old\r\nK2=v \n");
+    ASSERT_TRUE(IniFile::writeString(path(), "S", "key", QString::fromUtf8("n\xC3\xA9w")));
+    ASSERT_TRUE(IniFile::writeString(path(), "s", "k2", QStringLiteral("v"))); // same value
+    EXPECT_EQ(bytesOf(path()), "[s]\r\nKEY=n\xC3\xA9w\r\nK2=v\r\n");
+}
+
+TEST_F(IniWriteTest, DeletesRemoveOnlyWhatTheyName)
+{
+    // Catches rewrites for missing keys, comments lost with a section, or no file from a delete.
+    const QByteArray file = "[a]\r\nk=1\r\n;c1\r\nj\r\nk=2\r\n\r\n[b]\r\nm=1\r\n[a]\r\nz=9\r\n";
+    putBytes(path(), file);
+    ASSERT_TRUE(IniFile::writeString(path(), "a", QStringLiteral("missing"), std::nullopt));
+    ASSERT_TRUE(IniFile::writeString(path(), "nosuch", std::nullopt, std::nullopt));
+    EXPECT_EQ(bytesOf(path()), file);
+
+    ASSERT_TRUE(IniFile::writeString(path(), "A", QStringLiteral("K"), std::nullopt));
+    EXPECT_EQ(IniFile::readString(path(), "a", "k"), "2");
+    ASSERT_TRUE(IniFile::writeString(path(), "a", std::nullopt, std::nullopt));
+    EXPECT_EQ(bytesOf(path()), ";c1\r\n\r\n[b]\r\nm=1\r\n[a]\r\nz=9\r\n");
+    EXPECT_EQ(IniFile::readString(path(), "a", "z"), "9"); // the next [a] is now the first
+
+    ASSERT_TRUE(IniFile::writeString(path("new1.ini"), "s", QStringLiteral("k"), std::nullopt));
+    ASSERT_TRUE(IniFile::writeString(path("new2.ini"), "s", std::nullopt, std::nullopt));
+    EXPECT_EQ(bytesOf(path("new1.ini")), "");
+    EXPECT_EQ(bytesOf(path("new2.ini")), "");
+}
+
+TEST_F(IniWriteTest, FailuresChangeNothingAndPermissionsSurvive)
+{
+    // Catches created folders, replaced read-only files, lost permissions or leftover lock files.
+    EXPECT_FALSE(
+        IniFile::writeString(path("no/such/t.ini"), "s", QStringLiteral("k"), QStringLiteral("v")));
+    EXPECT_FALSE(IniFile::writeString(QString(), "s", QStringLiteral("k"), QStringLiteral("v")));
+    EXPECT_TRUE(entries().isEmpty());
+
+    putBytes(path(), "[s]\r\nk=1\r\n");
+    const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(path(), readOnly));
+    EXPECT_FALSE(IniFile::writeString(path(), "s", QStringLiteral("k"), QStringLiteral("2")));
+    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=1\r\n");
+
+    const auto ownerAndGroup = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(path(), ownerAndGroup));
+    ASSERT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("k"), QStringLiteral("2")));
+    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=2\r\n");
+    const int ownerGroupOther = 0x7077; // the "user" bits depend on who runs the test
+    EXPECT_EQ(int(QFile::permissions(path())) & ownerGroupOther, int(ownerAndGroup));
+    EXPECT_EQ(entries(), QStringList{"t.ini"});
+}
+
+TEST_F(IniBulkTest, ConfigurationSaveMatchesOneByOneWrites)
+{
+    // Catches a batch whose incremental model drifts from what single writes produce.
+    bool ok = true;
+    {
+        IniBatch batch(path("batch.ini"));
+        writeConfiguration(path("batch.ini"), ok);
+        EXPECT_FALSE(QFile::exists(path("batch.ini"))); // nothing on disk before the end
+        EXPECT_TRUE(batch.commit());
+    }
+    writeConfiguration(path("single.ini"), ok);
+    EXPECT_TRUE(ok);
+    const QByteArray batchBytes = bytesOf(path("batch.ini"));
+    EXPECT_EQ(batchBytes.count("\r\n"), 32 * (12 + 5 * 22));
+    EXPECT_EQ(batchBytes, bytesOf(path("single.ini")));
+}
+
+TEST_F(IniBulkTest, MixedEditsOfAMessyFileMatchOneByOneWrites)
+{
+    // Catches batch drift after deletes, long sections, breaks in values, header-like keys.
+    QByteArray messy = "\xEF\xBB\xBFlead\n;top\r\n[a]\nk1=1\r\n;mid\r\n\r\n[B]\rk1=x\r";
+    messy += "[long]\r\n";
+    for (int i = 0; i < 70; ++i)
+        messy += "key" + QByteArray::number(i % 60) + "=" + QByteArray::number(i) + "\r\n";
+    messy += ";tail\r\n[a]\r\nk2=dup\r\n[c]\r\nnoequals\r\nk1=" + nul() + "\r\n[d]";
+    putBytes(path("batch.ini"), messy);
+    putBytes(path("single.ini"), messy);
+
+    const QStringList sections{"a", "B", "long", "c", "d", "new", "A "};
+    const QStringList keys{"k1", "K2", "key5", "key59", "fresh", "[x", ";c", "q=r"};
+    const QStringList values{"v", "", "  sp  ", "two\r\nlines", "[inj]\nz=1", "\xC3\xA9"};
+    std::mt19937 random(7);
+    auto pick = [&random](const QStringList &list) {
+        return list.at(int(random() % unsigned(list.size())));
+    };
+    struct Step
+    {
+        QString section, key, value;
+        int kind;
+    };
+    std::vector<Step> steps;
+    for (int i = 0; i < 300; ++i) {
+        const int kind = int(random() % 20);
+        steps.push_back({pick(sections), pick(keys), pick(values), kind});
+    }
+    auto run = [&](const QString &file, QStringList &seen) {
+        for (const Step &step : steps) {
+            std::optional<QString> key = step.key, value = step.value;
+            if (step.kind == 0)
+                key.reset();
+            else if (step.kind < 4)
+                value.reset();
+            EXPECT_TRUE(IniFile::writeString(file, step.section, key, value));
+            seen << IniFile::readString(file, step.section, step.key, "<none>")
+                 << IniFile::readString(file, "long", "key7", "<none>");
+        }
+    };
+    QStringList batchReads, singleReads;
+    {
+        IniBatch batch(path("batch.ini"));
+        run(path("batch.ini"), batchReads);
+    }
+    run(path("single.ini"), singleReads);
+    EXPECT_EQ(batchReads, singleReads);
+    EXPECT_EQ(bytesOf(path("batch.ini")), bytesOf(path("single.ini")));
+}
+
+TEST_F(IniBatchTest, ReadsSeeOwnWritesAndFileWaitsForCommit)
+{
+    // Catches a batch that writes through early, reads stale disk data, or writes twice.
+    putBytes(path(), "[s]\r\nk=old\r\n");
+    IniBatch batch(path());
+    ASSERT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("k"), QStringLiteral("new")));
+    EXPECT_EQ(IniFile::readString(path(), "s", "k"), "new");
+    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=old\r\n");
+    EXPECT_TRUE(batch.commit());
+    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=new\r\n");
+
+    putBytes(path(), "[s]\r\nk=outside\r\n"); // after commit the batch is over
+    EXPECT_TRUE(batch.commit());
+    EXPECT_EQ(IniFile::readString(path(), "s", "k"), "outside");
+    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=outside\r\n");
+}
+
+TEST_F(IniBatchTest, SectionDeleteKeepsFirstOfDuplicateSections)
+{
+    // Catches a batch that still finds a section by its old position after another was deleted.
+    putBytes(path(), "[x]\r\nk=0\r\n[n]\r\nk=1\r\n[n]\r\nk=2\r\n");
+    IniBatch batch(path());
+    EXPECT_EQ(IniFile::readString(path(), "n", "k"), "1");
+    ASSERT_TRUE(IniFile::writeString(path(), "x", std::nullopt, std::nullopt));
+    EXPECT_EQ(IniFile::readString(path(), "n", "k"), "1");
+    ASSERT_TRUE(IniFile::writeString(path(), "n", std::nullopt, std::nullopt));
+    EXPECT_EQ(IniFile::readString(path(), "n", "k"), "2");
+    EXPECT_TRUE(batch.commit());
+    EXPECT_EQ(bytesOf(path()), "[n]\r\nk=2\r\n");
+}
+
+TEST_F(IniBatchTest, NestedBatchAndOtherPathSpellingsJoin)
+{
+    // Catches an inner batch or an unclean path spelling writing the file on its own.
+    putBytes(path(), "[s]\r\n");
+    const QString unclean = m_dir.path() + "/./sub/../t.ini";
+    IniBatch outer(path());
+    {
+        IniBatch inner(unclean);
+        ASSERT_TRUE(IniFile::writeString(unclean, "s", QStringLiteral("k"), QStringLiteral("1")));
+        EXPECT_TRUE(inner.commit());
+    }
+    EXPECT_EQ(bytesOf(path()), "[s]\r\n");
+    EXPECT_EQ(IniFile::readString(path(), "s", "k"), "1");
+
+    {
+        const auto restore =
+            qScopeGuard([previous = QDir::currentPath()] { QDir::setCurrent(previous); });
+        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+        EXPECT_EQ(IniFile::readString("t.ini", "s", "k"), "1");
+    }
+    EXPECT_TRUE(outer.commit());
+    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=1\r\n");
+}
+
+TEST_F(IniBatchTest, FailureReportedOnceAtCommitAndOnlyForRealChanges)
+{
+    // Catches a batch that rewrites an unchanged file or replaces a read-only one.
+    putBytes(path(), "[s]\r\nk=1\r\n");
+    ASSERT_TRUE(QFile::setPermissions(path(), QFile::ReadOwner | QFile::ReadGroup));
+    {
+        IniBatch batch(path());
+        EXPECT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("k"), QStringLiteral("1")));
+        EXPECT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("gone"), std::nullopt));
+        EXPECT_TRUE(batch.commit());
+    }
+    {
+        IniBatch batch(path());
+        EXPECT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("k"), QStringLiteral("2")));
+        EXPECT_FALSE(batch.commit());
+    }
+    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=1\r\n");
+
+    IniBatch missingFolder(path("no/such.ini"));
+    EXPECT_TRUE(IniFile::writeString(path("no/such.ini"), "s", QStringLiteral("k"), "v"));
+    EXPECT_FALSE(missingFolder.commit());
+    EXPECT_EQ(entries(), QStringList{"t.ini"});
+}
+
+TEST_F(IniBatchTest, OutsideChangeDuringBatchIsKept)
+{
+    // Catches a batch commit that overwrites what another program saved meanwhile.
+    putBytes(path(), "[s]\r\na=1\r\n");
+    IniBatch batch(path());
+    ASSERT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("b"), QStringLiteral("2")));
+    putBytes(path(), "[s]\r\na=1\r\n[other]\r\nx=y\r\n");
+    EXPECT_TRUE(batch.commit());
+    EXPECT_EQ(bytesOf(path()), "[s]\r\na=1\r\nb=2\r\n[other]\r\nx=y\r\n");
+}
+
+TEST_F(IniRobustnessTest, BadInputsReadAndWriteWithoutHarm)
+{
+    // Catches crashes, hangs or byte loss on binary junk, NULs, huge lines and broken headers.
+    std::mt19937 random(3);
+    QByteArray junk(4096, Qt::Uninitialized);
+    for (char &c : junk)
+        c = char(random());
+    const QByteArray hugeLine = "big=" + QByteArray(1 << 20, 'x');
+    const QByteArray file = junk + "\r\n[s\n" + hugeLine + "\r" + nul() + nul() + "\n[ok]\r\na=1";
+    putBytes(path(), file);
+    EXPECT_EQ(IniFile::readString(path(), "s", "big", {}, 1 << 21).size(), 1 << 20);
+    EXPECT_EQ(IniFile::readString(path(), "ok", "a"), "1");
+    ASSERT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("new"), QStringLiteral("n")));
+    ASSERT_TRUE(IniFile::writeString(path(), "ok", QStringLiteral("a"), QStringLiteral("2")));
+    // A line of NULs has no '=' but is still an entry line: the new key goes below it.
+    EXPECT_EQ(bytesOf(path()),
+              junk + "\r\n[s\n" + hugeLine + "\r" + nul() + nul() + "\nnew=n\r\n[ok]\r\na=2\r\n");
+    EXPECT_EQ(IniFile::readString(path(), "s", "new"), "n");
+
+    EXPECT_EQ(IniFile::readString(m_dir.path(), "s", "k", "d"), "d"); // a folder, not a file
+    EXPECT_FALSE(IniFile::writeString(m_dir.path(), "s", QStringLiteral("k"), QStringLiteral("v")));
+}
+
+} // namespace

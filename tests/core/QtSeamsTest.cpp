@@ -1,0 +1,57 @@
+// The Qt side of the seams: one-copy lock, busy window, message boxes.
+#include "QtDesktopServices.h"
+#include "QtDialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+// Catches a second copy getting the lock while the first holds it.
+TEST(QtDesktopServicesTest, SecondClaimOfTheSameLockFails)
+{
+    QTemporaryDir dir;
+    const QString lock = dir.filePath("zelk.lock");
+    QtDesktopServices first(lock);
+    QtDesktopServices second(lock);
+    EXPECT_TRUE(first.claimSingleInstance());
+    EXPECT_TRUE(first.claimSingleInstance()); // the holder keeps it
+    EXPECT_FALSE(second.claimSingleInstance());
+}
+
+// Catches the busy mode leaving the window disabled when it is no longer active.
+TEST(QtDesktopServicesTest, BusyWindowIsEnabledAgain)
+{
+    QTemporaryDir dir;
+    QtDesktopServices desktop(dir.filePath("zelk.lock"));
+    QWidget window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }, 2000));
+    desktop.setActiveWindowEnabled(false);
+    EXPECT_FALSE(window.isEnabled());
+    desktop.setActiveWindowEnabled(true);
+    EXPECT_TRUE(window.isEnabled());
+}
+
+// Catches the box's answer, title or words being lost on the way to Qt.
+TEST(QtDialogsTest, MessageBoxShowsTitleTextAndReturnsTheButton)
+{
+    QtDialogs dialogs;
+    QString seenTitle, seenText;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seenTitle = box->windowTitle();
+        seenText = box->text();
+        box->button(QMessageBox::No)->click();
+    });
+    const MsgResult r = dialogs.MsgBox("Recycle the supply?", MsgButtons::YesNo, MsgIcon::Question,
+                                       "EEPROM Configurator");
+    EXPECT_EQ(r, MsgResult::No);
+    EXPECT_EQ(seenTitle, "EEPROM Configurator");
+    EXPECT_EQ(seenText, "Recycle the supply?");
+}

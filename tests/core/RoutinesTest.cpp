@@ -1,0 +1,110 @@
+// Shared routines: reply test, error file, key filter, busy modes, pause.
+#include "TestSeams.h"
+#include "ZelkGlobals.h"
+#include "ZelkRoutines.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+// Catches a reply test that trims or ignores case.
+TEST(IsCmdOkTest, OnlyTheExactReplyIsSuccess)
+{
+    EXPECT_TRUE(IsCmdOk("CMD_OK"));
+    EXPECT_FALSE(IsCmdOk("CMD_OK "));
+    EXPECT_FALSE(IsCmdOk(" CMD_OK"));
+    EXPECT_FALSE(IsCmdOk("cmd_ok"));
+    EXPECT_FALSE(IsCmdOk("CMD_O"));
+    EXPECT_FALSE(IsCmdOk(""));
+}
+
+// Catches a wrong line layout or lines overwriting each other.
+TEST(LogErrorTest, AppendsOneDatedLinePerFailure)
+{
+    TestEnvironment env;
+    ZelkGlobals::ErrorFilePath = env.path("error124.txt");
+    env.clock.now = QDateTime(QDate(2026, 12, 4), QTime(14, 5, 9));
+    env.clock.autoAdvanceMs = 0;
+    LogError("Error in GetGroupID in Unit  3 and Module 2 ERR");
+    LogError("second");
+    const QString expectedStamp = generalDateText(env.clock.now);
+    EXPECT_TRUE(expectedStamp.endsWith("14:05:09"));
+    EXPECT_EQ(QString::fromUtf8(env.readFile("error124.txt")),
+              expectedStamp + " [Error in GetGroupID in Unit  3 and Module 2 ERR]\r\n" +
+                  expectedStamp + " [second]\r\n");
+}
+
+// Catches a crash or a stray file when the error folder cannot be written.
+TEST(LogErrorTest, UnwritableFolderIsSurvived)
+{
+    TestEnvironment env;
+    ZelkGlobals::ErrorFilePath = env.path("missing/folder/error1.txt");
+    LogError("lost");
+    EXPECT_FALSE(QFile::exists(ZelkGlobals::ErrorFilePath));
+}
+
+// Catches a filter that lets the wrong separator or a minus sign through.
+TEST(NumericKeyFilterTest, PassesDigitsSeparatorBackspaceEnterOnly)
+{
+    TestEnvironment env;
+    ZelkGlobals::DecimalSeparator = ",";
+    for (qint16 key : {qint16('0'), qint16('9'), qint16(','), qint16(8), qint16(13)}) {
+        qint16 k = key;
+        NumericKeyFilter(k);
+        EXPECT_EQ(k, key);
+    }
+    EXPECT_EQ(env.dialogs.count(), 0);
+
+    for (qint16 key : {qint16('.'), qint16('-'), qint16('a'), qint16(' ')}) {
+        qint16 k = key;
+        NumericKeyFilter(k);
+        EXPECT_EQ(k, 0) << char(key);
+    }
+    ASSERT_EQ(env.dialogs.count(), 4);
+    const auto &box = env.dialogs.shown[0];
+    EXPECT_EQ(box.text, "Please enter numeric values");
+    EXPECT_EQ(box.title, "Halvex Electronics");
+    EXPECT_EQ(box.icon, MsgIcon::Information);
+    EXPECT_EQ(box.buttons, MsgButtons::OK);
+}
+
+// Catches busy modes with the wrong effect or unknown modes doing something.
+TEST(SetBusyTest, ModesZeroToThreeOnly)
+{
+    TestEnvironment env;
+    EXPECT_TRUE(SetBusy(1));
+    EXPECT_TRUE(env.desktop.busy);
+    EXPECT_FALSE(env.desktop.windowEnabled);
+    EXPECT_FALSE(SetBusy(4));
+    EXPECT_FALSE(SetBusy(-1));
+    EXPECT_TRUE(env.desktop.busy);
+    EXPECT_TRUE(SetBusy(0));
+    EXPECT_FALSE(env.desktop.busy);
+    EXPECT_TRUE(env.desktop.windowEnabled);
+    EXPECT_TRUE(SetBusy(2));
+    EXPECT_TRUE(env.desktop.hidden);
+    EXPECT_TRUE(SetBusy(3));
+    EXPECT_FALSE(env.desktop.hidden);
+}
+
+// Catches a pause that ends early or lets no window event run.
+TEST(PauseTest, WaitsTheTimeAndLetsEventsRun)
+{
+    TestEnvironment env;
+    env.clock.autoAdvanceMs = 10;
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    const qint64 start = env.clock.monotonic;
+    Pause(0.5);
+    EXPECT_GE(env.clock.monotonic - start, 500);
+    EXPECT_LT(env.clock.monotonic - start, 600);
+    EXPECT_TRUE(ran);
+}
+
+// Catches the program launcher not reaching the desktop.
+TEST(RunProgramTest, StartsTheCommandLine)
+{
+    TestEnvironment env;
+    RunProgram("editor /tmp/error124.txt");
+    EXPECT_EQ(env.desktop.commands, QStringList{"editor /tmp/error124.txt"});
+}

@@ -1,0 +1,178 @@
+// Settings access and module ratings as the program sees them.
+#include "Ini.h"
+#include "NumberText.h"
+#include "TestSeams.h"
+#include "ZelkGlobals.h"
+#include "clsScalability.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+// Catches a read buffer that returns more than 254 characters.
+TEST(ReadIniTest, LongValueIsCutTo254)
+{
+    TestEnvironment env;
+    env.writeFile("a.ini", "[s]\r\nk=" + QByteArray(300, 'x') + "\r\n");
+    EXPECT_EQ(ReadIni("s", "k", env.path("a.ini")), QString(254, 'x'));
+}
+
+// Catches empty or missing values coming back as empty text.
+TEST(ReadIniTest, EmptyAndMissingReadNA)
+{
+    TestEnvironment env;
+    env.writeFile("a.ini", "[s]\r\nempty=\r\n");
+    EXPECT_EQ(ReadIni("s", "empty", env.path("a.ini")), "N/A");
+    EXPECT_EQ(ReadIni("s", "none", env.path("a.ini")), "N/A");
+    EXPECT_EQ(ReadIni("t", "k", env.path("a.ini")), "N/A");
+    EXPECT_EQ(ReadIni("s", "k", env.path("nofile.ini")), "N/A");
+}
+
+// Catches the separator replacement being skipped for non-numeric texts.
+TEST(ReadIniTest, EveryPointBecomesTheSeparator)
+{
+    TestEnvironment env;
+    env.writeFile("a.ini", "[s]\r\nv=12.50\r\ntip=Read the unit. Then save.\r\n");
+    ZelkGlobals::DecimalSeparator = ",";
+    EXPECT_EQ(ReadIni("s", "v", env.path("a.ini")), "12,50");
+    EXPECT_EQ(ReadIni("s", "tip", env.path("a.ini")), "Read the unit, Then save,");
+    ZelkGlobals::DecimalSeparator = ".";
+    EXPECT_EQ(ReadIni("s", "v", env.path("a.ini")), "12.50");
+}
+
+// Catches a failed write reported as success or reported without the path.
+TEST(WriteIniTest, FailureShowsMessageWithPathAndReturnsZero)
+{
+    TestEnvironment env;
+    const QString path = env.path("no/such/folder/x.ini");
+    EXPECT_EQ(WriteIni("s", "k", "v", path), "0");
+    EXPECT_EQ(Ini::IniWriteResult, "0");
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text,
+              "Error: Writing to INI file failed! Check the file path!" + path);
+    EXPECT_EQ(env.dialogs.shown[0].title, "Error");
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
+    EXPECT_FALSE(QFileInfo::exists(env.path("no")));
+
+    EXPECT_EQ(WriteIni("s", "k", "v", env.path("ok.ini")), "1");
+    EXPECT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(ReadIni("s", "k", env.path("ok.ini")), "v");
+}
+
+// Catches a write into a folder that cannot be written crashing or claiming success.
+TEST(WriteIniTest, UnwritableFolderFailsCleanly)
+{
+    TestEnvironment env;
+    // Nobody, root included, can create files in /proc.
+    EXPECT_EQ(WriteIni("s", "k", "new", "/proc/zelk-settings.ini"), "0");
+    EXPECT_EQ(env.dialogs.count(), 1);
+    EXPECT_FALSE(QFileInfo::exists("/proc/zelk-settings.ini"));
+}
+
+// Catches a read-only file being replaced through the folder.
+TEST(WriteIniTest, ReadOnlyFileChangesNothing)
+{
+    TestEnvironment env;
+    env.writeFile("x.ini", "[s]\r\nk=old\r\n");
+    QFile::setPermissions(env.path("x.ini"), QFile::ReadOwner);
+    EXPECT_EQ(WriteIni("s", "k", "new", env.path("x.ini")), "0");
+    EXPECT_EQ(env.readFile("x.ini"), "[s]\r\nk=old\r\n");
+}
+
+// Catches numbers accepted with junk or the wrong separator.
+TEST(NumberTextTest, StrictDecimalTextsInTheGivenSeparator)
+{
+    EXPECT_EQ(NumberText::toDouble("5,0", ","), 5.0);
+    EXPECT_EQ(NumberText::toDouble(" 12.34 ", "."), 12.34);
+    EXPECT_EQ(NumberText::toDouble("-0.5", "."), -0.5);
+    EXPECT_EQ(NumberText::toDouble("1e3", "."), 1000.0);
+    EXPECT_FALSE(NumberText::toDouble("15V", "."));
+    EXPECT_FALSE(NumberText::toDouble("N/A", "."));
+    EXPECT_FALSE(NumberText::toDouble("5.0", ","));
+    EXPECT_FALSE(NumberText::toDouble("", "."));
+    EXPECT_FALSE(NumberText::toDouble(".", "."));
+    EXPECT_FALSE(NumberText::toDouble("1e999", "."));
+    EXPECT_EQ(NumberText::toInt16("2.5", "."), 2); // halves to even
+    EXPECT_EQ(NumberText::toInt16("3.5", "."), 4);
+    EXPECT_EQ(NumberText::toInt16("32767", "."), 32767);
+    EXPECT_FALSE(NumberText::toInt16("32768", "."));
+    EXPECT_EQ(NumberText::toInt16("-32768", "."), -32768);
+}
+
+namespace {
+class RatingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ZelkGlobals::ScaleIniPath = env.path("scale.ini"); }
+    TestEnvironment env;
+};
+} // namespace
+
+// Catches an unknown type code giving anything but "N/A" and zeros.
+TEST_F(RatingsTest, TypeWithoutSectionGivesNAAndZeros)
+{
+    env.copyShipped("scale.ini");
+    clsScalability r;
+    r.fillFromScaleIni(99);
+    EXPECT_EQ(r.TypeCode, 99);
+    EXPECT_EQ(r.Type, "N/A");
+    for (double v :
+         {r.MinVoltage, r.MaxVoltage, r.MaxCurrent, r.VoltageScaleFactor, r.MaxMeasuredVoltage,
+          r.CurrentScaleFactor, r.MaxMeasuredCurrent, r.VAScaleFactor})
+        EXPECT_EQ(v, 0.0);
+    EXPECT_EQ(GetVoltageRange(scaleSectionName(99)), "N/A - N/A");
+    EXPECT_EQ(GetMaxCurrent("TYPE99"), "N/A");
+}
+
+// Catches a text that is not a number read as its leading digits.
+TEST_F(RatingsTest, NonNumericRatingReadsZeroButShowsAsStored)
+{
+    env.writeFile("scale.ini", "[TYPE12]\r\nType=Test\r\nMinVoltage=5.0\r\nMaxVoltage=15V\r\n"
+                               "MaxCurrent=2.5\r\n");
+    ZelkGlobals::DecimalSeparator = ",";
+    clsScalability r;
+    r.fillFromScaleIni(12);
+    EXPECT_EQ(r.Type, "Test");
+    EXPECT_EQ(r.MinVoltage, 5.0); // "5.0" is read as 5 under a comma separator
+    EXPECT_EQ(r.MaxVoltage, 0.0);
+    EXPECT_EQ(r.MaxCurrent, 2.5);
+    EXPECT_EQ(GetVoltageRange("TYPE12"), "5,0 - 15V");
+    EXPECT_EQ(GetMaxCurrent("TYPE12"), "2,5");
+}
+
+// Catches a missing ratings file stopping the program.
+TEST_F(RatingsTest, MissingScaleFileGivesNAAndZeros)
+{
+    clsScalability r;
+    r.fillFromScaleIni(1);
+    EXPECT_EQ(r.Type, "N/A");
+    EXPECT_EQ(r.VoltageScaleFactor, 0.0);
+    ZelkGlobals::ModuleRatings(3).fillFromScaleIni(1);
+    EXPECT_TRUE(ZelkGlobals::ModuleRatings.exists(3));
+    EXPECT_FALSE(ZelkGlobals::ModuleRatings.exists(4));
+}
+
+// Catches shipped ratings whose full-scale readings would not fit 16 bits.
+TEST_F(RatingsTest, ShippedTypesKeepRawReadingsInside16Bits)
+{
+    env.copyShipped("scale.ini");
+    clsScalability none;
+    none.fillFromScaleIni(0);
+    EXPECT_EQ(none.Type, "Not Present");
+    int types = 0;
+    for (int code = 1; code < 100; ++code) {
+        clsScalability r;
+        r.fillFromScaleIni(code);
+        if (r.Type == "N/A")
+            continue;
+        ++types;
+        SCOPED_TRACE(r.Type.toStdString());
+        EXPECT_GT(r.VoltageScaleFactor, 0);
+        EXPECT_GT(r.CurrentScaleFactor, 0);
+        EXPECT_LT(r.MinVoltage, r.MaxVoltage);
+        EXPECT_GE(r.MaxMeasuredVoltage, r.MaxVoltage);
+        EXPECT_LE(r.MaxMeasuredVoltage * r.VoltageScaleFactor, 32767);
+        EXPECT_LE(r.MaxMeasuredCurrent * r.CurrentScaleFactor, 32767);
+    }
+    EXPECT_GE(types, 6);
+}

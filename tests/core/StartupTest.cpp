@@ -1,0 +1,177 @@
+// Start-up: globals, error-file name, serial parameters, one copy only.
+#include "DeviceRegistry.h"
+#include "MainForm.h"
+#include "MockZelkDevice.h"
+#include "SimulatedBus.h"
+#include "TestSeams.h"
+#include "ZelkGlobals.h"
+
+#include <QDir>
+#include <QFile>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::_;
+using ::testing::NiceMock;
+
+namespace {
+
+// Each test gets a fresh folder with the shipped settings and a device
+// factory it can script.
+class StartupTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        env.copyShipped(QStringLiteral("ZelkGui.ini"));
+        env.copyShipped(QStringLiteral("Zelk.ini"));
+        env.copyShipped(QStringLiteral("scale.ini"));
+    }
+    void TearDown() override
+    {
+        unregisterDeviceObject(ZelkGlobals::DeviceIdentifier);
+        MainForm::destroyInstance();
+    }
+
+    // Registers a mock device that expects SetINIParams with the given values
+    // exactly `times` times.
+    void registerMock(int timeout, int retries, int times)
+    {
+        registerDeviceObject(ZelkGlobals::DeviceIdentifier, [=] {
+            auto mock = std::make_unique<NiceMock<MockZelkDevice>>();
+            EXPECT_CALL(
+                *mock, SetINIParams(::testing::Eq(qint16(timeout)), ::testing::Eq(qint16(retries))))
+                .Times(times);
+            if (times == 0)
+                EXPECT_CALL(*mock, SetINIParams(_, _)).Times(0);
+            return mock;
+        });
+    }
+
+    TestEnvironment env;
+};
+
+} // namespace
+
+// Catches month/day written with leading zeros or in the wrong order.
+TEST(ErrorFileNameTest, MonthThenDayWithoutLeadingZeros)
+{
+    EXPECT_EQ(errorFileName(QDate(2026, 12, 4)), "error124.txt");
+    EXPECT_EQ(errorFileName(QDate(2026, 3, 25)), "error325.txt");
+    // Two dates share a name: the rule is kept as it stands.
+    EXPECT_EQ(errorFileName(QDate(2026, 11, 1)), errorFileName(QDate(2026, 1, 11)));
+    EXPECT_EQ(errorFileName(QDate(2026, 1, 11)), "error111.txt");
+}
+
+// Catches globals formed in the wrong place or from the wrong keys.
+TEST_F(StartupTest, InitGlobalsFormsPathsAndReadsSettings)
+{
+    registerMock(500, 2, 1);
+    env.clock.now = QDateTime(QDate(2026, 12, 4), QTime(9, 0));
+    ASSERT_TRUE(InitGlobals(env.folder()));
+
+    const QDir dir(env.folder());
+    EXPECT_EQ(ZelkGlobals::ScaleIniPath, dir.filePath("scale.ini"));
+    EXPECT_EQ(ZelkGlobals::GuiIniPath, dir.filePath("ZelkGui.ini"));
+    EXPECT_EQ(ZelkGlobals::TooltipsIniPath, dir.filePath("Tooltips.ini"));
+    EXPECT_EQ(ZelkGlobals::ZelkIniPath, dir.filePath("Zelk.ini"));
+    // Inside the application folder, not glued to its name.
+    EXPECT_EQ(ZelkGlobals::ErrorFilePath, dir.filePath("error124.txt"));
+    EXPECT_EQ(ZelkGlobals::ComPort, "COM1");
+    EXPECT_EQ(ZelkGlobals::TestSetting, "N");
+    EXPECT_FALSE(ZelkGlobals::TestMode);
+    EXPECT_EQ(ZelkGlobals::NormalTextColor, "-2147483640");
+    EXPECT_EQ(ZelkGlobals::DesktopColor, "-2147483647");
+    EXPECT_EQ(ZelkGlobals::DecimalSeparator, ".");
+    EXPECT_TRUE(ZelkGlobals::FileDialogAction.isEmpty());
+    ASSERT_TRUE(ZelkGlobals::Device);
+}
+
+// Catches a case-insensitive test flag and a missing port not read as "N/A".
+TEST_F(StartupTest, TestFlagIsCaseSensitiveAndMissingPortReadsNA)
+{
+    registerMock(500, 2, 1);
+    env.writeFile("ZelkGui.ini", "[DEV]\r\nTest=y\r\n");
+    ASSERT_TRUE(InitGlobals(env.folder()));
+    EXPECT_FALSE(ZelkGlobals::TestMode);
+    EXPECT_EQ(ZelkGlobals::ComPort, "N/A");
+
+    ZelkGlobals::reset();
+    env.writeFile("ZelkGui.ini", "[DEV]\r\nTest=Y\r\n");
+    ASSERT_TRUE(InitGlobals(env.folder()));
+    EXPECT_TRUE(ZelkGlobals::TestMode);
+}
+
+// Catches the separator being taken from somewhere other than the locale.
+TEST_F(StartupTest, DecimalSeparatorComesFromTheLocale)
+{
+    registerMock(500, 2, 1);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ASSERT_TRUE(InitGlobals(env.folder()));
+    EXPECT_EQ(ZelkGlobals::DecimalSeparator, ",");
+}
+
+// Catches unreadable serial parameters crashing start-up or reaching the device.
+TEST_F(StartupTest, BadSerialParametersKeepDeviceDefaultsAndAreLogged)
+{
+    for (const QByteArray &timeout : {QByteArray("N/A"), QByteArray("abc"), QByteArray("99999")}) {
+        ZelkGlobals::reset();
+        registerMock(0, 0, 0);
+        env.writeFile("Zelk.ini",
+                      "[Serial COM Parameters]\r\nReadTimeout=" + timeout + "\r\nRetryCount=2\r\n");
+        QFile::remove(env.path("error124.txt"));
+        ASSERT_TRUE(InitGlobals(env.folder())) << timeout.constData();
+        const QByteArray log = env.readFile("error124.txt");
+        EXPECT_EQ(log.count("\r\n"), 1) << log.constData();
+        EXPECT_TRUE(log.contains("ReadTimeout=" + timeout)) << log.constData();
+    }
+    // A missing file is the "N/A" case.
+    ZelkGlobals::reset();
+    registerMock(0, 0, 0);
+    QFile::remove(env.path("Zelk.ini"));
+    EXPECT_TRUE(InitGlobals(env.folder()));
+}
+
+// Catches serial parameters handed to the device more than once or altered.
+TEST_F(StartupTest, SerialParametersReachTheDeviceOnce)
+{
+    registerMock(750, 4, 1);
+    env.writeFile("Zelk.ini", "[Serial COM Parameters]\r\nReadTimeout=750\r\nRetryCount=4\r\n");
+    ASSERT_TRUE(InitGlobals(env.folder()));
+    ::testing::Mock::VerifyAndClearExpectations(ZelkGlobals::Device.get());
+}
+
+// Catches start-up going on without a device object.
+TEST_F(StartupTest, UnknownDeviceEndsStartupWithAMessage)
+{
+    unregisterDeviceObject(ZelkGlobals::DeviceIdentifier);
+    ZelkGlobals::ApplicationFolder = env.folder();
+    EXPECT_FALSE(MainForm::instance().Form_Load());
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_TRUE(env.dialogs.shown[0].text.contains("ZelkX.Zelk.1"));
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
+    EXPECT_FALSE(ZelkGlobals::Device);
+}
+
+// Catches a second copy doing anything before it ends.
+TEST_F(StartupTest, SecondCopyEndsSilentlyBeforeStartup)
+{
+    registerMock(500, 2, 0);
+    env.desktop.instanceFree = false;
+    ZelkGlobals::ApplicationFolder = env.folder();
+    EXPECT_FALSE(MainForm::instance().Form_Load());
+    EXPECT_EQ(env.dialogs.count(), 0);
+    EXPECT_FALSE(ZelkGlobals::Device);
+}
+
+// Catches the launcher's heading or port text differing from the design.
+TEST_F(StartupTest, LauncherShowsHeadingAndDefaultPort)
+{
+    registerSimulatedBus();
+    ZelkGlobals::ApplicationFolder = env.folder();
+    MainForm &form = MainForm::instance();
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_EQ(form.lbl->text(), "S e l e c t   O p t i o n . . .");
+    EXPECT_EQ(form.lblDefaultComPort->text(), "Default Com Port: COM1");
+    EXPECT_EQ(form.size(), QSize(11235 / 15, 7080 / 15));
+}

@@ -1,0 +1,350 @@
+// The simulated bus as the program and the window tests rely on it: stored
+// settings, bus addressing, bad input and the bus file.
+#include "SimulatedBus.h"
+#include "IniFile.h"
+#include "TestSeams.h"
+#include "ZelkGlobals.h"
+#include "ZelkRoutines.h"
+#include "clsScalability.h"
+
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// A fresh folder with the shipped ratings and a clock that stands still
+// unless a test moves it.
+class SimBusStoredTest : public ::testing::Test
+{
+protected:
+    SimBusStoredTest()
+    {
+        env.copyShipped(QStringLiteral("scale.ini"));
+        env.clock.autoAdvanceMs = 0;
+    }
+
+    std::unique_ptr<SimulatedBus> makeBus()
+    {
+        auto bus = std::make_unique<SimulatedBus>(env.folder());
+        EXPECT_EQ(bus->OpenPort(QStringLiteral("COM1")), CmdOk);
+        return bus;
+    }
+
+    QList<int> scan(SimulatedBus &bus)
+    {
+        QList<int> found;
+        for (qint16 id = 1; id <= 32; ++id) {
+            qint16 answer = 0;
+            if (bus.GetUnitID(id, answer) == CmdOk) {
+                EXPECT_EQ(answer, id);
+                found << id;
+            }
+        }
+        return found;
+    }
+
+    QList<QByteArray> errorFileLines() const
+    {
+        QList<QByteArray> lines;
+        const QString name = errorFileName(env.clock.now.date());
+        for (const QByteArray &line : env.readFile(name).split('\n')) {
+            if (!line.trimmed().isEmpty())
+                lines << line;
+        }
+        return lines;
+    }
+
+    TestEnvironment env;
+};
+
+} // namespace
+
+// Catches a Set that only changes memory, or a Get that reads something else.
+TEST_F(SimBusStoredTest, StoredSettingsSurviveANewDeviceObject)
+{
+    {
+        auto bus = makeBus();
+        EXPECT_EQ(bus->SetFanFailPolarity("3", 0), CmdOk);
+        EXPECT_EQ(bus->SetDefaultGroupState("3", 1), CmdOk);
+        EXPECT_EQ(bus->SetDefaultOutputVoltage("3", 3, 12345), CmdOk);
+        EXPECT_EQ(bus->SetModuleGoodHighThreshold("3", 3, 13000), CmdOk);
+        EXPECT_EQ(bus->SetCurrentLimitMode("3", 1, 2, 1), CmdOk);
+        EXPECT_EQ(bus->SetCurrentLimitOFFTimeExUShort("3", 1, 4321), CmdOk);
+        EXPECT_EQ(bus->SetOutputTurnONDelay("3", 3, 65000), CmdOk);
+        EXPECT_EQ(bus->SetGroupID("3", 3, 3), CmdOk);
+    }
+    auto bus = makeBus();
+    qint16 v = -1, reset = -1;
+    qint32 t = -1;
+    EXPECT_EQ(bus->GetFanFailPolarity("3", v), CmdOk);
+    EXPECT_EQ(v, 0);
+    EXPECT_EQ(bus->GetDefaultGroupState("3", v), CmdOk);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(bus->GetDefaultOutputVoltage("3", 3, v), CmdOk);
+    EXPECT_EQ(v, 12345);
+    EXPECT_EQ(bus->GetModuleGoodHighThreshold("3", 3, v), CmdOk);
+    EXPECT_EQ(v, 13000);
+    EXPECT_EQ(bus->GetCurrentLimitMode("3", 1, v, reset), CmdOk);
+    EXPECT_EQ(v, 2);
+    EXPECT_EQ(reset, 1);
+    EXPECT_EQ(bus->GetCurrentLimitOFFTimeExUShort("3", 1, t), CmdOk);
+    EXPECT_EQ(t, 4321);
+    EXPECT_EQ(bus->GetOutputTurnONDelayExUShort("3", 3, t), CmdOk);
+    EXPECT_EQ(t, 65000);
+    EXPECT_EQ(bus->GetGroupID("3", 3, v), CmdOk);
+    EXPECT_EQ(v, 3);
+    // The unit as a number reaches the same unit as its text.
+    EXPECT_EQ(bus->GetFanFailPolarity(qint16(3), v), CmdOk);
+    EXPECT_EQ(v, 0);
+}
+
+// Catches arguments out of range that are accepted, stored, or crash the bus.
+TEST_F(SimBusStoredTest, OutOfRangeArgumentsAreRefusedAndChangeNothing)
+{
+    auto bus = makeBus();
+    qint16 v = 0;
+    qint32 t = 0;
+    for (const char *unit : {"0", "33", "-1", "abc", ""})
+        EXPECT_NE(bus->GetFanFailPolarity(unit, v), CmdOk) << unit;
+    for (qint16 module : {0, 6, -1}) {
+        EXPECT_NE(bus->GetModuleType("1", module, v), CmdOk) << module;
+        EXPECT_NE(bus->SetOutputState("1", module, 1), CmdOk) << module;
+    }
+    EXPECT_NE(bus->GetProgrammingMode("3", 2, v), CmdOk); // position 2 of unit 3 is empty
+    qint16 code = -1;
+    EXPECT_EQ(bus->GetModuleType("3", 2, code), CmdOk);
+    EXPECT_EQ(code, 0);
+
+    // Module 1 of unit 1 is a 1.0-3.6 V type at 1000 counts per volt.
+    EXPECT_NE(bus->SetDefaultOutputVoltage("1", 1, -5), CmdOk);
+    EXPECT_NE(bus->SetDefaultOutputVoltage("1", 1, 3601), CmdOk);
+    EXPECT_NE(bus->SetOutputVoltageSetpoint("1", 1, 3601), CmdOk);
+    EXPECT_NE(bus->SetCurrentLimit("1", 1, -1), CmdOk);
+    EXPECT_NE(bus->SetFanFailPolarity("1", 2), CmdOk);
+    EXPECT_NE(bus->SetGroupID("1", 1, 0), CmdOk);
+    EXPECT_NE(bus->SetGroupID("1", 1, 4), CmdOk);
+    EXPECT_NE(bus->SetCurrentLimitMode("1", 1, 4, 0), CmdOk);
+    EXPECT_NE(bus->SetOutputTurnONDelayExUShort("1", 1, 70000), CmdOk);
+    EXPECT_NE(bus->SetGlobalOutputState("1", 2), CmdOk);
+    EXPECT_EQ(bus->SetDefaultOutputVoltage("1", 1, 3600), CmdOk); // the rating itself is fine
+
+    bus.reset(); // what was refused never reached the file
+    auto again = makeBus();
+    EXPECT_EQ(again->GetDefaultOutputVoltage("1", 1, v), CmdOk);
+    EXPECT_EQ(v, 3600);
+    EXPECT_EQ(again->GetFanFailPolarity("1", v), CmdOk);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(again->GetGroupID("1", 1, v), CmdOk);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(again->GetOutputTurnONDelayExUShort("1", 1, t), CmdOk);
+    EXPECT_EQ(t, 0);
+}
+
+// Catches ports that open although they do not exist, a second open, and calls
+// that work without an open port.
+TEST_F(SimBusStoredTest, PortOpensOnlyForKnownPortsAndOnlyOnce)
+{
+    env.writeFile("simbus.ini", "[Bus]\r\nPorts=/dev/ttyUSB0, COM12\r\n[Supply1]\r\nUnitID=4\r\n");
+    SimulatedBus bus(env.folder());
+    for (int n = 1; n <= 9; ++n) {
+        EXPECT_EQ(bus.OpenPort(QStringLiteral("COM%1").arg(n)), CmdOk) << n;
+        bus.ClosePort();
+    }
+    for (const char *port : {"/dev/ttyUSB0", "COM12"}) {
+        EXPECT_EQ(bus.OpenPort(port), CmdOk) << port;
+        bus.ClosePort();
+    }
+    for (const char *port : {"N/A", "", "COM10", "COM0", "com1"})
+        EXPECT_NE(bus.OpenPort(port), CmdOk) << port;
+
+    qint16 v = 0;
+    EXPECT_NE(bus.GetFanFailPolarity("4", v), CmdOk);
+    ASSERT_EQ(bus.OpenPort("COM1"), CmdOk);
+    EXPECT_NE(bus.OpenPort("COM1"), CmdOk);
+    EXPECT_TRUE(bus.portOpen()); // the refused second open leaves the first one open
+    EXPECT_EQ(bus.GetFanFailPolarity("4", v), CmdOk);
+    bus.ClosePort();
+    EXPECT_NE(bus.GetFanFailPolarity("4", v), CmdOk);
+}
+
+// Catches a scan that finds IDs with no unit, misses a unit, or a unit that
+// still answers at its old ID after the change.
+TEST_F(SimBusStoredTest, UnitIdScanAndChange)
+{
+    auto bus = makeBus();
+    EXPECT_EQ(scan(*bus), (QList<int>{1, 3, 5, 7}));
+
+    qint16 oldId = 3, newId = 12, taken = 5;
+    EXPECT_EQ(bus->SetNewUnitID(oldId, newId), CmdOk);
+    EXPECT_EQ(scan(*bus), (QList<int>{1, 5, 7, 12}));
+    qint16 v = 0;
+    EXPECT_NE(bus->GetFanFailPolarity("3", v), CmdOk);
+    EXPECT_EQ(bus->GetFanFailPolarity("12", v), CmdOk);
+    EXPECT_NE(bus->SetNewUnitID(newId, taken), CmdOk); // two units on one ID
+    EXPECT_EQ(bus->SetNewUnitID(newId, newId), CmdOk);
+
+    bus.reset();
+    bus = makeBus();
+    EXPECT_EQ(scan(*bus), (QList<int>{1, 5, 7, 12}));
+    StatusArray modules;
+    EXPECT_EQ(bus->GetPresentModules("12", modules), CmdOk);
+    EXPECT_EQ(modules.toStatusText(), "10100000"); // it is still the unit that was 3
+}
+
+// Catches a missing or implausible demo bus: wrong module sets, set-points
+// outside the shipped ratings, no groups, unit 7 not held off.
+TEST_F(SimBusStoredTest, DemoBusMatchesTheShippedRatings)
+{
+    auto bus = makeBus();
+    const QString scale = env.path("scale.ini");
+    const QMap<QString, QString> expectedModules{
+        {"1", "11111000"}, {"3", "10100000"}, {"5", "00111000"}, {"7", "11000000"}};
+    QSet<int> types, groups;
+    for (auto it = expectedModules.begin(); it != expectedModules.end(); ++it) {
+        StatusArray modules;
+        ASSERT_EQ(bus->GetPresentModules(it.key(), modules), CmdOk);
+        EXPECT_EQ(modules.toStatusText(), it.value()) << it.key().toStdString();
+        for (qint16 m = 1; m <= 5; ++m) {
+            if (modules(m) == 0)
+                continue;
+            qint16 code = 0, raw = 0, group = 0;
+            ASSERT_EQ(bus->GetModuleType(it.key(), m, code), CmdOk);
+            ASSERT_EQ(bus->GetDefaultOutputVoltage(it.key(), m, raw), CmdOk);
+            ASSERT_EQ(bus->GetGroupID(it.key(), m, group), CmdOk);
+            types << code;
+            groups << group;
+            const QString section = scaleSectionName(code);
+            const double factor =
+                IniFile::readString(scale, section, "VoltageScaleFactor").toDouble();
+            ASSERT_GT(factor, 0) << section.toStdString();
+            const double volts = raw / factor;
+            EXPECT_GE(volts, IniFile::readString(scale, section, "MinVoltage").toDouble());
+            EXPECT_LE(volts, IniFile::readString(scale, section, "MaxVoltage").toDouble());
+            QString serial;
+            EXPECT_EQ(bus->GetModuleSerialN(it.key(), m, serial), CmdOk);
+            EXPECT_FALSE(serial.isEmpty());
+        }
+    }
+    EXPECT_GE(types.size(), 5);
+    EXPECT_TRUE(groups.contains(2) && groups.contains(3));
+    qint16 state = -1, global = -1;
+    EXPECT_EQ(bus->GetDefaultGlobalOutputState("7", state), CmdOk);
+    EXPECT_EQ(state, 0);
+    EXPECT_EQ(bus->GetGlobalOutputState("7", global), CmdOk);
+    EXPECT_EQ(global, 100);
+    EXPECT_EQ(bus->GetGlobalOutputState("1", global), CmdOk);
+    EXPECT_EQ(global, 110);
+
+    // Unit 1 modules 4 and 5 share current in group 3: master 4, slave 5.
+    StatusArray first, second;
+    EXPECT_EQ(bus->GetMasterSlaveMode("1", first, second), CmdOk);
+    EXPECT_EQ(first.toStatusText(), "00000000");
+    EXPECT_EQ(second.toStatusText(), "01000101");
+}
+
+// Catches a corrupt bus file that crashes the bus, is lost without a copy, is
+// reported more than once, or is kept so that no unit answers.
+TEST_F(SimBusStoredTest, CorruptBusFileIsKeptReportedOnceAndReplaced)
+{
+    static const char raw[] = "\x00\x01garbage\n[[[\n=\n[Supply1]\nUnitID=forty\n";
+    const QByteArray junk(raw, sizeof raw - 1); // NUL bytes included
+    env.writeFile("simbus.ini", junk);
+    {
+        auto bus = makeBus();
+        EXPECT_EQ(scan(*bus), (QList<int>{1, 3, 5, 7}));
+    }
+    auto again = makeBus();
+    EXPECT_EQ(again->unitIds(), (QList<int>{1, 3, 5, 7}));
+    EXPECT_EQ(env.readFile("simbus.ini.bad"), junk);
+    const QList<QByteArray> lines = errorFileLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines.first().contains("simbus.ini.bad"));
+}
+
+// Catches missing keys or wrong types that crash, reach the unit as garbage,
+// or make a bad file look corrupt and be thrown away.
+TEST_F(SimBusStoredTest, DamagedKeysReadAsCleanDefaults)
+{
+    const QByteArray text = "[Supply1]\r\nUnitID=9\r\nFanFailPolarity=yes\r\nOperatingHours=-4\r\n"
+                            "[Supply1.Module2]\r\nTypeCode=42\r\nDefaultVoltage=9x\r\n"
+                            "CurrentLimitMode=7\r\nLoadOhms=abc\r\n"
+                            "[Supply1.Module3]\r\nTypeCode=three\r\n"
+                            "[Supply2]\r\nUnitID=9\r\n[Supply3]\r\nUnitID=40\r\n"
+                            "[Faults]\r\nFail1=GetFanFailPolarity\r\n";
+    env.writeFile("simbus.ini", text);
+    auto bus = makeBus();
+    EXPECT_EQ(bus->unitIds(), QList<int>{9});
+    EXPECT_EQ(env.readFile("simbus.ini"), text); // reading changes nothing
+    qint16 v = -1, reset = -1;
+    QString hours;
+    EXPECT_EQ(bus->GetFanFailPolarity("9", v), CmdOk);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(bus->GetOperatingHoursString("9", hours), CmdOk);
+    EXPECT_EQ(hours, "0");
+    StatusArray modules;
+    EXPECT_EQ(bus->GetPresentModules("9", modules), CmdOk);
+    EXPECT_EQ(modules.toStatusText(), "01000000");
+    EXPECT_EQ(bus->GetCurrentLimitMode("9", 2, v, reset), CmdOk);
+    EXPECT_EQ(v, 0);
+    // A type with no ratings still answers.
+    EXPECT_EQ(bus->GetModuleType("9", 2, v), CmdOk);
+    EXPECT_EQ(v, 42);
+    EXPECT_EQ(bus->SetOutputVoltageSetpoint("9", 2, 1200), CmdOk);
+    EXPECT_EQ(bus->MeasureOutputVoltage("9", 2, v), CmdOk);
+    EXPECT_EQ(bus->MeasureOutputCurrent("9", 2, v), CmdOk);
+    // The one unreadable fault rule is skipped and said so.
+    EXPECT_EQ(bus->GetFanFailPolarity("9", v), CmdOk);
+    EXPECT_EQ(errorFileLines().size(), 1);
+}
+
+// Catches faults written in the bus file that are not applied, or a one-shot
+// failure that fails more than once.
+TEST_F(SimBusStoredTest, FaultsFromTheBusFile)
+{
+    env.writeFile("simbus.ini", "[Supply1]\r\nUnitID=1\r\n[Supply1.Module1]\r\nTypeCode=2\r\n"
+                                "[Supply2]\r\nUnitID=2\r\nSilent=1\r\nForcedAlarms=1, 7\r\n"
+                                "[Supply3]\r\nUnitID=3\r\nForcedAlarms=2\r\n"
+                                "[Faults]\r\nFail1=GetUnitSerialN, 1, 0, once, ERR_CHECKSUM\r\n");
+    auto bus = makeBus();
+    QString serial;
+    StatusArray a;
+    EXPECT_EQ(bus->GetPresentModules("2", a), "ERR_TIMEOUT");
+    EXPECT_EQ(bus->GetUnitSerialN("1", serial), "ERR_CHECKSUM");
+    EXPECT_EQ(bus->GetUnitSerialN("1", serial), CmdOk);
+    EXPECT_EQ(bus->GetGlobalStatusByte("3", a), CmdOk);
+    EXPECT_EQ(a(2), 0); // fan failed
+    EXPECT_EQ(a(6), 1); // and the alarm raised
+}
+
+// Catches a silent unit that answers or takes the others down with it, and
+// failures that hit the wrong unit, module or method, or stay after clearing.
+TEST_F(SimBusStoredTest, FaultsFromTests)
+{
+    auto bus = makeBus();
+    qint16 v = 0;
+    StatusArray a;
+    ASSERT_TRUE(bus->setUnitSilent(3, true));
+    qint16 id = 3;
+    EXPECT_NE(bus->GetUnitID(id, v), CmdOk);
+    EXPECT_NE(bus->GetPresentModules("3", a), CmdOk);
+    EXPECT_NE(bus->SetOutputState("3", 1, 0), CmdOk);
+    EXPECT_NE(bus->MeasureOutputVoltage("3", 1, v), CmdOk);
+    EXPECT_EQ(bus->GetPresentModules("1", a), CmdOk);
+    EXPECT_EQ(bus->GetPresentModules("5", a), CmdOk);
+
+    bus->failMethod("MeasureOutputVoltage", "ERR_ADC", 1, 2);
+    bus->failMethod("GetGroupID", "", 5, 0, SimBusFaults::Count::Once);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(bus->MeasureOutputVoltage("1", 2, v), "ERR_ADC");
+        EXPECT_EQ(bus->MeasureOutputVoltage("1", 1, v), CmdOk);
+        EXPECT_EQ(bus->MeasureOutputCurrent("1", 2, v), CmdOk);
+        EXPECT_EQ(bus->GetGroupID("1", 1, v), CmdOk);
+    }
+    EXPECT_EQ(bus->GetGroupID("5", 3, v), ""); // an empty reply is a failure too
+    EXPECT_EQ(bus->GetGroupID("5", 4, v), CmdOk);
+    bus->clearFailures();
+    EXPECT_EQ(bus->MeasureOutputVoltage("1", 2, v), CmdOk);
+}

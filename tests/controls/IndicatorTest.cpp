@@ -1,0 +1,189 @@
+// Behaviour of the four indicators: truth values, blinking, clicks.
+#include "OstransBigSquareLed.h"
+#include "OstransLed.h"
+#include "OstransPushButton.h"
+#include "OstransSunkenSwitch.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+constexpr qint16 True = OstransIndicator::True;
+constexpr qint16 False = OstransIndicator::False;
+
+using Factory = std::function<std::unique_ptr<OstransIndicator>()>;
+
+template<typename T> Factory make()
+{
+    return [] {
+        return std::make_unique<T>();
+    };
+}
+
+class EveryIndicator : public ::testing::TestWithParam<Factory>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(Variants, EveryIndicator,
+                         ::testing::Values(make<OstransLed>(), make<OstransBigSquareLed>(),
+                                           make<OstransSunkenSwitch>(), make<OstransPushButton>()));
+} // namespace
+
+// Catches a new indicator that starts lit, clickable or with its timer running.
+TEST_P(EveryIndicator, StartsUnlitDisabledAndStill)
+{
+    auto led = GetParam()();
+    EXPECT_EQ(led->Status(), True);
+    EXPECT_EQ(led->shownPicture(), OstransIndicator::OffPicture);
+    EXPECT_EQ(led->Enable(), False);
+    EXPECT_FALSE(led->isEnabled());
+    EXPECT_FALSE(led->Timer1()->isActive());
+}
+
+// Catches a click that is not raised, raised while disabled, or raised for the right button.
+TEST_P(EveryIndicator, ClickRaisesMouseClickOnlyWhenEnabled)
+{
+    auto led = GetParam()();
+    led->resize(40, 40);
+    led->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(led.get()));
+    QSignalSpy clicks(led.get(), &OstransIndicator::MouseClick);
+
+    QTest::mouseClick(led.get(), Qt::LeftButton);
+    EXPECT_EQ(clicks.count(), 0);
+
+    led->setEnable(True);
+    QTest::mouseClick(led.get(), Qt::LeftButton);
+    EXPECT_EQ(clicks.count(), 1);
+    QTest::mouseClick(led.get(), Qt::RightButton);
+    EXPECT_EQ(clicks.count(), 1);
+
+    led->setEnable(False);
+    QTest::mouseClick(led.get(), Qt::LeftButton);
+    EXPECT_EQ(clicks.count(), 1);
+}
+
+// Catches truth values taken as "non-zero" instead of exactly -1 and 0.
+TEST(Indicator, OnlyMinusOneAndZeroAreTruthValues)
+{
+    OstransLed led;
+    led.setEnable(1);
+    EXPECT_EQ(led.Enable(), False);
+    EXPECT_FALSE(led.isEnabled());
+    led.setEnable(True);
+    EXPECT_EQ(led.Enable(), True);
+    EXPECT_TRUE(led.isEnabled());
+
+    led.setBInterval(200);
+    led.setBlinking(1);
+    EXPECT_EQ(led.Blinking(), False);
+    EXPECT_FALSE(led.Timer1()->isActive());
+
+    led.setStatus(True);
+    EXPECT_EQ(led.shownPicture(), OstransIndicator::OnPicture);
+    led.setStatus(1);
+    EXPECT_EQ(led.Status(), 1);
+    EXPECT_EQ(led.shownPicture(), OstransIndicator::OffPicture);
+}
+
+// Catches an off-by-one at either end of the blink interval range.
+TEST(Indicator, BlinkIntervalAcceptsOnly100To10000)
+{
+    OstransLed led;
+    led.setBInterval(99);
+    EXPECT_EQ(led.BInterval(), 0);
+    led.setBInterval(100);
+    EXPECT_EQ(led.BInterval(), 100);
+    led.setBInterval(10001);
+    EXPECT_EQ(led.BInterval(), 100);
+    led.setBInterval(10000);
+    EXPECT_EQ(led.BInterval(), 10000);
+    led.setBInterval(-1);
+    EXPECT_EQ(led.BInterval(), 10000);
+
+    led.setBlinking(True);
+    EXPECT_EQ(led.Timer1()->interval(), 10000);
+    led.setBInterval(99);
+    EXPECT_EQ(led.Timer1()->interval(), 10000);
+}
+
+// Catches a timer left running at 0 ms when blinking starts before any interval.
+TEST(Indicator, BlinkingWaitsForAnInterval)
+{
+    OstransLed led;
+    led.setBlinking(True);
+    EXPECT_FALSE(led.Timer1()->isActive());
+    led.setBInterval(300);
+    EXPECT_TRUE(led.Timer1()->isActive());
+    EXPECT_EQ(led.Timer1()->interval(), 300);
+}
+
+// Catches stopping the blink with the lamp lit, or leaving the timer running.
+TEST(Indicator, StoppingBlinkingLeavesItOff)
+{
+    OstransLed led;
+    led.setBInterval(100);
+    led.setStatus(True);
+    led.setBlinking(True);
+    ASSERT_TRUE(led.Timer1()->isActive());
+    led.setBlinking(False);
+    EXPECT_EQ(led.Status(), False);
+    EXPECT_EQ(led.shownPicture(), OstransIndicator::OffPicture);
+    EXPECT_FALSE(led.Timer1()->isActive());
+}
+
+// Catches a blink that does not alternate, or runs at the wrong period.
+TEST(Indicator, BlinksEvery500Milliseconds)
+{
+    OstransLed led;
+    led.show();
+    led.setStatus(True);
+    led.setBInterval(500);
+    led.setBlinking(True);
+    QElapsedTimer clock;
+    clock.start();
+
+    // The first tick complements the Status it finds: lit becomes unlit.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return led.shownPicture() == OstransIndicator::OffPicture; }, 2000));
+    const qint64 firstTick = clock.elapsed();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return led.shownPicture() == OstransIndicator::OnPicture; }, 2000));
+    const qint64 secondTick = clock.elapsed();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return led.shownPicture() == OstransIndicator::OffPicture; }, 2000));
+    const qint64 thirdTick = clock.elapsed();
+
+    EXPECT_GE(firstTick, 450);
+    EXPECT_LE(firstTick, 900);
+    EXPECT_GE(secondTick - firstTick, 400);
+    EXPECT_LE(secondTick - firstTick, 900);
+    EXPECT_GE(thirdTick - secondTick, 400);
+    EXPECT_LE(thirdTick - secondTick, 900);
+}
+
+// Catches the bitwise complement of a stray Status (1 -> -2 -> 1) that never lights.
+TEST(Indicator, BlinkingFromAStrayStatusStillLights)
+{
+    OstransLed led;
+    led.setStatus(1);
+    led.setBInterval(100);
+    led.setBlinking(True);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return led.shownPicture() == OstransIndicator::OnPicture; }, 1000));
+    EXPECT_EQ(led.Status(), True);
+}
+
+// Catches a missing or reworded tooltip on the output push button.
+TEST(Indicator, PushButtonExplainsItself)
+{
+    OstransPushButton button;
+    EXPECT_EQ(button.toolTip(), QStringLiteral("Click to switch Module Output ON/OFF"));
+    OstransLed led;
+    EXPECT_TRUE(led.toolTip().isEmpty());
+}

@@ -1,0 +1,224 @@
+// The 3D label: size and placement in twips, saved properties, mouse events, the look.
+#include "Label3D.h"
+#include "ColorValue.h"
+#include "MemoryPropertyBag.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+struct Copy
+{
+    QRect bounds;
+    int pixels = 0;
+};
+
+Copy find(const QImage &image, const std::function<bool(QRgb)> &match)
+{
+    Copy copy;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (match(image.pixel(x, y))) {
+                copy.bounds |= QRect(x, y, 1, 1);
+                ++copy.pixels;
+            }
+        }
+    }
+    return copy;
+}
+
+// Dark and light copies of a caption drawn without anti-aliasing on grey.
+std::pair<Copy, Copy> darkAndLightCopies(int phase)
+{
+    QWidget host;
+    Label3D label(&host);
+    QFont font = label.Font();
+    font.setPixelSize(28);
+    font.setStyleStrategy(QFont::NoAntialias);
+    label.setFont(font);
+    label.setBackColor(0x808080);
+    label.setCaption(QStringLiteral("HIL"));
+    label.setPhase(phase);
+    label.resizeTwips(120 * 15, 40 * 15);
+    const QImage image = label.grab().toImage();
+    return {find(image, [](QRgb c) { return qGray(c) < 40; }),
+            find(image, [](QRgb c) { return qGray(c) > 215; })};
+}
+} // namespace
+
+// Catches a label that can shrink below 100 x 100 twips.
+TEST(Label3D, NeverSmallerThan100Twips)
+{
+    Label3D label;
+    label.resizeTwips(50, 20);
+    EXPECT_EQ(label.widthTwips(), 100);
+    EXPECT_EQ(label.heightTwips(), 100);
+    EXPECT_EQ(label.size(), QSize(6, 6));
+
+    label.resizeTwips(1500, 300);
+    label.show();
+    label.resize(2, 1);
+    EXPECT_EQ(label.widthTwips(), 100);
+    EXPECT_EQ(label.heightTwips(), 100);
+    EXPECT_EQ(label.Label2()->size(), label.size());
+}
+
+// Catches the labels placed by the wrong Phase row, or moved by a Phase outside 0..3.
+TEST(Label3D, PhasePlacesTheTwoLabelsOnePixelApart)
+{
+    Label3D label;
+    const QPoint placements[4][2] = {
+        {{1, 1}, {0, 0}}, {{0, 1}, {1, 0}}, {{1, 0}, {0, 1}}, {{0, 0}, {1, 1}}};
+    for (int phase = 0; phase < 4; ++phase) {
+        label.setPhase(phase);
+        EXPECT_EQ(label.Label1()->pos(), placements[phase][0]) << "Phase " << phase;
+        EXPECT_EQ(label.Label2()->pos(), placements[phase][1]) << "Phase " << phase;
+    }
+    label.setPhase(4);
+    EXPECT_EQ(label.Phase(), 4);
+    EXPECT_EQ(label.Label1()->pos(), QPoint(0, 0));
+    EXPECT_EQ(label.Label2()->pos(), QPoint(1, 1));
+
+    label.setPhase(256);
+    label.setPhase(-1);
+    EXPECT_EQ(label.Phase(), 4);
+    label.setPhase(255);
+    EXPECT_EQ(label.Phase(), 255);
+}
+
+// Catches out-of-range Alignment or BorderStyle values being taken.
+TEST(Label3D, RefusesUnknownAlignmentAndBorder)
+{
+    Label3D label;
+    label.setAlignment(2);
+    label.setAlignment(3);
+    EXPECT_EQ(label.Alignment(), 2);
+    EXPECT_TRUE(label.Label1()->alignment() & Qt::AlignHCenter);
+    label.setBorderStyle(1);
+    label.setBorderStyle(2);
+    EXPECT_EQ(label.BorderStyle(), 1);
+    EXPECT_NE(label.Label2()->frameShape(), QFrame::NoFrame);
+    EXPECT_EQ(label.Label1()->frameShape(), QFrame::NoFrame);
+}
+
+// Catches defaults written to the host's bag, or read back as anything but the defaults.
+TEST(Label3D, DefaultsStoreNothingAndReadBackAsDefaults)
+{
+    QWidget host;
+    Label3D saved(&host);
+    MemoryPropertyBag bag;
+    saved.WriteProperties(bag);
+    EXPECT_TRUE(bag.keys().isEmpty()) << bag.keys().join(',').toStdString();
+
+    Label3D restored(&host);
+    restored.setCaption(QStringLiteral("x"));
+    restored.setPhase(2);
+    restored.setForeColor2(0x123456);
+    restored.ReadProperties(bag);
+    EXPECT_EQ(restored.Enabled(), -1);
+    EXPECT_EQ(restored.Font(), host.font());
+    EXPECT_EQ(restored.ForeColor1(), 0u);
+    EXPECT_EQ(restored.ForeColor2(), 0xFFFFFFu);
+    EXPECT_EQ(restored.Caption(), QStringLiteral("Label3D"));
+    EXPECT_EQ(restored.Alignment(), 0);
+    EXPECT_EQ(restored.Phase(), 0);
+    EXPECT_EQ(restored.BackColor(), 0x8000000Fu);
+    EXPECT_EQ(restored.BorderStyle(), 0);
+    EXPECT_EQ(bag.readLog(),
+              QStringList({"Enabled", "ForeColor1", "ForeColor2", "Caption", "Alignment", "Font",
+                           "BorderStyle", "Phase", "BackColor"}));
+}
+
+// Catches properties saved under other names, in another order, or not restored.
+TEST(Label3D, SavesEveryChangedPropertyInOrder)
+{
+    QWidget host;
+    Label3D saved(&host);
+    QFont font = host.font();
+    font.setBold(true);
+    font.setPointSize(font.pointSize() + 5);
+    saved.setEnabled(false);
+    saved.setFont(font);
+    saved.setForeColor1(0x0000FF);
+    saved.setForeColor2(0x00FF00);
+    saved.setCaption(QStringLiteral("Real-time monitor"));
+    saved.setAlignment(1);
+    saved.setPhase(3);
+    saved.setBackColor(0x80000005);
+    saved.setBorderStyle(1);
+    MemoryPropertyBag bag;
+    saved.WriteProperties(bag);
+    EXPECT_EQ(bag.keys(), QStringList({"Enabled", "Font", "ForeColor1", "ForeColor2", "Caption",
+                                       "Alignment", "Phase", "BackColor", "BorderStyle"}));
+
+    Label3D restored(&host);
+    restored.ReadProperties(bag);
+    EXPECT_EQ(restored.Enabled(), 0);
+    EXPECT_FALSE(restored.Label1()->isEnabled());
+    EXPECT_EQ(restored.Font(), font);
+    EXPECT_EQ(restored.ForeColor1(), 0x0000FFu);
+    EXPECT_EQ(restored.ForeColor2(), 0x00FF00u);
+    EXPECT_EQ(restored.Caption(), QStringLiteral("Real-time monitor"));
+    EXPECT_EQ(restored.Label2()->text(), QStringLiteral("Real-time monitor"));
+    EXPECT_EQ(restored.Alignment(), 1);
+    EXPECT_EQ(restored.Phase(), 3);
+    EXPECT_EQ(restored.Label2()->pos(), QPoint(1, 1));
+    EXPECT_EQ(restored.BackColor(), 0x80000005u);
+    EXPECT_EQ(restored.BorderStyle(), 1);
+}
+
+// Catches the light copy on the wrong side, or the light label drawn over the dark one.
+TEST(Label3D, PhaseZeroLightEdgeUpLeftPhaseThreeDownRight)
+{
+    const auto [dark0, light0] = darkAndLightCopies(0);
+    ASSERT_GT(dark0.pixels, 50);
+    ASSERT_GT(light0.pixels, 0);
+    EXPECT_EQ(light0.bounds.topLeft(), dark0.bounds.topLeft() - QPoint(1, 1));
+    // The dark copy is whole; the light one shows only where it sticks out.
+    EXPECT_LT(light0.pixels, dark0.pixels);
+
+    const auto [dark3, light3] = darkAndLightCopies(3);
+    EXPECT_EQ(light3.bounds.bottomRight(), dark3.bounds.bottomRight() + QPoint(1, 1));
+    EXPECT_EQ(light3.bounds.topLeft(), dark3.bounds.topLeft() + QPoint(1, 1));
+    EXPECT_EQ(dark3.pixels, dark0.pixels);
+}
+
+// Catches mouse events not raised, raised in the wrong order, or given pixel coordinates.
+TEST(Label3D, RaisesMouseEventsFromTheLabel)
+{
+    Label3D label;
+    label.resizeTwips(1500, 450);
+    label.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&label));
+    QStringList order;
+    QList<QVariantList> downs;
+    QObject::connect(&label, &Label3D::MouseDown, [&](qint16 b, qint16 s, float x, float y) {
+        order << "MouseDown";
+        downs << QVariantList{b, s, x, y};
+    });
+    QObject::connect(&label, &Label3D::MouseUp, [&] { order << "MouseUp"; });
+    QObject::connect(&label, &Label3D::Click, [&] { order << "Click"; });
+    QObject::connect(&label, &Label3D::DblClick, [&] { order << "DblClick"; });
+
+    QTest::mouseClick(label.Label2(), Qt::LeftButton, Qt::ShiftModifier, QPoint(10, 5));
+    ASSERT_EQ(downs.size(), 1);
+    EXPECT_EQ(downs[0], (QVariantList{qint16(1), qint16(1), 150.0f, 75.0f}));
+    EXPECT_EQ(order, QStringList({"MouseDown", "MouseUp", "Click"}));
+
+    order.clear();
+    QTest::mouseClick(label.Label2(), Qt::RightButton, Qt::NoModifier, QPoint(10, 5));
+    EXPECT_EQ(order, QStringList({"MouseDown", "MouseUp"}));
+    EXPECT_EQ(downs.last().at(0).value<qint16>(), 2);
+
+    order.clear();
+    // A double click: a click, then the second press and its release.
+    QTest::mouseClick(label.Label2(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
+    QTest::mouseDClick(label.Label2(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
+    QTest::mouseRelease(label.Label2(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
+    EXPECT_EQ(order.count("DblClick"), 1) << order.join(',').toStdString();
+    EXPECT_EQ(order.count("Click"), 1) << order.join(',').toStdString();
+    EXPECT_LT(order.indexOf("Click"), order.indexOf("DblClick"));
+    EXPECT_EQ(order.last(), QStringLiteral("MouseUp"));
+}

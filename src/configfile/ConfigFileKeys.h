@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Section and key names of the unit configuration file, in the order written.
+namespace ConfigFileKeys {
+inline QString unitSection(const QString &unit)
+{
+    return QStringLiteral("PS") + unit;
+}
+inline QString moduleSection(const QString &unit, int module)
+{
+    return QStringLiteral("PS") + unit + QStringLiteral("MODULE") + QString::number(module);
+}
+
+inline const QString PowerSupplyID = QStringLiteral("PowerSupplyID");
+inline const QString SerialNumber = QStringLiteral("SerialNumber");
+inline const QString MajorVersion = QStringLiteral("MajorVersion");
+inline const QString MinorVersion = QStringLiteral("MinorVersion");
+inline const QString FanFail = QStringLiteral("FanFail");
+inline const QString GlobalDC = QStringLiteral("GlobalDC");
+inline const QString OverTemp = QStringLiteral("OverTemp");
+inline const QString GlobalOnOff = QStringLiteral("GlobalOnOff");
+inline const QString Group = QStringLiteral("Group");
+inline const QString Global = QStringLiteral("Global");
+inline const QString MODULES = QStringLiteral("MODULES");
+
+inline const QString ModuleCode = QStringLiteral("ModuleCode");
+inline const QString DefaultOutputPolarity = QStringLiteral("DefaultOutputPolarity");
+inline const QString StartUpState = QStringLiteral("StartUpState");
+inline const QString OutputVoltageSetpoint = QStringLiteral("OutputVoltageSetpoint");
+inline const QString VoltageHighLimit = QStringLiteral("VoltageHighLimit");
+inline const QString VoltageLowLimit = QStringLiteral("VoltageLowLimit");
+inline const QString CurrentLimitMode = QStringLiteral("CurrentLimitMode");
+inline const QString CurrentLimit = QStringLiteral("CurrentLimit");
+inline const QString StartUpDelay = QStringLiteral("StartUpDelay");
+inline const QString ActivationTime = QStringLiteral("ActivationTime");
+inline const QString ResetTime = QStringLiteral("ResetTime");
+inline const QString EnableReset = QStringLiteral("EnableReset");
+inline QString master(int m)
+{
+    return QStringLiteral("M%1Master").arg(m);
+}
+inline QString slave(int m)
+{
+    return QStringLiteral("M%1Slave").arg(m);
+}
+inline QString delay(int m)
+{
+    return QStringLiteral("M%1Delay").arg(m);
+}
+inline QString state(int m)
+{
+    return QStringLiteral("M%1State").arg(m);
+}
+inline const QString GroupId = QStringLiteral("GroupId");
+inline const QString ProgrammingMode = QStringLiteral("ProgrammingMode");
+} // namespace ConfigFileKeys

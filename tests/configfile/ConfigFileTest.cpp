@@ -1,0 +1,212 @@
+// The unit configuration file: layout, encodings, and reading it back.
+#include "Ini.h"
+#include "TestSeams.h"
+#include "ZelkConfigFile.h"
+#include "ZelkData.h"
+#include "ZelkGlobals.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray golden(const char *name)
+{
+    QFile f(QStringLiteral(ZELK_TEST_DATA_DIR "/") + QLatin1String(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Unit 7 with modules 1 and 3, as an editor read would leave it.
+void fillUnit7(ZelkData &d)
+{
+    d.PowerSupplyID = "7";
+    d.SerialNumber = "SN-07-4411";
+    d.MajorVersion = "2";
+    d.MinorVersion = "1";
+    d.FanFail = true;
+    d.OverTemp = true;
+    d.Global = false; // the file takes "Global" from GlobalOutput
+    d.GlobalOutput = true;
+    d.MODULES = "10100000";
+    ZelkModuleRecord &m1 = d.Module(1);
+    m1 = {"ZM 12V/30A", "M-0701", "1",   "4",    "1", "1",   "12.5", "13500", "11500",
+          "Hiccup",     "20.5",   "100", "1000", "0", "250", "1",    2,       "1",
+          "0",          "250",    "1",   {},     {},  {}};
+    ZelkModuleRecord &m3 = d.Module(3);
+    m3.ModuleCode = "ZM 48V/8A";
+    m3.SerialNumber = "M-0703";
+    m3.MajorVersion = "1";
+    m3.MinorVersion = "2";
+    m3.DefaultOutputPolarity = "0";
+    m3.StartUpState = "0";
+    m3.OutputVoltageSetpoint = "48";
+    m3.VoltageHighLimit = "10000";
+    m3.VoltageLowLimit = "8600";
+    m3.CurrentLimitMode = "Normal";
+    m3.CurrentLimit = "8";
+    m3.StartUpDelay = "0";
+    m3.ActivationTime = "0";
+    m3.ResetTime = "0";
+    m3.EnableReset = "1";
+    m3.ProgrammingMode = "0";
+    d.Module(2).SerialNumber = "N/A"; // absent modules get no section
+    d.Module(4).SerialNumber = "";
+}
+
+class ConfigFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ZelkGlobals::ConfigFileToWrite = env.path("units.ini");
+        ZelkGlobals::ConfigFileToRead = env.path("units.ini");
+    }
+    TestEnvironment env;
+};
+
+} // namespace
+
+// Catches keys written out of order, a wrong "Global" source, or sections for
+// modules without a serial number.
+TEST_F(ConfigFileTest, UnitSevenMatchesTheStoredLayoutByteForByte)
+{
+    ZelkData d;
+    fillUnit7(d);
+    ZelkConfigFile::WriteZelkFile(d, "7");
+    EXPECT_EQ(env.readFile("units.ini"), golden("unit7.ini"));
+    EXPECT_EQ(env.dialogs.count(), 0);
+}
+
+// Catches a save that clears sections a previous save wrote.
+TEST_F(ConfigFileTest, SavingFewerModulesKeepsTheOldModuleSection)
+{
+    ZelkData d;
+    fillUnit7(d);
+    ZelkConfigFile::WriteZelkFile(d, "7");
+    d.Module(3).SerialNumber = "N/A";
+    d.Module(1).CurrentLimit = "10.25";
+    ZelkConfigFile::WriteZelkFile(d, "7");
+    QByteArray expected = golden("unit7.ini");
+    expected.replace("CurrentLimit=20.5", "CurrentLimit=10.25");
+    EXPECT_EQ(env.readFile("units.ini"), expected);
+}
+
+// Catches never-read units writing "N/A" texts instead of leaving keys out.
+TEST_F(ConfigFileTest, UnreadUnitWritesOnlyTheSixFlags)
+{
+    ZelkData d;
+    ZelkConfigFile::WriteZelkFile(d, "12");
+    EXPECT_EQ(env.readFile("units.ini"),
+              "[PS12]\r\nFanFail=0\r\nGlobalDC=0\r\nOverTemp=0\r\nGlobalOnOff=0\r\nGroup=0\r\n"
+              "Global=0\r\n");
+}
+
+// Catches flags read as true from anything but "1", and absent data not read as
+// "N/A"/false/0.
+TEST_F(ConfigFileTest, ReadBackFlagsGroupsAndAbsentSections)
+{
+    env.writeFile("units.ini", "[PS4]\r\nFanFail=True\r\nGlobalDC=-1\r\nOverTemp=1\r\n"
+                               "Global=1\r\nMODULES=01000000\r\n"
+                               "[PS4MODULE2]\r\nSerialNumber=X2\r\nGroupId=N/A\r\n"
+                               "[PS4MODULE3]\r\nGroupId=3\r\n");
+    ZelkData d;
+    d.GlobalOutput = true;
+    d.Module(1).GroupId = 9;
+    ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(d, "4"));
+    EXPECT_FALSE(d.FanFail);
+    EXPECT_FALSE(d.GlobalDC);
+    EXPECT_TRUE(d.OverTemp);
+    EXPECT_TRUE(d.Global);
+    EXPECT_TRUE(d.GlobalOutput); // not touched by a file read
+    EXPECT_EQ(d.MODULES, "01000000");
+    EXPECT_EQ(d.SerialNumber, "N/A");
+    EXPECT_EQ(d.Module(2).SerialNumber, "X2");
+    EXPECT_EQ(d.Module(2).GroupId, 0);
+    EXPECT_EQ(d.Module(3).GroupId, 3);
+    EXPECT_EQ(d.Module(1).GroupId, 0); // missing reads 0
+    EXPECT_EQ(d.Module(5).CurrentLimitMode, "N/A");
+
+    ZelkData absent;
+    ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(absent, "30"));
+    EXPECT_EQ(absent.MODULES, "N/A");
+    EXPECT_EQ(absent.PowerSupplyID, "N/A");
+    EXPECT_FALSE(absent.Group);
+}
+
+// Catches numbers read back in the wrong decimal separator.
+TEST_F(ConfigFileTest, DecimalSeparatorAppliesOnRead)
+{
+    env.writeFile("units.ini", "[PS1MODULE1]\r\nOutputVoltageSetpoint=12.5\r\n"
+                               "[PS1MODULE2]\r\nOutputVoltageSetpoint=12,5\r\n");
+    ZelkData d;
+    ZelkGlobals::DecimalSeparator = ",";
+    ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(d, "1"));
+    EXPECT_EQ(d.Module(1).OutputVoltageSetpoint, "12,5");
+    ZelkGlobals::DecimalSeparator = ".";
+    ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(d, "1"));
+    EXPECT_EQ(d.Module(2).OutputVoltageSetpoint, "12,5");
+}
+
+// Catches a bad group number half-loading a file.
+TEST_F(ConfigFileTest, BadGroupIdRejectsTheFileAndKeepsTheRecord)
+{
+    for (const QByteArray &bad : {QByteArray("abc"), QByteArray("70000"), QByteArray("2.5")}) {
+        env.writeFile("units.ini",
+                      "[PS2]\r\nSerialNumber=NEW\r\n[PS2MODULE4]\r\nGroupId=" + bad + "\r\n");
+        ZelkData d;
+        d.SerialNumber = "OLD";
+        QString error;
+        EXPECT_FALSE(ZelkConfigFile::ReadZelkFile(d, "2", &error)) << bad.constData();
+        EXPECT_EQ(d.SerialNumber, "OLD");
+        EXPECT_TRUE(error.contains("GroupId")) << error.toStdString();
+    }
+}
+
+// Catches junk, duplicate sections or a huge value crashing the reader.
+TEST_F(ConfigFileTest, JunkFilesReadWithoutHarm)
+{
+    QByteArray junk = QByteArray("\x00\xff", 2) +
+                      "[PS3 no end\n\x01\x02=\r[PS3]\r\nSerialNumber=first\r\n[ps3]\r\n"
+                      "SerialNumber=second\r\n";
+    junk += "[PS3MODULE1]\r\nCurrentLimit=" + QByteArray(10 * 1024 * 1024, '7') + "\r\n";
+    env.writeFile("units.ini", junk);
+    ZelkData d;
+    ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(d, "3"));
+    EXPECT_EQ(d.SerialNumber, "first");
+    EXPECT_EQ(d.Module(1).CurrentLimit.size(), 254);
+}
+
+// Catches a save of many units reporting a failure once per key.
+TEST_F(ConfigFileTest, UnwritableFileIsReportedOncePerSave)
+{
+    ZelkGlobals::ConfigFileToWrite = env.path("missing-folder/units.ini");
+    std::array<ZelkData, 32> units;
+    for (int i = 0; i < 32; ++i)
+        fillUnit7(units[i]);
+    EXPECT_FALSE(ZelkConfigFile::WriteAllUnits([&](int u) { return &units[u - 1]; }));
+    EXPECT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text, "Error: Writing to INI file failed! Check the file path!" +
+                                             ZelkGlobals::ConfigFileToWrite);
+}
+
+// Catches a 32-unit save writing different bytes than unit-by-unit saves.
+TEST_F(ConfigFileTest, AllUnitsInOneWriteEqualUnitByUnitWrites)
+{
+    std::array<ZelkData, 32> units;
+    for (int i = 0; i < 32; ++i) {
+        fillUnit7(units[i]);
+        units[i].PowerSupplyID = QString::number(i + 1);
+    }
+    QList<int> seen;
+    ASSERT_TRUE(ZelkConfigFile::WriteAllUnits([&](int u) { return &units[u - 1]; },
+                                              [&](int u) { seen << u; }));
+    EXPECT_EQ(seen.size(), 32);
+    const QByteArray batched = env.readFile("units.ini");
+
+    ZelkGlobals::ConfigFileToWrite = env.path("one-by-one.ini");
+    for (int u = 1; u <= 32; ++u)
+        ZelkConfigFile::WriteZelkFile(units[u - 1], QString::number(u));
+    EXPECT_EQ(env.readFile("one-by-one.ini"), batched);
+    EXPECT_TRUE(batched.startsWith("[PS1]\r\nPowerSupplyID=1\r\n"));
+    EXPECT_TRUE(batched.contains("[PS32MODULE3]\r\n"));
+}

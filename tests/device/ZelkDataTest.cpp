@@ -1,0 +1,472 @@
+// Device wrappers: the error convention, decoding and scaling.
+#include "ZelkData.h"
+#include "MockZelkDevice.h"
+#include "TestSeams.h"
+#include "ZelkGlobals.h"
+
+#include <QRegularExpression>
+#include <functional>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::_;
+using ::testing::DefaultValue;
+using ::testing::DoAll;
+using ::testing::NiceMock;
+using ::testing::Return;
+using ::testing::SetArgReferee;
+
+namespace {
+
+// A unit 7 with modules 1 and 3, every device call answering `reply` unless a
+// test scripts otherwise.
+class WrapperTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        env.copyShipped("scale.ini");
+        ZelkGlobals::ScaleIniPath = env.path("scale.ini");
+        ZelkGlobals::ErrorFilePath = env.path("error124.txt");
+        ZelkGlobals::ComPort = "COM1";
+        ZelkGlobals::SelectedUnitID = "7";
+        env.clock.autoAdvanceMs = 0;
+        auto mock = std::make_unique<NiceMock<MockZelkDevice>>();
+        device = mock.get();
+        ZelkGlobals::Device = std::move(mock);
+        data.UnitID = "7";
+        data.MODULES = "10100000";
+        data.Responding = true;
+        DefaultValue<QString>::Set(QStringLiteral("CMD_OK"));
+    }
+    void TearDown() override { DefaultValue<QString>::Clear(); }
+
+    // The messages of the error file, without their date stamps.
+    QStringList errorFileMessages() const
+    {
+        QStringList messages;
+        static const QRegularExpression line(QStringLiteral("^.* \\[(.*)\\]$"));
+        for (const QString &l : QString::fromUtf8(env.readFile("error124.txt")).split("\r\n")) {
+            const auto match = line.match(l);
+            if (match.hasMatch())
+                messages << match.captured(1);
+        }
+        return messages;
+    }
+
+    TestEnvironment env;
+    NiceMock<MockZelkDevice> *device = nullptr;
+    ZelkData data;
+};
+
+struct WrapperCase
+{
+    const char *name;
+    std::function<void(ZelkData &)> run;
+    QString fileText;
+    QString errorText;
+    bool perModule;
+    bool clearsResponding = true;
+};
+
+QString inFile(const char *n)
+{
+    return QStringLiteral("Error in %1 in Unit  ").arg(QLatin1String(n));
+}
+QString inError(const char *n)
+{
+    return QStringLiteral("Error in %1 in Unit ").arg(QLatin1String(n));
+}
+QString forUnit(const char *n)
+{
+    return QStringLiteral("Error in %1 for Unit ").arg(QLatin1String(n));
+}
+
+#define UNIT_CASE(fn, file, error)                                                                 \
+    WrapperCase                                                                                    \
+    {                                                                                              \
+#fn, [](ZelkData & d) {                                                                    \
+            d.fn();                                                                                \
+        }, file, error, false                                                                      \
+    }
+#define MODULE_CASE(fn, texts)                                                                     \
+    WrapperCase                                                                                    \
+    {                                                                                              \
+#fn, [](ZelkData & d) {                                                                    \
+            d.fn();                                                                                \
+        }, inFile(texts), inError(texts), true                                                     \
+    }
+
+std::vector<WrapperCase> familyCases()
+{
+    return {
+        UNIT_CASE(GetModuleGoodStatusByte, forUnit("GetModuleGoodStatusByte"),
+                  forUnit("GetModuleGoodStatusByte")),
+        UNIT_CASE(GetOutputState, forUnit("GetOutputState"), forUnit("GetOutputState")),
+        UNIT_CASE(GetGlobalStatusByte, inFile("GetGlobalStatusByte"),
+                  inError("GetGlobalStatusByte")),
+        UNIT_CASE(GetMasterSlaveMode, forUnit("GetMasterSlaveMode"), forUnit("GetMasterSlaveMode")),
+        UNIT_CASE(GetUnitSerialN, forUnit("GetUnitSerialNumber"), forUnit("GetUnitSerialNumber")),
+        UNIT_CASE(GetFanFailPolarity, inFile("GetFanFailPolarity"), inError("GetFanFailPolarity")),
+        UNIT_CASE(GetGlobalDCGoodPolarity, inFile("GetGlobalDCGoodPolarity"),
+                  inError("GetGlobalDCGoodPolarity")),
+        UNIT_CASE(GetOTFailPolarity, inFile("GetOTFailPolarity"), inError("GetOTFailPolarity")),
+        UNIT_CASE(GetGroupState, inFile("GetGroupState"), inError("GetGroupState")),
+        UNIT_CASE(GetDefaultGroupState, inFile("GetDefaultGroupState"),
+                  inError("GetDefaultGroupState")),
+        UNIT_CASE(GetDefaultGlobalOutputPolarity, inFile("GetDefaultGlobalOutputPolarity"),
+                  inError("GetDefaultGlobalOutputPolarity")),
+        UNIT_CASE(GetDefaultGlobalOutputState, inFile("GetDefaultGlobalOutputState"),
+                  inError("GetDefaultGlobalOutputState")),
+        UNIT_CASE(GetGlobalOutputState, inFile("GetGlobalOutputState"),
+                  inError("GetGlobalOutputState")),
+        UNIT_CASE(GetUnitVersion, forUnit("GetUnitVersion"), forUnit("GetUnitVersion")),
+        UNIT_CASE(GetOperatingHours, inFile("GetOperatingHours"), inError("GetOperatingHours")),
+        WrapperCase{"SetGlobalOutputState", [](ZelkData &d) { d.SetGlobalOutputState(7, 1); },
+                    inFile("SetGlobalOutputState"), inError("SetGlobalOutputState"), false},
+        WrapperCase{"SetGroupState", [](ZelkData &d) { d.SetGroupState(1); },
+                    inFile("SetGroupState"), inError("SetGroupState"), false},
+        MODULE_CASE(GetModuleSerialN, "GetModuleSerialN"),
+        MODULE_CASE(GetCurrentLimitMode, "GetCurrentLimitMode"),
+        MODULE_CASE(GetDefaultOutputOnOffPolarity, "GetDefaultOutputOnOffPolarity"),
+        MODULE_CASE(GetDefaultOutputOnOffState, "GetDefaultOutputOnOffState"),
+        MODULE_CASE(GetProgrammingMode, "GetProgrammingMode"),
+        MODULE_CASE(GetOutputTurnONDelay, "GetOutputTurnONDelay"),
+        MODULE_CASE(GetModuleGoodLowThreshold, "GetModuleGoodLowThreshold"),
+        MODULE_CASE(GetModuleGoodHighThreshold, "GetModuleGoodHighThreshold"),
+        MODULE_CASE(GetCurrentLimitONTime, "GetCurrentLimitONTime"),
+        MODULE_CASE(GetCurrentLimitOFFTime, "GetCurrentLimitOFFTime"),
+        MODULE_CASE(GetGroupID, "GetGroupID"),
+        MODULE_CASE(GetModuleVersion, "GetModuleVersion"),
+        MODULE_CASE(GetOutputVoltageSetpoint, "GetOutputVoltageSetpoint"),
+        MODULE_CASE(GetCurrentLimit, "GetCurrentLimit"),
+        WrapperCase{"SetCurrentLimit",
+                    [](ZelkData &d) {
+                        d.Module(1).CurrentLimit = "2";
+                        d.Module(3).CurrentLimit = "2";
+                        d.SetCurrentLimit();
+                    },
+                    inFile("SetCurrentLimit"), inError("SetCurrentLimit"), true},
+        WrapperCase{"MeasureOutputCurrent", [](ZelkData &d) { d.MeasureOutputCurrent(); },
+                    inFile("MeasureOutputCurrent"), inError("MeasureOutputCurrent"), true},
+        WrapperCase{"MeasureOutputVoltage", [](ZelkData &d) { d.MeasureOutputVoltage(); },
+                    inFile("MeasureOutputVoltage"), inError("MeasureOutputVoltage"), true, false},
+    };
+}
+
+} // namespace
+
+// Catches a wrapper whose failure texts, flags or per-module loop differ from
+// the convention (two blanks in the file, one in LastError, modules 1 and 3 only).
+TEST_F(WrapperTest, EveryWrapperReportsAFailingReplyTheSameWay)
+{
+    DefaultValue<QString>::Set(QStringLiteral("ERR_TIMEOUT"));
+    for (const WrapperCase &c : familyCases()) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(env.path("error124.txt"));
+        ZelkGlobals::ErrorFlag = false;
+        ZelkGlobals::LastError.clear();
+        data.Responding = true;
+        env.dialogs.shown.clear();
+
+        c.run(data);
+
+        const QString lastWhere =
+            c.perModule ? QStringLiteral("7 and Module 3") : QStringLiteral("7");
+        EXPECT_EQ(ZelkGlobals::LastError, c.errorText + lastWhere + " ERR_TIMEOUT");
+        EXPECT_TRUE(ZelkGlobals::ErrorFlag);
+        EXPECT_EQ(data.Responding, !c.clearsResponding);
+        EXPECT_EQ(data.LastReply, "ERR_TIMEOUT");
+        const QStringList expectedLines =
+            c.perModule ? QStringList{c.fileText + "7 and Module 1", c.fileText + "7 and Module 3"}
+                        : QStringList{c.fileText + "7"};
+        EXPECT_EQ(errorFileMessages(), expectedLines);
+    }
+}
+
+// Catches status bytes not falling back to all-zero, and the global fallbacks
+// not being set on failure.
+TEST_F(WrapperTest, FailureFallbacks)
+{
+    DefaultValue<QString>::Set(QStringLiteral("BAD"));
+    data.ModuleGoodStatus = "11111111";
+    data.OutputStatus = "11111111";
+    data.GetModuleGoodStatusByte();
+    data.GetOutputState();
+    EXPECT_EQ(data.ModuleGoodStatus, "00000000");
+    EXPECT_EQ(data.OutputStatus, "00000000");
+
+    ZelkGlobals::DefaultGlobalState = true;
+    ZelkGlobals::DefaultGlobalPolarity = true;
+    data.Global = true;
+    data.GetDefaultGlobalOutputState();
+    data.GetDefaultGlobalOutputPolarity();
+    EXPECT_FALSE(ZelkGlobals::DefaultGlobalState);
+    EXPECT_FALSE(ZelkGlobals::DefaultGlobalPolarity);
+    EXPECT_TRUE(data.Global); // the field keeps its value
+
+    // The set-point read also shows its own box before the usual report.
+    data.GetOutputVoltageSetpoint();
+    ASSERT_GE(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text, "Error#2303");
+    EXPECT_EQ(env.dialogs.shown[0].title, "Error Handler");
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
+}
+
+// Catches per-module calls made for absent modules.
+TEST_F(WrapperTest, PerModuleCallsOnlyForPresentModules)
+{
+    std::vector<int> modules;
+    EXPECT_CALL(*device, GetProgrammingMode(_, _, _))
+        .WillRepeatedly([&](const UnitArg &unit, qint16 m, qint16 &v) {
+            EXPECT_EQ(unit.text(), "7");
+            modules.push_back(m);
+            v = m;
+            return QString("CMD_OK");
+        });
+    data.GetProgrammingMode();
+    EXPECT_EQ(modules, (std::vector<int>{1, 3}));
+    EXPECT_EQ(data.Module(1).ProgrammingMode, "1");
+    EXPECT_EQ(data.Module(3).ProgrammingMode, "3");
+    EXPECT_TRUE(data.Module(2).ProgrammingMode.isNull());
+}
+
+// Catches unknown modes overwriting the stored mode, or the enable-reset value lost.
+TEST_F(WrapperTest, CurrentLimitModeDecoding)
+{
+    data.MODULES = "10000000";
+    data.Module(1).CurrentLimitMode = "Hiccup";
+    EXPECT_CALL(*device, GetCurrentLimitMode(_, 1, _, _))
+        .WillOnce(DoAll(SetArgReferee<2>(qint16(7)), SetArgReferee<3>(qint16(1)), Return("CMD_OK")))
+        .WillOnce(
+            DoAll(SetArgReferee<2>(qint16(3)), SetArgReferee<3>(qint16(0)), Return("CMD_OK")));
+    data.GetCurrentLimitMode();
+    EXPECT_EQ(data.Module(1).CurrentLimitMode, "Hiccup");
+    EXPECT_EQ(data.Module(1).EnableReset, "1");
+    data.GetCurrentLimitMode();
+    EXPECT_EQ(data.Module(1).CurrentLimitMode, "CurrentShare");
+    EXPECT_EQ(data.Module(1).EnableReset, "0");
+}
+
+// Catches the alarm element clearing the error flag, or element 7 ignored.
+TEST_F(WrapperTest, GlobalStatusByteFlags)
+{
+    EXPECT_CALL(*device, GetGlobalStatusByte(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
+        for (int i : {1, 3, 5, 6, 7, 8})
+            a.set(i, 1);
+        a.set(2, 2); // not 1: reads as false
+        return QString("CMD_OK");
+    });
+    data.ModuleGoodStatus = "11000000";
+    ZelkGlobals::ErrorFlag = false;
+    data.GetGlobalStatusByte();
+    EXPECT_TRUE(data.OverTemp);
+    EXPECT_FALSE(data.FanFail);
+    EXPECT_TRUE(data.AcOk);
+    EXPECT_FALSE(data.GlobalDC);
+    EXPECT_TRUE(data.GlobalCurrentLimit);
+    EXPECT_TRUE(data.FanWarn);
+    EXPECT_TRUE(ZelkGlobals::ErrorFlag);
+    EXPECT_TRUE(data.Responding);
+    EXPECT_EQ(data.ModuleGoodStatus, "00000000");
+}
+
+// Catches status texts built in the wrong order or the globals not updated.
+TEST_F(WrapperTest, StatusTextsAndGlobalOutputDigits)
+{
+    EXPECT_CALL(*device, GetOutputState(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
+        a.set(2, 1);
+        a.set(3, 1);
+        return QString("CMD_OK");
+    });
+    data.GetOutputState();
+    EXPECT_EQ(data.OutputStatus, "01100000");
+    EXPECT_EQ(ZelkGlobals::OutputStateText, "01100000");
+
+    EXPECT_CALL(*device, GetGlobalOutputState(_, _))
+        .WillOnce(DoAll(SetArgReferee<1>(qint16(110)), Return("CMD_OK")))
+        .WillOnce(DoAll(SetArgReferee<1>(qint16(101)), Return("CMD_OK")));
+    data.GetGlobalOutputState();
+    EXPECT_TRUE(data.GlobalOutput);
+    EXPECT_FALSE(data.Group);
+    data.GetGlobalOutputState();
+    EXPECT_TRUE(data.GlobalOutput); // never cleared here
+    EXPECT_TRUE(data.Group);
+}
+
+// Catches the master/slave patterns decoded wrongly.
+TEST_F(WrapperTest, MasterSlaveNumbers)
+{
+    EXPECT_CALL(*device, GetMasterSlaveMode(_, _, _))
+        .WillOnce([](const UnitArg &, StatusArray &a, StatusArray &b) {
+            a.set(4, 1); // 0001 -> 1
+            a.set(6, 1); // 0100 -> 4
+            b.set(1, 1); // 1000 -> unknown
+            b.set(7, 1); // 0010 -> 2
+            return QString("CMD_OK");
+        });
+    data.GetMasterSlaveMode();
+    EXPECT_EQ(data.MasterSlave, (std::array<qint16, 4>{1, 4, -1, 2}));
+    EXPECT_EQ(ZelkData::GetDecimalNumber("0101"), "5");
+    EXPECT_EQ(ZelkData::GetDecimalNumber("0110"), "");
+}
+
+// Catches measurements scaled with the wrong factor, rounding or separator.
+TEST_F(WrapperTest, MeasurementScaling)
+{
+    env.writeFile("scale.ini", "[TYPE9]\r\nType=Test\r\nVoltageScaleFactor=100\r\n"
+                               "CurrentScaleFactor=2.5\r\n[TYPE8]\r\nType=Bad\r\n"
+                               "VoltageScaleFactor=abc\r\nCurrentScaleFactor=0\r\n");
+    data.MODULES = "11000000";
+    data.Module(1).ModuleSection = "TYPE9";
+    data.Module(2).ModuleSection = "TYPE8";
+    EXPECT_CALL(*device, MeasureOutputVoltage(_, _, _))
+        .WillOnce(DoAll(SetArgReferee<2>(qint16(1234)), Return("CMD_OK")))
+        .WillOnce(DoAll(SetArgReferee<2>(qint16(50)), Return("CMD_OK")))
+        .WillOnce(DoAll(SetArgReferee<2>(qint16(1200)), Return("CMD_OK")))
+        .WillOnce(DoAll(SetArgReferee<2>(qint16(50)), Return("CMD_OK")));
+    data.MeasureOutputVoltage();
+    EXPECT_EQ(data.Module(1).MeasuredVoltage, "12.34");
+    EXPECT_TRUE(data.Module(2).MeasuredVoltage.isNull()); // no usable factor: not produced
+    EXPECT_TRUE(ZelkGlobals::ErrorFlag);
+    ZelkGlobals::DecimalSeparator = ",";
+    data.MeasureOutputVoltage();
+    EXPECT_EQ(data.Module(1).MeasuredVoltage, "12,00");
+
+    ZelkGlobals::DecimalSeparator = ".";
+    EXPECT_CALL(*device, MeasureOutputCurrent(_, _, _))
+        .WillRepeatedly(DoAll(SetArgReferee<2>(qint16(10)), Return("CMD_OK")));
+    data.MeasureOutputCurrent();
+    EXPECT_EQ(data.Module(1).MeasuredCurrent, "4.00");    // the true factor 2.5
+    EXPECT_TRUE(data.Module(2).MeasuredCurrent.isNull()); // factor 0: no division
+
+    // A type code without a ratings section: "N/A" factors produce nothing.
+    data.MODULES = "10000000";
+    data.Module(1).ModuleSection = "TYPE99";
+    data.Module(1).MeasuredCurrent = QString();
+    ZelkGlobals::ErrorFlag = false;
+    data.MeasureOutputCurrent();
+    EXPECT_TRUE(data.Module(1).MeasuredCurrent.isNull());
+    EXPECT_TRUE(ZelkGlobals::ErrorFlag);
+    EXPECT_TRUE(ZelkGlobals::LastError.contains("TYPE99"));
+}
+
+// Catches odd replies taken for success or crashing the error report.
+TEST_F(WrapperTest, OddRepliesAreFailures)
+{
+    for (const QString &reply : {QString(), QString(100000, 'x'), QString("CMD_OK "),
+                                 QString("CMD_Ok"), QString("CMD_OK\n")}) {
+        ZelkGlobals::ErrorFlag = false;
+        data.Responding = true;
+        EXPECT_CALL(*device, GetUnitSerialN(_, _)).WillOnce(Return(reply));
+        data.SerialNumber = "kept";
+        data.GetUnitSerialN();
+        EXPECT_TRUE(ZelkGlobals::ErrorFlag);
+        EXPECT_FALSE(data.Responding);
+        EXPECT_EQ(data.SerialNumber, "kept");
+        EXPECT_EQ(ZelkGlobals::LastError, "Error in GetUnitSerialNumber for Unit 7 " + reply);
+    }
+}
+
+// Catches a current limit that reads back as another number than was written.
+TEST_F(WrapperTest, CurrentLimitRoundTripAndRange)
+{
+    env.writeFile("scale.ini",
+                  "[TYPE9]\r\nCurrentScaleFactor=3\r\n[TYPE4]\r\nCurrentScaleFactor=2.5\r\n");
+    data.MODULES = "10000000";
+    qint16 stored = 1000;
+    qint16 code = 9;
+    ON_CALL(*device, GetModuleType(_, _, _)).WillByDefault([&](const UnitArg &, qint16, qint16 &c) {
+        c = code;
+        return QString("CMD_OK");
+    });
+    ON_CALL(*device, GetCurrentLimit(_, _, _))
+        .WillByDefault([&](const UnitArg &, qint16, qint16 &r) {
+            r = stored;
+            return QString("CMD_OK");
+        });
+    ON_CALL(*device, SetCurrentLimit(_, _, _))
+        .WillByDefault([&](const UnitArg &, qint16, qint16 r) {
+            stored = r;
+            return QString("CMD_OK");
+        });
+    data.GetCurrentLimit();
+    EXPECT_EQ(data.Module(1).CurrentLimit, "333.3"); // 333.333... cut to five characters
+    data.SetCurrentLimit();
+    data.GetCurrentLimit();
+    EXPECT_EQ(data.Module(1).CurrentLimit, "333.3");
+
+    code = 4;
+    data.Module(1).CurrentLimit = "4.4";
+    data.SetCurrentLimit();
+    EXPECT_EQ(stored, 11);
+    data.GetCurrentLimit();
+    EXPECT_EQ(data.Module(1).CurrentLimit, "4.4");
+
+    // 20000 A x 2.5 does not fit 16 bits: nothing is sent, the error is recorded.
+    ZelkGlobals::ErrorFlag = false;
+    data.Module(1).CurrentLimit = "20000";
+    EXPECT_CALL(*device, SetCurrentLimit(_, _, _)).Times(0);
+    data.SetCurrentLimit();
+    EXPECT_TRUE(ZelkGlobals::ErrorFlag);
+    EXPECT_TRUE(
+        ZelkGlobals::LastError.startsWith("Error in SetCurrentLimit in Unit 7 and Module 1"));
+}
+
+// Catches a decimal text padded wrongly.
+TEST(FormatDecimalsTest, AtLeastTwoDecimals)
+{
+    TestEnvironment env;
+    EXPECT_EQ(ZelkData::FormatDecimals("5"), "5.00");
+    EXPECT_EQ(ZelkData::FormatDecimals("5."), "5.00");
+    EXPECT_EQ(ZelkData::FormatDecimals("5.1"), "5.10");
+    EXPECT_EQ(ZelkData::FormatDecimals("5.125"), "5.125");
+    ZelkGlobals::DecimalSeparator = ",";
+    EXPECT_EQ(ZelkData::FormatDecimals("5,1"), "5,10");
+    EXPECT_EQ(ZelkData::FormatDecimals("5"), "5,00");
+}
+
+// Catches a silent unit not reported the designed way, or absent modules read.
+TEST_F(WrapperTest, PresentModulesAndTypes)
+{
+    int silentSignals = 0;
+    QObject::connect(&data, &ZelkData::unitDoesNotRespond, [&] { ++silentSignals; });
+    EXPECT_CALL(*device, GetPresentModules(_, _)).WillOnce(Return("ERR_TIMEOUT"));
+    data.GetPresentModules();
+    const QString text = "Unit 7 Does not Respond, make sure is properly connected and is the "
+                         "correct UnitID Number";
+    EXPECT_EQ(ZelkGlobals::LastError, text);
+    EXPECT_EQ(ZelkGlobals::LastErrorCopy, text);
+    EXPECT_EQ(data.MODULES, "00000000");
+    EXPECT_FALSE(data.Responding);
+    EXPECT_EQ(silentSignals, 1);
+
+    EXPECT_CALL(*device, GetPresentModules(_, _))
+        .WillRepeatedly([](const UnitArg &, StatusArray &a) {
+            a.set(1, 1);
+            a.set(3, 1);
+            return QString("CMD_OK");
+        });
+    EXPECT_CALL(*device, GetModuleType(_, 1, _))
+        .WillRepeatedly(DoAll(SetArgReferee<2>(qint16(2)), Return("CMD_OK")));
+    EXPECT_CALL(*device, GetModuleType(_, 3, _)).WillRepeatedly(Return("ERR"));
+    QList<int> named;
+    QObject::connect(&data, &ZelkData::moduleTypeNameRead, [&](int m, const QString &name) {
+        named << m;
+        EXPECT_EQ(name, "ZM 12V/30A");
+    });
+    data.GetPresentModules();
+    data.GetPresentModules(); // counted afresh, not added up
+    EXPECT_EQ(data.MODULES, "10100000");
+    EXPECT_EQ(ZelkGlobals::PresentModuleCount, 2);
+    EXPECT_EQ(ZelkGlobals::ModulePresent[3], "1");
+    EXPECT_EQ(ZelkGlobals::ModulePresent[8], "0");
+    EXPECT_EQ(named, (QList<int>{1, 1}));
+
+    data.Module(3).ModuleCode = "old";
+    data.GetModuleType();
+    EXPECT_TRUE(ZelkGlobals::ModuleTypesKnown); // module 1 answered
+    EXPECT_EQ(data.Module(1).ModuleSection, "TYPE2");
+    EXPECT_EQ(data.Module(1).ModuleCode, "ZM 12V/30A");
+    EXPECT_EQ(data.Module(3).ModuleCode, "old");
+}

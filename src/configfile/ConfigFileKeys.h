@@ -38,22 +38,19 @@ inline const QString StartUpDelay = QStringLiteral("StartUpDelay");
 inline const QString ActivationTime = QStringLiteral("ActivationTime");
 inline const QString ResetTime = QStringLiteral("ResetTime");
 inline const QString EnableReset = QStringLiteral("EnableReset");
-inline QString master(int m)
-{
-    return QStringLiteral("M%1Master").arg(m);
-}
-inline QString slave(int m)
-{
-    return QStringLiteral("M%1Slave").arg(m);
-}
-inline QString delay(int m)
-{
-    return QStringLiteral("M%1Delay").arg(m);
-}
-inline QString state(int m)
-{
-    return QStringLiteral("M%1State").arg(m);
-}
+// Module m's own keys, m = 1..5 (index m - 1).
+inline const QString Master[5] = {QStringLiteral("M1Master"), QStringLiteral("M2Master"),
+                                  QStringLiteral("M3Master"), QStringLiteral("M4Master"),
+                                  QStringLiteral("M5Master")};
+inline const QString Slave[5] = {QStringLiteral("M1Slave"), QStringLiteral("M2Slave"),
+                                 QStringLiteral("M3Slave"), QStringLiteral("M4Slave"),
+                                 QStringLiteral("M5Slave")};
+inline const QString Delay[5] = {QStringLiteral("M1Delay"), QStringLiteral("M2Delay"),
+                                 QStringLiteral("M3Delay"), QStringLiteral("M4Delay"),
+                                 QStringLiteral("M5Delay")};
+inline const QString State[5] = {QStringLiteral("M1State"), QStringLiteral("M2State"),
+                                 QStringLiteral("M3State"), QStringLiteral("M4State"),
+                                 QStringLiteral("M5State")};
 inline const QString GroupId = QStringLiteral("GroupId");
 inline const QString ProgrammingMode = QStringLiteral("ProgrammingMode");
 } // namespace ConfigFileKeys

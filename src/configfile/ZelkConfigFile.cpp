@@ -29,12 +29,10 @@ void writeText(const QString &section, const QString &key, const QString &value,
 }
 } // namespace
 
-void WriteZelkFile(const ZelkData &data, const QString &unit)
+namespace {
+// The unit's keys, written into the batch the caller holds.
+void writeUnitSections(const ZelkData &data, const QString &unit, const QString &path)
 {
-    const QString &path = ZelkGlobals::ConfigFileToWrite;
-    // One parse and one write of the file for the whole unit (joins an outer
-    // batch when the caller saves many units).
-    IniBatch batch(path);
     const QString ps = K::unitSection(unit);
     writeText(ps, K::PowerSupplyID, data.PowerSupplyID, path);
     writeText(ps, K::SerialNumber, data.SerialNumber, path);
@@ -68,13 +66,22 @@ void WriteZelkFile(const ZelkData &data, const QString &unit)
         writeText(s, K::ActivationTime, mod.ActivationTime, path);
         writeText(s, K::ResetTime, mod.ResetTime, path);
         writeText(s, K::EnableReset, mod.EnableReset, path);
-        writeText(s, K::master(m), mod.Master, path);
-        writeText(s, K::slave(m), mod.Slave, path);
-        writeText(s, K::delay(m), mod.Delay, path);
-        writeText(s, K::state(m), mod.State, path);
+        writeText(s, K::Master[m - 1], mod.Master, path);
+        writeText(s, K::Slave[m - 1], mod.Slave, path);
+        writeText(s, K::Delay[m - 1], mod.Delay, path);
+        writeText(s, K::State[m - 1], mod.State, path);
         WriteIni(s, K::GroupId, QString::number(mod.GroupId), path);
         writeText(s, K::ProgrammingMode, mod.ProgrammingMode, path);
     }
+}
+} // namespace
+
+void WriteZelkFile(const ZelkData &data, const QString &unit)
+{
+    const QString &path = ZelkGlobals::ConfigFileToWrite;
+    // One parse and one write of the file for the whole unit.
+    IniBatch batch(path);
+    writeUnitSections(data, unit, path);
     if (!batch.commit())
         showIniWriteFailure(path);
 }
@@ -127,10 +134,10 @@ bool ReadZelkFile(ZelkData &data, const QString &unit, QString *errorText)
         mod.ActivationTime = read(s, K::ActivationTime);
         mod.ResetTime = read(s, K::ResetTime);
         mod.EnableReset = read(s, K::EnableReset);
-        mod.Master = read(s, K::master(m));
-        mod.Slave = read(s, K::slave(m));
-        mod.Delay = read(s, K::delay(m));
-        mod.State = read(s, K::state(m));
+        mod.Master = read(s, K::Master[m - 1]);
+        mod.Slave = read(s, K::Slave[m - 1]);
+        mod.Delay = read(s, K::Delay[m - 1]);
+        mod.State = read(s, K::State[m - 1]);
         mod.ProgrammingMode = read(s, K::ProgrammingMode);
         const QString group = read(s, K::GroupId);
         if (group == Ini::NotAvailable) {
@@ -175,7 +182,7 @@ bool WriteAllUnits(const std::function<const ZelkData *(int unit)> &unitRecord,
         if (progress)
             progress(unit);
         if (const ZelkData *data = unitRecord(unit))
-            WriteZelkFile(*data, QString::number(unit));
+            writeUnitSections(*data, QString::number(unit), path);
         QCoreApplication::processEvents();
     }
     const bool ok = batch.commit();

@@ -16,13 +16,24 @@ namespace {
 constexpr qint16 True = OstransIndicator::True;
 constexpr qint16 False = OstransIndicator::False;
 
-using Factory = std::function<std::unique_ptr<OstransIndicator>()>;
-
-template<typename T> Factory make()
+struct Factory
 {
-    return [] {
-        return std::make_unique<T>();
-    };
+    const char *name;
+    std::function<std::unique_ptr<OstransIndicator>()> create;
+    std::unique_ptr<OstransIndicator> operator()() const { return create(); }
+};
+
+// Names the variant in test output instead of printing the factory's bytes.
+void PrintTo(const Factory &f, std::ostream *os)
+{
+    *os << f.name;
+}
+
+template<typename T> Factory make(const char *name)
+{
+    return {name, [] {
+                return std::make_unique<T>();
+            }};
 }
 
 class EveryIndicator : public ::testing::TestWithParam<Factory>
@@ -30,8 +41,11 @@ class EveryIndicator : public ::testing::TestWithParam<Factory>
 };
 
 INSTANTIATE_TEST_SUITE_P(Variants, EveryIndicator,
-                         ::testing::Values(make<OstransLed>(), make<OstransBigSquareLed>(),
-                                           make<OstransSunkenSwitch>(), make<OstransPushButton>()));
+                         ::testing::Values(make<OstransLed>("OstransLed"),
+                                           make<OstransBigSquareLed>("OstransBigSquareLed"),
+                                           make<OstransSunkenSwitch>("OstransSunkenSwitch"),
+                                           make<OstransPushButton>("OstransPushButton")),
+                         [](const auto &info) { return std::string(info.param.name); });
 } // namespace
 
 // Catches a new indicator that starts lit, clickable or with its timer running.

@@ -352,6 +352,19 @@ void ZelkData::SetGroupState(qint16 state)
 
 // ---- module wrappers -----------------------------------------------------
 
+template<typename Value>
+void ZelkData::readModuleNumbers(const char *name,
+                                 QString (ZelkDevice::*method)(const UnitArg &, qint16, Value &),
+                                 QString ZelkModuleRecord::*field)
+{
+    const Texts t = inUnit(name);
+    forPresentModules([&](qint16 m) {
+        Value v = 0;
+        if (check((device().*method)(UnitID, m, v), t.file, t.error, m))
+            Module(m).*field = decimalText(v);
+    });
+}
+
 void ZelkData::GetModuleSerialN()
 {
     const Texts t = inUnit("GetModuleSerialN");
@@ -379,82 +392,50 @@ void ZelkData::GetCurrentLimitMode()
 
 void ZelkData::GetDefaultOutputOnOffPolarity()
 {
-    const Texts t = inUnit("GetDefaultOutputOnOffPolarity");
-    forPresentModules([&](qint16 m) {
-        qint16 v = 0;
-        if (check(device().GetDefaultOutputOnOffPolarity(UnitID, m, v), t.file, t.error, m))
-            Module(m).DefaultOutputPolarity = decimalText(v);
-    });
+    readModuleNumbers("GetDefaultOutputOnOffPolarity", &ZelkDevice::GetDefaultOutputOnOffPolarity,
+                      &ZelkModuleRecord::DefaultOutputPolarity);
 }
 
 void ZelkData::GetDefaultOutputOnOffState()
 {
-    const Texts t = inUnit("GetDefaultOutputOnOffState");
-    forPresentModules([&](qint16 m) {
-        qint16 v = 0;
-        if (check(device().GetDefaultOutputOnOffState(UnitID, m, v), t.file, t.error, m))
-            Module(m).StartUpState = decimalText(v);
-    });
+    readModuleNumbers("GetDefaultOutputOnOffState", &ZelkDevice::GetDefaultOutputOnOffState,
+                      &ZelkModuleRecord::StartUpState);
 }
 
 void ZelkData::GetProgrammingMode()
 {
-    const Texts t = inUnit("GetProgrammingMode");
-    forPresentModules([&](qint16 m) {
-        qint16 v = 0;
-        if (check(device().GetProgrammingMode(UnitID, m, v), t.file, t.error, m))
-            Module(m).ProgrammingMode = decimalText(v);
-    });
+    readModuleNumbers("GetProgrammingMode", &ZelkDevice::GetProgrammingMode,
+                      &ZelkModuleRecord::ProgrammingMode);
 }
 
 void ZelkData::GetOutputTurnONDelay()
 {
-    const Texts t = inUnit("GetOutputTurnONDelay");
-    forPresentModules([&](qint16 m) {
-        qint32 v = 0;
-        if (check(device().GetOutputTurnONDelayExUShort(UnitID, m, v), t.file, t.error, m))
-            Module(m).StartUpDelay = decimalText(v);
-    });
+    readModuleNumbers("GetOutputTurnONDelay", &ZelkDevice::GetOutputTurnONDelayExUShort,
+                      &ZelkModuleRecord::StartUpDelay);
 }
 
 void ZelkData::GetModuleGoodLowThreshold()
 {
-    const Texts t = inUnit("GetModuleGoodLowThreshold");
-    forPresentModules([&](qint16 m) {
-        qint16 v = 0;
-        if (check(device().GetModuleGoodLowThreshold(UnitID, m, v), t.file, t.error, m))
-            Module(m).VoltageLowLimit = decimalText(v);
-    });
+    readModuleNumbers("GetModuleGoodLowThreshold", &ZelkDevice::GetModuleGoodLowThreshold,
+                      &ZelkModuleRecord::VoltageLowLimit);
 }
 
 void ZelkData::GetModuleGoodHighThreshold()
 {
-    const Texts t = inUnit("GetModuleGoodHighThreshold");
-    forPresentModules([&](qint16 m) {
-        qint16 v = 0;
-        if (check(device().GetModuleGoodHighThreshold(UnitID, m, v), t.file, t.error, m))
-            Module(m).VoltageHighLimit = decimalText(v);
-    });
+    readModuleNumbers("GetModuleGoodHighThreshold", &ZelkDevice::GetModuleGoodHighThreshold,
+                      &ZelkModuleRecord::VoltageHighLimit);
 }
 
 void ZelkData::GetCurrentLimitONTime()
 {
-    const Texts t = inUnit("GetCurrentLimitONTime");
-    forPresentModules([&](qint16 m) {
-        qint32 v = 0;
-        if (check(device().GetCurrentLimitONTimeExUShort(UnitID, m, v), t.file, t.error, m))
-            Module(m).ActivationTime = decimalText(v);
-    });
+    readModuleNumbers("GetCurrentLimitONTime", &ZelkDevice::GetCurrentLimitONTimeExUShort,
+                      &ZelkModuleRecord::ActivationTime);
 }
 
 void ZelkData::GetCurrentLimitOFFTime()
 {
-    const Texts t = inUnit("GetCurrentLimitOFFTime");
-    forPresentModules([&](qint16 m) {
-        qint32 v = 0;
-        if (check(device().GetCurrentLimitOFFTimeExUShort(UnitID, m, v), t.file, t.error, m))
-            Module(m).ResetTime = decimalText(v);
-    });
+    readModuleNumbers("GetCurrentLimitOFFTime", &ZelkDevice::GetCurrentLimitOFFTimeExUShort,
+                      &ZelkModuleRecord::ResetTime);
 }
 
 void ZelkData::GetGroupID()

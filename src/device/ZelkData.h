@@ -173,6 +173,11 @@ private:
     void fail(const QString &fileText, const QString &errorText, const QString &reply, int module,
               bool clearsResponding);
     template<typename Call> void forPresentModules(Call call);
+    // A per-module query whose one number is kept as decimal text in a field.
+    template<typename Value>
+    void readModuleNumbers(const char *name,
+                           QString (ZelkDevice::*method)(const UnitArg &, qint16, Value &),
+                           QString ZelkModuleRecord::*field);
     // Scale factor of a fitted module's type, or nothing (error recorded)
     // when scale.ini holds no usable number for it.
     std::optional<double> scaleFactor(int m, const QString &key, const QString &fileText,

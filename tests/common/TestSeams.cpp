@@ -144,3 +144,12 @@ QByteArray TestEnvironment::readFile(const QString &name) const
     QFile f(path(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+void TestEnvironment::prepareDeviceGlobals(const QString &selectedUnit) const
+{
+    copyShipped(QStringLiteral("scale.ini"));
+    ZelkGlobals::ScaleIniPath = path(QStringLiteral("scale.ini"));
+    ZelkGlobals::ErrorFilePath = path(QStringLiteral("error124.txt"));
+    ZelkGlobals::ComPort = QStringLiteral("COM1");
+    ZelkGlobals::SelectedUnitID = selectedUnit;
+}

@@ -97,6 +97,9 @@ public:
     // Copies a shipped data file (data/<name>) into the folder.
     void copyShipped(const QString &name) const;
     void writeFile(const QString &name, const QByteArray &bytes) const;
+    // The globals a device sequence needs, without start-up: shipped ratings,
+    // error file error124.txt, port COM1, the selected unit.
+    void prepareDeviceGlobals(const QString &selectedUnit) const;
     QByteArray readFile(const QString &name) const;
 
 private:

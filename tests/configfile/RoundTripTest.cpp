@@ -12,11 +12,7 @@ TEST(ConfigRoundTripTest, FullRecordFromTheBusSurvivesTheFile)
 {
     for (const QString &sep : {QStringLiteral("."), QStringLiteral(",")}) {
         TestEnvironment env;
-        env.copyShipped("scale.ini");
-        ZelkGlobals::ScaleIniPath = env.path("scale.ini");
-        ZelkGlobals::ErrorFilePath = env.path("error.txt");
-        ZelkGlobals::ComPort = "COM1";
-        ZelkGlobals::SelectedUnitID = "1";
+        env.prepareDeviceGlobals("1");
         ZelkGlobals::DecimalSeparator = sep;
         ZelkGlobals::Device = std::make_unique<SimulatedBus>(env.folder());
 

@@ -80,11 +80,7 @@ class SnapshotTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        env.copyShipped("scale.ini");
-        ZelkGlobals::ScaleIniPath = env.path("scale.ini");
-        ZelkGlobals::ErrorFilePath = env.path("error124.txt");
-        ZelkGlobals::ComPort = "COM1";
-        ZelkGlobals::SelectedUnitID = "3";
+        env.prepareDeviceGlobals("3");
         DefaultValue<QString>::Set(QStringLiteral("CMD_OK"));
         ON_CALL(mock, GetPresentModules(_, _))
             .WillByDefault([this](const UnitArg &, StatusArray &a) {

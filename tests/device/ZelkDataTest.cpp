@@ -25,11 +25,7 @@ class WrapperTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        env.copyShipped("scale.ini");
-        ZelkGlobals::ScaleIniPath = env.path("scale.ini");
-        ZelkGlobals::ErrorFilePath = env.path("error124.txt");
-        ZelkGlobals::ComPort = "COM1";
-        ZelkGlobals::SelectedUnitID = "7";
+        env.prepareDeviceGlobals("7");
         env.clock.autoAdvanceMs = 0;
         auto mock = std::make_unique<NiceMock<MockZelkDevice>>();
         device = mock.get();

@@ -1,0 +1,108 @@
+#include "CommParamsForm.h"
+
+#include "Ini.h"
+#include "SettingsKeys.h"
+#include "ZelkGlobals.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace {
+template<typename T> T *named(T *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QLineEdit *displayOnly(QWidget *parent, const char *name, const QString &text)
+{
+    auto *edit = named(new QLineEdit(text, parent), name);
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::NoFocus);
+    return edit;
+}
+} // namespace
+
+CommParamsForm::CommParamsForm(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("CommParamsForm"));
+    setWindowTitle(QStringLiteral("COM Port Settings"));
+    setModal(true);
+
+    Label3 = named(new QLabel(QStringLiteral("Communication Parameters"), this), "Label3");
+    QFont heading = Label3->font();
+    heading.setBold(true);
+    heading.setPointSize(heading.pointSize() + 2);
+    Label3->setFont(heading);
+
+    Label2 = named(new QLabel(QStringLiteral("Current COM Port :"), this), "Label2");
+    Com = displayOnly(this, "Com", QString());
+    Portlabel = named(new QLabel(QStringLiteral("Port Number :"), this), "Portlabel");
+    ComPort = named(new QComboBox(this), "ComPort");
+    ComPort->setEditable(true); // a port outside the list can be typed
+    BaudRateLabel = named(new QLabel(QStringLiteral("BaudRate : "), this), "BaudRateLabel");
+    Baud = displayOnly(this, "Baud", QStringLiteral("9600"));
+    ParityLabel = named(new QLabel(QStringLiteral("Parity :"), this), "ParityLabel");
+    Parity = displayOnly(this, "Parity", QStringLiteral("NO"));
+    Label1 = named(new QLabel(QStringLiteral("Data Bits :"), this), "Label1");
+    Text1 = displayOnly(this, "Text1", QStringLiteral("8"));
+    OKButton = named(new QPushButton(QStringLiteral("&Save"), this), "OKButton");
+    CancelButton = named(new QPushButton(QStringLiteral("&Cancel"), this), "CancelButton");
+    OKButton->setDefault(true);
+
+    auto *grid = new QGridLayout;
+    const std::pair<QLabel *, QWidget *> rows[] = {{Label2, Com},
+                                                   {Portlabel, ComPort},
+                                                   {BaudRateLabel, Baud},
+                                                   {ParityLabel, Parity},
+                                                   {Label1, Text1}};
+    int row = 0;
+    for (const auto &[label, field] : rows) {
+        grid->addWidget(label, row, 0, Qt::AlignRight);
+        grid->addWidget(field, row++, 1);
+    }
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(OKButton);
+    buttons->addWidget(CancelButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Label3);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+
+    connect(OKButton, &QPushButton::clicked, this, &CommParamsForm::OKButton_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &CommParamsForm::CancelButton_Click);
+    Form_Load();
+}
+
+void CommParamsForm::showModal(QWidget *parent)
+{
+    CommParamsForm dialog(parent);
+    dialog.exec();
+}
+
+void CommParamsForm::Form_Load()
+{
+    Com->setText(ZelkGlobals::ComPort);
+    ComPort->clear();
+    for (int i = 1; i <= 9; ++i)
+        ComPort->addItem(QStringLiteral("COM%1").arg(i));
+    ComPort->setEditText(ZelkGlobals::ComPort);
+}
+
+void CommParamsForm::OKButton_Click()
+{
+    // Stored as it stands: a wrong port shows at the next port opening.
+    ZelkGlobals::ComPort = ComPort->currentText();
+    WriteIni(GuiIniKeys::ParamsSection, GuiIniKeys::Port, ZelkGlobals::ComPort,
+             ZelkGlobals::GuiIniPath);
+    Com->setText(ZelkGlobals::ComPort);
+    accept();
+}
+
+void CommParamsForm::CancelButton_Click()
+{
+    reject();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+// Windows that open one another without knowing each other's classes: the
+// program registers a factory per window name; the first request makes the
+// window, later ones return the same one.
+namespace WindowRegistry {
+
+inline const QString Launcher = QStringLiteral("MainForm");
+inline const QString Editor = QStringLiteral("SupplyConfig");
+inline const QString Monitor = QStringLiteral("MonitorForm");
+
+using Factory = std::function<QWidget *()>;
+
+void registerWindow(const QString &name, Factory factory);
+// The window, made on first use; null when no factory is registered.
+QWidget *window(const QString &name);
+// The window if it was made already, else null.
+QWidget *existing(const QString &name);
+// Shows the window (made on first use); false when none is registered.
+bool show(const QString &name);
+// Forgets every factory and window (the windows are not deleted: their
+// owners do that).
+void clear();
+
+} // namespace WindowRegistry

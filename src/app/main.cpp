@@ -1,3 +1,4 @@
+#include "HelpViewer.h"
 #include "MainForm.h"
 #include "QtDesktopServices.h"
 #include "QtDialogs.h"
@@ -30,6 +31,10 @@ int main(int argc, char *argv[])
     Seams::setDesktop(&desktop);
 
     registerSimulatedBus();
+    QtDesktopServices::setHelpHandler(
+        [](const QString &helpFile, const QString &topic, HelpCommand command) {
+            return HelpViewer::instance().open(helpFile, topic, command);
+        });
 
     MainForm &launcher = MainForm::instance();
     if (!launcher.Form_Load()) {
@@ -51,6 +56,7 @@ int main(int argc, char *argv[])
     }
 
     const int rc = QApplication::exec();
+    HelpViewer::destroyInstance();
     MainForm::destroyInstance();
     ZelkGlobals::Device.reset();
     Seams::setDialogs(nullptr);

@@ -36,7 +36,7 @@ class NoDesktop final : public DesktopServices
 public:
     bool openTextFile(const QString &) override { return false; }
     bool openUrl(const QString &) override { return false; }
-    bool showHelpTopic(const QString &, const QString &) override { return false; }
+    bool showHelpTopic(const QString &, const QString &, HelpCommand) override { return false; }
     QString systemInfoProgram() override { return {}; }
     bool runDetached(const QString &) override { return false; }
     bool claimSingleInstance() override { return true; }

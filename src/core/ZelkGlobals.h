@@ -27,6 +27,10 @@ private:
 namespace ZelkGlobals {
 
 inline const QString DeviceIdentifier = QStringLiteral("ZelkX.Zelk.1");
+// The title of boxes that name no title of their own.
+inline const QString AppTitle = QStringLiteral("ZelkSoft");
+inline const QString Version = QStringLiteral("2.01");
+inline const QString HelpFileName = QStringLiteral("zelksdk.chm");
 
 // The one device object, created at start-up and kept for the whole run.
 inline std::unique_ptr<ZelkDevice> Device;

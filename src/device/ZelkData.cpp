@@ -148,7 +148,7 @@ QString ZelkData::FormatDecimals(const QString &text)
 void ZelkData::alert()
 {
     Seams::dialogs().MsgBox(QStringLiteral("ERROR ") + ZelkGlobals::LastError, MsgButtons::OK,
-                            MsgIcon::None, AppTitle);
+                            MsgIcon::None, ZelkGlobals::AppTitle);
 }
 
 // ---- port ----------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ZelkDevice.h"
+#include "ZelkGlobals.h"
 
 #include <QObject>
 #include <QString>
@@ -151,7 +152,8 @@ public:
     void ReadZelkSetup(const QString &unit, ReadProgressLog *log = nullptr);
     void ReadZelkMonitor(const QString &unit);
 
-    static inline const QString AppTitle = QStringLiteral("ZelkSoft");
+    // Boxes of the device sequences carry the program's title.
+    static inline const QString &AppTitle = ZelkGlobals::AppTitle;
 
 signals:
     // A fitted module's type name is known (not shown for "Not Present").

@@ -94,9 +94,15 @@ bool RecordingDesktop::openUrl(const QString &url)
     return true;
 }
 
-bool RecordingDesktop::showHelpTopic(const QString &helpFile, const QString &topic)
+bool RecordingDesktop::showHelpTopic(const QString &helpFile, const QString &topic,
+                                     HelpCommand command)
 {
-    helpTopics << helpFile + QStringLiteral("::") + topic;
+    QString entry = helpFile + QStringLiteral("::") + topic;
+    if (command == HelpCommand::Contents)
+        entry += QStringLiteral("#contents");
+    else if (command == HelpCommand::Index)
+        entry += QStringLiteral("#index");
+    helpTopics << entry;
     return helpAvailable;
 }
 

@@ -71,7 +71,8 @@ public:
 
     bool openTextFile(const QString &path) override;
     bool openUrl(const QString &url) override;
-    bool showHelpTopic(const QString &helpFile, const QString &topic) override;
+    // Records "file::topic" (with "#contents"/"#index" for those commands).
+    bool showHelpTopic(const QString &helpFile, const QString &topic, HelpCommand command) override;
     QString systemInfoProgram() override { return systemInfo; }
     bool runDetached(const QString &commandLine) override;
     bool claimSingleInstance() override { return instanceFree; }

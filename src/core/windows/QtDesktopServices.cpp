@@ -47,9 +47,10 @@ bool QtDesktopServices::openUrl(const QString &url)
     return QDesktopServices::openUrl(QUrl(url));
 }
 
-bool QtDesktopServices::showHelpTopic(const QString &helpFile, const QString &topic)
+bool QtDesktopServices::showHelpTopic(const QString &helpFile, const QString &topic,
+                                      HelpCommand command)
 {
-    return helpHandler() && helpHandler()(helpFile, topic);
+    return helpHandler() && helpHandler()(helpFile, topic, command);
 }
 
 QString QtDesktopServices::systemInfoProgram()

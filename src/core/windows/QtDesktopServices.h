@@ -17,12 +17,13 @@ public:
     ~QtDesktopServices() override;
 
     // The help viewer installs itself here; without one, help cannot be shown.
-    using HelpHandler = std::function<bool(const QString &helpFile, const QString &topic)>;
+    using HelpHandler =
+        std::function<bool(const QString &helpFile, const QString &topic, HelpCommand command)>;
     static void setHelpHandler(HelpHandler handler);
 
     bool openTextFile(const QString &path) override;
     bool openUrl(const QString &url) override;
-    bool showHelpTopic(const QString &helpFile, const QString &topic) override;
+    bool showHelpTopic(const QString &helpFile, const QString &topic, HelpCommand command) override;
     QString systemInfoProgram() override;
     bool runDetached(const QString &commandLine) override;
     bool claimSingleInstance() override;

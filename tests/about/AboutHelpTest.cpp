@@ -1,0 +1,113 @@
+// The about box, the system-information button and the help viewer.
+#include "HelpViewer.h"
+#include "MockZelkDevice.h"
+#include "SysInfo.h"
+#include "TestSeams.h"
+#include "ZelkGlobals.h"
+#include "frmAboutZelk.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTest>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::NiceMock;
+using ::testing::Return;
+
+namespace {
+QString builtHelpFile()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath("zelksdk.chm");
+}
+} // namespace
+
+// Catches the box showing its design-time text instead of the device's own.
+TEST(AboutTest, ShowsTheDeviceObjectsSelfDescription)
+{
+    TestEnvironment env;
+    auto mock = std::make_unique<NiceMock<MockZelkDevice>>();
+    EXPECT_CALL(*mock, WhoAmI()).WillOnce(Return("Simulated bus 3.1"));
+    ZelkGlobals::Device = std::move(mock);
+    frmAboutZelk about;
+    EXPECT_EQ(about.windowTitle(), "About Zelk Software");
+    EXPECT_EQ(about.lblTitle->text(), "Zelk Software");
+    EXPECT_EQ(about.lblVersion->text(), "Version 2.01");
+    EXPECT_EQ(about.lblDisclaimer->text(), "Simulated bus 3.1");
+    QTest::mouseClick(about.cmdOK, Qt::LeftButton);
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+// Catches a missing tool being started anyway, or found but not started.
+TEST(AboutTest, SystemInfoStartsTheToolOrSaysItIsUnavailable)
+{
+    TestEnvironment env;
+    frmAboutZelk about;
+    QTest::mouseClick(about.cmdSysInfo, Qt::LeftButton);
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text, "System Information Is Unavailable At This Time");
+    EXPECT_EQ(env.dialogs.shown[0].buttons, MsgButtons::OK);
+    EXPECT_TRUE(env.desktop.commands.isEmpty());
+
+    env.desktop.systemInfo = "/usr/bin/sysinfo tool";
+    QTest::mouseClick(about.cmdSysInfo, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.commands, QStringList{"\"/usr/bin/sysinfo tool\""});
+    EXPECT_EQ(env.dialogs.count(), 1);
+}
+
+// Catches stored numbers read with unpadded bytes (0x0102 read as 0x12).
+TEST(SysInfoTest, StoredNumberBytesReadLastToFirst)
+{
+    EXPECT_EQ(registryNumberText(QByteArray("\x10\x00\x00\x00", 4)), "16");
+    EXPECT_EQ(registryNumberText(QByteArray("\x02\x01\x00\x00", 4)), "258");
+    EXPECT_EQ(registryNumberText(QByteArray("\xff\xff\xff\xff", 4)), "4294967295");
+}
+
+// Catches a topic shown in the wrong place, or a missing file or topic reported as shown.
+TEST(HelpViewerTest, OpensTopicsContentsAndIndex)
+{
+    TestEnvironment env;
+    HelpViewer &viewer = HelpViewer::instance();
+    ASSERT_TRUE(viewer.open(builtHelpFile(), "GUI.html", HelpCommand::DisplayTopic));
+    EXPECT_EQ(viewer.currentTopic(), "GUI.html");
+    EXPECT_TRUE(viewer.browser->toPlainText().contains("The start window"));
+    EXPECT_TRUE(viewer.isVisible());
+    // A picture beside the test program, for looking at the window.
+    viewer.grab().save(QDir(QCoreApplication::applicationDirPath()).filePath("help_viewer.png"));
+
+    ASSERT_TRUE(viewer.open(builtHelpFile(), "Introduction.html", HelpCommand::Index));
+    EXPECT_EQ(viewer.tabs->currentIndex(), 1);
+    QTest::keyClicks(viewer.txtIndex, "stat");
+    ASSERT_NE(viewer.lstIndex->currentItem(), nullptr);
+    EXPECT_EQ(viewer.lstIndex->currentItem()->text(), "status log");
+    QTest::mouseClick(viewer.lstIndex->viewport(), Qt::LeftButton, {},
+                      viewer.lstIndex->visualItemRect(viewer.lstIndex->currentItem()).center());
+    EXPECT_EQ(viewer.currentTopic(), "StatusLog.html");
+    QTest::mouseClick(viewer.cmdBack, Qt::LeftButton);
+    EXPECT_EQ(viewer.currentTopic(), "Introduction.html");
+
+    ASSERT_TRUE(viewer.open(builtHelpFile(), "Introduction.html", HelpCommand::Contents));
+    EXPECT_EQ(viewer.tabs->currentIndex(), 0);
+    EXPECT_GE(viewer.lstContents->count(), 10);
+
+    EXPECT_FALSE(viewer.open(builtHelpFile(), "NoSuchTopic.html", HelpCommand::DisplayTopic));
+    EXPECT_FALSE(viewer.open(env.path("zelksdk.chm"), "GUI.html", HelpCommand::DisplayTopic));
+    HelpViewer::destroyInstance();
+}
+
+// Catches a help topic some window calls for missing from the help file.
+TEST(HelpViewerTest, EveryTopicTheWindowsCallForExists)
+{
+    HelpViewer &viewer = HelpViewer::instance();
+    for (const char *topic :
+         {"Introduction.html", "GUI.html", "EC.html", "VIP.html", "GroupingOverview.html"})
+        EXPECT_TRUE(viewer.open(builtHelpFile(), topic, HelpCommand::DisplayTopic)) << topic;
+    // Every entry of the contents and the index leads to a topic.
+    for (QListWidget *list : {viewer.lstContents, viewer.lstIndex}) {
+        for (int i = 0; i < list->count(); ++i) {
+            const QString file = list->item(i)->data(Qt::UserRole).toString();
+            EXPECT_TRUE(QFile::exists(":/zelkhelp/" + file)) << file.toStdString();
+        }
+    }
+    HelpViewer::destroyInstance();
+}

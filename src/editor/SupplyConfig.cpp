@@ -1,0 +1,1067 @@
+#include "SupplyConfig.h"
+
+#include "CommParamsForm.h"
+#include "DesktopServices.h"
+#include "Dialogs.h"
+#include "Ini.h"
+#include "NumberText.h"
+#include "OstransLed.h"
+#include "Seams.h"
+#include "SettingsKeys.h"
+#include "Twips.h"
+#include "WindowRegistry.h"
+#include "ZelkGlobals.h"
+#include "ZelkRoutines.h"
+
+#include "EditorState.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+SupplyConfig *g_editor = nullptr;
+
+const QString Caption = QStringLiteral("   E E P R O M   C o n f i g u r a t o r   (By Placing "
+                                       "mouse cursor on the function, a Help box will appear)");
+const QString PromptTitle = QStringLiteral("EEPROM Configurator");
+const QString ValidationTitle = QStringLiteral("Halvex Electronics");
+const QString RecycleText =
+    QStringLiteral("The changes made will not take effect until the supply to the unit is "
+                   "recycled.\r\nTo avoid unexpected operation please recycle the supply before "
+                   "continuing.");
+const QString RestartText =
+    QStringLiteral("The changes made will not take effect until the outputs are restarted.\r\n To "
+                   "avoid unexpected operation would you like to restart the outputs now?");
+const QColor EditableColor(0xFF, 0xFF, 0xFF);
+const QColor GreyedColor(0xE0, 0xE0, 0xE0);
+const QColor StatusColor(0xB0, 0x00, 0x00);
+
+void letEventsRun()
+{
+    QCoreApplication::processEvents();
+}
+
+template<typename W> W *named(W *widget, const QString &name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+QLabel *plainLabel(const QString &text, QWidget *parent)
+{
+    return new QLabel(text, parent);
+}
+
+QLineEdit *textBox(QWidget *parent, int width)
+{
+    auto *box = new QLineEdit(parent);
+    box->setFixedWidth(width);
+    return box;
+}
+
+void tightLayout(QLayout *layout, int margin = 4, int spacing = 3)
+{
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->setSpacing(spacing);
+}
+
+QString numberText(double value)
+{
+    return NumberText::fromDouble(value, ZelkGlobals::DecimalSeparator);
+}
+} // namespace
+
+SupplyConfig &SupplyConfig::instance()
+{
+    if (!g_editor) {
+        g_editor = new SupplyConfig();
+        g_editor->Form_Load();
+    }
+    return *g_editor;
+}
+
+void SupplyConfig::destroyInstance()
+{
+    delete g_editor;
+    g_editor = nullptr;
+}
+
+int SupplyConfig::startUpFrameIndex(int m)
+{
+    static constexpr int index[] = {4, 6, 9, 11, 13};
+    return index[m - 1];
+}
+
+int SupplyConfig::polarityFrameIndex(int m)
+{
+    static constexpr int index[] = {5, 7, 8, 9, 10};
+    return index[m - 1];
+}
+
+int SupplyConfig::delayLabelIndex(int m)
+{
+    static constexpr int index[] = {5, 8, 13, 15, 17};
+    return index[m - 1];
+}
+
+int SupplyConfig::delayUnitLabelIndex(int m)
+{
+    static constexpr int index[] = {6, 8, 13, 15, 17};
+    return index[m - 1];
+}
+
+// ---- building the window -------------------------------------------------
+
+SupplyConfig::SupplyConfig()
+    : m_unreadUnit(std::make_shared<ZelkData>())
+{
+    setObjectName(QStringLiteral("SupplyConfig"));
+    setWindowTitle(Caption);
+    // The window's sizes are fixed; a compact face lets every caption fit.
+    QFont face = font();
+    face.setPointSizeF(8);
+    setFont(face);
+    buildSelectionArea();
+    buildIdentityRow();
+    buildUnitOptions();
+    buildModuleTabs();
+    setEditAreaVisible(false);
+}
+
+void SupplyConfig::buildSelectionArea()
+{
+    auto *unitFrame =
+        named(new QGroupBox(QStringLiteral("Power Supply"), this), QStringLiteral("fraUnit"));
+    unitFrame->setGeometry(6, 2, 190, 162);
+    auto *unitGrid = new QGridLayout(unitFrame);
+    tightLayout(unitGrid, 6, 4);
+    unitGrid->addWidget(plainLabel(QStringLiteral("Unit ID:"), unitFrame), 0, 0);
+    UnitList = named(new QComboBox(unitFrame), QStringLiteral("UnitList"));
+    UnitList->setEditable(false);
+    unitGrid->addWidget(UnitList, 0, 1, 1, 3);
+    SelectButton =
+        named(new QPushButton(QStringLiteral("&Start"), unitFrame), QStringLiteral("SelectButton"));
+    unitGrid->addWidget(SelectButton, 1, 0, 1, 4);
+
+    OstransTx = named(new OstransLed(unitFrame), QStringLiteral("OstransTx"));
+    OstransRx = named(new OstransLed(unitFrame), QStringLiteral("OstransRx"));
+    OstransTx->setFixedSize(16, 16);
+    OstransRx->setFixedSize(16, 16);
+    auto *ledRow = new QHBoxLayout();
+    ledRow->addWidget(OstransTx);
+    ledRow->addWidget(plainLabel(QStringLiteral("Tx"), unitFrame));
+    ledRow->addSpacing(16);
+    ledRow->addWidget(OstransRx);
+    ledRow->addWidget(plainLabel(QStringLiteral("Rx"), unitFrame));
+    ledRow->addStretch(1);
+    unitGrid->addLayout(ledRow, 2, 0, 1, 4);
+    cmdComSettings = named(new QPushButton(QStringLiteral("Com. Port"), unitFrame),
+                           QStringLiteral("cmdComSettings"));
+    unitGrid->addWidget(cmdComSettings, 3, 0, 1, 4);
+
+    RichTextBox1 = named(new QTextEdit(this), QStringLiteral("RichTextBox1"));
+    RichTextBox1->setReadOnly(true);
+    RichTextBox1->setAcceptRichText(false);
+    RichTextBox1->setLineWrapMode(QTextEdit::WidgetWidth);
+    QFont logFont = RichTextBox1->font();
+    logFont.setFamily(QStringLiteral("Monospace"));
+    logFont.setStyleHint(QFont::TypeWriter);
+    RichTextBox1->setFont(logFont);
+    RichTextBox1->setGeometry(202, 8, 300, 156);
+
+    fraUtilities =
+        named(new QGroupBox(QStringLiteral("Utilities"), this), QStringLiteral("fraUtilities"));
+    fraUtilities->setGeometry(508, 2, 170, 112);
+    auto *utilities = new QVBoxLayout(fraUtilities);
+    tightLayout(utilities, 6, 4);
+    cmdDetectUnitID = named(new QPushButton(QStringLiteral("Detect Unit ID"), fraUtilities),
+                            QStringLiteral("cmdDetectUnitID"));
+    cmdChangeToNewUnitID =
+        named(new QPushButton(QStringLiteral("Change to New Unit ID"), fraUtilities),
+              QStringLiteral("cmdChangeToNewUnitID"));
+    cmdDllFileVersion = named(new QPushButton(QStringLiteral("Dll file Version"), fraUtilities),
+                              QStringLiteral("cmdDllFileVersion"));
+    utilities->addWidget(cmdDetectUnitID);
+    utilities->addWidget(cmdChangeToNewUnitID);
+    utilities->addWidget(cmdDllFileVersion);
+
+    Frame6 = named(new QGroupBox(QStringLiteral("File"), this), QStringLiteral("Frame6"));
+    Frame6->setGeometry(508, 116, 170, 48);
+    auto *file = new QVBoxLayout(Frame6);
+    tightLayout(file, 6, 4);
+    Load = named(new QPushButton(QStringLiteral("Load..."), Frame6), QStringLiteral("Load"));
+    file->addWidget(Load);
+
+    auto *right = new QWidget(this);
+    right->setGeometry(684, 6, 100, 160);
+    auto *column = new QVBoxLayout(right);
+    tightLayout(column, 0, 6);
+    cmdMonitor =
+        named(new QPushButton(QStringLiteral("Monitor"), right), QStringLiteral("cmdMonitor"));
+    Cancel = named(new QPushButton(QStringLiteral("&Close"), right), QStringLiteral("Cancel"));
+    ErrorButton =
+        named(new QPushButton(QStringLiteral("Error File"), right), QStringLiteral("ErrorButton"));
+    lblStatus = named(new QLabel(right), QStringLiteral("lblStatus"));
+    lblStatus->setWordWrap(true);
+    QPalette statusPalette = lblStatus->palette();
+    statusPalette.setColor(QPalette::WindowText, StatusColor);
+    lblStatus->setPalette(statusPalette);
+    column->addWidget(cmdMonitor);
+    column->addWidget(Cancel);
+    column->addWidget(ErrorButton);
+    column->addWidget(lblStatus, 1);
+
+    connect(SelectButton, &QPushButton::clicked, this, [this] { SelectButton_Click(); });
+    connect(UnitList, &QComboBox::activated, this, [this] { UnitList_Click(); });
+    connect(cmdComSettings, &QPushButton::clicked, this, [this] { cmdComSettings_Click(); });
+    connect(ErrorButton, &QPushButton::clicked, this, [this] { ErrorButton_Click(); });
+    connect(cmdMonitor, &QPushButton::clicked, this, [this] { cmdMonitor_Click(); });
+    connect(Cancel, &QPushButton::clicked, this, [this] { Cancel_Click(); });
+}
+
+void SupplyConfig::buildIdentityRow()
+{
+    lblMain = named(new QLabel(this), QStringLiteral("lblMain"));
+    QFont heading = lblMain->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() + 1);
+    lblMain->setFont(heading);
+    lblMain->setGeometry(8, 174, 300, 24);
+
+    auto *row = new QWidget(this);
+    row->setObjectName(QStringLiteral("fraIdentity"));
+    row->setGeometry(330, 172, 454, 28);
+    auto *layout = new QHBoxLayout(row);
+    tightLayout(layout, 0, 4);
+    Label7 = named(plainLabel(QStringLiteral("Unit ID:"), row), QStringLiteral("Label7"));
+    PSID = named(textBox(row, 36), QStringLiteral("PSID"));
+    Label1 = named(plainLabel(QStringLiteral("Serial No.:"), row), QStringLiteral("Label1"));
+    SerialNumber = named(textBox(row, 110), QStringLiteral("SerialNumber"));
+    Label3 = named(plainLabel(QStringLiteral("Firmware:"), row), QStringLiteral("Label3"));
+    MajVersion = named(textBox(row, 32), QStringLiteral("MajVersion"));
+    Label4 = named(plainLabel(QStringLiteral("."), row), QStringLiteral("Label4"));
+    MinVersion = named(textBox(row, 32), QStringLiteral("MinVersion"));
+    layout->addStretch(1);
+    for (QWidget *w : {static_cast<QWidget *>(Label7), static_cast<QWidget *>(PSID),
+                       static_cast<QWidget *>(Label1), static_cast<QWidget *>(SerialNumber),
+                       static_cast<QWidget *>(Label3), static_cast<QWidget *>(MajVersion),
+                       static_cast<QWidget *>(Label4), static_cast<QWidget *>(MinVersion)})
+        layout->addWidget(w);
+    // The unit identity is what the unit reported; it is not edited here.
+    for (QLineEdit *box : {PSID, SerialNumber, MajVersion, MinVersion})
+        box->setReadOnly(true);
+}
+
+void SupplyConfig::buildUnitOptions()
+{
+    Frame7 = named(new QGroupBox(QStringLiteral("Global Options"), this), QStringLiteral("Frame7"));
+    Frame7->setGeometry(6, 202, 150, 362);
+    auto *options = new QVBoxLayout(Frame7);
+    tightLayout(options, 4, 2);
+
+    const auto pair = [&](QGroupBox *frame, ControlArray<QRadioButton> &buttons,
+                          const QString &name, const QString &first, const QString &second) {
+        auto *column = new QVBoxLayout(frame);
+        tightLayout(column, 4, 2);
+        column->addWidget(buttons.add(name, 0, new QRadioButton(first, frame)));
+        column->addWidget(buttons.add(name, 1, new QRadioButton(second, frame)));
+        options->addWidget(frame);
+    };
+    const auto frame4 = [&](int index, const QString &title) {
+        return Frame4.add(QStringLiteral("Frame4"), index, new QGroupBox(title, Frame7));
+    };
+    pair(frame4(3, QStringLiteral("Fan Fail")), optFanFail, QStringLiteral("optFanFail"),
+         QStringLiteral("Low on Fail"), QStringLiteral("High on Fail"));
+    pair(frame4(0, QStringLiteral("Global DC Good")), optGlobalDC, QStringLiteral("optGlobalDC"),
+         QStringLiteral("High on Fail"), QStringLiteral("Low on Fail"));
+    pair(frame4(2, QStringLiteral("Over Temperature")), optOverTemp, QStringLiteral("optOverTemp"),
+         QStringLiteral("Low on Fail"), QStringLiteral("High on Fail"));
+    pair(frame4(6, QStringLiteral("Global Output")), optGlobal, QStringLiteral("optGlobal"),
+         QStringLiteral("Normally On"), QStringLiteral("Normally Off"));
+    Frame5 =
+        named(new QGroupBox(QStringLiteral("Remote On/Off"), Frame7), QStringLiteral("Frame5"));
+    pair(Frame5, optGlobalOnOff, QStringLiteral("optGlobalOnOff"),
+         QStringLiteral("Normal (Inhibit)"), QStringLiteral("Inverted(Enable)"));
+
+    options->addStretch(1);
+    cmdApply = named(new QPushButton(QStringLiteral("Apply"), Frame7), QStringLiteral("cmdApply"));
+    cmdApply->setEnabled(false);
+    auto *applyRow = new QHBoxLayout();
+    applyRow->addStretch(1);
+    applyRow->addWidget(cmdApply);
+    options->addLayout(applyRow);
+
+    auto *fields = FieldsFrame.add(QStringLiteral("FieldsFrame"), 1, new QFrame(this));
+    fields->setGeometry(162, 536, 622, 28);
+    auto *row = new QHBoxLayout(fields);
+    tightLayout(row, 0, 6);
+    // The grouping tool sits with the module settings it changes.
+    QGroupBox *group = Frame4.add(QStringLiteral("Frame4"), 1, new QGroupBox(fields));
+    group->setFlat(true);
+    auto *groupRow = new QHBoxLayout(group);
+    tightLayout(groupRow, 0, 0);
+    cmdModueGrouping = named(new QPushButton(QStringLiteral("Module Groups"), group),
+                             QStringLiteral("cmdModueGrouping"));
+    groupRow->addWidget(cmdModueGrouping);
+    row->addWidget(group);
+    Text1 = named(new QLineEdit(fields), QStringLiteral("Text1"));
+    Text1->setReadOnly(true);
+    Text1->setText(QStringLiteral("Each module tab has its own Apply."));
+    Text1->setCursorPosition(0);
+    cmdModuleNumbering = named(new QPushButton(QStringLiteral("Help"), fields),
+                               QStringLiteral("cmdModuleNumbering"));
+    Save = named(new QPushButton(QStringLiteral("Save..."), fields), QStringLiteral("Save"));
+    cmdSave = named(new QPushButton(QStringLiteral("&Apply"), fields), QStringLiteral("cmdSave"));
+    cmdSave->setEnabled(false);
+    row->addWidget(Text1, 1);
+    row->addWidget(cmdModuleNumbering);
+    row->addWidget(Save);
+    row->addWidget(cmdSave);
+}
+
+void SupplyConfig::buildModuleTabs()
+{
+    QTabWidget *tabs = SSTab1.add(QStringLiteral("SSTab1"), 1, new QTabWidget(this));
+    tabs->setGeometry(162, 204, 622, 328);
+    for (int tab = 0; tab < 5; ++tab) {
+        const int m = 5 - tab;
+        tabs->addTab(buildModulePage(m), QStringLiteral("Module-%1").arg(m));
+    }
+}
+
+QWidget *SupplyConfig::buildModulePage(int m)
+{
+    auto *page = new QWidget();
+    page->setObjectName(QStringLiteral("ModulePage_%1").arg(m));
+    auto *grid = new QGridLayout(page);
+    tightLayout(grid, 6, 4);
+
+    // Identity of the module
+    auto *identity = new QHBoxLayout();
+    identity->setSpacing(4);
+    const auto idBox = [&](ControlArray<QLineEdit> &array, const QString &name, int width) {
+        QLineEdit *box = array.add(name, m, textBox(page, width));
+        box->setReadOnly(true);
+        return box;
+    };
+    identity->addWidget(plainLabel(QStringLiteral("Module Type:"), page));
+    identity->addWidget(idBox(txtModuleID, QStringLiteral("txtModuleID"), 90));
+    identity->addWidget(plainLabel(QStringLiteral("Serial:"), page));
+    identity->addWidget(idBox(txtSerial, QStringLiteral("txtSerial"), 90));
+    identity->addWidget(plainLabel(QStringLiteral("Version:"), page));
+    identity->addWidget(idBox(txtVersionMajor, QStringLiteral("txtVersionMajor"), 28));
+    identity->addWidget(plainLabel(QStringLiteral("."), page));
+    identity->addWidget(idBox(TxtVersionMinor, QStringLiteral("TxtVersionMinor"), 28));
+    identity->addWidget(plainLabel(QStringLiteral("Group:"), page));
+    identity->addWidget(idBox(GroupID, QStringLiteral("GroupID"), 28));
+    identity->addStretch(1);
+    grid->addLayout(identity, 0, 0, 1, 3);
+    auto *ratingRow = new QHBoxLayout();
+    ratingRow->addWidget(
+        lblMaxCurrent.add(QStringLiteral("lblMaxCurrent"), m - 1, new QLabel(page)), 1);
+    QPushButton *apply = cmdApplyCLM.add(QStringLiteral("cmdApplyCLM"), m - 1,
+                                         new QPushButton(QStringLiteral("A&pply"), page));
+    apply->setEnabled(false);
+    ratingRow->addWidget(apply);
+    grid->addLayout(ratingRow, 1, 0, 1, 3);
+
+    const auto radios = [&](QGroupBox *frame, ControlArray<QRadioButton> &array,
+                            const QString &name, const QString &first, const QString &second) {
+        auto *layout = new QVBoxLayout(frame);
+        tightLayout(layout, 6, 2);
+        layout->addWidget(array.add(name, 2 * m - 1, new QRadioButton(first, frame)));
+        layout->addWidget(array.add(name, 2 * m, new QRadioButton(second, frame)));
+        return layout;
+    };
+
+    // Left column: programming mode, polarity, start-up
+    auto *left = new QVBoxLayout();
+    left->setSpacing(4);
+    QGroupBox *prog = fraProgMode.add(QStringLiteral("fraProgMode"), m,
+                                      new QGroupBox(QStringLiteral("Programming Mode"), page));
+    radios(prog, OptProgMode, QStringLiteral("OptProgMode"), QStringLiteral("Voltage Programming"),
+           QStringLiteral("Resistance Programming"));
+    left->addWidget(prog);
+    QGroupBox *polarity = Frame4.add(QStringLiteral("Frame4"), polarityFrameIndex(m),
+                                     new QGroupBox(QStringLiteral("Enable/Inhibit"), page));
+    radios(polarity, optPolarity, QStringLiteral("optPolarity"),
+           QStringLiteral("Normal (Logic1 Inhibit)"), QStringLiteral("Inverted (Logic1 Enable)"));
+    left->addWidget(polarity);
+    QGroupBox *startUp = Frame3.add(QStringLiteral("Frame3"), startUpFrameIndex(m),
+                                    new QGroupBox(QStringLiteral("Start-up"), page));
+    QVBoxLayout *startUpLayout =
+        radios(startUp, optStartupState, QStringLiteral("optStartupState"),
+               QStringLiteral("Normally On"), QStringLiteral("Normally Off"));
+    auto *delayRow = new QHBoxLayout();
+    delayRow->addWidget(Label13.add(QStringLiteral("Label13"), delayLabelIndex(m),
+                                    new QLabel(QStringLiteral("Delay:"), startUp)));
+    delayRow->addWidget(startupdelay.add(QStringLiteral("startupdelay"), m, textBox(startUp, 60)));
+    delayRow->addWidget(Label9.add(QStringLiteral("Label9"), delayUnitLabelIndex(m),
+                                   new QLabel(QStringLiteral("ms"), startUp)));
+    delayRow->addStretch(1);
+    startUpLayout->addLayout(delayRow);
+    left->addWidget(startUp);
+    left->addStretch(1);
+    grid->addLayout(left, 2, 0);
+
+    // Middle column: set-point and module-good limits
+    QGroupBox *voltage = fraVoltage.add(QStringLiteral("fraVoltage"), m,
+                                        new QGroupBox(QStringLiteral("Output Voltage"), page));
+    auto *v = new QGridLayout(voltage);
+    tightLayout(v, 6, 3);
+    v->addWidget(
+        lblVsp.add(QStringLiteral("lblVsp"), m, new QLabel(QStringLiteral("Set-point:"), voltage)),
+        0, 0);
+    v->addWidget(vsp.add(QStringLiteral("vsp"), m, textBox(voltage, 64)), 0, 1);
+    v->addWidget(plainLabel(QStringLiteral("V"), voltage), 0, 2);
+    QSlider *slider = slrVsp.add(QStringLiteral("slrVsp"), m, new QSlider(Qt::Horizontal, voltage));
+    v->addWidget(slider, 1, 0, 1, 3);
+    v->addWidget(lblMinVoltage.add(QStringLiteral("lblMinVoltage"), m - 1, new QLabel(voltage)), 2,
+                 0);
+    QLabel *maxV = lblMaxVoltage.add(QStringLiteral("lblMaxVoltage"), m - 1, new QLabel(voltage));
+    maxV->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    v->addWidget(maxV, 2, 1, 1, 2);
+    v->addWidget(lblHighLimit.add(QStringLiteral("lblHighLimit"), m,
+                                  new QLabel(QStringLiteral("Good High:"), voltage)),
+                 3, 0);
+    v->addWidget(hl.add(QStringLiteral("hl"), m, textBox(voltage, 64)), 3, 1);
+    v->addWidget(plainLabel(QStringLiteral("V"), voltage), 3, 2);
+    v->addWidget(lblLowLimit.add(QStringLiteral("lblLowLimit"), m,
+                                 new QLabel(QStringLiteral("Good Low:"), voltage)),
+                 4, 0);
+    v->addWidget(ll.add(QStringLiteral("ll"), m, textBox(voltage, 64)), 4, 1);
+    v->addWidget(plainLabel(QStringLiteral("V"), voltage), 4, 2);
+    auto *limitButtons = new QHBoxLayout();
+    limitButtons->addWidget(cmdPreset.add(QStringLiteral("cmdPreset"), m,
+                                          new QPushButton(QStringLiteral("Preset"), voltage)));
+    limitButtons->addWidget(cmdTracking.add(QStringLiteral("cmdTracking"), m,
+                                            new QPushButton(QStringLiteral("Tracking"), voltage)));
+    v->addLayout(limitButtons, 5, 0, 1, 3);
+    v->setRowStretch(6, 1);
+    grid->addWidget(voltage, 2, 1);
+
+    // Right column: current limit
+    QGroupBox *limit = fraCurrentLimit.add(QStringLiteral("fraCurrentLimit"), m,
+                                           new QGroupBox(QStringLiteral("Current Limit"), page));
+    auto *c = new QGridLayout(limit);
+    tightLayout(c, 6, 3);
+    const auto mode = [&](int index, const QString &text, int row, int col) {
+        c->addWidget(optCurrentLimit.add(QStringLiteral("optCurrentLimit"), index,
+                                         new QRadioButton(text, limit)),
+                     row, col, 1, 2);
+    };
+    mode(3 * m - 2, QStringLiteral("Normal"), 0, 0);
+    mode(3 * m - 1, QStringLiteral("Latching"), 0, 2);
+    mode(3 * m, QStringLiteral("Hiccup"), 1, 0);
+    mode(15 + m, QStringLiteral("Current Share"), 1, 2);
+    c->addWidget(LabelCurrentLimit.add(QStringLiteral("LabelCurrentLimit"), m,
+                                       new QLabel(QStringLiteral("Current Limit:"), limit)),
+                 2, 0, 1, 2);
+    c->addWidget(CurrentLimit.add(QStringLiteral("CurrentLimit"), m, textBox(limit, 56)), 2, 2);
+    c->addWidget(plainLabel(QStringLiteral("A"), limit), 2, 3);
+    c->addWidget(
+        lblMinCL.add(QStringLiteral("lblMinCL"), m, new QLabel(QStringLiteral("0"), limit)), 3, 0);
+    c->addWidget(hscrollCurrentLimit.add(QStringLiteral("hscrollCurrentLimit"), m,
+                                         new QScrollBar(Qt::Horizontal, limit)),
+                 3, 1, 1, 2);
+    auto *maxRow = new QHBoxLayout();
+    maxRow->setSpacing(2);
+    maxRow->addWidget(lblMaxCL.add(QStringLiteral("lblMaxCL"), m, new QLabel(limit)));
+    maxRow->addWidget(
+        Label5.add(QStringLiteral("Label5"), m, new QLabel(QStringLiteral("Amp. Max."), limit)));
+    c->addLayout(maxRow, 4, 1, 1, 3);
+    const auto timeBox = [&](ControlArray<QComboBox> &array, const QString &name) {
+        auto *box = array.add(name, m, new QComboBox(limit));
+        box->setEditable(true);
+        box->addItems({QStringLiteral("10"), QStringLiteral("50"), QStringLiteral("100"),
+                       QStringLiteral("500"), QStringLiteral("1000")});
+        box->setFixedWidth(72);
+        return box;
+    };
+    c->addWidget(LabelActivationTime.add(QStringLiteral("LabelActivationTime"), m,
+                                         new QLabel(QStringLiteral("Current Limit Delay:"), limit)),
+                 5, 0, 1, 2);
+    c->addWidget(timeBox(cboxActivationTime, QStringLiteral("cboxActivationTime")), 5, 2);
+    c->addWidget(LabelAT.add(QStringLiteral("LabelAT"), m, new QLabel(QStringLiteral("ms"), limit)),
+                 5, 3);
+    c->addWidget(LabelResetTime.add(QStringLiteral("LabelResetTime"), m,
+                                    new QLabel(QStringLiteral("Reset Time:"), limit)),
+                 6, 0, 1, 2);
+    c->addWidget(timeBox(cboxResetTime, QStringLiteral("cboxResetTime")), 6, 2);
+    c->addWidget(LabelRT.add(QStringLiteral("LabelRT"), m, new QLabel(QStringLiteral("ms"), limit)),
+                 6, 3);
+    c->addWidget(EnableReset.add(QStringLiteral("EnableReset"), m,
+                                 new QCheckBox(QStringLiteral("Enable Reset"), limit)),
+                 7, 0, 1, 4);
+    c->setRowStretch(8, 1);
+    grid->addWidget(limit, 2, 2);
+
+    grid->setRowStretch(2, 1);
+    return page;
+}
+
+// ---- window life ---------------------------------------------------------
+
+void SupplyConfig::setTwipsSize(int widthTwips, int heightTwips)
+{
+    m_wantedSize = QSize(Twips::toPixels(widthTwips), Twips::toPixels(heightTwips));
+    resize(m_wantedSize);
+}
+
+void SupplyConfig::setEditAreaVisible(bool visible)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             lblMain, Label7, Label1, PSID, Label3, SerialNumber, Label4, MajVersion, MinVersion,
+             FieldsFrame(1), Frame7, SSTab1(1), Text1, cmdModuleNumbering})
+        w->setVisible(visible);
+    PSID->parentWidget()->setVisible(visible);
+}
+
+void SupplyConfig::Form_Load()
+{
+    EditorState::UnitShown = false;
+    setEditAreaVisible(false);
+    Frame6->show();
+    setTwipsSize(WidthTwips, LoadHeightTwips);
+    FillUnitList();
+    ResetModuleLayout();
+    LoadTooltips();
+    cmdComSettings->setText(QStringLiteral("Com. Port = ") + ZelkGlobals::ComPort);
+}
+
+void SupplyConfig::LoadForm()
+{
+    Form_Load();
+}
+
+void SupplyConfig::FillUnitList()
+{
+    // Filled once: the records already read stay under their keys when the
+    // window reloads.
+    if (UnitList->count() > 0)
+        return;
+    for (int id = 1; id <= 32; ++id) {
+        const QString key = QString::number(id);
+        UnitList->addItem(key);
+        m_units.insert(key, m_unreadUnit);
+    }
+    UnitList->setCurrentIndex(-1);
+}
+
+void SupplyConfig::ResetModuleLayout()
+{
+    for (int m = 1; m <= 5; ++m) {
+        LabelCurrentLimit(m)->show();
+        CurrentLimit(m)->show();
+        for (QWidget *w : std::initializer_list<QWidget *>{
+                 LabelActivationTime(m), cboxActivationTime(m), LabelAT(m), LabelResetTime(m),
+                 LabelRT(m), cboxResetTime(m), EnableReset(m)})
+            w->hide();
+    }
+    ErrorButton->setEnabled(false);
+    ErrorButton->hide();
+}
+
+void SupplyConfig::LoadTooltips()
+{
+    const QString &path = ZelkGlobals::TooltipsIniPath;
+    const auto tip = [&](const QString &key, std::initializer_list<QWidget *> controls) {
+        const QString text = ReadIni(TooltipsIniKeys::ConfigSection, key, path);
+        for (QWidget *w : controls)
+            w->setToolTip(text);
+    };
+    const auto tipArray = [&](const QString &key, const auto &array) {
+        const QString text = ReadIni(TooltipsIniKeys::ConfigSection, key, path);
+        for (const auto &[index, w] : array.all())
+            w->setToolTip(text);
+    };
+    tip(QStringLiteral("SelectButton"), {SelectButton});
+    tip(QStringLiteral("PSID"), {PSID});
+    tip(QStringLiteral("SerialNumber"), {SerialNumber});
+    tip(QStringLiteral("MajVersion"), {MajVersion});
+    tip(QStringLiteral("MinVersion"), {MinVersion});
+    tip(QStringLiteral("ErrorButton"), {ErrorButton});
+    tip(QStringLiteral("LoadButton"), {Load});
+    tip(QStringLiteral("SaveButton"), {Save});
+    tip(QStringLiteral("CancelButton"), {Cancel});
+    tipArray(QStringLiteral("FanFail"), optFanFail);
+    tipArray(QStringLiteral("GlobalDC"), optGlobalDC);
+    tipArray(QStringLiteral("OverTemp"), optOverTemp);
+    tipArray(QStringLiteral("GlobalOnOff"), optGlobalOnOff);
+    tipArray(QStringLiteral("Global"), optGlobal);
+    tipArray(QStringLiteral("ModuleProgramMode"), OptProgMode);
+    tipArray(QStringLiteral("ModuleStartUp"), optStartupState);
+    tipArray(QStringLiteral("ModuleCurrentLimitOptions"), optCurrentLimit);
+    tipArray(QStringLiteral("ModuleCode"), txtModuleID);
+    tipArray(QStringLiteral("ModuleMajorVersion"), txtVersionMajor);
+    tipArray(QStringLiteral("ModuleMinorVersion"), TxtVersionMinor);
+    tipArray(QStringLiteral("ModuleStartUpDelay"), startupdelay);
+    tipArray(QStringLiteral("ModuleVoltageSetpoint"), vsp);
+    tipArray(QStringLiteral("ModuleVoltageSetpoint"), slrVsp);
+    tipArray(QStringLiteral("ModuleCurrentLimit"), CurrentLimit);
+    tipArray(QStringLiteral("ModuleActivationTime"), cboxActivationTime);
+    tipArray(QStringLiteral("ModuleResetTime"), cboxResetTime);
+    tipArray(QStringLiteral("EnableReset"), EnableReset);
+}
+
+void SupplyConfig::closeEvent(QCloseEvent *event)
+{
+    // A read in progress owns the port and the record; the window stays.
+    if (m_closing) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+void SupplyConfig::Form_Unload()
+{
+    pendingChangesPrompt();
+    WindowRegistry::show(WindowRegistry::Launcher);
+}
+
+void SupplyConfig::Cancel_Click()
+{
+    close();
+}
+
+void SupplyConfig::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_wantedSize.isValid() && event->size() != m_wantedSize)
+        Form_Resize();
+}
+
+void SupplyConfig::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMaximized())
+        Form_Resize();
+}
+
+void SupplyConfig::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    if (isMaximized())
+        showNormal();
+    setTwipsSize(WidthTwips, EditorState::UnitShown ? ShownHeightTwips : CollapsedHeightTwips);
+}
+
+// ---- leaving the unit ----------------------------------------------------
+
+void SupplyConfig::pendingChangesPrompt()
+{
+    using namespace EditorState;
+    if (UnitOptionsChanged && ChangesWritten) {
+        Seams::dialogs().MsgBox(RecycleText, MsgButtons::OK, MsgIcon::Information, PromptTitle);
+        clearChangeFlags();
+    } else if (ModuleOptionsChanged && ChangesWritten) {
+        if (Seams::dialogs().MsgBox(RestartText, MsgButtons::YesNo, MsgIcon::Information,
+                                    PromptTitle) == MsgResult::Yes)
+            RestartUnit();
+        clearChangeFlags();
+    }
+}
+
+void SupplyConfig::RestartUnit()
+{
+    if (!m_data)
+        return;
+    // The port wrapper has told the user why it cannot open.
+    if (!m_data->OpenPort())
+        return;
+    letEventsRun();
+    const qint16 unit = static_cast<qint16>(ZelkGlobals::SelectedUnitID.trimmed().toInt());
+    m_data->SetGlobalOutputState(unit, 0);
+    const bool sameSide = (optGlobal(1)->isChecked() && optGlobalOnOff(1)->isChecked()) ||
+                          (optGlobal(0)->isChecked() && optGlobalOnOff(0)->isChecked());
+    if (sameSide)
+        m_data->SetGlobalOutputState(unit, 1);
+    m_data->ClosePort();
+}
+
+void SupplyConfig::UnitList_Click()
+{
+    pendingChangesPrompt();
+    if (UnitList->currentText() == ZelkGlobals::SelectedUnitID)
+        return;
+    for (QLineEdit *box : {PSID, SerialNumber, MajVersion, MinVersion})
+        box->clear();
+    Form_Load();
+}
+
+void SupplyConfig::cmdComSettings_Click()
+{
+    CommParamsForm::showModal(this);
+    cmdComSettings->setText(QStringLiteral("Com. Port = ") + ZelkGlobals::ComPort);
+}
+
+void SupplyConfig::ErrorButton_Click()
+{
+    Seams::desktop().openTextFile(ZelkGlobals::ErrorFilePath);
+}
+
+void SupplyConfig::cmdMonitor_Click()
+{
+    pendingChangesPrompt();
+    hide();
+    WindowRegistry::show(WindowRegistry::Monitor);
+}
+
+// ---- reading a unit ------------------------------------------------------
+
+void SupplyConfig::appendText(const QString &text)
+{
+    QTextCursor cursor = RichTextBox1->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    RichTextBox1->setTextCursor(cursor);
+    scrollLogToEnd();
+}
+
+void SupplyConfig::scrollLogToEnd()
+{
+    RichTextBox1->moveCursor(QTextCursor::End);
+    RichTextBox1->ensureCursorVisible();
+    RichTextBox1->verticalScrollBar()->setValue(RichTextBox1->verticalScrollBar()->maximum());
+}
+
+ZelkData *SupplyConfig::unitRecord(const QString &key) const
+{
+    const auto it = m_units.constFind(key);
+    return it == m_units.constEnd() ? nullptr : it->get();
+}
+
+void SupplyConfig::newRecordForRead()
+{
+    // Every read fills its own record, so the records kept for units read
+    // earlier keep their own settings.
+    m_data = std::make_shared<ZelkData>();
+    ZelkData *data = m_data.get();
+    connect(data, &ZelkData::moduleTypeNameRead, this, [this](int m, const QString &name) {
+        if (QLineEdit *box = txtModuleID(m))
+            box->setText(name);
+    });
+    connect(
+        data, &ZelkData::moduleRatingsReady, this,
+        [this](int m, int maxCurrent, const QString &maxCurrentText, int sliderMin, int sliderMax) {
+            if (m < 1 || m > 5)
+                return;
+            hscrollCurrentLimit(m)->setRange(0, maxCurrent);
+            lblMaxCL(m)->setText(maxCurrentText);
+            slrVsp(m)->setRange(sliderMin, sliderMax);
+        });
+    connect(data, &ZelkData::globalInhibitDetected, this,
+            [this] { lblStatus->setText(QStringLiteral("Modules OFF by GLOBAL INHIBIT")); });
+}
+
+void SupplyConfig::setSelectionControlsEnabled(bool enabled)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{SelectButton, Cancel, UnitList, cmdMonitor,
+                                                       cmdComSettings, cmdDetectUnitID,
+                                                       cmdChangeToNewUnitID, cmdDllFileVersion})
+        w->setEnabled(enabled);
+}
+
+void SupplyConfig::startLeds()
+{
+    OstransTx->setEnable(OstransLed::True);
+    OstransRx->setEnable(OstransLed::True);
+    OstransTx->setBInterval(TxBlinkMs);
+    OstransRx->setBInterval(RxBlinkMs);
+    OstransTx->setBlinking(OstransLed::True);
+    OstransRx->setBlinking(OstransLed::True);
+}
+
+void SupplyConfig::stopLeds()
+{
+    for (OstransLed *led : {OstransTx, OstransRx}) {
+        led->setBlinking(OstransLed::False);
+        led->setStatus(OstransLed::True);
+    }
+}
+
+void SupplyConfig::SelectButton_Click()
+{
+    if (UnitList->currentText().trimmed().isEmpty()) {
+        Seams::dialogs().MsgBox(QStringLiteral("Please select a valid unit."), MsgButtons::OK,
+                                MsgIcon::Information, ValidationTitle);
+        UnitList->setFocus();
+        return;
+    }
+    SetBusy(1);
+    pendingChangesPrompt();
+    setSelectionControlsEnabled(false);
+    startLeds();
+
+    EditorState::BaudRate = QStringLiteral("9600");
+    EditorState::Parity = QStringLiteral("NO");
+    EditorState::DataBits = QStringLiteral("8");
+    RichTextBox1->setPlainText(QStringLiteral("Reading Zelk Configuration\nOpenning ") +
+                               ZelkGlobals::ComPort + QStringLiteral(", Bauds: ") +
+                               EditorState::BaudRate + QStringLiteral(", Parity: ") +
+                               EditorState::Parity + QStringLiteral(", Databits: ") +
+                               EditorState::DataBits + QStringLiteral(", ..."));
+    scrollLogToEnd();
+    letEventsRun();
+
+    EditorState::SliderActive = false;
+    ZelkGlobals::SelectedUnitID = UnitList->currentText();
+    ErrorButton->setEnabled(false);
+    ErrorButton->hide();
+    lblStatus->clear();
+    letEventsRun();
+
+    newRecordForRead();
+    // Only this read's "does not respond" may be reported for it.
+    ZelkGlobals::LastErrorCopy.clear();
+    m_closing = true;
+    m_data->ReadZelkSetup(ZelkGlobals::SelectedUnitID, this);
+    m_closing = false;
+
+    if (ZelkGlobals::ErrorFlag)
+        readFailed();
+    else
+        readSucceeded();
+}
+
+void SupplyConfig::readFailed()
+{
+    EditorState::UnitShown = false;
+    ErrorButton->setEnabled(true);
+    ErrorButton->show();
+    if (!ZelkGlobals::LastErrorCopy.trimmed().isEmpty())
+        Seams::dialogs().MsgBox(ZelkGlobals::LastErrorCopy, MsgButtons::OK, MsgIcon::None,
+                                ZelkData::AppTitle);
+    ZelkGlobals::ErrorFlag = false;
+    setEditAreaVisible(false);
+    Frame6->show();
+    setTwipsSize(WidthTwips, LoadHeightTwips);
+    stopLeds();
+    setSelectionControlsEnabled(true);
+    SetBusy(0);
+}
+
+void SupplyConfig::readSucceeded()
+{
+    const QString unit = ZelkGlobals::SelectedUnitID;
+    // The display clears the reader's flag; whether the module tabs can be
+    // shown is decided on what the read found.
+    const bool modulesRead = ZelkGlobals::DefaultGlobalState && ZelkGlobals::ModuleTypesKnown;
+
+    m_units.insert(unit, m_data);
+    ShowUnitConfiguration(unit);
+    lblMain->setText(QStringLiteral("Settings of Power Supply ID: ") + UnitList->currentText());
+
+    const QString &sep = ZelkGlobals::DecimalSeparator;
+    for (int m = 1; m <= 5; ++m) {
+        if (!m_data->modulePresent(m))
+            continue;
+        // The slider counts tenths of a volt; the limits are in volts.
+        if (ll(m)->text().isEmpty())
+            ll(m)->setText(numberText(slrVsp(m)->minimum() / 10.0));
+        if (hl(m)->text().isEmpty())
+            hl(m)->setText(numberText(slrVsp(m)->maximum() / 10.0));
+        hscrollCurrentLimit(m)->setValue(static_cast<int>(
+            std::nearbyint(UnitConfigDisplay::valueOf(CurrentLimit(m)->text(), sep))));
+    }
+
+    for (QWidget *w : std::initializer_list<QWidget *>{Label7, Label1, PSID, Label3, SerialNumber,
+                                                       Label4, MajVersion, MinVersion})
+        w->show();
+    PSID->parentWidget()->show();
+    lblMain->show();
+    letEventsRun();
+
+    FieldsFrame(1)->show();
+    Frame6->hide();
+    Save->setEnabled(true);
+    Frame7->show();
+    for (int i : {3, 0, 2, 1, 6})
+        Frame4(i)->show();
+    Frame5->show();
+    SSTab1(1)->show();
+    Text1->show();
+    SelectButton->setEnabled(true);
+    letEventsRun();
+
+    EditorState::UnitShown = true;
+    setTwipsSize(WidthTwips, ShownHeightTwips);
+
+    appendText(QStringLiteral("\r\nClosing Communication..............Ok\r\n"));
+    letEventsRun();
+
+    stopLeds();
+    OstransTx->setEnable(OstransLed::True);
+    OstransRx->setEnable(OstransLed::True);
+    letEventsRun();
+
+    cmdApply->setEnabled(false);
+    ErrorButton->setEnabled(false);
+    ErrorButton->hide();
+
+    if (!modulesRead) {
+        SSTab1(1)->hide();
+        Text1->hide();
+    }
+
+    for (int i = 0; i <= 4; ++i) {
+        const clsScalability &r = ZelkGlobals::ModuleRatings(i + 1);
+        lblMinVoltage(i)->setText(QStringLiteral("Min. ") + numberText(r.MinVoltage));
+        lblMaxVoltage(i)->setText(QStringLiteral("Max. ") + numberText(r.MaxVoltage));
+        lblMaxCurrent(i)->setText(
+            QStringLiteral("Module Type: ") + txtModuleID(i + 1)->text().trimmed() +
+            QStringLiteral(" Max. Current: ") + numberText(r.MaxCurrent) + QStringLiteral(" Amp."));
+    }
+
+    cmdModuleNumbering->show();
+    cmdSave->setEnabled(false);
+    for (int i = 0; i <= 4; ++i)
+        cmdApplyCLM(i)->setEnabled(false);
+    EditorState::clearChangeFlags();
+
+    for (int m = 1; m <= 5; ++m) {
+        if (m_data->modulePresent(m)) {
+            SSTab1(1)->setCurrentIndex(tabOfModule(m));
+            break;
+        }
+    }
+
+    SetBusy(0);
+    setSelectionControlsEnabled(true);
+    CheckIfDisableTurnOffDelay();
+}
+
+// ---- showing the record --------------------------------------------------
+
+void SupplyConfig::setTextBoxEditable(QLineEdit *box, bool editable)
+{
+    box->setEnabled(editable);
+    QPalette palette = box->palette();
+    const QColor &colour = editable ? EditableColor : GreyedColor;
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::Base, colour);
+    box->setPalette(palette);
+}
+
+void SupplyConfig::applyCurrentLimitLayout(int m, UnitConfigDisplay::LimitMode mode)
+{
+    using Mode = UnitConfigDisplay::LimitMode;
+    if (mode == Mode::None)
+        return;
+    const bool limited = mode == Mode::Latching || mode == Mode::Hiccup;
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             LabelCurrentLimit(m), CurrentLimit(m), hscrollCurrentLimit(m), lblMinCL(m),
+             lblMaxCL(m), Label5(m), LabelActivationTime(m), cboxActivationTime(m), LabelAT(m)})
+        w->setVisible(limited);
+    EnableReset(m)->setVisible(mode == Mode::Latching);
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{LabelResetTime(m), cboxResetTime(m), LabelRT(m)})
+        w->setVisible(mode == Mode::Hiccup);
+}
+
+void SupplyConfig::ShowUnitConfiguration(const QString &unitId)
+{
+    const ZelkData *record = unitRecord(unitId);
+    if (!record)
+        return;
+    UnitConfigDisplay::Context context;
+    context.defaultGlobalState = ZelkGlobals::DefaultGlobalState;
+    context.defaultGlobalPolarity = ZelkGlobals::DefaultGlobalPolarity;
+    context.decimalSeparator = ZelkGlobals::DecimalSeparator;
+    for (int m = 1; m <= 5; ++m)
+        context.voltageScaleFactor[m - 1] = ZelkGlobals::ModuleRatings(m).VoltageScaleFactor;
+    const UnitConfigDisplay d = UnitConfigDisplay::fromRecord(*record, context);
+
+    PSID->setText(d.psid);
+    SerialNumber->setText(d.serialNumber);
+    MajVersion->setText(d.majorVersion);
+    MinVersion->setText(d.minorVersion);
+    optFanFail(d.fanFailFirst ? 0 : 1)->setChecked(true);
+    optGlobalDC(d.globalDCFirst ? 0 : 1)->setChecked(true);
+    optOverTemp(d.overTempFirst ? 0 : 1)->setChecked(true);
+    optGlobal(d.globalFirst ? 0 : 1)->setChecked(true);
+    optGlobalOnOff(d.globalOnOffFirst ? 0 : 1)->setChecked(true);
+
+    using Mode = UnitConfigDisplay::LimitMode;
+    for (int m = 1; m <= 5; ++m) {
+        const UnitConfigDisplay::Module &v = d.module(m);
+        SSTab1(1)->setTabEnabled(tabOfModule(m), v.tabEnabled);
+        txtVersionMajor(m)->setText(v.majorVersion);
+        TxtVersionMinor(m)->setText(v.minorVersion);
+        GroupID(m)->setText(v.groupId);
+        OptProgMode(v.voltageProgramming ? 2 * m - 1 : 2 * m)->setChecked(true);
+        optPolarity(v.polarityNormal ? 2 * m - 1 : 2 * m)->setChecked(true);
+        optStartupState(v.startUpOn ? 2 * m - 1 : 2 * m)->setChecked(true);
+
+        vsp(m)->setText(v.setpoint);
+        slrVsp(m)->setValue(v.setpointSlider);
+        slrVsp(m)->update();
+
+        if (v.limitsShown) {
+            hl(m)->setText(v.highLimit);
+            ll(m)->setText(v.lowLimit);
+            setTextBoxEditable(hl(m), v.limitsEditable);
+            setTextBoxEditable(ll(m), v.limitsEditable);
+        }
+        if (v.startUpDelayShown)
+            startupdelay(m)->setText(v.startUpDelay);
+
+        applyCurrentLimitLayout(m, v.limitMode);
+        switch (v.limitMode) {
+        case Mode::Normal:
+            optCurrentLimit(3 * m - 2)->setChecked(true);
+            break;
+        case Mode::Latching:
+            optCurrentLimit(3 * m - 1)->setChecked(true);
+            cboxActivationTime(m)->setEditText(v.activationTime);
+            EnableReset(m)->setChecked(v.enableReset);
+            break;
+        case Mode::Hiccup:
+            optCurrentLimit(3 * m)->setChecked(true);
+            cboxActivationTime(m)->setEditText(v.activationTime);
+            cboxResetTime(m)->setEditText(v.resetTime);
+            break;
+        case Mode::CurrentShare:
+            optCurrentLimit(15 + m)->setChecked(true);
+            cboxActivationTime(m)->setEditText(v.activationTime);
+            cboxResetTime(m)->setEditText(v.resetTime);
+            break;
+        case Mode::None:
+            break;
+        }
+
+        CurrentLimit(m)->setText(v.currentLimit);
+        hscrollCurrentLimit(m)->setValue(v.currentLimitScroll);
+
+        Frame3(startUpFrameIndex(m))->setEnabled(v.startUpEditable);
+        Frame4(polarityFrameIndex(m))->setEnabled(v.startUpEditable);
+        for (int i : {2 * m - 1, 2 * m}) {
+            optStartupState(i)->setEnabled(v.startUpEditable);
+            optPolarity(i)->setEnabled(v.startUpEditable);
+        }
+        setTextBoxEditable(startupdelay(m), v.startUpEditable);
+    }
+    ZelkGlobals::ModuleTypesKnown = false;
+}
+
+void SupplyConfig::CheckIfDisableTurnOffDelay()
+{
+    for (int m = 1; m <= 5; ++m) {
+        // A module outside group 1 keeps its start-up delay locked whatever
+        // its start-up state.
+        const bool editable =
+            Frame3(startUpFrameIndex(m))->isEnabledTo(this) && !optStartupState(2 * m)->isChecked();
+        Label13(delayLabelIndex(m))->setEnabled(editable);
+        startupdelay(m)->setEnabled(editable);
+        Label9(delayUnitLabelIndex(m))->setEnabled(editable);
+    }
+}

@@ -1,0 +1,169 @@
+#pragma once
+
+#include "ControlArray.h"
+#include "UnitConfigDisplay.h"
+#include "ZelkData.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class OstransLed;
+
+// The EEPROM configuration editor: picks a unit, reads its stored
+// configuration and shows it for editing. Collapsed it offers only the unit
+// choice, the utilities and the communication window; after a good read it
+// grows to show the edit area.
+class SupplyConfig : public QWidget, public ReadProgressLog
+{
+    Q_OBJECT
+public:
+    static SupplyConfig &instance();
+    static void destroyInstance();
+
+    static constexpr int WidthTwips = 11850;
+    static constexpr int LoadHeightTwips = 2670;
+    static constexpr int CollapsedHeightTwips = 2550;
+    static constexpr int ShownHeightTwips = 8510;
+    static constexpr int TxBlinkMs = 800;
+    static constexpr int RxBlinkMs = 500;
+
+    // Handlers and routines
+    void Form_Load();
+    void LoadForm();
+    void FillUnitList();
+    void ResetModuleLayout();
+    void LoadTooltips();
+    void SelectButton_Click();
+    void UnitList_Click();
+    void cmdComSettings_Click();
+    void ErrorButton_Click();
+    void cmdMonitor_Click();
+    void Cancel_Click();
+    void Form_Unload();
+    void Form_Resize();
+    void ShowUnitConfiguration(const QString &unitId);
+    void CheckIfDisableTurnOffDelay();
+    void RestartUnit();
+
+    // The communication window takes the read's progress.
+    void appendText(const QString &text) override;
+
+    // The record stored under a unit's key ("1".."32").
+    ZelkData *unitRecord(const QString &key) const;
+    ZelkData *data() const { return m_data.get(); }
+
+    // Unit selection and utilities
+    QComboBox *UnitList = nullptr;
+    QPushButton *SelectButton = nullptr;
+    QPushButton *Cancel = nullptr;
+    QPushButton *cmdMonitor = nullptr;
+    QPushButton *cmdComSettings = nullptr;
+    QPushButton *ErrorButton = nullptr;
+    QGroupBox *fraUtilities = nullptr;
+    QPushButton *cmdDetectUnitID = nullptr;
+    QPushButton *cmdChangeToNewUnitID = nullptr;
+    QPushButton *cmdDllFileVersion = nullptr;
+    QGroupBox *Frame6 = nullptr;
+    QPushButton *Load = nullptr;
+    OstransLed *OstransTx = nullptr;
+    OstransLed *OstransRx = nullptr;
+    QTextEdit *RichTextBox1 = nullptr;
+
+    // Unit identity
+    QLabel *lblMain = nullptr;
+    QLabel *lblStatus = nullptr;
+    QLabel *Label7 = nullptr;
+    QLineEdit *PSID = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *SerialNumber = nullptr;
+    QLabel *Label3 = nullptr;
+    QLineEdit *MajVersion = nullptr;
+    QLabel *Label4 = nullptr;
+    QLineEdit *MinVersion = nullptr;
+
+    // Unit options
+    QGroupBox *Frame7 = nullptr;
+    QGroupBox *Frame5 = nullptr;
+    ControlArray<QGroupBox> Frame4; // 0,1,2,3,6 unit; 5,7,8,9,10 module polarity
+    ControlArray<QRadioButton> optFanFail, optOverTemp, optGlobalDC, optGlobal, optGlobalOnOff;
+    QPushButton *cmdApply = nullptr;
+    QPushButton *cmdModueGrouping = nullptr;
+
+    // Edit area frame and its buttons
+    ControlArray<QFrame> FieldsFrame; // 1
+    QPushButton *Save = nullptr;
+    QPushButton *cmdSave = nullptr;
+    QPushButton *cmdModuleNumbering = nullptr;
+    QLineEdit *Text1 = nullptr;
+
+    // Module tabs: tab 0 "Module-5" .. tab 4 "Module-1"
+    ControlArray<QTabWidget> SSTab1; // 1
+    ControlArray<QLineEdit> txtModuleID, txtSerial, txtVersionMajor, TxtVersionMinor, GroupID;
+    ControlArray<QGroupBox> fraProgMode, Frame3, fraVoltage, fraCurrentLimit;
+    ControlArray<QRadioButton> OptProgMode, optPolarity, optStartupState, optCurrentLimit;
+    ControlArray<QLineEdit> startupdelay, vsp, hl, ll, CurrentLimit;
+    ControlArray<QLabel> Label13, Label9, lblVsp, lblHighLimit, lblLowLimit;
+    ControlArray<QSlider> slrVsp;
+    ControlArray<QLabel> lblMinVoltage, lblMaxVoltage, lblMaxCurrent; // 0..4
+    ControlArray<QPushButton> cmdPreset, cmdTracking;
+    ControlArray<QScrollBar> hscrollCurrentLimit;
+    ControlArray<QComboBox> cboxActivationTime, cboxResetTime;
+    ControlArray<QCheckBox> EnableReset;
+    ControlArray<QLabel> lblMinCL, lblMaxCL, Label5, LabelCurrentLimit, LabelActivationTime,
+        LabelResetTime, LabelAT, LabelRT;
+    ControlArray<QPushButton> cmdApplyCLM; // 0..4, module index + 1
+
+    // Indices of the per-module frames and labels whose arrays skip numbers.
+    static int startUpFrameIndex(int m);
+    static int polarityFrameIndex(int m);
+    static int delayLabelIndex(int m);
+    static int delayUnitLabelIndex(int m);
+    static int tabOfModule(int m) { return 5 - m; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    SupplyConfig();
+    void buildSelectionArea();
+    void buildIdentityRow();
+    void buildUnitOptions();
+    void buildModuleTabs();
+    QWidget *buildModulePage(int m);
+    void setTwipsSize(int widthTwips, int heightTwips);
+    void setEditAreaVisible(bool visible);
+    void setSelectionControlsEnabled(bool enabled);
+    void startLeds();
+    void stopLeds();
+    // Leaving the shown unit: tells about changes that need a recycle or a
+    // restart before they act.
+    void pendingChangesPrompt();
+    void readFailed();
+    void readSucceeded();
+    void newRecordForRead();
+    void applyCurrentLimitLayout(int m, UnitConfigDisplay::LimitMode mode);
+    void setTextBoxEditable(QLineEdit *box, bool editable);
+    void scrollLogToEnd();
+
+    std::shared_ptr<ZelkData> m_data;
+    std::shared_ptr<ZelkData> m_unreadUnit; // what every key holds until its unit is read
+    QMap<QString, std::shared_ptr<ZelkData>> m_units;
+    QSize m_wantedSize;
+    bool m_closing = false;
+};

@@ -1,0 +1,106 @@
+#include "UnitConfigDisplay.h"
+
+#include "NumberText.h"
+#include "ZelkData.h"
+
+#include <cmath>
+
+namespace {
+const QString One = QStringLiteral("1");
+
+double rounded(double value, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    return std::nearbyint(value * scale) / scale;
+}
+
+UnitConfigDisplay::LimitMode limitModeOf(const QString &stored)
+{
+    using Mode = UnitConfigDisplay::LimitMode;
+    if (stored == QLatin1String("Normal"))
+        return Mode::Normal;
+    if (stored == QLatin1String("Latching"))
+        return Mode::Latching;
+    if (stored == QLatin1String("Hiccup"))
+        return Mode::Hiccup;
+    if (stored == QLatin1String("CurrentShare"))
+        return Mode::CurrentShare;
+    return Mode::None;
+}
+} // namespace
+
+QString UnitConfigDisplay::roundedText(double value, int decimals, const QString &separator)
+{
+    return NumberText::fromDouble(rounded(value, decimals), separator);
+}
+
+double UnitConfigDisplay::valueOf(const QString &text, const QString &separator)
+{
+    return NumberText::toDouble(text.trimmed(), separator).value_or(0.0);
+}
+
+UnitConfigDisplay UnitConfigDisplay::fromRecord(const ZelkData &record, const Context &context)
+{
+    const QString &sep = context.decimalSeparator;
+    UnitConfigDisplay d;
+    d.psid = record.PowerSupplyID;
+    d.serialNumber = record.VSerialNumber();
+    d.majorVersion = record.MajorVersion;
+    d.minorVersion = record.MinorVersion;
+    d.fanFailFirst = record.FanFail;
+    d.globalDCFirst = record.GlobalDC;
+    d.overTempFirst = record.OverTemp;
+    d.globalFirst = record.Global;
+    // Default state and polarity agreeing decide the global output pair.
+    if (context.defaultGlobalState == context.defaultGlobalPolarity)
+        d.globalFirst = context.defaultGlobalState;
+    d.globalOnOffFirst = context.defaultGlobalPolarity;
+
+    const QString present = record.MODULES.left(5);
+    for (int m = 1; m <= 5; ++m) {
+        const ZelkModuleRecord &r = record.Module(m);
+        Module &v = d.modules[m - 1];
+        const bool fitted = m <= present.size() && present.at(m - 1) == QLatin1Char('1');
+        v.tabEnabled = fitted;
+        v.majorVersion = r.MajorVersion;
+        v.minorVersion = r.MinorVersion;
+        v.groupId = QString::number(r.GroupId);
+        v.voltageProgramming = r.ProgrammingMode == One;
+        v.polarityNormal = r.DefaultOutputPolarity == One;
+        v.startUpOn = r.StartUpState == One;
+
+        if (r.OutputVoltageSetpoint.trimmed().isEmpty()) {
+            v.setpoint = QStringLiteral("0");
+            v.setpointSlider = 0;
+        } else {
+            const double volts = valueOf(r.OutputVoltageSetpoint, sep);
+            v.setpoint = roundedText(volts, 2, sep);
+            v.setpointSlider = static_cast<int>(std::nearbyint(rounded(volts, 1) * 10.0));
+        }
+
+        // Module settings exist only when the reader got past the global
+        // inhibit; the global polarity does not make them less true.
+        if (context.defaultGlobalState) {
+            const double factor = context.voltageScaleFactor.at(m - 1);
+            if (fitted && factor != 0.0) {
+                const double high = valueOf(r.VoltageHighLimit, sep);
+                const double low = valueOf(r.VoltageLowLimit, sep);
+                v.limitsShown = true;
+                v.highLimit = roundedText(high / factor, 2, sep);
+                v.lowLimit = roundedText(low / factor, 2, sep);
+                v.limitsEditable = !(high == 0.0 && low == 0.0);
+            }
+            v.startUpDelayShown = true;
+            v.startUpDelay = r.StartUpDelay;
+        }
+
+        v.limitMode = limitModeOf(r.CurrentLimitMode);
+        v.activationTime = r.ActivationTime;
+        v.resetTime = r.ResetTime;
+        v.enableReset = r.EnableReset == One;
+        v.currentLimit = r.CurrentLimit;
+        v.currentLimitScroll = static_cast<int>(std::nearbyint(valueOf(r.CurrentLimit, sep)));
+        v.startUpEditable = r.GroupId == 1;
+    }
+    return d;
+}

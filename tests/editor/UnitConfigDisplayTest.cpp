@@ -1,0 +1,137 @@
+// The mapping from a unit record to what the editor shows.
+#include "UnitConfigDisplay.h"
+#include "ZelkData.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+UnitConfigDisplay::Context readContext()
+{
+    UnitConfigDisplay::Context c;
+    c.defaultGlobalState = true;
+    c.defaultGlobalPolarity = true;
+    c.voltageScaleFactor = {1000, 1000, 500, 200, 200};
+    return c;
+}
+
+} // namespace
+
+// Catches a set-point shown unrounded, an empty one not shown as 0, or a
+// slider value off by the tenths scale.
+TEST(UnitConfigDisplay, SetPointTextAndSlider)
+{
+    ZelkData record;
+    record.MODULES = QStringLiteral("11000000");
+    record.Module(1).OutputVoltageSetpoint = QStringLiteral("12.34");
+    record.Module(2).OutputVoltageSetpoint = QStringLiteral("  ");
+    const auto d = UnitConfigDisplay::fromRecord(record, readContext());
+    EXPECT_EQ(d.module(1).setpoint, QStringLiteral("12.34"));
+    EXPECT_EQ(d.module(1).setpointSlider, 123);
+    EXPECT_EQ(d.module(2).setpoint, QStringLiteral("0"));
+    EXPECT_EQ(d.module(2).setpointSlider, 0);
+
+    record.Module(1).OutputVoltageSetpoint = QStringLiteral("3.3333");
+    EXPECT_EQ(UnitConfigDisplay::fromRecord(record, readContext()).module(1).setpoint,
+              QStringLiteral("3.33"));
+}
+
+// Catches limits shown raw instead of in volts, limits off (both 0) left
+// editable, and limits of a type without a scale factor divided by 0.
+TEST(UnitConfigDisplay, ModuleGoodLimits)
+{
+    ZelkData record;
+    record.MODULES = QStringLiteral("11100000");
+    record.Module(1).VoltageHighLimit = QStringLiteral("3466");
+    record.Module(1).VoltageLowLimit = QStringLiteral("3136");
+    record.Module(2).VoltageHighLimit = QStringLiteral("0");
+    record.Module(2).VoltageLowLimit = QStringLiteral("0");
+    record.Module(3).VoltageHighLimit = QStringLiteral("100");
+    auto context = readContext();
+    context.voltageScaleFactor[2] = 0;
+    const auto d = UnitConfigDisplay::fromRecord(record, context);
+    EXPECT_EQ(d.module(1).highLimit, QStringLiteral("3.47"));
+    EXPECT_EQ(d.module(1).lowLimit, QStringLiteral("3.14"));
+    EXPECT_TRUE(d.module(1).limitsEditable);
+    EXPECT_TRUE(d.module(2).limitsShown);
+    EXPECT_FALSE(d.module(2).limitsEditable);
+    EXPECT_FALSE(d.module(3).limitsShown);
+    EXPECT_FALSE(d.module(4).limitsShown); // not fitted
+}
+
+// Catches the inverted global polarity hiding the limits and delays the unit
+// reported (the form would keep another unit's values), and module settings
+// shown when the global inhibit stopped the read.
+TEST(UnitConfigDisplay, ModuleSettingsFollowWhatWasRead)
+{
+    ZelkData record;
+    record.MODULES = QStringLiteral("10000000");
+    record.Module(1).VoltageHighLimit = QStringLiteral("5000");
+    record.Module(1).StartUpDelay = QStringLiteral("250");
+    auto context = readContext();
+    context.defaultGlobalPolarity = false;
+    auto d = UnitConfigDisplay::fromRecord(record, context);
+    EXPECT_EQ(d.module(1).highLimit, QStringLiteral("5"));
+    EXPECT_EQ(d.module(1).startUpDelay, QStringLiteral("250"));
+    EXPECT_FALSE(d.globalOnOffFirst);
+
+    context.defaultGlobalState = false;
+    d = UnitConfigDisplay::fromRecord(record, context);
+    EXPECT_FALSE(d.module(1).limitsShown);
+    EXPECT_FALSE(d.module(1).startUpDelayShown);
+}
+
+// Catches the option pairs mapped the wrong way round, and the global output
+// pair not following the default state and polarity when they agree.
+TEST(UnitConfigDisplay, UnitOptionPairs)
+{
+    ZelkData record;
+    record.FanFail = true;
+    record.GlobalDC = false;
+    record.OverTemp = true;
+    record.Global = false;
+    auto context = readContext();
+    auto d = UnitConfigDisplay::fromRecord(record, context);
+    EXPECT_TRUE(d.fanFailFirst);
+    EXPECT_FALSE(d.globalDCFirst);
+    EXPECT_TRUE(d.overTempFirst);
+    EXPECT_TRUE(d.globalFirst); // state and polarity both true
+    EXPECT_TRUE(d.globalOnOffFirst);
+
+    record.Global = true;
+    context.defaultGlobalState = false;
+    context.defaultGlobalPolarity = false;
+    d = UnitConfigDisplay::fromRecord(record, context);
+    EXPECT_FALSE(d.globalFirst);
+    EXPECT_FALSE(d.globalOnOffFirst);
+
+    context.defaultGlobalPolarity = true; // disagreeing: the record decides
+    EXPECT_TRUE(UnitConfigDisplay::fromRecord(record, context).globalFirst);
+}
+
+// Catches a mode text mapped to the wrong layout and start-up controls
+// editable outside group 1.
+TEST(UnitConfigDisplay, ModesAndGroups)
+{
+    using Mode = UnitConfigDisplay::LimitMode;
+    ZelkData record;
+    const char *modes[] = {"Normal", "Latching", "Hiccup", "CurrentShare", ""};
+    const qint16 groups[] = {0, 1, 2, 1, 0};
+    for (int m = 1; m <= 5; ++m) {
+        record.Module(m).CurrentLimitMode = QString::fromLatin1(modes[m - 1]);
+        record.Module(m).GroupId = groups[m - 1];
+    }
+    record.Module(2).EnableReset = QStringLiteral("1");
+    record.Module(2).CurrentLimit = QStringLiteral("12.6");
+    const auto d = UnitConfigDisplay::fromRecord(record, readContext());
+    EXPECT_EQ(d.module(1).limitMode, Mode::Normal);
+    EXPECT_EQ(d.module(2).limitMode, Mode::Latching);
+    EXPECT_EQ(d.module(3).limitMode, Mode::Hiccup);
+    EXPECT_EQ(d.module(4).limitMode, Mode::CurrentShare);
+    EXPECT_EQ(d.module(5).limitMode, Mode::None);
+    EXPECT_TRUE(d.module(2).enableReset);
+    EXPECT_EQ(d.module(2).currentLimitScroll, 13);
+    EXPECT_FALSE(d.module(1).startUpEditable);
+    EXPECT_TRUE(d.module(2).startUpEditable);
+    EXPECT_FALSE(d.module(3).startUpEditable);
+}

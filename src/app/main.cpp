@@ -1,10 +1,14 @@
 #include "HelpViewer.h"
+#include "Label3D.h"
 #include "MainForm.h"
 #include "QtDesktopServices.h"
 #include "QtDialogs.h"
 #include "Seams.h"
 #include "SimulatedBus.h"
+#include "SupplyConfig.h"
+#include "WindowRegistry.h"
 #include "ZelkGlobals.h"
+#include "frmAboutZelk.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -31,6 +35,14 @@ int main(int argc, char *argv[])
     Seams::setDesktop(&desktop);
 
     registerSimulatedBus();
+    // The windows reach one another by name.
+    WindowRegistry::registerWindow(WindowRegistry::Launcher, [] { return &MainForm::instance(); });
+    WindowRegistry::registerWindow(WindowRegistry::Editor,
+                                   [] { return &SupplyConfig::instance(); });
+    WindowRegistry::registerWindow(QStringLiteral("frmAboutZelk"),
+                                   [] { return new frmAboutZelk(&MainForm::instance()); });
+    WindowRegistry::registerControl(QStringLiteral("Label3D"),
+                                    [](QWidget *parent) { return new Label3D(parent); });
     QtDesktopServices::setHelpHandler(
         [](const QString &helpFile, const QString &topic, HelpCommand command) {
             return HelpViewer::instance().open(helpFile, topic, command);
@@ -57,7 +69,9 @@ int main(int argc, char *argv[])
 
     const int rc = QApplication::exec();
     HelpViewer::destroyInstance();
+    SupplyConfig::destroyInstance();
     MainForm::destroyInstance();
+    WindowRegistry::clear();
     ZelkGlobals::Device.reset();
     Seams::setDialogs(nullptr);
     Seams::setDesktop(nullptr);

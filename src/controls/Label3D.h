@@ -14,6 +14,13 @@ class QLabel;
 class Label3D : public QWidget
 {
     Q_OBJECT
+    // Reachable by name for hosts that place the control without its header.
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(quint32 ForeColor1 READ ForeColor1 WRITE setForeColor1)
+    Q_PROPERTY(quint32 ForeColor2 READ ForeColor2 WRITE setForeColor2)
+    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor)
+    Q_PROPERTY(qint16 BorderStyle READ BorderStyle WRITE setBorderStyle)
+    Q_PROPERTY(qint16 Alignment READ Alignment WRITE setAlignment)
 
 public:
     static constexpr int MinimumTwips = 100;

@@ -50,7 +50,9 @@ TEST_F(PortDialogTest, SaveStoresWhateverTheComboHolds)
     EXPECT_EQ(form.Com->text(), "ttyUSB7");
     EXPECT_EQ(form.result(), QDialog::Accepted);
     // Only the port line changed.
-    EXPECT_EQ(env.readFile("ZelkGui.ini"), "[PARAMS]\r\nport=ttyUSB7\r\n\r\n[DEV]\r\nTest=N\r\n");
+    QByteArray expected = env.readFile("ZelkGui.ini");
+    env.copyShipped("ZelkGui.ini");
+    EXPECT_EQ(env.readFile("ZelkGui.ini").replace("port=COM1", "port=ttyUSB7"), expected);
 }
 
 // Catches Cancel leaking the new choice.

@@ -171,7 +171,9 @@ TEST_F(StartupTest, LauncherShowsHeadingAndDefaultPort)
     ZelkGlobals::ApplicationFolder = env.folder();
     MainForm &form = MainForm::instance();
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_EQ(form.lbl->text(), "S e l e c t   O p t i o n . . .");
+    EXPECT_EQ(form.lbl->property("Caption").toString(), "S e l e c t   O p t i o n . . .");
+    EXPECT_EQ(form.lbl->property("BackColor").toUInt(), 0xFFFFFFu);
+    EXPECT_EQ(form.lbl->property("ForeColor2").toUInt(), 0u);
     EXPECT_EQ(form.lblDefaultComPort->text(), "Default Com Port: COM1");
     EXPECT_EQ(form.size(), QSize(11235 / 15, 7080 / 15));
 }

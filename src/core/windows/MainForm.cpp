@@ -1,16 +1,57 @@
 #include "MainForm.h"
 
+#include "CommParamsForm.h"
 #include "DesktopServices.h"
 #include "Dialogs.h"
+#include "IniFile.h"
+#include "LauncherPictures.h"
 #include "Seams.h"
 #include "Twips.h"
+#include "WindowRegistry.h"
 #include "ZelkGlobals.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
 namespace {
 MainForm *g_instance = nullptr;
-const QString SelectOptionCaption = QStringLiteral("S e l e c t   O p t i o n . . .");
+
+const QString HelpFailureText = QStringLiteral(
+    "The required help file not properly installed in your machine. Contact system support.");
+const QString HelpTooltip =
+    QStringLiteral("Help,  Halvex Electronics Zelk product technical data web site");
+
+// Web pages: section and keys in ZelkGui.ini, with the addresses used when
+// the file names none.
+const QString WebSection = QStringLiteral("WEB");
+const QString ProductSeriesKey = QStringLiteral("ProductSeries");
+struct WebPage
+{
+    const char *key;
+    const char *fallback;
+};
+const WebPage WebPages[] = {
+    {"ProductSeries", "https://www.halvex.example/zelk/products/"},
+    {"HalvexHomepage", "https://www.halvex.example/"},
+    {"HalvexUKHomepage", "https://www.halvex.example/uk/"},
+    {"MordinHomepage", "https://www.halvex.example/mordin/"},
+    {"ZelkHomepage", "https://www.halvex.example/zelk/"},
+};
+
+QLabel *clickableLabel(QWidget *parent, const char *name)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setCursor(Qt::PointingHandCursor);
+    return label;
+}
 } // namespace
 
 MainForm &MainForm::instance()
@@ -30,28 +71,144 @@ MainForm::MainForm()
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Zelk Power Supply Software"));
-    setFixedSize(Twips::toPixels(WidthTwips), Twips::toPixels(HeightTwips));
+    resize(Twips::toPixels(WidthTwips), Twips::toPixels(HeightTwips));
+    buildMenus();
 
     auto *central = new QWidget(this);
-    auto *layout = new QVBoxLayout(central);
-    layout->addStretch(1);
+    central->setObjectName(QStringLiteral("Form"));
+    central->setMouseTracking(true);
+    central->installEventFilter(this);
+    const qreal dpr = devicePixelRatioF();
 
-    lbl = new QLabel(central);
+    Image2 = clickableLabel(central, "Image2");
+    Image2->setToolTip(
+        QStringLiteral("Run interactive program: real time interaction with Zelk unit"));
+    Image2->setPixmap(LauncherPictures::monitorPicture(QSize(300, 190), dpr));
+    Picture1 = clickableLabel(central, "Picture1");
+    Picture1->setToolTip(QStringLiteral(
+        "Run Eeprom configurator: Configure voltage outputs, current limit and other options"));
+    Picture1->setPixmap(LauncherPictures::editorPicture(QSize(300, 190), dpr));
+    for (QLabel *picture : {Image2, Picture1}) {
+        picture->setAlignment(Qt::AlignCenter);
+        picture->setFixedSize(316, 206);
+        picture->setLineWidth(2);
+        picture->setMouseTracking(true);
+        picture->installEventFilter(this);
+    }
+
+    lbl = WindowRegistry::createControl(QStringLiteral("Label3D"), central);
     lbl->setObjectName(QStringLiteral("lbl"));
-    lbl->setAlignment(Qt::AlignCenter);
-    lbl->setMinimumHeight(48);
-    QFont headingFont = lbl->font();
-    headingFont.setPointSize(headingFont.pointSize() + 6);
-    headingFont.setBold(true);
-    lbl->setFont(headingFont);
-    layout->addWidget(lbl);
+    lbl->setMinimumSize(660, 44);
+    lbl->setProperty("Alignment", qint16(2)); // centred under the two pictures
+    QFont captionFont = lbl->font();
+    captionFont.setPointSize(captionFont.pointSize() + 7);
+    captionFont.setBold(true);
+    lbl->setFont(captionFont);
 
-    layout->addStretch(1);
-    lblDefaultComPort = new QLabel(central);
-    lblDefaultComPort->setObjectName(QStringLiteral("lblDefaultComPort"));
+    lblDefaultComPort = clickableLabel(central, "lblDefaultComPort");
     lblDefaultComPort->setToolTip(QStringLiteral("Communication port settings change"));
-    layout->addWidget(lblDefaultComPort);
+    cmdComPort = new QPushButton(central);
+    cmdComPort->setObjectName(QStringLiteral("cmdComPort"));
+    cmdComPort->setIcon(QIcon(LauncherPictures::portButton(QSize(40, 40), dpr)));
+    cmdComPort->setIconSize(QSize(40, 40));
+    cmdComPort->setToolTip(QStringLiteral("Communication port settings change"));
+    cmdExit = new QPushButton(central);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setIcon(QIcon(LauncherPictures::exitButton(QSize(40, 40), dpr)));
+    cmdExit->setIconSize(QSize(40, 40));
+    cmdExit->setToolTip(QStringLiteral("Exit Program..."));
+    cmdExit->installEventFilter(this);
+    cmdExit->setMouseTracking(true);
+
+    Label1 = clickableLabel(central, "Label1");
+    Label1->setText(QStringLiteral("<u>Zelk product technical data</u>"));
+    Label1->setToolTip(HelpTooltip);
+    Label2 = clickableLabel(central, "Label2");
+    Label2->setToolTip(HelpTooltip);
+    Image3 = new QLabel(central);
+    Image3->setObjectName(QStringLiteral("Image3"));
+    Image3->setPixmap(LauncherPictures::logo(QSize(130, 40), dpr));
+    for (QLabel *link : {Label1, Label2, lblDefaultComPort})
+        link->installEventFilter(this);
+    connect(cmdComPort, &QPushButton::clicked, this, &MainForm::cmdComPort_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &MainForm::cmdExit_Click);
+
+    auto *pictures = new QHBoxLayout;
+    pictures->addStretch(1);
+    pictures->addWidget(Image2);
+    pictures->addSpacing(40);
+    pictures->addWidget(Picture1);
+    pictures->addStretch(1);
+    auto *port = new QHBoxLayout;
+    port->addWidget(cmdComPort);
+    port->addWidget(lblDefaultComPort);
+    port->addStretch(1);
+    port->addWidget(cmdExit);
+    auto *links = new QVBoxLayout;
+    links->addWidget(Label1);
+    links->addWidget(Label2);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(Image3);
+    bottom->addSpacing(12);
+    bottom->addLayout(links);
+    bottom->addStretch(1);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(20, 16, 20, 12);
+    layout->addStretch(1);
+    layout->addLayout(pictures);
+    layout->addSpacing(14);
+    layout->addWidget(lbl, 0, Qt::AlignHCenter);
+    layout->addStretch(1);
+    layout->addLayout(port);
+    layout->addLayout(bottom);
     setCentralWidget(central);
+}
+
+void MainForm::buildMenus()
+{
+    const auto action = [this](QMenu *menu, const char *name, const QString &caption,
+                               void (MainForm::*slot)()) {
+        auto *a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    const auto menu = [this](const char *name, const QString &caption) {
+        QMenu *m = menuBar()->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        return m;
+    };
+    File = menu("File", QStringLiteral("&File"));
+    Exit = action(File, "Exit", QStringLiteral("E&xit"), &MainForm::cmdExit_Click);
+    Setup = menu("Setup", QStringLiteral("&Setup"));
+    Default =
+        action(Setup, "Default", QStringLiteral("&Eeprom Configurator"), &MainForm::Picture1_Click);
+    DefaultBeside =
+        action(Setup, "DefaultBeside", QStringLiteral("Eeprom Configurator &beside this window"),
+               &MainForm::ShowEditorBeside_Click);
+    CommParams = action(Setup, "CommParams", QStringLiteral("&Com Port Settings"),
+                        &MainForm::CommParams_Click);
+    Monitor = menu("Monitor", QStringLiteral("&Monitor"));
+    View = action(Monitor, "View", QStringLiteral("&Zelk Interactive Program"),
+                  &MainForm::Image2_Click);
+    Help = menu("Help", QStringLiteral("&Help"));
+    ZelkHelp = action(Help, "ZelkHelp", QStringLiteral("&Zelk Help"), &MainForm::ZelkHelp_Click);
+    Contents = action(Help, "Contents", QStringLiteral("C&ontents"), &MainForm::Contents_Click);
+    Index = action(Help, "Index", QStringLiteral("&Index"), &MainForm::Index_Click);
+    Halvex = Help->addMenu(QStringLiteral("&Halvex On The Web"));
+    Halvex->setObjectName(QStringLiteral("Halvex"));
+    const auto web = [this](const char *name, const QString &caption) {
+        auto *a = Halvex->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, [this, name] { openWebPage(QLatin1String(name)); });
+        return a;
+    };
+    HalvexHomepage = web("HalvexHomepage", QStringLiteral("Halvex &Homepage"));
+    HalvexUKHomepage = web("HalvexUKHomepage", QStringLiteral("Halvex &UK Homepage"));
+    MordinHomepage = web("MordinHomepage", QStringLiteral("&Mordin Homepage"));
+    ZelkHomepage = web("ZelkHomepage", QStringLiteral("Zelk Home&page"));
+    AboutZelk =
+        action(Help, "AboutZelk", QStringLiteral("&About Zelk"), &MainForm::AboutZelk_Click);
 }
 
 bool MainForm::Form_Load()
@@ -66,10 +223,189 @@ bool MainForm::Form_Load()
         return false;
     }
 
-    lbl->setText(SelectOptionCaption);
-    // White heading face on white, shadowed in black.
-    lbl->setStyleSheet(
-        QStringLiteral("QLabel { background: rgb(255,255,255); color: rgb(0,0,0); }"));
+    setCaption(SelectOptionCaption);
+    lbl->setProperty("BackColor", quint32(0xFFFFFF));
+    lbl->setProperty("ForeColor1", quint32(0xFFFFFF));
+    lbl->setProperty("ForeColor2", quint32(0));
     lblDefaultComPort->setText(QStringLiteral("Default Com Port: ") + ZelkGlobals::ComPort);
+    Label2->setText(QStringLiteral("<u>") + webAddress(ProductSeriesKey) + QStringLiteral("</u>"));
     return true;
+}
+
+void MainForm::setCaption(const QString &caption)
+{
+    lbl->setProperty("Caption", caption);
+}
+
+void MainForm::setBorder(QLabel *picture, bool on)
+{
+    picture->setFrameShape(on ? QFrame::Box : QFrame::NoFrame);
+}
+
+void MainForm::Form_MouseMove(const QPoint &pos)
+{
+    // Edges count as inside, as a technician pointing at a border expects.
+    const auto inside = [&pos](const QWidget *w) {
+        const QRect g = w->geometry();
+        return pos.x() >= g.left() && pos.x() <= g.left() + g.width() && pos.y() >= g.top() &&
+               pos.y() <= g.top() + g.height();
+    };
+    setBorder(Image2, inside(Image2));
+    setBorder(Picture1, inside(Picture1));
+    setCaption(SelectOptionCaption);
+}
+
+bool MainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        // Handled moves stop here: passed on, the bare window would reset them.
+        if (watched == Image2) {
+            setBorder(Picture1, false);
+            setBorder(Image2, true);
+            setCaption(QStringLiteral("Real-time Power Supply Interaction"));
+            return true;
+        }
+        if (watched == Picture1) {
+            setBorder(Image2, false);
+            setBorder(Picture1, true);
+            setCaption(QStringLiteral("Power Supply Eeprom Custom Configuration"));
+            return true;
+        }
+        if (watched == cmdExit) {
+            setCaption(QStringLiteral("Exit Program..."));
+            return true;
+        }
+        if (watched == centralWidget()) {
+            Form_MouseMove(static_cast<QMouseEvent *>(event)->position().toPoint());
+            return true;
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (watched == Image2)
+            Image2_Click();
+        else if (watched == Picture1)
+            Picture1_Click();
+        else if (watched == Label1)
+            ZelkHelp_Click();
+        else if (watched == Label2)
+            openWebPage(ProductSeriesKey);
+        else if (watched == lblDefaultComPort)
+            cmdComPort_Click();
+        else
+            return QMainWindow::eventFilter(watched, event);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainForm::Image2_Click()
+{
+    hide();
+    WindowRegistry::show(WindowRegistry::Monitor);
+}
+
+void MainForm::Picture1_Click()
+{
+    WindowRegistry::show(WindowRegistry::Editor);
+    hide();
+}
+
+void MainForm::ShowEditorBeside_Click()
+{
+    ZelkGlobals::FileDialogAction = QStringLiteral("SHOW");
+    WindowRegistry::show(WindowRegistry::Editor);
+}
+
+void MainForm::cmdComPort_Click()
+{
+    CommParamsForm::showModal(this);
+    // Unlike the text set at load, with a blank before the colon.
+    lblDefaultComPort->setText(QStringLiteral("Default Com Port : ") + ZelkGlobals::ComPort);
+}
+
+void MainForm::CommParams_Click()
+{
+    CommParamsForm::showModal(this);
+}
+
+void MainForm::AboutZelk_Click()
+{
+    if (auto *about =
+            qobject_cast<QDialog *>(WindowRegistry::window(QStringLiteral("frmAboutZelk"))))
+        about->exec();
+}
+
+bool MainForm::showHelp(const QString &topic, int command, bool reportFailure)
+{
+    const QString helpFile =
+        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName);
+    const bool shown =
+        Seams::desktop().showHelpTopic(helpFile, topic, static_cast<HelpCommand>(command));
+    if (!shown && reportFailure)
+        Seams::dialogs().MsgBox(HelpFailureText, MsgButtons::OK, MsgIcon::Information,
+                                QStringLiteral("Halvex Electronics"));
+    return shown;
+}
+
+void MainForm::ZelkHelp_Click()
+{
+    showHelp(QStringLiteral("GUI.html"), int(HelpCommand::DisplayTopic), true);
+}
+
+void MainForm::Contents_Click()
+{
+    showHelp(QStringLiteral("Introduction.html"), int(HelpCommand::Contents), true);
+}
+
+void MainForm::Index_Click()
+{
+    showHelp(QStringLiteral("Introduction.html"), int(HelpCommand::Index), false);
+}
+
+QString MainForm::webAddress(const QString &key) const
+{
+    // Read past the settings routine: addresses must keep their dots
+    // whatever the decimal separator.
+    QString fallback;
+    for (const WebPage &page : WebPages) {
+        if (key == QLatin1String(page.key))
+            fallback = QLatin1String(page.fallback);
+    }
+    return IniFile::readString(ZelkGlobals::GuiIniPath, WebSection, key, fallback);
+}
+
+void MainForm::openWebPage(const QString &key)
+{
+    Seams::desktop().openUrl(webAddress(key));
+}
+
+void MainForm::cmdExit_Click()
+{
+    close();
+}
+
+void MainForm::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMaximized())
+        showNormal();
+}
+
+void MainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    const QSize design(Twips::toPixels(WidthTwips), Twips::toPixels(HeightTwips));
+    if (!isMinimized() && !isMaximized() && size() != design)
+        resize(design);
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    // Closing the launcher ends the program: the device object goes first.
+    ZelkGlobals::Device.reset();
+    event->accept();
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != this)
+            w->close();
+    }
 }

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QPointer>
 
+#include "PlainCaption.h"
+
 namespace {
 struct Entry
 {
@@ -13,6 +15,12 @@ struct Entry
 QHash<QString, Entry> &entries()
 {
     static QHash<QString, Entry> table;
+    return table;
+}
+
+QHash<QString, WindowRegistry::ControlFactory> &controls()
+{
+    static QHash<QString, WindowRegistry::ControlFactory> table;
     return table;
 }
 } // namespace
@@ -51,9 +59,23 @@ bool show(const QString &name)
     return true;
 }
 
+void registerControl(const QString &name, ControlFactory factory)
+{
+    controls().insert(name, std::move(factory));
+}
+
+QWidget *createControl(const QString &name, QWidget *parent)
+{
+    const auto it = controls().constFind(name);
+    if (it != controls().constEnd() && *it)
+        return (*it)(parent);
+    return new PlainCaption(parent);
+}
+
 void clear()
 {
     entries().clear();
+    controls().clear();
 }
 
 } // namespace WindowRegistry

@@ -22,6 +22,13 @@ QWidget *window(const QString &name);
 QWidget *existing(const QString &name);
 // Shows the window (made on first use); false when none is registered.
 bool show(const QString &name);
+// Controls of libraries that windows here cannot link (the 3D caption) are
+// made through a registered factory too; without one, a plain stand-in with
+// the same named properties is made.
+using ControlFactory = std::function<QWidget *(QWidget *parent)>;
+void registerControl(const QString &name, ControlFactory factory);
+QWidget *createControl(const QString &name, QWidget *parent);
+
 // Forgets every factory and window (the windows are not deleted: their
 // owners do that).
 void clear();

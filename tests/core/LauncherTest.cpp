@@ -1,0 +1,164 @@
+// The launcher: hover captions, port label, help, web links, size and exit.
+#include "CommParamsForm.h"
+#include "MainForm.h"
+#include "SimulatedBus.h"
+#include "TestSeams.h"
+#include "WindowRegistry.h"
+#include "ZelkGlobals.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+class LauncherTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char *file : {"ZelkGui.ini", "Zelk.ini", "scale.ini"})
+            env.copyShipped(file);
+        registerSimulatedBus();
+        ZelkGlobals::ApplicationFolder = env.folder();
+        ASSERT_TRUE(form().Form_Load());
+        form().show();
+    }
+    void TearDown() override
+    {
+        MainForm::destroyInstance();
+        WindowRegistry::clear();
+    }
+    static MainForm &form() { return MainForm::instance(); }
+    QString caption() const { return form().lbl->property("Caption").toString(); }
+    void moveOn(QWidget *w, QPoint at)
+    {
+        QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(w, &move);
+    }
+    // Presses Save in the port dialog once it is up, after choosing a port.
+    void answerPortDialog(const QString &port)
+    {
+        QTimer::singleShot(0, [port] {
+            auto *dialog = qobject_cast<CommParamsForm *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->ComPort->setEditText(port);
+            dialog->OKButton->click();
+        });
+    }
+
+    TestEnvironment env;
+};
+} // namespace
+
+// Catches the hover captions or borders not following the pointer, edges included.
+TEST_F(LauncherTest, HoverCaptionsAndBorders)
+{
+    moveOn(form().Image2, {5, 5});
+    EXPECT_EQ(caption(), "Real-time Power Supply Interaction");
+    EXPECT_EQ(form().Image2->frameShape(), QFrame::Box);
+    EXPECT_EQ(form().Picture1->frameShape(), QFrame::NoFrame);
+    moveOn(form().Picture1, {5, 5});
+    EXPECT_EQ(caption(), "Power Supply Eeprom Custom Configuration");
+    EXPECT_EQ(form().Image2->frameShape(), QFrame::NoFrame);
+    EXPECT_EQ(form().Picture1->frameShape(), QFrame::Box);
+    moveOn(form().cmdExit, {3, 3});
+    EXPECT_EQ(caption(), "Exit Program...");
+
+    // On the bare window: the picture whose rectangle holds the point, its
+    // right edge included, keeps its border.
+    const QRect g = form().Image2->geometry();
+    form().Form_MouseMove(QPoint(g.left() + g.width(), g.top()));
+    EXPECT_EQ(form().Image2->frameShape(), QFrame::Box);
+    EXPECT_EQ(form().Picture1->frameShape(), QFrame::NoFrame);
+    EXPECT_EQ(caption(), "S e l e c t   O p t i o n . . .");
+    form().Form_MouseMove(QPoint(g.left() + g.width() + 1, g.top()));
+    EXPECT_EQ(form().Image2->frameShape(), QFrame::NoFrame);
+}
+
+// Catches the port label refreshed from the menu, or with the load-time text.
+TEST_F(LauncherTest, PortButtonRefreshesTheLabelTheMenuDoesNot)
+{
+    EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port: COM1");
+    answerPortDialog("COM6");
+    form().CommParams->trigger();
+    EXPECT_EQ(ZelkGlobals::ComPort, "COM6");
+    EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port: COM1");
+    answerPortDialog("COM2");
+    QTest::mouseClick(form().cmdComPort, Qt::LeftButton);
+    EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port : COM2");
+}
+
+// Catches a maximised or resized launcher keeping the new size.
+TEST_F(LauncherTest, SizeIsRestoredAfterMaximiseAndResize)
+{
+    const QSize design(11235 / 15, 7080 / 15);
+    form().resize(900, 700);
+    EXPECT_EQ(form().size(), design);
+    form().showMaximized();
+    EXPECT_TRUE(QTest::qWaitFor([] { return !form().isMaximized(); }, 2000));
+    EXPECT_EQ(form().size(), design);
+}
+
+// Catches help failures reported where they must be silent, or the reverse.
+TEST_F(LauncherTest, HelpCallsAndTheirFailures)
+{
+    form().ZelkHelp->trigger();
+    form().Contents->trigger();
+    form().Index->trigger();
+    QTest::mouseClick(form().Label1, Qt::LeftButton);
+    const QString file = env.path("zelksdk.chm");
+    EXPECT_EQ(env.desktop.helpTopics,
+              (QStringList{file + "::GUI.html", file + "::Introduction.html#contents",
+                           file + "::Introduction.html#index", file + "::GUI.html"}));
+    EXPECT_EQ(env.dialogs.count(), 0);
+
+    env.desktop.helpAvailable = false;
+    form().Index->trigger();
+    EXPECT_EQ(env.dialogs.count(), 0);
+    form().ZelkHelp->trigger();
+    form().Contents->trigger();
+    ASSERT_EQ(env.dialogs.count(), 2);
+    EXPECT_EQ(env.dialogs.shown[0].text, "The required help file not properly installed in your "
+                                         "machine. Contact system support.");
+    EXPECT_EQ(env.dialogs.shown[0].title, "Halvex Electronics");
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Information);
+}
+
+// Catches web addresses mangled by the decimal separator or taken from the wrong key.
+TEST_F(LauncherTest, WebLinksOpenTheirPages)
+{
+    ZelkGlobals::DecimalSeparator = ",";
+    form().HalvexUKHomepage->trigger();
+    QTest::mouseClick(form().Label2, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.openedUrls, (QStringList{"https://www.halvex.example/uk/",
+                                                   "https://www.halvex.example/zelk/products/"}));
+}
+
+// Catches activities opening the wrong window or leaving the launcher up.
+TEST_F(LauncherTest, ActivitiesHideTheLauncherAndExitReleasesTheDevice)
+{
+    QWidget editor, monitor;
+    WindowRegistry::registerWindow(WindowRegistry::Editor, [&] { return &editor; });
+    WindowRegistry::registerWindow(WindowRegistry::Monitor, [&] { return &monitor; });
+    QTest::mouseClick(form().Picture1, Qt::LeftButton);
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_FALSE(form().isVisible());
+    form().show();
+    form().View->trigger();
+    EXPECT_TRUE(monitor.isVisible());
+    EXPECT_FALSE(form().isVisible());
+    form().show();
+    editor.hide();
+    form().DefaultBeside->trigger();
+    EXPECT_EQ(ZelkGlobals::FileDialogAction, "SHOW");
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_TRUE(form().isVisible());
+
+    form().Exit->trigger();
+    EXPECT_FALSE(ZelkGlobals::Device);
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_FALSE(form().isVisible());
+}

@@ -1,6 +1,7 @@
 #include "HelpViewer.h"
 #include "Label3D.h"
 #include "MainForm.h"
+#include "MonitorForm.h"
 #include "QtDesktopServices.h"
 #include "QtDialogs.h"
 #include "Seams.h"
@@ -70,6 +71,7 @@ int main(int argc, char *argv[])
     const int rc = QApplication::exec();
     HelpViewer::destroyInstance();
     SupplyConfig::destroyInstance();
+    MonitorForm::destroyInstance();
     MainForm::destroyInstance();
     WindowRegistry::clear();
     ZelkGlobals::Device.reset();

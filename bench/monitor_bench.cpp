@@ -1,0 +1,144 @@
+// Cost of one Monitor Mode poll without its window: the unit read, the
+// record and the status log file. Appending keeps a poll's cost flat as the
+// log grows; the full rewrite it replaces is measured beside it.
+#include "DiskLogFileAccess.h"
+#include "MonitorSession.h"
+#include "SimulatedBus.h"
+#include "StatusLog.h"
+#include "StatusLogFile.h"
+#include "StatusLogFormat.h"
+#include "ZelkGlobals.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+namespace {
+
+struct PollBench
+{
+    QTemporaryDir dir;
+    std::unique_ptr<MonitorSession> session;
+    StatusLog log;
+    StatusLogFile writer;
+    DiskLogFileAccess disk;
+    QString path;
+    int polls = 0;
+
+    explicit PollBench(int records)
+    {
+        const QDir app(QCoreApplication::applicationDirPath());
+        for (const char *name : {"scale.ini", "ZelkGui.ini", "Zelk.ini"})
+            QFile::copy(app.filePath(name), dir.filePath(name));
+        registerSimulatedBus();
+        if (!InitGlobals(dir.path()))
+            qFatal("start-up failed");
+        // The line's own time is measured apart (BM_PollOnTheWire).
+        dynamic_cast<SimulatedBus &>(*ZelkGlobals::Device).setWireModelEnabled(false);
+        session = std::make_unique<MonitorSession>();
+        ZelkGlobals::SelectedUnitID = QStringLiteral("1");
+        session->readUnit(QStringLiteral("1"));
+        path = dir.filePath(QStringLiteral("Log.csv"));
+        log.addHeader();
+        const PollRecord r = record();
+        for (int i = 0; i < records; ++i)
+            log.append(StatusLogFormat::logRecord(r));
+        (void)writer.sync(path, log);
+    }
+
+    PollRecord record()
+    {
+        const ZelkData &d = session->data();
+        PollRecord r;
+        r.stamp = QDateTime(QDate(2026, 12, 4), QTime(10, 30)).addSecs(polls * 5);
+        r.unitId = d.UnitID;
+        r.overTemp = StatusLogFormat::okFail(d.OverTemp);
+        r.fanFail = StatusLogFormat::okFail(d.FanFail && d.FanWarn);
+        r.globalDcGood = StatusLogFormat::okFail(d.GlobalDC);
+        r.fanWarn = StatusLogFormat::okFail(d.FanWarn);
+        r.acOk = StatusLogFormat::okFail(d.AcOk);
+        r.globalCurrentLimit = StatusLogFormat::okFail(d.GlobalCurrentLimit);
+        r.globalOvp = StatusLogFormat::okFail(d.ModuleGoodStatus == QLatin1String("00000000"));
+        r.operatingHours = d.OperatingHours;
+        for (int m = 1; m <= 5; ++m) {
+            r.good[m - 1] = StatusLogFormat::okFail(d.ModuleGoodStatus.mid(m - 1, 1) == "1");
+            r.volts[m - 1] = d.Module(m).MeasuredVoltage;
+            r.amps[m - 1] = d.Module(m).MeasuredCurrent;
+        }
+        r.outputState = ZelkGlobals::OutputStateText;
+        return r;
+    }
+
+    void poll(bool fullRewrite)
+    {
+        const QString unit = QStringLiteral("1");
+        ZelkGlobals::MonitorCycleActive = true;
+        session->readUnit(unit);
+        ZelkGlobals::MonitorCycleActive = false;
+        session->readOutputStates(unit);
+        (void)session->readOperatingHours(unit);
+        ++polls;
+        log.append(StatusLogFormat::logRecord(record()));
+        if (fullRewrite)
+            (void)disk.replace(path, log.bytes());
+        else
+            (void)writer.sync(path, log);
+    }
+};
+
+// Arguments: records already in the log; 0 appends, 1 rewrites in full.
+void BM_Poll(benchmark::State &state)
+{
+    PollBench bench(static_cast<int>(state.range(0)));
+    const bool full = state.range(1) == 1;
+    for (auto _ : state)
+        bench.poll(full);
+}
+BENCHMARK(BM_Poll)
+    ->Args({100, 0})
+    ->Args({50000, 0})
+    ->Args({100, 1})
+    ->Args({50000, 1})
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(200);
+
+// One poll of the five-module unit with the line at 9600 baud. The counters
+// give the wall time and the wire time, taken as the difference to the same
+// poll with the wire model off.
+void BM_PollOnTheWire(benchmark::State &state)
+{
+    PollBench bench(100);
+    auto *bus = dynamic_cast<SimulatedBus *>(ZelkGlobals::Device.get());
+    double on = 0, off = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        bus->setWireModelEnabled(false);
+        t.start();
+        bench.poll(false);
+        off += t.nsecsElapsed();
+        bus->setWireModelEnabled(true);
+        t.restart();
+        bench.poll(false);
+        on += t.nsecsElapsed();
+    }
+    const double n = double(state.iterations());
+    state.counters["wall_ms"] = on / n / 1e6;
+    state.counters["cpu_ms"] = off / n / 1e6;
+    state.counters["wall_over_wire"] = on / (on - off);
+}
+BENCHMARK(BM_PollOnTheWire)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "LogFileAccess.h"
+
+// The status log's file on disk.
+class DiskLogFileAccess final : public LogFileAccess
+{
+public:
+    Info info(const QString &path) override;
+    QByteArray readTail(const QString &path, qint64 bytes) override;
+    bool replace(const QString &path, QByteArrayView content) override;
+    bool append(const QString &path, QByteArrayView tail) override;
+};

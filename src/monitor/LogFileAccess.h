@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QString>
+
+// What the status log writer needs of the file system, so that a full disk or
+// a read-only folder can be reproduced without one.
+class LogFileAccess
+{
+public:
+    struct Info
+    {
+        bool exists = false;
+        qint64 size = 0;
+        QDateTime modified;
+        bool operator==(const Info &) const = default;
+    };
+
+    virtual ~LogFileAccess() = default;
+    virtual Info info(const QString &path) = 0;
+    // The last bytes of the file (fewer when it is shorter).
+    virtual QByteArray readTail(const QString &path, qint64 bytes) = 0;
+    // Replaces the whole file; false when it could not be written.
+    [[nodiscard]] virtual bool replace(const QString &path, QByteArrayView content) = 0;
+    // Adds to the end of the file; false when not every byte was written.
+    [[nodiscard]] virtual bool append(const QString &path, QByteArrayView tail) = 0;
+};

@@ -1,0 +1,177 @@
+#pragma once
+
+#include "MonitorSession.h"
+#include "PollSchedule.h"
+#include "StatusLog.h"
+#include "StatusLogFile.h"
+
+#include <QWidget>
+#include <array>
+
+class Label3D;
+class OstransBigSquareLed;
+class OstransDisplay;
+class OstransLed;
+class OstransPushButton;
+class OstransSunkenSwitch;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+// The real-time monitor: reads one unit, shows its five module panels and
+// alarm LEDs, and in Monitor Mode polls it and keeps the status log.
+// Arrays of controls are indexed by module 1..5 (index 0 unused).
+class MonitorForm : public QWidget
+{
+    Q_OBJECT
+public:
+    static MonitorForm &instance();
+    static void destroyInstance();
+    ~MonitorForm() override;
+
+    static constexpr int CompactWidthTwips = 2750;
+    static constexpr int CompactHeightTwips = 2690;
+    static constexpr int LargeWidthTwips = 8850;
+    static constexpr int LargeHeightTwips = 12075;
+
+    // Unit selection and status
+    QComboBox *UnitList = nullptr;
+    QPushButton *cmdSelectUnit = nullptr;
+    QPushButton *cmdRefresh = nullptr;
+    Label3D *Label3D3 = nullptr;
+    QLabel *lblReady = nullptr;
+    QProgressBar *progressbar1 = nullptr;
+    QLineEdit *OH = nullptr;
+    QPushButton *cmdErrorfile = nullptr;
+    QPushButton *cmdComSettings = nullptr;
+    QPushButton *cmdEeprom = nullptr;
+    QPushButton *cmdClose = nullptr;
+    QPushButton *cmdHelp = nullptr;
+    QPushButton *cmdModuleNumering = nullptr;
+
+    // Unit alarms and unit-wide switches
+    OstransBigSquareLed *OstransOverTemp = nullptr;
+    OstransBigSquareLed *OstransFanFail = nullptr;
+    OstransBigSquareLed *OstransACFail = nullptr;
+    OstransBigSquareLed *OstransGlobalDC = nullptr;
+    OstransBigSquareLed *OstransErrorPicture = nullptr;
+    OstransSunkenSwitch *OstransOutputOnOff = nullptr;
+    OstransSunkenSwitch *OstransGroupOnOff = nullptr;
+    QPushButton *GOutputBtn = nullptr;
+    QPushButton *GroupBtn = nullptr;
+
+    // Module panels
+    std::array<QFrame *, 6> fraModule{};
+    std::array<QLabel *, 6> MMessage{};
+    std::array<OstransLed *, 6> OstransMG{};
+    std::array<OstransPushButton *, 6> OstransOS{};
+    std::array<::OstransDisplay *, 6> OstransDisplay{};
+    std::array<::OstransDisplay *, 6> OstransDisplayCurr{};
+    std::array<QLineEdit *, 6> RV{};
+    std::array<QLineEdit *, 6> RC{};
+    std::array<QLabel *, 6> VLH{};
+    std::array<QLabel *, 6> VLL{};
+    std::array<QLabel *, 6> CL{};
+    std::array<QLineEdit *, 6> GID{};
+    std::array<QLineEdit *, 6> txtSP{};
+    std::array<QPushButton *, 6> cmdInc{};
+    std::array<QPushButton *, 6> cmdDec{};
+    std::array<QPushButton *, 6> cmdSetVoltage{};
+
+    // Monitor Mode and the status log
+    QCheckBox *Check1 = nullptr;
+    QComboBox *Combo1 = nullptr;
+    QCheckBox *Check2 = nullptr;
+    QLineEdit *txtFileName = nullptr;
+    QPushButton *cmdClear = nullptr;
+    QPlainTextEdit *RichTextBox1 = nullptr;
+    QPlainTextEdit *rtbNewLog = nullptr;
+
+    QTimer *Timer2 = nullptr;
+    QTimer *tmrMod1 = nullptr;
+    QTimer *tmrMod2 = nullptr;
+    QTimer *tmrMod3 = nullptr;
+    QTimer *tmrMod4 = nullptr;
+    QTimer *tmrMod5 = nullptr;
+
+    // State
+    bool UnitSelected = false;
+    bool PanelsReady = false;
+    bool UnitRead = false;
+    bool ReadingUnit = false;
+    bool RefreshBusy = false;
+    std::array<double, 6> ReadSetpoint{};
+
+    void Form_Load();
+    void LoadMonitorTooltips();
+    void FillUnitList();
+    void ReloadForm();
+    void cmdSelectUnit_Click();
+    void ShowUnitStatus();
+    void cmdRefresh_Click();
+    void tmrMod1_Timer();
+    void tmrMod2_Timer();
+    void tmrMod3_Timer();
+    void tmrMod4_Timer();
+    void tmrMod5_Timer();
+    void Form_Resize();
+    void UnitList_Click();
+
+    void Check1_Click();
+    void Timer2_Timer();
+    void monitorGetModuleGoodStatusByte();
+    [[nodiscard]] bool ValidateLogFileName();
+    void AddLogHeader();
+    void Check2_Click();
+    void cmdClear_Click();
+    void cmdErrorfile_Click();
+
+    // The schedule of the running Monitor Mode (PollPeriod, PollElapsed, PollUnitText).
+    const PollSchedule &pollSchedule() const { return m_schedule; }
+    const StatusLog &statusLog() const { return m_statusLog; }
+    // The text of rtbNewLog with CR LF line ends, as the log file holds it.
+    QString rtbNewLogText() const;
+    QString logFilePath() const;
+    // Where the status log is written; null for the disk. Not owned.
+    void setLogFileAccess(LogFileAccess *access) { m_logFile.setAccess(access); }
+    const StatusLogFile &logFile() const { return m_logFile; }
+    MonitorSession &session() { return m_session; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    MonitorForm();
+    void buildUi();
+    QWidget *buildUnitBlock();
+    QWidget *buildUnitPanel();
+    QWidget *buildModulePanel(int m);
+    QWidget *buildLogPanel();
+
+    QString unitText() const;
+    QTimer *moduleTimer(int m) const;
+    void tmrMod_Timer(int m);
+    void setModuleState(int m, int kind);
+    void setModuleEntryEnabled(int m, bool enabled);
+    void blankModulePanel(int m);
+    void setMonitorControlsEnabled(bool enabled);
+    void setCaption(bool monitorMode);
+    void showProgress(int value);
+    bool interactiveMode() const;
+    void writeLogFile();
+
+    MonitorSession m_session;
+    PollSchedule m_schedule;
+    StatusLog m_statusLog;
+    StatusLogFile m_logFile;
+    bool m_logFailureShown = false;
+    bool m_resizing = false;
+};

@@ -1,0 +1,120 @@
+#include "MonitorSession.h"
+
+#include "NumberText.h"
+#include "ZelkGlobals.h"
+#include "ZelkRoutines.h"
+
+#include <QCoreApplication>
+#include <cmath>
+
+namespace {
+QString groupSeparator()
+{
+    return ZelkGlobals::DecimalSeparator == QLatin1String(",") ? QStringLiteral(".")
+                                                               : QStringLiteral(",");
+}
+} // namespace
+
+MonitorSession::MonitorSession(QObject *parent)
+    : QObject(parent)
+{}
+
+void MonitorSession::readUnit(const QString &unit)
+{
+    m_data.ReadZelkMonitor(unit);
+}
+
+void MonitorSession::readOutputStates(const QString &unit)
+{
+    ZelkDevice &device = *ZelkGlobals::Device;
+    StatusArray states;
+    device.OpenPort(ZelkGlobals::ComPort);
+    const QString reply = device.GetOutputState(unit, states);
+    device.ClosePort();
+    if (!IsCmdOk(reply))
+        states.clear(); // nothing known to be on
+    ZelkGlobals::OutputStateText = ZelkGlobals::ModuleTypesKnown
+                                       ? states.toStatusText().left(5) + QStringLiteral("000")
+                                       : QStringLiteral("00000000");
+}
+
+std::array<qint32, 6> MonitorSession::readTurnOnDelays(const QString &unit)
+{
+    std::array<qint32, 6> delays{};
+    ZelkDevice &device = *ZelkGlobals::Device;
+    device.OpenPort(ZelkGlobals::ComPort);
+    for (int m = 1; m <= 5; ++m) {
+        if (ZelkGlobals::ModulePresent[m] != QLatin1String("1"))
+            continue;
+        qint32 delay = 0;
+        const QString reply = device.GetOutputTurnONDelayExUShort(unit, qint16(m), delay);
+        if (IsCmdOk(reply)) {
+            delays[m] = delay;
+            continue;
+        }
+        const QString where = unit + QStringLiteral(" and Module ") + QString::number(m);
+        LogError(QStringLiteral("Error in GetOutputTurnONDelay in Unit  ") + where);
+        ZelkGlobals::LastError =
+            QStringLiteral("Error in GetOutputTurnONDelay in Unit ") + where + u' ' + reply;
+    }
+    device.ClosePort();
+    return delays;
+}
+
+std::optional<QString> MonitorSession::readOperatingHours(const QString &unit)
+{
+    ZelkDevice &device = *ZelkGlobals::Device;
+    QString hours;
+    device.OpenPort(ZelkGlobals::ComPort);
+    const QString reply = device.GetOperatingHoursString(unit, hours);
+    device.ClosePort();
+    if (!IsCmdOk(reply))
+        return std::nullopt;
+    return hours.isEmpty() ? QStringLiteral("0") : hours;
+}
+
+QString MonitorSession::formatHours(const QString &hours)
+{
+    const auto value = NumberText::toDouble(hours.trimmed(), ZelkGlobals::DecimalSeparator);
+    if (!value)
+        return hours;
+    qint64 n = std::llround(*value);
+    // The unit counts in 16 bits; a reading past 32767 arrives negative.
+    if (n < 0)
+        n += 65536;
+    QString digits = QString::number(n);
+    const QString sep = groupSeparator();
+    for (qsizetype at = digits.size() - 3; at > 0 && digits.at(at - 1).isDigit(); at -= 3)
+        digits.insert(at, sep);
+    return digits;
+}
+
+QString MonitorSession::plainHours(const QString &shown)
+{
+    return QString(shown).remove(groupSeparator());
+}
+
+QString MonitorSession::limitText(int m, const QString &raw) const
+{
+    const double factor = ZelkGlobals::ModuleRatings(m).VoltageScaleFactor;
+    const auto value = NumberText::toDouble(raw, QStringLiteral("."));
+    if (!value || factor == 0.0)
+        return raw;
+    const double volts = std::nearbyint(*value / factor * 100.0) / 100.0;
+    return ZelkData::FormatDecimals(NumberText::fromDouble(volts, ZelkGlobals::DecimalSeparator));
+}
+
+QString MonitorSession::groupCaption(int m) const
+{
+    const qint16 group = m_data.Module(m).GroupId;
+    // Master and slave of group 2, then of group 3.
+    for (int g = 2; g <= 3; ++g) {
+        if (group != g)
+            continue;
+        if (m_data.MasterSlave[(g - 2) * 2] == m)
+            return QStringLiteral("M[%1]").arg(g);
+        if (m_data.MasterSlave[(g - 2) * 2 + 1] == m)
+            return QStringLiteral("S[%1]").arg(g);
+    }
+    return QString::number(group);
+}

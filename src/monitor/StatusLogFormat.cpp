@@ -1,0 +1,73 @@
+#include "StatusLogFormat.h"
+
+namespace {
+const QString Crlf = QStringLiteral("\r\n");
+const QLatin1Char Comma(',');
+} // namespace
+
+QString StatusLogFormat::okFail(bool good)
+{
+    return good ? QStringLiteral("Ok") : QStringLiteral("Fail");
+}
+
+QString StatusLogFormat::header()
+{
+    QString text = QStringLiteral("Date,Time,UnitID,OverTemp,FanFail,FanWarn,AC OK,Global DC Good,"
+                                  "Global Current Limit,Global OVP,Operating Hours,");
+    for (int m = 1; m <= 5; ++m) {
+        text += QStringLiteral("Module %1 Good, Module %1 Volts, Module %1 Amps,").arg(m);
+    }
+    return text;
+}
+
+QString StatusLogFormat::logRecord(const PollRecord &r)
+{
+    QString text = Crlf;
+    text.reserve(256);
+    const auto field = [&text](const QString &value) {
+        text += value;
+        text += Comma;
+    };
+    field(r.stamp.toString(QStringLiteral("dd/MM/yyyy,HH:mm:ss")));
+    field(r.unitId.trimmed());
+    field(r.overTemp);
+    field(r.fanFail);
+    field(r.fanWarn);
+    field(r.acOk);
+    field(r.globalDcGood);
+    field(r.globalCurrentLimit);
+    field(r.globalOvp);
+    field(r.operatingHours);
+    for (int i = 0; i < 5; ++i) {
+        field(r.good[i]);
+        field(r.volts[i]);
+        field(r.amps[i]);
+    }
+    return text;
+}
+
+QString StatusLogFormat::displayValue(const QString &shown)
+{
+    if (shown.size() == 4)
+        return QStringLiteral("  ") + shown;
+    if (shown.size() == 1)
+        return QStringLiteral("  0.00");
+    return shown;
+}
+
+QString StatusLogFormat::displayRecord(const PollRecord &r)
+{
+    QString text = Crlf;
+    text += r.stamp.toString(QStringLiteral("dd/MM,HH:mm:ss")).trimmed().leftJustified(16);
+    text += r.unitId.trimmed().leftJustified(6);
+    text += r.fanFail.leftJustified(6);
+    text += r.globalDcGood.leftJustified(6);
+    text += r.overTemp.leftJustified(5);
+    for (int m = 1; m <= 5; ++m) {
+        if (r.outputState.mid(m - 1, 1) != QLatin1String("1"))
+            continue;
+        text += QString::number(m) + QStringLiteral("  ") + displayValue(r.volts[m - 1]) +
+                QStringLiteral("  ") + displayValue(r.amps[m - 1]) + QString(63, QLatin1Char(' '));
+    }
+    return text;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "PollRecord.h"
+
+#include <QString>
+
+// The texts of the status log (the stored format) and of the monitoring data
+// window, one record per poll.
+class StatusLogFormat
+{
+public:
+    static QString okFail(bool good);
+    // Ends without a line break: each record brings its own in front.
+    static QString header();
+    // CR LF and the record, every field followed by ",".
+    static QString logRecord(const PollRecord &record);
+    // CR LF and the human-readable line of the monitoring data window.
+    static QString displayRecord(const PollRecord &record);
+    // A display's text as the data window lines it up.
+    static QString displayValue(const QString &shown);
+};

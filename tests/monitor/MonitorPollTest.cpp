@@ -1,0 +1,272 @@
+// Monitor Mode: the polling period, the two record windows, the log file
+// name checks and the log file that follows the status log.
+#include "MonitorFixture.h"
+#include "StatusLogFile.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+namespace {
+
+QByteArray golden(const char *name)
+{
+    QFile file(QStringLiteral(ZELK_TEST_DATA_DIR "/") + QString::fromLatin1(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QString Header = QStringLiteral(
+    "Date,Time,UnitID,OverTemp,FanFail,FanWarn,AC OK,Global DC Good,Global Current Limit,"
+    "Global OVP,Operating Hours,Module 1 Good, Module 1 Volts, Module 1 Amps,Module 2 Good, "
+    "Module 2 Volts, Module 2 Amps,Module 3 Good, Module 3 Volts, Module 3 Amps,Module 4 Good, "
+    "Module 4 Volts, Module 4 Amps,Module 5 Good, Module 5 Volts, Module 5 Amps,");
+
+class MonitorPoll : public MonitorFixture
+{
+protected:
+    void SetUp() override
+    {
+        MonitorFixture::SetUp();
+        readUnit("1");
+    }
+    QByteArray logFile() const { return env.readFile(form->txtFileName->text()); }
+};
+
+TEST_F(MonitorPoll, PeriodsPollOnTheRightTicks)
+{
+    // Catches a wrong interval, a minute period that polls every tick, or an
+    // hour period that polls before its 60th tick.
+    startMonitoring("5   Sec.");
+    EXPECT_EQ(form->pollSchedule().intervalMs(), 5000);
+    for (int i = 1; i <= 3; ++i)
+        pollAt(5000 * i);
+    EXPECT_EQ(records(), 3);
+    form->Check1->setChecked(false);
+
+    startMonitoring("2   Min.");
+    EXPECT_EQ(form->pollSchedule().intervalMs(), 60000);
+    const int before = records();
+    std::vector<int> after;
+    for (int i = 1; i <= 4; ++i) {
+        pollAt(60000 * i);
+        after.push_back(records() - before);
+    }
+    EXPECT_EQ(after, (std::vector<int>{0, 1, 1, 2}));
+    form->Check1->setChecked(false);
+
+    startMonitoring("1   Hr.");
+    const int hourStart = records();
+    for (int i = 1; i <= 59; ++i)
+        pollAt(60000 * i);
+    EXPECT_EQ(records(), hourStart);
+    pollAt(3600000);
+    EXPECT_EQ(records(), hourStart + 1);
+}
+
+TEST_F(MonitorPoll, TickDuringARefreshWritesNothing)
+{
+    // Catches a poll that runs inside a refresh and writes a half-made record.
+    startMonitoring("5   Sec.");
+    form->RefreshBusy = true;
+    pollAt(5000);
+    form->RefreshBusy = false;
+    EXPECT_EQ(records(), 0);
+    EXPECT_EQ(form->RichTextBox1->toPlainText(), "");
+    pollAt(10000);
+    EXPECT_EQ(records(), 1);
+}
+
+TEST_F(MonitorPoll, RecordsMatchTheStoredFormatsExactly)
+{
+    // Catches a changed field order, a missing comma, a line break after the
+    // header, a wrong date layout or a misaligned display line.
+    form->Check2->setChecked(true);
+    startMonitoring("5   Sec.");
+    pollAt(10000);
+    pollAt(15000);
+    const QByteArray expected = golden("unit1_two_polls.csv");
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(form->rtbNewLogText().toUtf8(), expected);
+    EXPECT_EQ(logFile(), expected);
+    EXPECT_TRUE(form->rtbNewLogText().startsWith(Header + "\r\n04/12/2026,10:30:10,1,"));
+
+    const auto module = [](int m, const char *volts, const char *amps) {
+        return QString::number(m) + "  " + volts + "  " + amps + QString(63, ' ');
+    };
+    const QString line = QStringLiteral("04/12,10:30:15  ") + "1     " + "Ok    " + "Ok    " +
+                         "Ok   " + module(1, "  3.30", "40.00") + module(2, "12.00", "12.00") +
+                         module(3, "24.00", "  6.00") + module(4, "48.00", "  3.20") +
+                         module(5, "48.00", "  3.20");
+    const QStringList lines = form->RichTextBox1->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 3); // the window starts with the line break of its first record
+    EXPECT_EQ(lines[2], line);
+}
+
+TEST_F(MonitorPoll, OffModulesGetNoDisplayPart)
+{
+    // Catches a display line that lists modules whose output is off.
+    readUnit("5");
+    startMonitoring("5   Sec.");
+    pollAt(5000);
+    const QString line = form->RichTextBox1->toPlainText().split('\n').last();
+    EXPECT_TRUE(line.contains(QStringLiteral("Fail  ") + "Ok   3  "));
+    EXPECT_FALSE(line.contains(QStringLiteral("4  ")));
+    EXPECT_TRUE(line.contains(QStringLiteral("5  15.00")));
+}
+
+TEST_F(MonitorPoll, LogFileNamesAreCheckedWithTheirMessages)
+{
+    // Catches a name that escapes the program folder or a wrong file kind accepted.
+    const QString pathMessage = "Invalid log file name or path.\r\nLog file can be saved only in " +
+                                ZelkGlobals::ApplicationFolder;
+    const QString kindMessage = "Invalid log file name or path.\r\nYou can specify only text or "
+                                "csv files to log power supply status.";
+    const struct
+    {
+        const char *name;
+        QString message;
+    } cases[] = {{"log.txt", {}},
+                 {"x.csv", {}},
+                 {"Log.CSV", kindMessage},
+                 {"logfile", kindMessage},
+                 {"a.b.csv", kindMessage},
+                 {"c:\\x.csv", pathMessage},
+                 {"../x.csv", pathMessage},
+                 {"a/x.csv", pathMessage},
+                 {"", "Please specify a log file name."}};
+    for (const auto &c : cases) {
+        env.dialogs.shown.clear();
+        form->Check2->setChecked(false);
+        form->txtFileName->setText(QString::fromLatin1(c.name));
+        form->Check2->setChecked(true);
+        if (c.message.isEmpty()) {
+            EXPECT_EQ(env.dialogs.count(), 0) << c.name;
+            EXPECT_TRUE(form->Check2->isChecked()) << c.name;
+            EXPECT_FALSE(form->txtFileName->isEnabled()) << c.name;
+        } else {
+            ASSERT_EQ(env.dialogs.count(), 1) << c.name;
+            EXPECT_EQ(env.dialogs.shown[0].text, c.message) << c.name;
+            EXPECT_EQ(env.dialogs.shown[0].buttons, MsgButtons::OK);
+            EXPECT_FALSE(form->Check2->isChecked()) << c.name;
+            EXPECT_TRUE(form->txtFileName->isEnabled()) << c.name;
+        }
+    }
+}
+
+TEST_F(MonitorPoll, AcceptedNamesAreWrittenAtEveryPoll)
+{
+    // Catches an Autosave that writes only once, or to another folder.
+    for (const char *name : {"log.txt", "x.csv"}) {
+        form->Check1->setChecked(false);
+        form->Check2->setChecked(false);
+        form->txtFileName->setText(QString::fromLatin1(name));
+        form->Check2->setChecked(true);
+        startMonitoring("5   Sec.");
+        pollAt(5000);
+        EXPECT_EQ(env.readFile(name), form->rtbNewLogText().toUtf8()) << name;
+        pollAt(10000);
+        EXPECT_EQ(env.readFile(name), form->rtbNewLogText().toUtf8()) << name;
+    }
+}
+
+TEST_F(MonitorPoll, HeaderOnceAndBackAfterClear)
+{
+    // Catches a doubled header or a cleared log that loses it.
+    startMonitoring("5   Sec.");
+    form->Check2->setChecked(true);
+    pollAt(5000);
+    EXPECT_EQ(form->rtbNewLogText().count(Header), 1);
+    form->Check1->setChecked(false);
+    form->cmdClear_Click();
+    EXPECT_EQ(form->rtbNewLogText(), "");
+    startMonitoring("5   Sec.");
+    EXPECT_EQ(form->rtbNewLogText(), Header);
+    pollAt(5000);
+    EXPECT_TRUE(form->rtbNewLogText().startsWith(Header + "\r\n"));
+    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
+}
+
+TEST_F(MonitorPoll, LogFileFollowsTheLogByAppendingAndHealsItself)
+{
+    // Catches a writer that rewrites every poll, keeps appending to a file
+    // someone removed or edited, or forgets a clear.
+    form->Check2->setChecked(true);
+    startMonitoring("5   Sec.");
+    for (int i = 1; i <= 4; ++i)
+        pollAt(5000 * i);
+    EXPECT_EQ(form->logFile().fullWrites(), 1);
+    EXPECT_EQ(form->logFile().appends(), 3);
+    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
+
+    QFile::remove(env.path("Log.csv"));
+    pollAt(25000);
+    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
+
+    // Same size, other bytes: only the content tells.
+    QByteArray edited = logFile();
+    edited[edited.size() - 2] = 'X';
+    env.writeFile("Log.csv", edited);
+    pollAt(30000);
+    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
+
+    form->Check1->setChecked(false);
+    form->cmdClear_Click();
+    startMonitoring("5   Sec.");
+    pollAt(5000);
+    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
+    EXPECT_EQ(form->rtbNewLogText().count("\r\n"), 1);
+}
+
+TEST_F(MonitorPoll, UnwritableLogIsReportedOnceAndWrittenWholeLater)
+{
+    // Catches a box at every poll, records lost while the file could not be
+    // written, or monitoring that stops.
+    DiskLogFileAccess disk;
+    SwitchableLogAccess access;
+    access.disk = &disk;
+    form->setLogFileAccess(&access);
+    form->Check2->setChecked(true);
+    startMonitoring("5   Sec.");
+    pollAt(5000);
+    access.writable = false;
+    pollAt(10000);
+    pollAt(15000);
+    EXPECT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(records(), 3);
+    EXPECT_NE(logFile(), form->rtbNewLogText().toUtf8());
+    access.writable = true;
+    pollAt(20000);
+    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
+    EXPECT_EQ(records(), 4);
+    access.writable = false;
+    pollAt(25000);
+    EXPECT_EQ(env.dialogs.count(), 2); // a new stretch of failures is told again
+    form->setLogFileAccess(nullptr);
+}
+
+TEST_F(MonitorPoll, MonitorModeLocksAndInteractiveModeFrees)
+{
+    // Catches a control left usable in Monitor Mode that could change the unit
+    // or the running log.
+    startMonitoring("5   Sec.");
+    pollAt(5000);
+    for (QWidget *w :
+         {static_cast<QWidget *>(form->cmdSelectUnit), static_cast<QWidget *>(form->cmdRefresh),
+          static_cast<QWidget *>(form->cmdClear), static_cast<QWidget *>(form->txtSP[2]),
+          static_cast<QWidget *>(form->UnitList), static_cast<QWidget *>(form->Combo1)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_EQ(form->OstransOS[2]->Enable(), OstransIndicator::False);
+    EXPECT_TRUE(form->Check1->isEnabled());
+    EXPECT_TRUE(form->Check2->isEnabled());
+    form->Check1->setChecked(false);
+    EXPECT_FALSE(form->Timer2->isActive());
+    EXPECT_TRUE(form->cmdSelectUnit->isEnabled());
+    EXPECT_TRUE(form->cmdClear->isEnabled());
+    EXPECT_EQ(form->OstransOS[2]->Enable(), OstransIndicator::True);
+    EXPECT_EQ(form->lblReady->text(), "R e a d y");
+}
+
+} // namespace

@@ -1,0 +1,304 @@
+#include "RecordingDevice.h"
+#include "SimulatedBus.h"
+#include "TestSeams.h"
+#include "ZelkGlobals.h"
+#include "ZelkRoutines.h"
+#include "frmModuleGrouping.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+QStringList itemsOf(const QListWidget *list)
+{
+    QStringList items;
+    for (int row = 0; row < list->count(); ++row)
+        items << list->item(row)->text();
+    return items;
+}
+} // namespace
+
+// The dialog on the demo bus (unit 1: module 1 group 1, modules 2+3 group 2
+// "Normally On" 250 ms, modules 4+5 group 3), every call recorded.
+class GroupingDialogTest : public ::testing::Test
+{
+protected:
+    TestEnvironment env;
+    std::unique_ptr<ZelkDevice> busOwner;
+    SimulatedBus *bus = nullptr;
+    RecordingDevice *calls = nullptr;
+    std::unique_ptr<frmModuleGrouping> dialog;
+
+    void SetUp() override
+    {
+        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+            env.copyShipped(QString::fromLatin1(file));
+        registerSimulatedBus();
+        ASSERT_TRUE(InitGlobals(env.folder()));
+        busOwner = std::move(ZelkGlobals::Device);
+        bus = dynamic_cast<SimulatedBus *>(busOwner.get());
+        ASSERT_NE(bus, nullptr);
+        auto recorder = std::make_unique<RecordingDevice>(*bus);
+        calls = recorder.get();
+        ZelkGlobals::Device = std::move(recorder);
+        ZelkGlobals::SelectedUnitID = QStringLiteral("1");
+        ZelkGlobals::PresentModulesText = QStringLiteral("11111000");
+    }
+
+    void TearDown() override
+    {
+        dialog.reset();
+        ZelkGlobals::Device.reset();
+    }
+
+    frmModuleGrouping &open()
+    {
+        dialog = std::make_unique<frmModuleGrouping>();
+        dialog->show();
+        dialog->Form_Load();
+        return *dialog;
+    }
+    void selectGroup(int index)
+    {
+        dialog->cboGroup->setCurrentIndex(index);
+        emit dialog->cboGroup->activated(index);
+    }
+    void typeDelay(const QString &text)
+    {
+        dialog->txtStartupDelay->clear();
+        QTest::keyClicks(dialog->txtStartupDelay, text);
+    }
+    void storeGroup(int module, int group)
+    {
+        ASSERT_EQ(bus->OpenPort(ZelkGlobals::ComPort), CmdOk);
+        ASSERT_EQ(bus->SetGroupID(QStringLiteral("1"), module, group), CmdOk);
+        bus->ClosePort();
+    }
+    QStringList callsNamed(const QString &prefix) const
+    {
+        return calls->callTexts().filter(QRegularExpression(QLatin1Char('^') + prefix));
+    }
+};
+
+// Catches wrong lists per group and a wrong representative start-up read.
+TEST_F(GroupingDialogTest, ListsAndStartupFollowTheSelectedGroup)
+{
+    ZelkGlobals::PresentModulesText = QStringLiteral("11010000");
+    storeGroup(4, 2);
+    frmModuleGrouping &d = open();
+    EXPECT_EQ(d.cboGroup->currentText(), QStringLiteral("Group 1 (Un-grouped)"));
+    EXPECT_EQ(itemsOf(d.lstGroupModules), QStringList{"Module 1"});
+    EXPECT_EQ(itemsOf(d.lstAvailableModules), (QStringList{"Module 2", "Module 4"}));
+    EXPECT_FALSE(d.frmStartupState->isEnabled());
+    EXPECT_FALSE(d.cmdApply->isEnabled());
+
+    // Typing into the selector changes nothing.
+    QTest::keyClicks(d.cboGroup->lineEdit(), QStringLiteral("Group 3"));
+    EXPECT_EQ(d.CurrentGroup(), 1);
+
+    selectGroup(1);
+    EXPECT_EQ(d.lblGroupModules->text(), QStringLiteral("Group2 Modules"));
+    EXPECT_EQ(itemsOf(d.lstGroupModules), (QStringList{"Module 2", "Module 4"}));
+    EXPECT_EQ(itemsOf(d.lstAvailableModules), QStringList{"Module 1"});
+    EXPECT_TRUE(d.optGrpStartupState.at(1)->isChecked());
+    EXPECT_EQ(d.txtStartupDelay->text(), QStringLiteral("250"));
+    EXPECT_TRUE(d.txtStartupDelay->isEnabled());
+    EXPECT_EQ(d.txtStartupDelay->palette().color(QPalette::Base), QColor(255, 255, 255));
+    EXPECT_EQ(callsNamed("GetDefaultOutputOnOffState").size(), 1);
+    EXPECT_TRUE(callsNamed("GetDefaultOutputOnOffState").value(0).contains(", 2, "));
+}
+
+// Catches a module whose group could not be read being offered for moving.
+TEST_F(GroupingDialogTest, FailedGroupReadListsModuleNowhere)
+{
+    bus->failMethod(QStringLiteral("GetGroupID"), QStringLiteral("ERR_TIMEOUT"), 1, 2);
+    frmModuleGrouping &d = open();
+    EXPECT_EQ(itemsOf(d.lstGroupModules), QStringList{"Module 1"});
+    EXPECT_EQ(itemsOf(d.lstAvailableModules), (QStringList{"Module 3", "Module 4", "Module 5"}));
+    EXPECT_EQ(ZelkGlobals::LastError,
+              QStringLiteral("Error in GetGroupID in Unit 1 and Module 2 ERR_TIMEOUT"));
+    EXPECT_FALSE(ZelkGlobals::ErrorFlag);
+    EXPECT_TRUE(env.readFile(QFileInfo(ZelkGlobals::ErrorFilePath).fileName())
+                    .contains("[Error in GetGroupID in Unit  1 and Module 2]"));
+}
+
+// Catches a delay above 65000 (or not a number) reaching the unit, and 65000 refused.
+TEST_F(GroupingDialogTest, DelayLimitOnApply)
+{
+    frmModuleGrouping &d = open();
+    selectGroup(1);
+    calls->clear();
+    for (const QString &bad : {QStringLiteral("65001"), QStringLiteral("12.5")}) {
+        typeDelay(bad);
+        QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+        EXPECT_EQ(env.dialogs.texts().last(),
+                  QStringLiteral("Startup delay value should be less then 65000 ms."));
+    }
+    EXPECT_TRUE(callsNamed("Set").isEmpty());
+    EXPECT_FALSE(d.GroupingApplied());
+
+    typeDelay(QStringLiteral("65000"));
+    QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+    EXPECT_EQ(calls->methodNames().filter(QRegularExpression("^Set")),
+              (QStringList{"SetGroupID", "SetDefaultOutputOnOffState", "SetOutputTurnONDelay",
+                           "SetGroupID", "SetDefaultOutputOnOffState", "SetOutputTurnONDelay"}));
+    EXPECT_TRUE(callsNamed("SetOutputTurnONDelay").value(0).contains("65000"));
+    EXPECT_TRUE(d.GroupingApplied());
+    EXPECT_FALSE(d.cmdApply->isEnabled());
+    EXPECT_FALSE(d.cmdReset->isEnabled());
+}
+
+// Catches "Normally Off" writing the typed delay or state 1.
+TEST_F(GroupingDialogTest, NormallyOffWritesStateAndDelayZero)
+{
+    frmModuleGrouping &d = open();
+    selectGroup(2); // modules 4 and 5
+    typeDelay(QStringLiteral("700"));
+    QTest::mouseClick(d.optGrpStartupState.at(2), Qt::LeftButton);
+    EXPECT_FALSE(d.txtStartupDelay->isEnabled());
+    EXPECT_EQ(d.txtStartupDelay->palette().color(QPalette::Base), QColor(224, 224, 224));
+    calls->clear();
+    QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+    EXPECT_EQ(callsNamed("Set"), (QStringList{
+                                     "SetGroupID(\"1\", 4, 3) -> CMD_OK",
+                                     "SetDefaultOutputOnOffState(\"1\", 4, 0) -> CMD_OK",
+                                     "SetOutputTurnONDelay(\"1\", 4, 0) -> CMD_OK",
+                                     "SetGroupID(\"1\", 5, 3) -> CMD_OK",
+                                     "SetDefaultOutputOnOffState(\"1\", 5, 0) -> CMD_OK",
+                                     "SetOutputTurnONDelay(\"1\", 5, 0) -> CMD_OK",
+                                 }));
+}
+
+// Catches ungrouping writing start-up settings, or modules written in position order.
+TEST_F(GroupingDialogTest, GroupOneWritesOnlyGroupIdsInListOrder)
+{
+    frmModuleGrouping &d = open();
+    QTest::mouseClick(d.btnAssign, Qt::LeftButton);
+    EXPECT_EQ(env.dialogs.texts().last(), QStringLiteral("Please select a module"));
+    d.lstAvailableModules->setCurrentRow(2); // Module 4
+    QTest::mouseClick(d.btnAssign, Qt::LeftButton);
+    d.lstAvailableModules->setCurrentRow(0); // Module 2
+    QTest::mouseClick(d.btnAssign, Qt::LeftButton);
+    EXPECT_EQ(itemsOf(d.lstGroupModules), (QStringList{"Module 1", "Module 4", "Module 2"}));
+    calls->clear();
+    QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+    EXPECT_EQ(callsNamed("Set"),
+              (QStringList{"SetGroupID(\"1\", 1, 1) -> CMD_OK", "SetGroupID(\"1\", 4, 1) -> CMD_OK",
+                           "SetGroupID(\"1\", 2, 1) -> CMD_OK"}));
+}
+
+// Catches Apply with an empty group writing anything, and a wrong empty-group display.
+TEST_F(GroupingDialogTest, EmptyGroupIsRefused)
+{
+    ZelkGlobals::SelectedUnitID = QStringLiteral("3");
+    ZelkGlobals::PresentModulesText = QStringLiteral("10100000");
+    frmModuleGrouping &d = open();
+    selectGroup(2);
+    EXPECT_EQ(d.lstGroupModules->count(), 0);
+    EXPECT_TRUE(d.optGrpStartupState.at(1)->isChecked());
+    EXPECT_TRUE(d.txtStartupDelay->isEnabled());
+    EXPECT_TRUE(d.txtStartupDelay->text().isEmpty());
+    QTest::mouseClick(d.optGrpStartupState.at(1), Qt::LeftButton);
+    calls->clear();
+    QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+    EXPECT_EQ(env.dialogs.texts().last(),
+              QStringLiteral("Please select some modules for the group."));
+    EXPECT_EQ(calls->methodNames(), QStringList{"GetPresentModules"});
+}
+
+// Catches a lost reload request, a port closed too early or left open.
+TEST_F(GroupingDialogTest, CloseAfterApplyReloadsOpenerAndClosesPort)
+{
+    int appliedCalls = 0;
+    QStringList closeOrder;
+    frmModuleGrouping &d = open();
+    d.setOnApplied([&] { ++appliedCalls; });
+    d.setOnAppliedClose([&] { closeOrder << calls->methodNames().last(); });
+    selectGroup(1);
+    d.lstAvailableModules->setCurrentRow(0); // Module 1
+    QTest::mouseClick(d.btnAssign, Qt::LeftButton);
+    QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+    EXPECT_EQ(appliedCalls, 1);
+    EXPECT_FALSE(calls->methodNames().contains("ClosePort"));
+    QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(closeOrder.size(), 1);
+    EXPECT_NE(closeOrder.value(0), QStringLiteral("ClosePort"));
+    EXPECT_EQ(calls->methodNames().last(), QStringLiteral("ClosePort"));
+    EXPECT_FALSE(bus->portOpen());
+
+    // What the reloaded editor reads back: module 1 now in group 2, port freed.
+    frmModuleGrouping &reopened = open();
+    selectGroup(1);
+    EXPECT_EQ(itemsOf(reopened.lstGroupModules), (QStringList{"Module 1", "Module 2", "Module 3"}));
+    dialog.reset();
+    EXPECT_FALSE(bus->portOpen());
+
+    // Closing without an Apply does not reload the opener.
+    open().setOnAppliedClose([&] { closeOrder << QStringLiteral("again"); });
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_EQ(closeOrder.size(), 1);
+    EXPECT_FALSE(bus->portOpen());
+}
+
+// Catches the dialog coming up (and blocking) on a port that could not be opened.
+TEST_F(GroupingDialogTest, PortFailureShowsNothingAndRecordsError)
+{
+    ZelkGlobals::ComPort = QStringLiteral("COM99");
+    frmModuleGrouping d;
+    bool cameUp = false;
+    QTimer::singleShot(0, &d, [&] {
+        cameUp = d.isVisible();
+        d.reject();
+    });
+    EXPECT_EQ(d.showModal(), QDialog::Rejected);
+    EXPECT_FALSE(cameUp);
+    ASSERT_EQ(env.dialogs.count(), 2);
+    EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("Zelk, Software. Halvex Electronics"));
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(env.dialogs.shown[1].text,
+              QStringLiteral("Unit 1 Does not Respond, make sure is properly connected and is "
+                             "the correct UnitID Number"));
+    EXPECT_TRUE(ZelkGlobals::ErrorFlag);
+    EXPECT_EQ(ZelkGlobals::LastError, QStringLiteral("Can not open Com port, make sure you "
+                                                     "selected the correct Com port (COM1, COM2 "
+                                                     "...)COM99"));
+}
+
+// Catches the move button staying dead in group 1 after the unit answers again.
+TEST_F(GroupingDialogTest, SilentUnitDisablesMovingUntilItAnswers)
+{
+    frmModuleGrouping &d = open();
+    bus->failMethod(QStringLiteral("GetPresentModules"), QStringLiteral("ERR_TIMEOUT"), 1, 0,
+                    SimBusFaults::Count::Once);
+    selectGroup(1);
+    EXPECT_FALSE(d.btnAssign->isEnabled());
+    EXPECT_FALSE(d.frmStartupState->isEnabled());
+    EXPECT_EQ(d.CurrentGroup(), 1);
+    selectGroup(0);
+    EXPECT_TRUE(d.btnAssign->isEnabled());
+}
+
+// Catches letters reaching the delay box and help going to the wrong topic or file.
+TEST_F(GroupingDialogTest, DelayKeysAndHelp)
+{
+    frmModuleGrouping &d = open();
+    selectGroup(1);
+    typeDelay(QStringLiteral("1x2"));
+    EXPECT_EQ(d.txtStartupDelay->text(), QStringLiteral("12"));
+    EXPECT_EQ(env.dialogs.texts().last(), QStringLiteral("Please enter numeric values"));
+    EXPECT_TRUE(d.cmdReset->isEnabled());
+    QTest::mouseClick(d.cmdReset, Qt::LeftButton);
+    EXPECT_EQ(d.txtStartupDelay->text(), QStringLiteral("250"));
+    EXPECT_FALSE(d.cmdReset->isEnabled());
+
+    env.desktop.helpAvailable = false;
+    const int boxes = env.dialogs.count();
+    QTest::mouseClick(d.cmdHelp, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.helpTopics,
+              QStringList{env.path("zelksdk.chm") + QStringLiteral("::GroupingOverview.html")});
+    EXPECT_EQ(env.dialogs.count(), boxes);
+}

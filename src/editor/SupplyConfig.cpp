@@ -14,6 +14,8 @@
 #include "ZelkRoutines.h"
 
 #include "EditorState.h"
+#include "FieldGuard.h"
+#include "FieldRules.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -131,6 +133,7 @@ SupplyConfig::SupplyConfig()
     buildIdentityRow();
     buildUnitOptions();
     buildModuleTabs();
+    connectEditing();
     setEditAreaVisible(false);
 }
 
@@ -980,6 +983,7 @@ void SupplyConfig::ShowUnitConfiguration(const QString &unitId)
     for (int m = 1; m <= 5; ++m)
         context.voltageScaleFactor[m - 1] = ZelkGlobals::ModuleRatings(m).VoltageScaleFactor;
     const UnitConfigDisplay d = UnitConfigDisplay::fromRecord(*record, context);
+    m_guard->forgetRefusal();
 
     PSID->setText(d.psid);
     SerialNumber->setText(d.serialNumber);
@@ -1064,4 +1068,454 @@ void SupplyConfig::CheckIfDisableTurnOffDelay()
         startupdelay(m)->setEnabled(editable);
         Label9(delayUnitLabelIndex(m))->setEnabled(editable);
     }
+}
+
+// ---- editing -------------------------------------------------------------
+
+void SupplyConfig::connectEditing()
+{
+    m_guard = new FieldGuard(this);
+    using Keys = FieldGuard::Keys;
+    m_guard->watch(UnitList, Keys::None);
+
+    const auto onChecked = [this](QRadioButton *button, auto handler) {
+        connect(button, &QRadioButton::toggled, this, [handler](bool on) {
+            if (on)
+                handler();
+        });
+    };
+    const std::pair<ControlArray<QRadioButton> *, void (SupplyConfig::*)(int)> unitOptions[] = {
+        {&optFanFail, &SupplyConfig::optFanFail_Click},
+        {&optOverTemp, &SupplyConfig::optOverTemp_Click},
+        {&optGlobalDC, &SupplyConfig::optGlobalDC_Click},
+        {&optGlobal, &SupplyConfig::optGlobal_Click},
+        {&optGlobalOnOff, &SupplyConfig::optGlobalOnOff_Click}};
+    const std::pair<ControlArray<QRadioButton> *, void (SupplyConfig::*)(int)> moduleOptions[] = {
+        {&optPolarity, &SupplyConfig::optPolarity_Click},
+        {&OptProgMode, &SupplyConfig::OptProgMode_Click},
+        {&optStartupState, &SupplyConfig::optStartupState_Click},
+        {&optCurrentLimit, &SupplyConfig::optCurrentLimit_Click}};
+    for (const auto &[array, handler] : unitOptions)
+        for (const auto &[index, button] : array->all())
+            onChecked(button, [this, handler, index = index] { (this->*handler)(index); });
+    for (const auto &[array, handler] : moduleOptions)
+        for (const auto &[index, button] : array->all())
+            onChecked(button, [this, handler, index = index] { (this->*handler)(index); });
+
+    for (int m = 1; m <= 5; ++m) {
+        connect(vsp(m), &QLineEdit::textChanged, this, [this, m] { vsp_Change(m); });
+        connect(startupdelay(m), &QLineEdit::textChanged, this,
+                [this, m] { startupdelay_Change(m); });
+        connect(hl(m), &QLineEdit::textChanged, this, [this, m] { limit_Change(m); });
+        connect(ll(m), &QLineEdit::textChanged, this, [this, m] { limit_Change(m); });
+        connect(CurrentLimit(m), &QLineEdit::textChanged, this,
+                [this, m] { CurrentLimit_Change(m); });
+        connect(EnableReset(m), &QCheckBox::toggled, this, [this, m] { EnableReset_Click(m); });
+        connect(cboxActivationTime(m), &QComboBox::editTextChanged, this,
+                [this, m] { cboxActivationTime_Change(m); });
+        connect(cboxActivationTime(m), &QComboBox::activated, this,
+                [this, m] { cboxActivationTime_Change(m); });
+        connect(cboxResetTime(m), &QComboBox::editTextChanged, this,
+                [this, m] { cboxResetTime_Change(m); });
+        connect(cboxResetTime(m), &QComboBox::activated, this,
+                [this, m] { cboxResetTime_Change(m); });
+        connect(slrVsp(m), &QSlider::sliderMoved, this,
+                [this, m](int position) { slrVsp_Scroll(m, position); });
+        connect(slrVsp(m), &QSlider::actionTriggered, this,
+                [this, m] { slrVsp_Scroll(m, slrVsp(m)->sliderPosition()); });
+        connect(slrVsp(m), &QSlider::valueChanged, this, [this, m] { slrVsp_Change(m); });
+        connect(hscrollCurrentLimit(m), &QScrollBar::valueChanged, this,
+                [this, m] { hscrollCurrentLimit_Change(m); });
+
+        m_guard->watch(vsp(m), Keys::Numeric, [this, m] { return vsp_Validate(m); });
+        m_guard->watch(hl(m), Keys::Numeric, [this, m] { return hl_Validate(m); });
+        m_guard->watch(ll(m), Keys::Numeric, [this, m] { return ll_Validate(m); });
+        m_guard->watch(CurrentLimit(m), Keys::Numeric,
+                       [this, m] { return CurrentLimit_Validate(m); });
+        m_guard->watch(startupdelay(m), Keys::Numeric,
+                       [this, m] { return startupdelay_Validate(m); });
+        m_guard->watch(
+            cboxActivationTime(m), Keys::NumericFive,
+            [this, m] { return cboxActivationTime_Validate(m); },
+            cboxActivationTime(m)->lineEdit());
+        m_guard->watch(
+            cboxResetTime(m), Keys::NumericFive, [this, m] { return cboxResetTime_Validate(m); },
+            cboxResetTime(m)->lineEdit());
+    }
+
+    connect(cmdApply, &QPushButton::clicked, this, [this] { cmdApply_Click(); });
+    connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
+    for (int i = 0; i <= 4; ++i)
+        connect(cmdApplyCLM(i), &QPushButton::clicked, this, [this, i] { cmdApplyCLM_Click(i); });
+}
+
+void SupplyConfig::markUnitChange()
+{
+    EditorState::UnitOptionsChanged = true;
+    cmdApply->setEnabled(true);
+    cmdSave->setEnabled(true);
+}
+
+void SupplyConfig::markModuleChange(int m, bool settingChanged)
+{
+    if (settingChanged)
+        EditorState::ModuleOptionsChanged = true;
+    // The button on the module's own tab: the one that writes this module.
+    if (QPushButton *apply = cmdApplyCLM(m - 1); apply && !apply->isEnabled())
+        apply->setEnabled(true);
+    cmdSave->setEnabled(true);
+}
+
+void SupplyConfig::optFanFail_Click(int)
+{
+    markUnitChange();
+}
+
+void SupplyConfig::optOverTemp_Click(int)
+{
+    markUnitChange();
+}
+
+void SupplyConfig::optGlobalDC_Click(int)
+{
+    markUnitChange();
+}
+
+void SupplyConfig::optGlobal_Click(int)
+{
+    markUnitChange();
+}
+
+void SupplyConfig::optGlobalOnOff_Click(int)
+{
+    markUnitChange();
+}
+
+void SupplyConfig::optPolarity_Click(int index)
+{
+    markModuleChange((index + 1) / 2, true);
+}
+
+void SupplyConfig::OptProgMode_Click(int index)
+{
+    markModuleChange((index + 1) / 2, true);
+}
+
+void SupplyConfig::optStartupState_Click(int index)
+{
+    markModuleChange((index + 1) / 2, true);
+    CheckIfDisableTurnOffDelay();
+}
+
+void SupplyConfig::startupdelay_Change(int m)
+{
+    markModuleChange(m, true);
+}
+
+void SupplyConfig::vsp_Change(int m)
+{
+    markModuleChange(m, true);
+}
+
+void SupplyConfig::limit_Change(int m)
+{
+    markModuleChange(m, true);
+}
+
+void SupplyConfig::EnableReset_Click(int m)
+{
+    markModuleChange(m, false);
+}
+
+void SupplyConfig::CurrentLimit_Change(int m)
+{
+    m_currentLimitTyping = true;
+    markModuleChange(m, false);
+}
+
+void SupplyConfig::limitTimeChange(int m, QComboBox *box)
+{
+    if (FieldRules::limitTimeMarksChange(box->currentText(), ZelkGlobals::DecimalSeparator))
+        markModuleChange(m, false);
+}
+
+void SupplyConfig::cboxActivationTime_Change(int m)
+{
+    limitTimeChange(m, cboxActivationTime(m));
+}
+
+void SupplyConfig::cboxResetTime_Change(int m)
+{
+    limitTimeChange(m, cboxResetTime(m));
+}
+
+void SupplyConfig::optCurrentLimit_Click(int index)
+{
+    const int m = FieldRules::moduleOfLimitButton(index);
+    if (m == 0)
+        return;
+    markModuleChange(m, false);
+    using Mode = FieldRules::LimitMode;
+    using Shown = UnitConfigDisplay::LimitMode;
+    switch (FieldRules::modeOfLimitButton(index)) {
+    case Mode::Latching:
+        applyCurrentLimitLayout(m, Shown::Latching);
+        break;
+    case Mode::Hiccup:
+        applyCurrentLimitLayout(m, Shown::Hiccup);
+        break;
+    case Mode::Normal:
+    case Mode::CurrentShare:
+        applyCurrentLimitLayout(m, Shown::Normal);
+        break;
+    }
+}
+
+// ---- field checks --------------------------------------------------------
+
+void SupplyConfig::showFieldMessage(const QString &text)
+{
+    if (!text.isEmpty())
+        Seams::dialogs().MsgBox(text, MsgButtons::OK, MsgIcon::Information, ValidationTitle);
+}
+
+bool SupplyConfig::vsp_Validate(int m)
+{
+    const clsScalability &r = ZelkGlobals::ModuleRatings(m);
+    const FieldRules::Verdict v =
+        FieldRules::setpoint(vsp(m)->text(), slrVsp(m)->value(), r.MinVoltage, r.MaxVoltage,
+                             ZelkGlobals::DecimalSeparator);
+    if (v.text != vsp(m)->text())
+        vsp(m)->setText(v.text);
+    showFieldMessage(v.message);
+    if (v.accepted)
+        slrVsp(m)->setValue(static_cast<int>(std::nearbyint(v.value * 10.0)));
+    return v.accepted;
+}
+
+bool SupplyConfig::hl_Validate(int m)
+{
+    const clsScalability &r = ZelkGlobals::ModuleRatings(m);
+    const FieldRules::Verdict v = FieldRules::highLimit(
+        hl(m)->text(), ll(m)->text(), r.MinVoltage, r.MaxVoltage, ZelkGlobals::DecimalSeparator);
+    if (v.text != hl(m)->text())
+        hl(m)->setText(v.text);
+    showFieldMessage(v.message);
+    return v.accepted;
+}
+
+bool SupplyConfig::ll_Validate(int m)
+{
+    const clsScalability &r = ZelkGlobals::ModuleRatings(m);
+    const FieldRules::Verdict v = FieldRules::lowLimit(ll(m)->text(), hl(m)->text(), r.MinVoltage,
+                                                       r.MaxVoltage, ZelkGlobals::DecimalSeparator);
+    if (v.text != ll(m)->text())
+        ll(m)->setText(v.text);
+    showFieldMessage(v.message);
+    return v.accepted;
+}
+
+bool SupplyConfig::CurrentLimit_Validate(int m)
+{
+    QScrollBar *scroll = hscrollCurrentLimit(m);
+    const FieldRules::Verdict v = FieldRules::currentLimit(
+        CurrentLimit(m)->text(), scroll->value(), scroll->maximum(), ZelkGlobals::DecimalSeparator);
+    if (v.text != CurrentLimit(m)->text())
+        CurrentLimit(m)->setText(v.text);
+    showFieldMessage(v.message);
+    if (v.accepted) {
+        scroll->setValue(static_cast<int>(std::nearbyint(v.value)));
+        // The scroll bar may already stand there; the typing is over either way.
+        m_currentLimitTyping = false;
+    }
+    return v.accepted;
+}
+
+bool SupplyConfig::startupdelay_Validate(int m)
+{
+    const FieldRules::Verdict v =
+        FieldRules::startUpDelay(startupdelay(m)->text(), ZelkGlobals::DecimalSeparator);
+    if (v.text != startupdelay(m)->text())
+        startupdelay(m)->setText(v.text);
+    showFieldMessage(v.message);
+    return v.accepted;
+}
+
+bool SupplyConfig::limitTimeValidate(QComboBox *box)
+{
+    const FieldRules::Verdict v =
+        FieldRules::limitTime(box->currentText(), ZelkGlobals::DecimalSeparator);
+    if (v.text != box->currentText())
+        box->setEditText(v.text);
+    showFieldMessage(v.message);
+    return v.accepted;
+}
+
+bool SupplyConfig::cboxActivationTime_Validate(int m)
+{
+    return limitTimeValidate(cboxActivationTime(m));
+}
+
+bool SupplyConfig::cboxResetTime_Validate(int m)
+{
+    return limitTimeValidate(cboxResetTime(m));
+}
+
+void SupplyConfig::slrVsp_Scroll(int m, int position)
+{
+    EditorState::SliderActive = true;
+    vsp(m)->setText(
+        UnitConfigDisplay::roundedText(position / 10.0, 2, ZelkGlobals::DecimalSeparator));
+}
+
+void SupplyConfig::slrVsp_Change(int m)
+{
+    if (EditorState::SliderActive && !vsp(m)->text().isEmpty())
+        vsp(m)->setText(UnitConfigDisplay::roundedText(slrVsp(m)->value() / 10.0, 2,
+                                                       ZelkGlobals::DecimalSeparator));
+    EditorState::SliderActive = false;
+}
+
+void SupplyConfig::hscrollCurrentLimit_Change(int m)
+{
+    QScrollBar *scroll = hscrollCurrentLimit(m);
+    const QString text = CurrentLimit(m)->text();
+    if (!m_currentLimitTyping) {
+        CurrentLimit(m)->setText(QString::number(scroll->value()));
+    } else if (text != Ini::NotAvailable && !text.isEmpty()) {
+        scroll->setValue(static_cast<int>(
+            std::nearbyint(UnitConfigDisplay::valueOf(text, ZelkGlobals::DecimalSeparator))));
+    }
+    m_currentLimitTyping = false;
+}
+
+// ---- writing to the unit -------------------------------------------------
+
+EepromWriter::UnitOptions SupplyConfig::unitOptions() const
+{
+    EepromWriter::UnitOptions o;
+    o.fanFail = optFanFail(0)->isChecked() ? 1 : 0;
+    o.globalDC = optGlobalDC(0)->isChecked() ? 1 : 0;
+    o.overTemp = optOverTemp(0)->isChecked() ? 1 : 0;
+    o.globalOnOff = optGlobalOnOff(0)->isChecked() ? 1 : 0;
+    o.global = optGlobal(0)->isChecked() ? 1 : 0;
+    return o;
+}
+
+EepromWriter::ModuleSettings SupplyConfig::moduleSettings(int m) const
+{
+    EepromWriter::ModuleSettings s;
+    s.programmingMode = OptProgMode(2 * m - 1)->isChecked() ? 1 : 0;
+    s.polarity = optPolarity(2 * m - 1)->isChecked() ? 1 : 0;
+    s.startUpState = optStartupState(2 * m - 1)->isChecked() ? 1 : 0;
+    s.startUpDelay = startupdelay(m)->text();
+    s.setpoint = vsp(m)->text();
+    s.highLimit = hl(m)->text();
+    s.lowLimit = ll(m)->text();
+    using Mode = FieldRules::LimitMode;
+    for (Mode mode : {Mode::Normal, Mode::Latching, Mode::Hiccup, Mode::CurrentShare})
+        if (optCurrentLimit(FieldRules::limitButton(m, mode))->isChecked())
+            s.limitMode = mode;
+    s.enableReset = EnableReset(m)->isChecked();
+    s.currentLimit = CurrentLimit(m)->text();
+    s.activationTime = cboxActivationTime(m)->currentText();
+    s.resetTime = cboxResetTime(m)->currentText();
+    return s;
+}
+
+void SupplyConfig::beginWrite()
+{
+    EditorState::ChangesWritten = true;
+    appendText(QStringLiteral("\r\nWriting into Zelk Eeprom......."));
+    RichTextBox1->repaint();
+    OstransTx->setEnable(OstransLed::True);
+    OstransRx->setEnable(OstransLed::True);
+    OstransTx->setBlinking(OstransLed::True);
+    OstransRx->setBlinking(OstransLed::True);
+}
+
+void SupplyConfig::endWrite()
+{
+    for (OstransLed *led : {OstransTx, OstransRx}) {
+        led->setBlinking(OstransLed::False);
+        led->setEnable(OstransLed::False);
+        led->setStatus(OstransLed::True);
+    }
+    updateSaveButton();
+    SelectButton->setFocus();
+}
+
+void SupplyConfig::updateSaveButton()
+{
+    bool pending = cmdApply->isEnabled();
+    for (int i = 0; i <= 4; ++i)
+        pending = pending || cmdApplyCLM(i)->isEnabled();
+    cmdSave->setEnabled(pending);
+}
+
+namespace {
+// A failed reply leaves both LEDs dark until the write ends.
+void connectFailureLeds(EepromWriter &writer, OstransLed *tx, OstransLed *rx)
+{
+    QObject::connect(&writer, &EepromWriter::failed, &writer, [tx, rx] {
+        for (OstransLed *led : {tx, rx}) {
+            led->setBlinking(OstransLed::False);
+            led->setStatus(OstransLed::False);
+            led->setEnable(OstransLed::False);
+        }
+    });
+}
+} // namespace
+
+void SupplyConfig::cmdApply_Click()
+{
+    if (!m_guard->settle())
+        return;
+    cmdApply->setEnabled(false);
+    beginWrite();
+    EepromWriter writer(*ZelkGlobals::Device, UnitList->currentText(), ZelkGlobals::ComPort,
+                        ZelkGlobals::DecimalSeparator);
+    connectFailureLeds(writer, OstransTx, OstransRx);
+    const EepromWriter::Result result = writer.writeUnitOptions(unitOptions());
+    if (result == EepromWriter::Result::Written)
+        appendText(QStringLiteral("Ok"));
+    else
+        cmdApply->setEnabled(true); // what did not reach the unit can be tried again
+    letEventsRun();
+    endWrite();
+}
+
+void SupplyConfig::cmdApplyCLM_Click(int index)
+{
+    QPushButton *apply = cmdApplyCLM(index);
+    if (!apply || !m_guard->settle())
+        return;
+    const int m = index + 1;
+    apply->setEnabled(false);
+    beginWrite();
+    SetBusy(1);
+    EepromWriter writer(*ZelkGlobals::Device, UnitList->currentText(), ZelkGlobals::ComPort,
+                        ZelkGlobals::DecimalSeparator);
+    connectFailureLeds(writer, OstransTx, OstransRx);
+    const clsScalability &r = ZelkGlobals::ModuleRatings(m);
+    const EepromWriter::Result result = writer.writeModule(
+        static_cast<qint16>(m), moduleSettings(m), {r.VoltageScaleFactor, r.CurrentScaleFactor});
+    if (result == EepromWriter::Result::Written)
+        appendText(QStringLiteral("Ok"));
+    else
+        apply->setEnabled(true);
+    SetBusy(0);
+    endWrite();
+}
+
+void SupplyConfig::cmdSave_Click()
+{
+    if (!m_guard->settle())
+        return;
+    cmdSave->setEnabled(false);
+    if (cmdApply->isEnabled())
+        cmdApply_Click();
+    for (int i = 0; i <= 4; ++i)
+        if (cmdApplyCLM(i)->isEnabled())
+            cmdApplyCLM_Click(i);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ControlArray.h"
+#include "EepromWriter.h"
 #include "UnitConfigDisplay.h"
 #include "ZelkData.h"
 
@@ -21,6 +22,7 @@
 #include <functional>
 #include <memory>
 
+class FieldGuard;
 class OstransLed;
 
 // The EEPROM configuration editor: picks a unit, reads its stored
@@ -58,6 +60,44 @@ public:
     void ShowUnitConfiguration(const QString &unitId);
     void CheckIfDisableTurnOffDelay();
     void RestartUnit();
+
+    // Change marking: unit options enable cmdApply, module settings the
+    // module's cmdApplyCLM; both enable cmdSave.
+    void optFanFail_Click(int index);
+    void optOverTemp_Click(int index);
+    void optGlobalDC_Click(int index);
+    void optGlobal_Click(int index);
+    void optGlobalOnOff_Click(int index);
+    void optPolarity_Click(int index);
+    void OptProgMode_Click(int index);
+    void optStartupState_Click(int index);
+    void startupdelay_Change(int m);
+    void vsp_Change(int m);
+    void limit_Change(int m); // hl and ll
+    void EnableReset_Click(int m);
+    void optCurrentLimit_Click(int index);
+    void CurrentLimit_Change(int m);
+    void cboxActivationTime_Change(int m);
+    void cboxResetTime_Change(int m);
+
+    // Checks on leaving a field; false keeps the focus and the text there.
+    bool vsp_Validate(int m);
+    bool hl_Validate(int m);
+    bool ll_Validate(int m);
+    bool CurrentLimit_Validate(int m);
+    bool startupdelay_Validate(int m);
+    bool cboxActivationTime_Validate(int m);
+    bool cboxResetTime_Validate(int m);
+    void slrVsp_Scroll(int m, int position);
+    void slrVsp_Change(int m);
+    void hscrollCurrentLimit_Change(int m);
+
+    // Writing to the unit
+    void cmdApply_Click();
+    void cmdApplyCLM_Click(int index);
+    void cmdSave_Click();
+    EepromWriter::UnitOptions unitOptions() const;
+    EepromWriter::ModuleSettings moduleSettings(int m) const;
 
     // The communication window takes the read's progress.
     void appendText(const QString &text) override;
@@ -160,10 +200,21 @@ private:
     void applyCurrentLimitLayout(int m, UnitConfigDisplay::LimitMode mode);
     void setTextBoxEditable(QLineEdit *box, bool editable);
     void scrollLogToEnd();
+    void connectEditing();
+    void markUnitChange();
+    void markModuleChange(int m, bool settingChanged);
+    bool limitTimeValidate(QComboBox *box);
+    void limitTimeChange(int m, QComboBox *box);
+    void showFieldMessage(const QString &text);
+    void beginWrite();
+    void endWrite();
+    void updateSaveButton();
 
     std::shared_ptr<ZelkData> m_data;
     std::shared_ptr<ZelkData> m_unreadUnit; // what every key holds until its unit is read
     QMap<QString, std::shared_ptr<ZelkData>> m_units;
     QSize m_wantedSize;
     bool m_closing = false;
+    bool m_currentLimitTyping = false;
+    FieldGuard *m_guard = nullptr;
 };

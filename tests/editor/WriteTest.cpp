@@ -1,0 +1,309 @@
+// Writing the configuration to the unit: what is read back, what is written
+// and when a write stops, checked on the device log and on the bus itself.
+#include "EditingFixture.h"
+#include "FieldRules.h"
+#include "OstransLed.h"
+
+namespace {
+using Write = EditingFixture;
+
+const QString FailureText = QStringLiteral(
+    "I could not open COM port, may be because is already open, close the program and try again.");
+
+QStringList names(std::initializer_list<const char *> list)
+{
+    QStringList out;
+    for (const char *n : list)
+        out << QString::fromLatin1(n);
+    return out;
+}
+
+// The arguments of the first call of a method, or nothing.
+QStringList argumentsOf(const RecordingDevice &log, const QString &method)
+{
+    for (const RecordingDevice::Call &c : log.calls())
+        if (c.method == method)
+            return c.arguments;
+    return {};
+}
+} // namespace
+
+// Catches unit options written although the unit holds them, a missing
+// always-written setting, a group state other than 0, or no "Ok" line.
+TEST_F(Write, UnitOptionsAreWrittenOnlyWhereTheyDiffer)
+{
+    onBus([](ZelkDevice &d) { d.SetDefaultGroupState(QStringLiteral("1"), 1); });
+    readUnit();
+    SupplyConfig &e = editor();
+    record();
+    e.cmdApply_Click();
+    EXPECT_EQ(
+        log->methodNames(),
+        names({"OpenPort", "GetFanFailPolarity", "GetGlobalDCGoodPolarity", "GetOTFailPolarity",
+               "GetDefaultGroupState", "SetDefaultGroupState", "SetDefaultGlobalOutputPolarity",
+               "SetDefaultGlobalOutputState", "ClosePort"}));
+    EXPECT_EQ(argumentsOf(*log, QStringLiteral("SetDefaultGroupState")).last(),
+              QStringLiteral("0"));
+    EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith(
+        QStringLiteral("\nWriting into Zelk Eeprom.......Ok")));
+    EXPECT_TRUE(EditorState::ChangesWritten);
+    EXPECT_EQ(e.OstransTx->Blinking(), OstransLed::False);
+    EXPECT_EQ(env.dialogs.count(), 0);
+
+    // Now the group state agrees; a changed fan-fail polarity is the one Set.
+    QTest::mouseClick(e.optFanFail(1), Qt::LeftButton); // demo unit: index 0
+    log->clear();
+    QTest::mouseClick(e.cmdApply, Qt::LeftButton);
+    EXPECT_EQ(methodsWithout(names({"OpenPort", "ClosePort"})),
+              names({"GetFanFailPolarity", "SetFanFailPolarity", "GetGlobalDCGoodPolarity",
+                     "GetOTFailPolarity", "GetDefaultGroupState", "SetDefaultGlobalOutputPolarity",
+                     "SetDefaultGlobalOutputState"}));
+    EXPECT_EQ(argumentsOf(*log, QStringLiteral("SetFanFailPolarity")).last(), QStringLiteral("0"));
+    EXPECT_FALSE(e.cmdApply->isEnabled());
+}
+
+// Catches a failed unit option that ends the other options, or one that
+// goes unreported.
+TEST_F(Write, UnitOptionFailureIsToldAndTheRestStillWritten)
+{
+    readUnit();
+    bus->failMethod(QStringLiteral("GetGlobalDCGoodPolarity"), QStringLiteral("ERR_TIMEOUT"), 1, 0,
+                    SimBusFaults::Count::Once);
+    record();
+    editor().cmdApply_Click();
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text, FailureText);
+    EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("Zelk Monitor"));
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(
+        log->methodNames(),
+        names({"OpenPort", "GetFanFailPolarity", "GetGlobalDCGoodPolarity", "ClosePort", "OpenPort",
+               "GetOTFailPolarity", "GetDefaultGroupState", "SetDefaultGlobalOutputPolarity",
+               "SetDefaultGlobalOutputState", "ClosePort"}));
+    EXPECT_TRUE(editor().cmdApply->isEnabled()); // can be tried again
+}
+
+// Catches module settings written although unchanged, a set-point of 0
+// written, or a set-point above 0.009 V skipped because the unit holds it.
+TEST_F(Write, ModuleWriteReadsBackAndAlwaysWritesTheSetpoint)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    record();
+    e.cmdApplyCLM_Click(1); // module 2, stored as Hiccup
+    EXPECT_EQ(
+        methodsWithout(names({"OpenPort", "ClosePort"})),
+        names({"GetProgrammingMode", "GetDefaultOutputOnOffPolarity", "GetDefaultOutputOnOffState",
+               "GetOutputTurnONDelayExUShort", "SetDefaultOutputVoltage",
+               "GetModuleGoodHighThreshold", "GetModuleGoodLowThreshold", "GetCurrentLimitMode",
+               "GetCurrentLimit", "GetCurrentLimitMode", "GetCurrentLimitONTimeExUShort",
+               "GetCurrentLimitOFFTimeExUShort"}));
+    EXPECT_EQ(argumentsOf(*log, QStringLiteral("SetDefaultOutputVoltage")).last(),
+              QStringLiteral("12000"));
+    EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith(QStringLiteral("Eeprom.......Ok")));
+    EXPECT_TRUE(EditorState::ChangesWritten);
+
+    for (const auto &[text, written] :
+         {std::pair{QStringLiteral("0"), false}, std::pair{QStringLiteral("0.009"), false},
+          std::pair{QStringLiteral("0.01"), true}}) {
+        e.vsp(2)->setText(text);
+        log->clear();
+        e.cmdApplyCLM_Click(1);
+        const QStringList args = argumentsOf(*log, QStringLiteral("SetDefaultOutputVoltage"));
+        EXPECT_EQ(!args.isEmpty(), written) << text.toStdString();
+        if (written) {
+            EXPECT_EQ(args.last(), QStringLiteral("10"));
+        }
+    }
+    EXPECT_EQ(env.dialogs.count(), 0);
+}
+
+// Catches a module write that goes on after a failed reply, or a button
+// left disabled so the user cannot try again.
+TEST_F(Write, FailedReplyStopsTheModuleWrite)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    bus->failMethod(QStringLiteral("GetModuleGoodHighThreshold"), QStringLiteral("ERR_TIMEOUT"), 1,
+                    2, SimBusFaults::Count::Once);
+    record();
+    e.cmdApplyCLM_Click(1);
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text, FailureText);
+    const QStringList called = log->methodNames();
+    ASSERT_GE(called.size(), 2);
+    EXPECT_EQ(called.mid(called.size() - 2), names({"GetModuleGoodHighThreshold", "ClosePort"}));
+    EXPECT_FALSE(e.RichTextBox1->toPlainText().endsWith(QStringLiteral("Ok")));
+    EXPECT_EQ(e.OstransTx->Status(), OstransLed::True); // lit again when the write ends
+    EXPECT_TRUE(e.cmdApplyCLM(1)->isEnabled());
+    EXPECT_FALSE(env.desktop.busy);
+}
+
+// Catches a value sent although its raw form does not fit 16 bits, or a
+// type without a voltage scale factor whose volts are sent as 0.
+TEST_F(Write, UnwritableValuesAreRefusedWithoutADeviceCall)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    record();
+    e.vsp(2)->setText(QStringLiteral("40")); // 40000 counts
+    e.cmdApplyCLM_Click(1);
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text,
+              QStringLiteral("Module 2: the voltage set-point 40 was not written: with the "
+                             "module's scale factor 1000 it would be 40000, and the unit holds "
+                             "-32768 to 32767."));
+    EXPECT_TRUE(argumentsOf(*log, QStringLiteral("SetDefaultOutputVoltage")).isEmpty());
+    EXPECT_FALSE(argumentsOf(*log, QStringLiteral("GetModuleGoodHighThreshold")).isEmpty());
+    EXPECT_TRUE(e.cmdApplyCLM(1)->isEnabled());
+
+    ZelkGlobals::ModuleRatings(2).VoltageScaleFactor = 0;
+    e.vsp(2)->setText(QStringLiteral("12"));
+    log->clear();
+    e.cmdApplyCLM_Click(1);
+    ASSERT_EQ(env.dialogs.count(), 2);
+    EXPECT_TRUE(env.dialogs.shown[1].text.contains(QStringLiteral("no voltage scale factor")));
+    for (const char *method :
+         {"SetDefaultOutputVoltage", "GetModuleGoodHighThreshold", "GetModuleGoodLowThreshold"})
+        EXPECT_TRUE(argumentsOf(*log, QString::fromLatin1(method)).isEmpty()) << method;
+    EXPECT_FALSE(argumentsOf(*log, QStringLiteral("GetCurrentLimitMode")).isEmpty());
+}
+
+// Catches a restart that leaves the outputs off when the unit's default is
+// on, or switches them on when its remote input would hold them off.
+TEST_F(Write, RestartFollowsTheGlobalOptions)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    record();
+    e.optGlobal(0)->setChecked(true);
+    e.optGlobalOnOff(0)->setChecked(true);
+    e.RestartUnit();
+    EXPECT_EQ(log->callTexts(), (QStringList{QStringLiteral("OpenPort(\"COM1\") -> CMD_OK"),
+                                             QStringLiteral("SetGlobalOutputState(1, 0) -> CMD_OK"),
+                                             QStringLiteral("SetGlobalOutputState(1, 1) -> CMD_OK"),
+                                             QStringLiteral("ClosePort() -> CMD_OK")}));
+    e.optGlobalOnOff(1)->setChecked(true);
+    log->clear();
+    e.RestartUnit();
+    EXPECT_EQ(methodsWithout(names({"OpenPort", "ClosePort"})), names({"SetGlobalOutputState"}));
+    EXPECT_EQ(argumentsOf(*log, QStringLiteral("SetGlobalOutputState")).last(),
+              QStringLiteral("0"));
+}
+
+// Catches no prompt after a write, or a Yes that does not bring the unit's
+// outputs back on the bus.
+TEST_F(Write, LeavingAfterAWritePromptsAndRestarts)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    showModule(1);
+    QTest::mouseClick(e.OptProgMode(e.OptProgMode(1)->isChecked() ? 2 : 1), Qt::LeftButton);
+    QTest::mouseClick(e.cmdApplyCLM(0), Qt::LeftButton);
+    onBus([](ZelkDevice &d) { d.SetGlobalOutputState(qint16(1), 0); });
+    env.dialogs.msgAnswers = {MsgResult::Yes};
+    pick(QStringLiteral("3"));
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(
+        env.dialogs.shown[0].text.contains(QStringLiteral("until the outputs are restarted")));
+    qint16 state = 0;
+    onBus([&](ZelkDevice &d) { d.GetGlobalOutputState(qint16(1), state); });
+    EXPECT_EQ(state / 10 % 10, 1); // global output on again
+
+    // Unit options written: the recycle message instead.
+    pickAndStart(QStringLiteral("1"));
+    QTest::mouseClick(e.optOverTemp(e.optOverTemp(0)->isChecked() ? 1 : 0), Qt::LeftButton);
+    QTest::mouseClick(e.cmdApply, Qt::LeftButton);
+    pick(QStringLiteral("3"));
+    ASSERT_EQ(env.dialogs.count(), 2);
+    EXPECT_TRUE(env.dialogs.shown[1].text.contains(QStringLiteral("recycled")));
+    EXPECT_FALSE(EditorState::ChangesWritten);
+}
+
+// Catches a module setting that is written wrongly, to the wrong module or
+// not at all: every field edited in the window shows the same after a new
+// read of the unit.
+TEST_F(Write, EditedModulesReadBackAsEntered)
+{
+    // Start-up settings are editable for modules of group 1 only.
+    onBus([](ZelkDevice &d) {
+        for (qint16 m = 1; m <= 5; ++m)
+            d.SetGroupID(QStringLiteral("1"), m, 1);
+    });
+    readUnit();
+    SupplyConfig &e = editor();
+    using Mode = FieldRules::LimitMode;
+    struct Wanted
+    {
+        Mode mode;
+        bool enableReset;
+        QString setpoint, high, low, current;
+    };
+    // Every module gets a mode other than its stored one (module 3: the
+    // same latching mode without enable-reset). High limits stay within
+    // what the unit measures, which is less than the editor's 12.5 % margin.
+    const Wanted wanted[] = {
+        {Mode::Hiccup, false, "2.5", "3.6", "1.2", "50"},
+        {Mode::Latching, true, "12.5", "16.4", "4.4", "12"},
+        {Mode::Latching, false, "20.4", "28", "8", "7.5"},
+        {Mode::CurrentShare, false, "50.5", "58", "20", "6.5"},
+        {Mode::Latching, true, "30.25", "63.5", "17.5", "6.5"},
+    };
+    // A click on the button's box: a short caption leaves the rest of the row dead.
+    const auto onBox = [](QAbstractButton *b) {
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+    };
+    for (int m = 1; m <= 5; ++m) {
+        const Wanted &w = wanted[m - 1];
+        showModule(m);
+        QCoreApplication::processEvents();
+        onBox(e.OptProgMode(2 * m));
+        onBox(e.optPolarity(2 * m));
+        enterAndLeave(e.startupdelay(m), QStringLiteral("1234"));
+        onBox(e.optStartupState(2 * m));
+        enterAndLeave(e.vsp(m), w.setpoint);
+        enterAndLeave(e.ll(m), QStringLiteral("0"));
+        enterAndLeave(e.hl(m), w.high);
+        enterAndLeave(e.ll(m), w.low);
+        onBox(e.optCurrentLimit(FieldRules::limitButton(m, w.mode)));
+        QCoreApplication::processEvents();
+        if (w.mode != Mode::CurrentShare) {
+            enterAndLeave(e.CurrentLimit(m), w.current);
+            enterAndLeave(e.cboxActivationTime(m), QStringLiteral("1234"));
+        }
+        if (w.mode == Mode::Hiccup)
+            enterAndLeave(e.cboxResetTime(m), QStringLiteral("4321"));
+        if (w.mode == Mode::Latching && e.EnableReset(m)->isChecked() != w.enableReset)
+            onBox(e.EnableReset(m));
+    }
+    ASSERT_EQ(env.dialogs.count(), 0) << env.dialogs.texts().join(QLatin1Char('\n')).toStdString();
+    QTest::mouseClick(e.cmdSave, Qt::LeftButton);
+    EXPECT_EQ(env.dialogs.count(), 0) << env.dialogs.texts().join(QLatin1Char('\n')).toStdString();
+    for (int i = 0; i <= 4; ++i)
+        EXPECT_FALSE(e.cmdApplyCLM(i)->isEnabled()) << i;
+
+    env.dialogs.msgAnswers = {MsgResult::No};
+    pickAndStart(QStringLiteral("1"));
+    ASSERT_EQ(env.dialogs.count(), 1); // the restart offer
+    for (int m = 1; m <= 5; ++m) {
+        const Wanted &w = wanted[m - 1];
+        EXPECT_TRUE(e.OptProgMode(2 * m)->isChecked()) << m;
+        EXPECT_TRUE(e.optPolarity(2 * m)->isChecked()) << m;
+        EXPECT_TRUE(e.optStartupState(2 * m)->isChecked()) << m;
+        EXPECT_EQ(e.startupdelay(m)->text(), QStringLiteral("1234")) << m;
+        EXPECT_EQ(e.vsp(m)->text(), w.setpoint) << m;
+        EXPECT_EQ(e.hl(m)->text(), w.high) << m;
+        EXPECT_EQ(e.ll(m)->text(), w.low) << m;
+        EXPECT_TRUE(e.optCurrentLimit(FieldRules::limitButton(m, w.mode))->isChecked()) << m;
+        if (w.mode == Mode::CurrentShare)
+            continue;
+        EXPECT_EQ(e.CurrentLimit(m)->text(), w.current) << m;
+        EXPECT_EQ(e.cboxActivationTime(m)->currentText(), QStringLiteral("1234")) << m;
+        if (w.mode == Mode::Hiccup) {
+            EXPECT_EQ(e.cboxResetTime(m)->currentText(), QStringLiteral("4321")) << m;
+        } else {
+            EXPECT_EQ(e.EnableReset(m)->isChecked(), w.enableReset) << m;
+        }
+    }
+}

@@ -10,12 +10,12 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
 echo "== Build and test (warnings are errors)"
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELK_WERROR=ON >/dev/null
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELK_WERROR=ON -DZELK_UNITY=ON >/dev/null
 cmake --build build-test -j "$jobs"
 ctest --test-dir build-test -j "$jobs" --output-on-failure --timeout 300
 
 echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELK_WERROR=ON \
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELK_WERROR=ON -DZELK_UNITY=ON \
   -DZELK_SANITIZE=ON -DZELK_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"

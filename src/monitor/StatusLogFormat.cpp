@@ -1,7 +1,7 @@
 #include "StatusLogFormat.h"
 
 namespace {
-const QString Crlf = QStringLiteral("\r\n");
+const QString RecordBreak = QStringLiteral("\r\n");
 const QLatin1Char Comma(',');
 } // namespace
 
@@ -22,7 +22,7 @@ QString StatusLogFormat::header()
 
 QString StatusLogFormat::logRecord(const PollRecord &r)
 {
-    QString text = Crlf;
+    QString text = RecordBreak;
     text.reserve(256);
     const auto field = [&text](const QString &value) {
         text += value;
@@ -57,7 +57,7 @@ QString StatusLogFormat::displayValue(const QString &shown)
 
 QString StatusLogFormat::displayRecord(const PollRecord &r)
 {
-    QString text = Crlf;
+    QString text = RecordBreak;
     text += r.stamp.toString(QStringLiteral("dd/MM,HH:mm:ss")).trimmed().leftJustified(16);
     text += r.unitId.trimmed().leftJustified(6);
     text += r.fanFail.leftJustified(6);

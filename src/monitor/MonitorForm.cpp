@@ -1,5 +1,6 @@
 #include "MonitorForm.h"
 
+#include "CommParamsForm.h"
 #include "WindowRegistry.h"
 
 #include "Clock.h"
@@ -15,6 +16,7 @@
 #include "OstransPushButton.h"
 #include "OstransSunkenSwitch.h"
 #include "Seams.h"
+#include "SetpointRange.h"
 #include "SettingsKeys.h"
 #include "StatusLogFormat.h"
 #include "Twips.h"
@@ -26,6 +28,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -112,6 +115,32 @@ std::optional<double> number(const QString &text)
 {
     return NumberText::toDouble(text.trimmed(), ZelkGlobals::DecimalSeparator);
 }
+
+QString decimalText(double value)
+{
+    return NumberText::fromDouble(value, ZelkGlobals::DecimalSeparator);
+}
+
+// The character a key types as the numeric filter sees it (8 Backspace,
+// 13 Enter), or -1 for a key that types nothing.
+int typedCharacter(const QKeyEvent &event)
+{
+    if (event.key() == Qt::Key_Backspace)
+        return 8;
+    if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter)
+        return 13;
+    const QString text = event.text();
+    if (text.isEmpty() || text.at(0).unicode() < 32 || text.at(0).unicode() == 127)
+        return -1;
+    return text.at(0).unicode();
+}
+
+const QString HalvexTitle = QStringLiteral("Halvex Electronics");
+const QString MonitorTitle = QStringLiteral("Zelk Monitor");
+const QString HelpTopic = QStringLiteral("VIP.html");
+const QString ComPortFailure =
+    QStringLiteral("I could not open COM port, may be because is already open, close the program "
+                   "and try again.");
 } // namespace
 
 MonitorForm &MonitorForm::instance()
@@ -226,6 +255,7 @@ QWidget *MonitorForm::buildUnitBlock()
     connect(cmdErrorfile, &QPushButton::clicked, this, [this] { cmdErrorfile_Click(); });
     buttons->addWidget(cmdErrorfile);
     cmdHelp = named(new QPushButton(QStringLiteral("&Help"), block), QStringLiteral("cmdHelp"));
+    connect(cmdHelp, &QPushButton::clicked, this, [this] { cmdHelp_Click(); });
     buttons->addWidget(cmdHelp);
     v->addLayout(buttons);
     return block;
@@ -269,14 +299,20 @@ QWidget *MonitorForm::buildUnitPanel()
     OstransOutputOnOff =
         named(new OstransSunkenSwitch(panel), QStringLiteral("OstransOutputOnOff"));
     OstransOutputOnOff->setToolTip(QStringLiteral("Global Module outputs ON/ OFF switch"));
+    connect(OstransOutputOnOff, &OstransIndicator::MouseClick, this,
+            [this] { OstransOutputOnOff_MouseClick(); });
     switches->addWidget(OstransOutputOnOff);
     switches->addWidget(new QLabel(QStringLiteral("Global\noutput"), panel));
     OstransGroupOnOff = named(new OstransSunkenSwitch(panel), QStringLiteral("OstransGroupOnOff"));
+    connect(OstransGroupOnOff, &OstransIndicator::MouseClick, this,
+            [this] { OstransGroupOnOff_MouseClick(); });
     switches->addWidget(OstransGroupOnOff);
     GOutputBtn = named(new QPushButton(QStringLiteral("Off"), panel), QStringLiteral("GOutputBtn"));
     GOutputBtn->hide();
+    connect(GOutputBtn, &QPushButton::clicked, this, [this] { GOutputBtn_Click(); });
     GroupBtn = named(new QPushButton(QStringLiteral("Off"), panel), QStringLiteral("GroupBtn"));
     GroupBtn->hide();
+    connect(GroupBtn, &QPushButton::clicked, this, [this] { GroupBtn_Click(); });
     switches->addStretch(1);
     grid->addLayout(switches, 3, 0, 2, 3);
 
@@ -288,14 +324,17 @@ QWidget *MonitorForm::buildUnitPanel()
     cmdEeprom =
         named(new QPushButton(QStringLiteral("EEPROM"), panel), QStringLiteral("cmdEeprom"));
     cmdEeprom->setToolTip(QStringLiteral("Show Eeprom Configurator screen"));
+    connect(cmdEeprom, &QPushButton::clicked, this, [this] { cmdEeprom_Click(); });
     grid->addWidget(cmdEeprom, 3, 4);
     cmdModuleNumering = named(new QPushButton(QStringLiteral("Modules?"), panel),
                               QStringLiteral("cmdModuleNumering"));
+    connect(cmdModuleNumering, &QPushButton::clicked, this, [this] { cmdModuleNumering_Click(); });
     grid->addWidget(cmdModuleNumering, 4, 3);
     cmdClose = named(new QPushButton(QStringLiteral("&Close"), panel), QStringLiteral("cmdClose"));
-    connect(cmdClose, &QPushButton::clicked, this, [this] { close(); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
     grid->addWidget(cmdClose, 4, 4);
     cmdComSettings = named(new QPushButton(panel), QStringLiteral("cmdComSettings"));
+    connect(cmdComSettings, &QPushButton::clicked, this, [this] { cmdComSettings_Click(); });
     grid->addWidget(cmdComSettings, 5, 0, 1, 5);
     return panel;
 }
@@ -323,6 +362,8 @@ QWidget *MonitorForm::buildModulePanel(int m)
     MMessage[m]->setWordWrap(true);
     MMessage[m]->setFixedHeight(30);
     MMessage[m]->setFont(bold);
+    MMessage[m]->setFixedWidth(frame->width() - 10);
+    m_captionPointSize = bold.pointSizeF();
     v->addWidget(MMessage[m]);
 
     auto *row = new QHBoxLayout;
@@ -330,6 +371,8 @@ QWidget *MonitorForm::buildModulePanel(int m)
     row->addWidget(OstransMG[m]);
     row->addStretch(1);
     OstransOS[m] = named(new OstransPushButton(frame), QStringLiteral("OstransOS"), m);
+    connect(OstransOS[m], &OstransIndicator::MouseClick, this,
+            [this, m] { OstransOS_MouseClick(m); });
     row->addWidget(OstransOS[m]);
     v->addLayout(row);
 
@@ -374,6 +417,9 @@ QWidget *MonitorForm::buildModulePanel(int m)
     cmdInc[m] = named(new QPushButton(QStringLiteral("+"), frame), QStringLiteral("cmdInc"), m);
     for (QPushButton *b : {cmdDec[m], cmdInc[m]})
         b->setFixedWidth(22);
+    connect(cmdDec[m], &QPushButton::clicked, this, [this, m] { cmdDec_Click(m); });
+    connect(cmdInc[m], &QPushButton::clicked, this, [this, m] { cmdInc_Click(m); });
+    txtSP[m]->installEventFilter(this);
     sp->addWidget(cmdDec[m]);
     sp->addWidget(txtSP[m], 1);
     sp->addWidget(cmdInc[m]);
@@ -381,6 +427,7 @@ QWidget *MonitorForm::buildModulePanel(int m)
     cmdSetVoltage[m] =
         named(new QPushButton(QStringLiteral("Set"), frame), QStringLiteral("cmdSetVoltage"), m);
     cmdSetVoltage[m]->setToolTip(QStringLiteral("Apply new voltage value"));
+    connect(cmdSetVoltage[m], &QPushButton::clicked, this, [this, m] { cmdSetVoltage_Click(m); });
     v->addWidget(cmdSetVoltage[m]);
     return frame;
 }
@@ -456,8 +503,19 @@ bool MonitorForm::interactiveMode() const
 void MonitorForm::setModuleState(int m, int kind)
 {
     const auto k = static_cast<ModuleState::Kind>(kind);
-    MMessage[m]->setText(ModuleState::caption(k));
+    const QString text = ModuleState::caption(k);
+    MMessage[m]->setText(text);
     setForeColor(MMessage[m], ModuleState::color(k));
+    // A letter-spaced caption would wrap inside a word: it gets a smaller
+    // font on one line instead.
+    QFont font = MMessage[m]->font();
+    font.setPointSizeF(m_captionPointSize);
+    if (text.contains(QLatin1String("   "))) {
+        const int room = MMessage[m]->width() - 2;
+        while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(text) > room)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    MMessage[m]->setFont(font);
     OstransMG[m]->setStatus(ModuleState::ledOn(k) ? On : Off);
 }
 
@@ -633,13 +691,12 @@ void MonitorForm::resizeEvent(QResizeEvent *event)
 
 void MonitorForm::closeEvent(QCloseEvent *event)
 {
-    // No poll may reach a window the user has closed.
-    Timer2->stop();
-    for (int m = 1; m <= 5; ++m)
-        moduleTimer(m)->stop();
+    if (Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
     QWidget::closeEvent(event);
-    // The launcher was hidden while the monitor was up: bring it back.
-    WindowRegistry::show(WindowRegistry::Launcher);
+    Form_Unload();
 }
 
 bool MonitorForm::eventFilter(QObject *watched, QEvent *event)
@@ -649,6 +706,21 @@ bool MonitorForm::eventFilter(QObject *watched, QEvent *event)
         (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         return key != Qt::Key_Tab && key != Qt::Key_Backtab;
+    }
+    if (const int m = txtSPIndex(watched)) {
+        if (event->type() == QEvent::KeyPress) {
+            const int typed = typedCharacter(*static_cast<QKeyEvent *>(event));
+            if (typed < 0)
+                return false;
+            qint16 code = static_cast<qint16>(typed);
+            return txtSP_KeyPress(m, code);
+        }
+        if (event->type() == QEvent::FocusOut) {
+            // Switching to another program or opening a menu is not leaving the box.
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                txtSP_LostFocus(m);
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -931,6 +1003,12 @@ void MonitorForm::cmdRefresh_Click()
 
 void MonitorForm::tmrMod_Timer(int m)
 {
+    // A refresh in the middle of a switch would unlock the window under it:
+    // look again once the action is over.
+    if (m_actionBusy) {
+        moduleTimer(m)->start(100);
+        return;
+    }
     const QString shown = MMessage[m]->text();
     if (!RefreshBusy && shown != ModuleState::caption(ModuleState::NotPresent) &&
         shown != ModuleState::caption(ModuleState::Good))
@@ -1143,4 +1221,402 @@ QString MonitorForm::rtbNewLogText() const
 QString MonitorForm::logFilePath() const
 {
     return QDir(ZelkGlobals::ApplicationFolder).filePath(txtFileName->text());
+}
+
+// ---- output control --------------------------------------------------------
+
+int MonitorForm::txtSPIndex(QObject *watched) const
+{
+    for (int m = 1; m <= 5; ++m)
+        if (watched == txtSP[m])
+            return m;
+    return 0;
+}
+
+bool MonitorForm::beginAction()
+{
+    if (m_actionBusy || RefreshBusy || ReadingUnit || !interactiveMode())
+        return false;
+    m_actionBusy = true;
+    return true;
+}
+
+MonitorForm::Locked MonitorForm::lockWindow(int k)
+{
+    Locked locked;
+    const auto take = [&locked](QWidget *w) {
+        locked.widgets.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
+    };
+    Seams::desktop().setBusyPointer(true);
+    take(UnitList);
+    // A unit-wide action takes every module's step buttons.
+    for (int m = 1; m <= 5; ++m) {
+        if (k == 0 || m == k) {
+            take(cmdInc[m]);
+            take(cmdDec[m]);
+        }
+        take(cmdSetVoltage[m]);
+        locked.switches[m] = OstransOS[m]->Enable();
+        OstransOS[m]->setEnable(Off);
+    }
+    locked.globalSwitch = OstransOutputOnOff->Enable();
+    OstransOutputOnOff->setEnable(Off);
+    for (QWidget *w : {static_cast<QWidget *>(cmdComSettings), static_cast<QWidget *>(cmdRefresh),
+                       static_cast<QWidget *>(cmdEeprom), static_cast<QWidget *>(cmdClose),
+                       static_cast<QWidget *>(cmdSelectUnit), static_cast<QWidget *>(cmdErrorfile),
+                       static_cast<QWidget *>(Check1)})
+        take(w);
+    return locked;
+}
+
+void MonitorForm::unlockWindow(int k)
+{
+    for (QWidget *w : {static_cast<QWidget *>(UnitList), static_cast<QWidget *>(cmdSelectUnit),
+                       static_cast<QWidget *>(cmdErrorfile), static_cast<QWidget *>(cmdClose),
+                       static_cast<QWidget *>(cmdEeprom), static_cast<QWidget *>(cmdClear),
+                       static_cast<QWidget *>(cmdComSettings)})
+        w->setEnabled(true);
+    // Without a unit in hand there is nothing to refresh or poll.
+    cmdRefresh->setEnabled(UnitSelected);
+    Check1->setEnabled(UnitSelected);
+    txtFileName->setEnabled(!Check2->isChecked());
+    OstransOutputOnOff->setEnable(On);
+    OstransGroupOnOff->setEnable(On);
+    Seams::desktop().setBusyPointer(false);
+    // The other modules' switches and the Set buttons wait for the next refresh.
+    if (k >= 1 && k <= 5)
+        OstransOS[k]->setEnable(On);
+}
+
+void MonitorForm::restoreWindow(const Locked &locked)
+{
+    // Backwards, so a control taken twice gets its state from before the first take.
+    for (auto it = locked.widgets.rbegin(); it != locked.widgets.rend(); ++it)
+        it->first->setEnabled(it->second);
+    for (int m = 1; m <= 5; ++m)
+        OstransOS[m]->setEnable(locked.switches[m]);
+    OstransOutputOnOff->setEnable(locked.globalSwitch);
+    Seams::desktop().setBusyPointer(false);
+}
+
+void MonitorForm::showModuleStates()
+{
+    for (int m = 1; m <= 5; ++m) {
+        if (ZelkGlobals::ModulePresent[m] != QLatin1String("1")) {
+            setModuleState(m, ModuleState::NotPresent);
+            continue;
+        }
+        if (ZelkGlobals::OutputStateText.mid(m - 1, 1) != QLatin1String("1")) {
+            setModuleState(m, ModuleState::Off);
+            continue;
+        }
+        if (ZelkGlobals::ModuleGoodText.mid(m - 1, 1) == QLatin1String("0")) {
+            setModuleState(m, ModuleState::Fault);
+            continue;
+        }
+        const auto volts = number(OstransDisplay[m]->text());
+        const auto low = number(VLL[m]->text());
+        const auto high = number(VLH[m]->text());
+        const bool inside =
+            !volts || !low || !high || ModuleState::insideWindow(*volts, *low, *high);
+        setModuleState(m, inside ? ModuleState::Good : ModuleState::OutOfLimits);
+    }
+}
+
+void MonitorForm::OstransOS_MouseClick(int Index)
+{
+    const int k = Index;
+    if (k < 1 || k > 5 || OstransOS[k]->Enable() != On || !beginAction())
+        return;
+    lockWindow(k);
+    const bool on = OstransOS[k]->Status() != On;
+    OstransOS[k]->setStatus(on ? On : Off);
+    if (PanelsReady) {
+        if (!on) {
+            setModuleState(k, ModuleState::Off);
+            setModuleEntryEnabled(k, false);
+        }
+        const MonitorSession::OutputBurst burst = m_session.setOutputState(unitText(), k, on);
+        if (!burst.volts.isEmpty())
+            OstransDisplay[k]->TextValue(2, burst.volts);
+        if (!burst.amps.isEmpty())
+            OstransDisplayCurr[k]->TextValue(1, burst.amps);
+        if (!burst.ok()) {
+            // The output kept its state: so does the switch.
+            OstransOS[k]->setStatus(on ? Off : On);
+            Seams::dialogs().MsgBox(ComPortFailure, MsgButtons::OK, MsgIcon::Critical,
+                                    MonitorTitle);
+        }
+        showModuleStates();
+    }
+    unlockWindow(k);
+    m_actionBusy = false;
+}
+
+void MonitorForm::OstransOutputOnOff_MouseClick()
+{
+    if (OstransOutputOnOff->Enable() != On || !beginAction())
+        return;
+    const bool on = OstransOutputOnOff->Status() != On;
+    OstransOutputOnOff->setStatus(on ? On : Off);
+    switchGlobalOutput(on);
+    m_actionBusy = false;
+}
+
+void MonitorForm::switchGlobalOutput(bool on)
+{
+    lockWindow(0);
+    if (!on) {
+        for (int m = 1; m <= 5; ++m)
+            blankModulePanel(m);
+    }
+    ZelkGlobals::ErrorFlag = false;
+    if (PanelsReady) {
+        m_session.setGlobalOutput(unitText(), on);
+        showProgress(6);
+    }
+    if (ZelkGlobals::ErrorFlag) {
+        OstransOutputOnOff->setStatus(on ? Off : On);
+        OstransErrorPicture->setStatus(Off);
+        cmdSelectUnit->setEnabled(true);
+        Seams::desktop().setBusyPointer(false);
+        Seams::dialogs().MsgBox(QStringLiteral("ERROR ! PLEASE CHECK ") +
+                                    ZelkGlobals::ErrorFilePath + QStringLiteral(" FOR DETAILS"),
+                                MsgButtons::OK, MsgIcon::None, ZelkGlobals::AppTitle);
+        progressbar1->hide();
+    } else {
+        progressbar1->show();
+        lblReady->setText(PleaseWait);
+        // The outputs take a moment to settle before they are read back.
+        for (int step : {10, 15, 20, 24, 31, 33, 40, 45, 52, 60, 67, 74, 81, 88}) {
+            Pause(0.1);
+            progressbar1->setValue(step);
+        }
+        // Panels read while the outputs were held off know no module types:
+        // only a full read brings them back.
+        if (on && ZelkGlobals::ModuleTypesKnown)
+            cmdRefresh_Click();
+        else
+            cmdSelectUnit_Click();
+        OstransOutputOnOff->setStatus(on ? On : Off);
+    }
+    unlockWindow(0);
+}
+
+void MonitorForm::OstransGroupOnOff_MouseClick()
+{
+    if (OstransGroupOnOff->Enable() != On || !beginAction())
+        return;
+    const bool on = OstransGroupOnOff->Status() != On;
+    OstransGroupOnOff->setStatus(on ? On : Off);
+    const Locked locked = lockWindow(0);
+    if (PanelsReady)
+        m_session.setGroup(unitText(), on);
+    restoreWindow(locked);
+    m_actionBusy = false;
+}
+
+void MonitorForm::GOutputBtn_Click()
+{
+    pressSwitchButton(GOutputBtn, true);
+}
+
+void MonitorForm::GroupBtn_Click()
+{
+    pressSwitchButton(GroupBtn, false);
+}
+
+void MonitorForm::pressSwitchButton(QPushButton *button, bool global)
+{
+    if (!UnitRead) {
+        Seams::dialogs().MsgBox(QStringLiteral("Please Select Unit First"), MsgButtons::OK,
+                                MsgIcon::None, ZelkGlobals::AppTitle);
+        return;
+    }
+    if (!beginAction())
+        return;
+    const Locked locked = lockWindow(0);
+    ZelkGlobals::ErrorFlag = false;
+    // The caption tells the state the last press left; the designed "Off" is
+    // not "OFF", so the first press switches off.
+    const QString before = button->text();
+    const bool on = before == QLatin1String("OFF");
+    button->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+    if (global)
+        m_session.setGlobalOutput(unitText(), on);
+    else
+        m_session.setGroup(unitText(), on);
+    restoreWindow(locked);
+    if (ZelkGlobals::ErrorFlag) {
+        button->setText(before);
+        OstransErrorPicture->setStatus(Off);
+        Seams::dialogs().MsgBox(QStringLiteral("ERROR ! PLEASE CHECK ") +
+                                    ZelkGlobals::ErrorFilePath + QStringLiteral(" FOR DETAILS"),
+                                MsgButtons::OK, MsgIcon::None, ZelkGlobals::AppTitle);
+    } else if (global) {
+        OstransOutputOnOff->setStatus(on ? On : Off);
+    }
+    m_actionBusy = false;
+}
+
+void MonitorForm::cmdSetVoltage_Click(int Index)
+{
+    const int k = Index;
+    if (k < 1 || k > 5 || !beginAction())
+        return;
+    const Locked locked = lockWindow(k);
+    const QString text = txtSP[k]->text().trimmed();
+    const auto volts = number(text);
+    const SetpointRange range = SetpointRange::ofModule(k);
+    const auto raw = volts && range.accepts(*volts) ? range.raw(*volts) : std::nullopt;
+    if (!raw) {
+        // Nothing goes to the unit: a raw number past 16 bits would arrive wrapped.
+        Seams::dialogs().MsgBox((volts ? decimalText(*volts) : text) +
+                                    QStringLiteral(" is Invalid Voltage Setpoint Value!, Should "
+                                                   "be between ") +
+                                    range.limitsText(),
+                                MsgButtons::OK, MsgIcon::Information, HalvexTitle);
+    } else {
+        const MonitorSession::OutputBurst burst = m_session.setVoltageSetpoint(unitText(), k, *raw);
+        if (!burst.volts.isEmpty())
+            OstransDisplay[k]->TextValue(2, burst.volts);
+        if (!burst.amps.isEmpty())
+            OstransDisplayCurr[k]->TextValue(1, burst.amps);
+        if (burst.ok()) {
+            // The unit holds the new value now: typing it again is no change.
+            ReadSetpoint[k] = *volts;
+        } else {
+            Seams::dialogs().MsgBox(ComPortFailure, MsgButtons::OK, MsgIcon::Critical,
+                                    MonitorTitle);
+        }
+        showModuleStates();
+    }
+    lblReady->setText(Ready);
+    restoreWindow(locked);
+    m_actionBusy = false;
+}
+
+void MonitorForm::cmdInc_Click(int Index)
+{
+    stepSetpoint(Index, +1);
+}
+
+void MonitorForm::cmdDec_Click(int Index)
+{
+    stepSetpoint(Index, -1);
+}
+
+void MonitorForm::stepSetpoint(int k, int direction)
+{
+    if (k < 1 || k > 5 || m_actionBusy || RefreshBusy || ReadingUnit)
+        return;
+    const auto value = number(txtSP[k]->text());
+    if (!value)
+        return;
+    const double stepped = SetpointRange::stepped(*value, direction);
+    txtSP[k]->setText(ZelkData::FormatDecimals(decimalText(stepped)));
+    const SetpointRange range = SetpointRange::ofModule(k);
+    if (range.accepts(stepped)) {
+        cmdSetVoltage_Click(k);
+        return;
+    }
+    Seams::dialogs().MsgBox(QStringLiteral("Invalid Value!, Should be between ") +
+                                range.limitsText(),
+                            MsgButtons::OK, MsgIcon::Information, HalvexTitle);
+}
+
+bool MonitorForm::txtSP_KeyPress(int Index, qint16 &KeyAscii)
+{
+    if (KeyAscii == 13) {
+        txtSP_KeyDown(Index, 13);
+        return true;
+    }
+    NumericKeyFilter(KeyAscii);
+    return KeyAscii == 0;
+}
+
+void MonitorForm::txtSP_KeyDown(int Index, int KeyCode)
+{
+    if (KeyCode != 13 || Index < 1 || Index > 5 || m_actionBusy)
+        return;
+    const QString text = txtSP[Index]->text().trimmed();
+    if (number(text))
+        txtSP[Index]->setText(ZelkData::FormatDecimals(text));
+    cmdSetVoltage_Click(Index);
+}
+
+void MonitorForm::txtSP_LostFocus(int Index)
+{
+    const int k = Index;
+    // Focus also leaves a box that an action or a mode switch disables.
+    if (k < 1 || k > 5 || m_actionBusy || RefreshBusy || ReadingUnit || !txtSP[k]->isEnabled())
+        return;
+    const QString text = txtSP[k]->text().trimmed();
+    const auto value = number(text);
+    if (!value) {
+        Seams::dialogs().MsgBox(QStringLiteral("Please enter numeric value."), MsgButtons::OK,
+                                MsgIcon::Information, HalvexTitle);
+        txtSP[k]->setFocus();
+        return;
+    }
+    txtSP[k]->setText(ZelkData::FormatDecimals(text));
+    if (std::abs(*value - ReadSetpoint[k]) > 1e-9)
+        cmdSetVoltage_Click(k);
+    cmdRefresh->setEnabled(UnitSelected);
+    Check1->setEnabled(UnitSelected);
+    for (QWidget *w : {static_cast<QWidget *>(cmdSelectUnit), static_cast<QWidget *>(cmdClose),
+                       static_cast<QWidget *>(cmdHelp)})
+        w->setEnabled(true);
+}
+
+// ---- the window's other buttons --------------------------------------------
+
+void MonitorForm::cmdComSettings_Click()
+{
+    CommParamsForm::showModal(this);
+    cmdComSettings->setText(QStringLiteral("Default Com Port = ") + ZelkGlobals::ComPort);
+}
+
+void MonitorForm::cmdEeprom_Click()
+{
+    WindowRegistry::show(WindowRegistry::Editor);
+}
+
+void MonitorForm::cmdHelp_Click()
+{
+    Seams::desktop().showHelpTopic(
+        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName), HelpTopic);
+}
+
+void MonitorForm::cmdModuleNumering_Click()
+{
+    if (Seams::desktop().showHelpTopic(
+            QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName), HelpTopic))
+        return;
+    Seams::dialogs().MsgBox(QStringLiteral("The required help file not properly installed in your "
+                                           "machine. Contact system support."),
+                            MsgButtons::OK, MsgIcon::Information, HalvexTitle);
+}
+
+void MonitorForm::cmdClose_Click()
+{
+    Timer2->stop();
+    close();
+}
+
+bool MonitorForm::Form_QueryUnload() const
+{
+    // The port is open and the window locked until the action ends.
+    return m_actionBusy;
+}
+
+void MonitorForm::Form_Unload()
+{
+    // No poll may reach a window the user has closed.
+    Timer2->stop();
+    for (int m = 1; m <= 5; ++m)
+        moduleTimer(m)->stop();
+    // The launcher was hidden while the monitor was up: bring it back.
+    WindowRegistry::show(WindowRegistry::Launcher);
 }

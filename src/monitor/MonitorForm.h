@@ -7,6 +7,8 @@
 
 #include <QWidget>
 #include <array>
+#include <utility>
+#include <vector>
 
 class Label3D;
 class OstransBigSquareLed;
@@ -132,6 +134,30 @@ public:
     void cmdClear_Click();
     void cmdErrorfile_Click();
 
+    // Output control (Interactive Mode only; one action at a time)
+    void OstransOS_MouseClick(int Index);
+    void OstransOutputOnOff_MouseClick();
+    void OstransGroupOnOff_MouseClick();
+    void GOutputBtn_Click();
+    void GroupBtn_Click();
+    void cmdSetVoltage_Click(int Index);
+    void cmdInc_Click(int Index);
+    void cmdDec_Click(int Index);
+    // True when the key is swallowed.
+    bool txtSP_KeyPress(int Index, qint16 &KeyAscii);
+    void txtSP_KeyDown(int Index, int KeyCode);
+    void txtSP_LostFocus(int Index);
+    void cmdComSettings_Click();
+    void cmdEeprom_Click();
+    void cmdHelp_Click();
+    void cmdModuleNumering_Click();
+    void cmdClose_Click();
+    // True when the window must stay open (an action is still talking to the unit).
+    [[nodiscard]] bool Form_QueryUnload() const;
+    void Form_Unload();
+    // True while an output or set-point action runs.
+    bool actionRunning() const { return m_actionBusy; }
+
     // The schedule of the running Monitor Mode (PollPeriod, PollElapsed, PollUnitText).
     const PollSchedule &pollSchedule() const { return m_schedule; }
     const StatusLog &statusLog() const { return m_statusLog; }
@@ -168,10 +194,31 @@ private:
     bool interactiveMode() const;
     void writeLogFile();
 
+    // The enabled state of everything an action locks, to give it back.
+    struct Locked
+    {
+        std::vector<std::pair<QWidget *, bool>> widgets;
+        std::array<qint16, 6> switches{};
+        qint16 globalSwitch = 0;
+    };
+    // Claims the window for one action; false when another one (or a
+    // refresh or read) is running or Monitor Mode is on.
+    bool beginAction();
+    Locked lockWindow(int k);
+    void unlockWindow(int k);
+    void restoreWindow(const Locked &locked);
+    void showModuleStates();
+    void stepSetpoint(int k, int direction);
+    void switchGlobalOutput(bool on);
+    void pressSwitchButton(QPushButton *button, bool global);
+    int txtSPIndex(QObject *watched) const;
+
     MonitorSession m_session;
     PollSchedule m_schedule;
     StatusLog m_statusLog;
     StatusLogFile m_logFile;
     bool m_logFailureShown = false;
     bool m_resizing = false;
+    bool m_actionBusy = false;
+    qreal m_captionPointSize = 9;
 };

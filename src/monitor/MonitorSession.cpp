@@ -1,8 +1,10 @@
 #include "MonitorSession.h"
 
 #include "NumberText.h"
+#include "UnitArg.h"
 #include "ZelkGlobals.h"
 #include "ZelkRoutines.h"
+#include "clsScalability.h"
 
 #include <QCoreApplication>
 #include <cmath>
@@ -71,6 +73,104 @@ std::optional<QString> MonitorSession::readOperatingHours(const QString &unit)
     if (!IsCmdOk(reply))
         return std::nullopt;
     return hours.isEmpty() ? QStringLiteral("0") : hours;
+}
+
+bool MonitorSession::OutputBurst::ok() const
+{
+    return reply == CmdOk;
+}
+
+MonitorSession::OutputBurst MonitorSession::setOutputState(const QString &unit, int m, bool on)
+{
+    ZelkDevice &device = *ZelkGlobals::Device;
+    OutputBurst burst;
+    device.OpenPort(ZelkGlobals::ComPort);
+    burst.reply = device.SetOutputState(unit, qint16(m), on ? 1 : 0);
+    QCoreApplication::processEvents();
+    // The output needs a moment before it measures its new level.
+    Pause(0.1);
+    readBack(unit, m, burst);
+    device.ClosePort();
+    if (!burst.ok())
+        recordFailure("SetOutputState", unit, m, burst.reply);
+    return burst;
+}
+
+MonitorSession::OutputBurst MonitorSession::setVoltageSetpoint(const QString &unit, int m,
+                                                               qint16 raw)
+{
+    ZelkDevice &device = *ZelkGlobals::Device;
+    OutputBurst burst;
+    device.OpenPort(ZelkGlobals::ComPort);
+    burst.reply = device.SetOutputVoltageSetpoint(unit, qint16(m), raw);
+    QCoreApplication::processEvents();
+    readBack(unit, m, burst);
+    device.ClosePort();
+    if (!burst.ok())
+        recordFailure("SetOutputVoltageSetpoint", unit, m, burst.reply);
+    return burst;
+}
+
+void MonitorSession::readBack(const QString &unit, int m, OutputBurst &burst)
+{
+    ZelkDevice &device = *ZelkGlobals::Device;
+    const clsScalability &ratings = ZelkGlobals::ModuleRatings(m);
+    qint16 raw = 0;
+    if (IsCmdOk(device.MeasureOutputCurrent(unit, qint16(m), raw)))
+        burst.amps = measuredText(raw, ratings.CurrentScaleFactor);
+    raw = 0;
+    if (IsCmdOk(device.MeasureOutputVoltage(unit, qint16(m), raw)))
+        burst.volts = measuredText(raw, ratings.VoltageScaleFactor);
+
+    // The state texts are shown again from what the unit says now, not from
+    // the last read: a module just switched on has a fresh module-good bit.
+    StatusArray good;
+    if (IsCmdOk(device.GetModuleGoodStatusByte(unit, good)))
+        ZelkGlobals::ModuleGoodText = good.toStatusText();
+    StatusArray states;
+    if (!IsCmdOk(device.GetOutputState(unit, states)))
+        states.clear();
+    ZelkGlobals::OutputStateText = ZelkGlobals::ModuleTypesKnown
+                                       ? states.toStatusText().left(5) + QStringLiteral("000")
+                                       : QStringLiteral("00000000");
+}
+
+void MonitorSession::recordFailure(const char *method, const QString &unit, int m,
+                                   const QString &reply)
+{
+    const QString where = unit + QStringLiteral(" and Module ") + QString::number(m);
+    const QString text = QStringLiteral("Error in %1 in Unit ").arg(QLatin1String(method));
+    LogError(text + u' ' + where);
+    ZelkGlobals::LastError = text + where + u' ' + reply;
+    ZelkGlobals::ErrorFlag = true;
+}
+
+void MonitorSession::setGlobalOutput(const QString &unit, bool on)
+{
+    ZelkGlobals::ErrorFlag = false;
+    ZelkDevice &device = *ZelkGlobals::Device;
+    m_data.UnitID = unit;
+    device.OpenPort(ZelkGlobals::ComPort);
+    m_data.SetGlobalOutputState(static_cast<qint16>(UnitArg(unit).number()), on ? 1 : 0);
+    device.ClosePort();
+}
+
+void MonitorSession::setGroup(const QString &unit, bool on)
+{
+    ZelkGlobals::ErrorFlag = false;
+    ZelkDevice &device = *ZelkGlobals::Device;
+    m_data.UnitID = unit;
+    device.OpenPort(ZelkGlobals::ComPort);
+    m_data.SetGroupState(on ? 1 : 0);
+    device.ClosePort();
+}
+
+QString MonitorSession::measuredText(qint16 raw, double factor)
+{
+    if (factor == 0.0 || !std::isfinite(factor))
+        return QString::number(raw);
+    const double value = std::nearbyint(raw / factor * 100.0) / 100.0;
+    return ZelkData::FormatDecimals(NumberText::fromDouble(value, ZelkGlobals::DecimalSeparator));
 }
 
 QString MonitorSession::formatHours(const QString &hours)

@@ -30,6 +30,28 @@ public:
     // when the unit did not answer.
     std::optional<QString> readOperatingHours(const QString &unit);
 
+    // What one output burst left behind: the reply of its set call and the
+    // module's measurements in volts and amperes (two decimals).
+    struct OutputBurst
+    {
+        QString reply;
+        QString volts;
+        QString amps;
+        [[nodiscard]] bool ok() const;
+    };
+    // Switches module m's output, lets it settle 0.1 s, measures it and reads
+    // the module-good and output states back (ModuleGoodText, OutputStateText).
+    OutputBurst setOutputState(const QString &unit, int m, bool on);
+    // Sends a raw set-point to module m, then measures and reads back as above.
+    OutputBurst setVoltageSetpoint(const QString &unit, int m, qint16 raw);
+    // The unit's global output and group switches; failures set ErrorFlag.
+    void setGlobalOutput(const QString &unit, bool on);
+    void setGroup(const QString &unit, bool on);
+
+    // A raw measurement in volts or amperes by a module's true scale factor,
+    // rounded to two decimals; the raw number itself when the factor is unusable.
+    static QString measuredText(qint16 raw, double factor);
+
     // Operating hours as shown: a whole number, negative ones wrapped into
     // 16 bits, thousands grouped.
     static QString formatHours(const QString &hours);
@@ -41,5 +63,10 @@ public:
     QString groupCaption(int m) const;
 
 private:
+    // Measures module m and reads the states back, inside an open port.
+    void readBack(const QString &unit, int m, OutputBurst &burst);
+    // Writes a failed set call to the error file and raises ErrorFlag.
+    static void recordFailure(const char *method, const QString &unit, int m, const QString &reply);
+
     ZelkData m_data;
 };

@@ -12,15 +12,21 @@
 #include "WindowRegistry.h"
 #include "ZelkGlobals.h"
 #include "ZelkRoutines.h"
+#include "clsScalability.h"
 
 #include "EditorState.h"
 #include "FieldGuard.h"
 #include "FieldRules.h"
+#include "ZelkConfigFile.h"
+#include "frmModuleGrouping.h"
+#include "frmPleaseWait.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -134,6 +140,7 @@ SupplyConfig::SupplyConfig()
     buildUnitOptions();
     buildModuleTabs();
     connectEditing();
+    connectTools();
     setEditAreaVisible(false);
 }
 
@@ -748,6 +755,7 @@ void SupplyConfig::newRecordForRead()
     // Every read fills its own record, so the records kept for units read
     // earlier keep their own settings.
     m_data = std::make_shared<ZelkData>();
+    m_modulesShown = false;
     ZelkData *data = m_data.get();
     connect(data, &ZelkData::moduleTypeNameRead, this, [this](int m, const QString &name) {
         if (QLineEdit *box = txtModuleID(m))
@@ -859,6 +867,7 @@ void SupplyConfig::readSucceeded()
     // The display clears the reader's flag; whether the module tabs can be
     // shown is decided on what the read found.
     const bool modulesRead = ZelkGlobals::DefaultGlobalState && ZelkGlobals::ModuleTypesKnown;
+    m_modulesShown = modulesRead;
 
     m_units.insert(unit, m_data);
     ShowUnitConfiguration(unit);
@@ -1518,4 +1527,389 @@ void SupplyConfig::cmdSave_Click()
     for (int i = 0; i <= 4; ++i)
         if (cmdApplyCLM(i)->isEnabled())
             cmdApplyCLM_Click(i);
+}
+
+// ---- unit ID utilities ---------------------------------------------------
+
+namespace {
+const QString DetectTitle = QStringLiteral("Utility: Detect Unit ID");
+const QString ChangerTitle = QStringLiteral("Unit ID Changer");
+const QString SaveTitle = QStringLiteral("Save Zelk Parameters to a file");
+const QString LoadTitle = QStringLiteral("Load Zelk Parameters from a file");
+} // namespace
+
+void SupplyConfig::connectTools()
+{
+    connect(cmdDetectUnitID, &QPushButton::clicked, this, [this] { cmdDetectUnitID_Click(); });
+    connect(cmdChangeToNewUnitID, &QPushButton::clicked, this,
+            [this] { cmdChangeToNewUnitID_Click(); });
+    connect(cmdDllFileVersion, &QPushButton::clicked, this, [this] { cmdDllFileVersion_Click(); });
+    cmdDllFileVersion->installEventFilter(this);
+    connect(Save, &QPushButton::clicked, this, [this] { Save_Click(); });
+    connect(Load, &QPushButton::clicked, this, [this] { Load_Click(); });
+    connect(cmdModueGrouping, &QPushButton::clicked, this, [this] { cmdModueGrouping_Click(); });
+    connect(cmdModuleNumbering, &QPushButton::clicked, this,
+            [this] { cmdModuleNumbering_Click(); });
+    for (int m = 1; m <= 5; ++m) {
+        connect(cmdPreset(m), &QPushButton::clicked, this, [this, m] { cmdPreset_Click(m); });
+        connect(cmdTracking(m), &QPushButton::clicked, this, [this, m] { cmdTracking_Click(m); });
+    }
+}
+
+bool SupplyConfig::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == cmdDllFileVersion && event->type() == QEvent::FocusOut)
+        cmdDllFileVersion_LostFocus();
+    return QWidget::eventFilter(watched, event);
+}
+
+int SupplyConfig::wholeNumberOf(const QString &text)
+{
+    // Only the leading number counts, as typed: "12 units" is 12, "x" is 0.
+    static const QRegularExpression leading(QStringLiteral("^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+))"));
+    const QRegularExpressionMatch match = leading.match(text);
+    if (!match.hasMatch())
+        return 0;
+    const double value = std::nearbyint(match.captured(1).toDouble());
+    // Far outside 1..32 is as wrong as just outside; keep it in range of int.
+    return static_cast<int>(std::clamp(value, -1000.0, 1000.0));
+}
+
+int SupplyConfig::askUnitId(const QString &prompt, const QString &title)
+{
+    for (;;) {
+        const InputResult answer = Seams::dialogs().InputBox(prompt, title, QString());
+        if (!answer.accepted)
+            return 0;
+        const int id = wholeNumberOf(answer.text);
+        if (id == 0 || (id >= 1 && id <= 32))
+            return id;
+    }
+}
+
+QString SupplyConfig::scanProgressText(int id, int max)
+{
+    const double percent = std::nearbyint(id * 100.0 / max * 100.0) / 100.0;
+    return QStringLiteral("Scanning... Testing UnitID = %1 to %2  (%3 %)")
+        .arg(id)
+        .arg(max)
+        .arg(NumberText::fromDouble(percent, ZelkGlobals::DecimalSeparator));
+}
+
+frmPleaseWait &SupplyConfig::pleaseWait()
+{
+    if (!m_pleaseWait) {
+        m_pleaseWait = new frmPleaseWait(this);
+        m_pleaseWait->setWindowModality(Qt::WindowModal);
+    }
+    return *m_pleaseWait;
+}
+
+void SupplyConfig::setUtilityRunning(bool running)
+{
+    // The line is in use: no read, write or save may start, and the window
+    // stays until the utility has closed the port.
+    m_closing = running;
+    setSelectionControlsEnabled(!running);
+    for (QWidget *w : std::initializer_list<QWidget *>{Frame6, Frame7, FieldsFrame(1), SSTab1(1)})
+        w->setEnabled(!running);
+}
+
+void SupplyConfig::cmdDetectUnitID_Click()
+{
+    if (Seams::dialogs().MsgBox(
+            QStringLiteral("Please make sure only the proper unit is connected (One unit at the "
+                           "time) and click Ok when ready..."),
+            MsgButtons::OKCancel, MsgIcon::None, DetectTitle) != MsgResult::OK)
+        return;
+    const int max =
+        askUnitId(QStringLiteral("Enter maximum number to Scan Unit ID (1 - 32) ?"), DetectTitle);
+    if (max == 0)
+        return;
+    ZelkData port;
+    setUtilityRunning(true); // opening the port already lets events run
+    if (!port.OpenPort()) {
+        setUtilityRunning(false);
+        return;
+    }
+    frmPleaseWait &wait = pleaseWait();
+    wait.lblProgress->clear();
+    wait.show();
+    letEventsRun();
+    int found = 0;
+    for (int id = 1; id <= max && found == 0; ++id) {
+        letEventsRun();
+        wait.lblProgress->setText(scanProgressText(id, max));
+        qint16 probe = static_cast<qint16>(id);
+        qint16 answer = 0;
+        if (IsCmdOk(ZelkGlobals::Device->GetUnitID(probe, answer)))
+            found = id;
+    }
+    port.ClosePort();
+    wait.hide();
+    setUtilityRunning(false);
+    if (found != 0)
+        Seams::dialogs().MsgBox(
+            QStringLiteral("Unit Id for this Unit is = ") + QString::number(found), MsgButtons::OK,
+            MsgIcon::Information, QStringLiteral("Utilities, Zelk Unit Detect UnitID"));
+    else
+        Seams::dialogs().MsgBox(QStringLiteral("Unit did not respond from UnitID 1 to ") +
+                                    QString::number(max),
+                                MsgButtons::OK, MsgIcon::None, ZelkGlobals::AppTitle);
+}
+
+void SupplyConfig::cmdChangeToNewUnitID_Click()
+{
+    const int oldId =
+        askUnitId(QStringLiteral("Please Enter UnitID to be changed (1-32): "), ChangerTitle);
+    if (oldId == 0)
+        return;
+    const int newId =
+        askUnitId(QStringLiteral("Please Enter The NEW UnitID (1-32): "), ChangerTitle);
+    if (newId == 0)
+        return;
+    ZelkData port;
+    setUtilityRunning(true); // opening the port already lets events run
+    if (!port.OpenPort()) {
+        setUtilityRunning(false);
+        return;
+    }
+    qint16 from = static_cast<qint16>(oldId);
+    qint16 to = static_cast<qint16>(newId);
+    const bool changed = IsCmdOk(ZelkGlobals::Device->SetNewUnitID(from, to));
+    // The port is freed before the user reads the outcome.
+    port.ClosePort();
+    setUtilityRunning(false);
+    if (changed)
+        Seams::dialogs().MsgBox(RecycleText, MsgButtons::OK, MsgIcon::Information, PromptTitle);
+    else
+        Seams::dialogs().MsgBox(
+            QStringLiteral("Error trying to change Unit ID, please make the unit is connected and "
+                           "the unit ID corresponds that specific unit"),
+            MsgButtons::OK, MsgIcon::Critical, ChangerTitle);
+}
+
+void SupplyConfig::cmdDllFileVersion_Click()
+{
+    Seams::dialogs().MsgBox(ZelkGlobals::Device->WhoAmI(), MsgButtons::OK, MsgIcon::Information,
+                            QStringLiteral("Dll file information"));
+}
+
+void SupplyConfig::cmdDllFileVersion_LostFocus()
+{
+    // Without the edit area the focus would walk into hidden controls.
+    if (!EditorState::UnitShown && isVisible())
+        UnitList->setFocus();
+}
+
+// ---- configuration file, presets and module tools -------------------------
+
+QString SupplyConfig::ChooseConfigFile()
+{
+    FileDialogRequest request;
+    request.directory = ZelkGlobals::ApplicationFolder;
+    request.filter = QStringLiteral("Text files (*.txt);;All files (*.*)");
+    request.defaultSuffix = QStringLiteral("txt");
+    QString path;
+    if (ZelkGlobals::FileDialogAction == QLatin1String("LOAD")) {
+        request.title = LoadTitle;
+        path = Seams::dialogs().GetOpenFileName(request);
+    } else {
+        request.title = SaveTitle;
+        path = Seams::dialogs().GetSaveFileName(request);
+    }
+    if (path.isEmpty())
+        ZelkGlobals::FileDialogAction = QStringLiteral("CANCEL");
+    return path;
+}
+
+bool SupplyConfig::collectsModule(int m) const
+{
+    // Only a module whose settings the form showed has anything to give back.
+    return m_modulesShown && m_data && m_data->modulePresent(m);
+}
+
+bool SupplyConfig::currentLimitInRange(int m)
+{
+    const QString &sep = ZelkGlobals::DecimalSeparator;
+    const QString section = m_data->Module(m).ModuleSection;
+    const std::optional<double> rated =
+        section.isEmpty() ? std::nullopt : NumberText::toDouble(GetMaxCurrent(section), sep);
+    const double limit = std::nearbyint(UnitConfigDisplay::valueOf(CurrentLimit(m)->text(), sep));
+    if (rated && limit <= *rated)
+        return true;
+    Seams::dialogs().MsgBox(QStringLiteral("Current Limit Out Of Range For Module") +
+                                QString::number(m) + QStringLiteral(" or Module Type not defined"),
+                            MsgButtons::OK, MsgIcon::None, ZelkGlobals::AppTitle);
+    return false;
+}
+
+namespace {
+// A field the record never held stays unheld when the form shows nothing
+// for it, so the file gains no empty keys.
+QString formText(const QString &shown, const QString &held)
+{
+    return shown.isEmpty() && held.isNull() ? held : shown;
+}
+
+// The held number when the form still shows it as it was shown; else the
+// form's value brought back to the held scale.
+QString numberBack(const QString &shown, const QString &held, double factor,
+                   const QString &separator)
+{
+    const double heldValue = UnitConfigDisplay::valueOf(held, separator);
+    const QString heldShown =
+        held.trimmed().isEmpty() ? QStringLiteral("0")
+                                 : UnitConfigDisplay::roundedText(heldValue / factor, 2, separator);
+    if (shown == heldShown)
+        return held;
+    const double value = UnitConfigDisplay::valueOf(shown, separator) * factor;
+    return NumberText::fromDouble(factor == 1.0 ? value : std::nearbyint(value), separator);
+}
+} // namespace
+
+bool SupplyConfig::CollectFormToRecord(const QString &unitId)
+{
+    if (!m_data || unitRecord(unitId) != m_data.get())
+        return true; // the form shows no record of this unit
+    // Every limit is checked before anything is copied: a refused save
+    // leaves the record as it was.
+    for (int m = 1; m <= 5; ++m)
+        if (collectsModule(m) && !currentLimitInRange(m))
+            return false;
+
+    ZelkData &r = *m_data;
+    const QString &sep = ZelkGlobals::DecimalSeparator;
+    r.PowerSupplyID = formText(PSID->text(), r.PowerSupplyID);
+    r.SerialNumber = formText(SerialNumber->text(), r.SerialNumber);
+    r.MajorVersion = formText(MajVersion->text(), r.MajorVersion);
+    r.MinorVersion = formText(MinVersion->text(), r.MinorVersion);
+    r.FanFail = !optFanFail(1)->isChecked();
+    r.GlobalDC = !optGlobalDC(1)->isChecked();
+    r.OverTemp = !optOverTemp(1)->isChecked();
+    r.GlobalOnOff = !optGlobalOnOff(1)->isChecked();
+    r.GlobalOutput = !optGlobal(1)->isChecked();
+
+    const auto oneOrZero = [](bool on) {
+        return on ? QStringLiteral("1") : QStringLiteral("0");
+    };
+    for (int m = 1; m <= 5; ++m) {
+        if (!collectsModule(m))
+            continue;
+        ZelkModuleRecord &mod = r.Module(m);
+        const double voltageFactor = ZelkGlobals::ModuleRatings(m).VoltageScaleFactor;
+        mod.ModuleCode = formText(txtModuleID(m)->text(), mod.ModuleCode);
+        mod.MajorVersion = formText(txtVersionMajor(m)->text(), mod.MajorVersion);
+        mod.MinorVersion = formText(TxtVersionMinor(m)->text(), mod.MinorVersion);
+        mod.ProgrammingMode = oneOrZero(OptProgMode(2 * m - 1)->isChecked());
+        mod.DefaultOutputPolarity = oneOrZero(optPolarity(2 * m - 1)->isChecked());
+        mod.StartUpState = oneOrZero(optStartupState(2 * m - 1)->isChecked());
+        // The set-point is held in volts, the module-good limits in device counts.
+        mod.OutputVoltageSetpoint = numberBack(vsp(m)->text(), mod.OutputVoltageSetpoint, 1.0, sep);
+        if (voltageFactor != 0.0) {
+            mod.VoltageHighLimit =
+                numberBack(hl(m)->text(), mod.VoltageHighLimit, voltageFactor, sep);
+            mod.VoltageLowLimit =
+                numberBack(ll(m)->text(), mod.VoltageLowLimit, voltageFactor, sep);
+        }
+        mod.StartUpDelay = formText(startupdelay(m)->text(), mod.StartUpDelay);
+        using Mode = FieldRules::LimitMode;
+        const std::pair<Mode, const char *> modes[] = {{Mode::Normal, "Normal"},
+                                                       {Mode::Latching, "Latching"},
+                                                       {Mode::Hiccup, "Hiccup"},
+                                                       {Mode::CurrentShare, "CurrentShare"}};
+        for (const auto &[mode, name] : modes)
+            if (optCurrentLimit(FieldRules::limitButton(m, mode))->isChecked())
+                mod.CurrentLimitMode = QString::fromLatin1(name);
+        mod.CurrentLimit = formText(CurrentLimit(m)->text(), mod.CurrentLimit);
+    }
+    return true;
+}
+
+void SupplyConfig::Save_Click()
+{
+    if (m_guard && !m_guard->settle())
+        return;
+    ZelkGlobals::SelectedUnitID = UnitList->currentText();
+    ZelkGlobals::FileDialogAction = QStringLiteral("SAVE");
+    const QString file = ChooseConfigFile();
+    if (ZelkGlobals::FileDialogAction == QLatin1String("CANCEL"))
+        return;
+    ZelkGlobals::ConfigFileToWrite = file;
+    if (!CollectFormToRecord(ZelkGlobals::SelectedUnitID))
+        return;
+    ZelkGlobals::LastFileKind = QStringLiteral("CONFIG");
+    // The writer lets events run between units: no second save meanwhile.
+    Save->setEnabled(false);
+    const bool written = ZelkConfigFile::WriteAllUnits(
+        [this](int unit) -> const ZelkData * { return unitRecord(QString::number(unit)); });
+    Save->setEnabled(true);
+    if (written)
+        appendText(QStringLiteral("\r\nSaved to ") + QDir::toNativeSeparators(file));
+}
+
+void SupplyConfig::Load_Click()
+{
+    Seams::dialogs().MsgBox(QStringLiteral("under correction ..."), MsgButtons::OK, MsgIcon::None,
+                            ZelkGlobals::AppTitle);
+}
+
+void SupplyConfig::cmdPreset_Click(int m)
+{
+    for (QLineEdit *box : {ll(m), hl(m)}) {
+        box->setText(QStringLiteral("0"));
+        setTextBoxEditable(box, true);
+    }
+    markModuleChange(m, false);
+}
+
+void SupplyConfig::cmdTracking_Click(int m)
+{
+    for (QLineEdit *box : {ll(m), hl(m)}) {
+        box->setText(QStringLiteral("0"));
+        setTextBoxEditable(box, false);
+    }
+    markModuleChange(m, false);
+}
+
+void SupplyConfig::readShownUnitAgain()
+{
+    // The same unit read again is not leaving it: the restart offer the
+    // grouping earned must survive the read, without being asked now.
+    const bool unitChanged = EditorState::UnitOptionsChanged;
+    const bool moduleChanged = EditorState::ModuleOptionsChanged;
+    const bool written = EditorState::ChangesWritten;
+    EditorState::clearChangeFlags();
+    UnitList->setCurrentIndex(UnitList->findText(ZelkGlobals::SelectedUnitID));
+    SelectButton_Click();
+    EditorState::UnitOptionsChanged = unitChanged;
+    EditorState::ModuleOptionsChanged = moduleChanged;
+    EditorState::ChangesWritten = written;
+}
+
+void SupplyConfig::cmdModueGrouping_Click()
+{
+    frmModuleGrouping &dialog = frmModuleGrouping::instance();
+    dialog.setOnApplied([] {
+        EditorState::ModuleOptionsChanged = true;
+        EditorState::ChangesWritten = true;
+    });
+    m_groupsApplied = false;
+    dialog.setOnAppliedClose([this] {
+        LoadForm();
+        m_groupsApplied = true;
+    });
+    dialog.showModal();
+    // LoadForm leaves the edit area closed; once the dialog has freed the
+    // port, the unit is read again so the new groups are shown.
+    if (m_groupsApplied)
+        readShownUnitAgain();
+}
+
+void SupplyConfig::cmdModuleNumbering_Click()
+{
+    const QString helpFile =
+        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName);
+    // Help that cannot be shown changes nothing here.
+    (void)Seams::desktop().showHelpTopic(helpFile, QStringLiteral("EC.html"));
 }

@@ -23,6 +23,7 @@
 #include <memory>
 
 class FieldGuard;
+class frmPleaseWait;
 class OstransLed;
 
 // The EEPROM configuration editor: picks a unit, reads its stored
@@ -98,6 +99,34 @@ public:
     void cmdSave_Click();
     EepromWriter::UnitOptions unitOptions() const;
     EepromWriter::ModuleSettings moduleSettings(int m) const;
+
+    // Unit ID utilities: they work on the line without a unit being shown.
+    void cmdDetectUnitID_Click();
+    void cmdChangeToNewUnitID_Click();
+    void cmdDllFileVersion_Click();
+    void cmdDllFileVersion_LostFocus();
+    // "Scanning... Testing UnitID = <id> to <max>  (<percent> %)"
+    static QString scanProgressText(int id, int max);
+    // A typed unit ID as a whole number: the leading number of the text,
+    // rounded; 0 when there is none.
+    static int wholeNumberOf(const QString &text);
+    // The busy window of the scan, created on first use.
+    frmPleaseWait &pleaseWait();
+
+    // Configuration file, limit presets and the module tools
+    void Save_Click();
+    void Load_Click();
+    // Asks for the file as FileDialogAction says ("LOAD" or a save); sets
+    // FileDialogAction to "CANCEL" when the user cancels.
+    QString ChooseConfigFile();
+    // Copies the form into the record of unitId. False, with the module's
+    // message shown and the record untouched, when a current limit is above
+    // its module type's rating or the type has no rating.
+    [[nodiscard]] bool CollectFormToRecord(const QString &unitId);
+    void cmdPreset_Click(int m);
+    void cmdTracking_Click(int m);
+    void cmdModueGrouping_Click();
+    void cmdModuleNumbering_Click();
 
     // The communication window takes the read's progress.
     void appendText(const QString &text) override;
@@ -176,6 +205,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -209,6 +239,14 @@ private:
     void beginWrite();
     void endWrite();
     void updateSaveButton();
+    void connectTools();
+    // 0 when the user gives up (Cancel, empty, 0, no number), else 1..32.
+    int askUnitId(const QString &prompt, const QString &title);
+    // Keeps the window from starting anything else while a utility owns the line.
+    void setUtilityRunning(bool running);
+    bool currentLimitInRange(int m);
+    bool collectsModule(int m) const;
+    void readShownUnitAgain();
 
     std::shared_ptr<ZelkData> m_data;
     std::shared_ptr<ZelkData> m_unreadUnit; // what every key holds until its unit is read
@@ -216,5 +254,8 @@ private:
     QSize m_wantedSize;
     bool m_closing = false;
     bool m_currentLimitTyping = false;
+    bool m_modulesShown = false; // the last read showed the module settings
+    frmPleaseWait *m_pleaseWait = nullptr;
+    bool m_groupsApplied = false;
     FieldGuard *m_guard = nullptr;
 };

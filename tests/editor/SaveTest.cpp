@@ -1,0 +1,152 @@
+// Saving the configuration file from the window, the limit presets, the
+// load and help buttons and the way back from the grouping dialog.
+#include "EditingFixture.h"
+#include "frmModuleGrouping.h"
+
+#include <QFile>
+#include <QTimer>
+
+namespace {
+using Save = EditingFixture;
+
+QByteArray reference(const char *name)
+{
+    QFile file(QStringLiteral(ZELK_TEST_DATA_DIR "/") + QString::fromLatin1(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+// Catches keys out of order, units missing or out of unit order, form values
+// not reaching the file, or a dialog with the wrong title, filter or suffix.
+TEST_F(Save, FileHoldsAllUnitsInTheStoredFormat)
+{
+    readUnit(QStringLiteral("3"));
+    SupplyConfig &e = editor();
+    QTest::mouseClick(e.optFanFail(0), Qt::LeftButton); // the form's choice is what is saved
+    env.dialogs.fileAnswers = {env.path(QStringLiteral("units.txt"))};
+    QTest::mouseClick(e.Save, Qt::LeftButton);
+    ASSERT_EQ(env.dialogs.count(), 1);
+    const FileDialogRequest &asked = env.dialogs.shown[0].file;
+    EXPECT_EQ(asked.title, QStringLiteral("Save Zelk Parameters to a file"));
+    EXPECT_TRUE(asked.filter.startsWith(QStringLiteral("Text files (*.txt);;All files (*.*)")));
+    EXPECT_EQ(asked.defaultSuffix, QStringLiteral("txt"));
+    EXPECT_EQ(ZelkGlobals::LastFileKind, QStringLiteral("CONFIG"));
+    const QByteArray expected = reference("saved_unit3.txt");
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(env.readFile(QStringLiteral("units.txt")), expected);
+}
+
+// Catches a cancelled dialog that still collects or writes.
+TEST_F(Save, CancelledDialogWritesNothing)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
+    const bool before = e.data()->FanFail;
+    QTest::mouseClick(e.Save, Qt::LeftButton);
+    EXPECT_EQ(ZelkGlobals::FileDialogAction, QStringLiteral("CANCEL"));
+    EXPECT_EQ(e.data()->FanFail, before);
+    EXPECT_TRUE(QDir(env.folder()).entryList({QStringLiteral("*.txt")}).isEmpty());
+}
+
+// Catches a save that half-copies the form and writes anyway when a module's
+// current limit is above its rating.
+TEST_F(Save, OutOfRangeCurrentLimitKeepsFileAndRecord)
+{
+    readUnit(); // module 3: 24 V / 15 A
+    SupplyConfig &e = editor();
+    env.writeFile(QStringLiteral("units.txt"), QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
+    QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
+    e.CurrentLimit(3)->setText(QStringLiteral("16"));
+    const bool fanFail = e.data()->FanFail;
+    env.dialogs.fileAnswers = {env.path(QStringLiteral("units.txt"))};
+    QTest::mouseClick(e.Save, Qt::LeftButton);
+    ASSERT_EQ(env.dialogs.count(), 2);
+    EXPECT_EQ(env.dialogs.shown[1].text,
+              QStringLiteral("Current Limit Out Of Range For Module3 or Module Type not defined"));
+    EXPECT_EQ(env.dialogs.shown[1].buttons, MsgButtons::OK);
+    EXPECT_EQ(env.readFile(QStringLiteral("units.txt")),
+              QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
+    EXPECT_EQ(e.data()->FanFail, fanFail);
+
+    e.CurrentLimit(3)->setText(QStringLiteral("15"));
+    env.dialogs.fileAnswers = {env.path(QStringLiteral("units.txt"))};
+    QTest::mouseClick(e.Save, Qt::LeftButton);
+    EXPECT_EQ(env.dialogs.count(), 3);
+    EXPECT_TRUE(env.readFile(QStringLiteral("units.txt")).contains("[PS1MODULE3]"));
+    EXPECT_FALSE(e.data()->FanFail);
+}
+
+// Catches Preset and Tracking swapped, limits left unchanged or a module's
+// apply button not offered.
+TEST_F(Save, PresetAndTrackingSetLimitsToZero)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    showModule(2);
+    QTest::mouseClick(e.cmdTracking(2), Qt::LeftButton);
+    for (QLineEdit *box : {e.hl(2), e.ll(2)}) {
+        EXPECT_EQ(box->text(), QStringLiteral("0"));
+        EXPECT_FALSE(box->isEnabled());
+        EXPECT_EQ(box->palette().color(QPalette::Base), QColor(0xE0, 0xE0, 0xE0));
+    }
+    EXPECT_TRUE(e.cmdApplyCLM(1)->isEnabled());
+    EXPECT_TRUE(e.cmdSave->isEnabled());
+
+    showModule(3);
+    ASSERT_FALSE(e.cmdApplyCLM(2)->isEnabled());
+    QTest::mouseClick(e.cmdPreset(3), Qt::LeftButton);
+    for (QLineEdit *box : {e.hl(3), e.ll(3)}) {
+        EXPECT_EQ(box->text(), QStringLiteral("0"));
+        EXPECT_TRUE(box->isEnabled());
+        EXPECT_EQ(box->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0xFF));
+    }
+    EXPECT_TRUE(e.cmdApplyCLM(2)->isEnabled());
+}
+
+// Catches Load doing more than its notice, and help sent to another topic or file.
+TEST_F(Save, LoadNoticeAndModuleNumberingHelp)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    e.Load_Click();
+    EXPECT_EQ(env.dialogs.texts(), QStringList{QStringLiteral("under correction ...")});
+    env.desktop.helpAvailable = false;
+    QTest::mouseClick(e.cmdModuleNumbering, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.helpTopics,
+              QStringList{QDir(env.folder()).filePath(QStringLiteral("zelksdk.chm")) +
+                          QStringLiteral("::EC.html")});
+    EXPECT_EQ(env.dialogs.count(), 1);
+}
+
+// Catches an editor that does not show the groups applied in the dialog, or
+// loses the restart offer the grouping earned.
+TEST_F(Save, GroupingAppliedIsShownAfterClose)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    ASSERT_EQ(e.GroupID(1)->text(), QStringLiteral("1"));
+    // The dialog is driven once its modal loop runs.
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, &e, [&driver] {
+        frmModuleGrouping &d = frmModuleGrouping::instance();
+        if (!d.isVisible())
+            return;
+        driver.stop();
+        d.cboGroup->setCurrentIndex(1);
+        emit d.cboGroup->activated(1);
+        d.lstAvailableModules->setCurrentRow(0); // Module 1
+        QTest::mouseClick(d.btnAssign, Qt::LeftButton);
+        QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+        QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
+    });
+    driver.start(0);
+    QTest::mouseClick(e.cmdModueGrouping, Qt::LeftButton);
+    driver.stop();
+    frmModuleGrouping::destroyInstance();
+    EXPECT_TRUE(EditorState::UnitShown);
+    EXPECT_EQ(e.GroupID(1)->text(), QStringLiteral("2"));
+    EXPECT_TRUE(EditorState::ModuleOptionsChanged);
+    EXPECT_TRUE(EditorState::ChangesWritten);
+    EXPECT_FALSE(bus->portOpen());
+}

@@ -1,0 +1,137 @@
+// Unit ID utilities on the demo bus (units 1, 3, 5, 7): what reaches the
+// line, the boxes the user sees and what the bus holds afterwards.
+#include "EditingFixture.h"
+#include "frmPleaseWait.h"
+
+#include <QTimer>
+#include <algorithm>
+
+namespace {
+using UnitIdTools = EditingFixture;
+
+InputResult typed(const char *text)
+{
+    return {true, QString::fromLatin1(text)};
+}
+} // namespace
+
+// Catches the port being opened although the user gave up at a box.
+TEST_F(UnitIdTools, GivingUpOpensNoPort)
+{
+    SupplyConfig &e = editor();
+    record();
+    env.dialogs.msgAnswers = {MsgResult::Cancel};
+    e.cmdDetectUnitID_Click();
+    env.dialogs.inputAnswers = {typed("0")};
+    e.cmdDetectUnitID_Click();
+    env.dialogs.inputAnswers = {typed("none")};
+    e.cmdDetectUnitID_Click();
+    e.cmdDetectUnitID_Click(); // input cancelled
+    env.dialogs.inputAnswers = {typed("4"), typed("")};
+    e.cmdChangeToNewUnitID_Click();
+    EXPECT_TRUE(log->calls().empty());
+    EXPECT_EQ(env.dialogs.count(), 9);
+    EXPECT_EQ(env.dialogs.shown[0].buttons, MsgButtons::OKCancel);
+    EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("Utility: Detect Unit ID"));
+}
+
+// Catches 33 accepted as a limit, a scan that goes on after a find, a frozen
+// or re-enterable window during the scan, or a wrong progress line.
+TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeAndStopsAtFirstUnit)
+{
+    SupplyConfig &e = editor();
+    record();
+    env.dialogs.inputAnswers = {typed("33"), typed("-2"), typed("4.6")};
+    // Events run during the scan: a probe sees the busy window up and the
+    // buttons locked.
+    bool busyShown = false, buttonsLocked = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, &e, [&] {
+        if (!e.pleaseWait().isVisible())
+            return;
+        busyShown = true;
+        buttonsLocked = !e.cmdDetectUnitID->isEnabled() && !e.SelectButton->isEnabled();
+    });
+    probe.start(0);
+    e.cmdDetectUnitID_Click();
+    probe.stop();
+    EXPECT_EQ(log->methodNames(), (QStringList{"OpenPort", "GetUnitID", "ClosePort"}));
+    EXPECT_TRUE(busyShown);
+    EXPECT_TRUE(buttonsLocked);
+    EXPECT_FALSE(e.pleaseWait().isVisible());
+    EXPECT_TRUE(e.cmdDetectUnitID->isEnabled());
+    EXPECT_EQ(e.pleaseWait().lblProgress->text(),
+              QStringLiteral("Scanning... Testing UnitID = 1 to 5  (20 %)"));
+    ASSERT_EQ(env.dialogs.count(), 5);
+    EXPECT_EQ(env.dialogs.shown[1].text,
+              QStringLiteral("Enter maximum number to Scan Unit ID (1 - 32) ?"));
+    EXPECT_EQ(env.dialogs.shown[4].text, QStringLiteral("Unit Id for this Unit is = 1"));
+    EXPECT_EQ(env.dialogs.shown[4].title, QStringLiteral("Utilities, Zelk Unit Detect UnitID"));
+    EXPECT_EQ(env.dialogs.shown[4].icon, MsgIcon::Information);
+}
+
+// Catches a not-found message without the limit, or a scan past the limit.
+TEST_F(UnitIdTools, NothingAnsweringNamesTheLimit)
+{
+    SupplyConfig &e = editor();
+    bus->failMethod(QStringLiteral("GetUnitID"), QStringLiteral("ERR_TIMEOUT"));
+    record();
+    env.dialogs.inputAnswers = {typed("3")};
+    e.cmdDetectUnitID_Click();
+    EXPECT_EQ(log->methodNames().count(QStringLiteral("GetUnitID")), 3);
+    EXPECT_EQ(env.dialogs.texts().last(),
+              QStringLiteral("Unit did not respond from UnitID 1 to 3"));
+    EXPECT_EQ(e.pleaseWait().lblProgress->text(),
+              QStringLiteral("Scanning... Testing UnitID = 3 to 3  (100 %)"));
+    EXPECT_EQ(SupplyConfig::scanProgressText(1, 3),
+              QStringLiteral("Scanning... Testing UnitID = 1 to 3  (33.33 %)"));
+}
+
+// Catches a same-ID change skipped, a new ID that does not reach the unit,
+// or a failed change told as a success.
+TEST_F(UnitIdTools, ChangingAnIdMovesTheUnit)
+{
+    SupplyConfig &e = editor();
+    record();
+    env.dialogs.inputAnswers = {typed("3"), typed("3")};
+    e.cmdChangeToNewUnitID_Click();
+    EXPECT_EQ(log->methodNames(), (QStringList{"OpenPort", "SetNewUnitID", "ClosePort"}));
+    EXPECT_EQ(env.dialogs.shown.back().title, QStringLiteral("EEPROM Configurator"));
+
+    env.dialogs.inputAnswers = {typed("3"), typed("40"), typed("9")};
+    e.cmdChangeToNewUnitID_Click();
+    EXPECT_EQ(env.dialogs.texts().last(),
+              QStringLiteral("The changes made will not take effect until the supply to the unit "
+                             "is recycled.\r\nTo avoid unexpected operation please recycle the "
+                             "supply before continuing."));
+    QList<int> ids = bus->unitIds();
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (QList<int>{1, 5, 7, 9}));
+    onBus([](ZelkDevice &d) {
+        qint16 oldId = 3, newId = 9, answer = 0;
+        EXPECT_NE(d.GetUnitID(oldId, answer), QStringLiteral("CMD_OK"));
+        EXPECT_EQ(d.GetUnitID(newId, answer), QStringLiteral("CMD_OK"));
+    });
+
+    env.dialogs.inputAnswers = {typed("3"), typed("4")}; // 3 is gone now
+    e.cmdChangeToNewUnitID_Click();
+    EXPECT_EQ(env.dialogs.shown.back().icon, MsgIcon::Critical);
+    EXPECT_EQ(env.dialogs.shown.back().title, QStringLiteral("Unit ID Changer"));
+    EXPECT_FALSE(bus->portOpen());
+}
+
+// Catches the version box showing something other than the device's text,
+// and the focus left on hidden controls of the collapsed window.
+TEST_F(UnitIdTools, VersionBoxAndFocusWhileCollapsed)
+{
+    SupplyConfig &e = editor();
+    e.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+    QTest::mouseClick(e.cmdDllFileVersion, Qt::LeftButton);
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text, ZelkGlobals::Device->WhoAmI());
+    EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("Dll file information"));
+    e.cmdDllFileVersion->setFocus(Qt::TabFocusReason);
+    e.Cancel->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(e.UnitList->hasFocus());
+}

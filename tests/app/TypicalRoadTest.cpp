@@ -1,12 +1,6 @@
 // The two typical roads, driven from the launcher through the real windows.
+#include "AppFixture.h"
 #include "Ini.h"
-#include "MainForm.h"
-#include "MonitorForm.h"
-#include "SimulatedBus.h"
-#include "SupplyConfig.h"
-#include "TestSeams.h"
-#include "WindowRegistry.h"
-#include "ZelkGlobals.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -15,35 +9,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-class TypicalRoadTest : public ::testing::Test
+class TypicalRoadTest : public AppFixture
 {
 protected:
-    void SetUp() override
-    {
-        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-            env.copyShipped(QString::fromLatin1(file));
-        registerSimulatedBus();
-        ZelkGlobals::ApplicationFolder = env.folder();
-        WindowRegistry::registerWindow(WindowRegistry::Launcher,
-                                       [] { return &MainForm::instance(); });
-        WindowRegistry::registerWindow(WindowRegistry::Editor,
-                                       [] { return &SupplyConfig::instance(); });
-        WindowRegistry::registerWindow(WindowRegistry::Monitor,
-                                       [] { return &MonitorForm::instance(); });
-        ASSERT_TRUE(MainForm::instance().Form_Load());
-        bus = dynamic_cast<SimulatedBus *>(ZelkGlobals::Device.get());
-        ASSERT_NE(bus, nullptr);
-        bus->setNoiseEnabled(false);
-        MainForm::instance().show();
-    }
-    void TearDown() override
-    {
-        SupplyConfig::destroyInstance();
-        MonitorForm::destroyInstance();
-        MainForm::destroyInstance();
-        WindowRegistry::clear();
-    }
-
     // The set-point the unit keeps for module m of unit u, in raw counts.
     qint16 storedSetpoint(int unit, int module)
     {
@@ -53,9 +21,6 @@ protected:
         bus->ClosePort();
         return raw;
     }
-
-    TestEnvironment env;
-    SimulatedBus *bus = nullptr;
 };
 } // namespace
 

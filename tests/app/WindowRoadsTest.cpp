@@ -1,45 +1,10 @@
 // The real windows reaching one another as the program wires them.
-#include "MainForm.h"
-#include "MonitorForm.h"
-#include "SimulatedBus.h"
-#include "SupplyConfig.h"
-#include "TestSeams.h"
-#include "WindowRegistry.h"
-#include "ZelkGlobals.h"
+#include "AppFixture.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
-class WindowRoadsTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-            env.copyShipped(QString::fromLatin1(file));
-        registerSimulatedBus();
-        ZelkGlobals::ApplicationFolder = env.folder();
-        // As the program registers them at start.
-        WindowRegistry::registerWindow(WindowRegistry::Launcher,
-                                       [] { return &MainForm::instance(); });
-        WindowRegistry::registerWindow(WindowRegistry::Editor,
-                                       [] { return &SupplyConfig::instance(); });
-        WindowRegistry::registerWindow(WindowRegistry::Monitor,
-                                       [] { return &MonitorForm::instance(); });
-        ASSERT_TRUE(MainForm::instance().Form_Load());
-        MainForm::instance().show();
-    }
-    void TearDown() override
-    {
-        SupplyConfig::destroyInstance();
-        MonitorForm::destroyInstance();
-        MainForm::destroyInstance();
-        WindowRegistry::clear();
-    }
-    TestEnvironment env;
-};
-} // namespace
+using WindowRoadsTest = AppFixture;
 
 // Catches an activity that does not open, or a closed window that leaves
 // nothing on screen.

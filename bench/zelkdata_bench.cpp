@@ -84,9 +84,12 @@ void BM_WriteZelkFile32Units(benchmark::State &state)
 {
     Fixture f;
     const auto units = thirtyTwoUnits(f);
-    int n = 0;
     for (auto _ : state) {
-        ZelkGlobals::ConfigFileToWrite = f.dir.filePath(QStringLiteral("save%1.ini").arg(n++));
+        // A new file each time, in a folder that does not grow.
+        state.PauseTiming();
+        ZelkGlobals::ConfigFileToWrite = f.dir.filePath(QStringLiteral("save.ini"));
+        QFile::remove(ZelkGlobals::ConfigFileToWrite);
+        state.ResumeTiming();
         ZelkConfigFile::WriteAllUnits([&](int u) { return units[u - 1].get(); });
     }
     state.counters["file_bytes"] = double(QFileInfo(ZelkGlobals::ConfigFileToWrite).size());
@@ -103,9 +106,11 @@ void BM_WriteFinalFileOnce(benchmark::State &state)
     QFile ref(ZelkGlobals::ConfigFileToWrite);
     (void)ref.open(QIODevice::ReadOnly);
     const QByteArray bytes = ref.readAll();
-    int n = 0;
     for (auto _ : state) {
-        QSaveFile out(f.dir.filePath(QStringLiteral("floor%1.ini").arg(n++)));
+        state.PauseTiming();
+        QFile::remove(f.dir.filePath(QStringLiteral("floor.ini")));
+        state.ResumeTiming();
+        QSaveFile out(f.dir.filePath(QStringLiteral("floor.ini")));
         (void)out.open(QIODevice::WriteOnly);
         out.write(bytes);
         (void)out.commit();

@@ -1,4 +1,5 @@
 #include "SupplyConfig.h"
+#include "ControlNames.h"
 
 #include "CommParamsForm.h"
 #include "DesktopServices.h"
@@ -53,12 +54,6 @@ const QColor StatusColor(0xB0, 0x00, 0x00);
 void letEventsRun()
 {
     QCoreApplication::processEvents();
-}
-
-template<typename W> W *named(W *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
 }
 
 QLabel *plainLabel(const QString &text, QWidget *parent)

@@ -1,4 +1,5 @@
 #include "frmModuleGrouping.h"
+#include "ControlNames.h"
 
 #include "DesktopServices.h"
 #include "Dialogs.h"
@@ -21,12 +22,6 @@ const QString InitialSelectorText = QStringLiteral("Group 1 (Un-grouped)");
 const QString HelpTopic = QStringLiteral("GroupingOverview.html");
 const QColor EnabledDelayColor(255, 255, 255);
 const QColor DisabledDelayColor(224, 224, 224);
-
-template<typename T> T *named(T *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
 
 // Hourglass and a disabled window while the unit is read or written, so a
 // click cannot start a second exchange in the middle of one.

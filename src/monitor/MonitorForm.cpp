@@ -1,4 +1,5 @@
 #include "MonitorForm.h"
+#include "ControlNames.h"
 
 #include "CommParamsForm.h"
 #include "WindowRegistry.h"
@@ -63,17 +64,6 @@ const QString Crlf = QStringLiteral("\r\n");
 QSize twipsSize(int width, int height)
 {
     return {Twips::toPixels(width), Twips::toPixels(height)};
-}
-
-template<typename T> T *named(T *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
-template<typename T> T *named(T *widget, const QString &name, int index)
-{
-    return named(widget, name + u'_' + QString::number(index));
 }
 
 // A BGR colour number as the design gives it (255 red, 65280 green).

@@ -1,5 +1,7 @@
 #include "CommParamsForm.h"
 
+#include "ControlNames.h"
+
 #include "Ini.h"
 #include "SettingsKeys.h"
 #include "ZelkGlobals.h"
@@ -9,15 +11,9 @@
 #include <QVBoxLayout>
 
 namespace {
-template<typename T> T *named(T *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
 QLineEdit *displayOnly(QWidget *parent, const char *name, const QString &text)
 {
-    auto *edit = named(new QLineEdit(text, parent), name);
+    auto *edit = named(new QLineEdit(text, parent), QLatin1String(name));
     edit->setReadOnly(true);
     edit->setFocusPolicy(Qt::NoFocus);
     return edit;
@@ -31,25 +27,31 @@ CommParamsForm::CommParamsForm(QWidget *parent)
     setWindowTitle(QStringLiteral("COM Port Settings"));
     setModal(true);
 
-    Label3 = named(new QLabel(QStringLiteral("Communication Parameters"), this), "Label3");
+    Label3 = named(new QLabel(QStringLiteral("Communication Parameters"), this),
+                   QStringLiteral("Label3"));
     QFont heading = Label3->font();
     heading.setBold(true);
     heading.setPointSize(heading.pointSize() + 2);
     Label3->setFont(heading);
 
-    Label2 = named(new QLabel(QStringLiteral("Current COM Port :"), this), "Label2");
+    Label2 =
+        named(new QLabel(QStringLiteral("Current COM Port :"), this), QStringLiteral("Label2"));
     Com = displayOnly(this, "Com", QString());
-    Portlabel = named(new QLabel(QStringLiteral("Port Number :"), this), "Portlabel");
-    ComPort = named(new QComboBox(this), "ComPort");
+    Portlabel =
+        named(new QLabel(QStringLiteral("Port Number :"), this), QStringLiteral("Portlabel"));
+    ComPort = named(new QComboBox(this), QStringLiteral("ComPort"));
     ComPort->setEditable(true); // a port outside the list can be typed
-    BaudRateLabel = named(new QLabel(QStringLiteral("BaudRate : "), this), "BaudRateLabel");
+    BaudRateLabel =
+        named(new QLabel(QStringLiteral("BaudRate : "), this), QStringLiteral("BaudRateLabel"));
     Baud = displayOnly(this, "Baud", QStringLiteral("9600"));
-    ParityLabel = named(new QLabel(QStringLiteral("Parity :"), this), "ParityLabel");
+    ParityLabel =
+        named(new QLabel(QStringLiteral("Parity :"), this), QStringLiteral("ParityLabel"));
     Parity = displayOnly(this, "Parity", QStringLiteral("NO"));
-    Label1 = named(new QLabel(QStringLiteral("Data Bits :"), this), "Label1");
+    Label1 = named(new QLabel(QStringLiteral("Data Bits :"), this), QStringLiteral("Label1"));
     Text1 = displayOnly(this, "Text1", QStringLiteral("8"));
-    OKButton = named(new QPushButton(QStringLiteral("&Save"), this), "OKButton");
-    CancelButton = named(new QPushButton(QStringLiteral("&Cancel"), this), "CancelButton");
+    OKButton = named(new QPushButton(QStringLiteral("&Save"), this), QStringLiteral("OKButton"));
+    CancelButton =
+        named(new QPushButton(QStringLiteral("&Cancel"), this), QStringLiteral("CancelButton"));
     OKButton->setDefault(true);
 
     auto *grid = new QGridLayout;

@@ -5,6 +5,7 @@
 #include "QtDesktopServices.h"
 #include "QtDialogs.h"
 #include "Seams.h"
+#include "ShownProbe.h"
 #include "SimulatedBus.h"
 #include "SupplyConfig.h"
 #include "WindowRegistry.h"
@@ -55,6 +56,7 @@ int main(int argc, char *argv[])
         ZelkGlobals::Device.reset();
         return 0;
     }
+    ShownProbe::exitWhenShownIfAsked(&launcher);
     launcher.show();
 
     // --grab FILE: save a picture of the launcher and end (for looking at it

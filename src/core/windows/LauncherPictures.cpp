@@ -28,8 +28,9 @@ void digits(QPainter &p, const QRectF &r, const QString &text, const QColor &col
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(12, 14, 16));
     p.drawRoundedRect(r, 4, 4);
-    QFont f(QStringLiteral("Monospace"));
-    f.setStyleHint(QFont::TypeWriter);
+    // The application's family, whose digits are of equal width: another
+    // family would add a font look-up and load to the program's start.
+    QFont f = p.font();
     f.setBold(true);
     // Fit the width too: four characters and a point in a narrow window.
     f.setPixelSize(int(qMin(r.height() * 0.7, r.width() / (text.size() * 0.66))));
@@ -46,7 +47,12 @@ void lamp(QPainter &p, const QPointF &c, qreal radius, const QColor &colour)
     g.setColorAt(1, Qt::transparent);
     p.setPen(Qt::NoPen);
     p.setBrush(g);
+    // The glow is transparent at its rim, so its edge needs no antialiasing;
+    // antialiased, Qt splits a gradient fill of this size over a thread pool
+    // whose start costs more than the drawing.
+    p.setRenderHint(QPainter::Antialiasing, false);
     p.drawEllipse(c, radius * 2, radius * 2);
+    p.setRenderHint(QPainter::Antialiasing);
     p.setBrush(colour);
     p.drawEllipse(c, radius, radius);
 }

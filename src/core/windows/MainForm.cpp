@@ -121,10 +121,18 @@ MainForm::MainForm()
     cmdExit->setMouseTracking(true);
 
     Label1 = clickableLabel(central, "Label1");
-    Label1->setText(QStringLiteral("<u>Zelk product technical data</u>"));
+    Label1->setText(QStringLiteral("Zelk product technical data"));
     Label1->setToolTip(HelpTooltip);
     Label2 = clickableLabel(central, "Label2");
     Label2->setToolTip(HelpTooltip);
+    // Links are underlined plain text: an address shows as written, and a
+    // rich-text label would build a text document while the program starts.
+    for (QLabel *link : {Label1, Label2}) {
+        link->setTextFormat(Qt::PlainText);
+        QFont underlined = link->font();
+        underlined.setUnderline(true);
+        link->setFont(underlined);
+    }
     Image3 = new QLabel(central);
     Image3->setObjectName(QStringLiteral("Image3"));
     Image3->setPixmap(LauncherPictures::logo(QSize(130, 40), dpr));
@@ -228,7 +236,7 @@ bool MainForm::Form_Load()
     lbl->setProperty("ForeColor1", quint32(0xFFFFFF));
     lbl->setProperty("ForeColor2", quint32(0));
     lblDefaultComPort->setText(QStringLiteral("Default Com Port: ") + ZelkGlobals::ComPort);
-    Label2->setText(QStringLiteral("<u>") + webAddress(ProductSeriesKey) + QStringLiteral("</u>"));
+    Label2->setText(webAddress(ProductSeriesKey));
     return true;
 }
 

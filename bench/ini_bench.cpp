@@ -60,7 +60,7 @@ bool writeAll(const QString &path)
 {
     bool ok = true;
     for (const Write &write : configurationWrites())
-        ok &= IniFile::writeString(path, write.section, write.key, write.value);
+        ok &= IniFile::writeValue(path, write.section, write.key, write.value);
     return ok;
 }
 

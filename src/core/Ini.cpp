@@ -36,7 +36,7 @@ QString finishWrite(bool ok, const QString &path)
 QString WriteIni(const QString &section, const QString &key, const QString &value,
                  const QString &path)
 {
-    return finishWrite(IniFile::writeString(path, section, key, value), path);
+    return finishWrite(IniFile::writeValue(path, section, key, value), path);
 }
 
 QString DeleteIniKey(const QString &section, const QString &key, const QString &path)

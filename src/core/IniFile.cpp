@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "FreshIniBuilder.h"
 #include "IniDocument.h"
 
 #include <QDeadlineTimer>
@@ -20,10 +21,14 @@
 #endif
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,8 +38,44 @@ namespace {
 constexpr int kLockTimeoutMs = 5000;
 // Parsed copies kept for fresh reads; each is checked against the bytes on disk.
 constexpr qsizetype kMaxCachedFiles = 16;
+constexpr std::size_t kMaxTextBytes = 1u << 30;
 
 enum class OpKind : std::uint8_t { Set, RemoveKey, RemoveSection };
+
+// Narrows UTF-16 text that is plain ASCII to bytes, four characters per step
+// on little-endian machines; false when a character outside ASCII turns up.
+bool narrowAscii(const char16_t *in, std::size_t size, char *out)
+{
+    std::uint64_t seen = 0;
+    std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 4 <= size; i += 4) {
+            std::uint64_t word;
+            std::memcpy(&word, in + i, sizeof word);
+            seen |= word;
+            out[i] = char(word);
+            out[i + 1] = char(word >> 16);
+            out[i + 2] = char(word >> 32);
+            out[i + 3] = char(word >> 48);
+        }
+    }
+    for (; i < size; ++i) {
+        seen |= in[i];
+        out[i] = char(in[i]);
+    }
+    return (seen & 0xFF80FF80FF80FF80ULL) == 0;
+}
+
+std::string_view stripSpaces(std::string_view text)
+{
+    // Spaces only: an argument with a tab at either end matches nothing, and
+    // existing callers depend on that.
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
 
 // UTF-8 bytes of an argument, kept on the stack for the usual short texts
 // (plain ASCII skips the QByteArray round trip): a batch makes thousands of calls.
@@ -46,28 +87,15 @@ public:
     Utf8Arg(const QString &text, Strip strip)
     {
         const auto size = std::size_t(text.size());
-        const auto *chars = reinterpret_cast<const char16_t *>(text.constData());
-        // One pass narrows the text and notes whether it was plain ASCII.
-        const std::size_t narrowed = std::min(size, sizeof m_small);
-        char16_t seen = 0;
-        for (std::size_t i = 0; i < narrowed; ++i) {
-            seen |= chars[i];
-            m_small[i] = char(chars[i]);
-        }
-        if (seen < 0x80 && size <= sizeof m_small) {
+        if (size <= sizeof m_small &&
+            narrowAscii(reinterpret_cast<const char16_t *>(text.constData()), size, m_small)) {
             m_view = std::string_view(m_small, size);
         } else {
             m_big = text.toUtf8();
             m_view = std::string_view(m_big.constData(), std::size_t(m_big.size()));
         }
-        if (strip == Strip::Spaces) {
-            // Spaces only: an argument with a tab at either end matches
-            // nothing, and existing callers depend on that.
-            while (!m_view.empty() && m_view.front() == ' ')
-                m_view.remove_prefix(1);
-            while (!m_view.empty() && m_view.back() == ' ')
-                m_view.remove_suffix(1);
-        }
+        if (strip == Strip::Spaces)
+            m_view = stripSpaces(m_view);
     }
     Utf8Arg(const Utf8Arg &) = delete;
     Utf8Arg &operator=(const Utf8Arg &) = delete;
@@ -78,6 +106,37 @@ private:
     char m_small[120];
     QByteArray m_big;
     std::string_view m_view;
+};
+
+// The bytes of the section argument asked for last. A save or a load goes
+// section by section, so most calls pass the same section text again and skip
+// its conversion. Compared by content against a private copy: a text built
+// on borrowed memory can change behind the same address.
+class SectionArg
+{
+public:
+    std::string_view bytes(const QString &section)
+    {
+        if (!m_valid || section.size() != m_text.size() ||
+            std::memcmp(section.constData(), m_text.constData(),
+                        std::size_t(section.size()) * sizeof(QChar)) != 0) {
+            // A copy of our own, never shared with a caller's text.
+            m_text = QString(section.constData(), section.size());
+            const Utf8Arg arg(section, Utf8Arg::Strip::Spaces);
+            m_bytes.assign(arg.view());
+            m_valid = true;
+            ++m_generation;
+        }
+        return m_bytes;
+    }
+    // Changes whenever the section text does.
+    std::uint64_t generation() const { return m_generation; }
+
+private:
+    QString m_text;
+    std::string m_bytes;
+    std::uint64_t m_generation = 0;
+    bool m_valid = false;
 };
 
 QString canonicalPath(const QString &path)
@@ -224,12 +283,75 @@ bool writeNow(const QString &path, OpKind kind, std::string_view section, std::s
     return !doc.isModified() || saveFile(path, doc.serialize());
 }
 
+// Append-only bytes of a batch's writes, with a word of readable slack behind
+// the last one so that they can be read in whole words. Grown by hand: the
+// general string append costs more than the copy itself for texts this short.
+class ByteLog
+{
+public:
+    std::size_t size() const { return m_size; }
+
+    std::size_t append(std::string_view text)
+    {
+        const std::size_t at = m_size;
+        if (!text.empty())
+            std::memcpy(room(text.size()), text.data(), text.size());
+        m_size += text.size();
+        return at;
+    }
+
+    // Appends a text's UTF-8 bytes, plain ASCII narrowed in place; gives where
+    // they start and how many there are, spaces at either end left out if asked.
+    std::pair<std::size_t, std::size_t> appendText(const QString &text, bool stripSpaces)
+    {
+        const std::size_t at = m_size;
+        const auto size = std::size_t(text.size());
+        char *out = room(size);
+        if (narrowAscii(reinterpret_cast<const char16_t *>(text.constData()), size, out))
+            m_size += size;
+        else {
+            const QByteArray utf8 = text.toUtf8();
+            append(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+        }
+        std::string_view bytes = view(at, m_size - at);
+        if (stripSpaces)
+            bytes = ::stripSpaces(bytes);
+        return {at + std::size_t(bytes.data() - (m_data.get() + at)) * !bytes.empty(),
+                bytes.size()};
+    }
+
+    std::string_view view(std::size_t offset, std::size_t size) const
+    {
+        return size ? std::string_view(m_data.get() + offset, size) : std::string_view();
+    }
+
+private:
+    // Room for size more bytes and the slack; where they go.
+    char *room(std::size_t size)
+    {
+        if (m_size + size + 8 > m_capacity) {
+            const std::size_t capacity = std::max(m_capacity * 2, m_size + size + 8 + 64 * 1024);
+            auto bigger = std::make_unique<char[]>(capacity); // zeroed: the slack is read
+            if (m_size)
+                std::memcpy(bigger.get(), m_data.get(), m_size);
+            m_data = std::move(bigger);
+            m_capacity = capacity;
+        }
+        return m_data.get() + m_size;
+    }
+
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
 struct BatchState
 {
     struct Op
     {
+        std::size_t sectionOffset, keyOffset, valueOffset;
+        std::uint32_t sectionSize, keySize, valueSize;
         OpKind kind;
-        std::uint32_t sectionOffset, sectionSize, keyOffset, keySize, valueOffset, valueSize;
     };
 
     QString path;
@@ -237,36 +359,104 @@ struct BatchState
     QByteArray baseBytes;
     bool baseExists = false;
     bool loadFailed = false;
+    // Writes to a missing or empty file only go to the log, and the file is
+    // built from it in one pass at the end; a read, or a text the builder
+    // cannot take, applies them to the parsed copy instead.
+    bool deferred = false;
     // Every write, kept so it can be applied again to a file that another
-    // program changed while the batch ran.
-    std::string opText;
+    // program changed while the batch ran. A run of writes to one section
+    // keeps its name once.
+    ByteLog opText;
     std::vector<Op> ops;
+    std::uint64_t sectionGeneration = 0; // of the section text the last op recorded
 
-    void record(OpKind kind, std::string_view section, std::string_view key, std::string_view value)
+    std::string_view sectionOf(const Op &op) const
     {
-        const auto s = std::uint32_t(opText.size());
-        const auto k = std::uint32_t(s + section.size());
-        const auto v = std::uint32_t(k + key.size());
-        opText.append(section).append(key).append(value);
-        ops.push_back(Op{kind, s, std::uint32_t(section.size()), k, std::uint32_t(key.size()), v,
-                         std::uint32_t(value.size())});
+        return opText.view(op.sectionOffset, op.sectionSize);
+    }
+    std::string_view keyOf(const Op &op) const { return opText.view(op.keyOffset, op.keySize); }
+    std::string_view valueOf(const Op &op) const
+    {
+        return opText.view(op.valueOffset, op.valueSize);
+    }
+
+    // key and value null: delete the section; value null: delete the key.
+    bool write(SectionArg &sections, const QString &section, const QString *key,
+               const QString *value)
+    {
+        Op op{};
+        op.kind = !key ? OpKind::RemoveSection : !value ? OpKind::RemoveKey : OpKind::Set;
+        const std::string_view sectionBytes = sections.bytes(section);
+        if (!ops.empty() && sections.generation() == sectionGeneration) {
+            op.sectionOffset = ops.back().sectionOffset;
+        } else {
+            op.sectionOffset = opText.append(sectionBytes);
+            sectionGeneration = sections.generation();
+        }
+        std::size_t keySize = 0, valueSize = 0;
+        op.keyOffset = op.valueOffset = opText.size();
+        if (key)
+            std::tie(op.keyOffset, keySize) = opText.appendText(*key, true);
+        if (value)
+            std::tie(op.valueOffset, valueSize) = opText.appendText(*value, false);
+        // A text of gigabytes is no setting; refusing it keeps the recorded sizes in range.
+        if (keySize > kMaxTextBytes || valueSize > kMaxTextBytes)
+            return false;
+        op.sectionSize = std::uint32_t(sectionBytes.size());
+        op.keySize = std::uint32_t(keySize);
+        op.valueSize = std::uint32_t(valueSize);
+        if (!deferred)
+            applyOp(doc, op.kind, sectionOf(op), keyOf(op), valueOf(op));
+        ops.push_back(op);
+        return true;
     }
 
     void replay(IniDocument &target) const
     {
-        const std::string_view text = opText;
-        for (const Op &op : ops) {
-            applyOp(target, op.kind, text.substr(op.sectionOffset, op.sectionSize),
-                    text.substr(op.keyOffset, op.keySize),
-                    text.substr(op.valueOffset, op.valueSize));
+        for (const Op &op : ops)
+            applyOp(target, op.kind, sectionOf(op), keyOf(op), valueOf(op));
+    }
+
+    // From now on every write goes to the parsed copy.
+    void applyDeferred()
+    {
+        if (!deferred)
+            return;
+        replay(doc);
+        deferred = false;
+    }
+
+    // The file the deferred writes make from the base.
+    QByteArray deferredBytes() const
+    {
+        FreshIniBuilder builder;
+        bool built = true;
+        for (std::size_t i = 0; built && i < ops.size(); ++i) {
+            const Op &op = ops[i];
+            switch (op.kind) {
+            case OpKind::Set:
+                built = builder.setValue(sectionOf(op), keyOf(op), valueOf(op));
+                break;
+            case OpKind::RemoveKey:
+                built = builder.removeKey(sectionOf(op), keyOf(op));
+                break;
+            case OpKind::RemoveSection:
+                built = builder.removeSection(sectionOf(op));
+                break;
+            }
         }
+        if (built)
+            return builder.bytes();
+        IniDocument written = IniDocument::parse(baseBytes, baseExists);
+        replay(written);
+        return written.serialize();
     }
 
     bool commit() const
     {
         if (loadFailed)
             return false;
-        if (!doc.isModified())
+        if (deferred ? ops.empty() : !doc.isModified())
             return true;
         FileLock lock(path);
         if (!lock.acquire())
@@ -275,7 +465,7 @@ struct BatchState
         if (!now.ok)
             return false;
         if (now.exists == baseExists && now.bytes == baseBytes) {
-            const QByteArray out = doc.serialize();
+            const QByteArray out = deferred ? deferredBytes() : doc.serialize();
             return (baseExists && out == baseBytes) || saveFile(path, out);
         }
         IniDocument fresh = IniDocument::parse(now.bytes, now.exists);
@@ -301,6 +491,7 @@ struct Registry
     QString lastPath;
     BatchState *lastBatch = nullptr;
     QHash<QString, CachedFile> cache; // by path as given
+    SectionArg section;
 
     void forgetLastPath()
     {
@@ -364,22 +555,24 @@ std::string_view unquoted(std::string_view value)
 QString IniFile::readString(const QString &path, const QString &section, const QString &key,
                             const QString &defaultValue, int bufferSize)
 {
-    const Utf8Arg sectionArg(section, Utf8Arg::Strip::Spaces);
     const Utf8Arg keyArg(key, Utf8Arg::Strip::Spaces);
     QString result;
     bool found = false;
     {
         Registry &reg = registry();
         const std::lock_guard guard(reg.mutex);
+        const std::string_view sectionBytes = reg.section.bytes(section);
         std::optional<std::string_view> value;
         std::shared_ptr<const IniDocument> fromDisk;
         if (BatchState *batch = reg.findBatch(path)) {
-            if (!batch->loadFailed)
-                value = batch->doc.value(sectionArg.view(), keyArg.view());
+            if (!batch->loadFailed) {
+                batch->applyDeferred();
+                value = batch->doc.value(sectionBytes, keyArg.view());
+            }
         } else if (!path.isEmpty()) {
             fromDisk = reg.parsedFile(path);
             if (fromDisk)
-                value = fromDisk->value(sectionArg.view(), keyArg.view());
+                value = fromDisk->value(sectionBytes, keyArg.view());
         }
         if (value) {
             const std::string_view text = unquoted(*value);
@@ -406,29 +599,37 @@ QString IniFile::readString(const QString &path, const QString &section, const Q
     return result;
 }
 
-bool IniFile::writeString(const QString &path, const QString &section,
-                          const std::optional<QString> &key, const std::optional<QString> &value)
+namespace {
+
+// key and value null: delete the section; value null: delete the key.
+bool write(const QString &path, const QString &section, const QString *key, const QString *value)
 {
     if (path.isEmpty())
         return false;
+    Registry &reg = registry();
+    const std::lock_guard guard(reg.mutex);
+    if (BatchState *batch = reg.findBatch(path))
+        return !batch->loadFailed && batch->write(reg.section, section, key, value);
+
     const OpKind kind = !key ? OpKind::RemoveSection : !value ? OpKind::RemoveKey : OpKind::Set;
-    const Utf8Arg sectionArg(section, Utf8Arg::Strip::Spaces);
     static const QString none;
     const Utf8Arg keyArg(key ? *key : none, Utf8Arg::Strip::Spaces);
     const Utf8Arg valueArg(value ? *value : none, Utf8Arg::Strip::None);
-    const std::string_view sectionBytes = sectionArg.view(), keyBytes = keyArg.view(),
-                           valueBytes = valueArg.view();
+    return writeNow(path, kind, reg.section.bytes(section), keyArg.view(), valueArg.view());
+}
 
-    Registry &reg = registry();
-    const std::lock_guard guard(reg.mutex);
-    if (BatchState *batch = reg.findBatch(path)) {
-        if (batch->loadFailed)
-            return false;
-        applyOp(batch->doc, kind, sectionBytes, keyBytes, valueBytes);
-        batch->record(kind, sectionBytes, keyBytes, valueBytes);
-        return true;
-    }
-    return writeNow(path, kind, sectionBytes, keyBytes, valueBytes);
+} // namespace
+
+bool IniFile::writeString(const QString &path, const QString &section,
+                          const std::optional<QString> &key, const std::optional<QString> &value)
+{
+    return write(path, section, key ? &*key : nullptr, key && value ? &*value : nullptr);
+}
+
+bool IniFile::writeValue(const QString &path, const QString &section, const QString &key,
+                         const QString &value)
+{
+    return write(path, section, &key, &value);
 }
 
 IniBatch::IniBatch(const QString &path)
@@ -443,12 +644,12 @@ IniBatch::IniBatch(const QString &path)
     auto state = std::make_shared<BatchState>();
     state->path = m_path;
     // A configuration save makes a few thousand writes; growing from empty would copy often.
-    state->opText.reserve(64 * 1024);
     state->ops.reserve(4096);
     const FileBytes file = readFileBytes(m_path);
     state->loadFailed = !file.ok;
     state->baseBytes = file.bytes;
     state->baseExists = file.exists;
+    state->deferred = file.ok && file.bytes.isEmpty();
     state->doc = IniDocument::parse(file.bytes, file.exists);
     reg.batches.insert(m_path, state);
     reg.forgetLastPath();

@@ -22,6 +22,11 @@ QString readString(const QString &path, const QString &section, const QString &k
                                const std::optional<QString> &key,
                                const std::optional<QString> &value);
 
+// Writes key=value: the usual case of writeString, without making optional
+// copies of the texts (a configuration save makes thousands of these calls).
+[[nodiscard]] bool writeValue(const QString &path, const QString &section, const QString &key,
+                              const QString &value);
+
 } // namespace IniFile
 
 // While a batch for a path is alive, reads and writes of that path work on one

@@ -249,7 +249,7 @@ void SimBusStore::write(const QString &section, const QString &key, const QStrin
 {
     if (m_path.isEmpty())
         return;
-    if (!IniFile::writeString(m_path, section, key, value) && !m_writeFailureReported) {
+    if (!IniFile::writeValue(m_path, section, key, value) && !m_writeFailureReported) {
         m_writeFailureReported = true;
         SimBusReport::toErrorFile(m_folder,
                                   QStringLiteral("Simulated bus: %1 could not be written; "

@@ -357,6 +357,92 @@ TEST_F(IniBulkTest, MixedEditsOfAMessyFileMatchOneByOneWrites)
     EXPECT_EQ(bytesOf(path("batch.ini")), bytesOf(path("single.ini")));
 }
 
+TEST_F(IniBulkTest, NewFileBatchMatchesOneByOneWrites)
+{
+    // A batch on a missing or empty file builds the file at the end instead of
+    // keeping a parsed copy. Catches that build drifting from single writes:
+    // key and section case, repeated and removed keys, removed and re-made
+    // sections, names and texts that change how a line parses.
+    const QStringList plainSections{"PS1", "ps1", "PS1MODULE1", "Mod", "MOD", "x y", ""};
+    const QStringList oddSections{"S]", "\tT", "a\nb", "[h"};
+    const QStringList plainKeys{"Key",          "KEY",        "k2", "SerialNumber",
+                                "serialnumber", "K\xC3\xA9y", "x"};
+    const QStringList oddKeys{"=x", "[h", ";c", "a=b", "t\t", "\tt", "l\r\nm"};
+    const QStringList values{
+        "v", "", "  sp  ", "a=b", "\xC3\xA9t\xC3\xA9", "0123456789abcdef", "x\r\ny", "[inj]\nz=1"};
+    for (int seed = 0; seed < 60; ++seed) {
+        std::mt19937 random{unsigned(seed)};
+        const bool odd = seed % 2 == 1;
+        auto pick = [&random](const QStringList &plain, const QStringList &unusual, bool mix) {
+            if (mix && random() % 8 == 0)
+                return unusual.at(int(random() % unsigned(unusual.size())));
+            return plain.at(int(random() % unsigned(plain.size())));
+        };
+        struct Step
+        {
+            QString section;
+            std::optional<QString> key, value;
+        };
+        std::vector<Step> steps;
+        for (int i = 0; i < 80; ++i) {
+            Step step{pick(plainSections, oddSections, odd), pick(plainKeys, oddKeys, odd),
+                      values.at(int(random() % unsigned(values.size())))};
+            if (!odd && step.value->contains('\n'))
+                step.value = QStringLiteral("plain");
+            const unsigned kind = random() % 25;
+            if (kind == 0)
+                step.key.reset();
+            else if (kind < 3)
+                step.value.reset();
+            steps.push_back(step);
+        }
+        for (const bool startEmpty : {false, true}) {
+            const QString tag = QStringLiteral("%1-%2").arg(seed).arg(startEmpty);
+            const QString batchFile = path("batch" + tag + ".ini");
+            const QString singleFile = path("single" + tag + ".ini");
+            if (startEmpty) {
+                putBytes(batchFile, "");
+                putBytes(singleFile, "");
+            }
+            {
+                IniBatch batch(batchFile);
+                for (const Step &step : steps)
+                    EXPECT_TRUE(
+                        IniFile::writeString(batchFile, step.section, step.key, step.value));
+                EXPECT_TRUE(batch.commit());
+            }
+            for (const Step &step : steps)
+                EXPECT_TRUE(IniFile::writeString(singleFile, step.section, step.key, step.value));
+            ASSERT_EQ(QFile::exists(batchFile), QFile::exists(singleFile)) << tag.toStdString();
+            ASSERT_EQ(bytesOf(batchFile), bytesOf(singleFile)) << tag.toStdString();
+        }
+    }
+}
+
+TEST_F(IniBatchTest, NewFileBatchReadsItsWritesAndKeepsAnOutsideSave)
+{
+    // Catches a batch on a new file whose reads miss the writes still waiting
+    // for the end, or whose end overwrites a file another program saved meanwhile.
+    {
+        IniBatch batch(path());
+        ASSERT_TRUE(IniFile::writeValue(path(), "s", "a", "1"));
+        EXPECT_EQ(IniFile::readString(path(), "S", "A"), "1");
+        ASSERT_TRUE(IniFile::writeValue(path(), "s", "b", "2"));
+        EXPECT_EQ(IniFile::readString(path(), "s", "b"), "2");
+        EXPECT_FALSE(QFile::exists(path()));
+        EXPECT_TRUE(batch.commit());
+    }
+    EXPECT_EQ(bytesOf(path()), "[s]\r\na=1\r\nb=2\r\n");
+
+    {
+        IniBatch batch(path("other.ini"));
+        ASSERT_TRUE(IniFile::writeValue(path("other.ini"), "s", "mine", "1"));
+        putBytes(path("other.ini"), "[s]\r\ntheirs=2\r\n");
+        EXPECT_TRUE(batch.commit());
+    }
+    EXPECT_EQ(bytesOf(path("other.ini")), "[s]\r\ntheirs=2\r\nmine=1\r\n");
+}
+
 TEST_F(IniBatchTest, ReadsSeeOwnWritesAndFileWaitsForCommit)
 {
     // Catches a batch that writes through early, reads stale disk data, or writes twice.

@@ -1,0 +1,250 @@
+#include "FreshIniBuilder.h"
+
+#include "ByteWords.h"
+
+#include <bit>
+#include <cstring>
+
+namespace {
+
+// Longer sections get a hash index; shorter ones are scanned.
+constexpr std::size_t kIndexFrom = 32;
+
+bool isBlankByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v';
+}
+
+char lowerByte(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+std::string lowerCopy(std::string_view text)
+{
+    std::string result(text);
+    for (char &c : result)
+        c = lowerByte(c);
+    return result;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerByte(a[i]) != lowerByte(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// A section name the document would store and find again as given: no line
+// break, no ']' that would end it early, no blank the parse would trim.
+bool plainSectionName(std::string_view name)
+{
+    if (!name.empty() && (isBlankByte(name.front()) || isBlankByte(name.back())))
+        return false;
+    for (const char c : name) {
+        if (c == ']' || c == '\r' || c == '\n')
+            return false;
+    }
+    return true;
+}
+
+// The text's bytes from i on as a word, those past its end zeroed. Reads a
+// whole word: every text has seven readable bytes after it.
+std::uint64_t wordAt(std::string_view text, std::size_t i)
+{
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    const std::size_t rest = text.size() - i;
+    if (rest < 8) {
+        const unsigned unused = unsigned(8 - rest) * 8;
+        if constexpr (std::endian::native == std::endian::little)
+            word &= ~std::uint64_t(0) >> unused;
+        else
+            word &= ~std::uint64_t(0) << unused;
+    }
+    return word;
+}
+
+// Of the lower-cased key; ORs into special the bytes that would change how an
+// entry line with this key parses. Only a filter before a full comparison:
+// its first word and its length are enough to tell a section's keys apart.
+std::uint64_t keyHash(std::string_view key, std::uint64_t &special)
+{
+    std::uint64_t first = 0;
+    for (std::size_t i = 0; i < key.size(); i += 8) {
+        const std::uint64_t word = wordAt(key, i);
+        special |= ByteWords::equalTo(word, '=') | ByteWords::equalTo(word, '\r') |
+                   ByteWords::equalTo(word, '\n');
+        if (i == 0)
+            first = ByteWords::lowered(word);
+    }
+    const std::uint64_t h = (first ^ key.size()) * 0x9E3779B97F4A7C15ULL;
+    return h ^ (h >> 32);
+}
+
+// Hash of the lower-cased key, and whether the key makes a plain entry line:
+// not empty, not read as a header or comment, no blank the parse would trim,
+// no '=' or line break.
+bool hashPlainKey(std::string_view key, std::uint64_t &hash)
+{
+    if (key.empty() || key.front() == '[' || key.front() == ';' || isBlankByte(key.front()) ||
+        isBlankByte(key.back()))
+        return false;
+    std::uint64_t special = 0;
+    hash = keyHash(key, special);
+    return special == 0;
+}
+
+bool breaksLine(std::string_view text)
+{
+    std::uint64_t breaks = 0;
+    for (std::size_t i = 0; i < text.size(); i += 8) {
+        const std::uint64_t word = wordAt(text, i);
+        breaks |= ByteWords::equalTo(word, '\r') | ByteWords::equalTo(word, '\n');
+    }
+    return breaks != 0;
+}
+
+std::uint64_t hashBit(std::uint64_t hash)
+{
+    return std::uint64_t(1) << (hash >> 58);
+}
+
+} // namespace
+
+std::size_t FreshIniBuilder::findSection(std::string_view name) const
+{
+    const auto it = m_sectionIndex.find(lowerCopy(name));
+    return it == m_sectionIndex.end() ? kNone : it->second;
+}
+
+std::size_t FreshIniBuilder::findEntry(const Section &section, std::string_view key,
+                                       std::uint64_t hash) const
+{
+    if (!(section.keyBits & hashBit(hash)))
+        return kNone;
+    const std::vector<Entry> &entries = section.entries;
+    if (section.keyIndex) {
+        const auto it = section.keyIndex->find(hash);
+        if (it != section.keyIndex->end() && sameIgnoringCase(entries[it->second].key, key))
+            return it->second;
+        if (it == section.keyIndex->end())
+            return kNone;
+        // Two keys with one hash: the scan below settles it.
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].hash == hash && sameIgnoringCase(entries[i].key, key))
+            return i;
+    }
+    return kNone;
+}
+
+bool FreshIniBuilder::setValue(std::string_view section, std::string_view key,
+                               std::string_view value)
+{
+    std::uint64_t hash = 0;
+    if (!hashPlainKey(key, hash) || breaksLine(value))
+        return false;
+    const bool sameSection =
+        m_current != kNone &&
+        ((section.data() == m_currentName.data() && section.size() == m_currentName.size()) ||
+         section == m_currentName);
+    if (!sameSection) {
+        if (!plainSectionName(section))
+            return false;
+        m_current = findSection(section);
+        if (m_current == kNone) {
+            m_current = m_sections.size();
+            Section &made = m_sections.emplace_back();
+            made.name = section;
+            made.entries.reserve(32); // a module has about twenty keys
+            m_sectionIndex.emplace(lowerCopy(section), m_current);
+        }
+        m_currentName = section;
+    }
+    Section &target = m_sections[m_current];
+    const std::size_t found = findEntry(target, key, hash);
+    if (found != kNone) {
+        target.entries[found].value = value;
+        return true;
+    }
+    target.entries.push_back(Entry{key, value, hash});
+    target.keyBits |= hashBit(hash);
+    if (target.keyIndex)
+        target.keyIndex->try_emplace(hash, std::uint32_t(target.entries.size() - 1));
+    else if (target.entries.size() >= kIndexFrom) {
+        target.keyIndex = std::make_unique<std::unordered_map<std::uint64_t, std::uint32_t>>();
+        for (std::size_t i = 0; i < target.entries.size(); ++i)
+            target.keyIndex->try_emplace(target.entries[i].hash, std::uint32_t(i));
+    }
+    return true;
+}
+
+bool FreshIniBuilder::removeKey(std::string_view section, std::string_view key)
+{
+    const std::size_t index = findSection(section);
+    if (index == kNone)
+        return true;
+    Section &target = m_sections[index];
+    std::uint64_t special = 0;
+    const std::size_t found = findEntry(target, key, keyHash(key, special));
+    if (found == kNone)
+        return true;
+    target.entries.erase(target.entries.begin() + std::ptrdiff_t(found));
+    // Positions moved; rebuilt when the section grows long again.
+    target.keyIndex.reset();
+    return true;
+}
+
+bool FreshIniBuilder::removeSection(std::string_view section)
+{
+    const auto it = m_sectionIndex.find(lowerCopy(section));
+    if (it == m_sectionIndex.end())
+        return true;
+    m_sections[it->second].removed = true;
+    m_sectionIndex.erase(it);
+    m_current = kNone;
+    return true;
+}
+
+QByteArray FreshIniBuilder::bytes() const
+{
+    std::size_t total = 0;
+    for (const Section &section : m_sections) {
+        if (section.removed)
+            continue;
+        total += section.name.size() + 4;
+        for (const Entry &entry : section.entries)
+            total += entry.key.size() + entry.value.size() + 3;
+    }
+    // A word of slack: texts are copied in whole words, each overrun
+    // overwritten by what follows.
+    QByteArray out(qsizetype(total + 8), Qt::Uninitialized);
+    char *p = out.data();
+    const auto put = [&p](std::string_view text) {
+        for (std::size_t i = 0; i < text.size(); i += 8)
+            std::memcpy(p + i, text.data() + i, 8);
+        p += text.size();
+    };
+    for (const Section &section : m_sections) {
+        if (section.removed)
+            continue;
+        *p++ = '[';
+        put(section.name);
+        std::memcpy(p, "]\r\n", 3);
+        p += 3;
+        for (const Entry &entry : section.entries) {
+            put(entry.key);
+            *p++ = '=';
+            put(entry.value);
+            *p++ = '\r';
+            *p++ = '\n';
+        }
+    }
+    out.truncate(qsizetype(total));
+    return out;
+}

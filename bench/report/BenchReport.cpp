@@ -1,0 +1,328 @@
+#include "BenchReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+namespace BenchReport {
+
+namespace {
+
+double nanosecondsPer(const QString &timeUnit)
+{
+    if (timeUnit == QLatin1String("us"))
+        return 1e3;
+    if (timeUnit == QLatin1String("ms"))
+        return 1e6;
+    if (timeUnit == QLatin1String("s"))
+        return 1e9;
+    return 1;
+}
+
+// Fields of a run entry that are not user counters.
+bool isRunField(const QString &key)
+{
+    static const QStringList fields = {"name",
+                                       "family_index",
+                                       "per_family_instance_index",
+                                       "run_name",
+                                       "run_type",
+                                       "repetitions",
+                                       "repetition_index",
+                                       "threads",
+                                       "iterations",
+                                       "real_time",
+                                       "cpu_time",
+                                       "time_unit",
+                                       "aggregate_name",
+                                       "aggregate_unit",
+                                       "error_occurred",
+                                       "error_message",
+                                       "label",
+                                       "bytes_per_second",
+                                       "items_per_second"};
+    return fields.contains(key);
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::optional<double> quantity(const Quantity &q, const Results &results, QString *why)
+{
+    const std::optional<double> value = results.median(q.source, why);
+    if (!value || !q.minus)
+        return value;
+    const std::optional<double> minus = results.median(*q.minus, why);
+    if (!minus)
+        return std::nullopt;
+    return *value - *minus;
+}
+
+QString formatValue(double value, Unit unit)
+{
+    if (unit == Unit::Memory)
+        return QString::number(value / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MiB");
+    static const struct
+    {
+        double ns;
+        const char *name;
+    } scales[] = {{1e9, "s"}, {1e6, "ms"}, {1e3, "µs"}, {1, "ns"}};
+    for (const auto &s : scales) {
+        if (std::abs(value) >= s.ns || s.ns == 1) {
+            const double v = value / s.ns;
+            const int decimals = std::abs(v) >= 100 ? 0 : std::abs(v) >= 10 ? 1 : 2;
+            return QString::number(v, 'f', decimals) + QLatin1Char(' ') + QString::fromUtf8(s.name);
+        }
+    }
+    return {};
+}
+
+QString formatRatio(double ratio)
+{
+    const int decimals = ratio >= 1000 ? 0 : ratio >= 100 ? 1 : 2;
+    return QString::number(ratio, 'f', decimals) + QLatin1Char('x');
+}
+
+QString formatTarget(const Figure &f)
+{
+    switch (f.goal) {
+    case Goal::AtMost:
+        return QStringLiteral("<= ") + formatRatio(f.target);
+    case Goal::AtLeast:
+        return QStringLiteral(">= ") + formatRatio(f.target) + QStringLiteral(" below");
+    case Goal::None:
+        return QStringLiteral("baseline");
+    }
+    return {};
+}
+
+} // namespace
+
+QString baseRunName(const QString &runName)
+{
+    QStringList parts = runName.split(QLatin1Char('/'));
+    static const QStringList options = {"iterations:", "repeats:", "min_time:", "min_warmup_time:"};
+    parts.removeIf([](const QString &part) {
+        if (part == QLatin1String("manual_time") || part == QLatin1String("real_time"))
+            return true;
+        return std::any_of(options.begin(), options.end(),
+                           [&part](const QString &o) { return part.startsWith(o); });
+    });
+    return parts.join(QLatin1Char('/'));
+}
+
+bool Results::add(const QString &bench, const QByteArray &json, QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (doc.isNull() || !doc.object().value(QLatin1String("benchmarks")).isArray()) {
+        *error = bench + QStringLiteral(": not a benchmark result (") + parseError.errorString() +
+                 QLatin1Char(')');
+        return false;
+    }
+    for (const QJsonValue &entry : doc.object().value(QLatin1String("benchmarks")).toArray()) {
+        const QJsonObject o = entry.toObject();
+        // Aggregates (mean, median, ...) are recomputed from the repetitions.
+        if (o.value(QLatin1String("run_type")).toString() == QLatin1String("aggregate"))
+            continue;
+        const QString name = o.contains(QLatin1String("run_name"))
+                                 ? o.value(QLatin1String("run_name")).toString()
+                                 : o.value(QLatin1String("name")).toString();
+        Run &run = m_runs[bench][baseRunName(name)];
+        if (o.value(QLatin1String("error_occurred")).toBool()) {
+            run.error = o.value(QLatin1String("error_message")).toString();
+            continue;
+        }
+        run.realTimeNs << o.value(QLatin1String("real_time")).toDouble() *
+                              nanosecondsPer(o.value(QLatin1String("time_unit")).toString());
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            if (!isRunField(it.key()) && it.value().isDouble())
+                run.counters[it.key()] << it.value().toDouble();
+        }
+    }
+    return true;
+}
+
+std::optional<double> Results::median(const Source &source, QString *why) const
+{
+    const QString where = source.bench + QLatin1Char(' ') + source.run;
+    const auto bench = m_runs.constFind(source.bench);
+    if (bench == m_runs.constEnd()) {
+        *why = source.bench + QStringLiteral(" gave no result");
+        return std::nullopt;
+    }
+    const auto run = bench->constFind(source.run);
+    if (run == bench->constEnd()) {
+        *why = where + QStringLiteral(" did not run");
+        return std::nullopt;
+    }
+    if (!run->error.isEmpty()) {
+        *why = where + QStringLiteral(" failed: ") + run->error;
+        return std::nullopt;
+    }
+    if (source.counter.isEmpty())
+        return BenchReport::median(run->realTimeNs) * source.scale;
+    const auto counter = run->counters.constFind(source.counter);
+    if (counter == run->counters.constEnd() || counter->isEmpty()) {
+        *why = where + QStringLiteral(" has no counter ") + source.counter;
+        return std::nullopt;
+    }
+    return BenchReport::median(*counter) * source.scale;
+}
+
+QList<Row> evaluate(const QList<Figure> &figures, const Results &results)
+{
+    QList<Row> rows;
+    for (const Figure &f : figures) {
+        Row row{f, {}, {}, {}, {}, false};
+        row.value = quantity(f.value, results, &row.problem);
+        if (row.value)
+            row.against = quantity(f.against, results, &row.problem);
+        if (row.value && row.against) {
+            if (*row.value <= 0 || *row.against <= 0) {
+                row.problem = QStringLiteral("a measured time is not positive");
+            } else {
+                row.ratio =
+                    f.goal == Goal::AtLeast ? *row.against / *row.value : *row.value / *row.against;
+            }
+        }
+        switch (f.goal) {
+        case Goal::AtMost:
+            row.met = row.ratio && *row.ratio <= f.target;
+            break;
+        case Goal::AtLeast:
+            row.met = row.ratio && *row.ratio >= f.target;
+            break;
+        case Goal::None:
+            row.met = true;
+            break;
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+bool allMet(const QList<Row> &rows)
+{
+    return std::all_of(rows.begin(), rows.end(), [](const Row &r) { return r.met; });
+}
+
+QString formatTable(const QList<Row> &rows)
+{
+    const QStringList header = {QStringLiteral("Figure"),  QStringLiteral("Value"),
+                                QStringLiteral("Against"), QStringLiteral("Ratio"),
+                                QStringLiteral("Target"),  QString()};
+    QList<QStringList> lines{header};
+    QStringList problems;
+    for (const Row &r : rows) {
+        QString verdict;
+        if (r.figure.goal == Goal::None)
+            verdict = r.ratio ? QString() : QStringLiteral("MISSING");
+        else
+            verdict = r.met     ? QStringLiteral("ok")
+                      : r.ratio ? QStringLiteral("MISSED")
+                                : QStringLiteral("MISSING");
+        QString ratio = r.ratio ? formatRatio(*r.ratio) : QStringLiteral("-");
+        if (r.ratio && r.figure.goal == Goal::AtLeast)
+            ratio += QStringLiteral(" below");
+        lines << QStringList{r.figure.title,
+                             r.value ? formatValue(*r.value, r.figure.unit) : QStringLiteral("-"),
+                             r.against ? formatValue(*r.against, r.figure.unit)
+                                       : QStringLiteral("-"),
+                             ratio,
+                             formatTarget(r.figure),
+                             verdict};
+        if (!r.problem.isEmpty())
+            problems << r.figure.title + QStringLiteral(": ") + r.problem;
+    }
+    QList<qsizetype> widths(header.size(), 0);
+    for (const QStringList &line : lines) {
+        for (qsizetype i = 0; i < line.size(); ++i)
+            widths[i] = std::max(widths[i], line[i].size());
+    }
+    QString out;
+    for (const QStringList &line : lines) {
+        QString text;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            // Text left, numbers right.
+            const bool number = i >= 1 && i <= 3;
+            text += (number ? line[i].rightJustified(widths[i]) : line[i].leftJustified(widths[i]));
+            text += QStringLiteral("  ");
+        }
+        out += text.trimmed() + QLatin1Char('\n');
+    }
+    for (const QString &p : problems)
+        out += p + QLatin1Char('\n');
+    return out;
+}
+
+QList<Figure> projectFigures()
+{
+    const auto time = [](const char *bench, const char *run) {
+        return Quantity{Source{QLatin1String(bench), QLatin1String(run), {}, 1}, {}};
+    };
+    const auto counter = [](const char *bench, const char *run, const char *name, double scale) {
+        return Quantity{
+            Source{QLatin1String(bench), QLatin1String(run), QLatin1String(name), scale}, {}};
+    };
+    const auto less = [](Quantity q, const Quantity &other) {
+        q.minus = other.source;
+        return q;
+    };
+    constexpr double ms = 1e6, kib = 1024;
+
+    const Quantity editorOnWire = time("editor_bench", "BM_EditorReadFiveModulesWire9600");
+    const Quantity editorOffWire = time("editor_bench", "BM_EditorReadFiveModulesWireOff");
+    const Quantity pollWall = counter("monitor_bench", "BM_PollOnTheWire", "wall_ms", ms);
+    const Quantity pollOffWire = counter("monitor_bench", "BM_PollOnTheWire", "cpu_ms", ms);
+    const char *startup = "startup_bench";
+    const char *startupRun = "BM_StartupLauncherVsMinimalWindow";
+
+    return {
+        {QStringLiteral("INI: batch save of 3,712 keys vs one write of the file"),
+         time("ini_bench", "BM_BatchSave3712"), time("ini_bench", "BM_SingleWriteFloor"),
+         Goal::AtMost, 2},
+        {QStringLiteral("INI: the 3,712 writes one by one vs the batch save"),
+         time("ini_bench", "BM_OneByOne3712"), time("ini_bench", "BM_BatchSave3712"), Goal::None},
+        {QStringLiteral("INI: 3,712 reads in a batch vs one parse of the file"),
+         time("ini_bench", "BM_BatchReads3712"), time("ini_bench", "BM_ParseOnce"), Goal::AtMost,
+         2},
+        {QStringLiteral("Status log: poll at record 50,000 vs at record 100"),
+         time("monitor_bench", "BM_Poll/50000/0"), time("monitor_bench", "BM_Poll/100/0"),
+         Goal::AtMost, 1.5},
+        {QStringLiteral("Status log: the same, rewriting the whole file"),
+         time("monitor_bench", "BM_Poll/50000/1"), time("monitor_bench", "BM_Poll/100/1"),
+         Goal::None},
+        {QStringLiteral("Status log: poll at record 50,000, appending vs whole-file rewrite"),
+         time("monitor_bench", "BM_Poll/50000/0"), time("monitor_bench", "BM_Poll/50000/1"),
+         Goal::AtMost, 1},
+        {QStringLiteral("Monitor: poll of a five-module unit at 9600 baud vs its wire time"),
+         pollWall, less(pollWall, pollOffWire), Goal::AtMost, 1.1},
+        {QStringLiteral("Editor: reading a five-module unit at 9600 baud vs its wire time"),
+         editorOnWire, less(editorOnWire, editorOffWire), Goal::AtMost, 1.1},
+        {QStringLiteral("Simulated bus: CPU time of a device call vs its wire time"),
+         counter("simbus_bench", "BM_TypicalMix", "median_cpu_ns", 1),
+         counter("simbus_bench", "BM_TypicalMix", "median_line_ns", 1), Goal::AtLeast, 100},
+        {QStringLiteral("Configuration file: WriteZelkFile of 32 units vs one write of the file"),
+         time("zelkdata_bench", "BM_WriteZelkFile32Units"),
+         time("zelkdata_bench", "BM_WriteFinalFileOnce"), Goal::AtMost, 2},
+        {QStringLiteral("Editor: saving 32 units through the window vs one write of the file"),
+         time("editor_bench", "BM_EditorSave32FiveModuleUnits"),
+         time("editor_bench", "BM_SaveSingleWriteFloor"), Goal::AtMost, 2},
+        {QStringLiteral("Start-up: launcher shown vs a minimal Qt window shown"),
+         counter(startup, startupRun, "launcher_ms", ms),
+         counter(startup, startupRun, "minimal_ms", ms), Goal::AtMost, 1.5},
+        {QStringLiteral("Start-up: peak memory vs the minimal Qt window"),
+         counter(startup, startupRun, "launcher_peak_kib", kib),
+         counter(startup, startupRun, "minimal_peak_kib", kib), Goal::AtMost, 1.5, Unit::Memory},
+    };
+}
+
+} // namespace BenchReport

@@ -1,0 +1,208 @@
+// The benchmark command's verdicts: medians over repetitions, run names,
+// targets in both directions, and figures that could not be taken.
+#include "BenchReport.h"
+
+#include <gtest/gtest.h>
+
+using namespace BenchReport;
+
+namespace {
+
+// Output of one executable with three repetitions of a run in microseconds,
+// its aggregates, a run with arguments and options, a counter run and a run
+// that failed, shaped as Google Benchmark 1.7 writes it.
+const QByteArray SampleJson = R"({
+  "context": {"date": "2026-12-06T22:00:00+00:00", "executable": "./x_bench"},
+  "benchmarks": [
+    {"name": "BM_Save", "run_name": "BM_Save", "run_type": "iteration", "repetitions": 3,
+     "repetition_index": 0, "iterations": 100, "real_time": 5.0, "cpu_time": 1.0,
+     "time_unit": "us"},
+    {"name": "BM_Save", "run_name": "BM_Save", "run_type": "iteration", "repetitions": 3,
+     "repetition_index": 1, "iterations": 100, "real_time": 1.0, "cpu_time": 1.0,
+     "time_unit": "us"},
+    {"name": "BM_Save", "run_name": "BM_Save", "run_type": "iteration", "repetitions": 3,
+     "repetition_index": 2, "iterations": 100, "real_time": 3.0, "cpu_time": 1.0,
+     "time_unit": "us"},
+    {"name": "BM_Save_mean", "run_name": "BM_Save", "run_type": "aggregate",
+     "aggregate_name": "mean", "repetitions": 3, "iterations": 3, "real_time": 90.0,
+     "cpu_time": 1.0, "time_unit": "us"},
+    {"name": "BM_Floor", "run_name": "BM_Floor", "run_type": "iteration", "repetitions": 1,
+     "repetition_index": 0, "iterations": 10, "real_time": 1.5, "cpu_time": 1.0,
+     "time_unit": "us", "bytes_per_second": 1.0e9},
+    {"name": "BM_Poll/100/0/iterations:200", "run_name": "BM_Poll/100/0/iterations:200",
+     "run_type": "iteration", "repetitions": 1, "repetition_index": 0, "iterations": 200,
+     "real_time": 2.0, "cpu_time": 2.0, "time_unit": "ms"},
+    {"name": "BM_Poll/1000/0/iterations:200", "run_name": "BM_Poll/1000/0/iterations:200",
+     "run_type": "iteration", "repetitions": 1, "repetition_index": 0, "iterations": 200,
+     "real_time": 9.0, "cpu_time": 9.0, "time_unit": "ms"},
+    {"name": "BM_Wire/iterations:4/repeats:2/manual_time",
+     "run_name": "BM_Wire/iterations:4/repeats:2/manual_time", "run_type": "iteration",
+     "repetitions": 2, "repetition_index": 0, "iterations": 4, "real_time": 600.0,
+     "cpu_time": 1.0, "time_unit": "ms", "wall_ms": 600.0, "off_ms": 10.0},
+    {"name": "BM_Wire/iterations:4/repeats:2/manual_time",
+     "run_name": "BM_Wire/iterations:4/repeats:2/manual_time", "run_type": "iteration",
+     "repetitions": 2, "repetition_index": 1, "iterations": 4, "real_time": 620.0,
+     "cpu_time": 1.0, "time_unit": "ms", "wall_ms": 620.0, "off_ms": 30.0},
+    {"name": "BM_Broken", "run_name": "BM_Broken", "run_type": "iteration", "repetitions": 1,
+     "repetition_index": 0, "iterations": 0, "real_time": 0.0, "cpu_time": 0.0,
+     "time_unit": "ns", "error_occurred": true, "error_message": "set-up failed"}
+  ]
+})";
+
+Quantity time(const char *run)
+{
+    return {Source{QStringLiteral("x_bench"), QString::fromLatin1(run), {}, 1}, {}};
+}
+
+Quantity counter(const char *run, const char *name, double scale)
+{
+    return {Source{QStringLiteral("x_bench"), QString::fromLatin1(run), QString::fromLatin1(name),
+                   scale},
+            {}};
+}
+
+class BenchReportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QString error;
+        ASSERT_TRUE(results.add(QStringLiteral("x_bench"), SampleJson, &error))
+            << error.toStdString();
+    }
+    Row row(const Figure &f) { return evaluate({f}, results).front(); }
+
+    Results results;
+};
+
+} // namespace
+
+// Catches a mean, the first repetition or the aggregate row taken for the
+// median, and a time unit ignored.
+TEST_F(BenchReportTest, TimeIsTheMedianOfTheRepetitionsInNanoseconds)
+{
+    QString why;
+    EXPECT_DOUBLE_EQ(results.median(time("BM_Save").source, &why).value(), 3000.0);
+    EXPECT_DOUBLE_EQ(results.median(time("BM_Poll/100/0").source, &why).value(), 2e6);
+    // An even count takes the middle two.
+    EXPECT_DOUBLE_EQ(results.median(counter("BM_Wire", "off_ms", 1).source, &why).value(), 20.0);
+}
+
+// Catches runs matched by prefix (100 taking 1000's time) or not found once
+// the benchmark names its iterations, repetitions or manual time.
+TEST_F(BenchReportTest, RunsMatchByNameAndArgumentsWhateverTheirOptions)
+{
+    EXPECT_EQ(baseRunName(QStringLiteral("BM_Wire/iterations:4/repeats:2/manual_time")),
+              QStringLiteral("BM_Wire"));
+    EXPECT_EQ(baseRunName(QStringLiteral("BM_Poll/50000/1/iterations:200")),
+              QStringLiteral("BM_Poll/50000/1"));
+    QString why;
+    EXPECT_DOUBLE_EQ(results.median(time("BM_Poll/1000/0").source, &why).value(), 9e6);
+    EXPECT_FALSE(results.median(time("BM_Poll/10/0").source, &why).has_value());
+    EXPECT_FALSE(results.median(time("BM_Poll").source, &why).has_value());
+}
+
+// Catches a bound that is not inclusive and a ratio taken upside down.
+TEST_F(BenchReportTest, AtMostComparesValueOverAgainst)
+{
+    const Row twice =
+        row({QStringLiteral("save"), time("BM_Save"), time("BM_Floor"), Goal::AtMost, 2});
+    ASSERT_TRUE(twice.ratio.has_value());
+    EXPECT_DOUBLE_EQ(*twice.ratio, 2.0);
+    EXPECT_TRUE(twice.met);
+    EXPECT_FALSE(
+        row({QStringLiteral("save"), time("BM_Save"), time("BM_Floor"), Goal::AtMost, 1.99}).met);
+    EXPECT_TRUE(
+        row({QStringLiteral("floor"), time("BM_Floor"), time("BM_Save"), Goal::AtMost, 1}).met);
+}
+
+// Catches "at least 100x below" checked as a plain ratio, which a slow call
+// would pass.
+TEST_F(BenchReportTest, AtLeastBelowComparesAgainstOverValue)
+{
+    // 1.5 µs against 2 ms: about 1,333x below.
+    const Row fast =
+        row({QStringLiteral("call"), time("BM_Floor"), time("BM_Poll/100/0"), Goal::AtLeast, 100});
+    ASSERT_TRUE(fast.ratio.has_value());
+    EXPECT_NEAR(*fast.ratio, 1333.3, 0.1);
+    EXPECT_TRUE(fast.met);
+    // 2 ms against 9 ms: only 4.5x below.
+    EXPECT_FALSE(row({QStringLiteral("call"), time("BM_Poll/100/0"), time("BM_Poll/1000/0"),
+                      Goal::AtLeast, 100})
+                     .met);
+}
+
+// Catches the wire time taken as the whole time (always 1x) or the
+// difference taken the wrong way round.
+TEST_F(BenchReportTest, DifferenceGivesTheTimeTheWireAdds)
+{
+    Quantity wire = counter("BM_Wire", "wall_ms", 1e6);
+    wire.minus = counter("BM_Wire", "off_ms", 1e6).source;
+    const Row r =
+        row({QStringLiteral("wire"), counter("BM_Wire", "wall_ms", 1e6), wire, Goal::AtMost, 1.1});
+    ASSERT_TRUE(r.ratio.has_value());
+    EXPECT_DOUBLE_EQ(*r.against, 590e6);
+    EXPECT_NEAR(*r.ratio, 610.0 / 590.0, 1e-9);
+    EXPECT_TRUE(r.met);
+}
+
+// Catches a figure that could not be taken passing the command: a run that
+// failed, a missing run, counter or executable.
+TEST_F(BenchReportTest, FiguresThatCouldNotBeTakenFailWithTheirReason)
+{
+    const QList<Row> rows = evaluate(
+        {
+            {QStringLiteral("failed"), time("BM_Broken"), time("BM_Floor"), Goal::AtMost, 2},
+            {QStringLiteral("missing run"), time("BM_Gone"), time("BM_Floor"), Goal::AtMost, 2},
+            {QStringLiteral("missing counter"), counter("BM_Save", "calls", 1), time("BM_Floor"),
+             Goal::AtMost, 2},
+            {QStringLiteral("missing bench"),
+             {Source{QStringLiteral("y_bench"), QStringLiteral("BM_Save"), {}, 1}, {}},
+             time("BM_Floor"),
+             Goal::AtMost,
+             2},
+        },
+        results);
+    for (const Row &r : rows) {
+        EXPECT_FALSE(r.met) << r.figure.title.toStdString();
+        EXPECT_FALSE(r.ratio.has_value()) << r.figure.title.toStdString();
+    }
+    EXPECT_TRUE(rows[0].problem.contains(QStringLiteral("set-up failed")));
+    EXPECT_TRUE(rows[1].problem.contains(QStringLiteral("BM_Gone")));
+    EXPECT_TRUE(rows[2].problem.contains(QStringLiteral("calls")));
+    EXPECT_TRUE(rows[3].problem.contains(QStringLiteral("y_bench")));
+    EXPECT_FALSE(allMet(rows));
+    const QString table = formatTable(rows);
+    EXPECT_EQ(table.count(QStringLiteral("MISSING")), 4);
+    EXPECT_TRUE(table.contains(QStringLiteral("set-up failed")));
+}
+
+// Catches a baseline failing the command, and a miss among passes not
+// failing it.
+TEST_F(BenchReportTest, OnlyFiguresWithTargetsDecide)
+{
+    const Figure baseline{QStringLiteral("one by one"), time("BM_Poll/1000/0"), time("BM_Floor"),
+                          Goal::None};
+    const Figure pass{QStringLiteral("pass"), time("BM_Floor"), time("BM_Save"), Goal::AtMost, 1};
+    const Figure miss{QStringLiteral("miss"), time("BM_Save"), time("BM_Floor"), Goal::AtMost, 1.5};
+    EXPECT_TRUE(allMet(evaluate({baseline, pass}, results)));
+    const QList<Row> rows = evaluate({baseline, pass, miss}, results);
+    EXPECT_FALSE(allMet(rows));
+    const QStringList lines = formatTable(rows).split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("one by one")));
+    EXPECT_FALSE(lines[1].contains(QStringLiteral("MISS")));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("ok")));
+    EXPECT_TRUE(lines[3].contains(QStringLiteral("2.00x")));
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("MISSED")));
+}
+
+// Catches a file that is not benchmark output being taken as an empty run.
+TEST(BenchReportInputTest, RefusesWhatIsNotBenchmarkOutput)
+{
+    Results results;
+    QString error;
+    EXPECT_FALSE(results.add(QStringLiteral("x_bench"), "not json", &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("x_bench")));
+    EXPECT_FALSE(results.add(QStringLiteral("x_bench"), R"({"context": {}})", &error));
+}

@@ -7,10 +7,14 @@
 #include "ZelkGlobals.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 namespace ZelkConfigFile {
 
 namespace K = ConfigFileKeys;
+
+// Longest stretch of a save without letting the window's events run.
+constexpr qint64 kEventsEveryMs = 50;
 
 QString BoolToStr(bool flag)
 {
@@ -178,12 +182,20 @@ bool WriteAllUnits(const std::function<const ZelkData *(int unit)> &unitRecord,
 {
     const QString &path = ZelkGlobals::ConfigFileToWrite;
     IniBatch batch(path);
+    // A save takes a millisecond or two; events run between units only once it
+    // has lasted long enough for the window to feel stuck (a slow disk or
+    // records), so a quick save does not pay for a repaint.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
     for (int unit = 1; unit <= 32; ++unit) {
         if (progress)
             progress(unit);
         if (const ZelkData *data = unitRecord(unit))
             writeUnitSections(*data, QString::number(unit), path);
-        QCoreApplication::processEvents();
+        if (sinceEvents.hasExpired(kEventsEveryMs)) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
     }
     const bool ok = batch.commit();
     if (!ok)

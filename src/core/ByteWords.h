@@ -21,6 +21,13 @@ inline std::uint64_t equalTo(std::uint64_t word, unsigned char b)
     return (x - kOnes) & ~x & kHighBits;
 }
 
+// A set high bit marks each byte below n (n at most 128; exact as to whether
+// there is one).
+inline std::uint64_t below(std::uint64_t word, unsigned char n)
+{
+    return (word - kOnes * n) & ~word & kHighBits;
+}
+
 // ASCII letters A-Z of a word to lower case; every other byte kept.
 inline std::uint64_t lowered(std::uint64_t word)
 {

@@ -52,8 +52,9 @@ bool plainSectionName(std::string_view name)
     return true;
 }
 
-// The text's bytes from i on as a word, those past its end zeroed. Reads a
-// whole word: every text has seven readable bytes after it.
+// The text's bytes from i on as a word, those past its end set to 'a' (no
+// control character, nothing to lower). Reads a whole word: every text has
+// seven readable bytes after it.
 std::uint64_t wordAt(std::string_view text, std::size_t i)
 {
     std::uint64_t word;
@@ -61,10 +62,10 @@ std::uint64_t wordAt(std::string_view text, std::size_t i)
     const std::size_t rest = text.size() - i;
     if (rest < 8) {
         const unsigned unused = unsigned(8 - rest) * 8;
-        if constexpr (std::endian::native == std::endian::little)
-            word &= ~std::uint64_t(0) >> unused;
-        else
-            word &= ~std::uint64_t(0) << unused;
+        const std::uint64_t keep = std::endian::native == std::endian::little
+                                       ? ~std::uint64_t(0) >> unused
+                                       : ~std::uint64_t(0) << unused;
+        word = (word & keep) | (ByteWords::kOnes * 'a' & ~keep);
     }
     return word;
 }
@@ -77,8 +78,8 @@ std::uint64_t keyHash(std::string_view key, std::uint64_t &special)
     std::uint64_t first = 0;
     for (std::size_t i = 0; i < key.size(); i += 8) {
         const std::uint64_t word = wordAt(key, i);
-        special |= ByteWords::equalTo(word, '=') | ByteWords::equalTo(word, '\r') |
-                   ByteWords::equalTo(word, '\n');
+        // Control characters (line breaks among them) and '='.
+        special |= ByteWords::below(word, 0x20) | ByteWords::equalTo(word, '=');
         if (i == 0)
             first = ByteWords::lowered(word);
     }
@@ -88,7 +89,7 @@ std::uint64_t keyHash(std::string_view key, std::uint64_t &special)
 
 // Hash of the lower-cased key, and whether the key makes a plain entry line:
 // not empty, not read as a header or comment, no blank the parse would trim,
-// no '=' or line break.
+// no '=' or control character (line breaks among them).
 bool hashPlainKey(std::string_view key, std::uint64_t &hash)
 {
     if (key.empty() || key.front() == '[' || key.front() == ';' || isBlankByte(key.front()) ||
@@ -143,30 +144,40 @@ std::size_t FreshIniBuilder::findEntry(const Section &section, std::string_view 
     return kNone;
 }
 
+std::size_t FreshIniBuilder::sectionFor(std::string_view name, bool create)
+{
+    const bool same =
+        m_cached && ((name.data() == m_cachedName.data() && name.size() == m_cachedName.size()) ||
+                     name == m_cachedName);
+    if (same && (m_current != kNone || !create))
+        return m_current;
+    std::size_t index = findSection(name);
+    if (index == kNone && create) {
+        index = m_sections.size();
+        Section &made = m_sections.emplace_back();
+        made.name = name;
+        made.entries.reserve(24); // a module has about twenty keys
+        m_sectionIndex.emplace(lowerCopy(name), index);
+    }
+    // Deletes before a section's first key ask for it again and again.
+    m_cached = true;
+    m_current = index;
+    m_cachedName = name;
+    return index;
+}
+
 bool FreshIniBuilder::setValue(std::string_view section, std::string_view key,
                                std::string_view value)
 {
     std::uint64_t hash = 0;
     if (!hashPlainKey(key, hash) || breaksLine(value))
         return false;
-    const bool sameSection =
-        m_current != kNone &&
-        ((section.data() == m_currentName.data() && section.size() == m_currentName.size()) ||
-         section == m_currentName);
-    if (!sameSection) {
-        if (!plainSectionName(section))
-            return false;
-        m_current = findSection(section);
-        if (m_current == kNone) {
-            m_current = m_sections.size();
-            Section &made = m_sections.emplace_back();
-            made.name = section;
-            made.entries.reserve(32); // a module has about twenty keys
-            m_sectionIndex.emplace(lowerCopy(section), m_current);
-        }
-        m_currentName = section;
-    }
-    Section &target = m_sections[m_current];
+    const bool sameSection = m_cached && m_current != kNone &&
+                             section.data() == m_cachedName.data() &&
+                             section.size() == m_cachedName.size();
+    if (!sameSection && !plainSectionName(section))
+        return false;
+    Section &target = m_sections[sectionFor(section, true)];
     const std::size_t found = findEntry(target, key, hash);
     if (found != kNone) {
         target.entries[found].value = value;
@@ -186,7 +197,7 @@ bool FreshIniBuilder::setValue(std::string_view section, std::string_view key,
 
 bool FreshIniBuilder::removeKey(std::string_view section, std::string_view key)
 {
-    const std::size_t index = findSection(section);
+    const std::size_t index = sectionFor(section, false);
     if (index == kNone)
         return true;
     Section &target = m_sections[index];
@@ -207,7 +218,7 @@ bool FreshIniBuilder::removeSection(std::string_view section)
         return true;
     m_sections[it->second].removed = true;
     m_sectionIndex.erase(it);
-    m_current = kNone;
+    m_cached = false;
     return true;
 }
 

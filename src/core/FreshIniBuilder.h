@@ -52,12 +52,15 @@ private:
     static constexpr std::size_t kNone = ~std::size_t(0);
 
     std::size_t findSection(std::string_view name) const;
+    // The live section of that name, made if asked; kNone if there is none.
+    std::size_t sectionFor(std::string_view name, bool create);
     std::size_t findEntry(const Section &section, std::string_view key, std::uint64_t hash) const;
 
     std::vector<Section> m_sections;                             // in the order they were made
     std::unordered_map<std::string, std::size_t> m_sectionIndex; // lower-cased name of a live one
-    // The section of the last call, and its name as passed: a save writes a
-    // run of keys to one section.
+    // The section asked for last (kNone: there was none), and its name as
+    // passed: a save writes a run of keys to one section.
+    bool m_cached = false;
     std::size_t m_current = kNone;
-    std::string_view m_currentName;
+    std::string_view m_cachedName;
 };

@@ -21,12 +21,14 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -110,23 +112,29 @@ private:
 
 // The bytes of the section argument asked for last. A save or a load goes
 // section by section, so most calls pass the same section text again and skip
-// its conversion. Compared by content against a private copy: a text built
-// on borrowed memory can change behind the same address.
+// its conversion.
 class SectionArg
 {
 public:
     std::string_view bytes(const QString &section)
     {
+        // The very heap buffer seen last: the reference held here keeps it
+        // from being freed or changed in place.
+        if (m_valid && section.constData() == m_text.constData() &&
+            section.size() == m_text.size() && m_text.data_ptr().isMutable())
+            return m_bytes;
         if (!m_valid || section.size() != m_text.size() ||
             std::memcmp(section.constData(), m_text.constData(),
                         std::size_t(section.size()) * sizeof(QChar)) != 0) {
-            // A copy of our own, never shared with a caller's text.
-            m_text = QString(section.constData(), section.size());
             const Utf8Arg arg(section, Utf8Arg::Strip::Spaces);
             m_bytes.assign(arg.view());
-            m_valid = true;
             ++m_generation;
         }
+        // Shared when it lives on the heap; a text on borrowed or static memory
+        // is copied, since borrowed memory can change behind the same address.
+        m_text =
+            section.data_ptr().isMutable() ? section : QString(section.constData(), section.size());
+        m_valid = true;
         return m_bytes;
     }
     // Changes whenever the section text does.
@@ -330,8 +338,8 @@ private:
     char *room(std::size_t size)
     {
         if (m_size + size + 8 > m_capacity) {
-            const std::size_t capacity = std::max(m_capacity * 2, m_size + size + 8 + 64 * 1024);
-            auto bigger = std::make_unique<char[]>(capacity); // zeroed: the slack is read
+            const std::size_t capacity = std::max(m_capacity * 2, m_size + size + 8 + 16 * 1024);
+            auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
             if (m_size)
                 std::memcpy(bigger.get(), m_data.get(), m_size);
             m_data = std::move(bigger);
@@ -474,6 +482,23 @@ struct BatchState
     }
 };
 
+// Guards the registry. One GUI thread uses it, so the lock is only ever taken
+// uncontended: a flag costs less than a mutex on each of a save's thousands
+// of calls. A misplaced call from another thread waits its turn.
+class SpinLock
+{
+public:
+    void lock()
+    {
+        while (m_flag.test_and_set(std::memory_order_acquire))
+            std::this_thread::yield();
+    }
+    void unlock() { m_flag.clear(std::memory_order_release); }
+
+private:
+    std::atomic_flag m_flag = ATOMIC_FLAG_INIT;
+};
+
 struct Registry
 {
     struct CachedFile
@@ -484,7 +509,7 @@ struct Registry
 
     // One GUI thread uses this; the mutex only keeps a misplaced call from
     // another thread from corrupting it.
-    std::mutex mutex;
+    SpinLock mutex;
     QHash<QString, std::shared_ptr<BatchState>> batches; // by canonical path
     // The last path asked for, as given, and its batch (or none), so the calls
     // of a batch skip making the path canonical.
@@ -643,8 +668,6 @@ IniBatch::IniBatch(const QString &path)
         return; // joins the live batch of this file
     auto state = std::make_shared<BatchState>();
     state->path = m_path;
-    // A configuration save makes a few thousand writes; growing from empty would copy often.
-    state->ops.reserve(4096);
     const FileBytes file = readFileBytes(m_path);
     state->loadFailed = !file.ok;
     state->baseBytes = file.bytes;

@@ -443,6 +443,32 @@ TEST_F(IniBatchTest, NewFileBatchReadsItsWritesAndKeepsAnOutsideSave)
     EXPECT_EQ(bytesOf(path("other.ini")), "[s]\r\ntheirs=2\r\nmine=1\r\n");
 }
 
+TEST_F(IniBatchTest, SectionTextChangedInPlaceIsSeen)
+{
+    // Catches a remembered section text going stale: a text on borrowed memory
+    // changed behind the same address, or a text changed after use.
+    char16_t borrowed[] = u"aa";
+    const auto view = [&borrowed] {
+        return QString::fromRawData(reinterpret_cast<const QChar *>(borrowed), 2);
+    };
+    QString owned = QString::fromLatin1("cc");
+    {
+        IniBatch batch(path());
+        ASSERT_TRUE(IniFile::writeValue(path(), view(), "k", "1"));
+        borrowed[0] = borrowed[1] = u'b';
+        ASSERT_TRUE(IniFile::writeValue(path(), view(), "k", "2"));
+        ASSERT_TRUE(IniFile::writeValue(path(), owned, "k", "3"));
+        owned[0] = QLatin1Char('d');
+        ASSERT_TRUE(IniFile::writeValue(path(), owned, "k", "4"));
+        EXPECT_TRUE(batch.commit());
+    }
+    EXPECT_EQ(bytesOf(path()), "[aa]\r\nk=1\r\n[bb]\r\nk=2\r\n[cc]\r\nk=3\r\n[dc]\r\nk=4\r\n");
+    borrowed[0] = borrowed[1] = u'a';
+    EXPECT_EQ(IniFile::readString(path(), view(), "k"), "1");
+    borrowed[0] = borrowed[1] = u'b';
+    EXPECT_EQ(IniFile::readString(path(), view(), "k"), "2");
+}
+
 TEST_F(IniBatchTest, ReadsSeeOwnWritesAndFileWaitsForCommit)
 {
     // Catches a batch that writes through early, reads stale disk data, or writes twice.

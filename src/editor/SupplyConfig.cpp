@@ -1101,10 +1101,12 @@ void SupplyConfig::connectEditing()
         {&optCurrentLimit, &SupplyConfig::optCurrentLimit_Click}};
     for (const auto &[array, handler] : unitOptions)
         for (const auto &[index, button] : array->all())
-            onChecked(button, [this, handler, index = index] { (this->*handler)(index); });
+            onChecked(button,
+                      [this, handler = handler, index = index] { (this->*handler)(index); });
     for (const auto &[array, handler] : moduleOptions)
         for (const auto &[index, button] : array->all())
-            onChecked(button, [this, handler, index = index] { (this->*handler)(index); });
+            onChecked(button,
+                      [this, handler = handler, index = index] { (this->*handler)(index); });
 
     for (int m = 1; m <= 5; ++m) {
         connect(vsp(m), &QLineEdit::textChanged, this, [this, m] { vsp_Change(m); });

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every test and runs them with ctest; then
 # builds them again with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs them once more. Any failure or sanitizer report fails the run.
+# runs them once more; last, fuzzes the parsers and input checks for a bounded
+# time (scripts/fuzz.sh). Any failure or sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -22,3 +23,6 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 ctest --test-dir build-asan -j "$jobs" --output-on-failure --timeout 600
+
+echo "== Fuzz the file readers and input checks"
+bash scripts/fuzz.sh

@@ -1,10 +1,10 @@
 // INI engine costs for a configuration save and load of 32 units: the batch
 // must stay within twice the cost of writing, or parsing, the file once.
+#include "InTurns.h"
 #include "IniDocument.h"
 #include "IniFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -77,12 +77,17 @@ const QString &finalFile()
     return path;
 }
 
-QByteArray finalBytes()
+// The batch save into a new file and, in turns with it, the same bytes
+// written once.
+void BM_BatchSaveAndFloorInTurns(benchmark::State &state)
 {
-    QFile file(finalFile());
-    if (!file.open(QIODevice::ReadOnly))
-        std::abort();
-    return file.readAll();
+    const QString path = benchDir().filePath(QStringLiteral("batch.ini"));
+    InTurns::run(state, path, benchDir().filePath(QStringLiteral("floor.ini")), [&path] {
+        IniBatch batch(path);
+        const bool written = writeAll(path);
+        return batch.commit() && written;
+    });
+    state.SetItemsProcessed(state.iterations() * qint64(configurationWrites().size()));
 }
 
 void removeBetweenRuns(benchmark::State &state, const QString &path)
@@ -90,32 +95,6 @@ void removeBetweenRuns(benchmark::State &state, const QString &path)
     state.PauseTiming();
     QFile::remove(path);
     state.ResumeTiming();
-}
-
-void BM_SingleWriteFloor(benchmark::State &state)
-{
-    const QByteArray bytes = finalBytes();
-    const QString path = benchDir().filePath(QStringLiteral("floor.ini"));
-    for (auto _ : state) {
-        removeBetweenRuns(state, path);
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-            state.SkipWithError("saving failed");
-    }
-    state.SetBytesProcessed(state.iterations() * bytes.size());
-}
-
-void BM_BatchSave3712(benchmark::State &state)
-{
-    const QString path = benchDir().filePath(QStringLiteral("batch.ini"));
-    for (auto _ : state) {
-        removeBetweenRuns(state, path);
-        IniBatch batch(path);
-        const bool written = writeAll(path);
-        if (!batch.commit() || !written)
-            state.SkipWithError("batch failed");
-    }
-    state.SetItemsProcessed(state.iterations() * qint64(configurationWrites().size()));
 }
 
 void BM_OneByOne3712(benchmark::State &state)
@@ -155,8 +134,7 @@ void BM_BatchReads3712(benchmark::State &state)
     (void)batch.commit();
 }
 
-BENCHMARK(BM_SingleWriteFloor)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_BatchSave3712)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BatchSaveAndFloorInTurns)->Unit(benchmark::kMicrosecond)->UseManualTime();
 BENCHMARK(BM_OneByOne3712)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ParseOnce)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BatchReads3712)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,7 @@
 // Unit reads and configuration saves: CPU cost of a full editor read on the
 // simulated bus (line time off) with its device call count, and a 32-unit
 // save against writing the final file once.
+#include "InTurns.h"
 #include "RecordingDevice.h"
 #include "SimulatedBus.h"
 #include "ZelkConfigFile.h"
@@ -80,43 +81,22 @@ std::vector<std::unique_ptr<ZelkData>> thirtyTwoUnits(Fixture &f)
     return units;
 }
 
-void BM_WriteZelkFile32Units(benchmark::State &state)
+// Saving 32 five-module units into a new file and, in turns with it, the same
+// bytes written once.
+void BM_WriteAllUnitsAndFloorInTurns(benchmark::State &state)
 {
     Fixture f;
     const auto units = thirtyTwoUnits(f);
-    for (auto _ : state) {
-        // A new file each time, in a folder that does not grow.
-        state.PauseTiming();
-        ZelkGlobals::ConfigFileToWrite = f.dir.filePath(QStringLiteral("save.ini"));
-        QFile::remove(ZelkGlobals::ConfigFileToWrite);
-        state.ResumeTiming();
-        ZelkConfigFile::WriteAllUnits([&](int u) { return units[u - 1].get(); });
-    }
+    // A new file each time, in a folder that does not grow.
+    ZelkGlobals::ConfigFileToWrite = f.dir.filePath(QStringLiteral("save.ini"));
+    InTurns::run(state, ZelkGlobals::ConfigFileToWrite, f.dir.filePath(QStringLiteral("floor.ini")),
+                 [&units] {
+                     return ZelkConfigFile::WriteAllUnits(
+                         [&units](int u) { return units[u - 1].get(); });
+                 });
     state.counters["file_bytes"] = double(QFileInfo(ZelkGlobals::ConfigFileToWrite).size());
 }
-BENCHMARK(BM_WriteZelkFile32Units)->Unit(benchmark::kMillisecond);
-
-// The floor: the same final file written once.
-void BM_WriteFinalFileOnce(benchmark::State &state)
-{
-    Fixture f;
-    const auto units = thirtyTwoUnits(f);
-    ZelkGlobals::ConfigFileToWrite = f.dir.filePath("reference.ini");
-    ZelkConfigFile::WriteAllUnits([&](int u) { return units[u - 1].get(); });
-    QFile ref(ZelkGlobals::ConfigFileToWrite);
-    (void)ref.open(QIODevice::ReadOnly);
-    const QByteArray bytes = ref.readAll();
-    for (auto _ : state) {
-        state.PauseTiming();
-        QFile::remove(f.dir.filePath(QStringLiteral("floor.ini")));
-        state.ResumeTiming();
-        QSaveFile out(f.dir.filePath(QStringLiteral("floor.ini")));
-        (void)out.open(QIODevice::WriteOnly);
-        out.write(bytes);
-        (void)out.commit();
-    }
-}
-BENCHMARK(BM_WriteFinalFileOnce)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteAllUnitsAndFloorInTurns)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
 } // namespace
 

@@ -20,12 +20,13 @@ char lowerByte(char c)
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
-std::string lowerCopy(std::string_view text)
+// Of the lower-cased name, for the section index.
+std::uint64_t nameHash(std::string_view name)
 {
-    std::string result(text);
-    for (char &c : result)
-        c = lowerByte(c);
-    return result;
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (const char c : name)
+        h = (h ^ static_cast<unsigned char>(lowerByte(c))) * 0x100000001b3ULL;
+    return h;
 }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b)
@@ -70,33 +71,30 @@ std::uint64_t wordAt(std::string_view text, std::size_t i)
     return word;
 }
 
-// Of the lower-cased key; ORs into special the bytes that would change how an
-// entry line with this key parses. Only a filter before a full comparison:
-// its first word and its length are enough to tell a section's keys apart.
-std::uint64_t keyHash(std::string_view key, std::uint64_t &special)
+// Of the lower-cased key. Only a filter before a full comparison: its first
+// word and its length are enough to tell a section's keys apart.
+std::uint64_t keySignature(std::string_view key)
 {
-    std::uint64_t first = 0;
-    for (std::size_t i = 0; i < key.size(); i += 8) {
-        const std::uint64_t word = wordAt(key, i);
-        // Control characters (line breaks among them) and '='.
-        special |= ByteWords::below(word, 0x20) | ByteWords::equalTo(word, '=');
-        if (i == 0)
-            first = ByteWords::lowered(word);
-    }
+    const std::uint64_t first = key.empty() ? 0 : ByteWords::lowered(wordAt(key, 0));
     const std::uint64_t h = (first ^ key.size()) * 0x9E3779B97F4A7C15ULL;
     return h ^ (h >> 32);
 }
 
-// Hash of the lower-cased key, and whether the key makes a plain entry line:
-// not empty, not read as a header or comment, no blank the parse would trim,
-// no '=' or control character (line breaks among them).
-bool hashPlainKey(std::string_view key, std::uint64_t &hash)
+// Whether a key makes a plain entry line: not empty, not read as a header or
+// comment, no blank the parse would trim; and, unless already looked at, no
+// '=' or control character (line breaks among them).
+bool plainKey(std::string_view key, bool lookedAt)
 {
     if (key.empty() || key.front() == '[' || key.front() == ';' || isBlankByte(key.front()) ||
         isBlankByte(key.back()))
         return false;
+    if (lookedAt)
+        return true;
     std::uint64_t special = 0;
-    hash = keyHash(key, special);
+    for (std::size_t i = 0; i < key.size(); i += 8) {
+        const std::uint64_t word = wordAt(key, i);
+        special |= ByteWords::below(word, 0x20) | ByteWords::equalTo(word, '=');
+    }
     return special == 0;
 }
 
@@ -119,8 +117,12 @@ std::uint64_t hashBit(std::uint64_t hash)
 
 std::size_t FreshIniBuilder::findSection(std::string_view name) const
 {
-    const auto it = m_sectionIndex.find(lowerCopy(name));
-    return it == m_sectionIndex.end() ? kNone : it->second;
+    const auto [first, last] = m_sectionIndex.equal_range(nameHash(name));
+    for (auto it = first; it != last; ++it) {
+        if (sameIgnoringCase(m_sections[it->second].name, name))
+            return it->second;
+    }
+    return kNone;
 }
 
 std::size_t FreshIniBuilder::findEntry(const Section &section, std::string_view key,
@@ -157,7 +159,7 @@ std::size_t FreshIniBuilder::sectionFor(std::string_view name, bool create)
         Section &made = m_sections.emplace_back();
         made.name = name;
         made.entries.reserve(24); // a module has about twenty keys
-        m_sectionIndex.emplace(lowerCopy(name), index);
+        m_sectionIndex.emplace(nameHash(name), index);
     }
     // Deletes before a section's first key ask for it again and again.
     m_cached = true;
@@ -167,11 +169,12 @@ std::size_t FreshIniBuilder::sectionFor(std::string_view name, bool create)
 }
 
 bool FreshIniBuilder::setValue(std::string_view section, std::string_view key,
-                               std::string_view value)
+                               std::string_view value, Texts texts)
 {
-    std::uint64_t hash = 0;
-    if (!hashPlainKey(key, hash) || breaksLine(value))
+    const bool lookedAt = texts == Texts::Plain;
+    if (!plainKey(key, lookedAt) || (!lookedAt && breaksLine(value)))
         return false;
+    const std::uint64_t hash = keySignature(key);
     const bool sameSection = m_cached && m_current != kNone &&
                              section.data() == m_cachedName.data() &&
                              section.size() == m_cachedName.size();
@@ -201,8 +204,7 @@ bool FreshIniBuilder::removeKey(std::string_view section, std::string_view key)
     if (index == kNone)
         return true;
     Section &target = m_sections[index];
-    std::uint64_t special = 0;
-    const std::size_t found = findEntry(target, key, keyHash(key, special));
+    const std::size_t found = findEntry(target, key, keySignature(key));
     if (found == kNone)
         return true;
     target.entries.erase(target.entries.begin() + std::ptrdiff_t(found));
@@ -213,8 +215,11 @@ bool FreshIniBuilder::removeKey(std::string_view section, std::string_view key)
 
 bool FreshIniBuilder::removeSection(std::string_view section)
 {
-    const auto it = m_sectionIndex.find(lowerCopy(section));
-    if (it == m_sectionIndex.end())
+    const auto [first, last] = m_sectionIndex.equal_range(nameHash(section));
+    auto it = first;
+    while (it != last && !sameIgnoringCase(m_sections[it->second].name, section))
+        ++it;
+    if (it == last)
         return true;
     m_sections[it->second].removed = true;
     m_sectionIndex.erase(it);

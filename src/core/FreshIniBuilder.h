@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -24,8 +23,12 @@
 class FreshIniBuilder
 {
 public:
+    // Plain: the caller has found the key free of control characters and '=',
+    // and the value free of control characters.
+    enum class Texts { Unchecked, Plain };
+
     [[nodiscard]] bool setValue(std::string_view section, std::string_view key,
-                                std::string_view value);
+                                std::string_view value, Texts texts = Texts::Unchecked);
     [[nodiscard]] bool removeKey(std::string_view section, std::string_view key);
     [[nodiscard]] bool removeSection(std::string_view section);
 
@@ -56,8 +59,9 @@ private:
     std::size_t sectionFor(std::string_view name, bool create);
     std::size_t findEntry(const Section &section, std::string_view key, std::uint64_t hash) const;
 
-    std::vector<Section> m_sections;                             // in the order they were made
-    std::unordered_map<std::string, std::size_t> m_sectionIndex; // lower-cased name of a live one
+    std::vector<Section> m_sections; // in the order they were made
+    // Live sections by the hash of their lower-cased name.
+    std::unordered_multimap<std::uint64_t, std::size_t> m_sectionIndex;
     // The section asked for last (kNone: there was none), and its name as
     // passed: a save writes a run of keys to one section.
     bool m_cached = false;

@@ -11,6 +11,10 @@
 #include <QSaveFile>
 #include <QThread>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
@@ -44,27 +48,59 @@ constexpr std::size_t kMaxTextBytes = 1u << 30;
 
 enum class OpKind : std::uint8_t { Set, RemoveKey, RemoveSection };
 
-// Narrows UTF-16 text that is plain ASCII to bytes, four characters per step
-// on little-endian machines; false when a character outside ASCII turns up.
-bool narrowAscii(const char16_t *in, std::size_t size, char *out)
+// Narrows UTF-16 text that is plain ASCII to bytes; false when a character
+// outside ASCII turns up. *special is set when the text holds a control
+// character (line breaks among them), or '=' when equalsToo: a key or value
+// without them makes a plain line, which a new file's build takes as it is.
+bool narrowAscii(const char16_t *in, std::size_t size, char *out, bool *special = nullptr,
+                 bool equalsToo = false)
 {
-    std::uint64_t seen = 0;
+    std::uint64_t seen = 0, odd = 0;
+    // Without '=' to look for, the lanes are compared with 0, a control character anyway.
+    const std::uint64_t equalsLanes = equalsToo ? 0x003D003D003D003DULL : 0;
     std::size_t i = 0;
+#ifdef __SSE2__
+    // Eight characters per step: pack to bytes, note any bit above ASCII and
+    // any character below ' ' (or '=').
+    __m128i seenWide = _mm_setzero_si128(), oddWide = _mm_setzero_si128();
+    const __m128i space = _mm_set1_epi16(0x20), equals = _mm_set1_epi16(equalsToo ? '=' : 0);
+    for (; i + 8 <= size; i += 8) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        seenWide = _mm_or_si128(seenWide, chars);
+        oddWide = _mm_or_si128(
+            oddWide, _mm_or_si128(_mm_cmplt_epi16(chars, space), _mm_cmpeq_epi16(chars, equals)));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(chars, chars));
+    }
+    std::uint64_t halves[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(halves), seenWide);
+    seen = halves[0] | halves[1];
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(halves), oddWide);
+    odd = halves[0] | halves[1];
+#endif
     if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t ones = 0x0001000100010001ULL, high = 0x8000800080008000ULL;
         for (; i + 4 <= size; i += 4) {
             std::uint64_t word;
             std::memcpy(&word, in + i, sizeof word);
             seen |= word;
-            out[i] = char(word);
-            out[i + 1] = char(word >> 16);
-            out[i + 2] = char(word >> 32);
-            out[i + 3] = char(word >> 48);
+            // Lanes below ' ', and lanes equal to '='.
+            const std::uint64_t x = word ^ equalsLanes;
+            odd |= ((word - ones * 0x20) & ~word & high) | ((x - ones) & ~x & high);
+            // The four low bytes side by side, one store.
+            const auto packed =
+                std::uint32_t((word & 0xFF) | ((word >> 8) & 0xFF00) | ((word >> 16) & 0xFF0000) |
+                              ((word >> 24) & 0xFF000000));
+            std::memcpy(out + i, &packed, sizeof packed);
         }
     }
     for (; i < size; ++i) {
-        seen |= in[i];
-        out[i] = char(in[i]);
+        const char16_t c = in[i];
+        seen |= c;
+        odd |= (c < 0x20) | (equalsToo && c == u'=');
+        out[i] = char(c);
     }
+    if (special)
+        *special = odd != 0;
     return (seen & 0xFF80FF80FF80FF80ULL) == 0;
 }
 
@@ -309,21 +345,27 @@ public:
     }
 
     // Appends a text's UTF-8 bytes, plain ASCII narrowed in place; gives where
-    // they start and how many there are, spaces at either end left out if asked.
-    std::pair<std::size_t, std::size_t> appendText(const QString &text, bool stripSpaces)
+    // they start and how many there are. A key loses spaces at either end;
+    // *plain tells whether the text was ASCII without control characters
+    // (nor '=' in a key).
+    std::pair<std::size_t, std::size_t> appendText(const QString &text, bool isKey, bool *plain)
     {
         const std::size_t at = m_size;
         const auto size = std::size_t(text.size());
         char *out = room(size);
-        if (narrowAscii(reinterpret_cast<const char16_t *>(text.constData()), size, out))
+        bool special = true;
+        if (narrowAscii(reinterpret_cast<const char16_t *>(text.constData()), size, out, &special,
+                        isKey)) {
             m_size += size;
-        else {
+        } else {
             const QByteArray utf8 = text.toUtf8();
             append(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+            special = true; // not looked at
         }
+        *plain = !special;
         std::string_view bytes = view(at, m_size - at);
-        if (stripSpaces)
-            bytes = ::stripSpaces(bytes);
+        if (isKey)
+            bytes = stripSpaces(bytes);
         return {at + std::size_t(bytes.data() - (m_data.get() + at)) * !bytes.empty(),
                 bytes.size()};
     }
@@ -360,6 +402,7 @@ struct BatchState
         std::size_t sectionOffset, keyOffset, valueOffset;
         std::uint32_t sectionSize, keySize, valueSize;
         OpKind kind;
+        bool plainTexts; // key and value looked at and found plain while recorded
     };
 
     QString path;
@@ -402,11 +445,13 @@ struct BatchState
             sectionGeneration = sections.generation();
         }
         std::size_t keySize = 0, valueSize = 0;
+        bool plainKey = false, plainValue = false;
         op.keyOffset = op.valueOffset = opText.size();
         if (key)
-            std::tie(op.keyOffset, keySize) = opText.appendText(*key, true);
+            std::tie(op.keyOffset, keySize) = opText.appendText(*key, true, &plainKey);
         if (value)
-            std::tie(op.valueOffset, valueSize) = opText.appendText(*value, false);
+            std::tie(op.valueOffset, valueSize) = opText.appendText(*value, false, &plainValue);
+        op.plainTexts = plainKey && plainValue;
         // A text of gigabytes is no setting; refusing it keeps the recorded sizes in range.
         if (keySize > kMaxTextBytes || valueSize > kMaxTextBytes)
             return false;
@@ -443,7 +488,9 @@ struct BatchState
             const Op &op = ops[i];
             switch (op.kind) {
             case OpKind::Set:
-                built = builder.setValue(sectionOf(op), keyOf(op), valueOf(op));
+                built = builder.setValue(sectionOf(op), keyOf(op), valueOf(op),
+                                         op.plainTexts ? FreshIniBuilder::Texts::Plain
+                                                       : FreshIniBuilder::Texts::Unchecked);
                 break;
             case OpKind::RemoveKey:
                 built = builder.removeKey(sectionOf(op), keyOf(op));

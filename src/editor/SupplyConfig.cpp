@@ -1,5 +1,7 @@
 #include "SupplyConfig.h"
+
 #include "ControlNames.h"
+#include "IniFile.h"
 
 #include "CommParamsForm.h"
 #include "DesktopServices.h"
@@ -1770,10 +1772,13 @@ bool SupplyConfig::CollectFormToRecord(const QString &unitId)
     if (!m_data || unitRecord(unitId) != m_data.get())
         return true; // the form shows no record of this unit
     // Every limit is checked before anything is copied: a refused save
-    // leaves the record as it was.
-    for (int m = 1; m <= 5; ++m)
-        if (collectsModule(m) && !currentLimitInRange(m))
-            return false;
+    // leaves the record as it was. The ratings file is read once for them all.
+    {
+        IniBatch ratings(ZelkGlobals::ScaleIniPath);
+        for (int m = 1; m <= 5; ++m)
+            if (collectsModule(m) && !currentLimitInRange(m))
+                return false;
+    }
 
     ZelkData &r = *m_data;
     const QString &sep = ZelkGlobals::DecimalSeparator;
@@ -1841,8 +1846,15 @@ void SupplyConfig::Save_Click()
     const bool written = ZelkConfigFile::WriteAllUnits(
         [this](int unit) -> const ZelkData * { return unitRecord(QString::number(unit)); });
     Save->setEnabled(true);
+    // The line shows with the window's next paint either way; laid out from
+    // the event loop, it does not hold up the end of the save.
     if (written)
-        appendText(QStringLiteral("\r\nSaved to ") + QDir::toNativeSeparators(file));
+        QMetaObject::invokeMethod(
+            this,
+            [this, file] {
+                appendText(QStringLiteral("\r\nSaved to ") + QDir::toNativeSeparators(file));
+            },
+            Qt::QueuedConnection);
 }
 
 void SupplyConfig::Load_Click()

@@ -65,6 +65,8 @@ TEST_F(TypicalRoadTest, EditorThenMonitorFromTheLauncherAndBack)
     EXPECT_EQ(ReadIni("PS3MODULE1", "OutputVoltageSetpoint", saved).toDouble(), volts);
     EXPECT_NE(ReadIni("PS3MODULE3", "SerialNumber", saved), "N/A");
     EXPECT_EQ(ReadIni("PS3MODULE2", "SerialNumber", saved), "N/A");
+    QCoreApplication::processEvents(); // the log line follows the save
+    EXPECT_TRUE(editor.RichTextBox1->toPlainText().endsWith("Saved to " + saved));
 
     // On to the monitor (the restart prompt is answered Yes by default).
     QTest::mouseClick(editor.cmdMonitor, Qt::LeftButton);

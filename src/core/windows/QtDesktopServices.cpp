@@ -3,10 +3,17 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace {
 QtDesktopServices::HelpHandler &helpHandler()
@@ -22,6 +29,10 @@ QtDesktopServices::QtDesktopServices(QString lockName)
 
 QtDesktopServices::~QtDesktopServices()
 {
+#ifdef Q_OS_UNIX
+    if (m_lockFd >= 0)
+        ::close(m_lockFd); // lets the next copy start
+#endif
     if (m_busy)
         QApplication::restoreOverrideCursor();
     if (m_hidden)
@@ -75,6 +86,23 @@ bool QtDesktopServices::runDetached(const QString &commandLine)
 
 bool QtDesktopServices::claimSingleInstance()
 {
+#ifdef Q_OS_UNIX
+    // An flock() on the lock file: the kernel drops it when the copy ends,
+    // however it ends, and taking it writes nothing to the disk (a lock file
+    // synced to a busy disk held start-up up for tens of milliseconds).
+    if (m_lockFd >= 0)
+        return true;
+    const QByteArray name = QFile::encodeName(m_lockName);
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_lockFd = fd;
+    return true;
+#else
     if (m_lock)
         return true;
     auto lock = std::make_unique<QLockFile>(m_lockName);
@@ -83,6 +111,7 @@ bool QtDesktopServices::claimSingleInstance()
         return false;
     m_lock = std::move(lock);
     return true;
+#endif
 }
 
 void QtDesktopServices::setBusyPointer(bool busy)

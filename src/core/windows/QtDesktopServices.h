@@ -33,7 +33,11 @@ public:
 
 private:
     QString m_lockName;
+#ifdef Q_OS_UNIX
+    int m_lockFd = -1;
+#else
     std::unique_ptr<QLockFile> m_lock;
+#endif
     bool m_busy = false;
     bool m_hidden = false;
     QPointer<QWidget> m_disabledWindow;

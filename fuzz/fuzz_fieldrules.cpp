@@ -1,7 +1,8 @@
 // The editor's numeric validators on arbitrary texts, ratings and keys: a
 // rule never accepts a value outside its range nor refuses one inside it, the
-// texts it makes parse back to their numbers, and a guarded box only ever
-// takes what its key filter allows.
+// texts it makes parse back to their numbers, a guarded box only ever takes
+// what its key filter allows, and a refused value keeps the focus until it is
+// corrected.
 #include "FieldGuard.h"
 #include "FieldRules.h"
 #include "FuzzApp.h"
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QVBoxLayout>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -219,6 +221,67 @@ void checkLimitButtons(int index)
     FUZZ_CHECK_EQ(Rules::limitButton(m, Rules::modeOfLimitButton(index)), index);
 }
 
+struct KeyPress
+{
+    int key = 0;
+    QString text;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+};
+
+// A key a user may press in a field: digits, separators, other characters,
+// editing and caret keys, a selection to type over, Enter.
+KeyPress nextKey(FuzzedDataProvider &in)
+{
+    KeyPress k;
+    switch (in.ConsumeIntegralInRange(0, 8)) {
+    case 0: {
+        const int digit = in.ConsumeIntegralInRange(0, 9);
+        k.key = Qt::Key_0 + digit;
+        k.text = QString::number(digit);
+        break;
+    }
+    case 1:
+        k.key = in.ConsumeBool() ? Qt::Key_Period : Qt::Key_Comma;
+        k.text = QChar(k.key);
+        break;
+    case 2: {
+        const QChar c(in.ConsumeIntegralInRange<char16_t>(0x20, 0x7e));
+        k.key = c.toUpper().unicode();
+        k.text = c;
+        break;
+    }
+    case 3:
+        k.key = Qt::Key_unknown;
+        k.text = QChar(in.ConsumeIntegralInRange<char16_t>(0xa0, 0xd7ff));
+        break;
+    case 4:
+        k.key = Qt::Key_Backspace;
+        k.text = QStringLiteral("\b");
+        break;
+    case 5:
+        k.key = Qt::Key_Delete;
+        break;
+    case 6:
+        k.key = in.PickValueInArray({Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End});
+        break;
+    case 7:
+        k.key = in.ConsumeBool() ? Qt::Key_Home : Qt::Key_Left;
+        k.modifiers = Qt::ShiftModifier; // a selection the next key types over
+        break;
+    default:
+        k.key = Qt::Key_Return;
+        k.text = QStringLiteral("\r");
+        break;
+    }
+    return k;
+}
+
+void press(QWidget *target, const KeyPress &k)
+{
+    QKeyEvent event(QEvent::KeyPress, k.key, k.modifiers, k.text);
+    QApplication::sendEvent(target, &event);
+}
+
 // Types keys into boxes guarded as the editor guards its fields.
 void typeKeys(FuzzedDataProvider &in, const QString &sep)
 {
@@ -238,56 +301,12 @@ void typeKeys(FuzzedDataProvider &in, const QString &sep)
     };
 
     for (int n = 0; n < 24 && in.remaining_bytes() > 0; ++n) {
-        int key = 0;
-        QString text;
-        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
-        switch (in.ConsumeIntegralInRange(0, 8)) {
-        case 0: {
-            const int digit = in.ConsumeIntegralInRange(0, 9);
-            key = Qt::Key_0 + digit;
-            text = QString::number(digit);
-            break;
-        }
-        case 1:
-            key = in.ConsumeBool() ? Qt::Key_Period : Qt::Key_Comma;
-            text = QChar(key);
-            break;
-        case 2: {
-            const QChar c(in.ConsumeIntegralInRange<char16_t>(0x20, 0x7e));
-            key = c.toUpper().unicode();
-            text = c;
-            break;
-        }
-        case 3: {
-            const char16_t c = in.ConsumeIntegralInRange<char16_t>(0xa0, 0xd7ff);
-            key = Qt::Key_unknown;
-            text = QChar(c);
-            break;
-        }
-        case 4:
-            key = Qt::Key_Backspace;
-            text = QStringLiteral("\b");
-            break;
-        case 5:
-            key = Qt::Key_Delete;
-            break;
-        case 6:
-            key = in.PickValueInArray({Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End});
-            break;
-        case 7:
-            key = in.ConsumeBool() ? Qt::Key_Home : Qt::Key_Left;
-            modifiers = Qt::ShiftModifier; // a selection the next key types over
-            break;
-        default:
-            key = Qt::Key_Return;
-            text = QStringLiteral("\r");
-            break;
-        }
+        const KeyPress k = nextKey(in);
+        const QString &text = k.text;
         QLineEdit *box = in.PickValueInArray({&numeric, &five, &locked});
         const QString before = box->text();
         g_env->dialogs.shown.clear();
-        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
-        QApplication::sendEvent(box, &press);
+        press(box, k);
         const QString after = box->text();
 
         const bool typed = text.size() == 1 && text.at(0).unicode() >= 32;
@@ -308,12 +327,98 @@ void typeKeys(FuzzedDataProvider &in, const QString &sep)
     }
 }
 
+// Two checked fields and a plain one in a shown window, as in the editor.
+struct FocusWindow
+{
+    QWidget window;
+    QLineEdit *delay = nullptr;   // checked as a current-limit delay
+    QLineEdit *startUp = nullptr; // checked as a start-up delay
+    QLineEdit *plain = nullptr;
+    FieldGuard guard;
+};
+FocusWindow *g_focus = nullptr;
+
+bool acceptedNow(const QWidget *field)
+{
+    const QString &sep = ZelkGlobals::DecimalSeparator;
+    if (field == g_focus->delay)
+        return Rules::limitTime(g_focus->delay->text(), sep).accepted;
+    if (field == g_focus->startUp)
+        return Rules::startUpDelay(g_focus->startUp->text(), sep).accepted;
+    return true;
+}
+
+void openFocusWindow()
+{
+    g_focus = new FocusWindow;
+    FocusWindow &w = *g_focus;
+    auto *layout = new QVBoxLayout(&w.window);
+    for (QLineEdit **field : {&w.delay, &w.startUp, &w.plain}) {
+        *field = new QLineEdit;
+        layout->addWidget(*field);
+    }
+    w.guard.watch(w.delay, FieldGuard::Keys::NumericFive,
+                  [] { return acceptedNow(g_focus->delay); });
+    w.guard.watch(w.startUp, FieldGuard::Keys::Numeric,
+                  [] { return acceptedNow(g_focus->startUp); });
+    w.window.show();
+    w.window.activateWindow();
+    for (int i = 0; i < 100 && !w.window.isActiveWindow(); ++i)
+        QCoreApplication::processEvents();
+    FUZZ_CHECK(w.window.isActiveWindow());
+}
+
+// Typing, moving between fields and actions that settle the fields, in any
+// order: a refused value keeps the focus until it is corrected.
+void walkFocus(FuzzedDataProvider &in)
+{
+    FocusWindow &w = *g_focus;
+    for (QLineEdit *field : {w.delay, w.startUp, w.plain})
+        field->clear();
+    w.guard.forgetRefusal();
+    w.plain->setFocus(Qt::OtherFocusReason);
+    QCoreApplication::processEvents();
+    FUZZ_CHECK(!w.guard.refusedField() && QApplication::focusWidget() == w.plain);
+
+    for (int n = 0; n < 32 && in.remaining_bytes() > 0; ++n) {
+        const QWidget *refusedBefore = w.guard.refusedField();
+        switch (in.ConsumeIntegralInRange(0, 3)) {
+        case 0:
+        case 1:
+            press(QApplication::focusWidget(), nextKey(in));
+            break;
+        case 2:
+            in.PickValueInArray({w.delay, w.startUp, w.plain})
+                ->setFocus(in.PickValueInArray(
+                    {Qt::TabFocusReason, Qt::BacktabFocusReason, Qt::MouseFocusReason}));
+            break;
+        default: {
+            const bool settled = w.guard.settle();
+            FUZZ_CHECK_EQ(settled, !w.guard.refusedField());
+            if (refusedBefore)
+                FUZZ_CHECK(!settled);
+            if (settled)
+                FUZZ_CHECK(acceptedNow(QApplication::focusWidget()));
+            break;
+        }
+        }
+        QCoreApplication::processEvents();
+        g_env->dialogs.shown.clear();
+        if (const QWidget *refused = w.guard.refusedField())
+            FUZZ_CHECK(QApplication::focusWidget() == refused);
+        // A refused field lets go only of a value its check accepts.
+        if (refusedBefore && w.guard.refusedField() != refusedBefore)
+            FUZZ_CHECK(acceptedNow(refusedBefore));
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     startFuzzApplication();
     g_env = new TestEnvironment;
+    openFocusWindow();
     return 0;
 }
 
@@ -332,6 +437,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkLimitButtons(in.ConsumeIntegralInRange(-2, 22));
     if (const auto value = numberOf(text, sep))
         checkNumberText(*value, sep);
-    typeKeys(in, sep);
+    if (in.ConsumeBool())
+        walkFocus(in);
+    else
+        typeKeys(in, sep);
     return 0;
 }

@@ -68,7 +68,9 @@ for t in "${targets[@]}"; do
     "$(stat average_exec_per_sec "$dir/log")" "$([ "$status" -eq 0 ] && echo ok || echo FAILED)"
   if [ "$status" -ne 0 ]; then
     failed=1
-    grep -vE "^(#[0-9]+|INFO:|MS:|stat::)" "$dir/log" | tail -n 60
+    # The report from its first line; libFuzzer's progress lines say nothing here.
+    grep -vE "^(#[0-9]+|INFO:|MS:|stat::)" "$dir/log" |
+      sed -n '/invariant broken\|ERROR: \|runtime error:\|==[0-9]*==/,$p' | head -n 80
     mkdir -p build-fuzz/artifacts
     cp -r "$dir/artifacts/." build-fuzz/artifacts/
     echo "(inputs kept in build-fuzz/artifacts; rerun one with build-fuzz/bin/fuzz_$t FILE)"

@@ -511,8 +511,19 @@ struct BatchState
     {
         if (loadFailed)
             return false;
-        if (deferred ? ops.empty() : !doc.isModified())
+        // Built before the lock is taken, and like a parsed copy's changes:
+        // writes that leave an existing file's bytes as they were change nothing,
+        // not even a file another program saved meanwhile.
+        QByteArray built;
+        if (deferred) {
+            if (ops.empty())
+                return true;
+            built = deferredBytes();
+            if (baseExists && built == baseBytes)
+                return true;
+        } else if (!doc.isModified()) {
             return true;
+        }
         FileLock lock(path);
         if (!lock.acquire())
             return false;
@@ -520,7 +531,7 @@ struct BatchState
         if (!now.ok)
             return false;
         if (now.exists == baseExists && now.bytes == baseBytes) {
-            const QByteArray out = deferred ? deferredBytes() : doc.serialize();
+            const QByteArray out = deferred ? built : doc.serialize();
             return (baseExists && out == baseBytes) || saveFile(path, out);
         }
         IniDocument fresh = IniDocument::parse(now.bytes, now.exists);

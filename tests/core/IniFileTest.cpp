@@ -445,6 +445,17 @@ TEST_F(IniBatchTest, NewFileBatchReadsItsWritesAndKeepsAnOutsideSave)
         EXPECT_TRUE(batch.commit());
     }
     EXPECT_EQ(bytesOf(path("other.ini")), "[s]\r\ntheirs=2\r\nmine=1\r\n");
+
+    // A batch that leaves an empty file as it was keeps what another program saved.
+    putBytes(path("empty.ini"), "");
+    {
+        IniBatch batch(path("empty.ini"));
+        ASSERT_TRUE(
+            IniFile::writeString(path("empty.ini"), "s", QStringLiteral("k"), std::nullopt));
+        putBytes(path("empty.ini"), "[s]\r\nk=1\r\n");
+        EXPECT_TRUE(batch.commit());
+    }
+    EXPECT_EQ(bytesOf(path("empty.ini")), "[s]\r\nk=1\r\n");
 }
 
 TEST_F(IniBatchTest, SectionTextChangedInPlaceIsSeen)

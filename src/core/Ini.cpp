@@ -41,5 +41,5 @@ QString WriteIni(const QString &section, const QString &key, const QString &valu
 
 QString DeleteIniKey(const QString &section, const QString &key, const QString &path)
 {
-    return finishWrite(IniFile::writeString(path, section, key, std::nullopt), path);
+    return finishWrite(IniFile::deleteKey(path, section, key), path);
 }

@@ -55,6 +55,20 @@ enum class OpKind : std::uint8_t { Set, RemoveKey, RemoveSection };
 bool narrowAscii(const char16_t *in, std::size_t size, char *out, bool *special = nullptr,
                  bool equalsToo = false)
 {
+    if (size <= 8) {
+        // Most keys and values: a plain loop beats setting up the wide steps.
+        char16_t seenShort = 0;
+        bool oddShort = false;
+        for (std::size_t i = 0; i < size; ++i) {
+            const char16_t c = in[i];
+            seenShort |= c;
+            oddShort |= (c < 0x20) | (equalsToo & (c == u'='));
+            out[i] = char(c);
+        }
+        if (special)
+            *special = oddShort;
+        return seenShort < 0x80;
+    }
     std::uint64_t seen = 0, odd = 0;
     // Without '=' to look for, the lanes are compared with 0, a control character anyway.
     const std::uint64_t equalsLanes = equalsToo ? 0x003D003D003D003DULL : 0;
@@ -713,6 +727,11 @@ bool IniFile::writeValue(const QString &path, const QString &section, const QStr
                          const QString &value)
 {
     return write(path, section, &key, &value);
+}
+
+bool IniFile::deleteKey(const QString &path, const QString &section, const QString &key)
+{
+    return write(path, section, &key, nullptr);
 }
 
 IniBatch::IniBatch(const QString &path)

@@ -26,6 +26,8 @@ QString readString(const QString &path, const QString &section, const QString &k
 // copies of the texts (a configuration save makes thousands of these calls).
 [[nodiscard]] bool writeValue(const QString &path, const QString &section, const QString &key,
                               const QString &value);
+// Deletes the key's first entry line: writeString without a value.
+[[nodiscard]] bool deleteKey(const QString &path, const QString &section, const QString &key);
 
 } // namespace IniFile
 

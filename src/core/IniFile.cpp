@@ -525,15 +525,15 @@ struct BatchState
     {
         if (loadFailed)
             return false;
-        // Built before the lock is taken, and like a parsed copy's changes:
-        // writes that leave an existing file's bytes as they were change nothing,
-        // not even a file another program saved meanwhile.
-        QByteArray built;
+        // As with a parsed copy: on an existing (empty) file only a write of a
+        // key changes anything; deletes alone leave it, and a file another
+        // program saved meanwhile, as they were.
         if (deferred) {
             if (ops.empty())
                 return true;
-            built = deferredBytes();
-            if (baseExists && built == baseBytes)
+            const bool setsAKey = std::any_of(ops.begin(), ops.end(),
+                                              [](const Op &op) { return op.kind == OpKind::Set; });
+            if (baseExists && !setsAKey)
                 return true;
         } else if (!doc.isModified()) {
             return true;
@@ -545,7 +545,7 @@ struct BatchState
         if (!now.ok)
             return false;
         if (now.exists == baseExists && now.bytes == baseBytes) {
-            const QByteArray out = deferred ? built : doc.serialize();
+            const QByteArray out = deferred ? deferredBytes() : doc.serialize();
             return (baseExists && out == baseBytes) || saveFile(path, out);
         }
         IniDocument fresh = IniDocument::parse(now.bytes, now.exists);

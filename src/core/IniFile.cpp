@@ -45,6 +45,9 @@ constexpr int kLockTimeoutMs = 5000;
 // Parsed copies kept for fresh reads; each is checked against the bytes on disk.
 constexpr qsizetype kMaxCachedFiles = 16;
 constexpr std::size_t kMaxTextBytes = 1u << 30;
+// Largest batch log kept for the next batch.
+constexpr std::size_t kSpareLogBytes = 4u << 20;
+constexpr std::size_t kSpareOps = 64u << 10;
 
 enum class OpKind : std::uint8_t { Set, RemoveKey, RemoveSection };
 
@@ -347,7 +350,19 @@ bool writeNow(const QString &path, OpKind kind, std::string_view section, std::s
 class ByteLog
 {
 public:
+    ByteLog() = default;
+    ByteLog(ByteLog &&other) noexcept { *this = std::move(other); }
+    ByteLog &operator=(ByteLog &&other) noexcept
+    {
+        m_data = std::move(other.m_data);
+        m_size = std::exchange(other.m_size, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+        return *this;
+    }
+
     std::size_t size() const { return m_size; }
+    std::size_t capacity() const { return m_capacity; }
+    void clear() { m_size = 0; }
 
     std::size_t append(std::string_view text)
     {
@@ -589,6 +604,10 @@ struct Registry
     BatchState *lastBatch = nullptr;
     QHash<QString, CachedFile> cache; // by path as given
     SectionArg section;
+    // The log of the last batch, kept for the next: a save's log grows to a few
+    // hundred kilobytes, and growing it again each time copies it over and over.
+    std::vector<BatchState::Op> spareOps;
+    ByteLog spareLog;
 
     void forgetLastPath()
     {
@@ -745,6 +764,10 @@ IniBatch::IniBatch(const QString &path)
         return; // joins the live batch of this file
     auto state = std::make_shared<BatchState>();
     state->path = m_path;
+    state->ops = std::move(reg.spareOps);
+    state->ops.clear();
+    state->opText = std::move(reg.spareLog);
+    state->opText.clear();
     const FileBytes file = readFileBytes(m_path);
     state->loadFailed = !file.ok;
     state->baseBytes = file.bytes;
@@ -783,5 +806,10 @@ bool IniBatch::commit()
     reg.batches.erase(it);
     reg.forgetLastPath();
     m_result = state->commit();
+    if (state.use_count() == 1 && state->opText.capacity() <= kSpareLogBytes &&
+        state->ops.capacity() <= kSpareOps) {
+        reg.spareOps = std::move(state->ops);
+        reg.spareLog = std::move(state->opText);
+    }
     return m_result;
 }

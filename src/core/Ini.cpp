@@ -26,10 +26,15 @@ void showIniWriteFailure(const QString &path)
 namespace {
 QString finishWrite(bool ok, const QString &path)
 {
-    Ini::IniWriteResult = ok ? QStringLiteral("1") : QStringLiteral("0");
+    static const QString one = QStringLiteral("1"), zero = QStringLiteral("0");
+    const QString &result = ok ? one : zero;
+    // A save makes thousands of writes with the same answer: the global is
+    // only replaced when the answer changes.
+    if (Ini::IniWriteResult.constData() != result.constData())
+        Ini::IniWriteResult = result;
     if (!ok)
         showIniWriteFailure(path);
-    return Ini::IniWriteResult;
+    return result;
 }
 } // namespace
 

@@ -1,10 +1,7 @@
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <string_view>
 
 // Short texts handled eight bytes at a time. A settings save copies and checks
 // thousands of keys and values of a dozen bytes each, where a call to the
@@ -36,33 +33,6 @@ inline std::uint64_t lowered(std::uint64_t word)
     const std::uint64_t aboveZ = low7 + kOnes * (0x80 - 'Z' - 1);
     const std::uint64_t upper = (atLeastA ^ aboveZ) & ~word & kHighBits;
     return word | (upper >> 2);
-}
-
-// The bytes of text from offset on, at most eight, in a word padded with pad.
-// Never reads past the text's end.
-inline std::uint64_t load(std::string_view text, std::size_t offset, char pad)
-{
-    std::uint64_t word;
-    const std::size_t rest = text.size() - offset;
-    if (rest >= 8) {
-        std::memcpy(&word, text.data() + offset, 8);
-        return word;
-    }
-    if constexpr (std::endian::native == std::endian::little) {
-        // Shifted in byte by byte: a copy loop would become a library call.
-        word = kOnes * static_cast<unsigned char>(pad);
-        for (std::size_t i = 0; i < rest; ++i) {
-            const unsigned shift = unsigned(i) * 8;
-            word = (word & ~(std::uint64_t(0xFF) << shift)) |
-                   (std::uint64_t(static_cast<unsigned char>(text[offset + i])) << shift);
-        }
-    } else {
-        char bytes[8];
-        std::memset(bytes, pad, 8);
-        std::memcpy(bytes, text.data() + offset, rest);
-        std::memcpy(&word, bytes, 8);
-    }
-    return word;
 }
 
 } // namespace ByteWords

@@ -1,7 +1,5 @@
 #include "IniDocument.h"
 
-#include "ByteWords.h"
-
 #include <cstring>
 #include <string>
 #include <utility>
@@ -62,37 +60,6 @@ std::uint64_t keyBit(std::string_view key)
                          unsigned(static_cast<unsigned char>(lowerAscii(key.front()))) * 3u +
                          unsigned(static_cast<unsigned char>(lowerAscii(key.back())));
     return std::uint64_t(1) << (mix & 63u);
-}
-
-// Copies a key to out and its lower-cased copy to lower, whole words at a time:
-// both may be written up to seven bytes past the key's end. True when the key
-// holds '=' or a line break (either changes how the written line parses).
-bool copyKey(std::string_view key, char *out, char *lower)
-{
-    std::uint64_t special = 0;
-    for (std::size_t i = 0; i < key.size(); i += 8) {
-        // The padding 'a' matches nothing and lowers to itself.
-        const std::uint64_t word = ByteWords::load(key, i, 'a');
-        special |= ByteWords::equalTo(word, '=') | ByteWords::equalTo(word, '\r') |
-                   ByteWords::equalTo(word, '\n');
-        const std::uint64_t lowered = ByteWords::lowered(word);
-        std::memcpy(out + i, &word, 8);
-        std::memcpy(lower + i, &lowered, 8);
-    }
-    return special != 0;
-}
-
-// Copies a value, whole words at a time (up to seven bytes past its end), and
-// tells whether it holds a line break.
-bool copyValue(std::string_view value, char *out)
-{
-    std::uint64_t breaks = 0;
-    for (std::size_t i = 0; i < value.size(); i += 8) {
-        const std::uint64_t word = ByteWords::load(value, i, 'a');
-        breaks |= ByteWords::equalTo(word, '\r') | ByteWords::equalTo(word, '\n');
-        std::memcpy(out + i, &word, 8);
-    }
-    return breaks != 0;
 }
 
 bool hasLineBreak(std::string_view text)
@@ -373,17 +340,26 @@ void IniDocument::setEntryLine(Line &line, std::string_view key, std::string_vie
                                bool &reparseNeeded)
 {
     const std::size_t size = key.size() + value.size() + 3;
-    // The lower-cased key comes first in the block, its room rounded up to
-    // whole words, then the line and a word of slack: the copies run in
-    // whole words, and each one's overrun lands where a later step writes.
-    const std::size_t lowerRoom = (key.size() + 7) & ~std::size_t(7);
-    char *lower = m_arena.allocate(lowerRoom + size + 8);
-    char *out = lower + lowerRoom;
-    const bool special = copyKey(key, out, lower);
-    const bool unusual = special || key.empty() || isBlank(key.front()) || isBlank(key.back()) ||
-                         key.front() == '[' || key.front() == ';';
+    // The lower-cased key goes right behind the line, in the same block. Plain
+    // loops copy and check at once: the texts are short, calls cost more.
+    char *out = m_arena.allocate(size + key.size());
+    char *lower = out + size;
+    bool unusual = key.empty() || isBlank(key.front()) || isBlank(key.back()) ||
+                   key.front() == '[' || key.front() == ';';
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        const char c = key[i];
+        unusual |= (c == '=') | (c == '\r') | (c == '\n');
+        out[i] = c;
+        lower[i] = lowerAscii(c);
+    }
     out[key.size()] = '=';
-    const bool lineBreak = copyValue(value, out + key.size() + 1);
+    char *valueOut = out + key.size() + 1;
+    bool lineBreak = false;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        lineBreak |= (c == '\r') | (c == '\n');
+        valueOut[i] = c;
+    }
     out[size - 2] = '\r';
     out[size - 1] = '\n';
     const std::string_view raw(out, size);

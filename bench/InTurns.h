@@ -29,9 +29,10 @@ inline bool writeOnce(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
-// Each iteration removes both files, runs save (which must create savedPath),
-// then writes its bytes once to floorPath. The iteration's time is the save's;
-// counters save_us and floor_us are the medians of each over the iterations.
+// Each iteration removes savedPath and runs save (which must create it), then
+// removes floorPath and writes the same bytes once to it: each write follows
+// the removal of its own file, so both find the disk in the same state. The iteration's time is the
+// save's; counters save_us and floor_us are the medians of each over the iterations.
 template<typename Save>
 void run(benchmark::State &state, const QString &savedPath, const QString &floorPath, Save save)
 {
@@ -42,7 +43,6 @@ void run(benchmark::State &state, const QString &savedPath, const QString &floor
     std::vector<double> saves, floors;
     for (auto _ : state) {
         QFile::remove(savedPath);
-        QFile::remove(floorPath);
         const auto start = Clock::now();
         const bool saved = save();
         const auto saveEnd = Clock::now();
@@ -53,6 +53,7 @@ void run(benchmark::State &state, const QString &savedPath, const QString &floor
         }
         const QByteArray bytes = file.readAll();
         file.close();
+        QFile::remove(floorPath);
         const auto floorStart = Clock::now();
         if (!writeOnce(floorPath, bytes)) {
             state.SkipWithError("writing the floor failed");

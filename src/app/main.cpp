@@ -1,3 +1,4 @@
+#include "DrawnArrowStyle.h"
 #include "HelpViewer.h"
 #include "Label3D.h"
 #include "MainForm.h"
@@ -21,6 +22,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZelkSoft"));
+    DrawnArrowStyle::install();
 
     const QStringList args = QApplication::arguments();
     ZelkGlobals::ApplicationFolder = resolveApplicationFolder(args);

@@ -172,7 +172,7 @@ bool FreshIniBuilder::setValue(std::string_view section, std::string_view key,
                                std::string_view value, Texts texts)
 {
     const bool lookedAt = texts == Texts::Plain;
-    if (!plainKey(key, lookedAt) || (!lookedAt && breaksLine(value)))
+    if (!::plainKey(key, lookedAt) || (!lookedAt && breaksLine(value)))
         return false;
     const std::uint64_t hash = keySignature(key);
     const bool sameSection = m_cached && m_current != kNone &&
@@ -263,4 +263,29 @@ QByteArray FreshIniBuilder::bytes() const
     }
     out.truncate(qsizetype(total));
     return out;
+}
+
+std::uint64_t FreshIniBuilder::keySignature(std::string_view key)
+{
+    return ::keySignature(key);
+}
+
+std::uint64_t FreshIniBuilder::nameHash(std::string_view name)
+{
+    return ::nameHash(name);
+}
+
+bool FreshIniBuilder::sameIgnoringCase(std::string_view a, std::string_view b)
+{
+    return ::sameIgnoringCase(a, b);
+}
+
+bool FreshIniBuilder::plainSectionName(std::string_view name)
+{
+    return ::plainSectionName(name);
+}
+
+bool FreshIniBuilder::plainKey(std::string_view key)
+{
+    return ::plainKey(key, true);
 }

@@ -424,6 +424,198 @@ private:
     std::size_t m_capacity = 0;
 };
 
+// The file that a batch's writes make from a missing or empty file, laid out
+// in the batch's own log while it records: a section's header, then each
+// key, '=', value and line end go into the log side by side, so while every
+// section's keys arrive together, no key comes twice and the texts are plain,
+// the file is ranges of the log as they stand. A save of many units writes just
+// that way. Anything else (a section or key met again, a delete of something
+// written, a text the builder would look at) gives up, and the builder lays the
+// file out from the log instead.
+class LogDraft
+{
+public:
+    bool ok() const { return m_ok; }
+    void giveUp() { m_ok = false; }
+
+    // A new section text at nameOffset of the log, between "[" and "]\r\n".
+    void enterSection(const ByteLog &log, std::size_t nameOffset, std::size_t nameSize)
+    {
+        if (!m_ok)
+            return;
+        const std::string_view name = log.view(nameOffset, nameSize);
+        if (m_hasSection &&
+            FreshIniBuilder::sameIgnoringCase(log.view(m_nameOffset, m_nameSize), name)) {
+            // The same section under another text: it goes on. Until its
+            // first key it is not in the file, and that key's text names it.
+            if (!m_headerOut) {
+                m_nameOffset = nameOffset;
+                m_nameSize = nameSize;
+            }
+            return;
+        }
+        m_hasSection = true;
+        m_nameOffset = nameOffset;
+        m_nameSize = nameSize;
+        m_headerOut = false;
+        m_keyBits = 0;
+        m_keys.clear();
+        m_nameHash = FreshIniBuilder::nameHash(name);
+        // A section whose header is out already would need its keys merged.
+        if (m_written.contains(log, m_nameHash, name))
+            m_ok = false;
+    }
+
+    // key=value\r\n at lineOffset, lineSize bytes, in the current section.
+    void set(const ByteLog &log, std::string_view key, std::size_t keyOffset, std::size_t lineSize,
+             bool plainTexts)
+    {
+        if (!m_ok)
+            return;
+        if (!m_hasSection || !plainTexts || !FreshIniBuilder::plainKey(key)) {
+            m_ok = false;
+            return;
+        }
+        const std::uint64_t signature = FreshIniBuilder::keySignature(key);
+        if (holds(log, key, signature)) {
+            m_ok = false; // its value replaces the first: the builder's work
+            return;
+        }
+        m_keyBits |= bit(signature);
+        m_keys.push_back({signature, keyOffset, key.size()});
+        if (!m_headerOut) {
+            if (!FreshIniBuilder::plainSectionName(log.view(m_nameOffset, m_nameSize))) {
+                m_ok = false;
+                return;
+            }
+            m_headerOut = true;
+            m_written.add(m_nameHash, m_nameOffset, m_nameSize);
+            // "[" before the name, "]\r\n" after it.
+            addRange(m_nameOffset - 1, m_nameSize + 4);
+        }
+        addRange(keyOffset, lineSize);
+    }
+
+    // A delete of a key (or, without one, of the section) in the current
+    // section: nothing to do unless it is in the file already.
+    void remove(const ByteLog &log, const std::string_view *key, bool plainKey)
+    {
+        if (!m_ok || !m_hasSection || !m_headerOut)
+            return;
+        if (!key || !plainKey || holds(log, *key, FreshIniBuilder::keySignature(*key)))
+            m_ok = false;
+    }
+
+    QByteArray bytes(const ByteLog &log) const
+    {
+        QByteArray out(qsizetype(m_total), Qt::Uninitialized);
+        char *p = out.data();
+        for (const auto &[offset, size] : m_ranges) {
+            std::memcpy(p, log.view(offset, size).data(), size);
+            p += size;
+        }
+        return out;
+    }
+
+private:
+    struct KeyRef
+    {
+        std::uint64_t signature;
+        std::size_t offset, size;
+    };
+
+    // Sections with their header out, by name hash: open addressing, since a
+    // node per section would cost more than the rest of its work.
+    class WrittenSections
+    {
+    public:
+        bool contains(const ByteLog &log, std::uint64_t hash, std::string_view name) const
+        {
+            if (m_slots.empty())
+                return false;
+            const std::size_t mask = m_slots.size() - 1;
+            for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+                const Slot &slot = m_slots[i];
+                if (!slot.used)
+                    return false;
+                if (slot.hash == hash &&
+                    FreshIniBuilder::sameIgnoringCase(log.view(slot.offset, slot.size), name))
+                    return true;
+            }
+        }
+        void add(std::uint64_t hash, std::size_t offset, std::size_t size)
+        {
+            if ((m_count + 1) * 2 > m_slots.size())
+                grow();
+            place(Slot{hash, offset, size, true});
+            ++m_count;
+        }
+
+    private:
+        struct Slot
+        {
+            std::uint64_t hash;
+            std::size_t offset, size;
+            bool used;
+        };
+        void place(const Slot &slot)
+        {
+            const std::size_t mask = m_slots.size() - 1;
+            std::size_t i = slot.hash & mask;
+            while (m_slots[i].used)
+                i = (i + 1) & mask;
+            m_slots[i] = slot;
+        }
+        void grow()
+        {
+            std::vector<Slot> old = std::exchange(
+                m_slots, std::vector<Slot>(std::max<std::size_t>(64, m_slots.size() * 2)));
+            for (const Slot &slot : old)
+                if (slot.used)
+                    place(slot);
+        }
+        std::vector<Slot> m_slots;
+        std::size_t m_count = 0;
+    };
+
+    static std::uint64_t bit(std::uint64_t signature)
+    {
+        return std::uint64_t(1) << (signature >> 58);
+    }
+
+    bool holds(const ByteLog &log, std::string_view key, std::uint64_t signature) const
+    {
+        if (!(m_keyBits & bit(signature)))
+            return false;
+        for (const KeyRef &k : m_keys) {
+            if (k.signature == signature &&
+                FreshIniBuilder::sameIgnoringCase(log.view(k.offset, k.size), key))
+                return true;
+        }
+        return false;
+    }
+
+    void addRange(std::size_t offset, std::size_t size)
+    {
+        if (!m_ranges.empty() && m_ranges.back().first + m_ranges.back().second == offset)
+            m_ranges.back().second += size;
+        else
+            m_ranges.emplace_back(offset, size);
+        m_total += size;
+    }
+
+    bool m_ok = true;
+    std::vector<std::pair<std::size_t, std::size_t>> m_ranges; // of the log, in file order
+    std::size_t m_total = 0;
+    bool m_hasSection = false;
+    std::size_t m_nameOffset = 0, m_nameSize = 0;
+    std::uint64_t m_nameHash = 0;
+    bool m_headerOut = false;
+    std::uint64_t m_keyBits = 0; // a bit per key signature of the current section
+    std::vector<KeyRef> m_keys;  // of the current section
+    WrittenSections m_written;
+};
+
 struct BatchState
 {
     struct Op
@@ -449,6 +641,7 @@ struct BatchState
     ByteLog opText;
     std::vector<Op> ops;
     std::uint64_t sectionGeneration = 0; // of the section text the last op recorded
+    LogDraft draft;                      // the file while the log still lays it out
 
     std::string_view sectionOf(const Op &op) const
     {
@@ -467,19 +660,34 @@ struct BatchState
         Op op{};
         op.kind = !key ? OpKind::RemoveSection : !value ? OpKind::RemoveKey : OpKind::Set;
         const std::string_view sectionBytes = sections.bytes(section);
+        const bool drafting = deferred && draft.ok();
         if (!ops.empty() && sections.generation() == sectionGeneration) {
             op.sectionOffset = ops.back().sectionOffset;
+        } else if (drafting) {
+            opText.append("[");
+            op.sectionOffset = opText.append(sectionBytes);
+            opText.append("]\r\n");
+            draft.enterSection(opText, op.sectionOffset, sectionBytes.size());
+            sectionGeneration = sections.generation();
         } else {
             op.sectionOffset = opText.append(sectionBytes);
             sectionGeneration = sections.generation();
         }
         std::size_t keySize = 0, valueSize = 0;
         bool plainKey = false, plainValue = false;
-        op.keyOffset = op.valueOffset = opText.size();
+        const std::size_t keyStart = opText.size();
+        op.keyOffset = op.valueOffset = keyStart;
         if (key)
             std::tie(op.keyOffset, keySize) = opText.appendText(*key, true, &plainKey);
-        if (value)
+        // A key that lost spaces at an end is not the line's text as it stands.
+        const bool wholeKey = op.keyOffset == keyStart && keySize == opText.size() - keyStart;
+        if (value) {
+            if (drafting)
+                opText.append("=");
             std::tie(op.valueOffset, valueSize) = opText.appendText(*value, false, &plainValue);
+            if (drafting)
+                opText.append("\r\n");
+        }
         op.plainTexts = plainKey && plainValue;
         // A text of gigabytes is no setting; refusing it keeps the recorded sizes in range.
         if (keySize > kMaxTextBytes || valueSize > kMaxTextBytes)
@@ -487,8 +695,16 @@ struct BatchState
         op.sectionSize = std::uint32_t(sectionBytes.size());
         op.keySize = std::uint32_t(keySize);
         op.valueSize = std::uint32_t(valueSize);
-        if (!deferred)
+        if (!deferred) {
             applyOp(doc, op.kind, sectionOf(op), keyOf(op), valueOf(op));
+        } else if (drafting) {
+            const std::string_view keyText = keyOf(op);
+            if (value)
+                draft.set(opText, keyText, keyStart, opText.size() - keyStart,
+                          op.plainTexts && wholeKey);
+            else
+                draft.remove(opText, key ? &keyText : nullptr, plainKey && wholeKey);
+        }
         ops.push_back(op);
         return true;
     }
@@ -511,6 +727,8 @@ struct BatchState
     // The file the deferred writes make from the base.
     QByteArray deferredBytes() const
     {
+        if (draft.ok())
+            return draft.bytes(opText);
         FreshIniBuilder builder;
         bool built = true;
         for (std::size_t i = 0; built && i < ops.size(); ++i) {

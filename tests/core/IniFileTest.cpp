@@ -423,6 +423,96 @@ TEST_F(IniBulkTest, NewFileBatchMatchesOneByOneWrites)
     }
 }
 
+TEST_F(IniBulkTest, NewFileBatchOfSectionRunsMatchesOneByOneWrites)
+{
+    // A save writes each section's keys together, and such a batch lays the
+    // file out as it records. Catches that layout drifting from single writes
+    // when the pattern breaks: each seed breaks it one way, now and then (a
+    // section met again in any case, a key written twice, a delete of a written
+    // or an absent key, a section deleted, a key that loses spaces or would
+    // change how its line parses, a value of two lines); a fifth of the seeds
+    // never break it.
+    enum Break { None, Revisit, TwiceWritten, KeyDeleted, SectionDeleted, OddKey, TwoLines, Kinds };
+    const QStringList oddKeys{"=x", "[h", ";c", "\tt", "l\r\nm", "", " Sp "};
+    for (int seed = 0; seed < 100; ++seed) {
+        std::mt19937 random{unsigned(seed) + 1000};
+        const auto chance = [&random](unsigned percent) {
+            return random() % 100 < percent;
+        };
+        const auto any = [&random](const QStringList &list) {
+            return list.at(int(random() % unsigned(list.size())));
+        };
+        const Break pattern = seed % 5 == 0 ? None : Break(1 + seed % (Kinds - 1));
+        struct Step
+        {
+            QString section;
+            std::optional<QString> key, value;
+        };
+        std::vector<Step> steps;
+        QStringList sectionsSoFar;
+        const int runs = 2 + int(random() % 10);
+        for (int r = 0; r < runs; ++r) {
+            QString section = QStringLiteral("Sec%1").arg(r);
+            if (pattern == Revisit && !sectionsSoFar.isEmpty() && chance(25))
+                section = chance(50) ? any(sectionsSoFar).toLower() : any(sectionsSoFar);
+            sectionsSoFar << section;
+            QStringList keysSoFar;
+            const int keys = 1 + int(random() % 10);
+            for (int k = 0; k < keys; ++k) {
+                // Another text of the same name now and then, as a caller
+                // building the name each time passes.
+                Step step{chance(20) ? QString(section.toUtf8()) : section,
+                          QStringLiteral("Key%1").arg(k), QStringLiteral("v%1.%2").arg(r).arg(k)};
+                const bool breakNow = chance(8);
+                if (breakNow && pattern == TwiceWritten && !keysSoFar.isEmpty())
+                    step.key = chance(50) ? any(keysSoFar).toUpper() : any(keysSoFar);
+                if (breakNow && pattern == OddKey)
+                    step.key = any(oddKeys);
+                if (breakNow && pattern == TwoLines)
+                    step.value = QStringLiteral("two\r\nlines");
+                if (pattern == KeyDeleted && chance(15)) {
+                    // Absent keys mostly, which leave the layout going.
+                    step.value.reset();
+                    if (!keysSoFar.isEmpty() && chance(30))
+                        step.key = any(keysSoFar);
+                }
+                if (pattern == SectionDeleted && (k == 0 ? chance(40) : breakNow)) {
+                    // Before a run's first key, a section never written, or
+                    // this one in another case: the key then names it.
+                    step.key.reset();
+                    step.value.reset();
+                    if (k == 0)
+                        step.section =
+                            chance(50) ? QStringLiteral("Absent%1").arg(r) : section.toLower();
+                }
+                if (step.key && step.value)
+                    keysSoFar << *step.key;
+                steps.push_back(step);
+            }
+        }
+        for (const bool startEmpty : {false, true}) {
+            const QString tag = QStringLiteral("runs%1-%2").arg(seed).arg(startEmpty);
+            const QString batchFile = path("batch" + tag + ".ini");
+            const QString singleFile = path("single" + tag + ".ini");
+            if (startEmpty) {
+                putBytes(batchFile, "");
+                putBytes(singleFile, "");
+            }
+            {
+                IniBatch batch(batchFile);
+                for (const Step &step : steps)
+                    EXPECT_TRUE(
+                        IniFile::writeString(batchFile, step.section, step.key, step.value));
+                EXPECT_TRUE(batch.commit());
+            }
+            for (const Step &step : steps)
+                EXPECT_TRUE(IniFile::writeString(singleFile, step.section, step.key, step.value));
+            ASSERT_EQ(QFile::exists(batchFile), QFile::exists(singleFile)) << tag.toStdString();
+            ASSERT_EQ(bytesOf(batchFile), bytesOf(singleFile)) << tag.toStdString();
+        }
+    }
+}
+
 TEST_F(IniBatchTest, NewFileBatchReadsItsWritesAndKeepsAnOutsideSave)
 {
     // Catches a batch on a new file whose reads miss the writes still waiting

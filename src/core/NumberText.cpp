@@ -1,20 +1,23 @@
 #include "NumberText.h"
 
+#include <QVarLengthArray>
+
 #include <cmath>
 
 namespace NumberText {
 
 std::optional<double> toDouble(const QString &text, const QString &separator)
 {
-    const QString t = text.trimmed();
+    const QStringView t = QStringView(text).trimmed();
     if (t.isEmpty())
         return std::nullopt;
     const QChar sep = separator.isEmpty() ? QChar('.') : separator.at(0);
-    QString normal;
-    normal.reserve(t.size());
-    int i = 0;
+    // The number in the C form, kept on the stack: the editor converts a few
+    // dozen of these on each save.
+    QVarLengthArray<char16_t, 48> normal;
+    qsizetype i = 0;
     if (t.at(0) == '+' || t.at(0) == '-') {
-        normal += t.at(0);
+        normal.append(t.at(0).unicode());
         ++i;
     }
     int digits = 0;
@@ -22,10 +25,10 @@ std::optional<double> toDouble(const QString &text, const QString &separator)
     for (; i < t.size(); ++i) {
         const QChar c = t.at(i);
         if (c.isDigit() && c.unicode() < 128) {
-            normal += c;
+            normal.append(c.unicode());
             ++digits;
         } else if (c == sep && !seenSeparator) {
-            normal += '.';
+            normal.append(u'.');
             seenSeparator = true;
         } else {
             break;
@@ -37,18 +40,18 @@ std::optional<double> toDouble(const QString &text, const QString &separator)
         // Only an exponent may follow the mantissa.
         if (t.at(i) != 'e' && t.at(i) != 'E')
             return std::nullopt;
-        normal += 'e';
+        normal.append(u'e');
         ++i;
         if (i < t.size() && (t.at(i) == '+' || t.at(i) == '-'))
-            normal += t.at(i++);
+            normal.append(t.at(i++).unicode());
         int expDigits = 0;
         for (; i < t.size() && t.at(i).isDigit() && t.at(i).unicode() < 128; ++i, ++expDigits)
-            normal += t.at(i);
+            normal.append(t.at(i).unicode());
         if (expDigits == 0 || i < t.size())
             return std::nullopt;
     }
     bool ok = false;
-    const double value = normal.toDouble(&ok);
+    const double value = QStringView(normal.constData(), normal.size()).toDouble(&ok);
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;

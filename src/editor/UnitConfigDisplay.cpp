@@ -36,7 +36,7 @@ QString UnitConfigDisplay::roundedText(double value, int decimals, const QString
 
 double UnitConfigDisplay::valueOf(const QString &text, const QString &separator)
 {
-    return NumberText::toDouble(text.trimmed(), separator).value_or(0.0);
+    return NumberText::toDouble(text, separator).value_or(0.0); // which trims it
 }
 
 UnitConfigDisplay UnitConfigDisplay::fromRecord(const ZelkData &record, const Context &context)

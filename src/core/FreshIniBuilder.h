@@ -34,19 +34,6 @@ public:
 
     QByteArray bytes() const;
 
-    // The rules above, for a caller that lays out such a file itself.
-    // Of the lower-cased key; only a filter before sameIgnoringCase. The key
-    // needs seven readable bytes after its end.
-    static std::uint64_t keySignature(std::string_view key);
-    // Of the lower-cased section name.
-    static std::uint64_t nameHash(std::string_view name);
-    static bool sameIgnoringCase(std::string_view a, std::string_view b);
-    // A section name stored and found again as given.
-    static bool plainSectionName(std::string_view name);
-    // A key already found free of control characters and '=' that makes a
-    // plain entry line.
-    static bool plainKey(std::string_view key);
-
 private:
     struct Entry
     {

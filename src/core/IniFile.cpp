@@ -2,6 +2,7 @@
 
 #include "FreshIniBuilder.h"
 #include "IniDocument.h"
+#include "IniTextRules.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -490,7 +491,7 @@ public:
             return;
         const std::string_view name = log.view(nameOffset, nameSize);
         if (m_hasSection &&
-            FreshIniBuilder::sameIgnoringCase(log.view(m_nameOffset, m_nameSize), name)) {
+            IniTextRules::sameIgnoringCase(log.view(m_nameOffset, m_nameSize), name)) {
             // The same section under another text: it goes on. Until its
             // first key it is not in the file, and that key's text names it.
             if (!m_headerOut) {
@@ -505,7 +506,7 @@ public:
         m_headerOut = false;
         m_keyBits = 0;
         m_keys.clear();
-        m_nameHash = FreshIniBuilder::nameHash(name);
+        m_nameHash = IniTextRules::nameHash(name);
         // A section whose header is out already would need its keys merged.
         if (m_written.contains(log, m_nameHash, name))
             m_ok = false;
@@ -517,11 +518,11 @@ public:
     {
         if (!m_ok)
             return;
-        if (!m_hasSection || !plainTexts || !FreshIniBuilder::plainKey(key)) {
+        if (!m_hasSection || !plainTexts || !IniTextRules::plainKey(key, true)) {
             m_ok = false;
             return;
         }
-        const std::uint64_t signature = FreshIniBuilder::keySignature(key);
+        const std::uint64_t signature = IniTextRules::keySignature(key);
         if (holds(log, key, signature)) {
             m_ok = false; // its value replaces the first: the builder's work
             return;
@@ -529,7 +530,7 @@ public:
         m_keyBits |= bit(signature);
         m_keys.push_back({signature, keyOffset, key.size()});
         if (!m_headerOut) {
-            if (!FreshIniBuilder::plainSectionName(log.view(m_nameOffset, m_nameSize))) {
+            if (!IniTextRules::plainSectionName(log.view(m_nameOffset, m_nameSize))) {
                 m_ok = false;
                 return;
             }
@@ -547,7 +548,7 @@ public:
     {
         if (!m_ok || !m_hasSection || !m_headerOut)
             return;
-        if (!key || !plainKey || holds(log, *key, FreshIniBuilder::keySignature(*key)))
+        if (!key || !plainKey || holds(log, *key, IniTextRules::keySignature(*key)))
             m_ok = false;
     }
 
@@ -584,7 +585,7 @@ private:
                 if (!slot.used)
                     return false;
                 if (slot.hash == hash &&
-                    FreshIniBuilder::sameIgnoringCase(log.view(slot.offset, slot.size), name))
+                    IniTextRules::sameIgnoringCase(log.view(slot.offset, slot.size), name))
                     return true;
             }
         }
@@ -634,7 +635,7 @@ private:
             return false;
         for (const KeyRef &k : m_keys) {
             if (k.signature == signature &&
-                FreshIniBuilder::sameIgnoringCase(log.view(k.offset, k.size), key))
+                IniTextRules::sameIgnoringCase(log.view(k.offset, k.size), key))
                 return true;
         }
         return false;

@@ -5,13 +5,22 @@
 
 // Section and key names of the unit configuration file, in the order written.
 namespace ConfigFileKeys {
+// Built in one allocation: a save of 32 units names 192 sections, and
+// joining the parts one by one cost more than writing the section's keys.
 inline QString unitSection(const QString &unit)
 {
-    return QStringLiteral("PS") + unit;
+    QString name;
+    name.reserve(unit.size() + 2);
+    return name.append(u"PS").append(unit);
 }
 inline QString moduleSection(const QString &unit, int module)
 {
-    return QStringLiteral("PS") + unit + QStringLiteral("MODULE") + QString::number(module);
+    QString name;
+    name.reserve(unit.size() + 10);
+    name.append(u"PS").append(unit).append(u"MODULE");
+    if (module >= 0 && module <= 9)
+        return name.append(QChar(u'0' + module));
+    return name.append(QString::number(module));
 }
 
 inline const QString PowerSupplyID = QStringLiteral("PowerSupplyID");

@@ -482,7 +482,6 @@ class LogDraft
 {
 public:
     bool ok() const { return m_ok; }
-    void giveUp() { m_ok = false; }
 
     // A new section text at nameOffset of the log, between "[" and "]\r\n".
     void enterSection(const ByteLog &log, std::size_t nameOffset, std::size_t nameSize)
@@ -512,7 +511,8 @@ public:
             m_ok = false;
     }
 
-    // key=value\r\n at lineOffset, lineSize bytes, in the current section.
+    // A key's line in the current section: key=value\r\n, lineSize bytes of
+    // the log from keyOffset.
     void set(const ByteLog &log, std::string_view key, std::size_t keyOffset, std::size_t lineSize,
              bool plainTexts)
     {
@@ -688,6 +688,20 @@ struct BatchState
     std::vector<Op> ops;
     std::uint64_t sectionGeneration = 0; // of the section text the last op recorded
     LogDraft draft;                      // the file while the log still lays it out
+    // The file parsed before, shared while the batch only reads it: checking
+    // a few ratings at each save would otherwise parse their file each time.
+    // The batch parses a copy of its own at its first write.
+    std::shared_ptr<const IniDocument> sharedDoc;
+
+    const IniDocument &readDoc() const { return sharedDoc ? *sharedDoc : doc; }
+    IniDocument &writeDoc()
+    {
+        if (sharedDoc) {
+            doc = IniDocument::parse(baseBytes, baseExists);
+            sharedDoc.reset();
+        }
+        return doc;
+    }
 
     std::string_view sectionOf(const Op &op) const
     {
@@ -742,7 +756,7 @@ struct BatchState
         op.keySize = std::uint32_t(keySize);
         op.valueSize = std::uint32_t(valueSize);
         if (!deferred) {
-            applyOp(doc, op.kind, sectionOf(op), keyOf(op), valueOf(op));
+            applyOp(writeDoc(), op.kind, sectionOf(op), keyOf(op), valueOf(op));
         } else if (drafting) {
             const std::string_view keyText = keyOf(op);
             if (value)
@@ -766,7 +780,7 @@ struct BatchState
     {
         if (!deferred)
             return;
-        replay(doc);
+        replay(writeDoc());
         deferred = false;
     }
 
@@ -814,7 +828,7 @@ struct BatchState
                                               [](const Op &op) { return op.kind == OpKind::Set; });
             if (baseExists && !setsAKey)
                 return true;
-        } else if (!doc.isModified()) {
+        } else if (!readDoc().isModified()) {
             return true;
         }
         FileLock lock(path);
@@ -824,7 +838,7 @@ struct BatchState
         if (!now.ok)
             return false;
         if (now.exists == baseExists && now.bytes == baseBytes) {
-            const QByteArray out = deferred ? deferredBytes() : doc.serialize();
+            const QByteArray out = deferred ? deferredBytes() : readDoc().serialize();
             return (baseExists && out == baseBytes) || saveFile(path, out);
         }
         IniDocument fresh = IniDocument::parse(now.bytes, now.exists);
@@ -898,19 +912,32 @@ struct Registry
         return batch;
     }
 
+    // The parsed copy kept for path, if it was parsed from these bytes: only
+    // identical bytes prove the copy current, size and time can stay the same.
+    std::shared_ptr<const IniDocument> cachedDocument(const QString &path,
+                                                      const QByteArray &bytes) const
+    {
+        const auto it = cache.constFind(path);
+        return it != cache.constEnd() && it->bytes == bytes ? it->doc : nullptr;
+    }
+
+    void remember(const QString &path, const QByteArray &bytes,
+                  std::shared_ptr<const IniDocument> doc)
+    {
+        if (cache.size() >= kMaxCachedFiles && !cache.contains(path))
+            cache.clear();
+        cache.insert(path, CachedFile{bytes, std::move(doc)});
+    }
+
     std::shared_ptr<const IniDocument> parsedFile(const QString &path)
     {
         const FileBytes file = readFileBytes(path);
         if (!file.ok || !file.exists)
             return nullptr;
-        // Only identical bytes prove the copy current: size and time can stay the same.
-        const auto it = cache.constFind(path);
-        if (it != cache.constEnd() && it->bytes == file.bytes)
-            return it->doc;
+        if (auto doc = cachedDocument(path, file.bytes))
+            return doc;
         auto doc = std::make_shared<const IniDocument>(IniDocument::parse(file.bytes));
-        if (cache.size() >= kMaxCachedFiles)
-            cache.clear();
-        cache.insert(path, CachedFile{file.bytes, doc});
+        remember(path, file.bytes, doc);
         return doc;
     }
 };
@@ -947,7 +974,7 @@ QString IniFile::readString(const QString &path, const QString &section, const Q
         if (BatchState *batch = reg.findBatch(path)) {
             if (!batch->loadFailed) {
                 batch->applyDeferred();
-                value = batch->doc.value(sectionBytes, keyArg.view());
+                value = batch->readDoc().value(sectionBytes, keyArg.view());
             }
         } else if (!path.isEmpty()) {
             fromDisk = reg.parsedFile(path);
@@ -1037,7 +1064,10 @@ IniBatch::IniBatch(const QString &path)
     state->baseBytes = file.bytes;
     state->baseExists = file.exists;
     state->deferred = file.ok && file.bytes.isEmpty();
-    state->doc = IniDocument::parse(file.bytes, file.exists);
+    if (!state->deferred && file.ok)
+        state->sharedDoc = reg.cachedDocument(m_path, file.bytes);
+    if (!state->sharedDoc)
+        state->doc = IniDocument::parse(file.bytes, file.exists);
     reg.batches.insert(m_path, state);
     reg.forgetLastPath();
     m_owner = true;
@@ -1070,6 +1100,10 @@ bool IniBatch::commit()
     reg.batches.erase(it);
     reg.forgetLastPath();
     m_result = state->commit();
+    // A batch that only read its file leaves its parsed copy for the next.
+    if (state->ops.empty() && !state->loadFailed && !state->deferred && !state->sharedDoc)
+        reg.remember(m_path, state->baseBytes,
+                     std::make_shared<const IniDocument>(std::move(state->doc)));
     if (state.use_count() == 1 && state->opText.capacity() <= kSpareLogBytes &&
         state->ops.capacity() <= kSpareOps) {
         reg.spareOps = std::move(state->ops);

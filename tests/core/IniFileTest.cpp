@@ -201,6 +201,33 @@ TEST_F(IniReadTest, ExternalRewriteOfSameSizeAndTimeIsSeen)
     EXPECT_EQ(IniFile::readString(path(), "s", "k"), "bbbb");
 }
 
+TEST_F(IniReadTest, ReadOnlyBatchesShareAParsedCopyOnlyWhileTheFileIsUnchanged)
+{
+    // A batch that only reads leaves its parsed copy for the next batch on the
+    // same bytes. Catches that copy trusted after an outside rewrite of the
+    // same size, or changed by a later batch's writes.
+    putBytes(path(), "[s]\r\nk=aaaa\r\n");
+    const auto readInBatch = [this] {
+        IniBatch batch(path());
+        return IniFile::readString(path(), "s", "k");
+    };
+    EXPECT_EQ(readInBatch(), "aaaa");
+    EXPECT_EQ(readInBatch(), "aaaa");
+    putBytes(path(), "[s]\r\nk=bbbb\r\nz=1\r\n");
+    EXPECT_EQ(readInBatch(), "bbbb");
+    {
+        IniBatch batch(path());
+        EXPECT_EQ(IniFile::readString(path(), "s", "k"), "bbbb");
+        ASSERT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("k"), QStringLiteral("cc")));
+        EXPECT_EQ(IniFile::readString(path(), "s", "k"), "cc");
+        EXPECT_TRUE(batch.commit());
+    }
+    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=cc\r\nz=1\r\n");
+    putBytes(path(), "[s]\r\nk=bbbb\r\nz=1\r\n"); // the bytes of the copy made earlier
+    EXPECT_EQ(readInBatch(), "bbbb");
+    EXPECT_EQ(IniFile::readString(path(), "s", "k"), "bbbb");
+}
+
 TEST_F(IniWriteTest, UpdateChangesOnlyThatLine)
 {
     // Catches re-saving from a model: lost comments, blanks, NULs, BOM, endings or preamble.

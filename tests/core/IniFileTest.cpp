@@ -99,6 +99,38 @@ protected:
     IniBulkTest()
         : IniTest(memoryTempTemplate())
     {}
+
+    struct WriteStep
+    {
+        QString section;
+        std::optional<QString> key, value; // no key: delete the section; no value: the key
+    };
+
+    // Makes the steps in one batch and one by one, on a missing and on an
+    // empty file, and expects the same files both ways.
+    void expectBatchMatchesSingleWrites(const std::vector<WriteStep> &steps, const QString &tag)
+    {
+        for (const bool startEmpty : {false, true}) {
+            const QString name = tag + (startEmpty ? QStringLiteral("-empty") : QString());
+            const QString batchFile = path("batch" + name + ".ini");
+            const QString singleFile = path("single" + name + ".ini");
+            if (startEmpty) {
+                putBytes(batchFile, "");
+                putBytes(singleFile, "");
+            }
+            {
+                IniBatch batch(batchFile);
+                for (const WriteStep &step : steps)
+                    EXPECT_TRUE(
+                        IniFile::writeString(batchFile, step.section, step.key, step.value));
+                EXPECT_TRUE(batch.commit());
+            }
+            for (const WriteStep &step : steps)
+                EXPECT_TRUE(IniFile::writeString(singleFile, step.section, step.key, step.value));
+            ASSERT_EQ(QFile::exists(batchFile), QFile::exists(singleFile)) << name.toStdString();
+            ASSERT_EQ(bytesOf(batchFile), bytesOf(singleFile)) << name.toStdString();
+        }
+    }
 };
 
 using IniReadTest = IniTest;
@@ -408,16 +440,11 @@ TEST_F(IniBulkTest, NewFileBatchMatchesOneByOneWrites)
                 return unusual.at(int(random() % unsigned(unusual.size())));
             return plain.at(int(random() % unsigned(plain.size())));
         };
-        struct Step
-        {
-            QString section;
-            std::optional<QString> key, value;
-        };
-        std::vector<Step> steps;
+        std::vector<WriteStep> steps;
         for (int i = 0; i < 80; ++i) {
-            Step step{pick(plainSections, oddSections, oddSection),
-                      pick(plainKeys, oddKeys, oddKey),
-                      values.at(int(random() % unsigned(values.size())))};
+            WriteStep step{pick(plainSections, oddSections, oddSection),
+                           pick(plainKeys, oddKeys, oddKey),
+                           values.at(int(random() % unsigned(values.size())))};
             if (!oddValue && step.value->contains('\n'))
                 step.value = QStringLiteral("plain");
             const unsigned kind = random() % 25;
@@ -427,26 +454,7 @@ TEST_F(IniBulkTest, NewFileBatchMatchesOneByOneWrites)
                 step.value.reset();
             steps.push_back(step);
         }
-        for (const bool startEmpty : {false, true}) {
-            const QString tag = QStringLiteral("%1-%2").arg(seed).arg(startEmpty);
-            const QString batchFile = path("batch" + tag + ".ini");
-            const QString singleFile = path("single" + tag + ".ini");
-            if (startEmpty) {
-                putBytes(batchFile, "");
-                putBytes(singleFile, "");
-            }
-            {
-                IniBatch batch(batchFile);
-                for (const Step &step : steps)
-                    EXPECT_TRUE(
-                        IniFile::writeString(batchFile, step.section, step.key, step.value));
-                EXPECT_TRUE(batch.commit());
-            }
-            for (const Step &step : steps)
-                EXPECT_TRUE(IniFile::writeString(singleFile, step.section, step.key, step.value));
-            ASSERT_EQ(QFile::exists(batchFile), QFile::exists(singleFile)) << tag.toStdString();
-            ASSERT_EQ(bytesOf(batchFile), bytesOf(singleFile)) << tag.toStdString();
-        }
+        expectBatchMatchesSingleWrites(steps, QString::number(seed));
     }
 }
 
@@ -470,12 +478,7 @@ TEST_F(IniBulkTest, NewFileBatchOfSectionRunsMatchesOneByOneWrites)
             return list.at(int(random() % unsigned(list.size())));
         };
         const Break pattern = seed % 5 == 0 ? None : Break(1 + seed % (Kinds - 1));
-        struct Step
-        {
-            QString section;
-            std::optional<QString> key, value;
-        };
-        std::vector<Step> steps;
+        std::vector<WriteStep> steps;
         QStringList sectionsSoFar;
         const int runs = 2 + int(random() % 10);
         for (int r = 0; r < runs; ++r) {
@@ -488,8 +491,9 @@ TEST_F(IniBulkTest, NewFileBatchOfSectionRunsMatchesOneByOneWrites)
             for (int k = 0; k < keys; ++k) {
                 // Another text of the same name now and then, as a caller
                 // building the name each time passes.
-                Step step{chance(20) ? QString(section.toUtf8()) : section,
-                          QStringLiteral("Key%1").arg(k), QStringLiteral("v%1.%2").arg(r).arg(k)};
+                WriteStep step{chance(20) ? QString(section.toUtf8()) : section,
+                               QStringLiteral("Key%1").arg(k),
+                               QStringLiteral("v%1.%2").arg(r).arg(k)};
                 const bool breakNow = chance(8);
                 if (breakNow && pattern == TwiceWritten && !keysSoFar.isEmpty())
                     step.key = chance(50) ? any(keysSoFar).toUpper() : any(keysSoFar);
@@ -517,26 +521,7 @@ TEST_F(IniBulkTest, NewFileBatchOfSectionRunsMatchesOneByOneWrites)
                 steps.push_back(step);
             }
         }
-        for (const bool startEmpty : {false, true}) {
-            const QString tag = QStringLiteral("runs%1-%2").arg(seed).arg(startEmpty);
-            const QString batchFile = path("batch" + tag + ".ini");
-            const QString singleFile = path("single" + tag + ".ini");
-            if (startEmpty) {
-                putBytes(batchFile, "");
-                putBytes(singleFile, "");
-            }
-            {
-                IniBatch batch(batchFile);
-                for (const Step &step : steps)
-                    EXPECT_TRUE(
-                        IniFile::writeString(batchFile, step.section, step.key, step.value));
-                EXPECT_TRUE(batch.commit());
-            }
-            for (const Step &step : steps)
-                EXPECT_TRUE(IniFile::writeString(singleFile, step.section, step.key, step.value));
-            ASSERT_EQ(QFile::exists(batchFile), QFile::exists(singleFile)) << tag.toStdString();
-            ASSERT_EQ(bytesOf(batchFile), bytesOf(singleFile)) << tag.toStdString();
-        }
+        expectBatchMatchesSingleWrites(steps, QStringLiteral("runs%1").arg(seed));
     }
 }
 

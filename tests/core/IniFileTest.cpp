@@ -525,6 +525,34 @@ TEST_F(IniBulkTest, NewFileBatchOfSectionRunsMatchesOneByOneWrites)
     }
 }
 
+TEST_F(IniBulkTest, NewFileBatchSeesAnOddCharacterAnywhereInAKeyOrValue)
+{
+    // Keys and values are narrowed several characters at a time, in steps that
+    // overlap at the end. Catches a character that changes how the line
+    // parses, or one outside ASCII, missed at some length or position.
+    int cases = 0;
+    for (int length = 1; length <= 20; ++length) {
+        for (int at = 0; at < length; ++at) {
+            for (const QChar odd : {QChar(u'='), QChar(u'\t'), QChar(u'\n'), QChar(0xE9)}) {
+                QString text(length, QChar(u'k'));
+                text[at] = odd;
+                for (const bool asKey : {true, false}) {
+                    std::vector<WriteStep> steps{{"S", QStringLiteral("a"), QStringLiteral("1")}};
+                    // A key is written twice: where it holds '=', the file
+                    // reads it as another key and the second write adds a line.
+                    if (asKey) {
+                        steps.push_back({"S", text, QStringLiteral("v")});
+                        steps.push_back({"S", text, QStringLiteral("w")});
+                    } else
+                        steps.push_back({"S", QStringLiteral("b"), text});
+                    steps.push_back({"S", QStringLiteral("c"), QStringLiteral("3")});
+                    expectBatchMatchesSingleWrites(steps, QStringLiteral("odd%1").arg(cases++));
+                }
+            }
+        }
+    }
+}
+
 TEST_F(IniBatchTest, NewFileBatchReadsItsWritesAndKeepsAnOutsideSave)
 {
     // Catches a batch on a new file whose reads miss the writes still waiting

@@ -29,10 +29,12 @@ inline bool writeOnce(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
-// Each iteration removes savedPath and runs save (which must create it), then
-// removes floorPath and writes the same bytes once to it: each write follows
-// the removal of its own file, so both find the disk in the same state. The iteration's time is the
-// save's; counters save_us and floor_us are the medians of each over the iterations.
+// Each iteration times save (which must create savedPath) and the single
+// write of the same bytes to floorPath, each right after its own file is
+// removed, and reads both files back. The two go first in turns: the disk
+// finishes the previous write's work during whichever comes next. The
+// iteration's time is the save's; counters save_us and floor_us are the
+// medians of each over the iterations.
 template<typename Save>
 void run(benchmark::State &state, const QString &savedPath, const QString &floorPath, Save save)
 {
@@ -40,28 +42,43 @@ void run(benchmark::State &state, const QString &savedPath, const QString &floor
     const auto micros = [](Clock::duration d) {
         return std::chrono::duration<double, std::micro>(d).count();
     };
+    const auto readBack = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
     std::vector<double> saves, floors;
+    QByteArray bytes; // what the save writes, the same each time
+    bool saveFirst = true;
     for (auto _ : state) {
+        double floorUs = 0;
+        const auto writeFloor = [&] {
+            QFile::remove(floorPath);
+            const auto start = Clock::now();
+            const bool written = writeOnce(floorPath, bytes);
+            floorUs = micros(Clock::now() - start);
+            return written && readBack(floorPath) == bytes;
+        };
+        if (!saveFirst && !writeFloor()) {
+            state.SkipWithError("writing the floor failed");
+            break;
+        }
         QFile::remove(savedPath);
         const auto start = Clock::now();
         const bool saved = save();
         const auto saveEnd = Clock::now();
-        QFile file(savedPath);
-        if (!saved || !file.open(QIODevice::ReadOnly)) {
-            state.SkipWithError("the save failed");
+        const QByteArray savedBytes = readBack(savedPath);
+        if (!saved || savedBytes.isEmpty() || (!bytes.isEmpty() && savedBytes != bytes)) {
+            state.SkipWithError("the save failed or wrote other bytes than before");
             break;
         }
-        const QByteArray bytes = file.readAll();
-        file.close();
-        QFile::remove(floorPath);
-        const auto floorStart = Clock::now();
-        if (!writeOnce(floorPath, bytes)) {
+        bytes = savedBytes;
+        if (saveFirst && !writeFloor()) {
             state.SkipWithError("writing the floor failed");
             break;
         }
-        const auto floorEnd = Clock::now();
+        saveFirst = !saveFirst;
         saves.push_back(micros(saveEnd - start));
-        floors.push_back(micros(floorEnd - floorStart));
+        floors.push_back(floorUs);
         state.SetIterationTime(std::chrono::duration<double>(saveEnd - start).count());
     }
     state.counters["save_us"] = median(saves);

@@ -1751,21 +1751,25 @@ QString formText(const QString &shown, const QString &held)
     return shown.isEmpty() && held.isNull() ? held : shown;
 }
 
-// The held number when the form still shows it as it was shown; else the
-// form's value brought back to the held scale.
-QString numberBack(const QString &shown, const QString &held, double factor,
-                   const QString &separator)
+} // namespace
+
+QString SupplyConfig::numberBack(const QString &shown, const QString &held, double factor,
+                                 const QString &separator, ShownNumber &memo)
 {
-    const double heldValue = UnitConfigDisplay::valueOf(held, separator);
-    const QString heldShown =
-        held.trimmed().isEmpty() ? QStringLiteral("0")
-                                 : UnitConfigDisplay::roundedText(heldValue / factor, 2, separator);
-    if (shown == heldShown)
+    if (!memo.held.isSharedWith(held) || memo.factor != factor || memo.separator != separator) {
+        memo.held = held;
+        memo.factor = factor;
+        memo.separator = separator;
+        memo.shown = QStringView(held).trimmed().isEmpty()
+                         ? QStringLiteral("0")
+                         : UnitConfigDisplay::roundedText(
+                               UnitConfigDisplay::valueOf(held, separator) / factor, 2, separator);
+    }
+    if (shown == memo.shown)
         return held;
     const double value = UnitConfigDisplay::valueOf(shown, separator) * factor;
     return NumberText::fromDouble(factor == 1.0 ? value : std::nearbyint(value), separator);
 }
-} // namespace
 
 bool SupplyConfig::CollectFormToRecord(const QString &unitId)
 {
@@ -1807,12 +1811,14 @@ bool SupplyConfig::CollectFormToRecord(const QString &unitId)
         mod.DefaultOutputPolarity = oneOrZero(optPolarity(2 * m - 1)->isChecked());
         mod.StartUpState = oneOrZero(optStartupState(2 * m - 1)->isChecked());
         // The set-point is held in volts, the module-good limits in device counts.
-        mod.OutputVoltageSetpoint = numberBack(vsp(m)->text(), mod.OutputVoltageSetpoint, 1.0, sep);
+        ShownNumber *shownNumbers = &m_shownNumbers[std::size_t(3 * (m - 1))];
+        mod.OutputVoltageSetpoint =
+            numberBack(vsp(m)->text(), mod.OutputVoltageSetpoint, 1.0, sep, shownNumbers[0]);
         if (voltageFactor != 0.0) {
-            mod.VoltageHighLimit =
-                numberBack(hl(m)->text(), mod.VoltageHighLimit, voltageFactor, sep);
+            mod.VoltageHighLimit = numberBack(hl(m)->text(), mod.VoltageHighLimit, voltageFactor,
+                                              sep, shownNumbers[1]);
             mod.VoltageLowLimit =
-                numberBack(ll(m)->text(), mod.VoltageLowLimit, voltageFactor, sep);
+                numberBack(ll(m)->text(), mod.VoltageLowLimit, voltageFactor, sep, shownNumbers[2]);
         }
         mod.StartUpDelay = formText(startupdelay(m)->text(), mod.StartUpDelay);
         using Mode = FieldRules::LimitMode;

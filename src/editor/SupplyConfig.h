@@ -5,6 +5,8 @@
 #include "UnitConfigDisplay.h"
 #include "ZelkData.h"
 
+#include <array>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -255,6 +257,21 @@ private:
     bool m_closing = false;
     bool m_currentLimitTyping = false;
     bool m_modulesShown = false; // the last read showed the module settings
+    // How each held number of the module fields (set-point, high and low
+    // limit of modules 1 to 5) is shown, kept for the held text it came from:
+    // a save brings back every field, and most still show the held number.
+    struct ShownNumber
+    {
+        QString held; // shares its text with the record's while that is unchanged
+        double factor = 0;
+        QString separator;
+        QString shown;
+    };
+    std::array<ShownNumber, 15> m_shownNumbers;
+    // The held number when the form still shows it as it was shown; else the
+    // form's value brought back to the held scale.
+    static QString numberBack(const QString &shown, const QString &held, double factor,
+                              const QString &separator, ShownNumber &memo);
     frmPleaseWait *m_pleaseWait = nullptr;
     bool m_groupsApplied = false;
     FieldGuard *m_guard = nullptr;

@@ -150,3 +150,31 @@ TEST_F(Save, GroupingAppliedIsShownAfterClose)
     EXPECT_TRUE(EditorState::ChangesWritten);
     EXPECT_FALSE(bus->portOpen());
 }
+
+// Catches a held limit taken as unchanged because an earlier save saw the form
+// show it: once the record holds another number, the form's text is what the
+// user sees and what is saved.
+TEST_F(Save, AHeldLimitChangedBehindTheFormIsNotTakenAsShown)
+{
+    readUnit(QStringLiteral("3"));
+    SupplyConfig &e = editor();
+    env.dialogs.fileAnswers = {env.path(QStringLiteral("a.txt"))};
+    QTest::mouseClick(e.Save, Qt::LeftButton);
+    const QByteArray first = env.readFile(QStringLiteral("a.txt"));
+    ASSERT_TRUE(first.contains("VoltageHighLimit="));
+
+    int changed = 0;
+    for (int m = 1; m <= 5; ++m) {
+        ZelkModuleRecord &mod = e.data()->Module(m);
+        if (!e.data()->modulePresent(m) || mod.VoltageHighLimit.trimmed().isEmpty())
+            continue;
+        mod.VoltageHighLimit = QStringLiteral("1234");
+        ++changed;
+    }
+    ASSERT_GT(changed, 0);
+    env.dialogs.fileAnswers = {env.path(QStringLiteral("b.txt"))};
+    QTest::mouseClick(e.Save, Qt::LeftButton);
+    EXPECT_FALSE(env.readFile(QStringLiteral("b.txt")).contains("VoltageHighLimit=1234"));
+    for (int m = 1; m <= 5; ++m)
+        EXPECT_NE(e.data()->Module(m).VoltageHighLimit, QStringLiteral("1234")) << m;
+}

@@ -130,6 +130,7 @@ protected:
             return;
         }
         qint16 polarity = -1;
+        bus->clearFailures(); // read what the unit holds, past the editor's faults
         onBus([&](ZelkDevice &d) { d.GetFanFailPolarity(QString::number(unit), polarity); });
         EXPECT_EQ(polarity, choice == 0 ? 1 : 0) << "cycle " << cycle;
     }
@@ -156,6 +157,7 @@ protected:
         }
         const double shown = e.vsp(m)->text().toDouble();
         qint16 raw = -1;
+        bus->clearFailures(); // read what the unit holds, past the editor's faults
         onBus([&](ZelkDevice &d) {
             d.GetDefaultOutputVoltage(QString::number(unit), qint16(m), raw);
         });

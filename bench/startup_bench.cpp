@@ -224,8 +224,12 @@ void BM_StartupLauncherVsMinimalWindow(benchmark::State &state)
         }
     }
 
-    // Per command: time, peak memory and CPU time of each start.
-    std::array<std::array<std::vector<double>, 3>, 3> taken;
+    // Per command, the figures of each of its starts.
+    struct Taken
+    {
+        std::vector<double> ms, peakKib, cpuMs;
+    };
+    std::array<Taken, 3> taken;
     int turn = 0;
     for (auto _ : state) {
         // Rotating the order spreads any drift of the machine over all three.
@@ -240,26 +244,26 @@ void BM_StartupLauncherVsMinimalWindow(benchmark::State &state)
         }
         turn = (turn + 1) % 3;
         for (int c = 0; c < 3; ++c) {
-            taken[c][0].push_back(starts[c].ms);
-            taken[c][1].push_back(starts[c].peakKib);
-            taken[c][2].push_back(starts[c].cpuMs);
+            taken[c].ms.push_back(starts[c].ms);
+            taken[c].peakKib.push_back(starts[c].peakKib);
+            taken[c].cpuMs.push_back(starts[c].cpuMs);
         }
         state.SetIterationTime(starts[0].ms / 1000.0);
     }
 
-    const double floorKib = median(taken[1][1]);
+    const double floorKib = median(taken[1].peakKib);
     if (ownResidentKib() * 2 > floorKib) {
         state.SkipWithError("this process is too large to measure its children's peak memory");
         return;
     }
-    state.counters["launcher_ms"] = median(taken[0][0]);
-    state.counters["minimal_ms"] = median(taken[1][0]);
-    state.counters["text_window_ms"] = median(taken[2][0]);
-    state.counters["launcher_peak_kib"] = median(taken[0][1]);
+    state.counters["launcher_ms"] = median(taken[0].ms);
+    state.counters["minimal_ms"] = median(taken[1].ms);
+    state.counters["text_window_ms"] = median(taken[2].ms);
+    state.counters["launcher_peak_kib"] = median(taken[0].peakKib);
     state.counters["minimal_peak_kib"] = floorKib;
     // Not a target: CPU time tells slow work from waiting when the time misses.
-    state.counters["launcher_cpu_ms"] = median(taken[0][2]);
-    state.counters["minimal_cpu_ms"] = median(taken[1][2]);
+    state.counters["launcher_cpu_ms"] = median(taken[0].cpuMs);
+    state.counters["minimal_cpu_ms"] = median(taken[1].cpuMs);
 }
 // The medians are taken over the rotating triples of one repetition.
 BENCHMARK(BM_StartupLauncherVsMinimalWindow)

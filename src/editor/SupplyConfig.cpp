@@ -619,8 +619,9 @@ void SupplyConfig::LoadTooltips()
 
 void SupplyConfig::closeEvent(QCloseEvent *event)
 {
-    // A read in progress owns the port and the record; the window stays.
-    if (m_closing) {
+    // A read or a utility owns the port and the record, and the title bar's
+    // close obeys the Close button: the window stays while either holds.
+    if (m_closing || !Cancel->isEnabled()) {
         event->ignore();
         return;
     }
@@ -628,8 +629,17 @@ void SupplyConfig::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void SupplyConfig::showEvent(QShowEvent *event)
+{
+    // Closed is unloaded: shown again, the window starts as it was loaded.
+    if (std::exchange(m_unloaded, false))
+        Form_Load();
+    QWidget::showEvent(event);
+}
+
 void SupplyConfig::Form_Unload()
 {
+    m_unloaded = true;
     pendingChangesPrompt();
     WindowRegistry::show(WindowRegistry::Launcher);
 }

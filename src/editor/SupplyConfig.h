@@ -207,6 +207,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -255,6 +256,7 @@ private:
     QMap<QString, std::shared_ptr<ZelkData>> m_units;
     QSize m_wantedSize;
     bool m_closing = false;
+    bool m_unloaded = false; // closed: the next show starts from the load state
     bool m_currentLimitTyping = false;
     bool m_modulesShown = false; // the last read showed the module settings
     // How each held number of the module fields (set-point, high and low

@@ -681,12 +681,22 @@ void MonitorForm::resizeEvent(QResizeEvent *event)
 
 void MonitorForm::closeEvent(QCloseEvent *event)
 {
-    if (Form_QueryUnload()) {
+    // The title bar's close obeys the Close button: while that is disabled
+    // (a read, a poll, Monitor Mode, an action) the window stays.
+    if (!cmdClose->isEnabled() || Form_QueryUnload()) {
         event->ignore();
         return;
     }
     QWidget::closeEvent(event);
     Form_Unload();
+}
+
+void MonitorForm::showEvent(QShowEvent *event)
+{
+    // Closed is unloaded: shown again, the window starts as it was loaded.
+    if (std::exchange(m_unloaded, false))
+        Form_Load();
+    QWidget::showEvent(event);
 }
 
 bool MonitorForm::eventFilter(QObject *watched, QEvent *event)
@@ -1603,6 +1613,7 @@ bool MonitorForm::Form_QueryUnload() const
 
 void MonitorForm::Form_Unload()
 {
+    m_unloaded = true;
     // No poll may reach a window the user has closed.
     Timer2->stop();
     for (int m = 1; m <= 5; ++m)

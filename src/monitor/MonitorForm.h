@@ -172,6 +172,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -220,5 +221,6 @@ private:
     bool m_logFailureShown = false;
     bool m_resizing = false;
     bool m_actionBusy = false;
+    bool m_unloaded = false; // closed: the next show starts from the load state
     qreal m_captionPointSize = 9;
 };

@@ -5,13 +5,13 @@
 #include "SimulatedBus.h"
 #include "SupplyConfig.h"
 #include "TestSeams.h"
-#include "WindowRegistry.h"
+#include "ZelkApplication.h"
 #include "ZelkGlobals.h"
 
 #include <gtest/gtest.h>
 
 // The launcher, the editor and the monitor on the demo bus of a fresh
-// application folder, registered as the program registers them at start.
+// application folder, wired and started by the program's own routines.
 class AppFixture : public ::testing::Test
 {
 protected:
@@ -21,25 +21,13 @@ protected:
             env.copyShipped(QString::fromLatin1(file));
         registerSimulatedBus();
         ZelkGlobals::ApplicationFolder = env.folder();
-        WindowRegistry::registerWindow(WindowRegistry::Launcher,
-                                       [] { return &MainForm::instance(); });
-        WindowRegistry::registerWindow(WindowRegistry::Editor,
-                                       [] { return &SupplyConfig::instance(); });
-        WindowRegistry::registerWindow(WindowRegistry::Monitor,
-                                       [] { return &MonitorForm::instance(); });
-        ASSERT_TRUE(MainForm::instance().Form_Load());
+        ZelkApplication::wire();
+        ASSERT_TRUE(ZelkApplication::start());
         bus = dynamic_cast<SimulatedBus *>(ZelkGlobals::Device.get());
         ASSERT_NE(bus, nullptr);
         bus->setNoiseEnabled(false);
-        MainForm::instance().show();
     }
-    void TearDown() override
-    {
-        SupplyConfig::destroyInstance();
-        MonitorForm::destroyInstance();
-        MainForm::destroyInstance();
-        WindowRegistry::clear();
-    }
+    void TearDown() override { ZelkApplication::unwire(); }
 
     TestEnvironment env;
     SimulatedBus *bus = nullptr;

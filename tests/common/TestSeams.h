@@ -9,20 +9,25 @@
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
+#include <utility>
 #include <vector>
 
 // A clock a test sets. Every monotonic query moves it on by autoAdvanceMs so
-// that waits end without real time passing.
+// that waits end without real time passing. A hook runs once, at the next
+// monotonic query: the moment a pause starts and lets events in.
 class FakeClock final : public Clock
 {
 public:
     QDateTime now = QDateTime(QDate(2026, 12, 4), QTime(10, 30, 0));
     qint64 monotonic = 0;
     qint64 autoAdvanceMs = 1;
+    std::function<void()> hook;
 
     QDateTime currentDateTime() override { return now.addMSecs(monotonic); }
     qint64 monotonicMs() override
     {
+        if (auto h = std::exchange(hook, nullptr))
+            h();
         monotonic += autoAdvanceMs;
         return monotonic;
     }

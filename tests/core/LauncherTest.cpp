@@ -136,29 +136,3 @@ TEST_F(LauncherTest, WebLinksOpenTheirPages)
     EXPECT_EQ(env.desktop.openedUrls, (QStringList{"https://www.halvex.example/uk/",
                                                    "https://www.halvex.example/zelk/products/"}));
 }
-
-// Catches activities opening the wrong window or leaving the launcher up.
-TEST_F(LauncherTest, ActivitiesHideTheLauncherAndExitReleasesTheDevice)
-{
-    QWidget editor, monitor;
-    WindowRegistry::registerWindow(WindowRegistry::Editor, [&] { return &editor; });
-    WindowRegistry::registerWindow(WindowRegistry::Monitor, [&] { return &monitor; });
-    QTest::mouseClick(form().Picture1, Qt::LeftButton);
-    EXPECT_TRUE(editor.isVisible());
-    EXPECT_FALSE(form().isVisible());
-    form().show();
-    form().View->trigger();
-    EXPECT_TRUE(monitor.isVisible());
-    EXPECT_FALSE(form().isVisible());
-    form().show();
-    editor.hide();
-    form().DefaultBeside->trigger();
-    EXPECT_EQ(ZelkGlobals::FileDialogAction, "SHOW");
-    EXPECT_TRUE(editor.isVisible());
-    EXPECT_TRUE(form().isVisible());
-
-    form().Exit->trigger();
-    EXPECT_FALSE(ZelkGlobals::Device);
-    EXPECT_FALSE(editor.isVisible());
-    EXPECT_FALSE(form().isVisible());
-}

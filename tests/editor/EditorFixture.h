@@ -6,7 +6,7 @@
 #include "SupplyConfig.h"
 #include "TestSeams.h"
 #include "Twips.h"
-#include "WindowRegistry.h"
+#include "ZelkApplication.h"
 #include "ZelkGlobals.h"
 
 #include <QTest>
@@ -29,17 +29,13 @@ protected:
         ASSERT_NE(bus, nullptr);
         bus->setNoiseEnabled(false);
         EditorState::reset();
-        WindowRegistry::registerWindow(WindowRegistry::Launcher,
-                                       [] { return &MainForm::instance(); });
+        ZelkApplication::wire();
     }
 
     void TearDown() override
     {
-        SupplyConfig::destroyInstance();
-        MainForm::destroyInstance();
-        WindowRegistry::clear();
+        ZelkApplication::unwire();
         EditorState::reset();
-        ZelkGlobals::Device.reset();
     }
 
     SupplyConfig &editor()

@@ -26,27 +26,6 @@ namespace {
 constexpr qint16 On = OstransIndicator::True;
 constexpr qint16 Off = OstransIndicator::False;
 
-// The fixed clock, with one hook that runs at the next pause: the moment an
-// action waits for the outputs to settle and lets events in.
-class HookClock final : public Clock
-{
-public:
-    explicit HookClock(FakeClock &inner)
-        : m_inner(inner)
-    {}
-    std::function<void()> hook;
-    QDateTime currentDateTime() override { return m_inner.currentDateTime(); }
-    qint64 monotonicMs() override
-    {
-        if (auto h = std::exchange(hook, nullptr))
-            h();
-        return m_inner.monotonicMs();
-    }
-
-private:
-    FakeClock &m_inner;
-};
-
 class MonitorOutput : public MonitorFixture
 {
 protected:
@@ -159,10 +138,8 @@ TEST_F(MonitorOutput, ActionLocksTheWindowAndASecondClickStartsNothing)
     // Catches an unlocked window during a burst, or a click that starts a second one.
     readUnit("1");
     RecordingDevice &r = record();
-    HookClock clock(env.clock);
-    Seams::setClock(&clock);
     bool lockedDuring = false;
-    clock.hook = [&] {
+    env.clock.hook = [&] {
         lockedDuring = windowLocked() && form->OstransOS[4]->Enable() == Off;
         // Module 3's step button and box stay clickable while module 2 switches.
         QTest::mouseClick(form->cmdInc[3], Qt::LeftButton);
@@ -181,10 +158,8 @@ TEST_F(MonitorOutput, GlobalSwitchOffBlanksThenReadsTheUnitAndOnRestoresIt)
 {
     // Catches panels left showing live values after the global output is off, or a stale read.
     readUnit("3");
-    HookClock clock(env.clock);
-    Seams::setClock(&clock);
     bool blanked = false;
-    clock.hook = [&] {
+    env.clock.hook = [&] {
         blanked = form->RV[1]->text() == "0.0 - 0.0" && form->txtSP[1]->text() == "0" &&
                   form->OstransDisplay[1]->text() == "0" && form->CL[1]->text() == "-";
     };
@@ -356,32 +331,6 @@ TEST_F(MonitorOutput, LeavingTheBoxSendsOnlyAChangedValue)
     leave("");
     EXPECT_EQ(env.dialogs.texts(), QStringList{"Please enter numeric value."});
     EXPECT_TRUE(form->txtSP[2]->hasFocus());
-}
-
-TEST_F(MonitorOutput, EditorMonitorAndLauncherReachEachOther)
-{
-    // Catches a monitor that does not open the editor, is made twice, or closes without the
-    // launcher.
-    QWidget launcher, editor;
-    WindowRegistry::registerWindow(WindowRegistry::Launcher, [&] { return &launcher; });
-    WindowRegistry::registerWindow(WindowRegistry::Editor, [&] { return &editor; });
-    WindowRegistry::registerWindow(WindowRegistry::Monitor,
-                                   [] { return &MonitorForm::instance(); });
-    readUnit("1");
-    form->show();
-    QTest::mouseClick(form->cmdEeprom, Qt::LeftButton);
-    EXPECT_TRUE(editor.isVisible());
-
-    // The editor's cmdMonitor: hide, then show the monitor.
-    form->hide();
-    editor.hide();
-    WindowRegistry::show(WindowRegistry::Monitor);
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->MMessage[2]->text(), "Module Good");
-
-    QTest::mouseClick(form->cmdClose, Qt::LeftButton);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(launcher.isVisible());
 }
 
 TEST_F(MonitorOutput, PortDialogAndHelpButtons)

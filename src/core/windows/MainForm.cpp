@@ -409,11 +409,16 @@ void MainForm::resizeEvent(QResizeEvent *event)
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    // Closing the launcher ends the program: the device object goes first.
-    ZelkGlobals::Device.reset();
+    // Closing the launcher ends the program. The other windows close first,
+    // while the device object is there for what they do on closing; one that
+    // is busy with the unit cannot close now and is only hidden, and its
+    // action runs to its end. The event loop ends after that, and the device
+    // object is released only then (ZelkApplication::run), never under an
+    // action that still uses it.
     event->accept();
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w != this)
-            w->close();
+        if (w != this && w->isVisible() && !w->close())
+            w->hide();
     }
+    QCoreApplication::exit(0);
 }

@@ -1,6 +1,7 @@
 #include "QtDesktopServices.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -37,6 +38,16 @@ QtDesktopServices::~QtDesktopServices()
         QApplication::restoreOverrideCursor();
     if (m_hidden)
         QApplication::restoreOverrideCursor();
+}
+
+QString QtDesktopServices::singleInstanceLockPath(const QString &applicationFolder)
+{
+    const QByteArray folderHash =
+        QCryptographicHash::hash(applicationFolder.toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(12);
+    return QDir::temp().filePath(QStringLiteral("zelksoft-") + QString::fromLatin1(folderHash) +
+                                 QStringLiteral(".lock"));
 }
 
 void QtDesktopServices::setHelpHandler(HelpHandler handler)

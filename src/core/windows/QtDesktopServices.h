@@ -14,6 +14,9 @@ class QtDesktopServices final : public DesktopServices
 public:
     // lockName: the lock that keeps a second copy of the program from running.
     explicit QtDesktopServices(QString lockName);
+    // Where the single-copy lock of the program in applicationFolder lives;
+    // copies with other folders never share it.
+    static QString singleInstanceLockPath(const QString &applicationFolder);
     ~QtDesktopServices() override;
 
     // The help viewer installs itself here; without one, help cannot be shown.

@@ -1,0 +1,65 @@
+#include "ZelkApplication.h"
+
+#include "HelpViewer.h"
+#include "Label3D.h"
+#include "MainForm.h"
+#include "MonitorForm.h"
+#include "QtDesktopServices.h"
+#include "ShownProbe.h"
+#include "SupplyConfig.h"
+#include "WindowRegistry.h"
+#include "ZelkGlobals.h"
+#include "frmAboutZelk.h"
+#include "frmModuleGrouping.h"
+
+#include <QApplication>
+
+namespace ZelkApplication {
+
+void wire()
+{
+    WindowRegistry::registerWindow(WindowRegistry::Launcher, [] { return &MainForm::instance(); });
+    WindowRegistry::registerWindow(WindowRegistry::Editor,
+                                   [] { return &SupplyConfig::instance(); });
+    WindowRegistry::registerWindow(WindowRegistry::Monitor,
+                                   [] { return &MonitorForm::instance(); });
+    WindowRegistry::registerWindow(QStringLiteral("frmAboutZelk"),
+                                   [] { return new frmAboutZelk(&MainForm::instance()); });
+    WindowRegistry::registerControl(QStringLiteral("Label3D"),
+                                    [](QWidget *parent) { return new Label3D(parent); });
+    QtDesktopServices::setHelpHandler(
+        [](const QString &helpFile, const QString &topic, HelpCommand command) {
+            return HelpViewer::instance().open(helpFile, topic, command);
+        });
+}
+
+bool start()
+{
+    MainForm &launcher = MainForm::instance();
+    if (!launcher.Form_Load())
+        return false;
+    ShownProbe::exitWhenShownIfAsked(&launcher);
+    launcher.show();
+    return true;
+}
+
+int run()
+{
+    const int rc = QApplication::exec();
+    unwire();
+    return rc;
+}
+
+void unwire()
+{
+    HelpViewer::destroyInstance();
+    frmModuleGrouping::destroyInstance();
+    SupplyConfig::destroyInstance();
+    MonitorForm::destroyInstance();
+    MainForm::destroyInstance();
+    WindowRegistry::clear();
+    QtDesktopServices::setHelpHandler({});
+    ZelkGlobals::Device.reset();
+}
+
+} // namespace ZelkApplication

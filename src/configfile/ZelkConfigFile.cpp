@@ -112,7 +112,7 @@ void WriteZelkFile(const ZelkData &data, const QString &unit)
     IniBatch batch(path);
     writeUnitSections(data, unit, path);
     if (!batch.commit())
-        showIniWriteFailure(path);
+        showIniWriteFailure(path, batch.errorString());
 }
 
 bool ReadZelkFile(ZelkData &data, const QString &unit, QString *errorText)
@@ -224,7 +224,7 @@ bool WriteAllUnits(const std::function<const ZelkData *(int unit)> &unitRecord,
     }
     const bool ok = batch.commit();
     if (!ok)
-        showIniWriteFailure(path);
+        showIniWriteFailure(path, batch.errorString());
     return ok;
 }
 

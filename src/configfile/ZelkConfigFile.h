@@ -21,7 +21,8 @@ void WriteZelkFile(const ZelkData &data, const QString &unit);
 [[nodiscard]] bool ReadZelkFile(ZelkData &data, const QString &unit, QString *errorText = nullptr);
 
 // Saves units 1..32 (records from unitRecord, null where none) to
-// ConfigFileToWrite in one write of the file; a failure is shown once.
+// ConfigFileToWrite in one write of the file; a failure is shown once, with
+// the reason.
 // progress(unit) is called before each unit. True when the file was written.
 bool WriteAllUnits(const std::function<const ZelkData *(int unit)> &unitRecord,
                    const std::function<void(int unit)> &progress = {});

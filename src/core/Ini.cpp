@@ -17,10 +17,12 @@ QString ReadIni(const QString &section, const QString &key, const QString &path)
     return result;
 }
 
-void showIniWriteFailure(const QString &path)
+void showIniWriteFailure(const QString &path, const QString &reason)
 {
-    Seams::dialogs().MsgBox(Ini::WriteFailedText + path, MsgButtons::OK, MsgIcon::Critical,
-                            QStringLiteral("Error"));
+    QString text = Ini::WriteFailedText + path;
+    if (!reason.isEmpty())
+        text += QLatin1Char('\n') + reason;
+    Seams::dialogs().MsgBox(text, MsgButtons::OK, MsgIcon::Critical, QStringLiteral("Error"));
 }
 
 namespace {

@@ -21,6 +21,7 @@ QString WriteIni(const QString &section, const QString &key, const QString &valu
 // Deletes the key (the write of "no value").
 QString DeleteIniKey(const QString &section, const QString &key, const QString &path);
 
-// Shows the write-failure message for a path; for callers that write many keys
-// at once and report a failure once.
-void showIniWriteFailure(const QString &path);
+// Shows the write-failure message for a path, with the reason on a line of its
+// own when there is one; for callers that write many keys at once and report a
+// failure once.
+void showIniWriteFailure(const QString &path, const QString &reason = QString());

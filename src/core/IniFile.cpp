@@ -246,13 +246,16 @@ public:
 #endif
     }
 
-    // False when the folder is missing or another program holds the lock too long.
+    // False when the folder is missing or another program holds the lock too
+    // long; errorString() then says which.
     [[nodiscard]] bool acquire()
     {
 #ifdef Q_OS_UNIX
         m_fd = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_fd < 0)
+        if (m_fd < 0) {
+            m_error = qt_error_string(errno);
             return false;
+        }
         const QDeadlineTimer deadline(kLockTimeoutMs);
         while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno == EINTR)
@@ -260,23 +263,39 @@ public:
             // A file system without flock() still gets its writes, unlocked.
             if (errno != EWOULDBLOCK)
                 return true;
-            if (deadline.hasExpired())
+            if (deadline.hasExpired()) {
+                m_error = lockedText();
                 return false;
+            }
             QThread::msleep(2);
         }
         return true;
 #else
-        return m_lock.tryLock(kLockTimeoutMs);
+        if (m_lock.tryLock(kLockTimeoutMs))
+            return true;
+        m_error = lockedText();
+        return false;
 #endif
     }
 
+    QString errorString() const
+    {
+        return m_error;
+    }
+
 private:
+    static QString lockedText()
+    {
+        return QStringLiteral("Another program keeps the file locked");
+    }
+
 #ifdef Q_OS_UNIX
     QByteArray m_folder;
     int m_fd = -1;
 #else
     QLockFile m_lock;
 #endif
+    QString m_error;
 };
 
 struct FileBytes
@@ -284,6 +303,7 @@ struct FileBytes
     QByteArray bytes;
     bool exists = false;
     bool ok = true; // false: the file is there but could not be read
+    QString error;  // why not, in the system's words
 };
 
 FileBytes readFileBytes(const QString &path)
@@ -300,11 +320,15 @@ FileBytes readFileBytes(const QString &path)
     if (fd < 0) {
         result.exists = errno != ENOENT && errno != ENOTDIR;
         result.ok = !result.exists;
+        if (!result.ok)
+            result.error = qt_error_string(errno);
         return result;
     }
     result.exists = true;
     struct stat info;
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    const bool statFailed = ::fstat(fd, &info) != 0;
+    if (statFailed || S_ISDIR(info.st_mode)) {
+        result.error = qt_error_string(statFailed ? errno : EISDIR);
         ::close(fd);
         result.ok = false;
         return result;
@@ -322,6 +346,7 @@ FileBytes readFileBytes(const QString &path)
             break;
         } else if (errno != EINTR) {
             result.ok = false;
+            result.error = qt_error_string(errno);
             break;
         }
     }
@@ -336,11 +361,15 @@ FileBytes readFileBytes(const QString &path)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         result.exists = QFileInfo::exists(path);
         result.ok = !result.exists;
+        if (!result.ok)
+            result.error = file.errorString();
         return result;
     }
     result.exists = true;
     result.bytes = file.readAll();
     result.ok = file.error() == QFileDevice::NoError;
+    if (!result.ok)
+        result.error = file.errorString();
     return result;
 #endif
 }
@@ -356,19 +385,25 @@ bool isReadOnly(const QString &path)
 }
 
 // Replaces the file through a temporary one in the same folder: a crash leaves
-// the old or the new file, never a torn one.
-bool saveFile(const QString &path, const QByteArray &bytes)
+// the old or the new file, never a torn one. *error says why it failed.
+bool saveFile(const QString &path, const QByteArray &bytes, QString *error = nullptr)
 {
-    if (isReadOnly(path))
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
         return false;
+    };
+    if (isReadOnly(path))
+        return fail(QStringLiteral("The file is read-only"));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return fail(file.errorString());
     if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
         file.cancelWriting();
-        return false;
+        return fail(why);
     }
-    return file.commit();
+    return file.commit() || fail(file.errorString());
 }
 
 void applyOp(IniDocument &doc, OpKind kind, std::string_view section, std::string_view key,
@@ -688,6 +723,7 @@ struct BatchState
     QByteArray baseBytes;
     bool baseExists = false;
     bool loadFailed = false;
+    QString loadError; // why the file could not be read
     // Writes to a missing or empty file only go to the log, and the file is
     // built from it in one pass at the end; a read, or a text the builder
     // cannot take, applies them to the parsed copy instead.
@@ -825,10 +861,13 @@ struct BatchState
         return written.serialize();
     }
 
-    bool commit() const
+    // *error says why the file could not be written.
+    bool commit(QString &error) const
     {
-        if (loadFailed)
+        if (loadFailed) {
+            error = loadError;
             return false;
+        }
         // As with a parsed copy: on an existing (empty) file only a write of a
         // key changes anything; deletes alone leave it, and a file another
         // program saved meanwhile, as they were.
@@ -843,18 +882,22 @@ struct BatchState
             return true;
         }
         FileLock lock(path);
-        if (!lock.acquire())
+        if (!lock.acquire()) {
+            error = lock.errorString();
             return false;
+        }
         const FileBytes now = readFileBytes(path);
-        if (!now.ok)
+        if (!now.ok) {
+            error = now.error;
             return false;
+        }
         if (now.exists == baseExists && now.bytes == baseBytes) {
             const QByteArray out = deferred ? deferredBytes() : readDoc().serialize();
-            return (baseExists && out == baseBytes) || saveFile(path, out);
+            return (baseExists && out == baseBytes) || saveFile(path, out, &error);
         }
         IniDocument fresh = IniDocument::parse(now.bytes, now.exists);
         replay(fresh);
-        return !fresh.isModified() || saveFile(path, fresh.serialize());
+        return !fresh.isModified() || saveFile(path, fresh.serialize(), &error);
     }
 };
 
@@ -1026,8 +1069,11 @@ bool write(const QString &path, const QString &section, const QString *key, cons
         return false;
     Registry &reg = registry();
     const std::lock_guard guard(reg.mutex);
-    if (BatchState *batch = reg.findBatch(path))
-        return !batch->loadFailed && batch->write(reg.section, section, key, value);
+    if (BatchState *batch = reg.findBatch(path)) {
+        // A batch whose file could not be read writes nothing, and its
+        // commit says so once: its writes do not each fail.
+        return batch->loadFailed || batch->write(reg.section, section, key, value);
+    }
 
     const OpKind kind = !key ? OpKind::RemoveSection : !value ? OpKind::RemoveKey : OpKind::Set;
     static const QString none;
@@ -1072,6 +1118,7 @@ IniBatch::IniBatch(const QString &path)
     state->opText.clear();
     const FileBytes file = readFileBytes(m_path);
     state->loadFailed = !file.ok;
+    state->loadError = file.error;
     state->baseBytes = file.bytes;
     state->baseExists = file.exists;
     state->deferred = file.ok && file.bytes.isEmpty();
@@ -1105,12 +1152,13 @@ bool IniBatch::commit()
     if (!m_owner) {
         // The outer batch writes the file and reports its result.
         m_result = !(*it)->loadFailed;
+        m_error = (*it)->loadError;
         return m_result;
     }
     const std::shared_ptr<BatchState> state = *it;
     reg.batches.erase(it);
     reg.forgetLastPath();
-    m_result = state->commit();
+    m_result = state->commit(m_error);
     // A batch that only read its file leaves its parsed copy for the next.
     if (state->ops.empty() && !state->loadFailed && !state->deferred && !state->sharedDoc)
         reg.remember(m_path, state->baseBytes,

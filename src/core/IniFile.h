@@ -17,7 +17,8 @@ QString readString(const QString &path, const QString &section, const QString &k
 
 // Writes key=value. No value deletes the key's first entry line; no key
 // deletes the section's header and its entry lines. False when the file
-// could not be written; then nothing on disk changed.
+// could not be written; then nothing on disk changed. Inside a batch the
+// write only joins the batch, and the batch's commit() tells.
 [[nodiscard]] bool writeString(const QString &path, const QString &section,
                                const std::optional<QString> &key,
                                const std::optional<QString> &value);
@@ -45,9 +46,12 @@ public:
     // Writes the file now if the batch changed it; true on success or when
     // nothing had to be written. Later calls are no-ops returning the result.
     [[nodiscard]] bool commit();
+    // Why commit() failed, in the system's words ("Permission denied").
+    QString errorString() const { return m_error; }
 
 private:
     QString m_path;
+    QString m_error;
     bool m_owner = false;
     bool m_committed = false;
     bool m_result = true;

@@ -134,7 +134,10 @@ TestEnvironment::~TestEnvironment()
 void TestEnvironment::copyShipped(const QString &name) const
 {
     QFile::remove(path(name));
-    QFile::copy(QStringLiteral(ZELK_SHIPPED_DATA_DIR) + QLatin1Char('/') + name, path(name));
+    // A test run as another user gets a copy of the data it can read.
+    const QString shipped =
+        qEnvironmentVariable("ZELK_SHIPPED_DATA_DIR", QStringLiteral(ZELK_SHIPPED_DATA_DIR));
+    QFile::copy(shipped + QLatin1Char('/') + name, path(name));
     QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner);
 }
 

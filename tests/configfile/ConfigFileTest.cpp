@@ -5,6 +5,7 @@
 #include "ZelkData.h"
 #include "ZelkGlobals.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -176,17 +177,31 @@ TEST_F(ConfigFileTest, JunkFilesReadWithoutHarm)
     EXPECT_EQ(d.Module(1).CurrentLimit.size(), 254);
 }
 
-// Catches a save of many units reporting a failure once per key.
-TEST_F(ConfigFileTest, UnwritableFileIsReportedOncePerSave)
+// Catches a save of many units reporting a failure once per key, or without why.
+TEST_F(ConfigFileTest, UnwritableFileIsReportedOncePerSaveWithItsReason)
 {
-    ZelkGlobals::ConfigFileToWrite = env.path("missing-folder/units.ini");
     std::array<ZelkData, 32> units;
     for (int i = 0; i < 32; ++i)
         fillUnit7(units[i]);
-    EXPECT_FALSE(ZelkConfigFile::WriteAllUnits([&](int u) { return &units[u - 1]; }));
-    EXPECT_EQ(env.dialogs.count(), 1);
-    EXPECT_EQ(env.dialogs.shown[0].text, "Error: Writing to INI file failed! Check the file path!" +
-                                             ZelkGlobals::ConfigFileToWrite);
+    ASSERT_TRUE(QDir(env.folder()).mkdir("folder.ini"));
+    env.writeFile("read-only.ini", "[PS1]\r\nFanFail=0\r\n");
+    ASSERT_TRUE(QFile::setPermissions(env.path("read-only.ini"), QFile::ReadOwner));
+    const struct
+    {
+        const char *file, *reason;
+    } cases[] = {{"missing-folder/units.ini", "No such file or directory"},
+                 {"folder.ini", "Is a directory"},
+                 {"read-only.ini", "The file is read-only"}};
+    for (const auto &c : cases) {
+        env.dialogs.shown.clear();
+        ZelkGlobals::ConfigFileToWrite = env.path(c.file);
+        EXPECT_FALSE(ZelkConfigFile::WriteAllUnits([&](int u) { return &units[u - 1]; }));
+        ASSERT_EQ(env.dialogs.count(), 1) << c.file;
+        EXPECT_EQ(env.dialogs.shown[0].text,
+                  "Error: Writing to INI file failed! Check the file path!" +
+                      ZelkGlobals::ConfigFileToWrite + '\n' + c.reason);
+    }
+    EXPECT_EQ(env.readFile("read-only.ini"), "[PS1]\r\nFanFail=0\r\n");
 }
 
 // Catches a 32-unit save writing different bytes than unit-by-unit saves.

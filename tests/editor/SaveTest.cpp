@@ -4,10 +4,34 @@
 #include "frmModuleGrouping.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <unistd.h>
 
 namespace {
-using Save = EditingFixture;
+class Save : public EditingFixture
+{
+protected:
+    // Reads units 3 and 1 and saves into a file that cannot be used: one box
+    // names the file and the reason, and the save is not reported done.
+    void expectOneFailureBox(const QString &file, const QString &reason)
+    {
+        readUnit(QStringLiteral("3"));
+        readUnit(QStringLiteral("1"));
+        env.dialogs.shown.clear();
+        env.dialogs.fileAnswers = {file};
+        QTest::mouseClick(editor().Save, Qt::LeftButton);
+        ASSERT_EQ(env.dialogs.count(), 2); // the file dialog and one box
+        const ScriptedDialogs::Shown &box = env.dialogs.shown[1];
+        EXPECT_EQ(box.kind, QStringLiteral("MsgBox"));
+        EXPECT_EQ(box.icon, MsgIcon::Critical);
+        EXPECT_TRUE(box.text.contains(file)) << box.text.toStdString();
+        EXPECT_TRUE(box.text.contains(reason)) << box.text.toStdString();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(editor().RichTextBox1->toPlainText().contains(QStringLiteral("Saved to")));
+    }
+};
 
 QByteArray reference(const char *name)
 {
@@ -177,4 +201,74 @@ TEST_F(Save, AHeldLimitChangedBehindTheFormIsNotTakenAsShown)
     EXPECT_FALSE(env.readFile(QStringLiteral("b.txt")).contains("VoltageHighLimit=1234"));
     for (int m = 1; m <= 5; ++m)
         EXPECT_NE(e.data()->Module(m).VoltageHighLimit, QStringLiteral("1234")) << m;
+}
+
+// Catches a save into a file this user may not read showing a box per key.
+// Only run as nobody, by UnreadableFileShowsOneBoxAndStaysUnchanged below.
+TEST_F(Save, UnreadableFileAsNobody)
+{
+    const QString folder = qEnvironmentVariable("ZELK_UNREADABLE_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "run as nobody by SaveAsNobody.UnreadableFileShowsOneBoxAndStaysUnchanged";
+    expectOneFailureBox(folder + QStringLiteral("/units.txt"), QStringLiteral("Permission denied"));
+}
+
+// Catches an unreadable file replaced through its writable folder, or a save
+// as nobody that did not run. Root reads every file: the save runs in this
+// test program again, dropped to nobody.
+TEST(SaveAsNobody, UnreadableFileShowsOneBoxAndStaysUnchanged)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "dropping to nobody needs root";
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
+    // Anybody may write the folder, so only the file itself stands in the way.
+    ASSERT_TRUE(QFile::setPermissions(scratch.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                          QFile::ExeOwner | QFile::ReadOther |
+                                                          QFile::WriteOther | QFile::ExeOther));
+    const QString file = scratch.filePath(QStringLiteral("units.txt"));
+    const QByteArray before = QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(before) == before.size());
+    }
+    ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+
+    // Nobody may not reach this build's folders: it runs a copy of this
+    // program with a copy of the shipped data, both in the scratch folder.
+    const QString program = scratch.filePath(QStringLiteral("as-nobody"));
+    const QString data = scratch.filePath(QStringLiteral("data"));
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), program));
+    ASSERT_TRUE(QDir().mkdir(data));
+    for (const char *name : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(ZELK_SHIPPED_DATA_DIR "/") + QLatin1String(name),
+                                data + QLatin1Char('/') + QLatin1String(name)));
+    for (const QString &path : QDir(data).entryList(QDir::Files))
+        QFile::setPermissions(data + QLatin1Char('/') + path, QFile::ReadOwner | QFile::ReadOther);
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ZELK_UNREADABLE_DIR"), scratch.path());
+    environment.insert(QStringLiteral("ZELK_SHIPPED_DATA_DIR"), data);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                 QStringLiteral("--clear-groups"), program,
+                 QStringLiteral("--gtest_filter=Save.UnreadableFileAsNobody")});
+    ASSERT_TRUE(child.waitForFinished(100000));
+    const std::string output = child.readAll().toStdString();
+    // Passed, not skipped nor filtered away.
+    EXPECT_TRUE(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+                output.find("[       OK ] Save.UnreadableFileAsNobody") != std::string::npos)
+        << output;
+
+    QFile in(file);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll(), before);
+    EXPECT_EQ(
+        QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        (QStringList{QStringLiteral("as-nobody"), QStringLiteral("data"),
+                     QStringLiteral("units.txt")}));
 }

@@ -347,6 +347,42 @@ TEST_F(WrapperTest, MeasurementScaling)
     EXPECT_TRUE(ZelkGlobals::LastError.contains("TYPE99"));
 }
 
+// Catches measurements on an exact half rounded away from zero instead of to even.
+TEST_F(WrapperTest, MeasurementsOnAHalfRoundToEven)
+{
+    env.writeFile("scale.ini", "[TYPE9]\r\nVoltageScaleFactor=160\r\nCurrentScaleFactor=80\r\n");
+    data.MODULES = "10000000";
+    data.Module(1).ModuleSection = "TYPE9";
+    qint16 raw = 0;
+    const auto measure = [&raw](const UnitArg &, qint16, qint16 &r) {
+        r = raw;
+        return QString("CMD_OK");
+    };
+    ON_CALL(*device, MeasureOutputCurrent(_, _, _)).WillByDefault(measure);
+    ON_CALL(*device, MeasureOutputVoltage(_, _, _)).WillByDefault(measure);
+    const struct
+    {
+        bool volts;
+        qint16 raw;
+        const char *separator, *shown;
+    } cases[] = {{false, 10, ".", "0.12"}, // 0.125 A
+                 {false, 30, ".", "0.38"}, // 0.375 A
+                 {false, 10, ",", "0,12"},
+                 {true, 4020, ".", "25.12"}, // 25.125 V
+                 {true, 4060, ",", "25,38"}};
+    for (const auto &c : cases) {
+        ZelkGlobals::DecimalSeparator = c.separator;
+        raw = c.raw;
+        if (c.volts)
+            data.MeasureOutputVoltage();
+        else
+            data.MeasureOutputCurrent();
+        const QString &shown =
+            c.volts ? data.Module(1).MeasuredVoltage : data.Module(1).MeasuredCurrent;
+        EXPECT_EQ(shown.toStdString(), c.shown) << c.raw;
+    }
+}
+
 // Catches odd replies taken for success or crashing the error report.
 TEST_F(WrapperTest, OddRepliesAreFailures)
 {

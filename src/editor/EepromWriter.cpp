@@ -67,38 +67,75 @@ void EepromWriter::refuse(const QString &text)
     Seams::dialogs().MsgBox(text, MsgButtons::OK, MsgIcon::Exclamation, RefusalTitle);
 }
 
-std::optional<qint16> EepromWriter::raw16(qint16 m, const QString &what, const QString &text,
-                                          double factor)
+std::optional<qint16> EepromWriter::raw16(const QString &text, double factor) const
 {
     const auto value = NumberText::toDouble(text.trimmed(), m_separator);
-    if (!value) {
-        refuse(QStringLiteral("Module %1: the %2 \"%3\" is not a number, so it was not written.")
-                   .arg(m)
-                   .arg(what, text));
-        return std::nullopt;
-    }
-    const auto raw = NumberText::roundToInt16(*value * factor);
-    if (!raw)
-        refuse(QStringLiteral("Module %1: the %2 %3 was not written: with the module's scale "
-                              "factor %4 it would be %5, and the unit holds -32768 to 32767.")
-                   .arg(m)
-                   .arg(what, text.trimmed(), FieldRules::numberText(factor, m_separator),
-                        FieldRules::numberText(std::nearbyint(*value * factor), m_separator)));
-    return raw;
+    return value ? NumberText::roundToInt16(*value * factor) : std::nullopt;
 }
 
-std::optional<qint32> EepromWriter::milliseconds(qint16 m, const QString &what, const QString &text)
+std::optional<qint32> EepromWriter::milliseconds(const QString &text) const
 {
     const auto value = NumberText::toDouble(text.trimmed(), m_separator);
     const double ms = value ? std::nearbyint(*value) : -1;
-    if (!value || ms < 0 || ms > MaxUShort) {
-        refuse(QStringLiteral("Module %1: the %2 \"%3\" was not written: the unit holds 0 to "
-                              "65535 ms.")
-                   .arg(m)
-                   .arg(what, text));
+    if (!value || ms < 0 || ms > MaxUShort)
         return std::nullopt;
-    }
     return static_cast<qint32>(ms);
+}
+
+bool EepromWriter::sendsSetpoint(const QString &setpoint) const
+{
+    const auto volts = NumberText::toDouble(setpoint.trimmed(), m_separator);
+    return !volts || std::fabs(*volts) > SetpointThreshold;
+}
+
+std::optional<EepromWriter::Refusal> EepromWriter::unwritable(qint16 m, const ModuleSettings &s,
+                                                              const Scale &scale) const
+{
+    const auto counts = [&](Field field, const char *what, const QString &text,
+                            double factor) -> std::optional<Refusal> {
+        if (!NumberText::toDouble(text.trimmed(), m_separator))
+            return Refusal{field, QStringLiteral("Module %1: the %2 \"%3\" is not a number, so it "
+                                                 "was not written.")
+                                      .arg(m)
+                                      .arg(QLatin1String(what), text)};
+        if (raw16(text, factor))
+            return std::nullopt;
+        const double value = *NumberText::toDouble(text.trimmed(), m_separator);
+        return Refusal{
+            field, QStringLiteral("Module %1: the %2 %3 was not written: with the "
+                                  "module's scale factor %4 it would be %5, and the "
+                                  "unit holds -32768 to 32767.")
+                       .arg(m)
+                       .arg(QLatin1String(what), text.trimmed(),
+                            FieldRules::numberText(factor, m_separator),
+                            FieldRules::numberText(std::nearbyint(value * factor), m_separator))};
+    };
+    const auto time = [&](Field field, const char *what,
+                          const QString &text) -> std::optional<Refusal> {
+        if (milliseconds(text))
+            return std::nullopt;
+        return Refusal{field, QStringLiteral("Module %1: the %2 \"%3\" was not written: the unit "
+                                             "holds 0 to 65535 ms.")
+                                  .arg(m)
+                                  .arg(QLatin1String(what), text)};
+    };
+    std::optional<Refusal> r = time(Field::StartUpDelay, "start-up delay", s.startUpDelay);
+    if (!r && scale.voltage != 0) {
+        if (sendsSetpoint(s.setpoint))
+            r = counts(Field::Setpoint, "voltage set-point", s.setpoint, scale.voltage);
+        if (!r)
+            r = counts(Field::HighLimit, "module-good high limit", s.highLimit, scale.voltage);
+        if (!r)
+            r = counts(Field::LowLimit, "module-good low limit", s.lowLimit, scale.voltage);
+    }
+    const bool limited = s.limitMode == Mode::Latching || s.limitMode == Mode::Hiccup;
+    if (!r && limited && scale.current != 0)
+        r = counts(Field::CurrentLimit, "current limit", s.currentLimit, scale.current);
+    if (!r && limited)
+        r = time(Field::ActivationTime, "current-limit delay", s.activationTime);
+    if (!r && s.limitMode == Mode::Hiccup)
+        r = time(Field::ResetTime, "reset time", s.resetTime);
+    return r;
 }
 
 EepromWriter::Result EepromWriter::writeUnitOptions(const UnitOptions &o)
@@ -162,16 +199,18 @@ EepromWriter::Result EepromWriter::writeModule(qint16 m, const ModuleSettings &s
             wanted, [&](qint16 &v) { return (d.*get)(unit, m, v); },
             [&](qint16 v) { return (d.*set)(unit, m, v); });
     };
-    const auto comparedMs = [&](const QString &what, const QString &text, GetterMs get,
-                                SetterMs set) {
-        const auto ms = milliseconds(m, what, text);
-        if (!ms)
-            return true; // refused and told; the unit keeps its value
+    const auto comparedMs = [&](const QString &text, GetterMs get, SetterMs set) {
+        const qint32 ms = *milliseconds(text); // checked before the write
         return getCompareSet<qint32>(
-            *ms, [&](qint32 &v) { return (d.*get)(unit, m, v); },
+            ms, [&](qint32 &v) { return (d.*get)(unit, m, v); },
             [&](qint32 v) { return (d.*set)(unit, m, v); });
     };
 
+    // A value the unit cannot hold stops the whole module before any call.
+    if (const auto refusal = unwritable(m, s, scale)) {
+        refuse(refusal->message);
+        return Result::Refused;
+    }
     if (!openPort())
         return Result::Failed;
     bool ok = compared(s.programmingMode, &ZelkDevice::GetProgrammingMode,
@@ -180,8 +219,7 @@ EepromWriter::Result EepromWriter::writeModule(qint16 m, const ModuleSettings &s
                        &ZelkDevice::SetDefaultOutputOnOffPolarity) &&
               compared(s.startUpState, &ZelkDevice::GetDefaultOutputOnOffState,
                        &ZelkDevice::SetDefaultOutputOnOffState) &&
-              comparedMs(QStringLiteral("start-up delay"), s.startUpDelay,
-                         &ZelkDevice::GetOutputTurnONDelayExUShort,
+              comparedMs(s.startUpDelay, &ZelkDevice::GetOutputTurnONDelayExUShort,
                          &ZelkDevice::SetOutputTurnONDelayExUShort);
     if (!ok)
         return Result::Failed;
@@ -194,23 +232,13 @@ EepromWriter::Result EepromWriter::writeModule(qint16 m, const ModuleSettings &s
     } else {
         // The set-point is written every time: the unit's stored default is
         // not read back. A set-point of 0 means "not set".
-        const auto volts = NumberText::toDouble(s.setpoint.trimmed(), m_separator);
-        if (!volts || std::fabs(*volts) > SetpointThreshold) {
-            if (const auto raw =
-                    raw16(m, QStringLiteral("voltage set-point"), s.setpoint, scale.voltage)) {
-                if (!check(d.SetDefaultOutputVoltage(unit, m, *raw)))
-                    return Result::Failed;
-            }
-        }
-        const auto high =
-            raw16(m, QStringLiteral("module-good high limit"), s.highLimit, scale.voltage);
-        if (high && !compared(*high, &ZelkDevice::GetModuleGoodHighThreshold,
-                              &ZelkDevice::SetModuleGoodHighThreshold))
+        if (sendsSetpoint(s.setpoint) &&
+            !check(d.SetDefaultOutputVoltage(unit, m, *raw16(s.setpoint, scale.voltage))))
             return Result::Failed;
-        const auto low =
-            raw16(m, QStringLiteral("module-good low limit"), s.lowLimit, scale.voltage);
-        if (low && !compared(*low, &ZelkDevice::GetModuleGoodLowThreshold,
-                             &ZelkDevice::SetModuleGoodLowThreshold))
+        if (!compared(*raw16(s.highLimit, scale.voltage), &ZelkDevice::GetModuleGoodHighThreshold,
+                      &ZelkDevice::SetModuleGoodHighThreshold) ||
+            !compared(*raw16(s.lowLimit, scale.voltage), &ZelkDevice::GetModuleGoodLowThreshold,
+                      &ZelkDevice::SetModuleGoodLowThreshold))
             return Result::Failed;
     }
 
@@ -232,18 +260,15 @@ EepromWriter::Result EepromWriter::writeModule(qint16 m, const ModuleSettings &s
             refuse(QStringLiteral("Module %1: scale.ini gives this module type no current scale "
                                   "factor, so its current limit was not written.")
                        .arg(m));
-        } else if (const auto raw =
-                       raw16(m, QStringLiteral("current limit"), s.currentLimit, scale.current)) {
-            if (!compared(*raw, &ZelkDevice::GetCurrentLimit, &ZelkDevice::SetCurrentLimit))
-                return Result::Failed;
+        } else if (!compared(*raw16(s.currentLimit, scale.current), &ZelkDevice::GetCurrentLimit,
+                             &ZelkDevice::SetCurrentLimit)) {
+            return Result::Failed;
         }
         // The unit may drop back to its default mode when its limit changes.
-        ok = writeMode() && comparedMs(QStringLiteral("current-limit delay"), s.activationTime,
-                                       &ZelkDevice::GetCurrentLimitONTimeExUShort,
+        ok = writeMode() && comparedMs(s.activationTime, &ZelkDevice::GetCurrentLimitONTimeExUShort,
                                        &ZelkDevice::SetCurrentLimitONTimeExUShort);
         if (ok && !latching)
-            ok = comparedMs(QStringLiteral("reset time"), s.resetTime,
-                            &ZelkDevice::GetCurrentLimitOFFTimeExUShort,
+            ok = comparedMs(s.resetTime, &ZelkDevice::GetCurrentLimitOFFTimeExUShort,
                             &ZelkDevice::SetCurrentLimitOFFTimeExUShort);
         if (!ok)
             return Result::Failed;

@@ -56,12 +56,38 @@ public:
         Failed,  // a reply other than CMD_OK
     };
 
+    // The module fields whose numbers a write converts for the unit.
+    enum class Field {
+        StartUpDelay,
+        Setpoint,
+        HighLimit,
+        LowLimit,
+        CurrentLimit,
+        ActivationTime,
+        ResetTime
+    };
+    struct Refusal
+    {
+        Field field;
+        QString message;
+    };
+
     EepromWriter(ZelkDevice &device, const QString &unit, const QString &port,
                  const QString &separator);
 
+    // The first value of the module's settings, in the order a write sends
+    // them, that the unit cannot hold: no number, a time outside 0..65535 ms,
+    // or a number that with the module's scale factor leaves 16 bits. Values
+    // the write does not send (a set-point of 0, limits without a voltage
+    // factor, a current limit the mode does not use) are not asked about.
+    [[nodiscard]] std::optional<Refusal> unwritable(qint16 m, const ModuleSettings &settings,
+                                                    const Scale &scale) const;
+    // Whether the set-point text is one the write sends (a number near 0 means "not set").
+    [[nodiscard]] bool sendsSetpoint(const QString &setpoint) const;
+
     // Every option is tried even after one fails.
     Result writeUnitOptions(const UnitOptions &options);
-    // Stops at the first failed reply.
+    // Stops at the first failed reply; writes nothing when a value is unwritable.
     Result writeModule(qint16 m, const ModuleSettings &settings, const Scale &scale);
 
     static const QString FailureText;
@@ -80,8 +106,8 @@ private:
     // Get, compare, Set when different; false when the last reply failed.
     template<typename Value, typename Get, typename Set>
     bool getCompareSet(Value wanted, Get get, Set set);
-    std::optional<qint16> raw16(qint16 m, const QString &what, const QString &text, double factor);
-    std::optional<qint32> milliseconds(qint16 m, const QString &what, const QString &text);
+    std::optional<qint16> raw16(const QString &text, double factor) const;
+    std::optional<qint32> milliseconds(const QString &text) const;
     void refuse(const QString &text);
 
     ZelkDevice &m_device;

@@ -112,6 +112,12 @@ void FieldGuard::returnFocus(QWidget *field)
     });
 }
 
+void FieldGuard::refuse(QWidget *field)
+{
+    m_refused = field;
+    returnFocus(field);
+}
+
 bool FieldGuard::settle()
 {
     if (m_refused) {

@@ -34,6 +34,9 @@ public:
     // refused value waits for correction, the focus then back on its field.
     [[nodiscard]] bool settle();
     QWidget *refusedField() const { return m_refused; }
+    // A value refused elsewhere (a write checks what it sends): the field
+    // takes the focus and keeps it until corrected, as if the user had left it.
+    void refuse(QWidget *field);
     // A new record replaces every text, refused ones included.
     void forgetRefusal() { m_refused = nullptr; }
 

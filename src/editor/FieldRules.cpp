@@ -111,10 +111,10 @@ FieldRules::Verdict FieldRules::startUpDelay(const QString &text, const QString 
                                                         "between 0ms and 65000ms"));
 }
 
-FieldRules::Verdict FieldRules::limitTime(const QString &text, const QString &sep)
+FieldRules::Verdict FieldRules::limitTime(const QString &typed, const QString &sep)
 {
-    if (text.trimmed().isEmpty())
-        return accept(QStringLiteral("0"), 0);
+    // An emptied box is a 0, and warned about like a typed one.
+    const QString text = typed.trimmed().isEmpty() ? QStringLiteral("0") : typed;
     const auto value = number(text, sep);
     // A time that is no number would reach the unit as nonsense.
     if (!value)

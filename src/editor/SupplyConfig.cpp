@@ -696,7 +696,7 @@ void SupplyConfig::RestartUnit()
     if (!m_data->OpenPort())
         return;
     letEventsRun();
-    const qint16 unit = static_cast<qint16>(ZelkGlobals::SelectedUnitID.trimmed().toInt());
+    const qint16 unit = static_cast<qint16>(m_unitId.trimmed().toInt());
     m_data->SetGlobalOutputState(unit, 0);
     const bool sameSide = (optGlobal(1)->isChecked() && optGlobalOnOff(1)->isChecked()) ||
                           (optGlobal(0)->isChecked() && optGlobalOnOff(0)->isChecked());
@@ -708,7 +708,7 @@ void SupplyConfig::RestartUnit()
 void SupplyConfig::UnitList_Click()
 {
     pendingChangesPrompt();
-    if (UnitList->currentText() == ZelkGlobals::SelectedUnitID)
+    if (UnitList->currentText() == m_unitId)
         return;
     for (QLineEdit *box : {PSID, SerialNumber, MajVersion, MinVersion})
         box->clear();
@@ -755,6 +755,18 @@ ZelkData *SupplyConfig::unitRecord(const QString &key) const
 {
     const auto it = m_units.constFind(key);
     return it == m_units.constEnd() ? nullptr : it->get();
+}
+
+clsScalability &SupplyConfig::moduleRatings(int m)
+{
+    return m >= 1 && m <= 5 ? m_ratings[std::size_t(m - 1)] : m_noRatings;
+}
+
+void SupplyConfig::actOnOwnUnit()
+{
+    ZelkGlobals::SelectedUnitID = m_unitId;
+    if (m_data && !m_data->MODULES.isNull())
+        ZelkGlobals::PresentModulesText = m_data->MODULES;
 }
 
 void SupplyConfig::newRecordForRead()
@@ -832,7 +844,8 @@ void SupplyConfig::SelectButton_Click()
     letEventsRun();
 
     EditorState::SliderActive = false;
-    ZelkGlobals::SelectedUnitID = UnitList->currentText();
+    m_unitId = UnitList->currentText();
+    ZelkGlobals::SelectedUnitID = m_unitId;
     ErrorButton->setEnabled(false);
     ErrorButton->hide();
     lblStatus->clear();
@@ -842,7 +855,7 @@ void SupplyConfig::SelectButton_Click()
     // Only this read's "does not respond" may be reported for it.
     ZelkGlobals::LastErrorCopy.clear();
     m_closing = true;
-    m_data->ReadZelkSetup(ZelkGlobals::SelectedUnitID, this);
+    m_data->ReadZelkSetup(m_unitId, this);
     m_closing = false;
 
     if (ZelkGlobals::ErrorFlag)
@@ -870,7 +883,10 @@ void SupplyConfig::readFailed()
 
 void SupplyConfig::readSucceeded()
 {
-    const QString unit = ZelkGlobals::SelectedUnitID;
+    const QString unit = m_unitId;
+    // The ratings this read left are the editor's until its next read.
+    for (int m = 1; m <= 5; ++m)
+        m_ratings[std::size_t(m - 1)] = ZelkGlobals::ModuleRatings(m);
     // The display clears the reader's flag; whether the module tabs can be
     // shown is decided on what the read found.
     const bool modulesRead = ZelkGlobals::DefaultGlobalState && ZelkGlobals::ModuleTypesKnown;
@@ -933,7 +949,7 @@ void SupplyConfig::readSucceeded()
     }
 
     for (int i = 0; i <= 4; ++i) {
-        const clsScalability &r = ZelkGlobals::ModuleRatings(i + 1);
+        const clsScalability &r = moduleRatings(i + 1);
         lblMinVoltage(i)->setText(QStringLiteral("Min. ") + numberText(r.MinVoltage));
         lblMaxVoltage(i)->setText(QStringLiteral("Max. ") + numberText(r.MaxVoltage));
         lblMaxCurrent(i)->setText(
@@ -997,7 +1013,7 @@ void SupplyConfig::ShowUnitConfiguration(const QString &unitId)
     context.defaultGlobalPolarity = ZelkGlobals::DefaultGlobalPolarity;
     context.decimalSeparator = ZelkGlobals::DecimalSeparator;
     for (int m = 1; m <= 5; ++m)
-        context.voltageScaleFactor[m - 1] = ZelkGlobals::ModuleRatings(m).VoltageScaleFactor;
+        context.voltageScaleFactor[m - 1] = moduleRatings(m).VoltageScaleFactor;
     const UnitConfigDisplay d = UnitConfigDisplay::fromRecord(*record, context);
     m_guard->forgetRefusal();
 
@@ -1299,7 +1315,7 @@ void SupplyConfig::showFieldMessage(const QString &text)
 
 bool SupplyConfig::vsp_Validate(int m)
 {
-    const clsScalability &r = ZelkGlobals::ModuleRatings(m);
+    const clsScalability &r = moduleRatings(m);
     const FieldRules::Verdict v =
         FieldRules::setpoint(vsp(m)->text(), slrVsp(m)->value(), r.MinVoltage, r.MaxVoltage,
                              ZelkGlobals::DecimalSeparator);
@@ -1307,13 +1323,22 @@ bool SupplyConfig::vsp_Validate(int m)
         vsp(m)->setText(v.text);
     showFieldMessage(v.message);
     if (v.accepted)
-        slrVsp(m)->setValue(static_cast<int>(std::nearbyint(v.value * 10.0)));
+        setSliderFromText(m, v.value);
     return v.accepted;
+}
+
+void SupplyConfig::setSliderFromText(int m, double volts)
+{
+    // The typed value moves the slider; it is no move of the user's that
+    // could send the slider's tenths back into the text, even when an
+    // earlier push against an end of the range left the slider's flag set.
+    EditorState::SliderActive = false;
+    slrVsp(m)->setValue(static_cast<int>(std::nearbyint(volts * 10.0)));
 }
 
 bool SupplyConfig::hl_Validate(int m)
 {
-    const clsScalability &r = ZelkGlobals::ModuleRatings(m);
+    const clsScalability &r = moduleRatings(m);
     const FieldRules::Verdict v = FieldRules::highLimit(
         hl(m)->text(), ll(m)->text(), r.MinVoltage, r.MaxVoltage, ZelkGlobals::DecimalSeparator);
     if (v.text != hl(m)->text())
@@ -1324,7 +1349,7 @@ bool SupplyConfig::hl_Validate(int m)
 
 bool SupplyConfig::ll_Validate(int m)
 {
-    const clsScalability &r = ZelkGlobals::ModuleRatings(m);
+    const clsScalability &r = moduleRatings(m);
     const FieldRules::Verdict v = FieldRules::lowLimit(ll(m)->text(), hl(m)->text(), r.MinVoltage,
                                                        r.MaxVoltage, ZelkGlobals::DecimalSeparator);
     if (v.text != ll(m)->text())
@@ -1491,7 +1516,7 @@ void SupplyConfig::cmdApply_Click()
         return;
     cmdApply->setEnabled(false);
     beginWrite();
-    EepromWriter writer(*ZelkGlobals::Device, UnitList->currentText(), ZelkGlobals::ComPort,
+    EepromWriter writer(*ZelkGlobals::Device, m_unitId, ZelkGlobals::ComPort,
                         ZelkGlobals::DecimalSeparator);
     connectFailureLeds(writer, OstransTx, OstransRx);
     const EepromWriter::Result result = writer.writeUnitOptions(unitOptions());
@@ -1506,16 +1531,16 @@ void SupplyConfig::cmdApply_Click()
 void SupplyConfig::cmdApplyCLM_Click(int index)
 {
     QPushButton *apply = cmdApplyCLM(index);
-    if (!apply || !m_guard->settle())
-        return;
     const int m = index + 1;
+    if (!apply || !m_guard->settle() || !moduleReadyToWrite(m))
+        return;
     apply->setEnabled(false);
     beginWrite();
     SetBusy(1);
-    EepromWriter writer(*ZelkGlobals::Device, UnitList->currentText(), ZelkGlobals::ComPort,
+    EepromWriter writer(*ZelkGlobals::Device, m_unitId, ZelkGlobals::ComPort,
                         ZelkGlobals::DecimalSeparator);
     connectFailureLeds(writer, OstransTx, OstransRx);
-    const clsScalability &r = ZelkGlobals::ModuleRatings(m);
+    const clsScalability &r = moduleRatings(m);
     const EepromWriter::Result result = writer.writeModule(
         static_cast<qint16>(m), moduleSettings(m), {r.VoltageScaleFactor, r.CurrentScaleFactor});
     if (result == EepromWriter::Result::Written)
@@ -1526,10 +1551,105 @@ void SupplyConfig::cmdApplyCLM_Click(int index)
     endWrite();
 }
 
+bool SupplyConfig::moduleReadyToWrite(int m)
+{
+    const clsScalability &r = moduleRatings(m);
+    const QString &sep = ZelkGlobals::DecimalSeparator;
+    const EepromWriter::ModuleSettings settings = moduleSettings(m);
+    using Mode = FieldRules::LimitMode;
+    const bool limited = settings.limitMode == Mode::Latching || settings.limitMode == Mode::Hiccup;
+    const EepromWriter writer(*ZelkGlobals::Device, m_unitId, ZelkGlobals::ComPort, sep);
+    struct Sent
+    {
+        QWidget *field;
+        EepromWriter::Field kind;
+        bool sent;
+        std::function<FieldRules::Verdict()> rule;
+    };
+    QScrollBar *scroll = hscrollCurrentLimit(m);
+    const Sent fields[] = {
+        {startupdelay(m), EepromWriter::Field::StartUpDelay, true,
+         [&] {
+             return FieldRules::startUpDelay(settings.startUpDelay, sep);
+         }},
+        {vsp(m), EepromWriter::Field::Setpoint, writer.sendsSetpoint(settings.setpoint),
+         [&] {
+             return FieldRules::setpoint(settings.setpoint, slrVsp(m)->value(), r.MinVoltage,
+                                         r.MaxVoltage, sep);
+         }},
+        {hl(m), EepromWriter::Field::HighLimit, true,
+         [&] {
+             return FieldRules::highLimit(settings.highLimit, settings.lowLimit, r.MinVoltage,
+                                          r.MaxVoltage, sep);
+         }},
+        {ll(m), EepromWriter::Field::LowLimit, true,
+         [&] {
+             return FieldRules::lowLimit(settings.lowLimit, settings.highLimit, r.MinVoltage,
+                                         r.MaxVoltage, sep);
+         }},
+        {CurrentLimit(m), EepromWriter::Field::CurrentLimit, limited,
+         [&] {
+             return FieldRules::currentLimit(settings.currentLimit, scroll->value(),
+                                             scroll->maximum(), sep);
+         }},
+        {cboxActivationTime(m), EepromWriter::Field::ActivationTime, limited,
+         [&] {
+             return FieldRules::limitTime(settings.activationTime, sep);
+         }},
+        {cboxResetTime(m), EepromWriter::Field::ResetTime, settings.limitMode == Mode::Hiccup,
+         [&] {
+             return FieldRules::limitTime(settings.resetTime, sep);
+         }},
+    };
+    // A field the user cannot edit holds what the unit gave; it is sent back
+    // as it stands.
+    bool fallbacks = false;
+    for (const Sent &f : fields) {
+        if (!f.sent || !f.field->isEnabled())
+            continue;
+        const FieldRules::Verdict v = f.rule();
+        if (!v.accepted) {
+            refuseAtWrite(m, f.field, v.message);
+            return false;
+        }
+        // An empty field takes its fallback, as leaving it would have done.
+        if (auto *box = qobject_cast<QLineEdit *>(f.field); box && box->text() != v.text) {
+            box->setText(v.text);
+            fallbacks = true;
+        } else if (auto *combo = qobject_cast<QComboBox *>(f.field);
+                   combo && combo->currentText() != v.text) {
+            combo->setEditText(v.text);
+            fallbacks = true;
+        }
+    }
+    const auto refusal =
+        writer.unwritable(static_cast<qint16>(m), fallbacks ? moduleSettings(m) : settings,
+                          {r.VoltageScaleFactor, r.CurrentScaleFactor});
+    if (!refusal)
+        return true;
+    for (const Sent &f : fields)
+        if (f.kind == refusal->field)
+            refuseAtWrite(m, f.field, refusal->message);
+    return false;
+}
+
+void SupplyConfig::refuseAtWrite(int m, QWidget *field, const QString &message)
+{
+    SSTab1(1)->setCurrentIndex(tabOfModule(m));
+    showFieldMessage(message);
+    m_guard->refuse(field);
+}
+
 void SupplyConfig::cmdSave_Click()
 {
     if (!m_guard->settle())
         return;
+    // Every pending module is checked before anything is written: a refused
+    // value holds back the whole write. The unit options are option buttons
+    // and always hold a value the unit takes.
+    for (int i = 0; i <= 4; ++i)
+        if (cmdApplyCLM(i)->isEnabled() && !moduleReadyToWrite(i + 1))
+            return;
     cmdSave->setEnabled(false);
     if (cmdApply->isEnabled())
         cmdApply_Click();
@@ -1813,7 +1933,7 @@ bool SupplyConfig::CollectFormToRecord(const QString &unitId)
         if (!collectsModule(m))
             continue;
         ZelkModuleRecord &mod = r.Module(m);
-        const double voltageFactor = ZelkGlobals::ModuleRatings(m).VoltageScaleFactor;
+        const double voltageFactor = moduleRatings(m).VoltageScaleFactor;
         mod.ModuleCode = formText(txtModuleID(m)->text(), mod.ModuleCode);
         mod.MajorVersion = formText(txtVersionMajor(m)->text(), mod.MajorVersion);
         mod.MinorVersion = formText(TxtVersionMinor(m)->text(), mod.MinorVersion);
@@ -1848,13 +1968,13 @@ void SupplyConfig::Save_Click()
 {
     if (m_guard && !m_guard->settle())
         return;
-    ZelkGlobals::SelectedUnitID = UnitList->currentText();
+    actOnOwnUnit();
     ZelkGlobals::FileDialogAction = QStringLiteral("SAVE");
     const QString file = ChooseConfigFile();
     if (ZelkGlobals::FileDialogAction == QLatin1String("CANCEL"))
         return;
     ZelkGlobals::ConfigFileToWrite = file;
-    if (!CollectFormToRecord(ZelkGlobals::SelectedUnitID))
+    if (!CollectFormToRecord(m_unitId))
         return;
     ZelkGlobals::LastFileKind = QStringLiteral("CONFIG");
     // The writer lets events run between units: no second save meanwhile.
@@ -1905,7 +2025,7 @@ void SupplyConfig::readShownUnitAgain()
     const bool moduleChanged = EditorState::ModuleOptionsChanged;
     const bool written = EditorState::ChangesWritten;
     EditorState::clearChangeFlags();
-    UnitList->setCurrentIndex(UnitList->findText(ZelkGlobals::SelectedUnitID));
+    UnitList->setCurrentIndex(UnitList->findText(m_unitId));
     SelectButton_Click();
     EditorState::UnitOptionsChanged = unitChanged;
     EditorState::ModuleOptionsChanged = moduleChanged;
@@ -1914,6 +2034,7 @@ void SupplyConfig::readShownUnitAgain()
 
 void SupplyConfig::cmdModueGrouping_Click()
 {
+    actOnOwnUnit();
     frmModuleGrouping &dialog = frmModuleGrouping::instance();
     dialog.setOnApplied([] {
         EditorState::ModuleOptionsChanged = true;

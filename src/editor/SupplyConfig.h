@@ -4,6 +4,7 @@
 #include "EepromWriter.h"
 #include "UnitConfigDisplay.h"
 #include "ZelkData.h"
+#include "clsScalability.h"
 
 #include <array>
 
@@ -136,6 +137,10 @@ public:
     // The record stored under a unit's key ("1".."32").
     ZelkData *unitRecord(const QString &key) const;
     ZelkData *data() const { return m_data.get(); }
+    // The unit the editor shows and acts on, whatever another window read
+    // since, and the ratings of its modules (1..5).
+    const QString &unitId() const { return m_unitId; }
+    clsScalability &moduleRatings(int m);
 
     // Unit selection and utilities
     QComboBox *UnitList = nullptr;
@@ -248,10 +253,22 @@ private:
     // Keeps the window from starting anything else while a utility owns the line.
     void setUtilityRunning(bool running);
     bool currentLimitInRange(int m);
+    // Checks every value a write of module m would send by the rules of its
+    // field and what the unit can hold; a refused one gets its message, its
+    // tab and the focus, and nothing of the module may be written.
+    [[nodiscard]] bool moduleReadyToWrite(int m);
+    void refuseAtWrite(int m, QWidget *field, const QString &message);
+    void setSliderFromText(int m, double volts);
+    // The shared globals that other routines read follow the editor's unit
+    // while the editor acts.
+    void actOnOwnUnit();
     bool collectsModule(int m) const;
     void readShownUnitAgain();
 
     std::shared_ptr<ZelkData> m_data;
+    QString m_unitId;
+    std::array<clsScalability, 5> m_ratings;
+    clsScalability m_noRatings;             // asked for a position outside 1..5
     std::shared_ptr<ZelkData> m_unreadUnit; // what every key holds until its unit is read
     QMap<QString, std::shared_ptr<ZelkData>> m_units;
     QSize m_wantedSize;

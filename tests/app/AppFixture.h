@@ -2,6 +2,7 @@
 
 #include "MainForm.h"
 #include "MonitorForm.h"
+#include "RecordingDevice.h"
 #include "SimulatedBus.h"
 #include "SupplyConfig.h"
 #include "TestSeams.h"
@@ -27,8 +28,21 @@ protected:
         ASSERT_NE(bus, nullptr);
         bus->setNoiseEnabled(false);
     }
-    void TearDown() override { ZelkApplication::unwire(); }
+    void TearDown() override
+    {
+        ZelkApplication::unwire();
+        busOwner.reset();
+    }
+
+    // From here on every device call is logged.
+    RecordingDevice &record()
+    {
+        busOwner = std::move(ZelkGlobals::Device);
+        ZelkGlobals::Device = std::make_unique<RecordingDevice>(*busOwner);
+        return static_cast<RecordingDevice &>(*ZelkGlobals::Device);
+    }
 
     TestEnvironment env;
     SimulatedBus *bus = nullptr;
+    std::unique_ptr<ZelkDevice> busOwner;
 };

@@ -27,6 +27,10 @@ protected:
     // Later device calls go through a log.
     void record()
     {
+        if (log) {
+            log->clear();
+            return;
+        }
         busOwner = std::move(ZelkGlobals::Device);
         ZelkGlobals::Device = std::make_unique<RecordingDevice>(*busOwner);
         log = static_cast<RecordingDevice *>(ZelkGlobals::Device.get());

@@ -79,7 +79,14 @@ TEST(FieldRules, DelaysAndTimesHaveTheirRanges)
     EXPECT_EQ(shortSpan.message,
               QStringLiteral("2 is a short time span, this may lead to unexpected operation"));
     EXPECT_TRUE(FieldRules::limitTime(QStringLiteral("3"), Dot).message.isEmpty());
-    EXPECT_EQ(FieldRules::limitTime(QString(), Dot).text, QStringLiteral("0"));
+    // An emptied box is a typed 0, warning included.
+    for (const QString &zero : {QString(), QStringLiteral("0")}) {
+        const FieldRules::Verdict v = FieldRules::limitTime(zero, Dot);
+        EXPECT_TRUE(v.accepted);
+        EXPECT_EQ(v.text, QStringLiteral("0"));
+        EXPECT_EQ(v.message,
+                  QStringLiteral("0 is a short time span, this may lead to unexpected operation"));
+    }
 
     EXPECT_TRUE(FieldRules::limitTimeMarksChange(QStringLiteral("65535"), Dot));
     EXPECT_FALSE(FieldRules::limitTimeMarksChange(QStringLiteral("65536"), Dot));

@@ -3,6 +3,9 @@
 // the key filters.
 #include "EditingFixture.h"
 
+#include <QTabBar>
+#include <functional>
+
 namespace {
 using Validation = EditingFixture;
 const QString Title = QStringLiteral("Halvex Electronics");
@@ -103,6 +106,94 @@ TEST_F(Validation, ApplyWritesNothingWhileAValueIsRefused)
     QTest::mouseClick(e.cmdApplyCLM(1), Qt::LeftButton);
     EXPECT_TRUE(log->calls().empty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return e.hl(2)->hasFocus(); }, 2000));
+}
+
+// Catches a refused value that reaches the unit once the user has moved to
+// another tab or current-limit mode: every write checks what it sends, shows
+// the field's message, brings its tab and focus back and writes nothing.
+TEST_F(Validation, RefusalOutlivesTabAndModeSwitchesAndNothingIsWritten)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    const auto clickTab = [&](int m) {
+        QTabBar *bar = e.SSTab1(1)->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {},
+                          bar->tabRect(SupplyConfig::tabOfModule(m)).center());
+    };
+    const auto onBox = [](QAbstractButton *b) {
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+    };
+    struct Case
+    {
+        const char *road;
+        QWidget *field;
+        QString typed, message;
+        std::function<void()> move; // what the user does after the refusal
+        QPushButton *apply;
+    };
+    const Case cases[] = {
+        {"set-point, another tab, apply all", e.vsp(2), QStringLiteral("3"),
+         QStringLiteral("3 is out of range, please enter value between 5 and 15"),
+         [&] { clickTab(1); }, e.cmdSave},
+        {"current limit, Normal then Hiccup, module apply", e.CurrentLimit(2), QStringLiteral("31"),
+         QStringLiteral("31 is out of range, please enter value between 0 and 30"),
+         [&] {
+             onBox(e.optCurrentLimit(4));
+             onBox(e.optCurrentLimit(6));
+             QCoreApplication::processEvents();
+         },
+         e.cmdApplyCLM(1)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.road);
+        showModule(2);
+        QCoreApplication::processEvents();
+        enterAndLeave(c.field, c.typed);
+        ASSERT_EQ(env.dialogs.shown.back().text, c.message);
+        // Another module waits to be written too: apply all must not write it either.
+        showModule(1);
+        enterAndLeave(e.vsp(1), QStringLiteral("3.3"));
+        c.move();
+        record();
+        EditorState::clearChangeFlags();
+        const int before = env.dialogs.count();
+        ASSERT_TRUE(c.apply->isEnabled());
+        QTest::mouseClick(c.apply, Qt::LeftButton);
+        EXPECT_TRUE(log->calls().empty()) << log->callTexts().join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(env.dialogs.count(), before + 1);
+        EXPECT_EQ(env.dialogs.shown.back().text, c.message);
+        EXPECT_EQ(e.SSTab1(1)->currentIndex(), SupplyConfig::tabOfModule(2));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return c.field->hasFocus(); }, 2000));
+        EXPECT_FALSE(EditorState::ChangesWritten);
+        EXPECT_TRUE(c.apply->isEnabled());
+        enterAndLeave(c.field,
+                      c.typed == QStringLiteral("3") ? QStringLiteral("12") : QStringLiteral("24"));
+        QTest::mouseClick(e.cmdSave, Qt::LeftButton);
+    }
+}
+
+// Catches a typed set-point cut to the slider's tenths after the slider was
+// pushed against either end of its range.
+TEST_F(Validation, TypedSetpointStaysAsTypedAfterTheSliderHitsAnEnd)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    showModule(2);
+    QCoreApplication::processEvents();
+    for (Qt::Key end : {Qt::Key_End, Qt::Key_Home}) {
+        QSlider *slider = e.slrVsp(2);
+        slider->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(slider, end);
+        QTest::keyClick(slider, end); // already there: the slider does not move
+        enterAndLeave(e.vsp(2), QStringLiteral("12.34"));
+        EXPECT_EQ(e.vsp(2)->text(), QStringLiteral("12.34")) << int(end);
+        EXPECT_EQ(slider->value(), 123);
+    }
+    record();
+    QTest::mouseClick(e.cmdApplyCLM(1), Qt::LeftButton);
+    EXPECT_TRUE(log->callTexts().contains(
+        QStringLiteral("SetDefaultOutputVoltage(\"1\", 2, 12340) -> CMD_OK")))
+        << log->callTexts().join(QLatin1Char('\n')).toStdString();
 }
 
 // Catches a short time span taken without its warning, a sixth character

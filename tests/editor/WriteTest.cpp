@@ -4,6 +4,8 @@
 #include "FieldRules.h"
 #include "OstransLed.h"
 
+#include <functional>
+
 namespace {
 using Write = EditingFixture;
 
@@ -103,19 +105,22 @@ TEST_F(Write, ModuleWriteReadsBackAndAlwaysWritesTheSetpoint)
     EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith(QStringLiteral("Eeprom.......Ok")));
     EXPECT_TRUE(EditorState::ChangesWritten);
 
+    // 0 means "not set" and is not sent; 0.01 is sent and so checked: out of range.
     for (const auto &[text, written] :
          {std::pair{QStringLiteral("0"), false}, std::pair{QStringLiteral("0.009"), false},
-          std::pair{QStringLiteral("0.01"), true}}) {
+          std::pair{QStringLiteral("5"), true}, std::pair{QStringLiteral("0.01"), false}}) {
         e.vsp(2)->setText(text);
         log->clear();
         e.cmdApplyCLM_Click(1);
         const QStringList args = argumentsOf(*log, QStringLiteral("SetDefaultOutputVoltage"));
         EXPECT_EQ(!args.isEmpty(), written) << text.toStdString();
         if (written) {
-            EXPECT_EQ(args.last(), QStringLiteral("10"));
+            EXPECT_EQ(args.last(), QStringLiteral("5000"));
         }
     }
-    EXPECT_EQ(env.dialogs.count(), 0);
+    EXPECT_EQ(
+        env.dialogs.texts(),
+        QStringList{QStringLiteral("0.01 is out of range, please enter value between 5 and 15")});
 }
 
 // Catches a module write that goes on after a failed reply, or a button
@@ -139,34 +144,108 @@ TEST_F(Write, FailedReplyStopsTheModuleWrite)
     EXPECT_FALSE(env.desktop.busy);
 }
 
-// Catches a value sent although its raw form does not fit 16 bits, or a
-// type without a voltage scale factor whose volts are sent as 0.
+// Catches a value sent although it is out of its module's range or its raw
+// form does not fit 16 bits, or a type without a voltage scale factor whose
+// volts are sent as 0. A refused value stops the whole module.
 TEST_F(Write, UnwritableValuesAreRefusedWithoutADeviceCall)
 {
+    // Module 2's type counts 3000 per volt: 12 V would be 36000.
+    QByteArray scale = env.readFile(QStringLiteral("scale.ini"));
+    const qsizetype type2 = scale.indexOf("[TYPE2]");
+    const qsizetype factor = scale.indexOf("VoltageScaleFactor=1000", type2);
+    ASSERT_GT(factor, type2);
+    scale.replace(factor, 23, "VoltageScaleFactor=3000");
+    env.writeFile(QStringLiteral("scale.ini"), scale);
     readUnit();
     SupplyConfig &e = editor();
+    showModule(2);
+    QTest::mouseClick(e.cmdPreset(2), Qt::LeftButton); // the stored limits read as 4.2 V and less
     record();
-    e.vsp(2)->setText(QStringLiteral("40")); // 40000 counts
-    e.cmdApplyCLM_Click(1);
-    ASSERT_EQ(env.dialogs.count(), 1);
-    EXPECT_EQ(env.dialogs.shown[0].text,
-              QStringLiteral("Module 2: the voltage set-point 40 was not written: with the "
-                             "module's scale factor 1000 it would be 40000, and the unit holds "
-                             "-32768 to 32767."));
-    EXPECT_TRUE(argumentsOf(*log, QStringLiteral("SetDefaultOutputVoltage")).isEmpty());
-    EXPECT_FALSE(argumentsOf(*log, QStringLiteral("GetModuleGoodHighThreshold")).isEmpty());
-    EXPECT_TRUE(e.cmdApplyCLM(1)->isEnabled());
+    // Out of range, set behind the field's check; then typed within range
+    // but beyond what the unit holds.
+    const std::function<void(const QString &)> enter[] = {
+        [&](const QString &text) { e.vsp(2)->setText(text); },
+        [&](const QString &text) {
+            enterAndLeave(e.vsp(2), text);
+        }};
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("40"),
+         QStringLiteral("40 is out of range, please enter value between 5 and 15")},
+        {QStringLiteral("12"),
+         QStringLiteral("Module 2: the voltage set-point 12 was not written: with the module's "
+                        "scale factor 3000 it would be 36000, and the unit holds -32768 to "
+                        "32767.")}};
+    for (int i = 0; i < 2; ++i) {
+        enter[i](cases[i].first);
+        log->clear();
+        const int before = env.dialogs.count();
+        QTest::mouseClick(e.cmdApplyCLM(1), Qt::LeftButton);
+        ASSERT_EQ(env.dialogs.count(), before + 1);
+        EXPECT_EQ(env.dialogs.shown.back().text, cases[i].second);
+        EXPECT_TRUE(log->calls().empty()) << log->callTexts().join('\n').toStdString();
+        EXPECT_TRUE(e.cmdApplyCLM(1)->isEnabled());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return e.vsp(2)->hasFocus(); }, 2000));
+    }
 
-    ZelkGlobals::ModuleRatings(2).VoltageScaleFactor = 0;
-    e.vsp(2)->setText(QStringLiteral("12"));
+    e.moduleRatings(2).VoltageScaleFactor = 0;
+    enterAndLeave(e.vsp(2), QStringLiteral("12"));
     log->clear();
     e.cmdApplyCLM_Click(1);
-    ASSERT_EQ(env.dialogs.count(), 2);
-    EXPECT_TRUE(env.dialogs.shown[1].text.contains(QStringLiteral("no voltage scale factor")));
+    EXPECT_TRUE(env.dialogs.shown.back().text.contains(QStringLiteral("no voltage scale factor")));
     for (const char *method :
          {"SetDefaultOutputVoltage", "GetModuleGoodHighThreshold", "GetModuleGoodLowThreshold"})
         EXPECT_TRUE(argumentsOf(*log, QString::fromLatin1(method)).isEmpty()) << method;
     EXPECT_FALSE(argumentsOf(*log, QStringLiteral("GetCurrentLimitMode")).isEmpty());
+}
+
+// Catches a Set that fails after its Get showed a difference and goes
+// unreported: the message, no "Ok", the module's write stopped there and its
+// button enabled again for another try.
+TEST_F(Write, FailedSetAfterADifferenceIsReported)
+{
+    readUnit();
+    SupplyConfig &e = editor();
+    struct Case
+    {
+        const char *set;
+        std::function<void()> edit;
+        QPushButton *apply;
+    };
+    const Case cases[] = {
+        {"SetFanFailPolarity",
+         [&] {
+             QTest::mouseClick(e.optFanFail(e.optFanFail(0)->isChecked() ? 1 : 0), Qt::LeftButton);
+         },
+         e.cmdApply},
+        {"SetProgrammingMode",
+         [&] {
+             showModule(1);
+             QTest::mouseClick(e.OptProgMode(e.OptProgMode(1)->isChecked() ? 2 : 1),
+                               Qt::LeftButton);
+         },
+         e.cmdApplyCLM(0)},
+    };
+    record();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.set);
+        c.edit();
+        bus->failMethod(QString::fromLatin1(c.set), QStringLiteral("ERR_TIMEOUT"), 1, 0,
+                        SimBusFaults::Count::Once);
+        log->clear();
+        const int before = env.dialogs.count();
+        QTest::mouseClick(c.apply, Qt::LeftButton);
+        ASSERT_EQ(env.dialogs.count(), before + 1);
+        EXPECT_EQ(env.dialogs.shown.back().text, FailureText);
+        const QStringList called = log->methodNames();
+        const qsizetype failed = called.indexOf(QString::fromLatin1(c.set));
+        ASSERT_GE(failed, 0);
+        EXPECT_EQ(called.at(failed + 1), QStringLiteral("ClosePort"));
+        if (c.apply != e.cmdApply) {
+            EXPECT_EQ(called.size(), failed + 2); // the module's write stops there
+        }
+        EXPECT_FALSE(e.RichTextBox1->toPlainText().endsWith(QStringLiteral("Ok")));
+        EXPECT_TRUE(c.apply->isEnabled());
+    }
 }
 
 // Catches a restart that leaves the outputs off when the unit's default is

@@ -11,8 +11,11 @@
 #include <QUrl>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -21,6 +24,28 @@ QtDesktopServices::HelpHandler &helpHandler()
 {
     static QtDesktopServices::HelpHandler handler;
     return handler;
+}
+
+// A runtime folder is only private if it is the user's own: a lock in a
+// folder others can write could be blocked by their files.
+bool isOwnRuntimeFolder(const QString &folder)
+{
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder))
+        return false;
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat info = {};
+    return ::stat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::geteuid() && ::access(name.constData(), W_OK | X_OK) == 0;
+#else
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+#endif
+}
+
+void reportStartWithoutLock(const QString &why)
+{
+    qWarning("Starting without the single-copy lock: %s", qPrintable(why));
 }
 } // namespace
 
@@ -46,8 +71,10 @@ QString QtDesktopServices::singleInstanceLockPath(const QString &applicationFold
         QCryptographicHash::hash(applicationFolder.toUtf8(), QCryptographicHash::Sha1)
             .toHex()
             .left(12);
-    return QDir::temp().filePath(QStringLiteral("zelksoft-") + QString::fromLatin1(folderHash) +
-                                 QStringLiteral(".lock"));
+    const QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QDir folder(isOwnRuntimeFolder(runtimeFolder) ? runtimeFolder : applicationFolder);
+    return folder.filePath(QStringLiteral("zelksoft-") + QString::fromLatin1(folderHash) +
+                           QStringLiteral(".lock"));
 }
 
 void QtDesktopServices::setHelpHandler(HelpHandler handler)
@@ -104,12 +131,28 @@ bool QtDesktopServices::claimSingleInstance()
     if (m_lockFd >= 0)
         return true;
     const QByteArray name = QFile::encodeName(m_lockName);
-    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
+    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // A lock file made by another user may be ours to read only; flock()
+        // works on such a descriptor all the same.
+        const int writeError = errno;
+        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            reportStartWithoutLock(
+                QStringLiteral("cannot open %1 (%2)")
+                    .arg(m_lockName, QString::fromLocal8Bit(std::strerror(writeError))));
+            return true;
+        }
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int lockError = errno;
         ::close(fd);
-        return false;
+        if (lockError == EWOULDBLOCK)
+            return false; // another copy holds it
+        reportStartWithoutLock(
+            QStringLiteral("cannot lock %1 (%2)")
+                .arg(m_lockName, QString::fromLocal8Bit(std::strerror(lockError))));
+        return true;
     }
     m_lockFd = fd;
     return true;
@@ -118,8 +161,12 @@ bool QtDesktopServices::claimSingleInstance()
         return true;
     auto lock = std::make_unique<QLockFile>(m_lockName);
     lock->setStaleLockTime(0); // a crashed copy's lock is taken over by process check
-    if (!lock->tryLock(0))
-        return false;
+    if (!lock->tryLock(0)) {
+        if (lock->error() == QLockFile::LockFailedError)
+            return false; // another copy holds it
+        reportStartWithoutLock(QStringLiteral("cannot create %1").arg(m_lockName));
+        return true;
+    }
     m_lock = std::move(lock);
     return true;
 #endif

@@ -14,8 +14,9 @@ class QtDesktopServices final : public DesktopServices
 public:
     // lockName: the lock that keeps a second copy of the program from running.
     explicit QtDesktopServices(QString lockName);
-    // Where the single-copy lock of the program in applicationFolder lives;
-    // copies with other folders never share it.
+    // Where the single-copy lock of the program in applicationFolder lives:
+    // the user's runtime folder ($XDG_RUNTIME_DIR) when it is theirs, else
+    // the application folder. Copies with other folders never share it.
     static QString singleInstanceLockPath(const QString &applicationFolder);
     ~QtDesktopServices() override;
 
@@ -29,6 +30,9 @@ public:
     bool showHelpTopic(const QString &helpFile, const QString &topic, HelpCommand command) override;
     QString systemInfoProgram() override;
     bool runDetached(const QString &commandLine) override;
+    // False only when another copy holds the lock. A lock that cannot be
+    // opened or taken for any other reason is passed by with one line on
+    // stderr: a stray file must not stop the program.
     bool claimSingleInstance() override;
     void setBusyPointer(bool busy) override;
     void setPointerHidden(bool hidden) override;

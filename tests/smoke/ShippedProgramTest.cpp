@@ -1,0 +1,227 @@
+// The shipped program as a user meets it: started on a virtual display with
+// a fresh application folder and driven by clicks and keys along the two
+// typical roads. Only what the program wires itself is there to find.
+#include "MainForm.h"
+#include "MonitorForm.h"
+#include "ShownProbe.h"
+#include "SimulatedBus.h"
+#include "SupplyConfig.h"
+#include "TestSeams.h"
+#include "VirtualDisplay.h"
+#include "ZelkApplication.h"
+#include "ZelkGlobals.h"
+
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString LauncherCaption = QStringLiteral("Zelk Power Supply Software");
+const QString MonitorCaption = QStringLiteral("Real-time Power Supply Interaction");
+const QString EditorCaption =
+    QStringLiteral("   E E P R O M   C o n f i g u r a t o r   (By Placing mouse cursor on the "
+                   "function, a Help box will appear)");
+
+// Where a user clicks, relative to each window. The windows have fixed
+// sizes, so the same windows built here on the offscreen platform give the
+// places; the program's own windows are checked to have the same sizes.
+struct UserPoints
+{
+    QSize launcherSize;
+    QPoint monitorPicture, editorPicture;
+    QSize editorSize;
+    QPoint unitList, startButton;
+    QSize editorReadSize; // once a unit is read
+    QPoint monitorButton;
+    QSize monitorSize;
+};
+
+QPoint centreIn(const QWidget *w)
+{
+    return w->mapTo(w->window(), w->rect().center());
+}
+
+// Builds the windows directly, not through the program's window registry:
+// a window the program forgets to register must still be missed on screen.
+UserPoints measureUserPoints()
+{
+    TestEnvironment env;
+    for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+        env.copyShipped(QString::fromLatin1(file));
+    registerSimulatedBus();
+    ZelkGlobals::ApplicationFolder = env.folder();
+    ZelkApplication::wire();
+    UserPoints p;
+    if (ZelkApplication::start()) {
+        MainForm &launcher = MainForm::instance();
+        p.launcherSize = launcher.size();
+        p.monitorPicture = centreIn(launcher.Image2);
+        p.editorPicture = centreIn(launcher.Picture1);
+        launcher.hide();
+
+        SupplyConfig &editor = SupplyConfig::instance();
+        editor.show();
+        p.editorSize = editor.size();
+        p.unitList = centreIn(editor.UnitList);
+        p.startButton = centreIn(editor.SelectButton);
+        const int unit = editor.UnitList->findText(QStringLiteral("1"));
+        editor.UnitList->setCurrentIndex(unit);
+        emit editor.UnitList->activated(unit);
+        QTest::mouseClick(editor.SelectButton, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        p.editorReadSize = editor.size();
+        p.monitorButton = centreIn(editor.cmdMonitor);
+        editor.hide();
+
+        MonitorForm &monitor = MonitorForm::instance();
+        monitor.show();
+        p.monitorSize = monitor.size();
+    }
+    ZelkApplication::unwire();
+    return p;
+}
+
+class ShippedProgramTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        points = measureUserPoints();
+        ASSERT_TRUE(points.monitorSize.isValid());
+        ASSERT_NE(points.editorReadSize, points.editorSize) << "a read does not show itself";
+        for (const auto &[size, point] : {std::pair(points.launcherSize, points.monitorPicture),
+                                          std::pair(points.launcherSize, points.editorPicture),
+                                          std::pair(points.editorSize, points.unitList),
+                                          std::pair(points.editorSize, points.startButton),
+                                          std::pair(points.editorReadSize, points.monitorButton)})
+            ASSERT_TRUE(QRect(QPoint(), size).contains(point)) << "off its window";
+        ASSERT_TRUE(display.start()) << display.error().toStdString();
+        ASSERT_TRUE(appFolder.isValid() && copyShippedData(appFolder.path()));
+
+        QProcessEnvironment env = display.environment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        for (const char *name : {"ZELK_APP_DIR", ShownProbe::EnvironmentVariable})
+            env.remove(QString::fromLatin1(name));
+        program.setProcessEnvironment(env);
+        program.start(shippedProgram(), {QStringLiteral("--app-dir"), appFolder.path()});
+        ASSERT_TRUE(program.waitForStarted(5000)) << program.errorString().toStdString();
+    }
+
+    // Waits until exactly these windows are on screen and returns the id of
+    // the one with the caption asked for.
+    QString waitForScreen(const QStringList &captions, const QString &wanted,
+                          const QSize &size = {})
+    {
+        QStringList sorted = captions;
+        sorted.sort();
+        QStringList seen;
+        const bool shown = QTest::qWaitFor(
+            [&] {
+                seen = display.visibleCaptions();
+                return seen == sorted || program.state() == QProcess::NotRunning;
+            },
+            15000);
+        if (!shown || seen != sorted) {
+            ADD_FAILURE() << "expected on screen: [" << sorted.join(" | ").toStdString()
+                          << "]\nseen: [" << seen.join(" | ").toStdString() << "]\n"
+                          << program.transcript().toStdString();
+            return {};
+        }
+        for (const VirtualDisplay::Window &w : display.visibleWindows()) {
+            if (w.caption == wanted) {
+                if (size.isValid()) {
+                    EXPECT_EQ(display.windowSize(w.id), size) << wanted.toStdString();
+                }
+                return w.id;
+            }
+        }
+        return {};
+    }
+
+    // The compact monitor shows only where a unit is chosen; its Close
+    // button lies outside and is reached by its key.
+    void closeTheMonitor(const QString &monitor)
+    {
+        display.keys(monitor, {QStringLiteral("alt+c")});
+    }
+
+    // File > Exit from the launcher's menu, by keys.
+    void exitFromTheMenu(const QString &launcher)
+    {
+        const int before = int(display.visibleWindows().size());
+        display.keys(launcher, {QStringLiteral("alt+f")});
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return display.visibleWindows().size() > before; }, 10000))
+            << "the File menu does not open";
+        display.keys(launcher, {QStringLiteral("x")});
+        ASSERT_TRUE(program.waitForFinished(15000)) << program.transcript().toStdString();
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << program.transcript().toStdString();
+        EXPECT_EQ(program.exitCode(), 0) << program.transcript().toStdString();
+    }
+
+    UserPoints points;
+    VirtualDisplay display;
+    QTemporaryDir appFolder;
+    ChildProcess program;
+};
+
+} // namespace
+
+// Catches a monitor the launcher cannot open or get back from, and an unclean exit.
+TEST_F(ShippedProgramTest, MonitorFromTheLauncherAndBackThenExit)
+{
+    QString launcher = waitForScreen({LauncherCaption}, LauncherCaption, points.launcherSize);
+    ASSERT_FALSE(launcher.isEmpty());
+    display.click(launcher, points.monitorPicture);
+
+    const QString monitor = waitForScreen({MonitorCaption}, MonitorCaption, points.monitorSize);
+    ASSERT_FALSE(monitor.isEmpty());
+    closeTheMonitor(monitor);
+
+    launcher = waitForScreen({LauncherCaption}, LauncherCaption);
+    ASSERT_FALSE(launcher.isEmpty());
+    exitFromTheMenu(launcher);
+}
+
+// Catches a break on the editor road: unit not picked or read, monitor not reached.
+TEST_F(ShippedProgramTest, EditorReadsAUnitThenMonitorThenLauncherThenExit)
+{
+    QString launcher = waitForScreen({LauncherCaption}, LauncherCaption);
+    ASSERT_FALSE(launcher.isEmpty());
+    display.click(launcher, points.editorPicture);
+
+    const QString editor = waitForScreen({EditorCaption}, EditorCaption, points.editorSize);
+    ASSERT_FALSE(editor.isEmpty());
+    // Unit 1, the first of the list: its drop-down opens, the user goes to
+    // the top and confirms.
+    const int before = int(display.visibleWindows().size());
+    display.click(editor, points.unitList);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return display.visibleWindows().size() > before; }, 10000))
+        << "the unit list does not drop down";
+    display.keys(editor, {QStringLiteral("Home"), QStringLiteral("Return")});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return display.visibleCaptions() == QStringList{EditorCaption}; }, 10000));
+    display.click(editor, points.startButton);
+    // A read unit opens the editor out to its settings.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return display.windowSize(editor) == points.editorReadSize; }, 15000))
+        << "no unit read; on screen: " << display.visibleCaptions().join(" | ").toStdString();
+
+    // The buttons come back a moment after the window opens out; a click
+    // that lands before is lost, as a user's would be, and is given again.
+    const QStringList editorOnly{EditorCaption};
+    const QDeadlineTimer deadline(15000);
+    do {
+        display.click(editor, points.monitorButton);
+    } while (!QTest::qWaitFor([&] { return display.visibleCaptions() != editorOnly; }, 1000) &&
+             !deadline.hasExpired());
+    const QString monitor = waitForScreen({MonitorCaption}, MonitorCaption, points.monitorSize);
+    ASSERT_FALSE(monitor.isEmpty());
+    closeTheMonitor(monitor);
+
+    launcher = waitForScreen({LauncherCaption}, LauncherCaption);
+    ASSERT_FALSE(launcher.isEmpty());
+    exitFromTheMenu(launcher);
+}

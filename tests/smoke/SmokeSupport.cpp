@@ -1,0 +1,64 @@
+#include "SmokeSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+QString shippedProgram()
+{
+    return QStringLiteral(ZELK_PROGRAM);
+}
+
+bool copyShippedData(const QString &folder)
+{
+    const QDir from(QStringLiteral(ZELK_SHIPPED_DATA_DIR));
+    QDirIterator it(from.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = QDir(folder).filePath(from.relativeFilePath(source));
+        if (!QDir().mkpath(QFileInfo(target).path()) || !QFile::copy(source, target))
+            return false;
+    }
+    return true;
+}
+
+ChildProcess::ChildProcess()
+{
+    setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+ChildProcess::~ChildProcess()
+{
+    stop();
+}
+
+void ChildProcess::stop()
+{
+    if (state() == QProcess::NotRunning)
+        return;
+    // Asked first, so that a display server takes its socket away with it.
+    terminate();
+    if (waitForFinished(3000))
+        return;
+    kill();
+    waitForFinished(5000);
+}
+
+QByteArray ChildProcess::standardOutput()
+{
+    return m_out += readAllStandardOutput();
+}
+
+QByteArray ChildProcess::standardError()
+{
+    return m_err += readAllStandardError();
+}
+
+QString ChildProcess::transcript()
+{
+    return QStringLiteral("stdout: [%1]\nstderr: [%2]")
+        .arg(QString::fromLocal8Bit(standardOutput()), QString::fromLocal8Bit(standardError()));
+}

@@ -37,6 +37,8 @@ QStringList RecordingDevice::callTexts() const
 QString RecordingDevice::record(QString method, QStringList arguments, QString reply)
 {
     m_calls.push_back({std::move(method), std::move(arguments), reply});
+    if (onCall)
+        onCall(m_calls.back());
     return reply;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 // Passes every call on to another device and keeps a log of the calls in
@@ -28,6 +29,8 @@ public:
     QStringList methodNames() const;
     QStringList callTexts() const;
     void clear() { m_calls.clear(); }
+    // Runs after each call is logged: a test acts at a chosen point of a sequence.
+    std::function<void(const Call &)> onCall;
 
     void SetINIParams(qint16 &readTimeout, qint16 &retryCount) override;
     QString OpenPort(const QString &port) override;

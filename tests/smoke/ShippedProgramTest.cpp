@@ -147,15 +147,37 @@ protected:
         display.keys(monitor, {QStringLiteral("alt+c")});
     }
 
+    // Opens one of the launcher's menus by its key and picks an item by its key.
+    void fromTheMenu(const QString &launcher, const QString &menuKey, const QString &itemKey)
+    {
+        const int before = int(display.visibleWindows().size());
+        display.keys(launcher, {menuKey});
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return display.visibleWindows().size() > before; }, 10000))
+            << "the menu does not open";
+        display.keys(launcher, {itemKey});
+    }
+
+    // Picks unit 1, the first of the editor's list, and presses Start: the
+    // drop-down opens, the user goes to the top and confirms.
+    void startReadingUnitOne(const QString &editor, const QStringList &onScreen)
+    {
+        const int before = int(display.visibleWindows().size());
+        display.click(editor, points.unitList);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return display.visibleWindows().size() > before; }, 10000))
+            << "the unit list does not drop down";
+        display.keys(editor, {QStringLiteral("Home"), QStringLiteral("Return")});
+        QStringList sorted = onScreen;
+        sorted.sort();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return display.visibleCaptions() == sorted; }, 10000));
+        display.click(editor, points.startButton);
+    }
+
     // File > Exit from the launcher's menu, by keys.
     void exitFromTheMenu(const QString &launcher)
     {
-        const int before = int(display.visibleWindows().size());
-        display.keys(launcher, {QStringLiteral("alt+f")});
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return display.visibleWindows().size() > before; }, 10000))
-            << "the File menu does not open";
-        display.keys(launcher, {QStringLiteral("x")});
+        fromTheMenu(launcher, QStringLiteral("alt+f"), QStringLiteral("x"));
         ASSERT_TRUE(program.waitForFinished(15000)) << program.transcript().toStdString();
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << program.transcript().toStdString();
         EXPECT_EQ(program.exitCode(), 0) << program.transcript().toStdString();
@@ -194,16 +216,7 @@ TEST_F(ShippedProgramTest, EditorReadsAUnitThenMonitorThenLauncherThenExit)
 
     const QString editor = waitForScreen({EditorCaption}, EditorCaption, points.editorSize);
     ASSERT_FALSE(editor.isEmpty());
-    // Unit 1, the first of the list: its drop-down opens, the user goes to
-    // the top and confirms.
-    const int before = int(display.visibleWindows().size());
-    display.click(editor, points.unitList);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return display.visibleWindows().size() > before; }, 10000))
-        << "the unit list does not drop down";
-    display.keys(editor, {QStringLiteral("Home"), QStringLiteral("Return")});
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return display.visibleCaptions() == QStringList{EditorCaption}; }, 10000));
-    display.click(editor, points.startButton);
+    startReadingUnitOne(editor, {EditorCaption});
     // A read unit opens the editor out to its settings.
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return display.windowSize(editor) == points.editorReadSize; }, 15000))
@@ -223,5 +236,20 @@ TEST_F(ShippedProgramTest, EditorReadsAUnitThenMonitorThenLauncherThenExit)
 
     launcher = waitForScreen({LauncherCaption}, LauncherCaption);
     ASSERT_FALSE(launcher.isEmpty());
+    exitFromTheMenu(launcher);
+}
+
+// Catches a program that crashes or hangs when it is ended while the editor
+// reads a unit (the read takes about two seconds on the modelled line).
+TEST_F(ShippedProgramTest, ExitWhileTheEditorReadsEndsCleanly)
+{
+    const QString launcher = waitForScreen({LauncherCaption}, LauncherCaption);
+    ASSERT_FALSE(launcher.isEmpty());
+    fromTheMenu(launcher, QStringLiteral("alt+s"), QStringLiteral("b")); // editor beside
+    const QString editor =
+        waitForScreen({LauncherCaption, EditorCaption}, EditorCaption, points.editorSize);
+    ASSERT_FALSE(editor.isEmpty());
+    startReadingUnitOne(editor, {LauncherCaption, EditorCaption});
+    ASSERT_NE(display.windowSize(editor), points.editorReadSize) << "the read ended already";
     exitFromTheMenu(launcher);
 }

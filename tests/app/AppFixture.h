@@ -9,6 +9,7 @@
 #include "ZelkApplication.h"
 #include "ZelkGlobals.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 // The launcher, the editor and the monitor on the demo bus of a fresh
@@ -32,6 +33,27 @@ protected:
     {
         ZelkApplication::unwire();
         busOwner.reset();
+    }
+
+    // The user picks a unit in the editor's list and presses Start.
+    static void readInEditor(SupplyConfig &editor, const QString &unit)
+    {
+        const int index = editor.UnitList->findText(unit);
+        editor.UnitList->setCurrentIndex(index);
+        emit editor.UnitList->activated(index);
+        QTest::mouseClick(editor.SelectButton, Qt::LeftButton);
+    }
+
+    // The editor opened by its picture on the launcher, active, the unit read.
+    SupplyConfig &editorWithUnit(const QString &unit)
+    {
+        QTest::mouseClick(MainForm::instance().Picture1, Qt::LeftButton);
+        SupplyConfig &editor = SupplyConfig::instance();
+        EXPECT_TRUE(editor.isVisible());
+        editor.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&editor));
+        readInEditor(editor, unit);
+        return editor;
     }
 
     // From here on every device call is logged.

@@ -16,15 +16,7 @@ using EditorOwnUnitTest = AppFixture;
 // monitor read last, or checks and scales its values by that unit's ratings.
 TEST_F(EditorOwnUnitTest, MonitorReadingAnotherUnitChangesNothingInTheEditor)
 {
-    MainForm &launcher = MainForm::instance();
-    QTest::mouseClick(launcher.Picture1, Qt::LeftButton);
-    SupplyConfig &editor = SupplyConfig::instance();
-    editor.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
-    const int index = editor.UnitList->findText("3");
-    editor.UnitList->setCurrentIndex(index);
-    emit editor.UnitList->activated(index);
-    QTest::mouseClick(editor.SelectButton, Qt::LeftButton);
+    SupplyConfig &editor = editorWithUnit("3");
     ASSERT_TRUE(EditorState::UnitShown);
 
     // The monitor reads unit 1, whose module 3 is a 24 V type (unit 3's is 150 V).
@@ -43,7 +35,7 @@ TEST_F(EditorOwnUnitTest, MonitorReadingAnotherUnitChangesNothingInTheEditor)
     // Unit options: written to unit 3; staying on the unit tells to recycle it.
     QTest::mouseClick(editor.optFanFail(editor.optFanFail(0)->isChecked() ? 1 : 0), Qt::LeftButton);
     QTest::mouseClick(editor.cmdApply, Qt::LeftButton);
-    emit editor.UnitList->activated(index);
+    emit editor.UnitList->activated(editor.UnitList->currentIndex());
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_TRUE(env.dialogs.shown[0].text.contains("recycled"));
 

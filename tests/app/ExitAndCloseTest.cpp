@@ -28,14 +28,6 @@ protected:
         monitor.cmdSelectUnit_Click();
         return monitor;
     }
-    void readInEditor(const QString &unit)
-    {
-        SupplyConfig &editor = SupplyConfig::instance();
-        const int index = editor.UnitList->findText(unit);
-        editor.UnitList->setCurrentIndex(index);
-        emit editor.UnitList->activated(index);
-        QTest::mouseClick(editor.SelectButton, Qt::LeftButton);
-    }
     // Exit pressed on the launcher from inside an event the action lets run.
     void pressExitSoon()
     {
@@ -90,7 +82,7 @@ TEST_F(ExitAndClose, ExitDuringAnActionLetsItFinishThenEnds)
                  if (c.method == "GetPresentModules" && !exitPressed)
                      pressExitSoon();
              };
-             readInEditor("1");
+             readInEditor(SupplyConfig::instance(), "1");
              EXPECT_TRUE(EditorState::UnitShown); // the read ran to its end
          }},
     };
@@ -137,7 +129,7 @@ TEST_F(ExitAndClose, TitleBarCloseFollowsTheCloseButtonAndReopensFromLoad)
 
     launcher.show();
     SupplyConfig &editor = editorBeside();
-    readInEditor("3");
+    readInEditor(editor, "3");
     ASSERT_TRUE(EditorState::UnitShown);
     EXPECT_TRUE(editor.close());
     editorBeside();

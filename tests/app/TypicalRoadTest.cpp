@@ -29,17 +29,7 @@ protected:
 TEST_F(TypicalRoadTest, EditorThenMonitorFromTheLauncherAndBack)
 {
     MainForm &launcher = MainForm::instance();
-    QTest::mouseClick(launcher.Picture1, Qt::LeftButton);
-    SupplyConfig &editor = SupplyConfig::instance();
-    ASSERT_TRUE(editor.isVisible());
-    editor.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
-
-    // Read unit 3 (modules 1 and 3).
-    const int index = editor.UnitList->findText("3");
-    editor.UnitList->setCurrentIndex(index);
-    emit editor.UnitList->activated(index);
-    QTest::mouseClick(editor.SelectButton, Qt::LeftButton);
+    SupplyConfig &editor = editorWithUnit("3"); // modules 1 and 3
     ASSERT_FALSE(ZelkGlobals::ErrorFlag) << ZelkGlobals::LastError.toStdString();
     ASSERT_TRUE(editor.vsp(1)->isEnabled());
 

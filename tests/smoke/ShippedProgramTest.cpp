@@ -174,6 +174,15 @@ protected:
         display.click(editor, points.startButton);
     }
 
+    // Close on the monitor, and File > Exit on the launcher that comes back.
+    void closeTheMonitorThenExit(const QString &monitor)
+    {
+        closeTheMonitor(monitor);
+        const QString launcher = waitForScreen({LauncherCaption}, LauncherCaption);
+        ASSERT_FALSE(launcher.isEmpty());
+        exitFromTheMenu(launcher);
+    }
+
     // File > Exit from the launcher's menu, by keys.
     void exitFromTheMenu(const QString &launcher)
     {
@@ -194,23 +203,19 @@ protected:
 // Catches a monitor the launcher cannot open or get back from, and an unclean exit.
 TEST_F(ShippedProgramTest, MonitorFromTheLauncherAndBackThenExit)
 {
-    QString launcher = waitForScreen({LauncherCaption}, LauncherCaption, points.launcherSize);
+    const QString launcher = waitForScreen({LauncherCaption}, LauncherCaption, points.launcherSize);
     ASSERT_FALSE(launcher.isEmpty());
     display.click(launcher, points.monitorPicture);
 
     const QString monitor = waitForScreen({MonitorCaption}, MonitorCaption, points.monitorSize);
     ASSERT_FALSE(monitor.isEmpty());
-    closeTheMonitor(monitor);
-
-    launcher = waitForScreen({LauncherCaption}, LauncherCaption);
-    ASSERT_FALSE(launcher.isEmpty());
-    exitFromTheMenu(launcher);
+    closeTheMonitorThenExit(monitor);
 }
 
 // Catches a break on the editor road: unit not picked or read, monitor not reached.
 TEST_F(ShippedProgramTest, EditorReadsAUnitThenMonitorThenLauncherThenExit)
 {
-    QString launcher = waitForScreen({LauncherCaption}, LauncherCaption);
+    const QString launcher = waitForScreen({LauncherCaption}, LauncherCaption);
     ASSERT_FALSE(launcher.isEmpty());
     display.click(launcher, points.editorPicture);
 
@@ -232,11 +237,7 @@ TEST_F(ShippedProgramTest, EditorReadsAUnitThenMonitorThenLauncherThenExit)
              !deadline.hasExpired());
     const QString monitor = waitForScreen({MonitorCaption}, MonitorCaption, points.monitorSize);
     ASSERT_FALSE(monitor.isEmpty());
-    closeTheMonitor(monitor);
-
-    launcher = waitForScreen({LauncherCaption}, LauncherCaption);
-    ASSERT_FALSE(launcher.isEmpty());
-    exitFromTheMenu(launcher);
+    closeTheMonitorThenExit(monitor);
 }
 
 // Catches a program that crashes or hangs when it is ended while the editor

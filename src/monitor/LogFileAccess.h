@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QDateTime>
 #include <QString>
 
 // What the status log writer needs of the file system, so that a full disk or
@@ -14,8 +13,6 @@ public:
     {
         bool exists = false;
         qint64 size = 0;
-        QDateTime modified;
-        bool operator==(const Info &) const = default;
     };
 
     virtual ~LogFileAccess() = default;
@@ -24,6 +21,9 @@ public:
     virtual QByteArray readTail(const QString &path, qint64 bytes) = 0;
     // Replaces the whole file; false when it could not be written.
     [[nodiscard]] virtual bool replace(const QString &path, QByteArrayView content) = 0;
-    // Adds to the end of the file; false when not every byte was written.
+    // Adds to the end of the file, creating it when missing; false when not
+    // every byte was written, and then the file is as it was.
     [[nodiscard]] virtual bool append(const QString &path, QByteArrayView tail) = 0;
+    // Why the last replace or append failed, in the system's words.
+    virtual QString errorString() const { return {}; }
 };

@@ -6,17 +6,29 @@ bool StatusLog::addHeader()
 {
     if (!isEmpty())
         return false;
-    append(StatusLogFormat::header());
+    m_header = true;
     return true;
 }
 
-void StatusLog::append(const QString &text)
+void StatusLog::append(const QString &record)
 {
-    m_bytes += text.toUtf8();
+    m_records.push_back(record.toUtf8());
+    if (qsizetype(m_records.size()) > MaxHeld) {
+        m_records.pop_front();
+        ++m_first;
+    }
 }
 
 void StatusLog::clear()
 {
-    m_bytes.clear();
-    ++m_generation;
+    m_header = false;
+    m_shownFrom = nextNumber();
+}
+
+QByteArray StatusLog::bytes() const
+{
+    QByteArray text = m_header ? StatusLogFormat::header().toUtf8() : QByteArray();
+    for (quint64 n = firstShown(); n < nextNumber(); ++n)
+        text += record(n);
+    return text;
 }

@@ -3,23 +3,42 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <deque>
 
-// The status log as the monitor keeps it: the bytes the log file must hold.
-// Clearing starts a new generation, so a writer knows that what it wrote
-// before is no longer a prefix of the log.
+// The status log as the monitor keeps it: the header, kept apart, and the
+// records, each with a running number that a Clear does not reset. A Clear
+// empties the log as the window shows it but keeps the records for the log
+// file writer, which takes them by number; so neither a Clear nor a window
+// that keeps only its last lines loses a record the file has not got yet.
 class StatusLog
 {
 public:
-    bool isEmpty() const { return m_bytes.isEmpty(); }
+    // Records held at most; beyond that the oldest go, taken or not.
+    static constexpr qsizetype MaxHeld = 10000;
+
+    // No header and no record since the last Clear.
+    bool isEmpty() const { return !m_header && firstShown() == nextNumber(); }
     // Puts the header in when the log is empty; true when it did.
     bool addHeader();
-    void append(const QString &text);
+    // One record as StatusLogFormat::logRecord makes it.
+    void append(const QString &record);
     void clear();
 
-    const QByteArray &bytes() const { return m_bytes; }
-    quint64 generation() const { return m_generation; }
+    bool hasHeader() const { return m_header; }
+    // The number the next record gets.
+    quint64 nextNumber() const { return m_first + m_records.size(); }
+    // The number of the oldest record held.
+    quint64 firstHeld() const { return m_first; }
+    // The number of the first record since the last Clear (nextNumber() when none).
+    quint64 firstShown() const { return qMax(m_shownFrom, m_first); }
+    // A held record, by its number: firstHeld() <= number < nextNumber().
+    const QByteArray &record(quint64 number) const { return m_records[number - m_first]; }
+    // The header and the records since the last Clear, as the window shows them.
+    QByteArray bytes() const;
 
 private:
-    QByteArray m_bytes;
-    quint64 m_generation = 0;
+    std::deque<QByteArray> m_records;
+    quint64 m_first = 0;
+    quint64 m_shownFrom = 0;
+    bool m_header = false;
 };

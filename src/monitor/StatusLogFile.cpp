@@ -1,11 +1,7 @@
 #include "StatusLogFile.h"
 
 #include "StatusLog.h"
-
-namespace {
-// Enough of the end of the file to notice an edit that kept size and time.
-constexpr qint64 TailBytes = 64;
-} // namespace
+#include "StatusLogFormat.h"
 
 StatusLogFile::StatusLogFile(LogFileAccess *access)
     : m_access(access ? access : &m_disk)
@@ -14,37 +10,73 @@ StatusLogFile::StatusLogFile(LogFileAccess *access)
 void StatusLogFile::setAccess(LogFileAccess *access)
 {
     m_access = access ? access : &m_disk;
-    forget();
 }
 
-bool StatusLogFile::fileStillOurs(const QString &path)
+void StatusLogFile::startFile(const QString &path, const StatusLog &log)
 {
-    const LogFileAccess::Info now = m_access->info(path);
-    return now == m_info && m_access->readTail(path, m_tail.size()) == m_tail;
+    // A new file starts with what the window shows. Records still waiting
+    // from before the last Clear were never written anywhere: they keep
+    // their place in front.
+    const quint64 from = log.firstShown();
+    while (!m_waiting.empty() && m_waiting.back().number >= from)
+        m_waiting.pop_back();
+    m_next = from;
+    m_path = path;
+    m_started = true;
+    m_written = false;
+}
+
+void StatusLogFile::take(const StatusLog &log)
+{
+    if (m_next < log.firstHeld()) {
+        m_dropped += qint64(log.firstHeld() - m_next);
+        m_next = log.firstHeld();
+    }
+    for (; m_next < log.nextNumber(); ++m_next)
+        m_waiting.push_back({m_next, log.record(m_next)});
+    while (qsizetype(m_waiting.size()) > MaxWaiting) {
+        m_waiting.pop_front();
+        ++m_dropped;
+    }
+}
+
+bool StatusLogFile::fileWantsHeader(const QString &path)
+{
+    const LogFileAccess::Info info = m_access->info(path);
+    return !info.exists || info.size == 0;
 }
 
 bool StatusLogFile::sync(const QString &path, const StatusLog &log)
 {
-    const QByteArray &bytes = log.bytes();
-    const bool canAppend = m_inStep && path == m_path && log.generation() == m_generation &&
-                           bytes.size() >= m_written && fileStillOurs(path);
-    bool written = false;
-    if (canAppend) {
-        if (bytes.size() == m_written)
-            return true;
-        written = m_access->append(path, QByteArrayView(bytes).sliced(m_written));
+    if (!m_started || path != m_path)
+        startFile(path, log);
+    take(log);
+    if (m_written && m_waiting.empty()) {
+        m_error.clear();
+        return true;
+    }
+
+    QByteArray bytes;
+    if (!m_written || fileWantsHeader(path))
+        bytes = StatusLogFormat::header().toUtf8();
+    for (const Waiting &w : m_waiting)
+        bytes += w.bytes;
+    bool ok = false;
+    if (m_written) {
+        ok = m_access->append(path, bytes);
         ++m_appends;
     } else {
-        written = m_access->replace(path, bytes);
+        ok = m_access->replace(path, bytes);
         ++m_fullWrites;
     }
-    m_inStep = written;
-    if (!written)
+    if (!ok) {
+        m_error = m_access->errorString();
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("Unknown error");
         return false;
-    m_path = path;
-    m_generation = log.generation();
-    m_written = bytes.size();
-    m_info = m_access->info(path);
-    m_tail = bytes.right(qMin<qint64>(TailBytes, bytes.size()));
+    }
+    m_waiting.clear();
+    m_written = true;
+    m_error.clear();
     return true;
 }

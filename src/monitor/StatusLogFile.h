@@ -4,39 +4,63 @@
 
 #include <QByteArray>
 #include <QString>
+#include <deque>
 
 class StatusLog;
 
-// Keeps the log file equal to the status log after every poll. Only what was
-// added since the last write goes to the file; the whole log is written when
-// the file no longer holds what was written last (log cleared, file removed
-// or changed by someone else, another file name, an earlier write failed).
+// Writes the status log to its file after every poll. The first write to a
+// file name replaces the file with the header and the log since the last
+// Clear; from then on the file is only appended to, so that it keeps every
+// record although the window is cleared or keeps only its last lines. A file
+// removed or emptied from outside starts again with the header. Records that
+// could not be written wait here and go with the next write that succeeds.
 class StatusLogFile
 {
 public:
+    // Records waiting at most; beyond that the oldest are dropped.
+    static constexpr qsizetype MaxWaiting = 10000;
+
     // access: null for the disk; not owned.
     explicit StatusLogFile(LogFileAccess *access = nullptr);
 
+    // The file stays the same: what was written is not written again.
     void setAccess(LogFileAccess *access);
-    // False when the file could not be written; the next sync writes it whole.
+    // Takes the records of the log it has not taken yet and writes every
+    // waiting one. False when the file could not be written: they wait.
     [[nodiscard]] bool sync(const QString &path, const StatusLog &log);
-    // The next sync writes the whole log.
-    void forget() { m_inStep = false; }
+
+    // Why the last sync failed, in the system's words; empty after a success.
+    QString errorString() const { return m_error; }
+    qsizetype waitingRecords() const { return qsizetype(m_waiting.size()); }
+    // Records lost for good since this writer was made, because more were
+    // waiting than it keeps.
+    qint64 droppedRecords() const { return m_dropped; }
 
     int fullWrites() const { return m_fullWrites; }
     int appends() const { return m_appends; }
 
 private:
-    bool fileStillOurs(const QString &path);
+    struct Waiting
+    {
+        quint64 number;
+        QByteArray bytes;
+    };
+
+    void startFile(const QString &path, const StatusLog &log);
+    void take(const StatusLog &log);
+    bool fileWantsHeader(const QString &path);
 
     DiskLogFileAccess m_disk;
     LogFileAccess *m_access;
-    bool m_inStep = false;
     QString m_path;
-    quint64 m_generation = 0;
-    qint64 m_written = 0;
-    LogFileAccess::Info m_info;
-    QByteArray m_tail;
+    bool m_started = false;
+    // The first write to m_path has been made: from now on only appends.
+    bool m_written = false;
+    // The number of the next record to take from the log.
+    quint64 m_next = 0;
+    std::deque<Waiting> m_waiting;
+    qint64 m_dropped = 0;
+    QString m_error;
     int m_fullWrites = 0;
     int m_appends = 0;
 };

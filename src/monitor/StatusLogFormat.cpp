@@ -1,8 +1,33 @@
 #include "StatusLogFormat.h"
 
+#include <algorithm>
+
 namespace {
 const QString RecordBreak = QStringLiteral("\r\n");
 const QLatin1Char Comma(',');
+const QLatin1Char Quote('"');
+
+// RFC 4180: a field that holds the separator, a quote or a line break is put
+// in quotes, with its own quotes doubled, so that a decimal comma keeps a
+// value in one column.
+void addField(QString &text, const QString &value)
+{
+    const bool quoted = std::any_of(value.begin(), value.end(), [](QChar c) {
+        return c == Comma || c == Quote || c == u'\r' || c == u'\n';
+    });
+    if (quoted) {
+        text += Quote;
+        for (const QChar c : value) {
+            if (c == Quote)
+                text += Quote;
+            text += c;
+        }
+        text += Quote;
+    } else {
+        text += value;
+    }
+    text += Comma;
+}
 } // namespace
 
 QString StatusLogFormat::okFail(bool good)
@@ -25,10 +50,10 @@ QString StatusLogFormat::logRecord(const PollRecord &r)
     QString text = RecordBreak;
     text.reserve(256);
     const auto field = [&text](const QString &value) {
-        text += value;
-        text += Comma;
+        addField(text, value);
     };
-    field(r.stamp.toString(QStringLiteral("dd/MM/yyyy,HH:mm:ss")));
+    field(r.stamp.toString(QStringLiteral("dd/MM/yyyy")));
+    field(r.stamp.toString(QStringLiteral("HH:mm:ss")));
     field(r.unitId.trimmed());
     field(r.overTemp);
     field(r.fanFail);

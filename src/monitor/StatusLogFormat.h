@@ -12,7 +12,8 @@ public:
     static QString okFail(bool good);
     // Ends without a line break: each record brings its own in front.
     static QString header();
-    // CR LF and the record, every field followed by ",".
+    // CR LF and the record, every field followed by ","; a field holding a
+    // comma, a quote or a line break is quoted as RFC 4180 has it.
     static QString logRecord(const PollRecord &record);
     // CR LF and the human-readable line of the monitoring data window.
     static QString displayRecord(const PollRecord &record);

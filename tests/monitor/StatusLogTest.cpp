@@ -1,11 +1,14 @@
 // The non-window parts of the monitor: the polling schedule, the hours text
-// and the log file writer.
+// and the status log's stored format.
 #include "StatusLog.h"
 #include "MonitorSession.h"
 #include "PollSchedule.h"
 #include "StatusLogFile.h"
+#include "StatusLogFormat.h"
 #include "TestSeams.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -49,87 +52,93 @@ TEST(MonitorSessionTest, OperatingHoursText)
     EXPECT_EQ(MonitorSession::plainHours("1,234,567"), "1234567");
 }
 
-// Counts what reached the file and can refuse every write.
-class MemoryAccess final : public LogFileAccess
+// A record whose columns all differ, the status columns by their pattern of
+// Ok and Fail over records 0 to 3, so that any two swapped columns show.
+PollRecord distinctColumnsRecord(int k)
 {
-public:
-    QByteArray file;
-    bool exists = false;
-    bool writable = true;
-    qint64 stamp = 0;
-    Info info(const QString &) override
-    {
-        return {exists, file.size(), QDateTime::fromMSecsSinceEpoch(stamp)};
+    const auto status = [k](int column) {
+        return StatusLogFormat::okFail((column >> k) & 1);
+    };
+    PollRecord r;
+    r.stamp = QDateTime(QDate(2026, 12, 4), QTime(10, 30, 5 * k));
+    r.unitId = QStringLiteral(" 7 ");
+    r.overTemp = status(1);
+    r.fanFail = status(2);
+    r.fanWarn = status(3);
+    r.acOk = status(4);
+    r.globalDcGood = status(5);
+    r.globalCurrentLimit = status(6);
+    r.globalOvp = status(7);
+    r.operatingHours = QString::number(1200 + k);
+    for (int m = 1; m <= 5; ++m) {
+        r.good[m - 1] = status(7 + m);
+        r.volts[m - 1] = QStringLiteral("1%1.%2").arg(m).arg(k) + u'0';
+        r.amps[m - 1] = QStringLiteral("%1.%2").arg(m).arg(k) + u'5';
     }
-    QByteArray readTail(const QString &, qint64 bytes) override { return file.right(bytes); }
-    bool replace(const QString &, QByteArrayView content) override
-    {
-        if (!writable)
-            return false;
-        file = content.toByteArray();
-        exists = true;
-        ++stamp;
-        return true;
-    }
-    bool append(const QString &, QByteArrayView tail) override
-    {
-        if (!writable || !exists)
-            return false;
-        file += tail.toByteArray();
-        ++stamp;
-        return true;
-    }
-};
-
-TEST(StatusLogFileTest, AppendsWhatIsNewAndRewritesWhenTheFileIsNotOurs)
-{
-    // Catches appends to a file that changed under the writer, and rewrites
-    // where an append would do.
-    MemoryAccess access;
-    StatusLogFile writer(&access);
-    StatusLog log;
-    log.addHeader();
-    ASSERT_TRUE(writer.sync("a", log));
-    log.append("\r\nr1,");
-    ASSERT_TRUE(writer.sync("a", log));
-    EXPECT_EQ(writer.fullWrites(), 1);
-    EXPECT_EQ(writer.appends(), 1);
-    EXPECT_EQ(access.file, log.bytes());
-
-    access.file += "tampered"; // someone else wrote to it
-    ++access.stamp;
-    log.append("\r\nr2,");
-    ASSERT_TRUE(writer.sync("a", log));
-    EXPECT_EQ(access.file, log.bytes());
-    EXPECT_EQ(writer.fullWrites(), 2);
-
-    ASSERT_TRUE(writer.sync("b", log)); // another name starts a new file
-    EXPECT_EQ(writer.fullWrites(), 3);
-
-    log.clear();
-    log.addHeader();
-    ASSERT_TRUE(writer.sync("b", log));
-    EXPECT_EQ(access.file, log.bytes());
-    EXPECT_EQ(writer.fullWrites(), 4);
+    return r;
 }
 
-TEST(StatusLogFileTest, FailedWriteIsMadeGoodByAFullWrite)
+TEST(StatusLogFormatTest, LogFileMatchesTheStoredFormat)
 {
-    // Catches a writer that, after a failure, appends only the newest part.
-    MemoryAccess access;
-    StatusLogFile writer(&access);
+    // Catches two columns swapped, a field dropped or doubled, or a line break
+    // misplaced, as the log file holds them.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
     StatusLog log;
+    StatusLogFile writer;
     log.addHeader();
-    ASSERT_TRUE(writer.sync("a", log));
-    access.writable = false;
-    log.append("\r\nr1,");
-    EXPECT_FALSE(writer.sync("a", log));
-    log.append("\r\nr2,");
-    EXPECT_FALSE(writer.sync("a", log));
-    access.writable = true;
-    log.append("\r\nr3,");
-    ASSERT_TRUE(writer.sync("a", log));
-    EXPECT_EQ(access.file, log.bytes());
+    for (int k = 0; k < 4; ++k) {
+        log.append(StatusLogFormat::logRecord(distinctColumnsRecord(k)));
+        ASSERT_TRUE(writer.sync(dir.filePath(QStringLiteral("Log.csv")), log));
+    }
+    QFile written(dir.filePath(QStringLiteral("Log.csv")));
+    QFile golden(QStringLiteral(ZELK_TEST_DATA_DIR "/alarm_columns.csv"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly) && golden.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().toStdString(), golden.readAll().toStdString());
+}
+
+// One record of a comma-separated file as RFC 4180 reads it.
+QStringList csvFields(QStringView line)
+{
+    QStringList fields(1);
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted && c == u'"' && i + 1 < line.size() && line[i + 1] == u'"') {
+            fields.last() += c;
+            ++i;
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (c == u',' && !quoted) {
+            fields.append(QString());
+        } else {
+            fields.last() += c;
+        }
+    }
+    return fields;
+}
+
+TEST(StatusLogFormatTest, FieldsWithCommasOrQuotesKeepTheHeaderColumns)
+{
+    // Catches a decimal comma that splits a value over two columns, or a quote
+    // inside a field that ends it early.
+    PollRecord r = distinctColumnsRecord(0);
+    const QString values[] = {QStringLiteral("12,50"), QStringLiteral("0,25"),
+                              QStringLiteral("say \"hi\""), QStringLiteral("ERR,\"A\"\r\nB")};
+    r.volts[0] = values[0];
+    r.amps[0] = values[1];
+    r.volts[4] = values[2];
+    r.operatingHours = values[3];
+    const QString record = StatusLogFormat::logRecord(r);
+    ASSERT_TRUE(record.startsWith(QStringLiteral("\r\n")));
+    const QStringList fields = csvFields(QStringView(record).sliced(2));
+    ASSERT_EQ(fields.size(), csvFields(StatusLogFormat::header()).size());
+    EXPECT_EQ(fields[10], values[3]);
+    EXPECT_EQ(fields[12], values[0]);
+    EXPECT_EQ(fields[13], values[1]);
+    EXPECT_EQ(fields[24], values[2]);
+    EXPECT_EQ(fields[2], QStringLiteral("7"));
+    EXPECT_EQ(fields[26], QString()); // every field ends with the separator
 }
 
 } // namespace

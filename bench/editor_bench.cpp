@@ -91,6 +91,7 @@ public:
         ++boxes;
         return MsgResult::OK;
     }
+    void Notice(const QString &, MsgIcon, const QString &) override { ++boxes; }
     InputResult InputBox(const QString &, const QString &, const QString &) override { return {}; }
     QString GetSaveFileName(const FileDialogRequest &) override { return path; }
     QString GetOpenFileName(const FileDialogRequest &) override { return {}; }

@@ -30,6 +30,9 @@ public:
     virtual ~Dialogs() = default;
     virtual MsgResult MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
                              const QString &title) = 0;
+    // A message that does not wait for the user: the caller goes on at once
+    // (a poll must not stop while a notice about it is open).
+    virtual void Notice(const QString &text, MsgIcon icon, const QString &title) = 0;
     virtual InputResult InputBox(const QString &prompt, const QString &title,
                                  const QString &defaultText) = 0;
     // The chosen path, or empty when the user cancelled.

@@ -26,6 +26,7 @@ public:
             return MsgResult::OK;
         }
     }
+    void Notice(const QString &, MsgIcon, const QString &) override {}
     InputResult InputBox(const QString &, const QString &, const QString &) override { return {}; }
     QString GetSaveFileName(const FileDialogRequest &) override { return {}; }
     QString GetOpenFileName(const FileDialogRequest &) override { return {}; }

@@ -37,3 +37,16 @@ bool ModuleState::insideWindow(double volts, double low, double high)
         return true;
     return volts >= low && volts <= high;
 }
+
+ModuleState::Kind ModuleState::of(const Reading &r, bool unitRead)
+{
+    if (!r.present)
+        return NotPresent;
+    if (!r.outputOn)
+        return Off;
+    if (!r.goodBit)
+        return Fault;
+    if (r.volts && r.low && r.high && !insideWindow(*r.volts, *r.low, *r.high))
+        return unitRead ? OutOfLimitsRead : OutOfLimits;
+    return Good;
+}

@@ -9,15 +9,15 @@
 #include "Dialogs.h"
 #include "Ini.h"
 #include "Label3D.h"
+#include "ModulePanel.h"
 #include "ModuleState.h"
-#include "NumberText.h"
+#include "MonitorTexts.h"
 #include "OstransBigSquareLed.h"
 #include "OstransDisplay.h"
 #include "OstransLed.h"
 #include "OstransPushButton.h"
 #include "OstransSunkenSwitch.h"
 #include "Seams.h"
-#include "SetpointRange.h"
 #include "SettingsKeys.h"
 #include "StatusLogFormat.h"
 #include "Twips.h"
@@ -32,6 +32,7 @@
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -43,47 +44,26 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using namespace MonitorTexts;
+
 namespace {
 MonitorForm *g_monitor = nullptr;
 
 constexpr qint16 On = OstransIndicator::True;
 constexpr qint16 Off = OstransIndicator::False;
 
-const QString Ready = QStringLiteral("R e a d y");
-const QString PleaseWait = QStringLiteral("P l e a s e   w a i t . . .");
-const QString MonitorModeText = QStringLiteral("M o n i t o r   M o d e . . .");
-const QString SelectUnitHeading = QStringLiteral("Please Select Unit...");
 const QString InteractiveCaption =
     QStringLiteral("   I n t e r a c t i v e   M o d e  (By Placing mouse cursor on the function, "
                    "a Help box will appear)");
 const QString MonitorCaption =
     QStringLiteral("   M o n i t o r   M o d e  (By Placing mouse cursor on the function, a Help "
                    "box will appear)");
+const QString HelpTooltip = QStringLiteral("Click to view Help");
 const QString Crlf = QStringLiteral("\r\n");
 
 QSize twipsSize(int width, int height)
 {
     return {Twips::toPixels(width), Twips::toPixels(height)};
-}
-
-// A BGR colour number as the design gives it (255 red, 65280 green).
-QColor bgr(quint32 value)
-{
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
-
-void setForeColor(QLabel *label, quint32 value)
-{
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, bgr(value));
-    label->setPalette(p);
-}
-
-QLabel *caption(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
 }
 
 // Text with the log's CR LF line ends as the text windows keep them.
@@ -101,16 +81,6 @@ void appendToWindow(QPlainTextEdit *box, const QString &text)
     cursor.insertText(windowText(text));
 }
 
-std::optional<double> number(const QString &text)
-{
-    return NumberText::toDouble(text.trimmed(), ZelkGlobals::DecimalSeparator);
-}
-
-QString decimalText(double value)
-{
-    return NumberText::fromDouble(value, ZelkGlobals::DecimalSeparator);
-}
-
 // The character a key types as the numeric filter sees it (8 Backspace,
 // 13 Enter), or -1 for a key that types nothing.
 int typedCharacter(const QKeyEvent &event)
@@ -124,13 +94,6 @@ int typedCharacter(const QKeyEvent &event)
         return -1;
     return text.at(0).unicode();
 }
-
-const QString HalvexTitle = QStringLiteral("Halvex Electronics");
-const QString MonitorTitle = QStringLiteral("Zelk Monitor");
-const QString HelpTopic = QStringLiteral("VIP.html");
-const QString ComPortFailure =
-    QStringLiteral("I could not open COM port, may be because is already open, close the program "
-                   "and try again.");
 } // namespace
 
 MonitorForm &MonitorForm::instance()
@@ -154,10 +117,21 @@ MonitorForm::~MonitorForm()
 
 MonitorForm::MonitorForm()
     : QWidget(nullptr)
+    , m_monitorMode(this)
 {
     setObjectName(QStringLiteral("MonitorForm"));
     setWindowTitle(QStringLiteral("Real-time Power Supply Interaction"));
     buildUi();
+    // A unit that does not answer is told at once. A read then shows the
+    // small layout; a refresh or a poll keeps the panels, which the next
+    // answer brings up to date, so Monitor Mode can still be left.
+    connect(&m_session.data(), &ZelkData::unitDoesNotRespond, this, [this] {
+        lblReady->setText(QStringLiteral("Unit does not respond!"));
+        if (ReadingUnit) {
+            UnitSelected = false;
+            Form_Resize();
+        }
+    });
     Form_Load();
 }
 
@@ -188,7 +162,7 @@ void MonitorForm::buildUi()
     outer->addLayout(modules);
     outer->addWidget(buildLogPanel(), 1);
 
-    Timer2 = named(new QTimer(this), QStringLiteral("Timer2"));
+    Timer2 = m_monitorMode.timer();
     connect(Timer2, &QTimer::timeout, this, &MonitorForm::Timer2_Timer);
     QTimer **timers[5] = {&tmrMod1, &tmrMod2, &tmrMod3, &tmrMod4, &tmrMod5};
     void (MonitorForm::*handlers[5])() = {&MonitorForm::tmrMod1_Timer, &MonitorForm::tmrMod2_Timer,
@@ -245,6 +219,7 @@ QWidget *MonitorForm::buildUnitBlock()
     connect(cmdErrorfile, &QPushButton::clicked, this, [this] { cmdErrorfile_Click(); });
     buttons->addWidget(cmdErrorfile);
     cmdHelp = named(new QPushButton(QStringLiteral("&Help"), block), QStringLiteral("cmdHelp"));
+    cmdHelp->setToolTip(HelpTooltip);
     connect(cmdHelp, &QPushButton::clicked, this, [this] { cmdHelp_Click(); });
     buttons->addWidget(cmdHelp);
     v->addLayout(buttons);
@@ -291,17 +266,26 @@ QWidget *MonitorForm::buildUnitPanel()
     OstransOutputOnOff->setToolTip(QStringLiteral("Global Module outputs ON/ OFF switch"));
     connect(OstransOutputOnOff, &OstransIndicator::MouseClick, this,
             [this] { OstransOutputOnOff_MouseClick(); });
+    OstransOutputOnOff->setFixedSize(OstransOutputOnOff->sizeHint());
     switches->addWidget(OstransOutputOnOff);
     switches->addWidget(new QLabel(QStringLiteral("Global\noutput"), panel));
     OstransGroupOnOff = named(new OstransSunkenSwitch(panel), QStringLiteral("OstransGroupOnOff"));
     connect(OstransGroupOnOff, &OstransIndicator::MouseClick, this,
             [this] { OstransGroupOnOff_MouseClick(); });
     switches->addWidget(OstransGroupOnOff);
-    GOutputBtn = named(new QPushButton(QStringLiteral("Off"), panel), QStringLiteral("GOutputBtn"));
-    GOutputBtn->hide();
+    // The buttons switch by their caption's state, from the first press on.
+    const auto switchButton = [&](QPushButton *&button, const char *name, const QString &frame) {
+        auto *box = new QGroupBox(frame, panel);
+        auto *inside = new QVBoxLayout(box);
+        inside->setContentsMargins(3, 0, 3, 1);
+        button = named(new QPushButton(QStringLiteral("Off"), box), QString::fromLatin1(name));
+        button->setFixedWidth(44);
+        inside->addWidget(button);
+        switches->addWidget(box);
+    };
+    switchButton(GOutputBtn, "GOutputBtn", QStringLiteral("Global Output"));
+    switchButton(GroupBtn, "GroupBtn", QStringLiteral("Group"));
     connect(GOutputBtn, &QPushButton::clicked, this, [this] { GOutputBtn_Click(); });
-    GroupBtn = named(new QPushButton(QStringLiteral("Off"), panel), QStringLiteral("GroupBtn"));
-    GroupBtn->hide();
     connect(GroupBtn, &QPushButton::clicked, this, [this] { GroupBtn_Click(); });
     switches->addStretch(1);
     grid->addLayout(switches, 3, 0, 2, 3);
@@ -316,8 +300,9 @@ QWidget *MonitorForm::buildUnitPanel()
     cmdEeprom->setToolTip(QStringLiteral("Show Eeprom Configurator screen"));
     connect(cmdEeprom, &QPushButton::clicked, this, [this] { cmdEeprom_Click(); });
     grid->addWidget(cmdEeprom, 3, 4);
-    cmdModuleNumering = named(new QPushButton(QStringLiteral("Modules?"), panel),
-                              QStringLiteral("cmdModuleNumering"));
+    cmdModuleNumering =
+        named(new QPushButton(QStringLiteral("Help"), panel), QStringLiteral("cmdModuleNumering"));
+    cmdModuleNumering->setToolTip(HelpTooltip);
     connect(cmdModuleNumering, &QPushButton::clicked, this, [this] { cmdModuleNumering_Click(); });
     grid->addWidget(cmdModuleNumering, 4, 3);
     cmdClose = named(new QPushButton(QStringLiteral("&Close"), panel), QStringLiteral("cmdClose"));
@@ -331,95 +316,31 @@ QWidget *MonitorForm::buildUnitPanel()
 
 QWidget *MonitorForm::buildModulePanel(int m)
 {
-    auto *frame = named(new QFrame(this), QStringLiteral("fraModule"), m);
-    fraModule[m] = frame;
-    frame->setFrameShape(QFrame::Box);
-    frame->setLineWidth(2);
-    frame->setFixedWidth(114);
-    auto *v = new QVBoxLayout(frame);
-    v->setContentsMargins(3, 3, 3, 3);
-    v->setSpacing(2);
-
-    auto *title = new QLabel(QStringLiteral("Module %1").arg(m), frame);
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    title->setAlignment(Qt::AlignCenter);
-    v->addWidget(title);
-
-    MMessage[m] = named(new QLabel(frame), QStringLiteral("MMessage"), m);
-    MMessage[m]->setAlignment(Qt::AlignCenter);
-    MMessage[m]->setWordWrap(true);
-    MMessage[m]->setFixedHeight(30);
-    MMessage[m]->setFont(bold);
-    MMessage[m]->setFixedWidth(frame->width() - 10);
-    m_captionPointSize = bold.pointSizeF();
-    v->addWidget(MMessage[m]);
-
-    auto *row = new QHBoxLayout;
-    OstransMG[m] = named(new OstransLed(frame), QStringLiteral("OstransMG"), m);
-    row->addWidget(OstransMG[m]);
-    row->addStretch(1);
-    OstransOS[m] = named(new OstransPushButton(frame), QStringLiteral("OstransOS"), m);
-    connect(OstransOS[m], &OstransIndicator::MouseClick, this,
+    auto *p = new ModulePanel(m, this);
+    panel[m] = p;
+    fraModule[m] = p;
+    MMessage[m] = p->MMessage;
+    OstransMG[m] = p->OstransMG;
+    OstransOS[m] = p->OstransOS;
+    OstransDisplay[m] = p->OstransDisplay;
+    OstransDisplayCurr[m] = p->OstransDisplayCurr;
+    RV[m] = p->RV;
+    RC[m] = p->RC;
+    VLH[m] = p->VLH;
+    VLL[m] = p->VLL;
+    CL[m] = p->CL;
+    GID[m] = p->GID;
+    txtSP[m] = p->txtSP;
+    cmdInc[m] = p->cmdInc;
+    cmdDec[m] = p->cmdDec;
+    cmdSetVoltage[m] = p->cmdSetVoltage;
+    connect(p->OstransOS, &OstransIndicator::MouseClick, this,
             [this, m] { OstransOS_MouseClick(m); });
-    row->addWidget(OstransOS[m]);
-    v->addLayout(row);
-
-    OstransDisplay[m] = named(new ::OstransDisplay(frame), QStringLiteral("OstransDisplay"), m);
-    OstransDisplay[m]->setFixedSize(104, 34);
-    v->addWidget(OstransDisplay[m]);
-    v->addWidget(caption(QStringLiteral("Volts"), frame));
-    OstransDisplayCurr[m] =
-        named(new ::OstransDisplay(frame), QStringLiteral("OstransDisplayCurr"), m);
-    OstransDisplayCurr[m]->setFixedSize(104, 34);
-    v->addWidget(OstransDisplayCurr[m]);
-    v->addWidget(caption(QStringLiteral("Amps"), frame));
-
-    auto *form = new QGridLayout;
-    form->setHorizontalSpacing(3);
-    form->setVerticalSpacing(1);
-    const auto field = [&](int r, const QString &label, QWidget *w) {
-        form->addWidget(caption(label, frame), r, 0);
-        form->addWidget(w, r, 1);
-    };
-    RV[m] = named(new QLineEdit(frame), QStringLiteral("RV"), m);
-    RC[m] = named(new QLineEdit(frame), QStringLiteral("RC"), m);
-    GID[m] = named(new QLineEdit(frame), QStringLiteral("GID"), m);
-    for (QLineEdit *box : {RV[m], RC[m], GID[m]})
-        box->setReadOnly(true);
-    VLH[m] = named(new QLabel(frame), QStringLiteral("VLH"), m);
-    VLL[m] = named(new QLabel(frame), QStringLiteral("VLL"), m);
-    field(0, QStringLiteral("V"), RV[m]);
-    field(1, QStringLiteral("A"), RC[m]);
-    field(2, QStringLiteral("High"), VLH[m]);
-    field(3, QStringLiteral("Low"), VLL[m]);
-    field(4, QStringLiteral("Grp"), GID[m]);
-    v->addLayout(form);
-    CL[m] = named(new QLabel(frame), QStringLiteral("CL"), m);
-    CL[m]->setWordWrap(true);
-    v->addWidget(CL[m]);
-
-    auto *sp = new QHBoxLayout;
-    sp->setSpacing(1);
-    cmdDec[m] = named(new QPushButton(QStringLiteral("-"), frame), QStringLiteral("cmdDec"), m);
-    txtSP[m] = named(new QLineEdit(frame), QStringLiteral("txtSP"), m);
-    cmdInc[m] = named(new QPushButton(QStringLiteral("+"), frame), QStringLiteral("cmdInc"), m);
-    for (QPushButton *b : {cmdDec[m], cmdInc[m]})
-        b->setFixedWidth(22);
-    connect(cmdDec[m], &QPushButton::clicked, this, [this, m] { cmdDec_Click(m); });
-    connect(cmdInc[m], &QPushButton::clicked, this, [this, m] { cmdInc_Click(m); });
-    txtSP[m]->installEventFilter(this);
-    sp->addWidget(cmdDec[m]);
-    sp->addWidget(txtSP[m], 1);
-    sp->addWidget(cmdInc[m]);
-    v->addLayout(sp);
-    cmdSetVoltage[m] =
-        named(new QPushButton(QStringLiteral("Set"), frame), QStringLiteral("cmdSetVoltage"), m);
-    cmdSetVoltage[m]->setToolTip(QStringLiteral("Apply new voltage value"));
-    connect(cmdSetVoltage[m], &QPushButton::clicked, this, [this, m] { cmdSetVoltage_Click(m); });
-    v->addWidget(cmdSetVoltage[m]);
-    return frame;
+    connect(p->cmdDec, &QPushButton::clicked, this, [this, m] { cmdDec_Click(m); });
+    connect(p->cmdInc, &QPushButton::clicked, this, [this, m] { cmdInc_Click(m); });
+    connect(p->cmdSetVoltage, &QPushButton::clicked, this, [this, m] { cmdSetVoltage_Click(m); });
+    p->txtSP->installEventFilter(this);
+    return p;
 }
 
 QWidget *MonitorForm::buildLogPanel()
@@ -487,62 +408,17 @@ QTimer *MonitorForm::moduleTimer(int m) const
 
 bool MonitorForm::interactiveMode() const
 {
-    return !Check1->isChecked();
+    return !m_monitorModeOn;
 }
 
-void MonitorForm::setModuleState(int m, int kind)
+void MonitorForm::setModuleState(int m, ModuleState::Kind kind)
 {
-    const auto k = static_cast<ModuleState::Kind>(kind);
-    const QString text = ModuleState::caption(k);
-    MMessage[m]->setText(text);
-    setForeColor(MMessage[m], ModuleState::color(k));
-    // A letter-spaced caption would wrap inside a word: it gets a smaller
-    // font on one line instead.
-    QFont font = MMessage[m]->font();
-    font.setPointSizeF(m_captionPointSize);
-    if (text.contains(QLatin1String("   "))) {
-        const int room = MMessage[m]->width() - 2;
-        while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(text) > room)
-            font.setPointSizeF(font.pointSizeF() - 0.5);
-    }
-    MMessage[m]->setFont(font);
-    OstransMG[m]->setStatus(ModuleState::ledOn(k) ? On : Off);
-}
-
-void MonitorForm::setModuleEntryEnabled(int m, bool enabled)
-{
-    for (QWidget *w : {static_cast<QWidget *>(txtSP[m]), static_cast<QWidget *>(cmdInc[m]),
-                       static_cast<QWidget *>(cmdDec[m]), static_cast<QWidget *>(cmdSetVoltage[m])})
-        w->setEnabled(enabled);
+    panel[m]->showState(kind);
 }
 
 void MonitorForm::blankModulePanel(int m)
 {
-    OstransDisplay[m]->TextValue(2, QStringLiteral("0"));
-    OstransDisplayCurr[m]->TextValue(1, QStringLiteral("0"));
-    txtSP[m]->setText(QStringLiteral("0"));
-    RV[m]->setText(QStringLiteral("0.0 - 0.0"));
-    RC[m]->setText(QStringLiteral("0"));
-    fraModule[m]->setLineWidth(4);
-    setModuleEntryEnabled(m, false);
-    OstransOS[m]->setEnable(Off);
-    VLH[m]->setText(QStringLiteral("-"));
-    VLL[m]->setText(QStringLiteral("-"));
-    CL[m]->setText(QStringLiteral("-"));
-}
-
-void MonitorForm::setMonitorControlsEnabled(bool enabled)
-{
-    for (int m = 1; m <= 5; ++m) {
-        setModuleEntryEnabled(m, enabled);
-        OstransOS[m]->setEnable(enabled ? On : Off);
-    }
-    for (QWidget *w :
-         {static_cast<QWidget *>(cmdComSettings), static_cast<QWidget *>(cmdSelectUnit),
-          static_cast<QWidget *>(cmdErrorfile), static_cast<QWidget *>(cmdClose),
-          static_cast<QWidget *>(cmdRefresh), static_cast<QWidget *>(cmdEeprom),
-          static_cast<QWidget *>(cmdClear), static_cast<QWidget *>(txtFileName)})
-        w->setEnabled(enabled);
+    panel[m]->blank();
 }
 
 void MonitorForm::setCaption(bool monitorMode)
@@ -556,19 +432,90 @@ void MonitorForm::showProgress(int value)
     progressbar1->show();
 }
 
+// ---- what the user may touch -------------------------------------------------
+
+MonitorControlState::Activity MonitorForm::activity() const
+{
+    using A = MonitorControlState::Activity;
+    if (m_actionBusy)
+        return A::Action;
+    if (ReadingUnit)
+        return A::Reading;
+    if (RefreshBusy || m_modeSwitching)
+        return A::Refreshing;
+    return A::Idle;
+}
+
+void MonitorForm::applyControls()
+{
+    MonitorControlState::Inputs in;
+    in.activity = activity();
+    in.unitSelected = UnitSelected;
+    in.monitorMode = m_monitorModeOn;
+    in.modulesKnown = m_session.modulesKnown();
+    in.autosave = Check2->isChecked();
+    const ZelkData &d = m_session.data();
+    for (int m = 1; m <= 5; ++m) {
+        in.present[m] = d.modulePresent(m);
+        in.outputOn[m] = d.OutputStatus.mid(m - 1, 1) == QLatin1String("1");
+    }
+    const MonitorControlState::Controls c = MonitorControlState::of(in);
+    const std::pair<QWidget *, bool> widgets[] = {
+        {UnitList, c.unitList},      {cmdSelectUnit, c.selectUnit},
+        {cmdRefresh, c.refresh},     {cmdClose, c.close},
+        {cmdEeprom, c.eeprom},       {cmdComSettings, c.comSettings},
+        {cmdErrorfile, c.errorFile}, {cmdClear, c.clear},
+        {txtFileName, c.fileName},   {Check1, c.monitorMode},
+        {Combo1, c.period},          {GOutputBtn, c.switchButtons},
+        {GroupBtn, c.switchButtons},
+    };
+    for (const auto &[w, enabled] : widgets)
+        w->setEnabled(enabled);
+    OstransOutputOnOff->setEnable(c.globalSwitch ? On : Off);
+    OstransGroupOnOff->setEnable(c.globalSwitch ? On : Off);
+    for (int m = 1; m <= 5; ++m) {
+        OstransOS[m]->setEnable(c.moduleSwitch[m] ? On : Off);
+        panel[m]->setEntryEnabled(c.moduleEntry[m]);
+    }
+}
+
+ModuleState::Reading MonitorForm::readingOf(int m) const
+{
+    const ZelkData &d = m_session.data();
+    const ZelkModuleRecord &r = d.Module(m);
+    ModuleState::Reading reading;
+    reading.present = d.modulePresent(m);
+    reading.outputOn = d.OutputStatus.mid(m - 1, 1) == QLatin1String("1");
+    reading.goodBit = d.ModuleGoodStatus.mid(m - 1, 1) != QLatin1String("0");
+    reading.volts = number(r.MeasuredVoltage);
+    reading.low = m_session.limitVolts(m, r.VoltageLowLimit);
+    reading.high = m_session.limitVolts(m, r.VoltageHighLimit);
+    return reading;
+}
+
+void MonitorForm::showModuleState(int m, bool unitRead)
+{
+    setModuleState(m, ModuleState::of(readingOf(m), unitRead));
+}
+
+void MonitorForm::showModuleStates()
+{
+    for (int m = 1; m <= 5; ++m)
+        showModuleState(m);
+}
+
 // ---- load ------------------------------------------------------------------
 
 void MonitorForm::Form_Load()
 {
     // A reload leaves Monitor Mode: the panels no longer show the polled unit.
-    Timer2->stop();
-    m_schedule.stop();
+    m_monitorMode.stop();
+    m_monitorModeOn = false;
     if (Check1->isChecked()) {
         const QSignalBlocker block(Check1);
         Check1->setChecked(false);
     }
     OstransGroupOnOff->hide();
-    OstransGroupOnOff->setEnable(Off);
     UnitSelected = false;
     PanelsReady = false;
     cmdComSettings->setText(QStringLiteral("Default Com Port = ") + ZelkGlobals::ComPort);
@@ -582,7 +529,6 @@ void MonitorForm::Form_Load()
     LoadMonitorTooltips();
     FillUnitList();
     Combo1->setCurrentText(PollSchedule::defaultChoice());
-    Combo1->setEnabled(true);
 
     // Nothing to refresh or poll until a unit has been read.
     Label3D3->setCaption(SelectUnitHeading);
@@ -590,15 +536,8 @@ void MonitorForm::Form_Load()
     progressbar1->setValue(0);
     progressbar1->hide();
     cmdErrorfile->hide();
-    cmdRefresh->setEnabled(false);
-    Check1->setEnabled(false);
-    OstransOutputOnOff->setEnable(Off);
     OstransOutputOnOff->setStatus(Off);
-    for (QWidget *w : {static_cast<QWidget *>(UnitList), static_cast<QWidget *>(cmdSelectUnit),
-                       static_cast<QWidget *>(cmdClose), static_cast<QWidget *>(cmdEeprom),
-                       static_cast<QWidget *>(cmdComSettings), static_cast<QWidget *>(cmdClear)})
-        w->setEnabled(true);
-    txtFileName->setEnabled(!Check2->isChecked());
+    applyControls();
     Form_Resize();
 }
 
@@ -732,19 +671,15 @@ void MonitorForm::cmdSelectUnit_Click()
     const QString unit = unitText();
     if (unit.isEmpty()) {
         Seams::dialogs().MsgBox(QStringLiteral("Please select a valid unit."), MsgButtons::OK,
-                                MsgIcon::Information, QStringLiteral("Halvex Electronics"));
+                                MsgIcon::Information, HalvexTitle);
         return;
     }
     Seams::desktop().setBusyPointer(true);
     ReadingUnit = true;
     cmdHelp->hide();
-    for (QWidget *w : {static_cast<QWidget *>(UnitList), static_cast<QWidget *>(cmdSelectUnit),
-                       static_cast<QWidget *>(Check1), static_cast<QWidget *>(cmdEeprom),
-                       static_cast<QWidget *>(cmdRefresh), static_cast<QWidget *>(cmdClose)})
-        w->setEnabled(false);
-    OstransOutputOnOff->setEnable(Off);
     UnitSelected = false;
     cmdErrorfile->hide();
+    applyControls();
 
     Label3D3->setCaption(QStringLiteral("Reading from Unit Id: ") + unit +
                          QStringLiteral(" . . ."));
@@ -768,28 +703,18 @@ void MonitorForm::cmdSelectUnit_Click()
         UnitSelected = false;
         Label3D3->setCaption(SelectUnitHeading);
         for (int m = 1; m <= 5; ++m) {
-            setModuleEntryEnabled(m, false);
-            OstransOS[m]->setEnable(Off);
             VLH[m]->setText(QStringLiteral("-"));
             VLL[m]->setText(QStringLiteral("-"));
             CL[m]->setText(QStringLiteral("-"));
         }
-        for (QWidget *w : {static_cast<QWidget *>(cmdComSettings),
-                           static_cast<QWidget *>(cmdRefresh), static_cast<QWidget *>(cmdClear),
-                           static_cast<QWidget *>(txtFileName), static_cast<QWidget *>(Check1)})
-            w->setEnabled(false);
-        OstransOutputOnOff->setEnable(Off);
         OstransOutputOnOff->setStatus(Off);
         lblReady->setText(QStringLiteral("Error, Click error file button"));
         progressbar1->hide();
         cmdErrorfile->show();
-        cmdErrorfile->setEnabled(true);
-        cmdClose->setEnabled(true);
-        UnitList->setEnabled(true);
         Form_Resize();
     } else {
         PanelsReady = true;
-        if (ZelkGlobals::ModuleTypesKnown) {
+        if (m_session.modulesKnown()) {
             Label3D3->setCaption(QStringLiteral("Power supply Id: ") + unit);
         } else {
             const QString text =
@@ -800,33 +725,13 @@ void MonitorForm::cmdSelectUnit_Click()
             OstransGlobalDC->setStatus(Off);
             OstransErrorPicture->setStatus(Off);
         }
-        for (int m = 1; m <= 5; ++m) {
-            if (!m_session.data().modulePresent(m)) {
-                setModuleState(m, ModuleState::NotPresent);
-                setModuleEntryEnabled(m, false);
-                continue;
-            }
-            if (OstransOS[m]->Status() != On) {
-                setModuleState(m, ModuleState::Off);
-                setModuleEntryEnabled(m, false);
-                continue;
-            }
-            const auto volts = number(OstransDisplay[m]->text());
-            const auto low = number(VLL[m]->text());
-            const auto high = number(VLH[m]->text());
-            const bool inside =
-                !volts || !low || !high || ModuleState::insideWindow(*volts, *low, *high);
-            setModuleState(m, inside ? ModuleState::Good : ModuleState::OutOfLimitsRead);
-        }
-        if (ZelkGlobals::ModuleTypesKnown) {
+        for (int m = 1; m <= 5; ++m)
+            showModuleState(m, true);
+        if (m_session.modulesKnown()) {
             cmdRefresh_Click();
-            OstransOutputOnOff->setEnable(On);
             OstransOutputOnOff->setStatus(On);
         } else {
             lblReady->setText(QStringLiteral("M o d u l e s   O F F"));
-            // The unit is in hand even with its outputs held off: another
-            // unit can still be chosen.
-            UnitList->setEnabled(true);
         }
     }
 
@@ -835,9 +740,7 @@ void MonitorForm::cmdSelectUnit_Click()
         ReadSetpoint[m] = number(txtSP[m]->text()).value_or(0.0);
     ReadingUnit = false;
     setCaption(false);
-    cmdSelectUnit->setEnabled(true);
-    cmdEeprom->setEnabled(true);
-    cmdClose->setEnabled(true);
+    applyControls();
 }
 
 void MonitorForm::ShowUnitStatus()
@@ -868,8 +771,6 @@ void MonitorForm::ShowUnitStatus()
         if (!d.modulePresent(m)) {
             setModuleState(m, ModuleState::NotPresent);
             OstransOS[m]->setStatus(Off);
-            OstransOS[m]->setEnable(Off);
-            setModuleEntryEnabled(m, false);
             continue;
         }
         const ZelkModuleRecord &r = d.Module(m);
@@ -879,29 +780,18 @@ void MonitorForm::ShowUnitStatus()
         VLH[m]->setText(m_session.limitText(m, r.VoltageHighLimit));
         CL[m]->setText(QStringLiteral("Current Limit = ") + r.CurrentLimit);
         GID[m]->setText(m_session.groupCaption(m));
+        // The box shows the unit's set-point (or the one last applied here):
+        // leaving it unchanged must send nothing.
         txtSP[m]->setText(r.OutputVoltageSetpoint.isNull() ? QStringLiteral("0")
                                                            : r.OutputVoltageSetpoint);
+        ReadSetpoint[m] = number(txtSP[m]->text()).value_or(0.0);
         OstransDisplay[m]->TextValue(2, r.MeasuredVoltage.isEmpty() ? QStringLiteral("0")
                                                                     : r.MeasuredVoltage);
         OstransDisplayCurr[m]->TextValue(1, r.MeasuredCurrent.isEmpty() ? QStringLiteral("0")
                                                                         : r.MeasuredCurrent);
         fraModule[m]->setLineWidth(2);
-
-        const bool on = d.OutputStatus.mid(m - 1, 1) == QLatin1String("1");
-        OstransOS[m]->setStatus(on ? On : Off);
-        if (!on) {
-            setModuleState(m, ModuleState::Off);
-            continue;
-        }
-        const auto volts = number(r.MeasuredVoltage);
-        const auto low = number(VLL[m]->text());
-        const auto high = number(VLH[m]->text());
-        const bool inside =
-            !volts || !low || !high || ModuleState::insideWindow(*volts, *low, *high);
-        if (d.ModuleGoodStatus.mid(m - 1, 1) == QLatin1String("0"))
-            setModuleState(m, ModuleState::Fault);
-        else
-            setModuleState(m, inside ? ModuleState::Good : ModuleState::OutOfLimitsRead);
+        OstransOS[m]->setStatus(d.OutputStatus.mid(m - 1, 1) == QLatin1String("1") ? On : Off);
+        showModuleState(m, true);
     }
 }
 
@@ -911,10 +801,7 @@ void MonitorForm::cmdRefresh_Click()
 {
     RefreshBusy = true;
     lblReady->setText(PleaseWait);
-    for (QWidget *w : {static_cast<QWidget *>(cmdComSettings), static_cast<QWidget *>(cmdClose),
-                       static_cast<QWidget *>(cmdSelectUnit), static_cast<QWidget *>(cmdErrorfile)})
-        w->setEnabled(false);
-    OstransOutputOnOff->setEnable(Off);
+    applyControls();
     progressbar1->show();
 
     ZelkGlobals::MonitorCycleActive = true;
@@ -925,80 +812,44 @@ void MonitorForm::cmdRefresh_Click()
     ZelkGlobals::MonitorCycleActive = false;
 
     const QString unit = unitText();
-    const bool interactive = interactiveMode();
-    OstransGlobalDC->setStatus(On);
     m_session.readOutputStates(unit);
+    bool allGood = true;
+    std::array<ModuleState::Kind, 6> states{};
     for (int m = 1; m <= 5; ++m) {
-        if (ZelkGlobals::ModulePresent[m] != QLatin1String("1")) {
-            OstransOS[m]->setStatus(Off);
-            OstransOS[m]->setEnable(Off);
-            setModuleState(m, ModuleState::NotPresent);
-            setModuleEntryEnabled(m, false);
-            continue;
-        }
-        const bool on = ZelkGlobals::OutputStateText.mid(m - 1, 1) == QLatin1String("1");
-        if (interactive)
-            OstransOS[m]->setEnable(On);
-        if (!on) {
-            OstransOS[m]->setStatus(Off);
-            setModuleEntryEnabled(m, false);
-            setModuleState(m, ModuleState::Off);
-            OstransGlobalDC->setStatus(Off);
-            continue;
-        }
-        OstransOS[m]->setStatus(On);
-        setModuleEntryEnabled(m, true);
-        OstransMG[m]->setStatus(On);
-        if (const auto volts = number(OstransDisplay[m]->text())) {
-            const auto low = number(VLL[m]->text());
-            const auto high = number(VLH[m]->text());
-            const bool inside = !low || !high || ModuleState::insideWindow(*volts, *low, *high);
-            setModuleState(m, inside ? ModuleState::Good : ModuleState::OutOfLimits);
-            if (!inside)
-                OstransGlobalDC->setStatus(Off);
-        }
-        if (ZelkGlobals::ModuleGoodText.mid(m - 1, 1) == QLatin1String("0")) {
-            setModuleState(m, ModuleState::Fault);
-            OstransGlobalDC->setStatus(Off);
-        }
+        states[m] = ModuleState::of(readingOf(m));
+        setModuleState(m, states[m]);
+        OstransOS[m]->setStatus(readingOf(m).outputOn ? On : Off);
+        if (states[m] != ModuleState::NotPresent && states[m] != ModuleState::Good)
+            allGood = false;
     }
+    OstransGlobalDC->setStatus(allGood ? On : Off);
 
     if (ReadingUnit) {
         const auto delays = m_session.readTurnOnDelays(unit);
         for (int m = 1; m <= 5; ++m)
             moduleTimer(m)->stop();
         for (int m = 1; m <= 5; ++m) {
-            const QString shown = MMessage[m]->text();
-            if (shown == ModuleState::caption(ModuleState::NotPresent) ||
-                shown == ModuleState::caption(ModuleState::Good) || delays[m] < 1)
+            if (states[m] == ModuleState::NotPresent || states[m] == ModuleState::Good ||
+                delays[m] < 1)
                 continue;
             moduleTimer(m)->setInterval(delays[m]);
             moduleTimer(m)->start();
         }
-    } else if (const auto hours = m_session.readOperatingHours(unit)) {
-        OH->setText(MonitorSession::formatHours(*hours));
+    } else {
+        const auto hours = m_session.readOperatingHours(unit);
+        OH->setText(hours ? MonitorSession::formatHours(*hours) : QString());
     }
 
-    const bool allGood = OstransOverTemp->Status() == On && OstransGlobalDC->Status() == On &&
-                         OstransFanFail->Status() == On && OstransACFail->Status() == On;
-    OstransErrorPicture->setStatus(allGood ? On : Off);
+    const bool allLit = OstransOverTemp->Status() == On && OstransGlobalDC->Status() == On &&
+                        OstransFanFail->Status() == On && OstransACFail->Status() == On;
+    OstransErrorPicture->setStatus(allLit ? On : Off);
     showProgress(90);
 
-    if (interactive) {
-        for (QWidget *w : {static_cast<QWidget *>(UnitList), static_cast<QWidget *>(cmdComSettings),
-                           static_cast<QWidget *>(cmdClose), static_cast<QWidget *>(cmdSelectUnit),
-                           static_cast<QWidget *>(cmdErrorfile), static_cast<QWidget *>(cmdRefresh),
-                           static_cast<QWidget *>(cmdEeprom), static_cast<QWidget *>(cmdClear)})
-            w->setEnabled(true);
-        // A read that failed earlier locked the log controls; a good one frees them.
-        txtFileName->setEnabled(!Check2->isChecked());
-        OstransOutputOnOff->setEnable(On);
-    }
     progressbar1->setValue(0);
     progressbar1->hide();
     lblReady->setText(Ready);
-    Check1->setEnabled(true);
     RefreshBusy = false;
+    applyControls();
 }
 
 void MonitorForm::tmrMod_Timer(int m)
@@ -1009,9 +860,8 @@ void MonitorForm::tmrMod_Timer(int m)
         moduleTimer(m)->start(100);
         return;
     }
-    const QString shown = MMessage[m]->text();
-    if (!RefreshBusy && shown != ModuleState::caption(ModuleState::NotPresent) &&
-        shown != ModuleState::caption(ModuleState::Good))
+    const ModuleState::Kind state = ModuleState::of(readingOf(m));
+    if (!RefreshBusy && state != ModuleState::NotPresent && state != ModuleState::Good)
         cmdRefresh_Click();
     moduleTimer(m)->stop();
 }
@@ -1041,64 +891,85 @@ void MonitorForm::tmrMod5_Timer()
 
 void MonitorForm::Check1_Click()
 {
-    Check1->setEnabled(false);
-    if (Check1->isChecked()) {
-        setCaption(true);
-        setMonitorControlsEnabled(false);
-        // Another unit or another period would not match the running log.
-        UnitList->setEnabled(false);
-        Combo1->setEnabled(false);
-        progressbar1->show();
-        lblReady->setText(MonitorModeText);
-        Timer2->stop();
-        if (m_schedule.start(Combo1->currentText())) {
-            Timer2->setInterval(m_schedule.intervalMs());
-            Timer2->start();
-        }
-        cmdRefresh_Click();
-        AddLogHeader();
+    // Asked for in the middle of a poll, the switch waits for it to end.
+    if (activity() != MonitorControlState::Activity::Idle) {
+        applyControls();
         return;
     }
+    applyRequestedMode();
+}
 
+void MonitorForm::applyRequestedMode()
+{
+    if (activity() != MonitorControlState::Activity::Idle)
+        return;
+    if (Check1->isChecked() && !m_monitorModeOn)
+        enterMonitorMode();
+    else if (!Check1->isChecked() && m_monitorModeOn)
+        leaveMonitorMode();
+}
+
+void MonitorForm::enterMonitorMode()
+{
+    m_monitorModeOn = true;
+    setCaption(true);
+    applyControls();
+    progressbar1->show();
+    lblReady->setText(MonitorModeText);
+    m_monitorMode.start(Combo1->currentText());
+    cmdRefresh_Click();
+    AddLogHeader();
+}
+
+void MonitorForm::leaveMonitorMode()
+{
+    m_monitorModeOn = false;
     setCaption(false);
-    Timer2->stop();
-    m_schedule.stop();
+    m_monitorMode.stop();
+    m_modeSwitching = true;
+    applyControls();
     showProgress(0);
     lblReady->setText(PleaseWait);
     for (int step : {40, 60, 75, 98}) {
         Pause(0.1);
         progressbar1->setValue(step);
     }
-    for (QWidget *w : {static_cast<QWidget *>(Combo1), static_cast<QWidget *>(cmdComSettings),
-                       static_cast<QWidget *>(cmdSelectUnit), static_cast<QWidget *>(cmdErrorfile),
-                       static_cast<QWidget *>(cmdClose), static_cast<QWidget *>(cmdRefresh),
-                       static_cast<QWidget *>(cmdEeprom), static_cast<QWidget *>(cmdClear),
-                       static_cast<QWidget *>(UnitList)})
-        w->setEnabled(true);
-    txtFileName->setEnabled(!Check2->isChecked());
     progressbar1->setValue(0);
     progressbar1->hide();
     lblReady->setText(Ready);
-    Check1->setEnabled(true);
+    m_modeSwitching = false;
     cmdRefresh_Click();
     AddLogHeader();
+    // Ticked again while the switch ran: back to polling.
+    applyRequestedMode();
 }
 
 void MonitorForm::Timer2_Timer()
 {
-    if (!m_schedule.tick() || RefreshBusy)
+    if (!m_monitorMode.tick() || RefreshBusy)
         return;
     ZelkGlobals::MonitorCycleActive = true;
     QCoreApplication::processEvents();
     lblReady->setText(MonitorModeText);
     cmdRefresh_Click();
     lblReady->setText(MonitorModeText);
-    setMonitorControlsEnabled(false);
-    UnitList->setEnabled(false);
-    Combo1->setEnabled(false);
-    OstransOutputOnOff->setEnable(Off);
     QCoreApplication::processEvents();
+    ZelkGlobals::MonitorCycleActive = false;
 
+    // Left during the poll: the record belongs to no Monitor Mode.
+    if (Check1->isChecked() && m_monitorModeOn) {
+        const PollRecord r = currentRecord();
+        appendToWindow(RichTextBox1, StatusLogFormat::displayRecord(r));
+        appendToWindow(rtbNewLog, m_monitorMode.addRecord(r));
+        RichTextBox1->moveCursor(QTextCursor::End);
+        if (Check2->isChecked())
+            writeLogFile();
+    }
+    applyRequestedMode();
+}
+
+PollRecord MonitorForm::currentRecord() const
+{
     const ZelkData &d = m_session.data();
     PollRecord r;
     r.stamp = Seams::clock().currentDateTime();
@@ -1116,35 +987,13 @@ void MonitorForm::Timer2_Timer()
         r.volts[m - 1] = OstransDisplay[m]->text();
         r.amps[m - 1] = OstransDisplayCurr[m]->text();
     }
-    r.outputState = ZelkGlobals::OutputStateText;
-
-    appendToWindow(RichTextBox1, StatusLogFormat::displayRecord(r));
-    const QString record = StatusLogFormat::logRecord(r);
-    m_statusLog.append(record);
-    appendToWindow(rtbNewLog, record);
-    RichTextBox1->moveCursor(QTextCursor::End);
-    ZelkGlobals::MonitorCycleActive = false;
-
-    if (Check2->isChecked())
-        writeLogFile();
+    r.outputState = d.OutputStatus;
+    return r;
 }
 
 void MonitorForm::writeLogFile()
 {
-    const QString path = logFilePath();
-    if (m_logFile.sync(path, m_statusLog)) {
-        m_logFailureShown = false;
-        return;
-    }
-    // Once per stretch of failures: the poll timer must not pile up boxes.
-    if (m_logFailureShown)
-        return;
-    m_logFailureShown = true;
-    Seams::dialogs().MsgBox(
-        QStringLiteral("The status log could not be written to ") + path + u'.' + Crlf +
-            QStringLiteral("Monitoring goes on and every record stays in the window; the whole "
-                           "log is written as soon as the file can be written again."),
-        MsgButtons::OK, MsgIcon::Exclamation, ZelkData::AppTitle);
+    m_monitorMode.writeFile(logFilePath());
 }
 
 void MonitorForm::monitorGetModuleGoodStatusByte()
@@ -1186,26 +1035,24 @@ bool MonitorForm::ValidateLogFileName()
 
 void MonitorForm::AddLogHeader()
 {
-    if (m_statusLog.addHeader())
-        appendToWindow(rtbNewLog, StatusLogFormat::header());
+    const QString header = m_monitorMode.addHeader();
+    if (!header.isEmpty())
+        appendToWindow(rtbNewLog, header);
 }
 
 void MonitorForm::Check2_Click()
 {
-    if (Check2->isChecked()) {
-        if (ValidateLogFileName())
-            txtFileName->setEnabled(false);
-        AddLogHeader();
-    } else {
-        txtFileName->setEnabled(interactiveMode());
-    }
+    if (Check2->isChecked())
+        (void)ValidateLogFileName(); // unticks Autosave itself when the name will not do
+    applyControls();
+    AddLogHeader();
 }
 
 void MonitorForm::cmdClear_Click()
 {
     RichTextBox1->clear();
     rtbNewLog->clear();
-    m_statusLog.clear();
+    m_monitorMode.clear();
 }
 
 void MonitorForm::cmdErrorfile_Click()
@@ -1223,401 +1070,10 @@ QString MonitorForm::logFilePath() const
     return QDir(ZelkGlobals::ApplicationFolder).filePath(txtFileName->text());
 }
 
-// ---- output control --------------------------------------------------------
-
 int MonitorForm::txtSPIndex(QObject *watched) const
 {
     for (int m = 1; m <= 5; ++m)
         if (watched == txtSP[m])
             return m;
     return 0;
-}
-
-bool MonitorForm::beginAction()
-{
-    if (m_actionBusy || RefreshBusy || ReadingUnit || !interactiveMode())
-        return false;
-    m_actionBusy = true;
-    return true;
-}
-
-MonitorForm::Locked MonitorForm::lockWindow(int k)
-{
-    Locked locked;
-    const auto take = [&locked](QWidget *w) {
-        locked.widgets.emplace_back(w, w->isEnabled());
-        w->setEnabled(false);
-    };
-    Seams::desktop().setBusyPointer(true);
-    take(UnitList);
-    // A unit-wide action takes every module's step buttons.
-    for (int m = 1; m <= 5; ++m) {
-        if (k == 0 || m == k) {
-            take(cmdInc[m]);
-            take(cmdDec[m]);
-        }
-        take(cmdSetVoltage[m]);
-        locked.switches[m] = OstransOS[m]->Enable();
-        OstransOS[m]->setEnable(Off);
-    }
-    locked.globalSwitch = OstransOutputOnOff->Enable();
-    OstransOutputOnOff->setEnable(Off);
-    for (QWidget *w : {static_cast<QWidget *>(cmdComSettings), static_cast<QWidget *>(cmdRefresh),
-                       static_cast<QWidget *>(cmdEeprom), static_cast<QWidget *>(cmdClose),
-                       static_cast<QWidget *>(cmdSelectUnit), static_cast<QWidget *>(cmdErrorfile),
-                       static_cast<QWidget *>(Check1)})
-        take(w);
-    return locked;
-}
-
-void MonitorForm::unlockWindow(int k)
-{
-    for (QWidget *w : {static_cast<QWidget *>(UnitList), static_cast<QWidget *>(cmdSelectUnit),
-                       static_cast<QWidget *>(cmdErrorfile), static_cast<QWidget *>(cmdClose),
-                       static_cast<QWidget *>(cmdEeprom), static_cast<QWidget *>(cmdClear),
-                       static_cast<QWidget *>(cmdComSettings)})
-        w->setEnabled(true);
-    // Without a unit in hand there is nothing to refresh or poll.
-    cmdRefresh->setEnabled(UnitSelected);
-    Check1->setEnabled(UnitSelected);
-    txtFileName->setEnabled(!Check2->isChecked());
-    OstransOutputOnOff->setEnable(On);
-    OstransGroupOnOff->setEnable(On);
-    Seams::desktop().setBusyPointer(false);
-    // The other modules' switches and the Set buttons wait for the next refresh.
-    if (k >= 1 && k <= 5)
-        OstransOS[k]->setEnable(On);
-}
-
-void MonitorForm::restoreWindow(const Locked &locked)
-{
-    // Backwards, so a control taken twice gets its state from before the first take.
-    for (auto it = locked.widgets.rbegin(); it != locked.widgets.rend(); ++it)
-        it->first->setEnabled(it->second);
-    for (int m = 1; m <= 5; ++m)
-        OstransOS[m]->setEnable(locked.switches[m]);
-    OstransOutputOnOff->setEnable(locked.globalSwitch);
-    Seams::desktop().setBusyPointer(false);
-}
-
-void MonitorForm::showModuleStates()
-{
-    for (int m = 1; m <= 5; ++m) {
-        if (ZelkGlobals::ModulePresent[m] != QLatin1String("1")) {
-            setModuleState(m, ModuleState::NotPresent);
-            continue;
-        }
-        if (ZelkGlobals::OutputStateText.mid(m - 1, 1) != QLatin1String("1")) {
-            setModuleState(m, ModuleState::Off);
-            continue;
-        }
-        if (ZelkGlobals::ModuleGoodText.mid(m - 1, 1) == QLatin1String("0")) {
-            setModuleState(m, ModuleState::Fault);
-            continue;
-        }
-        const auto volts = number(OstransDisplay[m]->text());
-        const auto low = number(VLL[m]->text());
-        const auto high = number(VLH[m]->text());
-        const bool inside =
-            !volts || !low || !high || ModuleState::insideWindow(*volts, *low, *high);
-        setModuleState(m, inside ? ModuleState::Good : ModuleState::OutOfLimits);
-    }
-}
-
-void MonitorForm::OstransOS_MouseClick(int Index)
-{
-    const int k = Index;
-    if (k < 1 || k > 5 || OstransOS[k]->Enable() != On || !beginAction())
-        return;
-    lockWindow(k);
-    const bool on = OstransOS[k]->Status() != On;
-    OstransOS[k]->setStatus(on ? On : Off);
-    if (PanelsReady) {
-        if (!on) {
-            setModuleState(k, ModuleState::Off);
-            setModuleEntryEnabled(k, false);
-        }
-        const MonitorSession::OutputBurst burst = m_session.setOutputState(unitText(), k, on);
-        if (!burst.volts.isEmpty())
-            OstransDisplay[k]->TextValue(2, burst.volts);
-        if (!burst.amps.isEmpty())
-            OstransDisplayCurr[k]->TextValue(1, burst.amps);
-        if (!burst.ok()) {
-            // The output kept its state: so does the switch.
-            OstransOS[k]->setStatus(on ? Off : On);
-            Seams::dialogs().MsgBox(ComPortFailure, MsgButtons::OK, MsgIcon::Critical,
-                                    MonitorTitle);
-        }
-        showModuleStates();
-    }
-    unlockWindow(k);
-    m_actionBusy = false;
-}
-
-void MonitorForm::OstransOutputOnOff_MouseClick()
-{
-    if (OstransOutputOnOff->Enable() != On || !beginAction())
-        return;
-    const bool on = OstransOutputOnOff->Status() != On;
-    OstransOutputOnOff->setStatus(on ? On : Off);
-    switchGlobalOutput(on);
-    m_actionBusy = false;
-}
-
-void MonitorForm::switchGlobalOutput(bool on)
-{
-    lockWindow(0);
-    if (!on) {
-        for (int m = 1; m <= 5; ++m)
-            blankModulePanel(m);
-    }
-    ZelkGlobals::ErrorFlag = false;
-    if (PanelsReady) {
-        m_session.setGlobalOutput(unitText(), on);
-        showProgress(6);
-    }
-    if (ZelkGlobals::ErrorFlag) {
-        OstransOutputOnOff->setStatus(on ? Off : On);
-        OstransErrorPicture->setStatus(Off);
-        cmdSelectUnit->setEnabled(true);
-        Seams::desktop().setBusyPointer(false);
-        Seams::dialogs().MsgBox(QStringLiteral("ERROR ! PLEASE CHECK ") +
-                                    ZelkGlobals::ErrorFilePath + QStringLiteral(" FOR DETAILS"),
-                                MsgButtons::OK, MsgIcon::None, ZelkGlobals::AppTitle);
-        progressbar1->hide();
-    } else {
-        progressbar1->show();
-        lblReady->setText(PleaseWait);
-        // The outputs take a moment to settle before they are read back.
-        for (int step : {10, 15, 20, 24, 31, 33, 40, 45, 52, 60, 67, 74, 81, 88}) {
-            Pause(0.1);
-            progressbar1->setValue(step);
-        }
-        // Panels read while the outputs were held off know no module types:
-        // only a full read brings them back.
-        if (on && ZelkGlobals::ModuleTypesKnown)
-            cmdRefresh_Click();
-        else
-            cmdSelectUnit_Click();
-        OstransOutputOnOff->setStatus(on ? On : Off);
-    }
-    unlockWindow(0);
-}
-
-void MonitorForm::OstransGroupOnOff_MouseClick()
-{
-    if (OstransGroupOnOff->Enable() != On || !beginAction())
-        return;
-    const bool on = OstransGroupOnOff->Status() != On;
-    OstransGroupOnOff->setStatus(on ? On : Off);
-    const Locked locked = lockWindow(0);
-    if (PanelsReady)
-        m_session.setGroup(unitText(), on);
-    restoreWindow(locked);
-    m_actionBusy = false;
-}
-
-void MonitorForm::GOutputBtn_Click()
-{
-    pressSwitchButton(GOutputBtn, true);
-}
-
-void MonitorForm::GroupBtn_Click()
-{
-    pressSwitchButton(GroupBtn, false);
-}
-
-void MonitorForm::pressSwitchButton(QPushButton *button, bool global)
-{
-    if (!UnitRead) {
-        Seams::dialogs().MsgBox(QStringLiteral("Please Select Unit First"), MsgButtons::OK,
-                                MsgIcon::None, ZelkGlobals::AppTitle);
-        return;
-    }
-    if (!beginAction())
-        return;
-    const Locked locked = lockWindow(0);
-    ZelkGlobals::ErrorFlag = false;
-    // The caption tells the state the last press left; the designed "Off" is
-    // not "OFF", so the first press switches off.
-    const QString before = button->text();
-    const bool on = before == QLatin1String("OFF");
-    button->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-    if (global)
-        m_session.setGlobalOutput(unitText(), on);
-    else
-        m_session.setGroup(unitText(), on);
-    restoreWindow(locked);
-    if (ZelkGlobals::ErrorFlag) {
-        button->setText(before);
-        OstransErrorPicture->setStatus(Off);
-        Seams::dialogs().MsgBox(QStringLiteral("ERROR ! PLEASE CHECK ") +
-                                    ZelkGlobals::ErrorFilePath + QStringLiteral(" FOR DETAILS"),
-                                MsgButtons::OK, MsgIcon::None, ZelkGlobals::AppTitle);
-    } else if (global) {
-        OstransOutputOnOff->setStatus(on ? On : Off);
-    }
-    m_actionBusy = false;
-}
-
-void MonitorForm::cmdSetVoltage_Click(int Index)
-{
-    const int k = Index;
-    if (k < 1 || k > 5 || !beginAction())
-        return;
-    const Locked locked = lockWindow(k);
-    const QString text = txtSP[k]->text().trimmed();
-    const auto volts = number(text);
-    const SetpointRange range = SetpointRange::ofModule(k);
-    const auto raw = volts && range.accepts(*volts) ? range.raw(*volts) : std::nullopt;
-    if (!raw) {
-        // Nothing goes to the unit: a raw number past 16 bits would arrive wrapped.
-        Seams::dialogs().MsgBox((volts ? decimalText(*volts) : text) +
-                                    QStringLiteral(" is Invalid Voltage Setpoint Value!, Should "
-                                                   "be between ") +
-                                    range.limitsText(),
-                                MsgButtons::OK, MsgIcon::Information, HalvexTitle);
-    } else {
-        const MonitorSession::OutputBurst burst = m_session.setVoltageSetpoint(unitText(), k, *raw);
-        if (!burst.volts.isEmpty())
-            OstransDisplay[k]->TextValue(2, burst.volts);
-        if (!burst.amps.isEmpty())
-            OstransDisplayCurr[k]->TextValue(1, burst.amps);
-        if (burst.ok()) {
-            // The unit holds the new value now: typing it again is no change.
-            ReadSetpoint[k] = *volts;
-        } else {
-            Seams::dialogs().MsgBox(ComPortFailure, MsgButtons::OK, MsgIcon::Critical,
-                                    MonitorTitle);
-        }
-        showModuleStates();
-    }
-    lblReady->setText(Ready);
-    restoreWindow(locked);
-    m_actionBusy = false;
-}
-
-void MonitorForm::cmdInc_Click(int Index)
-{
-    stepSetpoint(Index, +1);
-}
-
-void MonitorForm::cmdDec_Click(int Index)
-{
-    stepSetpoint(Index, -1);
-}
-
-void MonitorForm::stepSetpoint(int k, int direction)
-{
-    if (k < 1 || k > 5 || m_actionBusy || RefreshBusy || ReadingUnit)
-        return;
-    const auto value = number(txtSP[k]->text());
-    if (!value)
-        return;
-    const double stepped = SetpointRange::stepped(*value, direction);
-    txtSP[k]->setText(ZelkData::FormatDecimals(decimalText(stepped)));
-    const SetpointRange range = SetpointRange::ofModule(k);
-    if (range.accepts(stepped)) {
-        cmdSetVoltage_Click(k);
-        return;
-    }
-    Seams::dialogs().MsgBox(QStringLiteral("Invalid Value!, Should be between ") +
-                                range.limitsText(),
-                            MsgButtons::OK, MsgIcon::Information, HalvexTitle);
-}
-
-bool MonitorForm::txtSP_KeyPress(int Index, qint16 &KeyAscii)
-{
-    if (KeyAscii == 13) {
-        txtSP_KeyDown(Index, 13);
-        return true;
-    }
-    NumericKeyFilter(KeyAscii);
-    return KeyAscii == 0;
-}
-
-void MonitorForm::txtSP_KeyDown(int Index, int KeyCode)
-{
-    if (KeyCode != 13 || Index < 1 || Index > 5 || m_actionBusy)
-        return;
-    const QString text = txtSP[Index]->text().trimmed();
-    if (number(text))
-        txtSP[Index]->setText(ZelkData::FormatDecimals(text));
-    cmdSetVoltage_Click(Index);
-}
-
-void MonitorForm::txtSP_LostFocus(int Index)
-{
-    const int k = Index;
-    // Focus also leaves a box that an action or a mode switch disables.
-    if (k < 1 || k > 5 || m_actionBusy || RefreshBusy || ReadingUnit || !txtSP[k]->isEnabled())
-        return;
-    const QString text = txtSP[k]->text().trimmed();
-    const auto value = number(text);
-    if (!value) {
-        Seams::dialogs().MsgBox(QStringLiteral("Please enter numeric value."), MsgButtons::OK,
-                                MsgIcon::Information, HalvexTitle);
-        txtSP[k]->setFocus();
-        return;
-    }
-    txtSP[k]->setText(ZelkData::FormatDecimals(text));
-    if (std::abs(*value - ReadSetpoint[k]) > 1e-9)
-        cmdSetVoltage_Click(k);
-    cmdRefresh->setEnabled(UnitSelected);
-    Check1->setEnabled(UnitSelected);
-    for (QWidget *w : {static_cast<QWidget *>(cmdSelectUnit), static_cast<QWidget *>(cmdClose),
-                       static_cast<QWidget *>(cmdHelp)})
-        w->setEnabled(true);
-}
-
-// ---- the window's other buttons --------------------------------------------
-
-void MonitorForm::cmdComSettings_Click()
-{
-    CommParamsForm::showModal(this);
-    cmdComSettings->setText(QStringLiteral("Default Com Port = ") + ZelkGlobals::ComPort);
-}
-
-void MonitorForm::cmdEeprom_Click()
-{
-    WindowRegistry::show(WindowRegistry::Editor);
-}
-
-void MonitorForm::cmdHelp_Click()
-{
-    Seams::desktop().showHelpTopic(
-        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName), HelpTopic);
-}
-
-void MonitorForm::cmdModuleNumering_Click()
-{
-    if (Seams::desktop().showHelpTopic(
-            QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName), HelpTopic))
-        return;
-    Seams::dialogs().MsgBox(QStringLiteral("The required help file not properly installed in your "
-                                           "machine. Contact system support."),
-                            MsgButtons::OK, MsgIcon::Information, HalvexTitle);
-}
-
-void MonitorForm::cmdClose_Click()
-{
-    Timer2->stop();
-    close();
-}
-
-bool MonitorForm::Form_QueryUnload() const
-{
-    // The port is open and the window locked until the action ends.
-    return m_actionBusy;
-}
-
-void MonitorForm::Form_Unload()
-{
-    m_unloaded = true;
-    // No poll may reach a window the user has closed.
-    Timer2->stop();
-    for (int m = 1; m <= 5; ++m)
-        moduleTimer(m)->stop();
-    // The launcher was hidden while the monitor was up: bring it back.
-    WindowRegistry::show(WindowRegistry::Launcher);
 }

@@ -1,16 +1,15 @@
 #pragma once
 
+#include "ModuleState.h"
+#include "MonitorControlState.h"
+#include "MonitorModeController.h"
 #include "MonitorSession.h"
-#include "PollSchedule.h"
-#include "StatusLog.h"
-#include "StatusLogFile.h"
 
 #include <QWidget>
 #include <array>
-#include <utility>
-#include <vector>
 
 class Label3D;
+class ModulePanel;
 class OstransBigSquareLed;
 class OstransDisplay;
 class OstransLed;
@@ -68,7 +67,8 @@ public:
     QPushButton *GOutputBtn = nullptr;
     QPushButton *GroupBtn = nullptr;
 
-    // Module panels
+    // Module panels, and the controls of each (index 1..5)
+    std::array<ModulePanel *, 6> panel{};
     std::array<QFrame *, 6> fraModule{};
     std::array<QLabel *, 6> MMessage{};
     std::array<OstransLed *, 6> OstransMG{};
@@ -108,6 +108,8 @@ public:
     bool UnitRead = false;
     bool ReadingUnit = false;
     bool RefreshBusy = false;
+    // What each set-point box last showed from the unit, or the user's own
+    // last applied value: leaving the box sends only something else.
     std::array<double, 6> ReadSetpoint{};
 
     void Form_Load();
@@ -159,15 +161,18 @@ public:
     bool actionRunning() const { return m_actionBusy; }
 
     // The schedule of the running Monitor Mode (PollPeriod, PollElapsed, PollUnitText).
-    const PollSchedule &pollSchedule() const { return m_schedule; }
-    const StatusLog &statusLog() const { return m_statusLog; }
+    const PollSchedule &pollSchedule() const { return m_monitorMode.schedule(); }
+    const StatusLog &statusLog() const { return m_monitorMode.log(); }
     // The text of rtbNewLog with CR LF line ends, as the log file holds it.
     QString rtbNewLogText() const;
     QString logFilePath() const;
     // Where the status log is written; null for the disk. Not owned.
-    void setLogFileAccess(LogFileAccess *access) { m_logFile.setAccess(access); }
-    const StatusLogFile &logFile() const { return m_logFile; }
+    void setLogFileAccess(LogFileAccess *access) { m_monitorMode.file().setAccess(access); }
+    const StatusLogFile &logFile() const { return m_monitorMode.file(); }
     MonitorSession &session() { return m_session; }
+    // Monitor Mode as it runs: a change asked for during a poll or an action
+    // takes effect when that ends.
+    bool monitorModeOn() const { return m_monitorModeOn; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -186,41 +191,43 @@ private:
     QString unitText() const;
     QTimer *moduleTimer(int m) const;
     void tmrMod_Timer(int m);
-    void setModuleState(int m, int kind);
-    void setModuleEntryEnabled(int m, bool enabled);
+    void setModuleState(int m, ModuleState::Kind kind);
     void blankModulePanel(int m);
-    void setMonitorControlsEnabled(bool enabled);
     void setCaption(bool monitorMode);
     void showProgress(int value);
     bool interactiveMode() const;
     void writeLogFile();
 
-    // The enabled state of everything an action locks, to give it back.
-    struct Locked
-    {
-        std::vector<std::pair<QWidget *, bool>> widgets;
-        std::array<qint16, 6> switches{};
-        qint16 globalSwitch = 0;
-    };
-    // Claims the window for one action; false when another one (or a
-    // refresh or read) is running or Monitor Mode is on.
+    // What the window is doing now, from its flags.
+    MonitorControlState::Activity activity() const;
+    // Sets every control the activity and mode decide.
+    void applyControls();
+    // Module m as the unit record says, and the state shown for it.
+    ModuleState::Reading readingOf(int m) const;
+    void showModuleState(int m, bool unitRead = false);
+    // Monitor Mode on or off, as the Auto-Refresh box asks; deferred while
+    // something runs.
+    void enterMonitorMode();
+    void leaveMonitorMode();
+    void applyRequestedMode();
+    PollRecord currentRecord() const;
+
+    // Claims the window for one action (busy pointer, controls locked);
+    // false when another one, a refresh or a read runs or Monitor Mode is on.
     bool beginAction();
-    Locked lockWindow(int k);
-    void unlockWindow(int k);
-    void restoreWindow(const Locked &locked);
+    void endAction();
     void showModuleStates();
+    void showBurst(int k, const MonitorSession::OutputBurst &burst);
     void stepSetpoint(int k, int direction);
     void switchGlobalOutput(bool on);
     void pressSwitchButton(QPushButton *button, bool global);
     int txtSPIndex(QObject *watched) const;
 
     MonitorSession m_session;
-    PollSchedule m_schedule;
-    StatusLog m_statusLog;
-    StatusLogFile m_logFile;
-    bool m_logFailureShown = false;
+    MonitorModeController m_monitorMode;
+    bool m_monitorModeOn = false;
+    bool m_modeSwitching = false; // leaving Monitor Mode lets the outputs settle
     bool m_resizing = false;
     bool m_actionBusy = false;
     bool m_unloaded = false; // closed: the next show starts from the load state
-    qreal m_captionPointSize = 9;
 };

@@ -24,6 +24,15 @@ MonitorSession::MonitorSession(QObject *parent)
 void MonitorSession::readUnit(const QString &unit)
 {
     m_data.ReadZelkMonitor(unit);
+    for (int m = 1; m <= 5; ++m)
+        m_ratings[std::size_t(m - 1)] = ZelkGlobals::ModuleRatings(m);
+    m_modulesKnown = ZelkGlobals::ModuleTypesKnown;
+}
+
+const clsScalability &MonitorSession::ratings(int m) const
+{
+    static const clsScalability none;
+    return m >= 1 && m <= 5 ? m_ratings[std::size_t(m - 1)] : none;
 }
 
 void MonitorSession::readOutputStates(const QString &unit)
@@ -35,9 +44,15 @@ void MonitorSession::readOutputStates(const QString &unit)
     device.ClosePort();
     if (!IsCmdOk(reply))
         states.clear(); // nothing known to be on
-    ZelkGlobals::OutputStateText = ZelkGlobals::ModuleTypesKnown
+    setOutputStates(states);
+}
+
+void MonitorSession::setOutputStates(const StatusArray &states)
+{
+    ZelkGlobals::OutputStateText = m_modulesKnown
                                        ? states.toStatusText().left(5) + QStringLiteral("000")
                                        : QStringLiteral("00000000");
+    m_data.OutputStatus = ZelkGlobals::OutputStateText;
 }
 
 std::array<qint32, 6> MonitorSession::readTurnOnDelays(const QString &unit)
@@ -70,8 +85,13 @@ std::optional<QString> MonitorSession::readOperatingHours(const QString &unit)
     device.OpenPort(ZelkGlobals::ComPort);
     const QString reply = device.GetOperatingHoursString(unit, hours);
     device.ClosePort();
-    if (!IsCmdOk(reply))
+    if (!IsCmdOk(reply)) {
+        // The hours shown stay unknown rather than stale; the log says why.
+        LogError(QStringLiteral("Error in GetOperatingHoursString in Unit  ") + unit);
+        ZelkGlobals::LastError =
+            QStringLiteral("Error in GetOperatingHoursString in Unit ") + unit + u' ' + reply;
         return std::nullopt;
+    }
     return hours.isEmpty() ? QStringLiteral("0") : hours;
 }
 
@@ -114,7 +134,7 @@ MonitorSession::OutputBurst MonitorSession::setVoltageSetpoint(const QString &un
 void MonitorSession::readBack(const QString &unit, int m, OutputBurst &burst)
 {
     ZelkDevice &device = *ZelkGlobals::Device;
-    const clsScalability &ratings = ZelkGlobals::ModuleRatings(m);
+    const clsScalability &ratings = this->ratings(m);
     qint16 raw = 0;
     if (IsCmdOk(device.MeasureOutputCurrent(unit, qint16(m), raw)))
         burst.amps = measuredText(raw, ratings.CurrentScaleFactor);
@@ -125,14 +145,19 @@ void MonitorSession::readBack(const QString &unit, int m, OutputBurst &burst)
     // The state texts are shown again from what the unit says now, not from
     // the last read: a module just switched on has a fresh module-good bit.
     StatusArray good;
-    if (IsCmdOk(device.GetModuleGoodStatusByte(unit, good)))
+    if (IsCmdOk(device.GetModuleGoodStatusByte(unit, good))) {
         ZelkGlobals::ModuleGoodText = good.toStatusText();
+        m_data.ModuleGoodStatus = ZelkGlobals::ModuleGoodText;
+    }
     StatusArray states;
     if (!IsCmdOk(device.GetOutputState(unit, states)))
         states.clear();
-    ZelkGlobals::OutputStateText = ZelkGlobals::ModuleTypesKnown
-                                       ? states.toStatusText().left(5) + QStringLiteral("000")
-                                       : QStringLiteral("00000000");
+    setOutputStates(states);
+    // The record holds what the panel shows: a later refresh starts from it.
+    if (!burst.volts.isEmpty())
+        m_data.Module(m).MeasuredVoltage = burst.volts;
+    if (!burst.amps.isEmpty())
+        m_data.Module(m).MeasuredCurrent = burst.amps;
 }
 
 void MonitorSession::recordFailure(const char *method, const QString &unit, int m,
@@ -194,14 +219,21 @@ QString MonitorSession::plainHours(const QString &shown)
     return QString(shown).remove(groupSeparator());
 }
 
-QString MonitorSession::limitText(int m, const QString &raw) const
+std::optional<double> MonitorSession::limitVolts(int m, const QString &raw) const
 {
-    const double factor = ZelkGlobals::ModuleRatings(m).VoltageScaleFactor;
+    const double factor = ratings(m).VoltageScaleFactor;
     const auto value = NumberText::toDouble(raw, QStringLiteral("."));
     if (!value || factor == 0.0)
+        return std::nullopt;
+    return std::nearbyint(*value / factor * 100.0) / 100.0;
+}
+
+QString MonitorSession::limitText(int m, const QString &raw) const
+{
+    const auto volts = limitVolts(m, raw);
+    if (!volts)
         return raw;
-    const double volts = std::nearbyint(*value / factor * 100.0) / 100.0;
-    return ZelkData::FormatDecimals(NumberText::fromDouble(volts, ZelkGlobals::DecimalSeparator));
+    return ZelkData::FormatDecimals(NumberText::fromDouble(*volts, ZelkGlobals::DecimalSeparator));
 }
 
 QString MonitorSession::groupCaption(int m) const

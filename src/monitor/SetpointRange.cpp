@@ -12,9 +12,8 @@ namespace {
 constexpr double Noise = 1e-9;
 } // namespace
 
-SetpointRange SetpointRange::ofModule(int m)
+SetpointRange SetpointRange::of(const clsScalability &r)
 {
-    const clsScalability &r = ZelkGlobals::ModuleRatings(m);
     return {r.MinVoltage, r.MaxVoltage, r.VoltageScaleFactor};
 }
 

@@ -4,6 +4,8 @@
 #include <QtGlobal>
 #include <optional>
 
+class clsScalability;
+
 // The set-points a module accepts: its rated voltage range from scale.ini and
 // the factor that turns volts into the raw number the unit takes.
 class SetpointRange
@@ -13,8 +15,8 @@ public:
     double max = 0;
     double voltageScaleFactor = 0;
 
-    // The ratings of module position m as the last unit read left them.
-    static SetpointRange ofModule(int m);
+    // The range of a module type's ratings.
+    static SetpointRange of(const clsScalability &ratings);
 
     // Inclusive at both ends.
     [[nodiscard]] bool accepts(double volts) const;

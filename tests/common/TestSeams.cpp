@@ -31,6 +31,14 @@ MsgResult ScriptedDialogs::MsgBox(const QString &text, MsgButtons buttons, MsgIc
     }
 }
 
+void ScriptedDialogs::Notice(const QString &text, MsgIcon icon, const QString &title)
+{
+    Shown s{QStringLiteral("Notice"), title, text, icon, MsgButtons::OK, {}};
+    shown.push_back(s);
+    if (onShow)
+        onShow(s);
+}
+
 InputResult ScriptedDialogs::InputBox(const QString &prompt, const QString &title,
                                       const QString &defaultText)
 {

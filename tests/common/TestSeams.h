@@ -39,7 +39,7 @@ class ScriptedDialogs final : public Dialogs
 public:
     struct Shown
     {
-        QString kind; // "MsgBox", "InputBox", "SaveFile", "OpenFile"
+        QString kind; // "MsgBox", "Notice", "InputBox", "SaveFile", "OpenFile"
         QString title;
         QString text;
         MsgIcon icon = MsgIcon::None;
@@ -55,6 +55,7 @@ public:
 
     MsgResult MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
                      const QString &title) override;
+    void Notice(const QString &text, MsgIcon icon, const QString &title) override;
     InputResult InputBox(const QString &prompt, const QString &title,
                          const QString &defaultText) override;
     QString GetSaveFileName(const FileDialogRequest &request) override;

@@ -89,6 +89,18 @@ TEST_F(LauncherTest, PortButtonRefreshesTheLabelTheMenuDoesNot)
     answerPortDialog("COM2");
     QTest::mouseClick(form().cmdComPort, Qt::LeftButton);
     EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port : COM2");
+
+    // The label only shows the port: a click on it opens nothing.
+    bool opened = false;
+    QTimer::singleShot(0, [&opened] {
+        if (auto *dialog = qobject_cast<CommParamsForm *>(QApplication::activeModalWidget())) {
+            opened = true;
+            dialog->reject();
+        }
+    });
+    QTest::mouseClick(form().lblDefaultComPort, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(opened);
 }
 
 // Catches a maximised or resized launcher keeping the new size.

@@ -2,6 +2,7 @@
 
 #include "LogFileAccess.h"
 #include "MonitorForm.h"
+#include "RecordingDevice.h"
 #include "SimulatedBus.h"
 #include "TestSeams.h"
 #include "ZelkGlobals.h"
@@ -34,7 +35,23 @@ protected:
         env.clock.monotonic = 5000;
         form = &MonitorForm::instance();
     }
-    void TearDown() override { MonitorForm::destroyInstance(); }
+    void TearDown() override
+    {
+        MonitorForm::destroyInstance();
+        if (m_bus) {
+            ZelkGlobals::Device = std::move(m_bus);
+            ZelkGlobals::Device.reset();
+        }
+    }
+    // From here on every call to the bus is logged.
+    RecordingDevice &record()
+    {
+        m_bus = std::move(ZelkGlobals::Device);
+        auto recorder = std::make_unique<RecordingDevice>(*m_bus);
+        RecordingDevice &r = *recorder;
+        ZelkGlobals::Device = std::move(recorder);
+        return r;
+    }
 
     void readUnit(const QString &id)
     {
@@ -65,6 +82,7 @@ protected:
     TestEnvironment env;
     SimulatedBus *bus = nullptr;
     MonitorForm *form = nullptr;
+    std::unique_ptr<ZelkDevice> m_bus; // the bus while a recorder stands in front of it
 };
 
 // The disk, with a switch that makes every write fail like a full disk.

@@ -2,13 +2,13 @@
 // set-points typed and stepped, and the window's remaining buttons.
 #include "CommParamsForm.h"
 #include "MonitorFixture.h"
+#include "NumberText.h"
 #include "OstransBigSquareLed.h"
 #include "OstransDisplay.h"
 #include "OstransLed.h"
 #include "OstransSunkenSwitch.h"
 #include "RecordingDevice.h"
 #include "Seams.h"
-#include "WindowRegistry.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,6 +23,11 @@
 
 namespace {
 
+std::optional<double> number(const QString &text)
+{
+    return NumberText::toDouble(text.trimmed(), ZelkGlobals::DecimalSeparator);
+}
+
 constexpr qint16 On = OstransIndicator::True;
 constexpr qint16 Off = OstransIndicator::False;
 
@@ -33,25 +38,6 @@ protected:
     {
         MonitorFixture::SetUp();
         env.clock.autoAdvanceMs = 50;
-    }
-    void TearDown() override
-    {
-        MonitorFixture::TearDown();
-        WindowRegistry::clear();
-        if (m_bus) {
-            ZelkGlobals::Device = std::move(m_bus);
-            ZelkGlobals::Device.reset();
-        }
-        Seams::setClock(&env.clock);
-    }
-    // From here on every call to the bus is logged.
-    RecordingDevice &record()
-    {
-        m_bus = std::move(ZelkGlobals::Device);
-        auto recorder = std::make_unique<RecordingDevice>(*m_bus);
-        RecordingDevice &r = *recorder;
-        ZelkGlobals::Device = std::move(recorder);
-        return r;
     }
     QStringList setCalls(const RecordingDevice &r) const
     {
@@ -80,8 +66,6 @@ protected:
                form->UnitList->isEnabled() && form->OstransOutputOnOff->Enable() == On &&
                !env.desktop.busy && !form->actionRunning();
     }
-
-    std::unique_ptr<ZelkDevice> m_bus;
 };
 
 TEST_F(MonitorOutput, ModuleSwitchTurnsTheOutputOffAndOnAndShowsIt)
@@ -96,9 +80,9 @@ TEST_F(MonitorOutput, ModuleSwitchTurnsTheOutputOffAndOnAndShowsIt)
     EXPECT_EQ(form->OstransDisplay[2]->text(), "0.00");
     EXPECT_EQ(form->OstransDisplayCurr[2]->text(), "0.00");
     EXPECT_FALSE(form->txtSP[2]->isEnabled());
-    // Only the switched module's switch is usable again until the next refresh.
+    // Every module's switch is usable again once the action is over.
     EXPECT_EQ(form->OstransOS[2]->Enable(), On);
-    EXPECT_EQ(form->OstransOS[1]->Enable(), Off);
+    EXPECT_EQ(form->OstransOS[1]->Enable(), On);
     EXPECT_TRUE(windowUnlocked());
 
     QTest::mouseClick(form->OstransOS[2], Qt::LeftButton);
@@ -331,6 +315,25 @@ TEST_F(MonitorOutput, LeavingTheBoxSendsOnlyAChangedValue)
     leave("");
     EXPECT_EQ(env.dialogs.texts(), QStringList{"Please enter numeric value."});
     EXPECT_TRUE(form->txtSP[2]->hasFocus());
+}
+
+TEST_F(MonitorOutput, RefreshThenFocusPassSendsNothing)
+{
+    // Catches a refresh that puts a stale reading back into a set-point box,
+    // so that passing through the box sends the old set-point to the unit.
+    readUnit("1");
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    typeAndApply(2, "12.5");
+    QTest::mouseClick(form->cmdRefresh, Qt::LeftButton);
+    EXPECT_EQ(number(form->txtSP[2]->text()), 12.5);
+    RecordingDevice &r = record();
+    form->txtSP[2]->setFocus();
+    form->OH->setFocus();
+    EXPECT_TRUE(setCalls(r).isEmpty()) << setCalls(r).join('\n').toStdString();
+    qint16 raw = 0;
+    withPort([&] { bus->MeasureOutputVoltage(1, 2, raw); }); // the live set-point, noise off
+    EXPECT_EQ(raw, 12500);
 }
 
 TEST_F(MonitorOutput, PortDialogAndHelpButtons)

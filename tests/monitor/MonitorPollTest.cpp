@@ -4,6 +4,7 @@
 #include "StatusLogFile.h"
 
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -171,13 +172,15 @@ TEST_F(MonitorPoll, AcceptedNamesAreWrittenAtEveryPoll)
     }
 }
 
-TEST_F(MonitorPoll, HeaderOnceAndBackAfterClear)
+TEST_F(MonitorPoll, HeaderOnceAndBackAfterClearWhileTheFileKeepsEveryRecord)
 {
-    // Catches a doubled header or a cleared log that loses it.
+    // Catches a doubled header, a cleared window that loses it, or a Clear
+    // that takes the records already written out of the file.
     startMonitoring("5   Sec.");
     form->Check2->setChecked(true);
     pollAt(5000);
     EXPECT_EQ(form->rtbNewLogText().count(Header), 1);
+    const QByteArray first = logFile();
     form->Check1->setChecked(false);
     form->cmdClear_Click();
     EXPECT_EQ(form->rtbNewLogText(), "");
@@ -185,13 +188,14 @@ TEST_F(MonitorPoll, HeaderOnceAndBackAfterClear)
     EXPECT_EQ(form->rtbNewLogText(), Header);
     pollAt(5000);
     EXPECT_TRUE(form->rtbNewLogText().startsWith(Header + "\r\n"));
-    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
+    const QByteArray record = form->rtbNewLogText().mid(Header.size()).toUtf8();
+    EXPECT_EQ(logFile(), first + record);
 }
 
-TEST_F(MonitorPoll, LogFileFollowsTheLogByAppendingAndHealsItself)
+TEST_F(MonitorPoll, LogFileIsAppendedToAndARemovedFileStartsWithTheHeader)
 {
-    // Catches a writer that rewrites every poll, keeps appending to a file
-    // someone removed or edited, or forgets a clear.
+    // Catches a writer that rewrites every poll, rewrites a file edited from
+    // outside, or keeps appending to a file someone removed.
     form->Check2->setChecked(true);
     startMonitoring("5   Sec.");
     for (int i = 1; i <= 4; ++i)
@@ -199,30 +203,27 @@ TEST_F(MonitorPoll, LogFileFollowsTheLogByAppendingAndHealsItself)
     EXPECT_EQ(form->logFile().fullWrites(), 1);
     EXPECT_EQ(form->logFile().appends(), 3);
     EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
+    const auto lastRecord = [&] {
+        const QString text = form->rtbNewLogText();
+        return text.mid(text.lastIndexOf("\r\n")).toUtf8();
+    };
 
     QFile::remove(env.path("Log.csv"));
     pollAt(25000);
-    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
+    EXPECT_EQ(logFile(), Header.toUtf8() + lastRecord());
 
-    // Same size, other bytes: only the content tells.
+    // Edited from outside: kept as it is, and the next record follows it.
     QByteArray edited = logFile();
     edited[edited.size() - 2] = 'X';
     env.writeFile("Log.csv", edited);
     pollAt(30000);
-    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
-
-    form->Check1->setChecked(false);
-    form->cmdClear_Click();
-    startMonitoring("5   Sec.");
-    pollAt(5000);
-    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
-    EXPECT_EQ(form->rtbNewLogText().count("\r\n"), 1);
+    EXPECT_EQ(logFile(), edited + lastRecord());
 }
 
-TEST_F(MonitorPoll, UnwritableLogIsReportedOnceAndWrittenWholeLater)
+TEST_F(MonitorPoll, UnwritableLogIsToldOnceAndItsRecordsFollowLater)
 {
-    // Catches a box at every poll, records lost while the file could not be
-    // written, or monitoring that stops.
+    // Catches a notice at every poll, a box that waits for the user, records
+    // lost while the file could not be written, or monitoring that stops.
     DiskLogFileAccess disk;
     SwitchableLogAccess access;
     access.disk = &disk;
@@ -233,7 +234,8 @@ TEST_F(MonitorPoll, UnwritableLogIsReportedOnceAndWrittenWholeLater)
     access.writable = false;
     pollAt(10000);
     pollAt(15000);
-    EXPECT_EQ(env.dialogs.count(), 1);
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].kind, "Notice");
     EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(records(), 3);
     EXPECT_NE(logFile(), form->rtbNewLogText().toUtf8());
@@ -267,6 +269,71 @@ TEST_F(MonitorPoll, MonitorModeLocksAndInteractiveModeFrees)
     EXPECT_TRUE(form->cmdClear->isEnabled());
     EXPECT_EQ(form->OstransOS[2]->Enable(), OstransIndicator::True);
     EXPECT_EQ(form->lblReady->text(), "R e a d y");
+}
+
+TEST_F(MonitorPoll, LeavingMonitorModeDuringAPollTakesEffectWhenItEnds)
+{
+    // Catches a poll that locks the window again after the user left Monitor
+    // Mode in its middle, or that writes one more record after leaving.
+    startMonitoring("5   Sec.");
+    pollAt(5000);
+    const int before = records();
+    bool unticked = false;
+    RecordingDevice &r = record();
+    r.onCall = [&](const RecordingDevice::Call &c) {
+        if (c.method == "GetOutputState" && !unticked) {
+            unticked = true;
+            form->Check1->setChecked(false);
+        }
+    };
+    pollAt(10000);
+    ASSERT_TRUE(unticked);
+    EXPECT_EQ(records(), before);
+    EXPECT_TRUE(form->windowTitle().contains("I n t e r a c t i v e"));
+    for (QWidget *w :
+         {static_cast<QWidget *>(form->UnitList), static_cast<QWidget *>(form->cmdSelectUnit),
+          static_cast<QWidget *>(form->cmdClose), static_cast<QWidget *>(form->cmdRefresh),
+          static_cast<QWidget *>(form->Combo1), static_cast<QWidget *>(form->cmdEeprom),
+          static_cast<QWidget *>(form->txtSP[2]), static_cast<QWidget *>(form->Check1)})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_EQ(form->OstransOS[2]->Enable(), OstransIndicator::True);
+    EXPECT_EQ(form->OstransOutputOnOff->Enable(), OstransIndicator::True);
+    EXPECT_FALSE(form->Timer2->isActive());
+    pollAt(15000);
+    EXPECT_EQ(records(), before);
+}
+
+TEST_F(MonitorPoll, LogFailureLeftOpenDoesNotStopPolling)
+{
+    // Catches a failure message that holds up the poll timer while it is open:
+    // left unattended, Monitor Mode would stop at its first failure.
+    DiskLogFileAccess disk;
+    SwitchableLogAccess access;
+    access.disk = &disk;
+    access.writable = false;
+    form->setLogFileAccess(&access);
+    form->Check2->setChecked(true);
+    startMonitoring("5   Sec.");
+    form->Timer2->start(20); // each tick is still a 5 s poll to the schedule
+    int pollsWhileOpen = -1;
+    env.dialogs.onShow = [&](const ScriptedDialogs::Shown &s) {
+        if (s.kind != "MsgBox")
+            return; // a notice waits for nobody
+        // A user who leaves a box open for three intervals.
+        const int atOpen = records();
+        QEventLoop open;
+        QTimer::singleShot(60, &open, &QEventLoop::quit);
+        open.exec();
+        pollsWhileOpen = records() - atOpen;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return records() >= 5; }, 5000)) << records();
+    form->Check1->setChecked(false);
+    form->setLogFileAccess(nullptr);
+    if (pollsWhileOpen >= 0) {
+        EXPECT_GE(pollsWhileOpen, 2);
+    }
+    ASSERT_EQ(env.dialogs.count(), 1) << env.dialogs.texts().join('\n').toStdString();
+    EXPECT_TRUE(env.dialogs.shown[0].text.contains(form->txtFileName->text()));
 }
 
 } // namespace

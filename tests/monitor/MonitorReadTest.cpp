@@ -8,6 +8,7 @@
 #include "OstransPushButton.h"
 #include "Twips.h"
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -130,6 +131,50 @@ TEST_F(MonitorRead, SilentUnitReturnsToTheNoUnitStateWithTheErrorFileButton)
     readUnit("1");
     EXPECT_TRUE(form->cmdClear->isEnabled());
     EXPECT_TRUE(form->txtFileName->isEnabled());
+}
+
+TEST_F(MonitorRead, SilentUnitIsToldInTheSmallLayout)
+{
+    // Catches a unit that does not answer without the monitor saying so.
+    readUnit("1");
+    bus->setUnitSilent(1, true);
+    QString shownAtFailure;
+    bool smallAtFailure = false;
+    RecordingDevice &r = record();
+    r.onCall = [&](const RecordingDevice::Call &c) {
+        if (c.method == "ClosePort" && shownAtFailure.isEmpty()) {
+            shownAtFailure = form->lblReady->text();
+            smallAtFailure = form->size() == QSize(Twips::toPixels(2750), Twips::toPixels(2690));
+        }
+    };
+    form->cmdSelectUnit_Click();
+    EXPECT_EQ(shownAtFailure, "Unit does not respond!");
+    EXPECT_TRUE(smallAtFailure);
+}
+
+TEST_F(MonitorRead, GroupAndGlobalButtonsHelpTextsAndHoursFailure)
+{
+    // Catches the window's own controls and texts missing or altered, and
+    // operating hours that stay on show after the unit stopped giving them.
+    for (const auto &[button, frame] :
+         {std::pair{form->GOutputBtn, "Global Output"}, std::pair{form->GroupBtn, "Group"}}) {
+        auto *box = qobject_cast<QGroupBox *>(button->parentWidget());
+        ASSERT_NE(box, nullptr) << frame;
+        EXPECT_EQ(box->title(), frame);
+        EXPECT_FALSE(button->isHidden()) << frame;
+        EXPECT_EQ(button->text(), "Off");
+    }
+    EXPECT_EQ(form->cmdModuleNumering->text(), "Help");
+    for (QPushButton *help : {form->cmdHelp, form->cmdModuleNumering})
+        EXPECT_EQ(help->toolTip(), "Click to view Help") << help->objectName().toStdString();
+
+    readUnit("1");
+    EXPECT_EQ(form->OH->text(), "1,234");
+    bus->failMethod("GetOperatingHoursString", "ERR_TIMEOUT");
+    QTest::mouseClick(form->cmdRefresh, Qt::LeftButton);
+    EXPECT_EQ(form->OH->text(), "");
+    EXPECT_TRUE(env.readFile("error124.txt").contains("GetOperatingHoursString"))
+        << env.readFile("error124.txt").toStdString();
 }
 
 TEST_F(MonitorRead, OffModuleIsRefreshedOnceAfterItsTurnOnDelayOnlyAfterARead)

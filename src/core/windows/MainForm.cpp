@@ -105,7 +105,9 @@ MainForm::MainForm()
     captionFont.setBold(true);
     lbl->setFont(captionFont);
 
-    lblDefaultComPort = clickableLabel(central, "lblDefaultComPort");
+    // The port is shown here; the button beside it changes it.
+    lblDefaultComPort = new QLabel(central);
+    lblDefaultComPort->setObjectName(QStringLiteral("lblDefaultComPort"));
     lblDefaultComPort->setToolTip(QStringLiteral("Communication port settings change"));
     cmdComPort = new QPushButton(central);
     cmdComPort->setObjectName(QStringLiteral("cmdComPort"));
@@ -136,7 +138,7 @@ MainForm::MainForm()
     Image3 = new QLabel(central);
     Image3->setObjectName(QStringLiteral("Image3"));
     Image3->setPixmap(LauncherPictures::logo(QSize(130, 40), dpr));
-    for (QLabel *link : {Label1, Label2, lblDefaultComPort})
+    for (QLabel *link : {Label1, Label2})
         link->installEventFilter(this);
     connect(cmdComPort, &QPushButton::clicked, this, &MainForm::cmdComPort_Click);
     connect(cmdExit, &QPushButton::clicked, this, &MainForm::cmdExit_Click);
@@ -297,8 +299,6 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
             ZelkHelp_Click();
         else if (watched == Label2)
             openWebPage(ProductSeriesKey);
-        else if (watched == lblDefaultComPort)
-            cmdComPort_Click();
         else
             return QMainWindow::eventFilter(watched, event);
         return true;

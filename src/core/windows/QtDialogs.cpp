@@ -87,6 +87,15 @@ MsgResult QtDialogs::MsgBox(const QString &text, MsgButtons buttons, MsgIcon ico
     return resultOf(box.exec());
 }
 
+void QtDialogs::Notice(const QString &text, MsgIcon icon, const QString &title)
+{
+    auto *box = new QMessageBox(messageIcon(icon), title, text, QMessageBox::Ok,
+                                QApplication::activeWindow());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 InputResult QtDialogs::InputBox(const QString &prompt, const QString &title,
                                 const QString &defaultText)
 {

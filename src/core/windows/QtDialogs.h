@@ -8,6 +8,7 @@ class QtDialogs final : public Dialogs
 public:
     MsgResult MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
                      const QString &title) override;
+    void Notice(const QString &text, MsgIcon icon, const QString &title) override;
     InputResult InputBox(const QString &prompt, const QString &title,
                          const QString &defaultText) override;
     QString GetSaveFileName(const FileDialogRequest &request) override;

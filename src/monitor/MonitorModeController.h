@@ -1,0 +1,54 @@
+#pragma once
+
+#include "PollRecord.h"
+#include "PollSchedule.h"
+#include "StatusLog.h"
+#include "StatusLogFile.h"
+
+#include <QObject>
+#include <QString>
+
+class QTimer;
+
+// Monitor Mode's clock and its log: the poll timer, the schedule that says
+// which ticks poll, the status log and its file. A file that cannot be
+// written is told without waiting for the user, so polling never stops for
+// it, and its records wait for the next write that succeeds.
+class MonitorModeController : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MonitorModeController(QObject *parent = nullptr);
+
+    QTimer *timer() const { return m_timer; }
+    const PollSchedule &schedule() const { return m_schedule; }
+    const StatusLog &log() const { return m_log; }
+    StatusLogFile &file() { return m_file; }
+    const StatusLogFile &file() const { return m_file; }
+
+    // Polls at the period of the interval box's text; false when the text
+    // names none (the timer then stays off).
+    bool start(const QString &periodText);
+    void stop();
+    // One timer tick: true when it falls on a poll time.
+    [[nodiscard]] bool tick();
+
+    // The header, when the log is empty; else nothing.
+    QString addHeader();
+    // Adds a poll's record; returns its status-log line.
+    QString addRecord(const PollRecord &record);
+    // Empties the log as the windows show it; the file keeps its records.
+    void clear() { m_log.clear(); }
+    // Brings the file up to the log. A failure is told once until a write
+    // succeeds again, with the file, the reason and what waits or was lost.
+    bool writeFile(const QString &path);
+
+private:
+    QTimer *m_timer;
+    PollSchedule m_schedule;
+    StatusLog m_log;
+    StatusLogFile m_file;
+    bool m_failureShown = false;
+    qint64 m_droppedAtStreak = 0; // records lost when the streak of failures began
+    qint64 m_droppedTold = 0;
+};

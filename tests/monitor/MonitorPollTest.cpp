@@ -1,5 +1,6 @@
 // Monitor Mode: the polling period, the two record windows, the log file
 // name checks and the log file that follows the status log.
+#include "CsvFields.h"
 #include "MonitorFixture.h"
 #include "StatusLogFile.h"
 
@@ -334,6 +335,23 @@ TEST_F(MonitorPoll, LogFailureLeftOpenDoesNotStopPolling)
     }
     ASSERT_EQ(env.dialogs.count(), 1) << env.dialogs.texts().join('\n').toStdString();
     EXPECT_TRUE(env.dialogs.shown[0].text.contains(form->txtFileName->text()));
+}
+
+TEST_F(MonitorPoll, CommaLocaleRecordsKeepTheHeadersColumns)
+{
+    // Catches volts and amps written with a decimal comma that split into two
+    // columns of the stored log.
+    ZelkGlobals::DecimalSeparator = ",";
+    readUnit("1");
+    form->Check2->setChecked(true);
+    startMonitoring("5   Sec.");
+    pollAt(5000);
+    const QStringList lines = QString::fromUtf8(logFile()).split("\r\n");
+    ASSERT_EQ(lines.size(), 2);
+    const QStringList fields = csvFields(lines[1]);
+    EXPECT_EQ(fields.size(), csvFields(lines[0]).size()) << lines[1].toStdString();
+    EXPECT_EQ(fields[12], "3,30");
+    ZelkGlobals::DecimalSeparator = ".";
 }
 
 } // namespace

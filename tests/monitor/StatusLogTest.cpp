@@ -1,6 +1,7 @@
 // The non-window parts of the monitor: the polling schedule, the hours text
 // and the status log's stored format.
 #include "StatusLog.h"
+#include "CsvFields.h"
 #include "MonitorSession.h"
 #include "PollSchedule.h"
 #include "StatusLogFile.h"
@@ -95,27 +96,6 @@ TEST(StatusLogFormatTest, LogFileMatchesTheStoredFormat)
     QFile golden(QStringLiteral(ZELK_TEST_DATA_DIR "/alarm_columns.csv"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly) && golden.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll().toStdString(), golden.readAll().toStdString());
-}
-
-// One record of a comma-separated file as RFC 4180 reads it.
-QStringList csvFields(QStringView line)
-{
-    QStringList fields(1);
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted && c == u'"' && i + 1 < line.size() && line[i + 1] == u'"') {
-            fields.last() += c;
-            ++i;
-        } else if (c == u'"') {
-            quoted = !quoted;
-        } else if (c == u',' && !quoted) {
-            fields.append(QString());
-        } else {
-            fields.last() += c;
-        }
-    }
-    return fields;
 }
 
 TEST(StatusLogFormatTest, FieldsWithCommasOrQuotesKeepTheHeaderColumns)

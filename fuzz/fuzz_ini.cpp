@@ -1,13 +1,18 @@
 // The INI engine on arbitrary bytes: a parse keeps every byte; writes, deletes
 // and reads of names taken from the input behave as the private-profile rules
 // say, on a parsed document and through the file functions inside a batch on a
-// real file, and the two agree with each other and with a fresh parse.
+// real file, and the two agree with each other and with a fresh parse. A file
+// that is not valid UTF-8 is Windows-1252 text: what the engine reads and
+// writes there is checked against Qt's own converters, values read and written
+// back keep their bytes, and a character that code page cannot hold fails the
+// write and with it the batch.
 #include "FuzzCheck.h"
 #include "Ini.h"
 #include "IniDocument.h"
 #include "IniFile.h"
 
 #include <QFile>
+#include <QStringConverter>
 #include <QTemporaryDir>
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -121,6 +126,60 @@ QString fromBytes(std::string_view bytes)
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
+QByteArray byteArray(std::string_view bytes)
+{
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+bool validUtf8(std::string_view bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    [[maybe_unused]] const QString text = decoder.decode(byteArray(bytes)); // decodes on assignment
+    return !decoder.hasError();
+}
+
+QString fromCp1252(std::string_view bytes)
+{
+    QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
+    FUZZ_CHECK(decoder.isValid());
+    return decoder.decode(byteArray(bytes));
+}
+
+// The text's Windows-1252 bytes, or nothing when it holds a character that
+// code page cannot.
+std::optional<Bytes> toCp1252(const QString &text)
+{
+    QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
+    FUZZ_CHECK(encoder.isValid());
+    const QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;
+    return bytes.toStdString();
+}
+
+bool isAnsi(const IniDocument &doc)
+{
+    return !validUtf8(doc.serialize().toStdString());
+}
+
+// What a caller gets for a value's bytes: decoded as the file is, up to a NUL.
+QString decodedValue(bool ansi, std::string_view bytes)
+{
+    QString text = ansi ? fromCp1252(bytes) : fromBytes(bytes);
+    const qsizetype nul = text.indexOf(QChar(0));
+    if (nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+std::string_view unquoted(std::string_view text)
+{
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+        text.back() == text.front())
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
 QString pickName(FuzzedDataProvider &in, const std::vector<Bytes> &pool)
 {
     const int how = in.ConsumeIntegralInRange(0, 4);
@@ -154,12 +213,12 @@ struct Op
     Bytes section, key, value;
 };
 
-void apply(IniDocument &doc, const Op &op)
+// False when the document refused the write.
+bool apply(IniDocument &doc, const Op &op)
 {
     switch (op.kind) {
     case OpKind::Set:
-        doc.setValue(op.section, op.key, op.value);
-        break;
+        return doc.setValue(op.section, op.key, op.value);
     case OpKind::RemoveKey:
         doc.removeKey(op.section, op.key);
         break;
@@ -167,6 +226,15 @@ void apply(IniDocument &doc, const Op &op)
         doc.removeSection(op.section);
         break;
     }
+    return true;
+}
+
+// A value to write: bytes read as UTF-8 (broken ones become U+FFFD, which
+// Windows-1252 cannot hold) or as Windows-1252 (which it always can).
+QString pickValue(FuzzedDataProvider &in)
+{
+    const Bytes bytes = in.ConsumeRandomLengthString(300);
+    return in.ConsumeBool() ? fromBytes(bytes) : fromCp1252(bytes);
 }
 
 // What a read of the file functions gives for a document: quotes stripped
@@ -177,11 +245,7 @@ QString expectedRead(const IniDocument &doc, std::string_view section, std::stri
 {
     QString result;
     if (const auto value = doc.value(section, key)) {
-        std::string_view text = *value;
-        if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
-            text.back() == text.front())
-            text = text.substr(1, text.size() - 2);
-        result = fromBytes(text);
+        result = decodedValue(isAnsi(doc), unquoted(*value));
     } else {
         result = defaultValue;
         while (result.endsWith(u' '))
@@ -256,11 +320,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const Bytes file = in.ConsumeRandomLengthString(size);
     const QByteArray fileBytes = QByteArray::fromStdString(file);
 
-    // Parsing alone changes nothing.
+    // Parsing alone changes nothing. The file's encoding, and the text its
+    // bytes make, are what Qt's converters say.
     {
         const IniDocument parsed = IniDocument::parse(fileBytes);
         FUZZ_CHECK_EQ(parsed.serialize(), fileBytes);
         FUZZ_CHECK(!parsed.isModified());
+        const bool ansi = !validUtf8(file);
+        FUZZ_CHECK_EQ(parsed.isAnsi(), ansi);
+        FUZZ_CHECK_EQ(parsed.text(file), decodedValue(ansi, file));
     }
 
     // Mostly the file holds the bytes; sometimes it is empty or missing,
@@ -290,8 +358,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<Op> ops;
     std::vector<Probe> probes;
     // Values written with plain names, by lower-cased section and key: each
-    // must read back as written until a delete of that name.
+    // must read back as written until a delete of that name (or until the file
+    // turns from one encoding to the other, which spells names otherwise).
     std::map<std::pair<Bytes, Bytes>, Bytes> written;
+    bool refusedInBatch = false;
     auto forget = [&written](const Bytes &section, const std::optional<Bytes> &key) {
         std::erase_if(written, [&](const auto &entry) {
             return entry.first.first == lowered(section) &&
@@ -310,7 +380,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             RemoveSection,
             ReadString,
             ReadIni,
-            kMaxValue = ReadIni
+            WriteBack,
+            kMaxValue = WriteBack
         };
         const auto action = in.ConsumeEnum<Action>();
         const QString &where = spellings[in.ConsumeIntegralInRange(0, 2)];
@@ -321,12 +392,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             probes.push_back(probe);
         const Bytes &s = probe.s;
         const Bytes &k = probe.k;
+        const bool ansiBefore = isAnsi(model);
 
         switch (action) {
         case Action::WriteString:
         case Action::WriteIni:
         case Action::InnerBatchWrite: {
-            const QString value = QString::fromStdString(in.ConsumeRandomLengthString(300));
+            const QString value = pickValue(in);
             const Op op{OpKind::Set, s, k, value.toUtf8().toStdString()};
             if (action == Action::WriteString) {
                 FUZZ_CHECK(IniFile::writeString(where, section, key, value));
@@ -338,10 +410,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 FUZZ_CHECK(IniFile::writeString(where, section, key, value));
                 FUZZ_CHECK(inner.commit());
             }
-            apply(model, op);
+            // An ANSI file takes the texts as Windows-1252 or refuses the write.
+            std::optional<Bytes> valueInFile = op.value;
+            if (ansiBefore) {
+                valueInFile = toCp1252(value);
+                if (!toCp1252(fromBytes(s)) || !toCp1252(fromBytes(k)))
+                    valueInFile.reset();
+            }
+            const QByteArray bytesBefore = model.serialize();
+            FUZZ_CHECK_EQ(apply(model, op), valueInFile.has_value());
             ops.push_back(op);
-            if (plainSection(s) && plainKey(k) && plainValue(op.value)) {
-                const std::string_view expected = trimmed(op.value);
+            if (!valueInFile) {
+                FUZZ_CHECK_EQ(model.serialize(), bytesBefore);
+                refusedInBatch = true;
+            } else if (plainSection(s) && plainKey(k) && plainValue(op.value) &&
+                       isAnsi(model) == ansiBefore) {
+                const std::string_view expected = trimmed(*valueInFile);
                 FUZZ_CHECK_EQ(model.value(s, k), std::optional(expected));
                 written[{lowered(s), lowered(k)}] = Bytes(expected);
             } else {
@@ -369,6 +453,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 FUZZ_CHECK_EQ(model.isModified(), modifiedBefore);
             }
             forget(s, k);
+            if (isAnsi(model) != ansiBefore)
+                written.clear();
             break;
         }
         case Action::RemoveSection: {
@@ -377,6 +463,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             apply(model, op);
             ops.push_back(op);
             forget(s, std::nullopt);
+            if (isAnsi(model) != ansiBefore)
+                written.clear();
             break;
         }
         case Action::ReadString: {
@@ -389,6 +477,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         case Action::ReadIni:
             FUZZ_CHECK_EQ(ReadIni(section, key, where), expectedReadIni(model, s, k));
             break;
+        case Action::WriteBack: {
+            // A value read and written back keeps its bytes in either
+            // encoding, unless the read cut it at a NUL or took its quotes off.
+            constexpr int kWholeValue = 1 << 20;
+            const QString value = IniFile::readString(where, section, key, {}, kWholeValue);
+            FUZZ_CHECK_EQ(value, expectedRead(model, s, k, {}, kWholeValue));
+            const auto found = model.value(s, k);
+            if (!found)
+                break;
+            const Bytes before(*found);
+            FUZZ_CHECK(IniFile::writeString(where, section, key, value));
+            const Op op{OpKind::Set, s, k, value.toUtf8().toStdString()};
+            FUZZ_CHECK(apply(model, op));
+            ops.push_back(op);
+            if (before.find('\0') == Bytes::npos && unquoted(before) == before)
+                FUZZ_CHECK_EQ(model.value(s, k), std::optional<std::string_view>(before));
+            written.clear();
+            break;
+        }
         }
 
         // The batch's copy answers like the document, and no write disturbed
@@ -410,28 +517,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(readDisk(path) == before);
     if (externalChange)
         writeDisk(path, otherBytes);
-    FUZZ_CHECK(batch->commit());
+    const bool committed = batch->commit();
+    const QString reason = batch->errorString();
     batch.reset();
 
     // What the file must hold now: the batch's writes on whatever the file
     // held when it ended. When the batch changed nothing in its own copy,
     // leaving another program's file alone is as right as applying the
-    // batch's writes to it: those writes raced with that program anyway.
+    // batch's writes to it: those writes raced with that program anyway. A
+    // write refused on the batch's copy, or on the file another program left,
+    // fails the batch, and then nothing is written.
     const DiskState after = readDisk(path);
+    const DiskState untouched = externalChange ? DiskState{true, otherBytes} : before;
+    bool replayRefused = false;
     IniDocument expected = externalChange ? IniDocument::parse(otherBytes) : std::move(model);
     if (externalChange) {
         for (const Op &op : ops)
-            apply(expected, op);
+            replayRefused |= !apply(expected, op);
     }
-    const bool leftAlone =
-        externalChange && !model.isModified() && after == DiskState{true, otherBytes};
-    if (leftAlone) {
+    const bool leftAlone = externalChange && !model.isModified() && after == untouched;
+    if (refusedInBatch || !committed) {
+        FUZZ_CHECK(!committed);
+        FUZZ_CHECK(refusedInBatch || replayRefused);
+        FUZZ_CHECK(reason.contains(QStringLiteral("Windows-1252")));
+        FUZZ_CHECK(after == untouched);
+        expected = IniDocument::parse(after.bytes, after.exists);
+    } else if (leftAlone) {
         expected = IniDocument::parse(otherBytes);
     } else if (expected.isModified()) {
+        FUZZ_CHECK(!replayRefused);
         FUZZ_CHECK(after.exists);
         FUZZ_CHECK_EQ(after.bytes, expected.serialize());
     } else {
-        FUZZ_CHECK(after == (externalChange ? DiskState{true, otherBytes} : before));
+        FUZZ_CHECK(after == untouched);
     }
 
     // Reads outside a batch see the file as it is on disk, also right after

@@ -70,6 +70,109 @@ bool hasLineBreak(std::string_view text)
     return lineBreak;
 }
 
+bool isAscii(std::string_view text)
+{
+    unsigned char bits = 0;
+    for (const char c : text)
+        bits |= static_cast<unsigned char>(c);
+    return bits < 0x80;
+}
+
+// Well-formed UTF-8 as Unicode defines it: no overlong forms, surrogates or
+// code points above U+10FFFF. Runs of ASCII go a word at a time.
+bool validUtf8(std::string_view text)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    const auto *const end = p + text.size();
+    while (p < end) {
+        std::uint64_t word;
+        while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0))
+            p += 8;
+        if (p == end)
+            break;
+        const unsigned lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        std::ptrdiff_t length;
+        unsigned low = 0x80, high = 0xBF; // of the second byte
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : low;
+            high = lead == 0xED ? 0x9F : high;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : low;
+            high = lead == 0xF4 ? 0x8F : high;
+        } else {
+            return false;
+        }
+        if (end - p < length || p[1] < low || p[1] > high)
+            return false;
+        for (std::ptrdiff_t i = 2; i < length; ++i) {
+            if (p[i] < 0x80 || p[i] > 0xBF)
+                return false;
+        }
+        p += length;
+    }
+    return true;
+}
+
+// Code page 1252 from 0x80 to 0x9F. The five bytes it leaves undefined stand
+// for the control characters of the same number, as Windows reads them, so
+// they too come back as the bytes they were.
+constexpr char16_t kCp1252From80[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The byte of a code point in code page 1252, or -1 when it has none.
+int cp1252Byte(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return int(c);
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252From80[i] == c)
+            return 0x80 + i;
+    }
+    return -1;
+}
+
+// Appends UTF-8 text as code page 1252; false at a character it cannot hold
+// (or at bytes that are no UTF-8).
+bool appendCp1252(std::string_view utf8, std::string &out)
+{
+    if (!validUtf8(utf8))
+        return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const auto *const end = p + utf8.size();
+    while (p < end) {
+        char32_t c = *p;
+        int length = 1;
+        if (c >= 0xF0) {
+            c &= 0x07;
+            length = 4;
+        } else if (c >= 0xE0) {
+            c &= 0x0F;
+            length = 3;
+        } else if (c >= 0xC0) {
+            c &= 0x1F;
+            length = 2;
+        }
+        for (int i = 1; i < length; ++i)
+            c = (c << 6) | (p[i] & 0x3F);
+        p += length;
+        const int byte = cp1252Byte(c);
+        if (byte < 0)
+            return false;
+        out.push_back(char(byte));
+    }
+    return true;
+}
+
 // Lower-cased copy of an argument, on the stack for the usual short names.
 class LowerArg
 {
@@ -187,6 +290,77 @@ IniDocument::Line IniDocument::makeLine(std::string_view raw, std::uint8_t break
     return line;
 }
 
+bool IniDocument::isAnsi() const
+{
+    if (m_invalidLines < 0) {
+        std::int64_t invalid = 0;
+        const auto count = [&invalid](const Line &line) {
+            invalid += !validUtf8(line.raw);
+        };
+        for (const Line &line : m_preamble)
+            count(line);
+        for (const Section &section : m_sections) {
+            count(section.header);
+            for (const Line &line : section.body)
+                count(line);
+        }
+        m_invalidLines = invalid;
+    }
+    return m_invalidLines > 0;
+}
+
+void IniDocument::countLineNow(std::string_view raw, int change)
+{
+    // A UTF-8 sequence never spans a line break, so the file is valid UTF-8
+    // exactly when each of its lines is.
+    if (!validUtf8(raw))
+        m_invalidLines += change;
+}
+
+bool IniDocument::toFileBytes(Args args, std::string &storage,
+                              std::initializer_list<std::string_view *> texts) const
+{
+    if (args == Args::Ascii)
+        return true;
+    std::size_t total = 0;
+    bool ascii = true;
+    for (const std::string_view *text : texts) {
+        total += text->size();
+        ascii = ascii && isAscii(*text);
+    }
+    if (ascii || !isAnsi())
+        return true;
+    // Never longer than the UTF-8: the views into storage stay valid.
+    storage.clear();
+    storage.reserve(total);
+    for (std::string_view *text : texts) {
+        const std::size_t at = storage.size();
+        if (!appendCp1252(*text, storage))
+            return false;
+        *text = std::string_view(storage.data() + at, storage.size() - at);
+    }
+    return true;
+}
+
+QString IniDocument::text(std::string_view bytes) const
+{
+    unsigned char bits = 0;
+    std::size_t size = 0;
+    while (size < bytes.size() && bytes[size] != '\0')
+        bits |= static_cast<unsigned char>(bytes[size++]);
+    if (bits < 0x80)
+        return QString::fromLatin1(bytes.data(), qsizetype(size));
+    if (!isAnsi())
+        return QString::fromUtf8(bytes.data(), qsizetype(size));
+    QString out(qsizetype(size), Qt::Uninitialized);
+    QChar *p = out.data();
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        p[i] = (c & 0xE0) == 0x80 ? QChar(kCp1252From80[c - 0x80]) : QChar(c);
+    }
+    return out;
+}
+
 IniDocument IniDocument::parse(const QByteArray &bytes, bool exists)
 {
     IniDocument doc;
@@ -293,9 +467,12 @@ int IniDocument::findKey(const Section &section, std::string_view key) const
     return it == section.keyIndex->end() ? -1 : int(it->second);
 }
 
-std::optional<std::string_view> IniDocument::value(std::string_view section,
-                                                   std::string_view key) const
+std::optional<std::string_view> IniDocument::value(std::string_view section, std::string_view key,
+                                                   Args args) const
 {
+    std::string storage;
+    if (!toFileBytes(args, storage, {&section, &key}))
+        return std::nullopt; // no name in the file can hold it
     const Section *found = findSection(section);
     if (!found)
         return std::nullopt;
@@ -316,7 +493,8 @@ IniDocument::Line *IniDocument::lastLine()
 
 void IniDocument::ensureLineBreak(Line &line)
 {
-    // Only the file's last line can lack a break; anything written after it needs one.
+    // Only the file's last line can lack a break; anything written after it
+    // needs one. A line break changes nothing about the line's UTF-8.
     if (line.breakLen == 0)
         line = makeLine(concat({line.raw, "\r\n"}), 2);
 }
@@ -339,6 +517,7 @@ void IniDocument::markModified()
 void IniDocument::setEntryLine(Line &line, std::string_view key, std::string_view value,
                                bool &reparseNeeded)
 {
+    countLine(line.raw, -1);
     const std::size_t size = key.size() + value.size() + 3;
     // The lower-cased key goes right behind the line, in the same block. Plain
     // loops copy and check at once: the texts are short, calls cost more.
@@ -363,6 +542,7 @@ void IniDocument::setEntryLine(Line &line, std::string_view key, std::string_vie
     out[size - 2] = '\r';
     out[size - 1] = '\n';
     const std::string_view raw(out, size);
+    countLine(raw, +1);
     if (unusual || lineBreak) {
         // Stored as it parses; a break inside the text or a key that makes the
         // line a header changes the structure, and only a new parse tells how.
@@ -389,14 +569,19 @@ void IniDocument::reparse()
     m_modified = modified;
 }
 
-void IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value)
+bool IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value,
+                           Args args)
 {
+    std::string storage;
+    if (!toFileBytes(args, storage, {&section, &key, &value}))
+        return false;
     bool reparseNeeded = false;
     Section *target = findSection(section);
     if (!target) {
         if (Line *last = lastLine())
             ensureLineBreak(*last);
         const Line header = makeLine(concat({"[", section, "]\r\n"}), 2);
+        countLine(header.raw, +1);
         reparseNeeded = hasLineBreak(section);
         std::vector<Line> body;
         // A new section usually gets a run of keys next (a module has about
@@ -419,7 +604,7 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
         const std::size_t k = old.key.size();
         if (raw.size() == k + value.size() + 3 && raw.substr(0, k) == old.key && raw[k] == '=' &&
             raw.substr(k + 1, value.size()) == value && raw.ends_with("\r\n"))
-            return; // the same bytes again
+            return true; // the same bytes again
         setEntryLine(old, old.key, value, reparseNeeded);
     } else {
         std::size_t pos = target->body.size();
@@ -439,27 +624,35 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
     markModified();
     if (reparseNeeded)
         reparse();
+    return true;
 }
 
-void IniDocument::removeKey(std::string_view section, std::string_view key)
+void IniDocument::removeKey(std::string_view section, std::string_view key, Args args)
 {
     if (!m_exists)
         markModified();
+    std::string storage;
+    if (!toFileBytes(args, storage, {&section, &key}))
+        return; // not in the file
     Section *target = findSection(section);
     if (!target)
         return;
     const int index = findKey(*target, key);
     if (index < 0)
         return;
+    countLine(target->body[std::size_t(index)].raw, -1);
     target->body.erase(target->body.begin() + index);
     target->keyIndex.reset();
     markModified();
 }
 
-void IniDocument::removeSection(std::string_view section)
+void IniDocument::removeSection(std::string_view section, Args args)
 {
     if (!m_exists)
         markModified();
+    std::string storage;
+    if (!toFileBytes(args, storage, {&section}))
+        return; // not in the file
     const auto it = m_sectionIndex.find(LowerArg(section).view());
     if (it == m_sectionIndex.end())
         return;
@@ -467,9 +660,12 @@ void IniDocument::removeSection(std::string_view section)
     // Comment and blank lines are no part of the section's data and stay; they
     // now follow whatever came before the header.
     std::vector<Line> &before = index == 0 ? m_preamble : m_sections[index - 1].body;
+    countLine(m_sections[index].header.raw, -1);
     for (const Line &line : m_sections[index].body) {
         if (line.kind == Kind::Comment || line.kind == Kind::Blank)
             before.push_back(line);
+        else
+            countLine(line.raw, -1);
     }
     m_sections.erase(m_sections.begin() + std::ptrdiff_t(index));
     rebuildSectionIndex();

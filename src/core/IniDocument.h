@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstddef>
 #include <cstdint>
@@ -19,10 +20,18 @@
 // stay cheap next to saving the file.
 //
 // Arguments are UTF-8 bytes whose leading and trailing spaces the caller has
-// already stripped; section and key names match ignoring ASCII case.
+// already stripped; section and key names match ignoring ASCII case. A file
+// whose bytes are not all valid UTF-8 was saved on Windows in code page 1252
+// (ANSI): arguments are matched and written there as Windows-1252 bytes, and
+// values read come back through text() in that code page, so a value read and
+// written back keeps its bytes.
 class IniDocument
 {
 public:
+    // What the caller knows of its arguments: Ascii texts are the same bytes
+    // in either encoding, so the file's encoding is never worked out for them.
+    enum class Args : std::uint8_t { Utf8, Ascii };
+
     IniDocument() = default;
     IniDocument(IniDocument &&other) noexcept = default;
     IniDocument &operator=(IniDocument &&other) noexcept = default;
@@ -35,12 +44,21 @@ public:
 
     // Trimmed value of the first matching key in the first section of that
     // name, quotes still on; nothing when the section or key is missing.
-    std::optional<std::string_view> value(std::string_view section, std::string_view key) const;
+    std::optional<std::string_view> value(std::string_view section, std::string_view key,
+                                          Args args = Args::Utf8) const;
+    // A value's bytes as the caller's text: up to the first NUL (the C string
+    // the Windows routine handed back), in the file's encoding.
+    QString text(std::string_view bytes) const;
 
-    void setValue(std::string_view section, std::string_view key, std::string_view value);
-    void removeKey(std::string_view section, std::string_view key);
-    void removeSection(std::string_view section);
+    // False when the file is ANSI and a text holds a character Windows-1252
+    // cannot hold: then nothing changed.
+    [[nodiscard]] bool setValue(std::string_view section, std::string_view key,
+                                std::string_view value, Args args = Args::Utf8);
+    void removeKey(std::string_view section, std::string_view key, Args args = Args::Utf8);
+    void removeSection(std::string_view section, Args args = Args::Utf8);
 
+    // Whether the file is ANSI text: some of its bytes are not valid UTF-8.
+    bool isAnsi() const;
     bool exists() const { return m_exists; }
     // True once a write changed a byte or has to create the file.
     bool isModified() const { return m_modified; }
@@ -104,6 +122,18 @@ private:
     void rebuildSectionIndex();
     void markModified();
     void reparse(); // rare: after a written text broke the line structure
+    // The arguments as the file holds them: as given in a UTF-8 file, in
+    // Windows-1252 (in storage) in an ANSI one. False when one holds a
+    // character Windows-1252 cannot.
+    bool toFileBytes(Args args, std::string &storage,
+                     std::initializer_list<std::string_view *> texts) const;
+    // Keeps the count of lines that are not valid UTF-8, once there is one.
+    void countLine(std::string_view raw, int change)
+    {
+        if (m_invalidLines >= 0)
+            countLineNow(raw, change);
+    }
+    void countLineNow(std::string_view raw, int change);
 
     QByteArray m_source; // parsed bytes; untouched lines point into it
     Arena m_arena;
@@ -114,6 +144,10 @@ private:
     // The section found last, always the first of its name, and how it was asked for.
     mutable std::size_t m_lastSection = kNoSection;
     mutable std::string m_lastSectionName;
+    // Lines whose bytes are not valid UTF-8, or -1 before anything asked: a
+    // single ANSI byte anywhere makes the file ANSI, and a file that only ever
+    // meets ASCII texts never needs to know.
+    mutable std::int64_t m_invalidLines = -1;
     bool m_exists = true;
     bool m_modified = false;
 };

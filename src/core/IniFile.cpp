@@ -158,6 +158,7 @@ public:
         if (size <= sizeof m_small &&
             narrowAscii(reinterpret_cast<const char16_t *>(text.constData()), size, m_small)) {
             m_view = std::string_view(m_small, size);
+            m_ascii = true;
         } else {
             m_big = text.toUtf8();
             m_view = std::string_view(m_big.constData(), std::size_t(m_big.size()));
@@ -169,11 +170,14 @@ public:
     Utf8Arg &operator=(const Utf8Arg &) = delete;
 
     std::string_view view() const { return m_view; }
+    // Known to be ASCII: the same bytes in a UTF-8 and an ANSI file.
+    bool ascii() const { return m_ascii; }
 
 private:
     char m_small[120];
     QByteArray m_big;
     std::string_view m_view;
+    bool m_ascii = false;
 };
 
 // The bytes of the section argument asked for last. A save or a load goes
@@ -194,6 +198,7 @@ public:
                         std::size_t(section.size()) * sizeof(QChar)) != 0) {
             const Utf8Arg arg(section, Utf8Arg::Strip::Spaces);
             m_bytes.assign(arg.view());
+            m_ascii = arg.ascii();
             ++m_generation;
         }
         // Shared when it lives on the heap; a text on borrowed or static memory
@@ -205,10 +210,13 @@ public:
     }
     // Changes whenever the section text does.
     std::uint64_t generation() const { return m_generation; }
+    // Of the text asked for last.
+    bool ascii() const { return m_ascii; }
 
 private:
     QString m_text;
     std::string m_bytes;
+    bool m_ascii = false;
     std::uint64_t m_generation = 0;
     bool m_valid = false;
 };
@@ -406,24 +414,35 @@ bool saveFile(const QString &path, const QByteArray &bytes, QString *error = nul
     return file.commit() || fail(file.errorString());
 }
 
-void applyOp(IniDocument &doc, OpKind kind, std::string_view section, std::string_view key,
-             std::string_view value)
+// False when an ANSI file cannot hold a character of the texts; then the
+// document is as it was.
+bool applyOp(IniDocument &doc, OpKind kind, std::string_view section, std::string_view key,
+             std::string_view value, bool ascii)
 {
+    const auto args = ascii ? IniDocument::Args::Ascii : IniDocument::Args::Utf8;
     switch (kind) {
     case OpKind::Set:
-        doc.setValue(section, key, value);
-        break;
+        return doc.setValue(section, key, value, args);
     case OpKind::RemoveKey:
-        doc.removeKey(section, key);
+        doc.removeKey(section, key, args);
         break;
     case OpKind::RemoveSection:
-        doc.removeSection(section);
+        doc.removeSection(section, args);
         break;
     }
+    return true;
+}
+
+QString ansiRefusal(std::string_view section, std::string_view key)
+{
+    return QStringLiteral("%1 in [%2] holds a character that the file's Windows-1252 text "
+                          "cannot hold")
+        .arg(QString::fromUtf8(key.data(), qsizetype(key.size())),
+             QString::fromUtf8(section.data(), qsizetype(section.size())));
 }
 
 bool writeNow(const QString &path, OpKind kind, std::string_view section, std::string_view key,
-              std::string_view value)
+              std::string_view value, bool ascii)
 {
     FileLock lock(path);
     if (!lock.acquire())
@@ -432,8 +451,8 @@ bool writeNow(const QString &path, OpKind kind, std::string_view section, std::s
     if (!file.ok)
         return false;
     IniDocument doc = IniDocument::parse(file.bytes, file.exists);
-    applyOp(doc, kind, section, key, value);
-    return !doc.isModified() || saveFile(path, doc.serialize());
+    return applyOp(doc, kind, section, key, value, ascii) &&
+           (!doc.isModified() || saveFile(path, doc.serialize()));
 }
 
 // Append-only bytes of a batch's writes, with a word of readable slack behind
@@ -468,8 +487,9 @@ public:
     // Appends a text's UTF-8 bytes, plain ASCII narrowed in place; gives where
     // they start and how many there are. A key loses spaces at either end;
     // *plain tells whether the text was ASCII without control characters
-    // (nor '=' in a key).
-    std::pair<std::size_t, std::size_t> appendText(const QString &text, bool isKey, bool *plain)
+    // (nor '=' in a key), *ascii whether it was ASCII.
+    std::pair<std::size_t, std::size_t> appendText(const QString &text, bool isKey, bool *plain,
+                                                   bool *ascii)
     {
         const std::size_t at = m_size;
         const auto size = std::size_t(text.size());
@@ -478,10 +498,12 @@ public:
         if (narrowAscii(reinterpret_cast<const char16_t *>(text.constData()), size, out, &special,
                         isKey)) {
             m_size += size;
+            *ascii = true;
         } else {
             const QByteArray utf8 = text.toUtf8();
             append(std::string_view(utf8.constData(), std::size_t(utf8.size())));
             special = true; // not looked at
+            *ascii = false;
         }
         *plain = !special;
         std::string_view bytes = view(at, m_size - at);
@@ -716,6 +738,7 @@ struct BatchState
         std::uint32_t sectionSize, keySize, valueSize;
         OpKind kind;
         bool plainTexts; // key and value looked at and found plain while recorded
+        bool ascii;      // every text ASCII: the same bytes in either encoding
     };
 
     QString path;
@@ -735,6 +758,9 @@ struct BatchState
     std::vector<Op> ops;
     std::uint64_t sectionGeneration = 0; // of the section text the last op recorded
     LogDraft draft;                      // the file while the log still lays it out
+    // Why the commit must fail though the file may be fine: a write that the
+    // file's Windows-1252 text cannot hold. Empty while none did.
+    QString refusal;
     // The file parsed before, shared while the batch only reads it: checking
     // a few ratings at each save would otherwise parse their file each time.
     // The batch parses a copy of its own at its first write.
@@ -781,21 +807,23 @@ struct BatchState
             sectionGeneration = sections.generation();
         }
         std::size_t keySize = 0, valueSize = 0;
-        bool plainKey = false, plainValue = false;
+        bool plainKey = false, plainValue = false, asciiKey = true, asciiValue = true;
         const std::size_t keyStart = opText.size();
         op.keyOffset = op.valueOffset = keyStart;
         if (key)
-            std::tie(op.keyOffset, keySize) = opText.appendText(*key, true, &plainKey);
+            std::tie(op.keyOffset, keySize) = opText.appendText(*key, true, &plainKey, &asciiKey);
         // A key that lost spaces at an end is not the line's text as it stands.
         const bool wholeKey = op.keyOffset == keyStart && keySize == opText.size() - keyStart;
         if (value) {
             if (drafting)
                 opText.append("=");
-            std::tie(op.valueOffset, valueSize) = opText.appendText(*value, false, &plainValue);
+            std::tie(op.valueOffset, valueSize) =
+                opText.appendText(*value, false, &plainValue, &asciiValue);
             if (drafting)
                 opText.append("\r\n");
         }
         op.plainTexts = plainKey && plainValue;
+        op.ascii = sections.ascii() && asciiKey && asciiValue;
         // A text of gigabytes is no setting; refusing it keeps the recorded sizes in range.
         if (keySize > kMaxTextBytes || valueSize > kMaxTextBytes)
             return false;
@@ -803,7 +831,8 @@ struct BatchState
         op.keySize = std::uint32_t(keySize);
         op.valueSize = std::uint32_t(valueSize);
         if (!deferred) {
-            applyOp(writeDoc(), op.kind, sectionOf(op), keyOf(op), valueOf(op));
+            if (!apply(writeDoc(), op))
+                refuse(op);
         } else if (drafting) {
             const std::string_view keyText = keyOf(op);
             if (value)
@@ -816,10 +845,26 @@ struct BatchState
         return true;
     }
 
-    void replay(IniDocument &target) const
+    bool apply(IniDocument &target, const Op &op) const
     {
-        for (const Op &op : ops)
-            applyOp(target, op.kind, sectionOf(op), keyOf(op), valueOf(op));
+        return applyOp(target, op.kind, sectionOf(op), keyOf(op), valueOf(op), op.ascii);
+    }
+
+    void refuse(const Op &op)
+    {
+        if (refusal.isEmpty())
+            refusal = ansiRefusal(sectionOf(op), keyOf(op));
+    }
+
+    // The first write the target's Windows-1252 text refused, or null.
+    const Op *replay(IniDocument &target) const
+    {
+        const Op *refused = nullptr;
+        for (const Op &op : ops) {
+            if (!apply(target, op) && !refused)
+                refused = &op;
+        }
+        return refused;
     }
 
     // From now on every write goes to the parsed copy.
@@ -827,7 +872,8 @@ struct BatchState
     {
         if (!deferred)
             return;
-        replay(writeDoc());
+        if (const Op *refused = replay(writeDoc()))
+            refuse(*refused);
         deferred = false;
     }
 
@@ -856,8 +902,9 @@ struct BatchState
         }
         if (built)
             return builder.bytes();
+        // An empty file is UTF-8, and UTF-8 holds every text.
         IniDocument written = IniDocument::parse(baseBytes, baseExists);
-        replay(written);
+        (void)replay(written);
         return written.serialize();
     }
 
@@ -866,6 +913,10 @@ struct BatchState
     {
         if (loadFailed) {
             error = loadError;
+            return false;
+        }
+        if (!refusal.isEmpty()) {
+            error = refusal;
             return false;
         }
         // As with a parsed copy: on an existing (empty) file only a write of a
@@ -896,7 +947,10 @@ struct BatchState
             return (baseExists && out == baseBytes) || saveFile(path, out, &error);
         }
         IniDocument fresh = IniDocument::parse(now.bytes, now.exists);
-        replay(fresh);
+        if (const Op *refused = replay(fresh)) {
+            error = ansiRefusal(sectionOf(*refused), keyOf(*refused));
+            return false;
+        }
         return !fresh.isModified() || saveFile(path, fresh.serialize(), &error);
     }
 };
@@ -1023,21 +1077,21 @@ QString IniFile::readString(const QString &path, const QString &section, const Q
         Registry &reg = registry();
         const std::lock_guard guard(reg.mutex);
         const std::string_view sectionBytes = reg.section.bytes(section);
-        std::optional<std::string_view> value;
+        const auto args = reg.section.ascii() && keyArg.ascii() ? IniDocument::Args::Ascii
+                                                                : IniDocument::Args::Utf8;
+        const IniDocument *doc = nullptr;
         std::shared_ptr<const IniDocument> fromDisk;
         if (BatchState *batch = reg.findBatch(path)) {
             if (!batch->loadFailed) {
                 batch->applyDeferred();
-                value = batch->readDoc().value(sectionBytes, keyArg.view());
+                doc = &batch->readDoc();
             }
         } else if (!path.isEmpty()) {
             fromDisk = reg.parsedFile(path);
-            if (fromDisk)
-                value = fromDisk->value(sectionBytes, keyArg.view());
+            doc = fromDisk.get();
         }
-        if (value) {
-            const std::string_view text = unquoted(*value);
-            result = QString::fromUtf8(text.data(), qsizetype(text.size()));
+        if (const auto value = doc ? doc->value(sectionBytes, keyArg.view(), args) : std::nullopt) {
+            result = doc->text(unquoted(*value));
             found = true;
         }
     }
@@ -1079,7 +1133,9 @@ bool write(const QString &path, const QString &section, const QString *key, cons
     static const QString none;
     const Utf8Arg keyArg(key ? *key : none, Utf8Arg::Strip::Spaces);
     const Utf8Arg valueArg(value ? *value : none, Utf8Arg::Strip::None);
-    return writeNow(path, kind, reg.section.bytes(section), keyArg.view(), valueArg.view());
+    const std::string_view sectionBytes = reg.section.bytes(section);
+    return writeNow(path, kind, sectionBytes, keyArg.view(), valueArg.view(),
+                    reg.section.ascii() && keyArg.ascii() && valueArg.ascii());
 }
 
 } // namespace

@@ -5,13 +5,16 @@
 
 // Private-profile (INI) file access that works on the file's bytes line by
 // line: a write changes only the lines it must and keeps every other byte.
-// Texts are UTF-8 on disk. Outside a batch every call goes to the file as it
-// is on disk now; every write replaces the file atomically.
+// Texts are UTF-8 on disk, except in a file saved on Windows in code page 1252
+// (one whose bytes are not all valid UTF-8): there they are read and written
+// as Windows-1252, so a value read and written back keeps its bytes, and a
+// write of a character it cannot hold fails. Outside a batch every call goes
+// to the file as it is on disk now; every write replaces the file atomically.
 namespace IniFile {
 
-// Value of key in section, quotes stripped once, or defaultValue (its
-// trailing blanks removed) when the file, section or key is missing.
-// At most bufferSize - 1 characters come back.
+// Value of key in section, quotes stripped once, up to a NUL in it, or
+// defaultValue (its trailing blanks removed) when the file, section or key is
+// missing. At most bufferSize - 1 characters come back.
 QString readString(const QString &path, const QString &section, const QString &key,
                    const QString &defaultValue = QString(), int bufferSize = 255);
 
@@ -46,7 +49,8 @@ public:
     // Writes the file now if the batch changed it; true on success or when
     // nothing had to be written. Later calls are no-ops returning the result.
     [[nodiscard]] bool commit();
-    // Why commit() failed, in the system's words ("Permission denied").
+    // Why commit() failed, in the system's words ("Permission denied"), or
+    // which key the file's Windows-1252 text could not take.
     QString errorString() const { return m_error; }
 
 private:

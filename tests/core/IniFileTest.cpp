@@ -1,5 +1,7 @@
 // INI engine: reads, byte-exact writes, failures and batches, through the public API.
 #include "IniFile.h"
+#include "Ini.h"
+#include "TestSeams.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -9,6 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <random>
 
@@ -368,8 +372,10 @@ TEST_F(IniBulkTest, ConfigurationSaveMatchesOneByOneWrites)
 
 TEST_F(IniBulkTest, MixedEditsOfAMessyFileMatchOneByOneWrites)
 {
-    // Catches batch drift after deletes, long sections, breaks in values, header-like keys.
-    QByteArray messy = "\xEF\xBB\xBFlead\n;top\r\n[a]\nk1=1\r\n;mid\r\n\r\n[B]\rk1=x\r";
+    // Catches batch drift after deletes, long sections, breaks in values, header-like keys,
+    // or with names and values in a Windows-1252 file.
+    QByteArray messy = "\xEF\xBB\xBFlead\n;top\r\n[a]\nk1=1\r\n;mid\r\n\r\n[B]\rk1=x\r"
+                       "k\xE9=25\xB0\r";
     messy += "[long]\r\n";
     for (int i = 0; i < 70; ++i)
         messy += "key" + QByteArray::number(i % 60) + "=" + QByteArray::number(i) + "\r\n";
@@ -378,8 +384,9 @@ TEST_F(IniBulkTest, MixedEditsOfAMessyFileMatchOneByOneWrites)
     putBytes(path("single.ini"), messy);
 
     const QStringList sections{"a", "B", "long", "c", "d", "new", "A "};
-    const QStringList keys{"k1", "K2", "key5", "key59", "fresh", "[x", ";c", "q=r"};
-    const QStringList values{"v", "", "  sp  ", "two\r\nlines", "[inj]\nz=1", "\xC3\xA9"};
+    const QStringList keys{"k1", "K2", "key5", "key59", "fresh", "[x", ";c", "q=r", "k\xC3\xA9"};
+    const QStringList values{"v",          "",         "  sp  ",  "two\r\nlines",
+                             "[inj]\nz=1", "\xC3\xA9", "\xC2\xB5"};
     std::mt19937 random(7);
     auto pick = [&random](const QStringList &list) {
         return list.at(int(random() % unsigned(list.size())));
@@ -725,6 +732,141 @@ TEST_F(IniRobustnessTest, BadInputsReadAndWriteWithoutHarm)
 
     EXPECT_EQ(IniFile::readString(m_dir.path(), "s", "k", "d"), "d"); // a folder, not a file
     EXPECT_FALSE(IniFile::writeString(m_dir.path(), "s", QStringLiteral("k"), QStringLiteral("v")));
+}
+
+class IniAnsiTest : public ::testing::Test
+{
+protected:
+    enum class Road { Single, Batch, IniCalls };
+    static constexpr Road kRoads[] = {Road::Single, Road::Batch, Road::IniCalls};
+
+    // One file by one road, as a form that shows values and saves them does.
+    class Session
+    {
+    public:
+        Session(Road road, const QString &path)
+            : m_ini(road == Road::IniCalls)
+            , m_path(path)
+        {
+            if (road == Road::Batch)
+                m_batch.emplace(path);
+        }
+        QString read(const QString &key, const QString &section = "s") const
+        {
+            return m_ini ? ReadIni(section, key, m_path)
+                         : IniFile::readString(m_path, section, key);
+        }
+        void write(const QString &key, const QString &value, const QString &section = "s")
+        {
+            m_ok &= m_ini ? WriteIni(section, key, value, m_path) == "1"
+                          : IniFile::writeValue(m_path, section, key, value);
+        }
+        // Ends a batch: whether every write took.
+        bool done() { return m_ok && (!m_batch || m_batch->commit()); }
+        QString error() const { return m_batch ? m_batch->errorString() : QString(); }
+
+    private:
+        bool m_ini;
+        QString m_path;
+        std::optional<IniBatch> m_batch;
+        bool m_ok = true;
+    };
+
+    TestEnvironment env;
+    const QString micro = QStringLiteral("\u00B5");
+};
+
+TEST_F(IniAnsiTest, AnsiBytesAndNulValuesKeepTheirBytesOnEveryRoad)
+{
+    // Catches an ANSI byte read as U+FFFD and written back as EF BF BD, a byte code page 1252
+    // leaves undefined lost, text after a NUL handed on (or cut before the quotes come off),
+    // or an ANSI or NUL line touched by a write to another key.
+    const std::pair<char, char16_t> cases[] = {
+        {'\xB0', 0x00B0}, {'\xB5', 0x00B5}, {'\xE9', 0x00E9}, {'\x80', 0x20AC}, {'\xFF', 0x00FF},
+        {'\x81', 0x0081}, {'\x8D', 0x008D}, {'\x8F', 0x008F}, {'\x90', 0x0090}, {'\x9D', 0x009D}};
+    for (const auto &[byte, character] : cases) {
+        for (const Road road : kRoads) {
+            SCOPED_TRACE(testing::Message() << int(uchar(byte)) << " road " << int(road));
+            const QByteArray ansi = "25" + QByteArray(1, byte) + "C";
+            const QByteArray head =
+                "[s]\r\nt=" + ansi + "\r\nz=ab" + nul() + "cd\r\nq=\"x" + nul() + "y\"\r\n";
+            env.writeFile("a.ini", head + "n=1\r\n");
+            Session session(road, env.path("a.ini"));
+            const QString value = session.read("t");
+            EXPECT_EQ(value, QStringLiteral("25") + QChar(character) + QLatin1Char('C'));
+            EXPECT_EQ(session.read("z"), "ab");
+            EXPECT_EQ(session.read("q"), "x");
+            session.write("t", value);
+            session.write("n", "2");
+            session.write("copy", value);
+            EXPECT_TRUE(session.done());
+            EXPECT_EQ(env.readFile("a.ini"), head + "n=2\r\ncopy=" + ansi + "\r\n");
+        }
+    }
+}
+
+TEST_F(IniAnsiTest, EachFileKeepsItsEncodingAndAnsiRefusesWhatItCannotHold)
+{
+    // Catches a UTF-8 file written in Windows-1252, an ANSI file written in UTF-8 or searched
+    // with UTF-8 names, or a character code page 1252 cannot hold replaced instead of failing
+    // the write (the whole batch) and writing nothing.
+    const QByteArray utf8 = "[s]\r\nt=25\xC2\xB0\r\n", ansi = "[s]\r\nt=25\xB0\r\nd\xE9=1\r\n";
+    for (const Road road : kRoads) {
+        SCOPED_TRACE(int(road));
+        env.writeFile("u.ini", utf8);
+        Session inUtf8(road, env.path("u.ini"));
+        EXPECT_EQ(inUtf8.read("t"), QStringLiteral("25\u00B0"));
+        inUtf8.write("m", micro);
+        EXPECT_TRUE(inUtf8.done());
+        EXPECT_EQ(env.readFile("u.ini"), utf8 + "m=\xC2\xB5\r\n");
+
+        env.writeFile("a.ini", ansi);
+        Session inAnsi(road, env.path("a.ini"));
+        EXPECT_EQ(inAnsi.read(QStringLiteral("d\u00E9")), "1");
+        inAnsi.write(QStringLiteral("d\u00E9"), micro);
+        EXPECT_TRUE(inAnsi.done());
+        EXPECT_EQ(env.readFile("a.ini"), "[s]\r\nt=25\xB0\r\nd\xE9=\xB5\r\n");
+
+        env.writeFile("a.ini", ansi);
+        const int boxes = env.dialogs.count();
+        Session refused(road, env.path("a.ini"));
+        refused.write("a", "1");
+        refused.write("o", QStringLiteral("x\u03A9"));
+        EXPECT_FALSE(refused.done());
+        // A batch writes nothing; single writes keep the one that could be held.
+        EXPECT_EQ(env.readFile("a.ini"), road == Road::Batch ? ansi : ansi + "a=1\r\n");
+        EXPECT_EQ(refused.error(),
+                  road == Road::Batch
+                      ? "o in [s] holds a character that the file's Windows-1252 text cannot hold"
+                      : QString());
+        EXPECT_EQ(env.dialogs.texts().mid(boxes),
+                  road == Road::IniCalls ? QStringList{Ini::WriteFailedText + env.path("a.ini")}
+                                         : QStringList());
+    }
+}
+
+TEST_F(IniAnsiTest, FileTurnsUtf8OnceItsLastAnsiLineGoes)
+{
+    // Catches a batch that still writes Windows-1252 after the file's last ANSI line was
+    // rewritten or deleted, while single writes see a UTF-8 file from then on.
+    const std::pair<std::function<bool(const QString &)>, QByteArray> drops[] = {
+        {[](const QString &p) { return IniFile::writeValue(p, "a", "t", "25"); },
+         "[a]\r\nt=25\r\n[s]\r\n"},
+        {[](const QString &p) { return IniFile::deleteKey(p, "a", "t"); }, "[a]\r\n[s]\r\n"},
+        {[](const QString &p) { return IniFile::writeString(p, "a", std::nullopt, std::nullopt); },
+         "[s]\r\n"}};
+    for (const auto &[drop, rest] : drops) {
+        for (const Road road : kRoads) {
+            env.writeFile("f.ini", "[a]\r\nt=25\xB0\r\n[s]\r\n");
+            Session session(road, env.path("f.ini"));
+            session.write("k", "1"); // a batch works on a copy of its own from here on
+            EXPECT_EQ(session.read("t", "a"), QStringLiteral("25\u00B0"));
+            EXPECT_TRUE(drop(env.path("f.ini")));
+            session.write("m", micro);
+            EXPECT_TRUE(session.done());
+            EXPECT_EQ(env.readFile("f.ini"), rest + "k=1\r\nm=\xC2\xB5\r\n");
+        }
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The status log's file: every record reaches it once and in order, across
 // failed writes, a Clear, and a file removed or a folder made read-only.
 #include "StatusLogFile.h"
+#include "AsNobody.h"
 #include "DiskLogFileAccess.h"
 #include "StatusLog.h"
 #include "StatusLogFormat.h"
@@ -260,38 +261,27 @@ TEST(StatusLogFileAsNobody, ReadOnlyFolderKeepsEveryRecord)
         GTEST_SKIP() << "dropping to nobody needs root";
     QTemporaryDir scratch;
     ASSERT_TRUE(scratch.isValid());
-    const QString program = scratch.filePath(QStringLiteral("as-nobody"));
     const QString path = scratch.filePath(QStringLiteral("Log.csv"));
-    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), program));
     writeBytes(path, QByteArray(600, 'o'));
     const auto all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     const auto exec = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
     ASSERT_TRUE(QFile::setPermissions(path, all | QFile::WriteOwner | QFile::WriteGroup |
                                                 QFile::WriteOther));
+    // The copy of the test program goes in before the folder closes.
+    ASSERT_TRUE(
+        QFile::copy(QCoreApplication::applicationFilePath(), scratch.filePath(AsNobodyProgram)));
     ASSERT_TRUE(QFile::setPermissions(scratch.path(), all | exec));
 
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(ReadOnlyFolderVariable), scratch.path());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("setpriv"),
-                {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                 QStringLiteral("--clear-groups"), program,
-                 QStringLiteral("--gtest_filter=StatusLogFileAsNobody.ReadOnlyFolderChild")});
-    ASSERT_TRUE(child.waitForFinished(100000));
-    const std::string output = child.readAll().toStdString();
-    // Passed, not skipped nor filtered away.
-    EXPECT_TRUE(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
-                output.find("[       OK ] StatusLogFileAsNobody.ReadOnlyFolderChild") !=
-                    std::string::npos)
-        << output;
+    QProcessEnvironment variables;
+    variables.insert(QString::fromLatin1(ReadOnlyFolderVariable), scratch.path());
+    const QString failure = failureAsNobody(
+        scratch.path(), QStringLiteral("StatusLogFileAsNobody.ReadOnlyFolderChild"), variables);
+    EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
     EXPECT_EQ(fileBytes(path).toStdString(), (logHeader() + numberedRecords(1, 3)).toStdString());
     QStringList left =
         QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     left.sort();
-    EXPECT_EQ(left, (QStringList{QStringLiteral("Log.csv"), QStringLiteral("as-nobody")}));
+    EXPECT_EQ(left, (QStringList{QStringLiteral("Log.csv"), AsNobodyProgram}));
 }
 
 } // namespace

@@ -9,12 +9,12 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELK_BUILD_TESTS
 cmake --build build-bench
 
 # Each figure is the median of its repetitions, and both numbers of a ratio
-# come from this one run. Runs that mostly wait on the modelled line, or run
-# a fixed count of disk writes for a figure without a target, run once:
-# repeating them would only make the command slow. A repetition lasts at
+# come from this one run. Runs that mostly wait on the modelled line, run a
+# fixed count of disk writes for a figure without a target, or poll for days,
+# run once: repeating them would only make the command slow. A repetition lasts at
 # least 0.2 s of CPU time (runs that wait on the disk last longer).
 repetitions=${ZELK_BENCH_REPETITIONS:-5}
-once='OneByOne|Wire9600|OnTheWire|WriteThrough'
+once='OneByOne|Wire9600|OnTheWire|WriteThrough|ForDays'
 results=build-bench/results
 rm -rf "$results"
 mkdir -p "$results"

@@ -21,11 +21,13 @@ struct Source
 };
 
 // A source, less another one when set (the time a wire model adds is the
-// run with it on less the run with it off).
+// run with it on less the run with it off), plus a fixed allowance (memory
+// may grow by so much).
 struct Quantity
 {
     Source source;
     std::optional<Source> minus;
+    double plus = 0;
 };
 
 enum class Goal {

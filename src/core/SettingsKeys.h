@@ -15,6 +15,9 @@ inline const QString ParamsSection = QStringLiteral("PARAMS");
 inline const QString Port = QStringLiteral("port");
 inline const QString DevSection = QStringLiteral("DEV");
 inline const QString Test = QStringLiteral("Test");
+inline const QString MonitorSection = QStringLiteral("MONITOR");
+// Lines each text window of the monitor keeps; the log file keeps every record.
+inline const QString WindowLines = QStringLiteral("WindowLines");
 } // namespace GuiIniKeys
 
 namespace ZelkIniKeys {

@@ -40,7 +40,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -529,6 +531,13 @@ void MonitorForm::Form_Load()
     LoadMonitorTooltips();
     FillUnitList();
     Combo1->setCurrentText(PollSchedule::defaultChoice());
+    const int lines =
+        ReadIni(GuiIniKeys::MonitorSection, GuiIniKeys::WindowLines, ZelkGlobals::GuiIniPath)
+            .toInt();
+    m_windowLines = lines > 0 ? lines : DefaultWindowLines;
+    RichTextBox1->setMaximumBlockCount(m_windowLines);
+    m_monitorMode.setHeldRecords(m_windowLines);
+    keepNewestLines();
 
     // Nothing to refresh or poll until a unit has been read.
     Label3D3->setCaption(SelectUnitHeading);
@@ -961,6 +970,7 @@ void MonitorForm::Timer2_Timer()
         const PollRecord r = currentRecord();
         appendToWindow(RichTextBox1, StatusLogFormat::displayRecord(r));
         appendToWindow(rtbNewLog, m_monitorMode.addRecord(r));
+        keepNewestLines();
         RichTextBox1->moveCursor(QTextCursor::End);
         if (Check2->isChecked())
             writeLogFile();
@@ -1068,6 +1078,22 @@ QString MonitorForm::rtbNewLogText() const
 QString MonitorForm::logFilePath() const
 {
     return QDir(ZelkGlobals::ApplicationFolder).filePath(txtFileName->text());
+}
+
+void MonitorForm::keepNewestLines()
+{
+    // Every record brings its line break in front: the first line is the
+    // header (or empty), and stays on top while the oldest records go.
+    QTextDocument *log = rtbNewLog->document();
+    const int excess = log->blockCount() - 1 - m_windowLines;
+    if (excess <= 0)
+        return;
+    QTextCursor cut(log->firstBlock());
+    cut.movePosition(QTextCursor::EndOfBlock);
+    for (int i = 0; i < excess; ++i)
+        cut.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    cut.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
 }
 
 int MonitorForm::txtSPIndex(QObject *watched) const

@@ -40,6 +40,7 @@ public:
     static constexpr int CompactHeightTwips = 2690;
     static constexpr int LargeWidthTwips = 8850;
     static constexpr int LargeHeightTwips = 12075;
+    static constexpr int DefaultWindowLines = 1000;
 
     // Unit selection and status
     QComboBox *UnitList = nullptr;
@@ -230,4 +231,9 @@ private:
     bool m_resizing = false;
     bool m_actionBusy = false;
     bool m_unloaded = false; // closed: the next show starts from the load state
+    // Each text window keeps its newest lines only (the status log window its
+    // header too): a run of days must not grow the program. The log file
+    // keeps every record.
+    int m_windowLines = DefaultWindowLines;
+    void keepNewestLines();
 };

@@ -37,6 +37,8 @@ public:
     QString addHeader();
     // Adds a poll's record; returns its status-log line.
     QString addRecord(const PollRecord &record);
+    // The log holds as many records as the window shows; the file gets them all.
+    void setHeldRecords(int records) { m_log.setMaxHeld(records); }
     // Empties the log as the windows show it; the file keeps its records.
     void clear() { m_log.clear(); }
     // Brings the file up to the log. A failure is told once until a write

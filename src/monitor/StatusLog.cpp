@@ -13,7 +13,13 @@ bool StatusLog::addHeader()
 void StatusLog::append(const QString &record)
 {
     m_records.push_back(record.toUtf8());
-    if (qsizetype(m_records.size()) > MaxHeld) {
+    setMaxHeld(m_maxHeld);
+}
+
+void StatusLog::setMaxHeld(qsizetype records)
+{
+    m_maxHeld = qMax<qsizetype>(1, records);
+    while (qsizetype(m_records.size()) > m_maxHeld) {
         m_records.pop_front();
         ++m_first;
     }

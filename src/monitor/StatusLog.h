@@ -13,8 +13,11 @@
 class StatusLog
 {
 public:
-    // Records held at most; beyond that the oldest go, taken or not.
+    // Records held at most unless told otherwise; beyond that the oldest go,
+    // taken or not.
     static constexpr qsizetype MaxHeld = 10000;
+    // The monitor holds what its window shows: a run of days stays flat.
+    void setMaxHeld(qsizetype records);
 
     // No header and no record since the last Clear.
     bool isEmpty() const { return !m_header && firstShown() == nextNumber(); }
@@ -37,7 +40,8 @@ public:
     QByteArray bytes() const;
 
 private:
-    std::deque<QByteArray> m_records;
+    std::deque<QByteArray> m_records; // at most m_maxHeld
+    qsizetype m_maxHeld = MaxHeld;
     quint64 m_first = 0;
     quint64 m_shownFrom = 0;
     bool m_header = false;

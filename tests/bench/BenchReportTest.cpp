@@ -144,6 +144,13 @@ TEST_F(BenchReportTest, DifferenceGivesTheTimeTheWireAdds)
     EXPECT_DOUBLE_EQ(*r.against, 590e6);
     EXPECT_NEAR(*r.ratio, 610.0 / 590.0, 1e-9);
     EXPECT_TRUE(r.met);
+
+    // An allowance is added to the difference, not to the whole.
+    wire.plus = 20e6;
+    const Row allowed =
+        row({QStringLiteral("wire"), counter("BM_Wire", "wall_ms", 1e6), wire, Goal::AtMost, 1});
+    EXPECT_DOUBLE_EQ(allowed.against.value(), 610e6);
+    EXPECT_TRUE(allowed.met);
 }
 
 // Catches a figure that could not be taken passing the command: a run that

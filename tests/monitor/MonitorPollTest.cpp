@@ -354,4 +354,26 @@ TEST_F(MonitorPoll, CommaLocaleRecordsKeepTheHeadersColumns)
     ZelkGlobals::DecimalSeparator = ".";
 }
 
+TEST_F(MonitorPoll, WindowsKeepTheirNewestLinesTheFileEveryRecord)
+{
+    // Catches text windows that grow with every poll of a long run, a status
+    // log window that loses its header or its newest records, or a file that
+    // is rewritten from the shortened window.
+    form->Check2->setChecked(true);
+    startMonitoring("5   Sec.");
+    for (int i = 1; i <= 1500; ++i)
+        pollAt(5000 * i);
+    const QStringList file = QString::fromUtf8(logFile()).split("\r\n");
+    ASSERT_EQ(file.size(), 1501);
+    const QStringList shown = form->RichTextBox1->toPlainText().split(u'\n');
+    ASSERT_EQ(shown.size(), 1000);
+    const QString newestTime = file.last().section(u',', 1, 1);
+    EXPECT_TRUE(shown.last().contains(newestTime)) << shown.last().toStdString();
+    const QStringList log = form->rtbNewLogText().split("\r\n");
+    ASSERT_EQ(log.size(), 1001);
+    EXPECT_EQ(log.first(), Header);
+    EXPECT_EQ(file.last(), log.last());
+    EXPECT_EQ(file[501], log[1]);
+}
+
 } // namespace

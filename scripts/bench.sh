@@ -22,9 +22,11 @@ status=0
 for b in build-bench/bin/*_bench; do
   name=$(basename "$b")
   echo "== $name"
-  "$b" --benchmark_filter="-($once)" --benchmark_repetitions="$repetitions" \
-    --benchmark_min_time=0.2 --benchmark_display_aggregates_only=true \
-    --benchmark_out="$results/$name.json" --benchmark_out_format=json || status=1
+  if [ -n "$("$b" --benchmark_filter="-($once)" --benchmark_list_tests 2>/dev/null)" ]; then
+    "$b" --benchmark_filter="-($once)" --benchmark_repetitions="$repetitions" \
+      --benchmark_min_time=0.2 --benchmark_display_aggregates_only=true \
+      --benchmark_out="$results/$name.json" --benchmark_out_format=json || status=1
+  fi
   if [ -n "$("$b" --benchmark_filter="$once" --benchmark_list_tests 2>/dev/null)" ]; then
     "$b" --benchmark_filter="$once" \
       --benchmark_out="$results/$name.once.json" --benchmark_out_format=json || status=1

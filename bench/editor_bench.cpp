@@ -3,13 +3,13 @@
 // reader's own cost) and on at 9600 baud (line time included).
 // Saving 32 read five-module units through the window, from the chosen file
 // name to the file on disk, against writing the same bytes once.
-#include "Dialogs.h"
-#include "EditorState.h"
 #include "InTurns.h"
-#include "Seams.h"
-#include "SimulatedBus.h"
-#include "SupplyConfig.h"
-#include "ZelkGlobals.h"
+#include "core/Dialogs.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "device/SimulatedBus.h"
+#include "editor/EditorState.h"
+#include "editor/SupplyConfig.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // INI engine costs for a configuration save and load of 32 units: the batch
 // must stay within twice the cost of writing, or parsing, the file once.
 #include "InTurns.h"
-#include "IniDocument.h"
-#include "IniFile.h"
+#include "core/IniDocument.h"
+#include "core/IniFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

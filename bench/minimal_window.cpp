@@ -2,7 +2,7 @@
 // empty window, timed with the same probe as the launcher. With --text the
 // window holds one line of text, so the cost of starting the fonts for a first
 // text can be told apart from the program's own.
-#include "ShownProbe.h"
+#include "core_windows/ShownProbe.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,13 +1,13 @@
 // Cost of one Monitor Mode poll without its window: the unit read, the
 // record and the status log file. Appending keeps a poll's cost flat as the
 // log grows; the full rewrite it replaces is measured beside it.
-#include "DiskLogFileAccess.h"
-#include "MonitorSession.h"
-#include "SimulatedBus.h"
-#include "StatusLog.h"
-#include "StatusLogFile.h"
-#include "StatusLogFormat.h"
-#include "ZelkGlobals.h"
+#include "core/ZelkGlobals.h"
+#include "device/SimulatedBus.h"
+#include "monitor/DiskLogFileAccess.h"
+#include "monitor/MonitorSession.h"
+#include "monitor/StatusLog.h"
+#include "monitor/StatusLogFile.h"
+#include "monitor/StatusLogFormat.h"
 
 #include <QCoreApplication>
 #include <QDir>

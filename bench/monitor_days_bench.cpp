@@ -2,11 +2,11 @@
 // monitor window, Autosave on, a clock that jumps a poll period at a time.
 // Resident memory must level off (the windows keep their newest lines, the
 // log file takes every record) and a poll must cost no more at the end.
-#include "Clock.h"
-#include "MonitorForm.h"
-#include "Seams.h"
-#include "SimulatedBus.h"
-#include "ZelkGlobals.h"
+#include "core/Clock.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "device/SimulatedBus.h"
+#include "monitor/MonitorForm.h"
 
 #include <QApplication>
 #include <QCheckBox>

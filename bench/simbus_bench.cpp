@@ -1,6 +1,6 @@
 // CPU cost of a simulated bus call with the wire model off, against the time
 // the same call would take on the line.
-#include "SimulatedBus.h"
+#include "device/SimulatedBus.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,11 +2,11 @@
 // simulated bus (line time off) with its device call count, and a 32-unit
 // save against writing the final file once.
 #include "InTurns.h"
-#include "RecordingDevice.h"
-#include "SimulatedBus.h"
-#include "ZelkConfigFile.h"
-#include "ZelkData.h"
-#include "ZelkGlobals.h"
+#include "configfile/ZelkConfigFile.h"
+#include "core/ZelkGlobals.h"
+#include "device/RecordingDevice.h"
+#include "device/SimulatedBus.h"
+#include "device/ZelkData.h"
 
 #include <QCoreApplication>
 #include <QDir>

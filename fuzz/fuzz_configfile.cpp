@@ -1,13 +1,13 @@
 // The configuration file reader on a file of arbitrary bytes: a rejected file
 // leaves the record as it was and says why; an accepted record, saved and read
 // back, gives every value as the reading rules make of what was saved.
-#include "ConfigFileKeys.h"
 #include "FuzzCheck.h"
-#include "Ini.h"
 #include "TestSeams.h"
-#include "ZelkConfigFile.h"
-#include "ZelkData.h"
-#include "ZelkGlobals.h"
+#include "configfile/ConfigFileKeys.h"
+#include "configfile/ZelkConfigFile.h"
+#include "core/Ini.h"
+#include "core/ZelkGlobals.h"
+#include "device/ZelkData.h"
 
 #include <QFile>
 

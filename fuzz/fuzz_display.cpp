@@ -1,9 +1,9 @@
 // The numeric display's pictures for arbitrary texts: every position shows a
 // picture of the chosen digit set, reads back as the character it stands for,
 // blanks only leading zeros, and keeps its old picture for anything else.
-#include "DisplayPictures.h"
 #include "FuzzCheck.h"
-#include "NumberText.h"
+#include "controls/DisplayPictures.h"
+#include "core/NumberText.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -3,13 +3,13 @@
 // texts it makes parse back to their numbers, a guarded box only ever takes
 // what its key filter allows, and a refused value keeps the focus until it is
 // corrected.
-#include "FieldGuard.h"
-#include "FieldRules.h"
 #include "FuzzApp.h"
 #include "FuzzCheck.h"
-#include "NumberText.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
+#include "core/NumberText.h"
+#include "core/ZelkGlobals.h"
+#include "editor/FieldGuard.h"
+#include "editor/FieldRules.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

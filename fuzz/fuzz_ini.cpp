@@ -7,9 +7,9 @@
 // back keep their bytes, and a character that code page cannot hold fails the
 // write and with it the batch.
 #include "FuzzCheck.h"
-#include "Ini.h"
-#include "IniDocument.h"
-#include "IniFile.h"
+#include "core/Ini.h"
+#include "core/IniDocument.h"
+#include "core/IniFile.h"
 
 #include <QFile>
 #include <QStringConverter>

@@ -4,11 +4,11 @@
 // Autosave.
 #include "FuzzApp.h"
 #include "FuzzCheck.h"
-#include "MonitorForm.h"
-#include "SimulatedBus.h"
 #include "TestSeams.h"
-#include "ZelkData.h"
-#include "ZelkGlobals.h"
+#include "core/ZelkGlobals.h"
+#include "device/SimulatedBus.h"
+#include "device/ZelkData.h"
+#include "monitor/MonitorForm.h"
 
 #include <QCheckBox>
 #include <QDir>

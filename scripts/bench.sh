@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELK_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench
+cmake --preset bench >/dev/null
+cmake --build --preset bench
 
 # Each figure is the median of its repetitions, and both numbers of a ratio
 # come from this one run. Runs that mostly wait on the modelled line, run a

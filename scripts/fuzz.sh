@@ -13,11 +13,8 @@ jobs=${ZELK_FUZZ_JOBS:-$(nproc)}
 targets=(ini configfile logfilename display fieldrules)
 
 echo "== Build the fuzz targets (clang, sanitizers, coverage)"
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DZELK_BUILD_FUZZ=ON -DZELK_BUILD_TESTS=OFF -DZELK_BUILD_BENCH=OFF -DZELK_UNITY=ON \
-  -DZELK_WERROR=ON >/dev/null
-cmake --build build-fuzz -j "$(nproc)" --target zelk_fuzzers
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
 
 # The corpus grows while a target runs: it works on a copy, in memory when it
 # can, since the targets write and replace files all the time.

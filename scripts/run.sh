@@ -4,7 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DZELK_BUILD_TESTS=OFF -DZELK_BUILD_BENCH=OFF >/dev/null
-cmake --build build-release --target ZelkSoft zelk_data
+cmake --preset release >/dev/null
+cmake --build --preset release
 exec ./build-release/bin/ZelkSoft "$@"

@@ -1,4 +1,4 @@
-#include "HelpViewer.h"
+#include "about/HelpViewer.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DesktopServices.h"
+#include "core/DesktopServices.h"
 
 #include <QLineEdit>
 #include <QListWidget>

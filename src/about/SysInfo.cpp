@@ -1,9 +1,9 @@
-#include "SysInfo.h"
+#include "about/SysInfo.h"
 
-#include "DesktopServices.h"
-#include "Dialogs.h"
-#include "Seams.h"
-#include "ZelkGlobals.h"
+#include "core/DesktopServices.h"
+#include "core/Dialogs.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
 
 void StartSysInfo()
 {

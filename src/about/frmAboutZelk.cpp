@@ -1,7 +1,7 @@
-#include "frmAboutZelk.h"
+#include "about/frmAboutZelk.h"
 
-#include "SysInfo.h"
-#include "ZelkGlobals.h"
+#include "about/SysInfo.h"
+#include "core/ZelkGlobals.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

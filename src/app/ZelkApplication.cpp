@@ -1,16 +1,16 @@
-#include "ZelkApplication.h"
+#include "app/ZelkApplication.h"
 
-#include "HelpViewer.h"
-#include "Label3D.h"
-#include "MainForm.h"
-#include "MonitorForm.h"
-#include "QtDesktopServices.h"
-#include "ShownProbe.h"
-#include "SupplyConfig.h"
-#include "WindowRegistry.h"
-#include "ZelkGlobals.h"
-#include "frmAboutZelk.h"
-#include "frmModuleGrouping.h"
+#include "about/HelpViewer.h"
+#include "about/frmAboutZelk.h"
+#include "controls/Label3D.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/MainForm.h"
+#include "core_windows/QtDesktopServices.h"
+#include "core_windows/ShownProbe.h"
+#include "core_windows/WindowRegistry.h"
+#include "editor/SupplyConfig.h"
+#include "grouping/frmModuleGrouping.h"
+#include "monitor/MonitorForm.h"
 
 #include <QApplication>
 

@@ -1,11 +1,11 @@
-#include "DrawnArrowStyle.h"
-#include "MainForm.h"
-#include "QtDesktopServices.h"
-#include "QtDialogs.h"
-#include "Seams.h"
-#include "SimulatedBus.h"
-#include "ZelkApplication.h"
-#include "ZelkGlobals.h"
+#include "app/ZelkApplication.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/DrawnArrowStyle.h"
+#include "core_windows/MainForm.h"
+#include "core_windows/QtDesktopServices.h"
+#include "core_windows/QtDialogs.h"
+#include "device/SimulatedBus.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,10 +1,10 @@
-#include "ZelkConfigFile.h"
+#include "configfile/ZelkConfigFile.h"
 
-#include "ConfigFileKeys.h"
-#include "Ini.h"
-#include "IniFile.h"
-#include "ZelkData.h"
-#include "ZelkGlobals.h"
+#include "configfile/ConfigFileKeys.h"
+#include "core/Ini.h"
+#include "core/IniFile.h"
+#include "core/ZelkGlobals.h"
+#include "device/ZelkData.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

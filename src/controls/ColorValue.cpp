@@ -1,4 +1,4 @@
-#include "ColorValue.h"
+#include "controls/ColorValue.h"
 
 namespace ColorValue {
 namespace {

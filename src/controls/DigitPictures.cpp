@@ -1,6 +1,6 @@
-#include "DigitPictures.h"
+#include "controls/DigitPictures.h"
 
-#include "DisplayPictures.h"
+#include "controls/DisplayPictures.h"
 
 #include <QLinearGradient>
 #include <QPainter>

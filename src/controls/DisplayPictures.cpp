@@ -1,4 +1,4 @@
-#include "DisplayPictures.h"
+#include "controls/DisplayPictures.h"
 
 namespace DisplayPictures {
 

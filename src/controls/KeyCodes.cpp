@@ -1,4 +1,4 @@
-#include "KeyCodes.h"
+#include "controls/KeyCodes.h"
 
 #include <QKeyEvent>
 

@@ -1,9 +1,9 @@
-#include "Label3D.h"
+#include "controls/Label3D.h"
 
-#include "ColorValue.h"
-#include "KeyCodes.h"
-#include "PropertyBag.h"
-#include "Twips.h"
+#include "controls/ColorValue.h"
+#include "controls/KeyCodes.h"
+#include "controls/PropertyBag.h"
+#include "core/Twips.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "MemoryPropertyBag.h"
+#include "controls/MemoryPropertyBag.h"
 
 QVariant MemoryPropertyBag::ReadProperty(const QString &name, const QVariant &defaultValue)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PropertyBag.h"
+#include "controls/PropertyBag.h"
 
 #include <QList>
 #include <QPair>

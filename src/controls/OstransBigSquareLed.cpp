@@ -1,6 +1,6 @@
-#include "OstransBigSquareLed.h"
+#include "controls/OstransBigSquareLed.h"
 
-#include "PanelPainting.h"
+#include "controls/PanelPainting.h"
 
 #include <QLinearGradient>
 #include <QPainter>

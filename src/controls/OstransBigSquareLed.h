@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OstransIndicator.h"
+#include "controls/OstransIndicator.h"
 
 // A large square lamp behind frosted glass, for unit-wide alarms.
 class OstransBigSquareLed : public OstransIndicator

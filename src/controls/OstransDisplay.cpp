@@ -1,8 +1,8 @@
-#include "OstransDisplay.h"
+#include "controls/OstransDisplay.h"
 
-#include "DigitPictures.h"
-#include "KeyCodes.h"
-#include "ZelkGlobals.h"
+#include "controls/DigitPictures.h"
+#include "controls/KeyCodes.h"
+#include "core/ZelkGlobals.h"
 
 #include <QKeyEvent>
 #include <QPainter>

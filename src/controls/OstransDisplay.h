@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DisplayPictures.h"
+#include "controls/DisplayPictures.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "OstransIndicator.h"
+#include "controls/OstransIndicator.h"
 
 #include <QMouseEvent>
 #include <QPainter>

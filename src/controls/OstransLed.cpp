@@ -1,6 +1,6 @@
-#include "OstransLed.h"
+#include "controls/OstransLed.h"
 
-#include "PanelPainting.h"
+#include "controls/PanelPainting.h"
 
 #include <QPainter>
 #include <QRadialGradient>

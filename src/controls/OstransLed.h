@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OstransIndicator.h"
+#include "controls/OstransIndicator.h"
 
 // A round panel LED, green when lit.
 class OstransLed : public OstransIndicator

@@ -1,6 +1,6 @@
-#include "OstransPushButton.h"
+#include "controls/OstransPushButton.h"
 
-#include "PanelPainting.h"
+#include "controls/PanelPainting.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OstransIndicator.h"
+#include "controls/OstransIndicator.h"
 
 // An illuminated round push button: pressed in and lit when on.
 class OstransPushButton : public OstransIndicator

@@ -1,4 +1,4 @@
-#include "OstransSunkenSwitch.h"
+#include "controls/OstransSunkenSwitch.h"
 
 #include <QLinearGradient>
 #include <QPainter>

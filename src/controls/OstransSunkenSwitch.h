@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OstransIndicator.h"
+#include "controls/OstransIndicator.h"
 
 // A slide switch sunk into the panel: lever up and a lit track when on.
 class OstransSunkenSwitch : public OstransIndicator

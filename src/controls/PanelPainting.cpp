@@ -1,4 +1,4 @@
-#include "PanelPainting.h"
+#include "controls/PanelPainting.h"
 
 #include <QLinearGradient>
 #include <QPainter>

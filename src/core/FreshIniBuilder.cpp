@@ -1,6 +1,6 @@
-#include "FreshIniBuilder.h"
+#include "core/FreshIniBuilder.h"
 
-#include "IniTextRules.h"
+#include "core/IniTextRules.h"
 
 #include <bit>
 #include <cstring>

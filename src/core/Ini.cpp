@@ -1,9 +1,9 @@
-#include "Ini.h"
+#include "core/Ini.h"
 
-#include "Dialogs.h"
-#include "IniFile.h"
-#include "Seams.h"
-#include "ZelkGlobals.h"
+#include "core/Dialogs.h"
+#include "core/IniFile.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
 
 QString ReadIni(const QString &section, const QString &key, const QString &path)
 {

@@ -1,4 +1,4 @@
-#include "IniDocument.h"
+#include "core/IniDocument.h"
 
 #include <cstring>
 #include <string>

@@ -1,8 +1,8 @@
-#include "IniFile.h"
+#include "core/IniFile.h"
 
-#include "FreshIniBuilder.h"
-#include "IniDocument.h"
-#include "IniTextRules.h"
+#include "core/FreshIniBuilder.h"
+#include "core/IniDocument.h"
+#include "core/IniTextRules.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

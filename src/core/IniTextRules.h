@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ByteWords.h"
+#include "core/ByteWords.h"
 
 #include <bit>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "Locale.h"
+#include "core/Locale.h"
 
 #include <QLocale>
 

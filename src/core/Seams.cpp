@@ -1,8 +1,8 @@
-#include "Seams.h"
+#include "core/Seams.h"
 
-#include "Clock.h"
-#include "DesktopServices.h"
-#include "Dialogs.h"
+#include "core/Clock.h"
+#include "core/DesktopServices.h"
+#include "core/Dialogs.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "StatusArray.h"
-#include "UnitArg.h"
+#include "core/StatusArray.h"
+#include "core/UnitArg.h"
 
 #include <QString>
 #include <QtGlobal>

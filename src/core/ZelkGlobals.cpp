@@ -1,13 +1,13 @@
-#include "ZelkGlobals.h"
+#include "core/ZelkGlobals.h"
 
-#include "Clock.h"
-#include "DeviceRegistry.h"
-#include "Ini.h"
-#include "Locale.h"
-#include "NumberText.h"
-#include "Seams.h"
-#include "SettingsKeys.h"
-#include "ZelkRoutines.h"
+#include "core/Clock.h"
+#include "core/DeviceRegistry.h"
+#include "core/Ini.h"
+#include "core/Locale.h"
+#include "core/NumberText.h"
+#include "core/Seams.h"
+#include "core/SettingsKeys.h"
+#include "core/ZelkRoutines.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ZelkDevice.h"
-#include "clsScalability.h"
+#include "core/ZelkDevice.h"
+#include "core/clsScalability.h"
 
 #include <QDate>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "ZelkRoutines.h"
+#include "core/ZelkRoutines.h"
 
-#include "Clock.h"
-#include "DesktopServices.h"
-#include "Dialogs.h"
-#include "Seams.h"
-#include "ZelkGlobals.h"
+#include "core/Clock.h"
+#include "core/DesktopServices.h"
+#include "core/Dialogs.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
 
 #include <QCoreApplication>
 #include <QFile>

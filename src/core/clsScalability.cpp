@@ -1,9 +1,9 @@
-#include "clsScalability.h"
+#include "core/clsScalability.h"
 
-#include "Ini.h"
-#include "NumberText.h"
-#include "ScaleIniKeys.h"
-#include "ZelkGlobals.h"
+#include "core/Ini.h"
+#include "core/NumberText.h"
+#include "core/ScaleIniKeys.h"
+#include "core/ZelkGlobals.h"
 
 QString scaleSectionName(int typeCode)
 {

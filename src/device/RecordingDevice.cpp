@@ -1,4 +1,4 @@
-#include "RecordingDevice.h"
+#include "device/RecordingDevice.h"
 
 namespace {
 QString quoted(const QString &text)

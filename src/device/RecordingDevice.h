@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZelkDevice.h"
+#include "core/ZelkDevice.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "SimBusDemo.h"
+#include "device/SimBusDemo.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "SimBusFaults.h"
+#include "device/SimBusFaults.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "SimBusPhysics.h"
+#include "device/SimBusPhysics.h"
 
-#include "SimBusRatings.h"
+#include "device/SimBusRatings.h"
 
 #include <cmath>
 #include <limits>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SimBusSettings.h"
-#include "StatusArray.h"
+#include "core/StatusArray.h"
+#include "device/SimBusSettings.h"
 
 #include <QtGlobal>
 #include <array>

@@ -1,9 +1,9 @@
-#include "SimBusRatings.h"
+#include "device/SimBusRatings.h"
 
-#include "IniFile.h"
-#include "NumberText.h"
-#include "ScaleIniKeys.h"
-#include "clsScalability.h"
+#include "core/IniFile.h"
+#include "core/NumberText.h"
+#include "core/ScaleIniKeys.h"
+#include "core/clsScalability.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "SimBusReport.h"
+#include "device/SimBusReport.h"
 
-#include "Clock.h"
-#include "Seams.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
+#include "core/Clock.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
 
 #include <QDir>
 

@@ -1,9 +1,9 @@
-#include "SimBusStore.h"
+#include "device/SimBusStore.h"
 
-#include "IniFile.h"
-#include "SimBusDemo.h"
-#include "SimBusIniKeys.h"
-#include "SimBusReport.h"
+#include "core/IniFile.h"
+#include "device/SimBusDemo.h"
+#include "device/SimBusIniKeys.h"
+#include "device/SimBusReport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SimBusSettings.h"
+#include "device/SimBusSettings.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "SimBusWire.h"
+#include "device/SimBusWire.h"
 
-#include "Clock.h"
-#include "Seams.h"
+#include "core/Clock.h"
+#include "core/Seams.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -1,12 +1,12 @@
-#include "SimulatedBus.h"
+#include "device/SimulatedBus.h"
 
-#include "Clock.h"
-#include "DeviceRegistry.h"
-#include "Seams.h"
-#include "SettingsKeys.h"
-#include "SimBusIniKeys.h"
-#include "SimBusReport.h"
-#include "ZelkGlobals.h"
+#include "core/Clock.h"
+#include "core/DeviceRegistry.h"
+#include "core/Seams.h"
+#include "core/SettingsKeys.h"
+#include "core/ZelkGlobals.h"
+#include "device/SimBusIniKeys.h"
+#include "device/SimBusReport.h"
 
 #include <QDir>
 #include <limits>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "SimBusFaults.h"
-#include "SimBusPhysics.h"
-#include "SimBusRatings.h"
-#include "SimBusStore.h"
-#include "SimBusWire.h"
-#include "ZelkDevice.h"
+#include "core/ZelkDevice.h"
+#include "device/SimBusFaults.h"
+#include "device/SimBusPhysics.h"
+#include "device/SimBusRatings.h"
+#include "device/SimBusStore.h"
+#include "device/SimBusWire.h"
 
 #include <QList>
 #include <QString>

@@ -1,12 +1,12 @@
-#include "ZelkData.h"
+#include "device/ZelkData.h"
 
-#include "Dialogs.h"
-#include "Ini.h"
-#include "NumberText.h"
-#include "ScaleIniKeys.h"
-#include "Seams.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
+#include "core/Dialogs.h"
+#include "core/Ini.h"
+#include "core/NumberText.h"
+#include "core/ScaleIniKeys.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
 
 #include <QCoreApplication>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ZelkDevice.h"
-#include "ZelkGlobals.h"
+#include "core/ZelkDevice.h"
+#include "core/ZelkGlobals.h"
 
 #include <QObject>
 #include <QString>

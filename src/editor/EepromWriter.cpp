@@ -1,9 +1,9 @@
-#include "EepromWriter.h"
+#include "editor/EepromWriter.h"
 
-#include "Dialogs.h"
-#include "NumberText.h"
-#include "Seams.h"
-#include "ZelkRoutines.h"
+#include "core/Dialogs.h"
+#include "core/NumberText.h"
+#include "core/Seams.h"
+#include "core/ZelkRoutines.h"
 
 #include <QCoreApplication>
 #include <cmath>

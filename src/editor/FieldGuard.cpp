@@ -1,7 +1,7 @@
-#include "FieldGuard.h"
+#include "editor/FieldGuard.h"
 
-#include "FieldRules.h"
-#include "ZelkRoutines.h"
+#include "core/ZelkRoutines.h"
+#include "editor/FieldRules.h"
 
 #include <QApplication>
 #include <QComboBox>

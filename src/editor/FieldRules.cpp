@@ -1,7 +1,7 @@
-#include "FieldRules.h"
+#include "editor/FieldRules.h"
 
-#include "NumberText.h"
-#include "UnitConfigDisplay.h"
+#include "core/NumberText.h"
+#include "editor/UnitConfigDisplay.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ControlArray.h"
-#include "EepromWriter.h"
-#include "UnitConfigDisplay.h"
-#include "ZelkData.h"
-#include "clsScalability.h"
+#include "core/clsScalability.h"
+#include "device/ZelkData.h"
+#include "editor/ControlArray.h"
+#include "editor/EepromWriter.h"
+#include "editor/UnitConfigDisplay.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
-#include "UnitConfigDisplay.h"
+#include "editor/UnitConfigDisplay.h"
 
-#include "NumberText.h"
-#include "ZelkData.h"
+#include "core/NumberText.h"
+#include "device/ZelkData.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "GroupLists.h"
+#include "grouping/GroupLists.h"
 
 namespace {
 const QString ModulePrefix = QStringLiteral("Module ");

@@ -1,7 +1,7 @@
-#include "GroupingSession.h"
+#include "grouping/GroupingSession.h"
 
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GroupLists.h"
+#include "grouping/GroupLists.h"
 
 #include <QObject>
 #include <QString>

@@ -1,11 +1,11 @@
-#include "frmModuleGrouping.h"
-#include "ControlNames.h"
+#include "grouping/frmModuleGrouping.h"
+#include "core_windows/ControlNames.h"
 
-#include "DesktopServices.h"
-#include "Dialogs.h"
-#include "Seams.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
+#include "core/DesktopServices.h"
+#include "core/Dialogs.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
 
 #include <QDir>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GroupingSession.h"
+#include "grouping/GroupingSession.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "DiskLogFileAccess.h"
+#include "monitor/DiskLogFileAccess.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LogFileAccess.h"
+#include "monitor/LogFileAccess.h"
 
 // The status log's file on disk.
 class DiskLogFileAccess final : public LogFileAccess

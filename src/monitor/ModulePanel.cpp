@@ -1,10 +1,10 @@
-#include "ModulePanel.h"
+#include "monitor/ModulePanel.h"
 
-#include "ControlNames.h"
-#include "OstransDisplay.h"
-#include "OstransIndicator.h"
-#include "OstransLed.h"
-#include "OstransPushButton.h"
+#include "controls/OstransDisplay.h"
+#include "controls/OstransIndicator.h"
+#include "controls/OstransLed.h"
+#include "controls/OstransPushButton.h"
+#include "core_windows/ControlNames.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModuleState.h"
+#include "monitor/ModuleState.h"
 
 #include <QFrame>
 

@@ -1,4 +1,4 @@
-#include "ModuleState.h"
+#include "monitor/ModuleState.h"
 
 QString ModuleState::caption(Kind kind)
 {

@@ -1,4 +1,4 @@
-#include "MonitorControlState.h"
+#include "monitor/MonitorControlState.h"
 
 MonitorControlState::Controls MonitorControlState::of(const Inputs &in)
 {

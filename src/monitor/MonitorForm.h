@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ModuleState.h"
-#include "MonitorControlState.h"
-#include "MonitorModeController.h"
-#include "MonitorSession.h"
+#include "monitor/ModuleState.h"
+#include "monitor/MonitorControlState.h"
+#include "monitor/MonitorModeController.h"
+#include "monitor/MonitorSession.h"
 
 #include <QWidget>
 #include <array>

@@ -1,10 +1,10 @@
-#include "MonitorModeController.h"
+#include "monitor/MonitorModeController.h"
 
-#include "ControlNames.h"
-#include "Dialogs.h"
-#include "Seams.h"
-#include "StatusLogFormat.h"
-#include "ZelkGlobals.h"
+#include "core/Dialogs.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/ControlNames.h"
+#include "monitor/StatusLogFormat.h"
 
 #include <QTimer>
 

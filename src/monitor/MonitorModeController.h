@@ -1,9 +1,9 @@
 #pragma once
 
-#include "PollRecord.h"
-#include "PollSchedule.h"
-#include "StatusLog.h"
-#include "StatusLogFile.h"
+#include "monitor/PollRecord.h"
+#include "monitor/PollSchedule.h"
+#include "monitor/StatusLog.h"
+#include "monitor/StatusLogFile.h"
 
 #include <QObject>
 #include <QString>

@@ -2,22 +2,22 @@
 // group switches, set-points typed and stepped, and the window's remaining
 // buttons. Each action is one burst through the session with the window
 // locked by the control-state policy while it runs.
-#include "MonitorForm.h"
+#include "monitor/MonitorForm.h"
 
-#include "CommParamsForm.h"
-#include "DesktopServices.h"
-#include "Dialogs.h"
-#include "ModulePanel.h"
-#include "MonitorTexts.h"
-#include "OstransBigSquareLed.h"
-#include "OstransDisplay.h"
-#include "OstransPushButton.h"
-#include "OstransSunkenSwitch.h"
-#include "Seams.h"
-#include "SetpointRange.h"
-#include "WindowRegistry.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
+#include "controls/OstransBigSquareLed.h"
+#include "controls/OstransDisplay.h"
+#include "controls/OstransPushButton.h"
+#include "controls/OstransSunkenSwitch.h"
+#include "core/DesktopServices.h"
+#include "core/Dialogs.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
+#include "core_windows/CommParamsForm.h"
+#include "core_windows/WindowRegistry.h"
+#include "monitor/ModulePanel.h"
+#include "monitor/MonitorTexts.h"
+#include "monitor/SetpointRange.h"
 
 #include <QCheckBox>
 #include <QDir>

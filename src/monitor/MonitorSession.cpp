@@ -1,10 +1,10 @@
-#include "MonitorSession.h"
+#include "monitor/MonitorSession.h"
 
-#include "NumberText.h"
-#include "UnitArg.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
-#include "clsScalability.h"
+#include "core/NumberText.h"
+#include "core/UnitArg.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
+#include "core/clsScalability.h"
 
 #include <QCoreApplication>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ZelkData.h"
-#include "clsScalability.h"
+#include "core/clsScalability.h"
+#include "device/ZelkData.h"
 
 #include <QObject>
 #include <QString>

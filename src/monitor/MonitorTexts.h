@@ -1,7 +1,7 @@
 #pragma once
 
-#include "NumberText.h"
-#include "ZelkGlobals.h"
+#include "core/NumberText.h"
+#include "core/ZelkGlobals.h"
 
 #include <QString>
 #include <optional>

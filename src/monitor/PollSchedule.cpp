@@ -1,4 +1,4 @@
-#include "PollSchedule.h"
+#include "monitor/PollSchedule.h"
 
 #include <QRegularExpression>
 #include <cmath>

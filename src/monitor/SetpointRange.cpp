@@ -1,8 +1,8 @@
-#include "SetpointRange.h"
+#include "monitor/SetpointRange.h"
 
-#include "NumberText.h"
-#include "ZelkGlobals.h"
-#include "clsScalability.h"
+#include "core/NumberText.h"
+#include "core/ZelkGlobals.h"
+#include "core/clsScalability.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "StatusLog.h"
+#include "monitor/StatusLog.h"
 
-#include "StatusLogFormat.h"
+#include "monitor/StatusLogFormat.h"
 
 bool StatusLog::addHeader()
 {

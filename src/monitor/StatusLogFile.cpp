@@ -1,7 +1,7 @@
-#include "StatusLogFile.h"
+#include "monitor/StatusLogFile.h"
 
-#include "StatusLog.h"
-#include "StatusLogFormat.h"
+#include "monitor/StatusLog.h"
+#include "monitor/StatusLogFormat.h"
 
 StatusLogFile::StatusLogFile(LogFileAccess *access)
     : m_access(access ? access : &m_disk)

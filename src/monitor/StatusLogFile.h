@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DiskLogFileAccess.h"
+#include "monitor/DiskLogFileAccess.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "StatusLogFormat.h"
+#include "monitor/StatusLogFormat.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PollRecord.h"
+#include "monitor/PollRecord.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
 // The about box, the system-information button and the help viewer.
-#include "HelpViewer.h"
 #include "MockZelkDevice.h"
-#include "SysInfo.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
-#include "frmAboutZelk.h"
+#include "about/HelpViewer.h"
+#include "about/SysInfo.h"
+#include "about/frmAboutZelk.h"
+#include "core/ZelkGlobals.h"
 
 #include <QCoreApplication>
 #include <QDir>

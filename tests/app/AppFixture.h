@@ -1,13 +1,13 @@
 #pragma once
 
-#include "MainForm.h"
-#include "MonitorForm.h"
-#include "RecordingDevice.h"
-#include "SimulatedBus.h"
-#include "SupplyConfig.h"
 #include "TestSeams.h"
-#include "ZelkApplication.h"
-#include "ZelkGlobals.h"
+#include "app/ZelkApplication.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/MainForm.h"
+#include "device/RecordingDevice.h"
+#include "device/SimulatedBus.h"
+#include "editor/SupplyConfig.h"
+#include "monitor/MonitorForm.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

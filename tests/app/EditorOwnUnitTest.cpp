@@ -1,9 +1,9 @@
 // The editor and the monitor on two units in turn: each acts on its own unit.
 #include "AppFixture.h"
-#include "EditorState.h"
-#include "Ini.h"
-#include "RecordingDevice.h"
-#include "frmModuleGrouping.h"
+#include "core/Ini.h"
+#include "device/RecordingDevice.h"
+#include "editor/EditorState.h"
+#include "grouping/frmModuleGrouping.h"
 
 #include <QTabBar>
 #include <QTest>

@@ -1,8 +1,8 @@
 // Ending the program and closing windows at any moment, in the event loop the
 // program runs.
 #include "AppFixture.h"
-#include "EditorState.h"
-#include "OstransPushButton.h"
+#include "controls/OstransPushButton.h"
+#include "editor/EditorState.h"
 
 #include <QTest>
 #include <QTimer>

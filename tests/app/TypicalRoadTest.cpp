@@ -1,6 +1,6 @@
 // The two typical roads, driven from the launcher through the real windows.
 #include "AppFixture.h"
-#include "Ini.h"
+#include "core/Ini.h"
 
 #include <QLineEdit>
 #include <QTest>

@@ -1,6 +1,6 @@
 // The real windows reaching one another as the program wires them.
 #include "AppFixture.h"
-#include "WindowRegistry.h"
+#include "core_windows/WindowRegistry.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

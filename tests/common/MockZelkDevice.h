@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZelkDevice.h"
+#include "core/ZelkDevice.h"
 
 #include <gmock/gmock.h>
 

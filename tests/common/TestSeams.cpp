@@ -1,7 +1,7 @@
 #include "TestSeams.h"
 
-#include "Seams.h"
-#include "ZelkGlobals.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Clock.h"
-#include "DesktopServices.h"
-#include "Dialogs.h"
+#include "core/Clock.h"
+#include "core/DesktopServices.h"
+#include "core/Dialogs.h"
 
 #include <QDateTime>
 #include <QStringList>

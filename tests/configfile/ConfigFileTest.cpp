@@ -1,9 +1,9 @@
 // The unit configuration file: layout, encodings, and reading it back.
-#include "Ini.h"
 #include "TestSeams.h"
-#include "ZelkConfigFile.h"
-#include "ZelkData.h"
-#include "ZelkGlobals.h"
+#include "configfile/ZelkConfigFile.h"
+#include "core/Ini.h"
+#include "core/ZelkGlobals.h"
+#include "device/ZelkData.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // A unit read from the simulated bus, saved and read back, is unchanged.
-#include "SimulatedBus.h"
 #include "TestSeams.h"
-#include "ZelkConfigFile.h"
-#include "ZelkData.h"
-#include "ZelkGlobals.h"
+#include "configfile/ZelkConfigFile.h"
+#include "core/ZelkGlobals.h"
+#include "device/SimulatedBus.h"
+#include "device/ZelkData.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The numeric display: which picture each position shows, and the widget around it.
-#include "DisplayPictures.h"
-#include "OstransDisplay.h"
-#include "ZelkGlobals.h"
+#include "controls/DisplayPictures.h"
+#include "controls/OstransDisplay.h"
+#include "core/ZelkGlobals.h"
 
 #include <QSignalSpy>
 #include <QTest>

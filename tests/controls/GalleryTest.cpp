@@ -1,13 +1,13 @@
 // Every picture of every control, checked for distinctness and written to one
 // PNG beside the test executable for a person to look at.
-#include "DigitPictures.h"
-#include "DisplayPictures.h"
-#include "Label3D.h"
-#include "OstransBigSquareLed.h"
-#include "OstransDisplay.h"
-#include "OstransLed.h"
-#include "OstransPushButton.h"
-#include "OstransSunkenSwitch.h"
+#include "controls/DigitPictures.h"
+#include "controls/DisplayPictures.h"
+#include "controls/Label3D.h"
+#include "controls/OstransBigSquareLed.h"
+#include "controls/OstransDisplay.h"
+#include "controls/OstransLed.h"
+#include "controls/OstransPushButton.h"
+#include "controls/OstransSunkenSwitch.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>

@@ -1,8 +1,8 @@
 // Behaviour of the four indicators: truth values, blinking, clicks.
-#include "OstransBigSquareLed.h"
-#include "OstransLed.h"
-#include "OstransPushButton.h"
-#include "OstransSunkenSwitch.h"
+#include "controls/OstransBigSquareLed.h"
+#include "controls/OstransLed.h"
+#include "controls/OstransPushButton.h"
+#include "controls/OstransSunkenSwitch.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 // The 3D label: size and placement in twips, saved properties, mouse events, the look.
-#include "Label3D.h"
-#include "ColorValue.h"
-#include "MemoryPropertyBag.h"
+#include "controls/Label3D.h"
+#include "controls/ColorValue.h"
+#include "controls/MemoryPropertyBag.h"
 
 #include <QLabel>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // The launcher's style: the menu bar's overflow arrow is drawn, and making a
 // menu bar no longer loads the image-format plugins.
-#include "DrawnArrowStyle.h"
+#include "core_windows/DrawnArrowStyle.h"
 
 #include <QApplication>
 #include <QFile>

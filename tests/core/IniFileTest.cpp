@@ -1,7 +1,7 @@
 // INI engine: reads, byte-exact writes, failures and batches, through the public API.
-#include "IniFile.h"
-#include "Ini.h"
+#include "core/IniFile.h"
 #include "TestSeams.h"
+#include "core/Ini.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,10 +1,10 @@
 // The launcher: hover captions, port label, help, web links, size and exit.
-#include "CommParamsForm.h"
-#include "MainForm.h"
-#include "SimulatedBus.h"
 #include "TestSeams.h"
-#include "WindowRegistry.h"
-#include "ZelkGlobals.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/CommParamsForm.h"
+#include "core_windows/MainForm.h"
+#include "core_windows/WindowRegistry.h"
+#include "device/SimulatedBus.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 // The Qt side of the seams: one-copy lock, busy window, message boxes.
-#include "QtDesktopServices.h"
-#include "QtDialogs.h"
+#include "core_windows/QtDesktopServices.h"
+#include "core_windows/QtDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

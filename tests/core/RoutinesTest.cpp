@@ -1,7 +1,7 @@
 // Shared routines: reply test, error file, key filter, busy modes, pause.
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -1,9 +1,9 @@
 // Settings access and module ratings as the program sees them.
-#include "Ini.h"
-#include "NumberText.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
-#include "clsScalability.h"
+#include "core/Ini.h"
+#include "core/NumberText.h"
+#include "core/ZelkGlobals.h"
+#include "core/clsScalability.h"
 
 #include <QDir>
 #include <QFile>

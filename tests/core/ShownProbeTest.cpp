@@ -1,6 +1,6 @@
 // The probe start-up timing relies on: a window counts as shown only once it
 // and its children have been painted on an exposed platform window.
-#include "ShownProbe.h"
+#include "core_windows/ShownProbe.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,10 +1,10 @@
 // The serial port dialog, the busy window and the window registry.
-#include "CommParamsForm.h"
-#include "Ini.h"
 #include "TestSeams.h"
-#include "WindowRegistry.h"
-#include "ZelkGlobals.h"
-#include "frmPleaseWait.h"
+#include "core/Ini.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/CommParamsForm.h"
+#include "core_windows/WindowRegistry.h"
+#include "core_windows/frmPleaseWait.h"
 
 #include <QKeyEvent>
 #include <QTest>

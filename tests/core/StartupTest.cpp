@@ -1,10 +1,10 @@
 // Start-up: globals, error-file name, serial parameters, one copy only.
-#include "DeviceRegistry.h"
-#include "MainForm.h"
 #include "MockZelkDevice.h"
-#include "SimulatedBus.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
+#include "core/DeviceRegistry.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/MainForm.h"
+#include "device/SimulatedBus.h"
 
 #include <QDir>
 #include <QFile>

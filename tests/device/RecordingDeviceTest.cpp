@@ -1,7 +1,7 @@
 // The recording decorator and the device registry.
-#include "RecordingDevice.h"
-#include "DeviceRegistry.h"
+#include "device/RecordingDevice.h"
 #include "MockZelkDevice.h"
+#include "core/DeviceRegistry.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The simulated units' live behaviour: outputs, measurements, current limit,
 // status bytes, power-up and operating hours.
-#include "SimulatedBus.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
+#include "device/SimulatedBus.h"
 
 #include <QSet>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // The simulated bus as the program and the window tests rely on it: stored
 // settings, bus addressing, bad input and the bus file.
-#include "SimulatedBus.h"
-#include "IniFile.h"
+#include "device/SimulatedBus.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
-#include "clsScalability.h"
+#include "core/IniFile.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
+#include "core/clsScalability.h"
 
 #include <QList>
 #include <QMap>

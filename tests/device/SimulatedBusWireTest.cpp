@@ -1,9 +1,9 @@
 // Time on the line: what each call costs at 9600 baud and what a unit that
 // does not answer costs.
-#include "SimulatedBus.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
+#include "device/SimulatedBus.h"
 
 #include <QCoreApplication>
 #include <functional>

@@ -1,10 +1,10 @@
 // Unit snapshot reads: the editor's set-up read with its progress log, and
 // the monitor's status read.
 #include "MockZelkDevice.h"
-#include "RecordingDevice.h"
 #include "TestSeams.h"
-#include "ZelkData.h"
-#include "ZelkGlobals.h"
+#include "core/ZelkGlobals.h"
+#include "device/RecordingDevice.h"
+#include "device/ZelkData.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

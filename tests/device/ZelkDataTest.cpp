@@ -1,8 +1,8 @@
 // Device wrappers: the error convention, decoding and scaling.
-#include "ZelkData.h"
+#include "device/ZelkData.h"
 #include "MockZelkDevice.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
+#include "core/ZelkGlobals.h"
 
 #include <QRegularExpression>
 #include <functional>

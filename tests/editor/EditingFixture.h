@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EditorFixture.h"
-#include "RecordingDevice.h"
+#include "device/RecordingDevice.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "EditorState.h"
-#include "MainForm.h"
-#include "SimulatedBus.h"
-#include "SupplyConfig.h"
 #include "TestSeams.h"
-#include "Twips.h"
-#include "ZelkApplication.h"
-#include "ZelkGlobals.h"
+#include "app/ZelkApplication.h"
+#include "core/Twips.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/MainForm.h"
+#include "device/SimulatedBus.h"
+#include "editor/EditorState.h"
+#include "editor/SupplyConfig.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

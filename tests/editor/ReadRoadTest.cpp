@@ -1,8 +1,8 @@
 // Picking a unit and reading it: progress text, LEDs, window sizes, the
 // failure path and the prompts that guard leaving a unit.
 #include "EditorFixture.h"
-#include "OstransLed.h"
-#include "RecordingDevice.h"
+#include "controls/OstransLed.h"
+#include "device/RecordingDevice.h"
 
 #include <QStringList>
 #include <memory>

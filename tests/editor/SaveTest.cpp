@@ -2,7 +2,7 @@
 // load and help buttons and the way back from the grouping dialog.
 #include "AsNobody.h"
 #include "EditingFixture.h"
-#include "frmModuleGrouping.h"
+#include "grouping/frmModuleGrouping.h"
 
 #include <QFile>
 #include <QProcess>

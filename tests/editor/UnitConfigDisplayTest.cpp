@@ -1,6 +1,6 @@
 // The mapping from a unit record to what the editor shows.
-#include "UnitConfigDisplay.h"
-#include "ZelkData.h"
+#include "editor/UnitConfigDisplay.h"
+#include "device/ZelkData.h"
 
 #include <gtest/gtest.h>
 

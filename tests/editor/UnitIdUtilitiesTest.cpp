@@ -1,7 +1,7 @@
 // Unit ID utilities on the demo bus (units 1, 3, 5, 7): what reaches the
 // line, the boxes the user sees and what the bus holds afterwards.
 #include "EditingFixture.h"
-#include "frmPleaseWait.h"
+#include "core_windows/frmPleaseWait.h"
 
 #include <QTimer>
 #include <algorithm>

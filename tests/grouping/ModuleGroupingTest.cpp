@@ -1,9 +1,9 @@
-#include "RecordingDevice.h"
-#include "SimulatedBus.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
-#include "ZelkRoutines.h"
-#include "frmModuleGrouping.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
+#include "device/RecordingDevice.h"
+#include "device/SimulatedBus.h"
+#include "grouping/frmModuleGrouping.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 // The monitor's measured volts and amperes as shown.
-#include "MonitorSession.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
+#include "core/ZelkGlobals.h"
+#include "monitor/MonitorSession.h"
 
 #include <gtest/gtest.h>
 

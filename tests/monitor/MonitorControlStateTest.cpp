@@ -1,6 +1,6 @@
 // The monitor's control-state policy: what each activity and mode lets the
 // user touch.
-#include "MonitorControlState.h"
+#include "monitor/MonitorControlState.h"
 
 #include <gtest/gtest.h>
 

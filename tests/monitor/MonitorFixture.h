@@ -1,13 +1,13 @@
 #pragma once
 
-#include "LogFileAccess.h"
-#include "MonitorForm.h"
-#include "RecordingDevice.h"
-#include "SimulatedBus.h"
 #include "TestSeams.h"
-#include "ZelkGlobals.h"
+#include "core/ZelkGlobals.h"
+#include "device/RecordingDevice.h"
+#include "device/SimulatedBus.h"
+#include "monitor/LogFileAccess.h"
+#include "monitor/MonitorForm.h"
 
-#include "OstransPushButton.h"
+#include "controls/OstransPushButton.h"
 
 #include <QCheckBox>
 #include <QComboBox>

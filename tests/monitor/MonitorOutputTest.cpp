@@ -1,14 +1,14 @@
 // Output control in Interactive Mode: module, global and group switches,
 // set-points typed and stepped, and the window's remaining buttons.
-#include "CommParamsForm.h"
 #include "MonitorFixture.h"
-#include "NumberText.h"
-#include "OstransBigSquareLed.h"
-#include "OstransDisplay.h"
-#include "OstransLed.h"
-#include "OstransSunkenSwitch.h"
-#include "RecordingDevice.h"
-#include "Seams.h"
+#include "controls/OstransBigSquareLed.h"
+#include "controls/OstransDisplay.h"
+#include "controls/OstransLed.h"
+#include "controls/OstransSunkenSwitch.h"
+#include "core/NumberText.h"
+#include "core/Seams.h"
+#include "core_windows/CommParamsForm.h"
+#include "device/RecordingDevice.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // name checks and the log file that follows the status log.
 #include "CsvFields.h"
 #include "MonitorFixture.h"
-#include "StatusLogFile.h"
+#include "monitor/StatusLogFile.h"
 
 #include <QCheckBox>
 #include <QEventLoop>

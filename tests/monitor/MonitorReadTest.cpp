@@ -1,12 +1,12 @@
 // The monitor road in Interactive Mode: reading a unit, the module panels,
 // the module timers and a unit that does not answer.
-#include "Label3D.h"
 #include "MonitorFixture.h"
-#include "OstransBigSquareLed.h"
-#include "OstransDisplay.h"
-#include "OstransLed.h"
-#include "OstransPushButton.h"
-#include "Twips.h"
+#include "controls/Label3D.h"
+#include "controls/OstransBigSquareLed.h"
+#include "controls/OstransDisplay.h"
+#include "controls/OstransLed.h"
+#include "controls/OstransPushButton.h"
+#include "core/Twips.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 // The window as a technician sees it in Monitor Mode after reading unit 1.
 #include "MonitorFixture.h"
-#include "OstransDisplay.h"
+#include "controls/OstransDisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 // The status log's file: every record reaches it once and in order, across
 // failed writes, a Clear, and a file removed or a folder made read-only.
-#include "StatusLogFile.h"
+#include "monitor/StatusLogFile.h"
 #include "AsNobody.h"
-#include "DiskLogFileAccess.h"
-#include "StatusLog.h"
-#include "StatusLogFormat.h"
+#include "monitor/DiskLogFileAccess.h"
+#include "monitor/StatusLog.h"
+#include "monitor/StatusLogFormat.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 // The non-window parts of the monitor: the polling schedule, the hours text
 // and the status log's stored format.
-#include "StatusLog.h"
+#include "monitor/StatusLog.h"
 #include "CsvFields.h"
-#include "MonitorSession.h"
-#include "PollSchedule.h"
-#include "StatusLogFile.h"
-#include "StatusLogFormat.h"
 #include "TestSeams.h"
+#include "monitor/MonitorSession.h"
+#include "monitor/PollSchedule.h"
+#include "monitor/StatusLogFile.h"
+#include "monitor/StatusLogFormat.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,8 +3,8 @@
 #include "RobustnessSeed.h"
 #include "SaveLoopUnits.h"
 #include "TestSeams.h"
-#include "ZelkConfigFile.h"
-#include "ZelkGlobals.h"
+#include "configfile/ZelkConfigFile.h"
+#include "core/ZelkGlobals.h"
 
 #include <QDir>
 #include <QFile>

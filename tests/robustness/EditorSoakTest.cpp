@@ -1,8 +1,8 @@
 // The editor's read and write paths under a long run of random unit faults:
 // a fault may spoil the cycle it hits, never the window or the next cycle.
 #include "../editor/EditingFixture.h"
-#include "OstransLed.h"
 #include "RobustnessSeed.h"
+#include "controls/OstransLed.h"
 
 #include <QTextEdit>
 #include <cmath>

@@ -2,12 +2,12 @@
 // leaves exactly one whole record in the log file, and the window still works
 // afterwards.
 #include "../monitor/MonitorFixture.h"
-#include "IniFile.h"
-#include "OstransDisplay.h"
-#include "OstransIndicator.h"
 #include "RobustnessSeed.h"
-#include "SimBusIniKeys.h"
-#include "StatusArray.h"
+#include "controls/OstransDisplay.h"
+#include "controls/OstransIndicator.h"
+#include "core/IniFile.h"
+#include "core/StatusArray.h"
+#include "device/SimBusIniKeys.h"
 
 #include <QTest>
 #include <QTextDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZelkData.h"
+#include "device/ZelkData.h"
 
 #include <QString>
 #include <array>

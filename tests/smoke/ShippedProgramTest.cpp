@@ -1,15 +1,15 @@
 // The shipped program as a user meets it: started on a virtual display with
 // a fresh application folder and driven by clicks and keys along the two
 // typical roads. Only what the program wires itself is there to find.
-#include "MainForm.h"
-#include "MonitorForm.h"
-#include "ShownProbe.h"
-#include "SimulatedBus.h"
-#include "SupplyConfig.h"
 #include "TestSeams.h"
 #include "VirtualDisplay.h"
-#include "ZelkApplication.h"
-#include "ZelkGlobals.h"
+#include "app/ZelkApplication.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/MainForm.h"
+#include "core_windows/ShownProbe.h"
+#include "device/SimulatedBus.h"
+#include "editor/SupplyConfig.h"
+#include "monitor/MonitorForm.h"
 
 #include <QDeadlineTimer>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // The single-copy lock: where it lives, and the real program started against
 // a lock held by a running copy, left by a killed one, or made by another user.
-#include "QtDesktopServices.h"
-#include "ShownProbe.h"
 #include "SmokeSupport.h"
+#include "core_windows/QtDesktopServices.h"
+#include "core_windows/ShownProbe.h"
 
 #include <QDir>
 #include <QFile>

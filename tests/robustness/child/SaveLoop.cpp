@@ -3,8 +3,8 @@
 // editor's save uses. Arguments: the file, and the descriptor of a pipe on
 // which it writes "R" before its first save and "S" after each saved one.
 #include "../SaveLoopUnits.h"
-#include "ZelkConfigFile.h"
-#include "ZelkGlobals.h"
+#include "configfile/ZelkConfigFile.h"
+#include "core/ZelkGlobals.h"
 
 #include <QCoreApplication>
 #include <cstdlib>

@@ -1,9 +1,9 @@
-#include "WindowRegistry.h"
+#include "core_windows/WindowRegistry.h"
 
 #include <QHash>
 #include <QPointer>
 
-#include "PlainCaption.h"
+#include "core_windows/PlainCaption.h"
 
 namespace {
 struct Entry

@@ -1,4 +1,4 @@
-#include "PlainCaption.h"
+#include "core_windows/PlainCaption.h"
 
 namespace {
 // Colours are stored as 0x00BBGGRR.

@@ -1,14 +1,14 @@
-#include "MainForm.h"
+#include "core_windows/MainForm.h"
 
-#include "CommParamsForm.h"
-#include "DesktopServices.h"
-#include "Dialogs.h"
-#include "IniFile.h"
-#include "LauncherPictures.h"
-#include "Seams.h"
-#include "Twips.h"
-#include "WindowRegistry.h"
-#include "ZelkGlobals.h"
+#include "core/DesktopServices.h"
+#include "core/Dialogs.h"
+#include "core/IniFile.h"
+#include "core/Seams.h"
+#include "core/Twips.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/CommParamsForm.h"
+#include "core_windows/LauncherPictures.h"
+#include "core_windows/WindowRegistry.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "frmPleaseWait.h"
+#include "core_windows/frmPleaseWait.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "DrawnArrowStyle.h"
+#include "core_windows/DrawnArrowStyle.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,4 +1,4 @@
-#include "QtDesktopServices.h"
+#include "core_windows/QtDesktopServices.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

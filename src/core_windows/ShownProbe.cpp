@@ -1,4 +1,4 @@
-#include "ShownProbe.h"
+#include "core_windows/ShownProbe.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,10 +1,10 @@
-#include "CommParamsForm.h"
+#include "core_windows/CommParamsForm.h"
 
-#include "ControlNames.h"
+#include "core_windows/ControlNames.h"
 
-#include "Ini.h"
-#include "SettingsKeys.h"
-#include "ZelkGlobals.h"
+#include "core/Ini.h"
+#include "core/SettingsKeys.h"
+#include "core/ZelkGlobals.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

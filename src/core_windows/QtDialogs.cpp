@@ -1,4 +1,4 @@
-#include "QtDialogs.h"
+#include "core_windows/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

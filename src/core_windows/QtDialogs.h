@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Dialogs.h"
+#include "core/Dialogs.h"
 
 // The boxes shown with Qt's standard dialogs.
 class QtDialogs final : public Dialogs

@@ -1,4 +1,4 @@
-#include "LauncherPictures.h"
+#include "core_windows/LauncherPictures.h"
 
 #include <QLinearGradient>
 #include <QPainter>

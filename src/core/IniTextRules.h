@@ -69,7 +69,7 @@ inline std::uint64_t wordAt(std::string_view text, std::size_t i)
         const std::uint64_t keep = std::endian::native == std::endian::little
                                        ? ~std::uint64_t(0) >> unused
                                        : ~std::uint64_t(0) << unused;
-        word = (word & keep) | (ByteWords::kOnes * 'a' & ~keep);
+        word = (word & keep) | (ByteWords::Ones * 'a' & ~keep);
     }
     return word;
 }

@@ -5,8 +5,10 @@
 #include "core/Dialogs.h"
 #include "core/Seams.h"
 #include "core/ZelkGlobals.h"
+#include "core/ZelkTexts.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QThread>
@@ -36,6 +38,41 @@ void LogError(const QString &message)
     file.write(line.toUtf8());
 }
 
+void reportPortNotOpened()
+{
+    Seams::dialogs().MsgBox(
+        QStringLiteral("I could not open COM port, make sure you selected the proper COM port."),
+        MsgButtons::OK, MsgIcon::Critical, ZelkTexts::SoftwareTitle);
+    const QString text = QStringLiteral("Can not open Com port, make sure you selected the "
+                                        "correct Com port (COM1, COM2 ...)") +
+                         ZelkGlobals::ComPort;
+    LogError(text);
+    ZelkGlobals::LastError = text;
+    ZelkGlobals::ErrorFlag = true;
+}
+
+void tellPortInUse()
+{
+    Seams::dialogs().MsgBox(
+        QStringLiteral("I could not open COM port, may be because is already open, close the "
+                       "program and try again."),
+        MsgButtons::OK, MsgIcon::Critical, QStringLiteral("Zelk Monitor"));
+}
+
+bool showHelp(const QString &topic, HelpCommand command)
+{
+    const QString helpFile =
+        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName);
+    return Seams::desktop().showHelpTopic(helpFile, topic, command);
+}
+
+void tellHelpMissing()
+{
+    Seams::dialogs().MsgBox(QStringLiteral("The required help file not properly installed in "
+                                           "your machine. Contact system support."),
+                            MsgButtons::OK, MsgIcon::Information, ZelkTexts::HalvexTitle);
+}
+
 void Pause(double seconds)
 {
     // Measured on a clock that does not restart at midnight, so a pause across
@@ -58,7 +95,7 @@ void NumericKeyFilter(qint16 &keyCode)
     if (isDigit || isSeparator || keyCode == 8 || keyCode == 13)
         return;
     Seams::dialogs().MsgBox(QStringLiteral("Please enter numeric values"), MsgButtons::OK,
-                            MsgIcon::Information, QStringLiteral("Halvex Electronics"));
+                            MsgIcon::Information, ZelkTexts::HalvexTitle);
     keyCode = 0;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/DesktopServices.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
@@ -14,6 +16,21 @@ inline const QString CmdOk = QStringLiteral("CMD_OK");
 
 // Appends one dated line "<date time> [message]" to the error file.
 void LogError(const QString &message);
+
+// ComPort would not open: tells the user to check the port setting and
+// records it (error file, LastError, ErrorFlag). The caller closes the port.
+void reportPortNotOpened();
+
+// Tells the user that an exchange failed on a port probably held by another
+// program.
+void tellPortInUse();
+
+// Shows a topic of the help file beside the program; false when the help
+// cannot be shown.
+bool showHelp(const QString &topic, HelpCommand command = HelpCommand::DisplayTopic);
+
+// Tells the user that the help file is missing.
+void tellHelpMissing();
 
 // Waits the given seconds while letting window events run.
 void Pause(double seconds);

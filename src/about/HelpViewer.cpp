@@ -1,5 +1,7 @@
 #include "about/HelpViewer.h"
 
+#include "core_windows/SingleWindow.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -8,7 +10,6 @@
 #include <QVBoxLayout>
 
 namespace {
-HelpViewer *g_viewer = nullptr;
 const QString Root = QStringLiteral("/zelkhelp");
 const QString Home = QStringLiteral("Introduction.html");
 
@@ -35,15 +36,12 @@ QList<QPair<QString, QString>> readList(const QString &name)
 
 HelpViewer &HelpViewer::instance()
 {
-    if (!g_viewer)
-        g_viewer = new HelpViewer();
-    return *g_viewer;
+    return SingleWindow<HelpViewer>::instance([] { return new HelpViewer; });
 }
 
 void HelpViewer::destroyInstance()
 {
-    delete g_viewer;
-    g_viewer = nullptr;
+    SingleWindow<HelpViewer>::destroy();
 }
 
 HelpViewer::HelpViewer()

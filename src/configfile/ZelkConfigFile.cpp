@@ -14,7 +14,7 @@ namespace ZelkConfigFile {
 namespace K = ConfigFileKeys;
 
 // Longest stretch of a save without letting the window's events run.
-constexpr qint64 kEventsEveryMs = 50;
+constexpr qint64 EventsEveryMs = 50;
 
 QString BoolToStr(bool flag)
 {
@@ -217,7 +217,7 @@ bool WriteAllUnits(const std::function<const ZelkData *(int unit)> &unitRecord,
             progress(unit);
         if (const ZelkData *data = unitRecord(unit))
             writeUnitSections(*data, QString::number(unit), path);
-        if (sinceEvents.hasExpired(kEventsEveryMs)) {
+        if (sinceEvents.hasExpired(EventsEveryMs)) {
             QCoreApplication::processEvents();
             sinceEvents.restart();
         }

@@ -6,14 +6,16 @@
 #include "core/Seams.h"
 #include "core/Twips.h"
 #include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
+#include "core/ZelkTexts.h"
 #include "core_windows/CommParamsForm.h"
 #include "core_windows/LauncherPictures.h"
+#include "core_windows/SingleWindow.h"
 #include "core_windows/WindowRegistry.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMenuBar>
@@ -21,10 +23,8 @@
 #include <QVBoxLayout>
 
 namespace {
-MainForm *g_instance = nullptr;
-
-const QString HelpFailureText = QStringLiteral(
-    "The required help file not properly installed in your machine. Contact system support.");
+const QString ExitCaption = QStringLiteral("Exit Program...");
+const QString PortSettingsTip = QStringLiteral("Communication port settings change");
 const QString HelpTooltip =
     QStringLiteral("Help,  Halvex Electronics Zelk product technical data web site");
 
@@ -56,15 +56,13 @@ QLabel *clickableLabel(QWidget *parent, const char *name)
 
 MainForm &MainForm::instance()
 {
-    if (!g_instance)
-        g_instance = new MainForm();
-    return *g_instance;
+    // Loaded by the program's start-up, which may end the run instead.
+    return SingleWindow<MainForm>::instance([] { return new MainForm; });
 }
 
 void MainForm::destroyInstance()
 {
-    delete g_instance;
-    g_instance = nullptr;
+    SingleWindow<MainForm>::destroy();
 }
 
 MainForm::MainForm()
@@ -108,17 +106,17 @@ MainForm::MainForm()
     // The port is shown here; the button beside it changes it.
     lblDefaultComPort = new QLabel(central);
     lblDefaultComPort->setObjectName(QStringLiteral("lblDefaultComPort"));
-    lblDefaultComPort->setToolTip(QStringLiteral("Communication port settings change"));
+    lblDefaultComPort->setToolTip(PortSettingsTip);
     cmdComPort = new QPushButton(central);
     cmdComPort->setObjectName(QStringLiteral("cmdComPort"));
     cmdComPort->setIcon(QIcon(LauncherPictures::portButton(QSize(40, 40), dpr)));
     cmdComPort->setIconSize(QSize(40, 40));
-    cmdComPort->setToolTip(QStringLiteral("Communication port settings change"));
+    cmdComPort->setToolTip(PortSettingsTip);
     cmdExit = new QPushButton(central);
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     cmdExit->setIcon(QIcon(LauncherPictures::exitButton(QSize(40, 40), dpr)));
     cmdExit->setIconSize(QSize(40, 40));
-    cmdExit->setToolTip(QStringLiteral("Exit Program..."));
+    cmdExit->setToolTip(ExitCaption);
     cmdExit->installEventFilter(this);
     cmdExit->setMouseTracking(true);
 
@@ -229,7 +227,7 @@ bool MainForm::Form_Load()
     QString failure;
     if (!InitGlobals(ZelkGlobals::ApplicationFolder, &failure)) {
         Seams::dialogs().MsgBox(failure, MsgButtons::OK, MsgIcon::Critical,
-                                QStringLiteral("Zelk, Software. Halvex Electronics"));
+                                ZelkTexts::SoftwareTitle);
         return false;
     }
 
@@ -272,7 +270,7 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
         if (watched == Image2) {
             setBorder(Picture1, false);
             setBorder(Image2, true);
-            setCaption(QStringLiteral("Real-time Power Supply Interaction"));
+            setCaption(ZelkTexts::MonitorName);
             return true;
         }
         if (watched == Picture1) {
@@ -282,7 +280,7 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         if (watched == cmdExit) {
-            setCaption(QStringLiteral("Exit Program..."));
+            setCaption(ExitCaption);
             return true;
         }
         if (watched == centralWidget()) {
@@ -343,31 +341,22 @@ void MainForm::AboutZelk_Click()
         about->exec();
 }
 
-bool MainForm::showHelp(const QString &topic, int command, bool reportFailure)
-{
-    const QString helpFile =
-        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName);
-    const bool shown =
-        Seams::desktop().showHelpTopic(helpFile, topic, static_cast<HelpCommand>(command));
-    if (!shown && reportFailure)
-        Seams::dialogs().MsgBox(HelpFailureText, MsgButtons::OK, MsgIcon::Information,
-                                QStringLiteral("Halvex Electronics"));
-    return shown;
-}
-
 void MainForm::ZelkHelp_Click()
 {
-    showHelp(QStringLiteral("GUI.html"), int(HelpCommand::DisplayTopic), true);
+    if (!showHelp(QStringLiteral("GUI.html")))
+        tellHelpMissing();
 }
 
 void MainForm::Contents_Click()
 {
-    showHelp(QStringLiteral("Introduction.html"), int(HelpCommand::Contents), true);
+    if (!showHelp(QStringLiteral("Introduction.html"), HelpCommand::Contents))
+        tellHelpMissing();
 }
 
 void MainForm::Index_Click()
 {
-    showHelp(QStringLiteral("Introduction.html"), int(HelpCommand::Index), false);
+    // The index has nothing to say when the help is missing.
+    showHelp(QStringLiteral("Introduction.html"), HelpCommand::Index);
 }
 
 QString MainForm::webAddress(const QString &key) const

@@ -80,6 +80,5 @@ private:
     void buildMenus();
     void setCaption(const QString &caption);
     void setBorder(QLabel *picture, bool on);
-    bool showHelp(const QString &topic, int command, bool reportFailure);
     QString webAddress(const QString &key) const;
 };

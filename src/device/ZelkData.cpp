@@ -161,15 +161,7 @@ bool ZelkData::OpenPort()
     letEventsRun();
     if (IsCmdOk(reply))
         return true;
-    Seams::dialogs().MsgBox(
-        QStringLiteral("I could not open COM port, make sure you selected the proper COM port."),
-        MsgButtons::OK, MsgIcon::Critical, QStringLiteral("Zelk, Software. Halvex Electronics"));
-    const QString text = QStringLiteral("Can not open Com port, make sure you selected the "
-                                        "correct Com port (COM1, COM2 ...)") +
-                         ZelkGlobals::ComPort;
-    LogError(text);
-    ZelkGlobals::LastError = text;
-    ZelkGlobals::ErrorFlag = true;
+    reportPortNotOpened();
     alert();
     device().ClosePort();
     return false;

@@ -4,15 +4,10 @@
 #include "core/NumberText.h"
 #include "core/Seams.h"
 #include "core/ZelkRoutines.h"
+#include "core/ZelkTexts.h"
 
 #include <QCoreApplication>
 #include <cmath>
-
-const QString EepromWriter::FailureText =
-    QStringLiteral("I could not open COM port, may be because is already open, close the program "
-                   "and try again.");
-const QString EepromWriter::FailureTitle = QStringLiteral("Zelk Monitor");
-const QString EepromWriter::RefusalTitle = QStringLiteral("EEPROM Configurator");
 
 namespace {
 using Mode = FieldRules::LimitMode;
@@ -46,7 +41,7 @@ bool EepromWriter::check(const QString &reply)
     if (IsCmdOk(reply))
         return true;
     emit failed();
-    Seams::dialogs().MsgBox(FailureText, MsgButtons::OK, MsgIcon::Critical, FailureTitle);
+    tellPortInUse();
     closePort();
     return false;
 }
@@ -64,7 +59,7 @@ bool EepromWriter::getCompareSet(Value wanted, Get get, Set set)
 void EepromWriter::refuse(const QString &text)
 {
     m_refused = true;
-    Seams::dialogs().MsgBox(text, MsgButtons::OK, MsgIcon::Exclamation, RefusalTitle);
+    Seams::dialogs().MsgBox(text, MsgButtons::OK, MsgIcon::Exclamation, ZelkTexts::EepromTitle);
 }
 
 std::optional<qint16> EepromWriter::raw16(const QString &text, double factor) const

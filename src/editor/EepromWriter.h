@@ -90,9 +90,6 @@ public:
     // Stops at the first failed reply; writes nothing when a value is unwritable.
     Result writeModule(qint16 m, const ModuleSettings &settings, const Scale &scale);
 
-    static const QString FailureText;
-    static const QString FailureTitle;
-    static const QString RefusalTitle;
     static constexpr double SetpointThreshold = 0.009;
 
 signals:

@@ -1,13 +1,13 @@
 #include "editor/FieldRules.h"
 
 #include "core/NumberText.h"
+#include "core/ZelkTexts.h"
 #include "editor/UnitConfigDisplay.h"
 
 #include <cmath>
 
 namespace {
 
-const QString NotNumeric = QStringLiteral("Please enter numeric value.");
 // Ratings products such as 3.6 x 1.125 land a hair off the decimal the user
 // types; the range ends must still be accepted as written.
 constexpr double Fuzz = 1e-9;
@@ -42,7 +42,7 @@ FieldRules::Verdict FieldRules::setpoint(const QString &text, int sliderValue, d
         t = UnitConfigDisplay::roundedText(sliderValue / 10.0, 2, sep);
     const auto value = number(t, sep);
     if (!value)
-        return refuse(t, NotNumeric);
+        return refuse(t, ZelkTexts::EnterNumericValue);
     if (*value >= minV - Fuzz && *value <= maxV + Fuzz)
         return accept(t, *value);
     return refuse(t, t.trimmed() + QStringLiteral(" is out of range, please enter value between ") +
@@ -90,7 +90,7 @@ FieldRules::Verdict FieldRules::currentLimit(const QString &text, int scrollValu
     const QString t = text.isEmpty() ? QString::number(scrollValue) : text;
     const auto value = number(t, sep);
     if (!value)
-        return refuse(t, NotNumeric);
+        return refuse(t, ZelkTexts::EnterNumericValue);
     if (*value >= 0 && *value <= scrollMax + Fuzz)
         return accept(t, *value);
     return refuse(t, t.trimmed() +
@@ -104,7 +104,7 @@ FieldRules::Verdict FieldRules::startUpDelay(const QString &text, const QString 
         return accept(QStringLiteral("0"), 0);
     const auto value = number(text, sep);
     if (!value)
-        return refuse(text, NotNumeric);
+        return refuse(text, ZelkTexts::EnterNumericValue);
     if (*value >= 0 && *value <= MaxStartUpDelayMs)
         return accept(text, *value);
     return refuse(text, text.trimmed() + QStringLiteral(" is out of range, please enter value "
@@ -118,7 +118,7 @@ FieldRules::Verdict FieldRules::limitTime(const QString &typed, const QString &s
     const auto value = number(text, sep);
     // A time that is no number would reach the unit as nonsense.
     if (!value)
-        return refuse(text, NotNumeric);
+        return refuse(text, ZelkTexts::EnterNumericValue);
     if (*value > MaxLimitTimeMs)
         return refuse(text, text.trimmed() + QStringLiteral(" is out of range, please enter value "
                                                             "between 0ms and 65536ms"));

@@ -13,8 +13,10 @@
 #include "core/Twips.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
+#include "core/ZelkTexts.h"
 #include "core/clsScalability.h"
 #include "core_windows/CommParamsForm.h"
+#include "core_windows/SingleWindow.h"
 #include "core_windows/WindowRegistry.h"
 
 #include "configfile/ZelkConfigFile.h"
@@ -36,12 +38,9 @@
 #include <cmath>
 
 namespace {
-SupplyConfig *g_editor = nullptr;
-
 const QString Caption = QStringLiteral("   E E P R O M   C o n f i g u r a t o r   (By Placing "
                                        "mouse cursor on the function, a Help box will appear)");
-const QString PromptTitle = QStringLiteral("EEPROM Configurator");
-const QString ValidationTitle = QStringLiteral("Halvex Electronics");
+const QString PortButtonPrefix = QStringLiteral("Com. Port = ");
 const QString RecycleText =
     QStringLiteral("The changes made will not take effect until the supply to the unit is "
                    "recycled.\r\nTo avoid unexpected operation please recycle the supply before "
@@ -84,17 +83,13 @@ QString numberText(double value)
 
 SupplyConfig &SupplyConfig::instance()
 {
-    if (!g_editor) {
-        g_editor = new SupplyConfig();
-        g_editor->Form_Load();
-    }
-    return *g_editor;
+    return SingleWindow<SupplyConfig>::instance([] { return new SupplyConfig; },
+                                                &SupplyConfig::Form_Load);
 }
 
 void SupplyConfig::destroyInstance()
 {
-    delete g_editor;
-    g_editor = nullptr;
+    SingleWindow<SupplyConfig>::destroy();
 }
 
 int SupplyConfig::startUpFrameIndex(int m)
@@ -539,7 +534,7 @@ void SupplyConfig::Form_Load()
     FillUnitList();
     ResetModuleLayout();
     LoadTooltips();
-    cmdComSettings->setText(QStringLiteral("Com. Port = ") + ZelkGlobals::ComPort);
+    cmdComSettings->setText(PortButtonPrefix + ZelkGlobals::ComPort);
 }
 
 void SupplyConfig::LoadForm()
@@ -585,7 +580,7 @@ void SupplyConfig::LoadTooltips()
     };
     const auto tipArray = [&](const QString &key, const auto &array) {
         const QString text = ReadIni(TooltipsIniKeys::ConfigSection, key, path);
-        for (const auto &[index, w] : array.all())
+        for (const auto &[index, w] : array)
             w->setToolTip(text);
     };
     tip(QStringLiteral("SelectButton"), {SelectButton});
@@ -678,11 +673,12 @@ void SupplyConfig::pendingChangesPrompt()
 {
     using namespace EditorState;
     if (UnitOptionsChanged && ChangesWritten) {
-        Seams::dialogs().MsgBox(RecycleText, MsgButtons::OK, MsgIcon::Information, PromptTitle);
+        Seams::dialogs().MsgBox(RecycleText, MsgButtons::OK, MsgIcon::Information,
+                                ZelkTexts::EepromTitle);
         clearChangeFlags();
     } else if (ModuleOptionsChanged && ChangesWritten) {
         if (Seams::dialogs().MsgBox(RestartText, MsgButtons::YesNo, MsgIcon::Information,
-                                    PromptTitle) == MsgResult::Yes)
+                                    ZelkTexts::EepromTitle) == MsgResult::Yes)
             RestartUnit();
         clearChangeFlags();
     }
@@ -718,7 +714,7 @@ void SupplyConfig::UnitList_Click()
 void SupplyConfig::cmdComSettings_Click()
 {
     CommParamsForm::showModal(this);
-    cmdComSettings->setText(QStringLiteral("Com. Port = ") + ZelkGlobals::ComPort);
+    cmdComSettings->setText(PortButtonPrefix + ZelkGlobals::ComPort);
 }
 
 void SupplyConfig::ErrorButton_Click()
@@ -822,8 +818,8 @@ void SupplyConfig::stopLeds()
 void SupplyConfig::SelectButton_Click()
 {
     if (UnitList->currentText().trimmed().isEmpty()) {
-        Seams::dialogs().MsgBox(QStringLiteral("Please select a valid unit."), MsgButtons::OK,
-                                MsgIcon::Information, ValidationTitle);
+        Seams::dialogs().MsgBox(ZelkTexts::SelectValidUnit, MsgButtons::OK, MsgIcon::Information,
+                                ZelkTexts::HalvexTitle);
         UnitList->setFocus();
         return;
     }
@@ -1128,11 +1124,11 @@ void SupplyConfig::connectEditing()
         {&optStartupState, &SupplyConfig::optStartupState_Click},
         {&optCurrentLimit, &SupplyConfig::optCurrentLimit_Click}};
     for (const auto &[array, handler] : unitOptions)
-        for (const auto &[index, button] : array->all())
+        for (const auto &[index, button] : *array)
             onChecked(button,
                       [this, handler = handler, index = index] { (this->*handler)(index); });
     for (const auto &[array, handler] : moduleOptions)
-        for (const auto &[index, button] : array->all())
+        for (const auto &[index, button] : *array)
             onChecked(button,
                       [this, handler = handler, index = index] { (this->*handler)(index); });
 
@@ -1310,7 +1306,7 @@ void SupplyConfig::optCurrentLimit_Click(int index)
 void SupplyConfig::showFieldMessage(const QString &text)
 {
     if (!text.isEmpty())
-        Seams::dialogs().MsgBox(text, MsgButtons::OK, MsgIcon::Information, ValidationTitle);
+        Seams::dialogs().MsgBox(text, MsgButtons::OK, MsgIcon::Information, ZelkTexts::HalvexTitle);
 }
 
 bool SupplyConfig::vsp_Validate(int m)
@@ -1810,7 +1806,8 @@ void SupplyConfig::cmdChangeToNewUnitID_Click()
     port.ClosePort();
     setUtilityRunning(false);
     if (changed)
-        Seams::dialogs().MsgBox(RecycleText, MsgButtons::OK, MsgIcon::Information, PromptTitle);
+        Seams::dialogs().MsgBox(RecycleText, MsgButtons::OK, MsgIcon::Information,
+                                ZelkTexts::EepromTitle);
     else
         Seams::dialogs().MsgBox(
             QStringLiteral("Error trying to change Unit ID, please make the unit is connected and "
@@ -2054,8 +2051,6 @@ void SupplyConfig::cmdModueGrouping_Click()
 
 void SupplyConfig::cmdModuleNumbering_Click()
 {
-    const QString helpFile =
-        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName);
     // Help that cannot be shown changes nothing here.
-    (void)Seams::desktop().showHelpTopic(helpFile, QStringLiteral("EC.html"));
+    showHelp(QStringLiteral("EC.html"));
 }

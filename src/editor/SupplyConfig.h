@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/clsScalability.h"
+#include "core_windows/ControlArray.h"
 #include "device/ZelkData.h"
-#include "editor/ControlArray.h"
 #include "editor/EepromWriter.h"
 #include "editor/UnitConfigDisplay.h"
 

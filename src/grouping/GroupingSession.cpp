@@ -27,12 +27,7 @@ bool GroupingSession::openPort()
     QCoreApplication::processEvents();
     if (IsCmdOk(device().OpenPort(ZelkGlobals::ComPort)))
         return true;
-    const QString text = QStringLiteral("Can not open Com port, make sure you selected the "
-                                        "correct Com port (COM1, COM2 ...)") +
-                         ZelkGlobals::ComPort;
-    LogError(text);
-    ZelkGlobals::LastError = text;
-    ZelkGlobals::ErrorFlag = true;
+    reportPortNotOpened();
     device().ClosePort();
     return false;
 }

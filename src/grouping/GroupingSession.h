@@ -16,8 +16,8 @@ class GroupingSession : public QObject
 public:
     explicit GroupingSession(QObject *parent = nullptr);
 
-    // Opens ComPort. On failure the error is recorded (error file, LastError,
-    // ErrorFlag) and the port closed again; the caller tells the user.
+    // Opens ComPort. On failure the user is told, the error recorded (error
+    // file, LastError, ErrorFlag) and the port closed again.
     [[nodiscard]] bool openPort();
     void closePort();
     // The unit answers GetPresentModules.

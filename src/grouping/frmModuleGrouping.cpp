@@ -1,23 +1,21 @@
 #include "grouping/frmModuleGrouping.h"
 #include "core_windows/ControlNames.h"
+#include "core_windows/SingleWindow.h"
+#include "core_windows/TypedCharacter.h"
 
 #include "core/DesktopServices.h"
 #include "core/Dialogs.h"
 #include "core/Seams.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
+#include "core/ZelkTexts.h"
 
-#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
 namespace {
-frmModuleGrouping *g_groupingInstance = nullptr;
-
-const QString PortTitle = QStringLiteral("Zelk, Software. Halvex Electronics");
-const QString UnitTitle = QStringLiteral("Halvex Electronics");
 const QString InitialSelectorText = QStringLiteral("Group 1 (Un-grouped)");
 const QString HelpTopic = QStringLiteral("GroupingOverview.html");
 const QColor EnabledDelayColor(255, 255, 255);
@@ -33,20 +31,6 @@ public:
     GroupingBusyScope(const GroupingBusyScope &) = delete;
     GroupingBusyScope &operator=(const GroupingBusyScope &) = delete;
 };
-
-// The character a key types, as the numeric key filter sees it; -1 for keys
-// that type nothing (arrows, Delete, shortcuts such as paste).
-int typedCharacter(const QKeyEvent &event)
-{
-    if (event.key() == Qt::Key_Backspace)
-        return 8;
-    if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter)
-        return 13;
-    const QString text = event.text();
-    if (text.isEmpty() || text.at(0).unicode() < 32 || text.at(0).unicode() == 127)
-        return -1;
-    return text.at(0).unicode();
-}
 
 // Keys that still work in the group selector: moving through the list,
 // opening it, and leaving the field or the dialog.
@@ -86,15 +70,13 @@ frmModuleGrouping::~frmModuleGrouping()
 
 frmModuleGrouping &frmModuleGrouping::instance()
 {
-    if (!g_groupingInstance)
-        g_groupingInstance = new frmModuleGrouping();
-    return *g_groupingInstance;
+    // Loaded by showModal, each time it is opened.
+    return SingleWindow<frmModuleGrouping>::instance([] { return new frmModuleGrouping; });
 }
 
 void frmModuleGrouping::destroyInstance()
 {
-    delete g_groupingInstance;
-    g_groupingInstance = nullptr;
+    SingleWindow<frmModuleGrouping>::destroy();
 }
 
 void frmModuleGrouping::buildControls()
@@ -133,12 +115,10 @@ void frmModuleGrouping::buildControls()
 
     frmStartupState = named(new QGroupBox(QStringLiteral("Startup State"), Frame1),
                             QStringLiteral("frmStartupState"));
-    optGrpStartupState[NormallyOn] =
-        named(new QRadioButton(QStringLiteral("Normally On"), frmStartupState),
-              QStringLiteral("optGrpStartupState_1"));
-    optGrpStartupState[NormallyOff] =
-        named(new QRadioButton(QStringLiteral("Normally Off"), frmStartupState),
-              QStringLiteral("optGrpStartupState_2"));
+    optGrpStartupState.add(QStringLiteral("optGrpStartupState"), NormallyOn,
+                           new QRadioButton(QStringLiteral("Normally On"), frmStartupState));
+    optGrpStartupState.add(QStringLiteral("optGrpStartupState"), NormallyOff,
+                           new QRadioButton(QStringLiteral("Normally Off"), frmStartupState));
     optGrpStartupState[NormallyOn]->setChecked(true);
     lblStartupDelay = named(new QLabel(QStringLiteral("Startup Delay:"), frmStartupState),
                             QStringLiteral("lblStartupDelay_5"));
@@ -157,7 +137,7 @@ void frmModuleGrouping::buildControls()
     cmdCancel = named(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("cmdCancel"));
     cmdCancel->setToolTip(QStringLiteral("Close screen"));
     cmdHelp = named(new QPushButton(QStringLiteral("Help"), this), QStringLiteral("cmdHelp"));
-    cmdHelp->setToolTip(QStringLiteral("Click to view Help"));
+    cmdHelp->setToolTip(ZelkTexts::ClickForHelp);
     // Enter in the delay box must not write to the unit or close the dialog.
     for (QPushButton *button : {btnAssign, cmdApply, cmdReset, cmdCancel, cmdHelp})
         button->setAutoDefault(false);
@@ -272,12 +252,7 @@ void frmModuleGrouping::done(int result)
 
 bool frmModuleGrouping::OpenUnitPort()
 {
-    if (m_session.openPort())
-        return true;
-    Seams::dialogs().MsgBox(
-        QStringLiteral("I could not open COM port, make sure you selected the proper COM port."),
-        MsgButtons::OK, MsgIcon::Critical, PortTitle);
-    return false;
+    return m_session.openPort();
 }
 
 void frmModuleGrouping::CloseUnitPort()
@@ -291,7 +266,7 @@ bool frmModuleGrouping::CheckUnitResponds()
         Seams::dialogs().MsgBox(QStringLiteral("Unit ") + ZelkGlobals::SelectedUnitID +
                                     QStringLiteral(" Does not Respond, make sure is properly "
                                                    "connected and is the correct UnitID Number"),
-                                MsgButtons::OK, MsgIcon::Critical, UnitTitle);
+                                MsgButtons::OK, MsgIcon::Critical, ZelkTexts::HalvexTitle);
         setStartupControlsEnabled(false);
         btnAssign->setEnabled(false);
         return false;
@@ -367,7 +342,7 @@ void frmModuleGrouping::btnAssign_Click()
     const QList<QListWidgetItem *> selected = lstAvailableModules->selectedItems();
     if (selected.isEmpty()) {
         Seams::dialogs().MsgBox(QStringLiteral("Please select a module"), MsgButtons::OK,
-                                MsgIcon::Information, UnitTitle);
+                                MsgIcon::Information, ZelkTexts::HalvexTitle);
         return;
     }
     QListWidgetItem *item = selected.first();
@@ -394,7 +369,7 @@ void frmModuleGrouping::cmdApply_Click()
         return;
     if (lstGroupModules->count() == 0) {
         Seams::dialogs().MsgBox(QStringLiteral("Please select some modules for the group."),
-                                MsgButtons::OK, MsgIcon::Information, PortTitle);
+                                MsgButtons::OK, MsgIcon::Information, ZelkTexts::SoftwareTitle);
         return;
     }
     qint16 state = 0;
@@ -407,7 +382,7 @@ void frmModuleGrouping::cmdApply_Click()
         if (!checked) {
             Seams::dialogs().MsgBox(
                 QStringLiteral("Startup delay value should be less then 65000 ms."), MsgButtons::OK,
-                MsgIcon::Information, PortTitle);
+                MsgIcon::Information, ZelkTexts::SoftwareTitle);
             return;
         }
         delay = *checked;
@@ -438,8 +413,7 @@ void frmModuleGrouping::cmdCancel_Click()
 void frmModuleGrouping::cmdHelp_Click()
 {
     // A help viewer that cannot start shows nothing here.
-    Seams::desktop().showHelpTopic(
-        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName), HelpTopic);
+    showHelp(HelpTopic);
 }
 
 void frmModuleGrouping::reloadFromUnit()

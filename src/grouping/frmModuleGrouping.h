@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core_windows/ControlArray.h"
 #include "grouping/GroupingSession.h"
 
 #include <QComboBox>
@@ -11,7 +12,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <functional>
-#include <map>
 
 // The module grouping dialog: puts the modules of the unit selected in the
 // editor into group 1 (ungrouped), 2 or 3 and gives groups 2 and 3 their
@@ -78,9 +78,9 @@ public:
     QLabel *lblGroupModules = nullptr;
     QListWidget *lstGroupModules = nullptr;
     QGroupBox *frmStartupState = nullptr;
-    std::map<int, QRadioButton *> optGrpStartupState; // NormallyOn, NormallyOff
-    QLabel *lblStartupDelay = nullptr;                // index 5 of its array
-    QLineEdit *txtStartupDelay = nullptr;             // index 0 of its array
+    ControlArray<QRadioButton> optGrpStartupState; // NormallyOn, NormallyOff
+    QLabel *lblStartupDelay = nullptr;             // index 5 of its array
+    QLineEdit *txtStartupDelay = nullptr;          // index 0 of its array
     QLabel *lblCaption = nullptr;
     QPushButton *cmdApply = nullptr;
     QPushButton *cmdReset = nullptr;

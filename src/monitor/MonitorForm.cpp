@@ -2,6 +2,8 @@
 #include "core_windows/ControlNames.h"
 
 #include "core_windows/CommParamsForm.h"
+#include "core_windows/SingleWindow.h"
+#include "core_windows/TypedCharacter.h"
 #include "core_windows/WindowRegistry.h"
 
 #include "controls/Label3D.h"
@@ -19,6 +21,7 @@
 #include "core/Twips.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
+#include "core/ZelkTexts.h"
 #include "monitor/ModulePanel.h"
 #include "monitor/ModuleState.h"
 #include "monitor/MonitorTexts.h"
@@ -49,8 +52,6 @@
 using namespace MonitorTexts;
 
 namespace {
-MonitorForm *g_monitor = nullptr;
-
 constexpr qint16 On = OstransIndicator::True;
 constexpr qint16 Off = OstransIndicator::False;
 
@@ -60,8 +61,8 @@ const QString InteractiveCaption =
 const QString MonitorCaption =
     QStringLiteral("   M o n i t o r   M o d e  (By Placing mouse cursor on the function, a Help "
                    "box will appear)");
-const QString HelpTooltip = QStringLiteral("Click to view Help");
 const QString Crlf = QStringLiteral("\r\n");
+const QString InvalidLogName = QStringLiteral("Invalid log file name or path.");
 
 QSize twipsSize(int width, int height)
 {
@@ -82,39 +83,17 @@ void appendToWindow(QPlainTextEdit *box, const QString &text)
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(windowText(text));
 }
-
-// The character a key types as the numeric filter sees it (8 Backspace,
-// 13 Enter), or -1 for a key that types nothing.
-int typedCharacter(const QKeyEvent &event)
-{
-    if (event.key() == Qt::Key_Backspace)
-        return 8;
-    if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter)
-        return 13;
-    const QString text = event.text();
-    if (text.isEmpty() || text.at(0).unicode() < 32 || text.at(0).unicode() == 127)
-        return -1;
-    return text.at(0).unicode();
-}
 } // namespace
 
 MonitorForm &MonitorForm::instance()
 {
-    if (!g_monitor)
-        g_monitor = new MonitorForm();
-    return *g_monitor;
+    return SingleWindow<MonitorForm>::instance([] { return new MonitorForm; },
+                                               &MonitorForm::Form_Load);
 }
 
 void MonitorForm::destroyInstance()
 {
-    delete g_monitor;
-    g_monitor = nullptr;
-}
-
-MonitorForm::~MonitorForm()
-{
-    if (g_monitor == this)
-        g_monitor = nullptr;
+    SingleWindow<MonitorForm>::destroy();
 }
 
 MonitorForm::MonitorForm()
@@ -122,7 +101,7 @@ MonitorForm::MonitorForm()
     , m_monitorMode(this)
 {
     setObjectName(QStringLiteral("MonitorForm"));
-    setWindowTitle(QStringLiteral("Real-time Power Supply Interaction"));
+    setWindowTitle(ZelkTexts::MonitorName);
     buildUi();
     // A unit that does not answer is told at once. A read then shows the
     // small layout; a refresh or a poll keeps the panels, which the next
@@ -134,7 +113,6 @@ MonitorForm::MonitorForm()
             Form_Resize();
         }
     });
-    Form_Load();
 }
 
 // ---- layout ----------------------------------------------------------------
@@ -221,7 +199,7 @@ QWidget *MonitorForm::buildUnitBlock()
     connect(cmdErrorfile, &QPushButton::clicked, this, [this] { cmdErrorfile_Click(); });
     buttons->addWidget(cmdErrorfile);
     cmdHelp = named(new QPushButton(QStringLiteral("&Help"), block), QStringLiteral("cmdHelp"));
-    cmdHelp->setToolTip(HelpTooltip);
+    cmdHelp->setToolTip(ZelkTexts::ClickForHelp);
     connect(cmdHelp, &QPushButton::clicked, this, [this] { cmdHelp_Click(); });
     buttons->addWidget(cmdHelp);
     v->addLayout(buttons);
@@ -304,7 +282,7 @@ QWidget *MonitorForm::buildUnitPanel()
     grid->addWidget(cmdEeprom, 3, 4);
     cmdModuleNumering =
         named(new QPushButton(QStringLiteral("Help"), panel), QStringLiteral("cmdModuleNumering"));
-    cmdModuleNumering->setToolTip(HelpTooltip);
+    cmdModuleNumering->setToolTip(ZelkTexts::ClickForHelp);
     connect(cmdModuleNumering, &QPushButton::clicked, this, [this] { cmdModuleNumering_Click(); });
     grid->addWidget(cmdModuleNumering, 4, 3);
     cmdClose = named(new QPushButton(QStringLiteral("&Close"), panel), QStringLiteral("cmdClose"));
@@ -319,23 +297,23 @@ QWidget *MonitorForm::buildUnitPanel()
 QWidget *MonitorForm::buildModulePanel(int m)
 {
     auto *p = new ModulePanel(m, this);
-    panel[m] = p;
-    fraModule[m] = p;
-    MMessage[m] = p->MMessage;
-    OstransMG[m] = p->OstransMG;
-    OstransOS[m] = p->OstransOS;
-    OstransDisplay[m] = p->OstransDisplay;
-    OstransDisplayCurr[m] = p->OstransDisplayCurr;
-    RV[m] = p->RV;
-    RC[m] = p->RC;
-    VLH[m] = p->VLH;
-    VLL[m] = p->VLL;
-    CL[m] = p->CL;
-    GID[m] = p->GID;
-    txtSP[m] = p->txtSP;
-    cmdInc[m] = p->cmdInc;
-    cmdDec[m] = p->cmdDec;
-    cmdSetVoltage[m] = p->cmdSetVoltage;
+    panel.insert(m, p);
+    fraModule.insert(m, p);
+    MMessage.insert(m, p->MMessage);
+    OstransMG.insert(m, p->OstransMG);
+    OstransOS.insert(m, p->OstransOS);
+    OstransDisplay.insert(m, p->OstransDisplay);
+    OstransDisplayCurr.insert(m, p->OstransDisplayCurr);
+    RV.insert(m, p->RV);
+    RC.insert(m, p->RC);
+    VLH.insert(m, p->VLH);
+    VLL.insert(m, p->VLL);
+    CL.insert(m, p->CL);
+    GID.insert(m, p->GID);
+    txtSP.insert(m, p->txtSP);
+    cmdInc.insert(m, p->cmdInc);
+    cmdDec.insert(m, p->cmdDec);
+    cmdSetVoltage.insert(m, p->cmdSetVoltage);
     connect(p->OstransOS, &OstransIndicator::MouseClick, this,
             [this, m] { OstransOS_MouseClick(m); });
     connect(p->cmdDec, &QPushButton::clicked, this, [this, m] { cmdDec_Click(m); });
@@ -520,7 +498,7 @@ void MonitorForm::Form_Load()
     OstransGroupOnOff->hide();
     UnitSelected = false;
     PanelsReady = false;
-    cmdComSettings->setText(QStringLiteral("Default Com Port = ") + ZelkGlobals::ComPort);
+    cmdComSettings->setText(DefaultPortPrefix + ZelkGlobals::ComPort);
     cmdHelp->show();
     cmdModuleNumering->hide();
     for (int m = 1; m <= 5; ++m) {
@@ -679,8 +657,8 @@ void MonitorForm::cmdSelectUnit_Click()
 {
     const QString unit = unitText();
     if (unit.isEmpty()) {
-        Seams::dialogs().MsgBox(QStringLiteral("Please select a valid unit."), MsgButtons::OK,
-                                MsgIcon::Information, HalvexTitle);
+        Seams::dialogs().MsgBox(ZelkTexts::SelectValidUnit, MsgButtons::OK, MsgIcon::Information,
+                                ZelkTexts::HalvexTitle);
         return;
     }
     Seams::desktop().setBusyPointer(true);
@@ -1024,13 +1002,13 @@ bool MonitorForm::ValidateLogFileName()
         message = QStringLiteral("Please specify a log file name.");
     } else if (std::any_of(t.begin(), t.end(),
                            [](QChar c) { return QStringLiteral("/\\:*?\"<>|").contains(c); })) {
-        message = QStringLiteral("Invalid log file name or path.") + Crlf +
-                  QStringLiteral("Log file can be saved only in ") + ZelkGlobals::ApplicationFolder;
+        message = InvalidLogName + Crlf + QStringLiteral("Log file can be saved only in ") +
+                  ZelkGlobals::ApplicationFolder;
     } else {
         const qsizetype dot = t.indexOf(u'.');
         const QString extension = dot < 0 ? t : t.mid(dot + 1);
         if (extension != QLatin1String("txt") && extension != QLatin1String("csv"))
-            message = QStringLiteral("Invalid log file name or path.") + Crlf +
+            message = InvalidLogName + Crlf +
                       QStringLiteral("You can specify only text or csv files to log power "
                                      "supply status.");
     }

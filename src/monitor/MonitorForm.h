@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core_windows/ControlArray.h"
 #include "monitor/ModuleState.h"
 #include "monitor/MonitorControlState.h"
 #include "monitor/MonitorModeController.h"
@@ -27,14 +28,13 @@ class QTimer;
 
 // The real-time monitor: reads one unit, shows its five module panels and
 // alarm LEDs, and in Monitor Mode polls it and keeps the status log.
-// Arrays of controls are indexed by module 1..5 (index 0 unused).
+// Arrays of controls are indexed by module 1..5.
 class MonitorForm : public QWidget
 {
     Q_OBJECT
 public:
     static MonitorForm &instance();
     static void destroyInstance();
-    ~MonitorForm() override;
 
     static constexpr int CompactWidthTwips = 2750;
     static constexpr int CompactHeightTwips = 2690;
@@ -69,23 +69,16 @@ public:
     QPushButton *GroupBtn = nullptr;
 
     // Module panels, and the controls of each (index 1..5)
-    std::array<ModulePanel *, 6> panel{};
-    std::array<QFrame *, 6> fraModule{};
-    std::array<QLabel *, 6> MMessage{};
-    std::array<OstransLed *, 6> OstransMG{};
-    std::array<OstransPushButton *, 6> OstransOS{};
-    std::array<::OstransDisplay *, 6> OstransDisplay{};
-    std::array<::OstransDisplay *, 6> OstransDisplayCurr{};
-    std::array<QLineEdit *, 6> RV{};
-    std::array<QLineEdit *, 6> RC{};
-    std::array<QLabel *, 6> VLH{};
-    std::array<QLabel *, 6> VLL{};
-    std::array<QLabel *, 6> CL{};
-    std::array<QLineEdit *, 6> GID{};
-    std::array<QLineEdit *, 6> txtSP{};
-    std::array<QPushButton *, 6> cmdInc{};
-    std::array<QPushButton *, 6> cmdDec{};
-    std::array<QPushButton *, 6> cmdSetVoltage{};
+    ControlArray<ModulePanel> panel;
+    ControlArray<QFrame> fraModule;
+    ControlArray<QLabel> MMessage;
+    ControlArray<OstransLed> OstransMG;
+    ControlArray<OstransPushButton> OstransOS;
+    ControlArray<::OstransDisplay> OstransDisplay;
+    ControlArray<::OstransDisplay> OstransDisplayCurr;
+    ControlArray<QLineEdit> RV, RC, GID, txtSP;
+    ControlArray<QLabel> VLH, VLL, CL;
+    ControlArray<QPushButton> cmdInc, cmdDec, cmdSetVoltage;
 
     // Monitor Mode and the status log
     QCheckBox *Check1 = nullptr;

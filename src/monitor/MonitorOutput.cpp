@@ -13,6 +13,7 @@
 #include "core/Seams.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
+#include "core/ZelkTexts.h"
 #include "core_windows/CommParamsForm.h"
 #include "core_windows/WindowRegistry.h"
 #include "monitor/ModulePanel.h"
@@ -20,7 +21,6 @@
 #include "monitor/SetpointRange.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -82,8 +82,7 @@ void MonitorForm::OstransOS_MouseClick(int Index)
         if (!burst.ok()) {
             // The output kept its state: so does the switch.
             OstransOS[k]->setStatus(on ? SwitchOff : SwitchOn);
-            Seams::dialogs().MsgBox(ComPortFailure, MsgButtons::OK, MsgIcon::Critical,
-                                    MonitorTitle);
+            tellPortInUse();
         }
         showModuleStates();
     }
@@ -200,7 +199,7 @@ void MonitorForm::cmdSetVoltage_Click(int Index)
                                     QStringLiteral(" is Invalid Voltage Setpoint Value!, Should "
                                                    "be between ") +
                                     range.limitsText(),
-                                MsgButtons::OK, MsgIcon::Information, HalvexTitle);
+                                MsgButtons::OK, MsgIcon::Information, ZelkTexts::HalvexTitle);
     } else {
         const MonitorSession::OutputBurst burst = m_session.setVoltageSetpoint(unitText(), k, *raw);
         showBurst(k, burst);
@@ -210,8 +209,7 @@ void MonitorForm::cmdSetVoltage_Click(int Index)
             ReadSetpoint[k] = *volts;
             m_session.data().Module(k).OutputVoltageSetpoint = decimalText(*volts);
         } else {
-            Seams::dialogs().MsgBox(ComPortFailure, MsgButtons::OK, MsgIcon::Critical,
-                                    MonitorTitle);
+            tellPortInUse();
         }
         showModuleStates();
     }
@@ -245,7 +243,7 @@ void MonitorForm::stepSetpoint(int k, int direction)
     }
     Seams::dialogs().MsgBox(QStringLiteral("Invalid Value!, Should be between ") +
                                 range.limitsText(),
-                            MsgButtons::OK, MsgIcon::Information, HalvexTitle);
+                            MsgButtons::OK, MsgIcon::Information, ZelkTexts::HalvexTitle);
 }
 
 bool MonitorForm::txtSP_KeyPress(int Index, qint16 &KeyAscii)
@@ -278,8 +276,8 @@ void MonitorForm::txtSP_LostFocus(int Index)
     const QString text = txtSP[k]->text().trimmed();
     const auto value = number(text);
     if (!value) {
-        Seams::dialogs().MsgBox(QStringLiteral("Please enter numeric value."), MsgButtons::OK,
-                                MsgIcon::Information, HalvexTitle);
+        Seams::dialogs().MsgBox(ZelkTexts::EnterNumericValue, MsgButtons::OK, MsgIcon::Information,
+                                ZelkTexts::HalvexTitle);
         txtSP[k]->setFocus();
         return;
     }
@@ -295,7 +293,7 @@ void MonitorForm::txtSP_LostFocus(int Index)
 void MonitorForm::cmdComSettings_Click()
 {
     CommParamsForm::showModal(this);
-    cmdComSettings->setText(QStringLiteral("Default Com Port = ") + ZelkGlobals::ComPort);
+    cmdComSettings->setText(DefaultPortPrefix + ZelkGlobals::ComPort);
 }
 
 void MonitorForm::cmdEeprom_Click()
@@ -305,18 +303,13 @@ void MonitorForm::cmdEeprom_Click()
 
 void MonitorForm::cmdHelp_Click()
 {
-    Seams::desktop().showHelpTopic(
-        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName), HelpTopic);
+    showHelp(HelpTopic);
 }
 
 void MonitorForm::cmdModuleNumering_Click()
 {
-    if (Seams::desktop().showHelpTopic(
-            QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName), HelpTopic))
-        return;
-    Seams::dialogs().MsgBox(QStringLiteral("The required help file not properly installed in your "
-                                           "machine. Contact system support."),
-                            MsgButtons::OK, MsgIcon::Information, HalvexTitle);
+    if (!showHelp(HelpTopic))
+        tellHelpMissing();
 }
 
 void MonitorForm::cmdClose_Click()

@@ -14,12 +14,8 @@ inline const QString Ready = QStringLiteral("R e a d y");
 inline const QString PleaseWait = QStringLiteral("P l e a s e   w a i t . . .");
 inline const QString MonitorModeText = QStringLiteral("M o n i t o r   M o d e . . .");
 inline const QString SelectUnitHeading = QStringLiteral("Please Select Unit...");
-inline const QString HalvexTitle = QStringLiteral("Halvex Electronics");
-inline const QString MonitorTitle = QStringLiteral("Zelk Monitor");
+inline const QString DefaultPortPrefix = QStringLiteral("Default Com Port = ");
 inline const QString HelpTopic = QStringLiteral("VIP.html");
-inline const QString ComPortFailure =
-    QStringLiteral("I could not open COM port, may be because is already open, close the program "
-                   "and try again.");
 
 // A number in the user's decimal notation, or nothing.
 inline std::optional<double> number(const QString &text)

@@ -1,23 +1,15 @@
 // The editor and the monitor on two units in turn: each acts on its own unit.
-#include "AppFixture.h"
+#include "WindowFixture.h"
 #include "core/Ini.h"
-#include "device/RecordingDevice.h"
-#include "editor/EditorState.h"
 #include "grouping/frmModuleGrouping.h"
 
-#include <QTabBar>
-#include <QTest>
-#include <QTimer>
-#include <gtest/gtest.h>
-
-using EditorOwnUnitTest = AppFixture;
+using EditorOwnUnitTest = WindowFixture;
 
 // Catches an editor that writes, saves, groups or restarts the unit the
 // monitor read last, or checks and scales its values by that unit's ratings.
 TEST_F(EditorOwnUnitTest, MonitorReadingAnotherUnitChangesNothingInTheEditor)
 {
-    SupplyConfig &editor = editorWithUnit("3");
-    ASSERT_TRUE(EditorState::UnitShown);
+    SupplyConfig &editor = editorRead("3");
 
     // The monitor reads unit 1, whose module 3 is a 24 V type (unit 3's is 150 V).
     QTest::mouseClick(editor.cmdMonitor, Qt::LeftButton);
@@ -40,12 +32,8 @@ TEST_F(EditorOwnUnitTest, MonitorReadingAnotherUnitChangesNothingInTheEditor)
     EXPECT_TRUE(env.dialogs.shown[0].text.contains("recycled"));
 
     // 100 V is inside unit 3's module 3 rating: no refusal, and 100 x 100 counts.
-    editor.SSTab1(1)->setCurrentIndex(SupplyConfig::tabOfModule(3));
-    QLineEdit *vsp = editor.vsp(3);
-    vsp->setFocus(Qt::MouseFocusReason);
-    vsp->selectAll();
-    QTest::keyClicks(vsp, "100");
-    QTest::keyClick(vsp, Qt::Key_Tab);
+    showModule(3);
+    enterAndLeave(editor.vsp(3), "100");
     EXPECT_EQ(env.dialogs.count(), 1) << env.dialogs.texts().join('\n').toStdString();
     QTest::mouseClick(editor.cmdApplyCLM(2), Qt::LeftButton);
     EXPECT_TRUE(log.callTexts().contains("SetDefaultOutputVoltage(\"3\", 3, 10000) -> CMD_OK"))

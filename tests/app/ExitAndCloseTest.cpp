@@ -1,16 +1,12 @@
 // Ending the program and closing windows at any moment, in the event loop the
 // program runs.
-#include "AppFixture.h"
+#include "WindowFixture.h"
 #include "controls/OstransPushButton.h"
-#include "editor/EditorState.h"
 
-#include <QTest>
-#include <QTimer>
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace {
-class ExitAndClose : public AppFixture
+class ExitAndClose : public WindowFixture
 {
 protected:
     // The launcher stays up beside the editor (Setup menu), and the editor
@@ -20,13 +16,10 @@ protected:
         MainForm::instance().DefaultBeside->trigger();
         return SupplyConfig::instance();
     }
-    MonitorForm &monitorRead(const QString &unit)
+    MonitorForm &monitorFromTheEditor(const QString &unit)
     {
         QTest::mouseClick(editorBeside().cmdMonitor, Qt::LeftButton);
-        MonitorForm &monitor = MonitorForm::instance();
-        monitor.UnitList->setCurrentText(unit);
-        monitor.cmdSelectUnit_Click();
-        return monitor;
+        return monitorRead(unit);
     }
     // Exit pressed on the launcher from inside an event the action lets run.
     void pressExitSoon()
@@ -53,7 +46,7 @@ TEST_F(ExitAndClose, ExitDuringAnActionLetsItFinishThenEnds)
     const Case cases[] = {
         {"the settle pause of an output switch",
          [&] {
-             MonitorForm &monitor = monitorRead("1");
+             MonitorForm &monitor = monitorFromTheEditor("1");
              env.clock.hook = [this] {
                  pressExitSoon();
              };
@@ -61,7 +54,7 @@ TEST_F(ExitAndClose, ExitDuringAnActionLetsItFinishThenEnds)
          }},
         {"a Monitor Mode poll",
          [&] {
-             MonitorForm &monitor = monitorRead("1");
+             MonitorForm &monitor = monitorFromTheEditor("1");
              monitor.Combo1->setCurrentText("5   Sec.");
              monitor.Check1->setChecked(true);
              RecordingDevice &log = record();
@@ -82,7 +75,7 @@ TEST_F(ExitAndClose, ExitDuringAnActionLetsItFinishThenEnds)
                  if (c.method == "GetPresentModules" && !exitPressed)
                      pressExitSoon();
              };
-             readInEditor(SupplyConfig::instance(), "1");
+             pickAndStart("1");
              EXPECT_TRUE(EditorState::UnitShown); // the read ran to its end
          }},
     };
@@ -90,10 +83,8 @@ TEST_F(ExitAndClose, ExitDuringAnActionLetsItFinishThenEnds)
         SCOPED_TRACE(c.during);
         exitPressed = false;
         callsAfterExit = 0;
-        if (!ZelkGlobals::Device) { // the case before ended the program
-            ZelkApplication::wire();
-            ASSERT_TRUE(ZelkApplication::start());
-        }
+        if (!ZelkGlobals::Device) // the case before ended the program
+            startProgram();
         QTimer::singleShot(0, c.act);
         EXPECT_EQ(ZelkApplication::run(), 0);
         EXPECT_TRUE(exitPressed);
@@ -101,7 +92,6 @@ TEST_F(ExitAndClose, ExitDuringAnActionLetsItFinishThenEnds)
         if (std::string(c.during) != "the settle pause of an output switch") {
             EXPECT_GT(callsAfterExit, 0); // the action went on after Exit
         }
-        busOwner.reset();
     }
 }
 
@@ -129,7 +119,7 @@ TEST_F(ExitAndClose, TitleBarCloseFollowsTheCloseButtonAndReopensFromLoad)
 
     launcher.show();
     SupplyConfig &editor = editorBeside();
-    readInEditor(editor, "3");
+    pickAndStart("3");
     ASSERT_TRUE(EditorState::UnitShown);
     EXPECT_TRUE(editor.close());
     editorBeside();

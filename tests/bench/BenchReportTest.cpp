@@ -77,59 +77,52 @@ protected:
 
 } // namespace
 
-// Catches a mean, the first repetition or the aggregate row taken for the
-// median, and a time unit ignored.
-TEST_F(BenchReportTest, TimeIsTheMedianOfTheRepetitionsInNanoseconds)
-{
-    QString why;
-    EXPECT_DOUBLE_EQ(results.median(time("BM_Save").source, &why).value(), 3000.0);
-    EXPECT_DOUBLE_EQ(results.median(time("BM_Poll/100/0").source, &why).value(), 2e6);
-    // An even count takes the middle two.
-    EXPECT_DOUBLE_EQ(results.median(counter("BM_Wire", "off_ms", 1).source, &why).value(), 20.0);
-}
-
-// Catches runs matched by prefix (100 taking 1000's time) or not found once
-// the benchmark names its iterations, repetitions or manual time.
-TEST_F(BenchReportTest, RunsMatchByNameAndArgumentsWhateverTheirOptions)
+// Catches a mean, the first repetition or the aggregate row taken for the median, a time unit
+// ignored, and runs matched by prefix (100 taking 1000's time) or not found once the benchmark
+// names its iterations, repetitions or manual time.
+TEST_F(BenchReportTest, MedianOfTheRepetitionsOfTheNamedRunInNanoseconds)
 {
     EXPECT_EQ(baseRunName(QStringLiteral("BM_Wire/iterations:4/repeats:2/manual_time")),
               QStringLiteral("BM_Wire"));
     EXPECT_EQ(baseRunName(QStringLiteral("BM_Poll/50000/1/iterations:200")),
               QStringLiteral("BM_Poll/50000/1"));
-    QString why;
-    EXPECT_DOUBLE_EQ(results.median(time("BM_Poll/1000/0").source, &why).value(), 9e6);
-    EXPECT_FALSE(results.median(time("BM_Poll/10/0").source, &why).has_value());
-    EXPECT_FALSE(results.median(time("BM_Poll").source, &why).has_value());
+    const std::pair<Quantity, std::optional<double>> cases[] = {
+        {time("BM_Save"), 3000.0},
+        {time("BM_Poll/100/0"), 2e6},
+        {time("BM_Poll/1000/0"), 9e6},
+        {counter("BM_Wire", "off_ms", 1), 20.0}, // an even count takes the middle two
+        {time("BM_Poll/10/0"), {}},
+        {time("BM_Poll"), {}}};
+    for (const auto &[quantity, median] : cases) {
+        QString why;
+        EXPECT_EQ(results.median(quantity.source, &why), median)
+            << quantity.source.run.toStdString();
+    }
 }
 
-// Catches a bound that is not inclusive and a ratio taken upside down.
-TEST_F(BenchReportTest, AtMostComparesValueOverAgainst)
+// Catches a bound that is not inclusive, a ratio taken upside down, and "at least 100x
+// below" checked as a plain ratio, which a slow call would pass.
+TEST_F(BenchReportTest, TargetsInBothDirections)
 {
-    const Row twice =
-        row({QStringLiteral("save"), time("BM_Save"), time("BM_Floor"), Goal::AtMost, 2});
-    ASSERT_TRUE(twice.ratio.has_value());
-    EXPECT_DOUBLE_EQ(*twice.ratio, 2.0);
-    EXPECT_TRUE(twice.met);
-    EXPECT_FALSE(
-        row({QStringLiteral("save"), time("BM_Save"), time("BM_Floor"), Goal::AtMost, 1.99}).met);
-    EXPECT_TRUE(
-        row({QStringLiteral("floor"), time("BM_Floor"), time("BM_Save"), Goal::AtMost, 1}).met);
-}
-
-// Catches "at least 100x below" checked as a plain ratio, which a slow call
-// would pass.
-TEST_F(BenchReportTest, AtLeastBelowComparesAgainstOverValue)
-{
-    // 1.5 µs against 2 ms: about 1,333x below.
-    const Row fast =
-        row({QStringLiteral("call"), time("BM_Floor"), time("BM_Poll/100/0"), Goal::AtLeast, 100});
-    ASSERT_TRUE(fast.ratio.has_value());
-    EXPECT_NEAR(*fast.ratio, 1333.3, 0.1);
-    EXPECT_TRUE(fast.met);
-    // 2 ms against 9 ms: only 4.5x below.
-    EXPECT_FALSE(row({QStringLiteral("call"), time("BM_Poll/100/0"), time("BM_Poll/1000/0"),
-                      Goal::AtLeast, 100})
-                     .met);
+    const struct
+    {
+        Figure figure;
+        double ratio;
+        bool met;
+    } cases[] = {
+        {{"save", time("BM_Save"), time("BM_Floor"), Goal::AtMost, 2}, 2.0, true},
+        {{"save", time("BM_Save"), time("BM_Floor"), Goal::AtMost, 1.99}, 2.0, false},
+        {{"floor", time("BM_Floor"), time("BM_Save"), Goal::AtMost, 1}, 0.5, true},
+        // 1.5 us against 2 ms: about 1,333x below; 2 ms against 9 ms: only 4.5x below.
+        {{"call", time("BM_Floor"), time("BM_Poll/100/0"), Goal::AtLeast, 100}, 2e6 / 1500, true},
+        {{"call", time("BM_Poll/100/0"), time("BM_Poll/1000/0"), Goal::AtLeast, 100}, 4.5, false}};
+    for (const auto &c : cases) {
+        const Row r = row(c.figure);
+        SCOPED_TRACE(c.figure.title.toStdString());
+        ASSERT_TRUE(r.ratio.has_value());
+        EXPECT_NEAR(*r.ratio, c.ratio, 1e-9 * c.ratio);
+        EXPECT_EQ(r.met, c.met);
+    }
 }
 
 // Catches the wire time taken as the whole time (always 1x) or the

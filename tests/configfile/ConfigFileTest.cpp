@@ -29,27 +29,12 @@ void fillUnit7(ZelkData &d)
     d.Global = false; // the file takes "Global" from GlobalOutput
     d.GlobalOutput = true;
     d.MODULES = "10100000";
-    ZelkModuleRecord &m1 = d.Module(1);
-    m1 = {"ZM 12V/30A", "M-0701", "1",   "4",    "1", "1",   "12.5", "13500", "11500",
-          "Hiccup",     "20.5",   "100", "1000", "0", "250", "1",    2,       "1",
-          "0",          "250",    "1",   {},     {},  {}};
-    ZelkModuleRecord &m3 = d.Module(3);
-    m3.ModuleCode = "ZM 48V/8A";
-    m3.SerialNumber = "M-0703";
-    m3.MajorVersion = "1";
-    m3.MinorVersion = "2";
-    m3.DefaultOutputPolarity = "0";
-    m3.StartUpState = "0";
-    m3.OutputVoltageSetpoint = "48";
-    m3.VoltageHighLimit = "10000";
-    m3.VoltageLowLimit = "8600";
-    m3.CurrentLimitMode = "Normal";
-    m3.CurrentLimit = "8";
-    m3.StartUpDelay = "0";
-    m3.ActivationTime = "0";
-    m3.ResetTime = "0";
-    m3.EnableReset = "1";
-    m3.ProgrammingMode = "0";
+    d.Module(1) = {"ZM 12V/30A", "M-0701", "1",   "4",    "1", "1",   "12.5", "13500", "11500",
+                   "Hiccup",     "20.5",   "100", "1000", "0", "250", "1",    2,       "1",
+                   "0",          "250",    "1",   {},     {},  {}};
+    d.Module(3) = {"ZM 48V/8A", "M-0703", "1", "2", "0", "0", "48", "10000",
+                   "8600",      "Normal", "8", "0", "0", "1", "0",  "0",
+                   0,           {},       {},  {},  {},  {},  {},   {}};
     d.Module(2).SerialNumber = "N/A"; // absent modules get no section
     d.Module(4).SerialNumber = "";
 }

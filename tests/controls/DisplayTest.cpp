@@ -1,4 +1,5 @@
 // The numeric display: which picture each position shows, and the widget around it.
+#include "TestSeams.h"
 #include "controls/DisplayPictures.h"
 #include "controls/OstransDisplay.h"
 #include "core/ZelkGlobals.h"
@@ -15,96 +16,63 @@ constexpr int B = DisplayPictures::Blank;
 constexpr int P = DisplayPictures::Point;
 constexpr int Z = DisplayPictures::Zero;
 constexpr int E = DisplayPictures::EmptyText;
-const QString Dot = QStringLiteral(".");
-const Pictures Fresh = {E, E, E, E, E};
 
-Pictures show(const QString &text, int digitsType = 1, const Pictures &previous = Fresh)
-{
-    return pictureIndices(digitsType, text, Dot, previous);
-}
-
-// Restores the global separator whatever a test does with it.
-class SeparatorGuard
-{
-public:
-    explicit SeparatorGuard(const QString &separator)
-        : m_saved(ZelkGlobals::DecimalSeparator)
-    {
-        ZelkGlobals::DecimalSeparator = separator;
-    }
-    ~SeparatorGuard() { ZelkGlobals::DecimalSeparator = m_saved; }
-
-private:
-    QString m_saved;
-};
 } // namespace
 
-// Catches wrong padding, lost digits or a wrong leading-zero rule on everyday readings.
-TEST(DisplayPictures, EverydayReadings)
-{
-    EXPECT_EQ(show("12.5"), (Pictures{B, 1, 2, P, 5}));
-    EXPECT_EQ(show("0.5"), (Pictures{B, B, Z, P, 5}));
-    EXPECT_EQ(show("0"), (Pictures{B, B, B, B, Z}));
-    EXPECT_EQ(show("123456"), (Pictures{2, 3, 4, 5, 6}));
-    EXPECT_EQ(show("24.00"), (Pictures{2, 4, P, Z, Z}));
-}
-
-// Catches zeros blanked inside a number, or leading zeros left visible.
-TEST(DisplayPictures, OnlyLeadingZerosAreBlank)
-{
-    EXPECT_EQ(show("100"), (Pictures{B, B, 1, Z, Z}));
-    EXPECT_EQ(show("0.05"), (Pictures{B, Z, P, Z, 5}));
-    EXPECT_EQ(show("1.05"), (Pictures{B, 1, P, Z, 5}));
-    EXPECT_EQ(show("10005"), (Pictures{1, Z, Z, Z, 5}));
-    // Position 4 is blank after three zeros even when a separator follows.
-    EXPECT_EQ(show("0000."), (Pictures{B, B, B, B, P}));
-    EXPECT_EQ(show("00"), (Pictures{B, B, B, B, Z}));
-}
-
-// Catches the second set's offset missing or an unknown set number used as an offset.
-TEST(DisplayPictures, DigitSets)
+// Catches wrong padding, lost digits, zeros blanked inside a number or leading zeros left
+// visible, a digit set's offset missing or an unknown set used as one, other characters drawn
+// instead of keeping the position's picture, a hard-wired "." instead of the user's separator,
+// and an empty text shown as set 2's digit "1" (picture 13) in set 1.
+TEST(DisplayPictures, EachPositionShowsItsPicture)
 {
     constexpr int o = DisplayPictures::SetSize;
-    EXPECT_EQ(show("12.5", 2), (Pictures{o + B, o + 1, o + 2, o + P, o + 5}));
-    EXPECT_EQ(show("90", 2), (Pictures{o + B, o + B, o + B, o + 9, o + Z}));
-    EXPECT_EQ(show("12.5", 3), show("12.5", 1));
-    EXPECT_EQ(show("12.5", 0), show("12.5", 1));
-    EXPECT_EQ(show("12.5", -1), show("12.5", 1));
-}
-
-// Catches other characters drawn as something instead of keeping the position's picture.
-TEST(DisplayPictures, OtherCharactersKeepThePreviousPicture)
-{
-    const Pictures before = {3, 4, 5, 6, 7};
-    EXPECT_EQ(show("-1.5", 1, before), (Pictures{B, 4, 1, P, 5}));
-    EXPECT_EQ(show("1 2", 1, before), (Pictures{B, B, 1, 6, 2}));
-    EXPECT_EQ(show("abcde", 1, before), before);
-}
-
-// Catches a hard-wired "." instead of the user's separator.
-TEST(DisplayPictures, UsesTheGivenSeparator)
-{
-    const QString comma = QStringLiteral(",");
-    const Pictures before = {3, 4, 5, 6, 7};
-    EXPECT_EQ(pictureIndices(1, "12,5", comma, before), (Pictures{B, 1, 2, P, 5}));
-    EXPECT_EQ(pictureIndices(1, "12.5", comma, before), (Pictures{B, 1, 2, 6, 5}));
-    // A zero before the separator stays visible whatever the separator is.
-    EXPECT_EQ(pictureIndices(1, "0,5", comma, before), (Pictures{B, B, Z, P, 5}));
-}
-
-// Catches an empty text shown as set 2's digit "1" (picture 13) in set 1.
-TEST(DisplayPictures, EmptyTextShowsTheEmptyPicture)
-{
-    EXPECT_EQ(show("", 2), (Pictures{E, E, E, E, E}));
-    EXPECT_EQ(show("", 1, {1, 2, 3, 4, 5}), (Pictures{E, E, E, E, E}));
-    EXPECT_EQ(E, 2 * DisplayPictures::SetSize + 1);
+    ASSERT_EQ(E, 2 * o + 1);
+    const Pictures fresh = {E, E, E, E, E}, before = {3, 4, 5, 6, 7};
+    const struct
+    {
+        const char *text;
+        int set;
+        const char *separator;
+        Pictures previous, shown;
+    } cases[] = {
+        {"12.5", 1, ".", fresh, {B, 1, 2, P, 5}},
+        {"0.5", 1, ".", fresh, {B, B, Z, P, 5}},
+        {"0", 1, ".", fresh, {B, B, B, B, Z}},
+        {"123456", 1, ".", fresh, {2, 3, 4, 5, 6}},
+        {"24.00", 1, ".", fresh, {2, 4, P, Z, Z}},
+        {"100", 1, ".", fresh, {B, B, 1, Z, Z}},
+        {"0.05", 1, ".", fresh, {B, Z, P, Z, 5}},
+        {"1.05", 1, ".", fresh, {B, 1, P, Z, 5}},
+        {"10005", 1, ".", fresh, {1, Z, Z, Z, 5}},
+        {"0000.", 1, ".", fresh, {B, B, B, B, P}}, // blank after three zeros, separator or not
+        {"00", 1, ".", fresh, {B, B, B, B, Z}},
+        {"12.5", 2, ".", fresh, {o + B, o + 1, o + 2, o + P, o + 5}},
+        {"90", 2, ".", fresh, {o + B, o + B, o + B, o + 9, o + Z}},
+        {"12.5", 3, ".", fresh, {B, 1, 2, P, 5}},
+        {"12.5", 0, ".", fresh, {B, 1, 2, P, 5}},
+        {"12.5", -1, ".", fresh, {B, 1, 2, P, 5}},
+        {"-1.5", 1, ".", before, {B, 4, 1, P, 5}},
+        {"1 2", 1, ".", before, {B, B, 1, 6, 2}},
+        {"abcde", 1, ".", before, before},
+        {"12,5", 1, ",", before, {B, 1, 2, P, 5}},
+        {"12.5", 1, ",", before, {B, 1, 2, 6, 5}},
+        {"0,5", 1, ",", before, {B, B, Z, P, 5}},
+        {"", 2, ".", fresh, fresh},
+        {"", 1, ".", {1, 2, 3, 4, 5}, fresh},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << '"' << c.text << "\" set " << c.set << " " << c.separator);
+        EXPECT_EQ(pictureIndices(c.set, c.text, c.separator, c.previous), c.shown);
+    }
 }
 
 // Catches the widget losing the previous pictures between readings or ignoring the global
 // separator.
 TEST(OstransDisplay, ShowsReadingsWithTheUserSeparator)
 {
-    SeparatorGuard guard(QStringLiteral(","));
+    TestEnvironment env; // puts the separator back
+    ZelkGlobals::DecimalSeparator = QStringLiteral(",");
     OstransDisplay display;
     display.show();
     for (int p = 1; p <= 5; ++p)

@@ -1,5 +1,6 @@
-// Every picture of every control, checked for distinctness and written to one
-// PNG beside the test executable for a person to look at.
+// Every picture of every control, checked for distinctness, and a gallery of
+// the controls, checked for content and written to PNGs beside the test
+// executable for a person to look at.
 #include "controls/DigitPictures.h"
 #include "controls/DisplayPictures.h"
 #include "controls/Label3D.h"
@@ -11,21 +12,31 @@
 
 #include <QCoreApplication>
 #include <QGridLayout>
+#include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
-QImage renderPicture(const std::function<void(QPainter &, const QRectF &)> &draw, QSize size,
-                     qreal dpr = 1.0)
+using MakeIndicator = std::function<OstransIndicator *(QWidget *)>;
+const MakeIndicator Indicators[] = {
+    [](QWidget *parent) -> OstransIndicator * { return new OstransLed(parent); },
+    [](QWidget *parent) -> OstransIndicator * { return new OstransBigSquareLed(parent); },
+    [](QWidget *parent) -> OstransIndicator * { return new OstransSunkenSwitch(parent); },
+    [](QWidget *parent) -> OstransIndicator * {
+        return new OstransPushButton(parent);
+    }};
+
+// Draws one picture at size on the grey of the windows.
+QImage renderPicture(const std::function<void(QPainter &, const QRectF &)> &draw, QSize size)
 {
-    QImage image(size * dpr, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(dpr);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(0xd4, 0xd0, 0xc8));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -33,14 +44,15 @@ QImage renderPicture(const std::function<void(QPainter &, const QRectF &)> &draw
     return image;
 }
 
-std::vector<std::unique_ptr<OstransIndicator>> allIndicators()
+// How many pixels of rect differ from the colour most of it has: the ink of
+// a caption, a lamp's rim, a display's digits.
+int inkedPixels(const QImage &image, const QRect &rect)
 {
-    std::vector<std::unique_ptr<OstransIndicator>> all;
-    all.push_back(std::make_unique<OstransLed>());
-    all.push_back(std::make_unique<OstransBigSquareLed>());
-    all.push_back(std::make_unique<OstransSunkenSwitch>());
-    all.push_back(std::make_unique<OstransPushButton>());
-    return all;
+    QHash<QRgb, int> counts;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    return int(rect.width() * rect.height()) - *std::max_element(counts.cbegin(), counts.cend());
 }
 
 QLabel *caption(const QString &text, QWidget *parent)
@@ -50,8 +62,8 @@ QLabel *caption(const QString &text, QWidget *parent)
     return label;
 }
 
-// Builds the gallery: each indicator off and on at its own size and twice it,
-// the display in both digit sets, and the 3D label in every Phase.
+// Each indicator off and on at its own size and twice it, the display in both
+// digit sets, and the 3D label in every Phase, each with a caption.
 std::unique_ptr<QWidget> buildGallery()
 {
     auto gallery = std::make_unique<QWidget>();
@@ -59,28 +71,21 @@ std::unique_ptr<QWidget> buildGallery()
     auto *grid = new QGridLayout(gallery.get());
     grid->setSpacing(10);
     int row = 0;
-    for (auto &prototype : allIndicators()) {
-        grid->addWidget(caption(prototype->metaObject()->className(), gallery.get()), row, 0);
+    for (const MakeIndicator &make : Indicators) {
         int column = 1;
         for (const int scale : {1, 2}) {
             for (const qint16 status : {OstransIndicator::False, OstransIndicator::True}) {
-                OstransIndicator *indicator = nullptr;
-                if (qobject_cast<OstransLed *>(prototype.get()))
-                    indicator = new OstransLed(gallery.get());
-                else if (qobject_cast<OstransBigSquareLed *>(prototype.get()))
-                    indicator = new OstransBigSquareLed(gallery.get());
-                else if (qobject_cast<OstransSunkenSwitch *>(prototype.get()))
-                    indicator = new OstransSunkenSwitch(gallery.get());
-                else
-                    indicator = new OstransPushButton(gallery.get());
+                OstransIndicator *indicator = make(gallery.get());
                 indicator->setFixedSize(indicator->sizeHint() * scale);
                 indicator->setStatus(status);
                 grid->addWidget(indicator, row, column++, Qt::AlignCenter);
+                if (column == 2)
+                    grid->addWidget(caption(indicator->metaObject()->className(), gallery.get()),
+                                    row, 0);
             }
         }
         ++row;
     }
-
     const QList<QStringList> readings = {{"12345", "67890", "12.5", "0.5"}, {"0", "24.00", ""}};
     for (const qint16 set : {qint16(1), qint16(2)}) {
         grid->addWidget(caption(QStringLiteral("OstransDisplay %1").arg(set), gallery.get()), row,
@@ -100,7 +105,6 @@ std::unique_ptr<QWidget> buildGallery()
             grid->addWidget(strip, row++, 1, 1, 4);
         }
     }
-
     auto *labels = new QWidget(gallery.get());
     auto *labelLine = new QHBoxLayout(labels);
     labelLine->setContentsMargins(0, 0, 0, 0);
@@ -124,55 +128,62 @@ std::unique_ptr<QWidget> buildGallery()
 }
 } // namespace
 
-// Catches two states of a control drawn alike, or a picture that draws nothing.
-TEST(Gallery, EveryIndicatorPictureIsDistinct)
+// Catches two states of a control or two display pictures drawn alike (a wrong
+// segment table, a set drawn in the other colour), or a picture that draws nothing.
+TEST(Gallery, EveryPictureIsDistinct)
 {
+    QWidget host;
     std::vector<QImage> pictures;
-    const QImage empty = renderPicture([](QPainter &, const QRectF &) {}, {40, 40});
-    for (auto &indicator : allIndicators()) {
+    for (const MakeIndicator &make : Indicators) {
+        OstransIndicator *indicator = make(&host);
         for (const int picture : {OstransIndicator::OnPicture, OstransIndicator::OffPicture}) {
             pictures.push_back(renderPicture(
                 [&](QPainter &p, const QRectF &r) { indicator->drawPicture(p, r, picture); },
                 {40, 40}));
-            EXPECT_NE(pictures.back(), empty) << indicator->metaObject()->className();
+            EXPECT_GT(inkedPixels(pictures.back(), pictures.back().rect()), 0)
+                << indicator->metaObject()->className();
         }
     }
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        for (size_t j = i + 1; j < pictures.size(); ++j)
-            EXPECT_NE(pictures[i], pictures[j]) << "pictures " << i << " and " << j;
-    }
-}
-
-// Catches two display pictures drawn alike (a wrong segment table, a set drawn in the other
-// colour).
-TEST(Gallery, EveryDigitPictureIsDistinct)
-{
-    std::vector<QImage> pictures;
     for (int picture = 1; picture <= DisplayPictures::Count; ++picture) {
         pictures.push_back(renderPicture(
             [&](QPainter &p, const QRectF &r) { DigitPictures::draw(p, r, picture); }, {22, 38}));
     }
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        for (size_t j = i + 1; j < pictures.size(); ++j)
-            EXPECT_NE(pictures[i], pictures[j]) << "pictures " << i + 1 << " and " << j + 1;
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        for (std::size_t j = i + 1; j < pictures.size(); ++j)
+            EXPECT_NE(pictures[i], pictures[j]) << "pictures " << i << " and " << j;
     }
 }
 
-// Catches a control that fails to paint on the offscreen platform; leaves the gallery PNGs.
-TEST(Gallery, WritesTheGallery)
+// Catches a control or caption that paints nothing on the offscreen platform,
+// at one or at twice the pixel density; leaves the gallery PNGs.
+TEST(Gallery, EveryControlAndCaptionShowsInTheGallery)
 {
     auto gallery = buildGallery();
     gallery->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(gallery.get()));
-    const QString folder = QCoreApplication::applicationDirPath();
-    const QImage image = gallery->grab().toImage();
-    ASSERT_FALSE(image.isNull());
-    EXPECT_TRUE(image.save(folder + QStringLiteral("/controls_gallery.png")));
-
-    // The same at twice the pixel density, as on a high-resolution screen.
-    QImage sharp(gallery->size() * 2, QImage::Format_ARGB32_Premultiplied);
+    const QImage image = gallery->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(image.size(), gallery->size());
+    QImage sharp(gallery->size() * 2, QImage::Format_RGB32);
     sharp.setDevicePixelRatio(2.0);
-    sharp.fill(Qt::transparent);
     gallery->render(&sharp);
+    const QString folder = QCoreApplication::applicationDirPath();
+    EXPECT_TRUE(image.save(folder + QStringLiteral("/controls_gallery.png")));
     EXPECT_TRUE(sharp.save(folder + QStringLiteral("/controls_gallery@2x.png")));
+
+    int shown = 0;
+    for (QWidget *w : gallery->findChildren<QWidget *>()) {
+        if (!qobject_cast<QLabel *>(w) && !qobject_cast<OstransIndicator *>(w) &&
+            !qobject_cast<OstransDisplay *>(w) && !qobject_cast<Label3D *>(w))
+            continue;
+        if (qobject_cast<Label3D *>(w->parentWidget()))
+            continue; // the label's own two captions: the label stands for them
+        ++shown;
+        const QRect at(w->mapTo(gallery.get(), QPoint(0, 0)), w->size());
+        const QString name = w->metaObject()->className();
+        SCOPED_TRACE(name.toStdString());
+        // A caption of a few letters, a lamp's rim, a digit's segments.
+        EXPECT_GE(inkedPixels(image, at), 20);
+        EXPECT_GE(inkedPixels(sharp, QRect(at.topLeft() * 2, at.size() * 2)), 80);
+    }
+    EXPECT_EQ(shown, 7 + 4 * 4 + 14 + 4); // captions, indicators, displays, 3D labels
 }

@@ -19,6 +19,7 @@ constexpr qint16 False = OstransIndicator::False;
 struct Factory
 {
     const char *name;
+    const char *toolTip;
     std::function<std::unique_ptr<OstransIndicator>()> create;
     std::unique_ptr<OstransIndicator> operator()() const { return create(); }
 };
@@ -29,9 +30,9 @@ void PrintTo(const Factory &f, std::ostream *os)
     *os << f.name;
 }
 
-template<typename T> Factory make(const char *name)
+template<typename T> Factory make(const char *name, const char *toolTip = "")
 {
-    return {name, [] {
+    return {name, toolTip, [] {
                 return std::make_unique<T>();
             }};
 }
@@ -40,18 +41,22 @@ class EveryIndicator : public ::testing::TestWithParam<Factory>
 {
 };
 
-INSTANTIATE_TEST_SUITE_P(Variants, EveryIndicator,
-                         ::testing::Values(make<OstransLed>("OstransLed"),
-                                           make<OstransBigSquareLed>("OstransBigSquareLed"),
-                                           make<OstransSunkenSwitch>("OstransSunkenSwitch"),
-                                           make<OstransPushButton>("OstransPushButton")),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Variants, EveryIndicator,
+    ::testing::Values(make<OstransLed>("OstransLed"),
+                      make<OstransBigSquareLed>("OstransBigSquareLed"),
+                      make<OstransSunkenSwitch>("OstransSunkenSwitch"),
+                      make<OstransPushButton>("OstransPushButton",
+                                              "Click to switch Module Output ON/OFF")),
+    [](const auto &info) { return std::string(info.param.name); });
 } // namespace
 
-// Catches a new indicator that starts lit, clickable or with its timer running.
+// Catches a new indicator that starts lit, clickable or with its timer running, or
+// a missing or reworded tooltip (only the output push button explains itself).
 TEST_P(EveryIndicator, StartsUnlitDisabledAndStill)
 {
     auto led = GetParam()();
+    EXPECT_EQ(led->toolTip(), QLatin1String(GetParam().toolTip));
     EXPECT_EQ(led->Status(), True);
     EXPECT_EQ(led->shownPicture(), OstransIndicator::OffPicture);
     EXPECT_EQ(led->Enable(), False);
@@ -105,50 +110,31 @@ TEST(Indicator, OnlyMinusOneAndZeroAreTruthValues)
     EXPECT_EQ(led.shownPicture(), OstransIndicator::OffPicture);
 }
 
-// Catches an off-by-one at either end of the blink interval range.
-TEST(Indicator, BlinkIntervalAcceptsOnly100To10000)
+// Catches an off-by-one at either end of the blink interval range, a timer left running at 0 ms
+// when blinking starts before any interval, and a blink stopped with the lamp lit or its timer
+// still running.
+TEST(Indicator, BlinkIntervalAndTimer)
 {
     OstransLed led;
-    led.setBInterval(99);
-    EXPECT_EQ(led.BInterval(), 0);
-    led.setBInterval(100);
-    EXPECT_EQ(led.BInterval(), 100);
-    led.setBInterval(10001);
-    EXPECT_EQ(led.BInterval(), 100);
-    led.setBInterval(10000);
-    EXPECT_EQ(led.BInterval(), 10000);
-    led.setBInterval(-1);
-    EXPECT_EQ(led.BInterval(), 10000);
+    for (const auto &[set, kept] :
+         {std::pair{99, 0}, {100, 100}, {10001, 100}, {10000, 10000}, {-1, 10000}}) {
+        led.setBInterval(set);
+        EXPECT_EQ(led.BInterval(), kept) << set;
+    }
+    OstransLed fresh;
+    fresh.setBlinking(True);
+    EXPECT_FALSE(fresh.Timer1()->isActive());
+    fresh.setBInterval(300);
+    EXPECT_TRUE(fresh.Timer1()->isActive());
+    EXPECT_EQ(fresh.Timer1()->interval(), 300);
+    fresh.setBInterval(99);
+    EXPECT_EQ(fresh.Timer1()->interval(), 300);
 
-    led.setBlinking(True);
-    EXPECT_EQ(led.Timer1()->interval(), 10000);
-    led.setBInterval(99);
-    EXPECT_EQ(led.Timer1()->interval(), 10000);
-}
-
-// Catches a timer left running at 0 ms when blinking starts before any interval.
-TEST(Indicator, BlinkingWaitsForAnInterval)
-{
-    OstransLed led;
-    led.setBlinking(True);
-    EXPECT_FALSE(led.Timer1()->isActive());
-    led.setBInterval(300);
-    EXPECT_TRUE(led.Timer1()->isActive());
-    EXPECT_EQ(led.Timer1()->interval(), 300);
-}
-
-// Catches stopping the blink with the lamp lit, or leaving the timer running.
-TEST(Indicator, StoppingBlinkingLeavesItOff)
-{
-    OstransLed led;
-    led.setBInterval(100);
-    led.setStatus(True);
-    led.setBlinking(True);
-    ASSERT_TRUE(led.Timer1()->isActive());
-    led.setBlinking(False);
-    EXPECT_EQ(led.Status(), False);
-    EXPECT_EQ(led.shownPicture(), OstransIndicator::OffPicture);
-    EXPECT_FALSE(led.Timer1()->isActive());
+    fresh.setStatus(True);
+    fresh.setBlinking(False);
+    EXPECT_EQ(fresh.Status(), False);
+    EXPECT_EQ(fresh.shownPicture(), OstransIndicator::OffPicture);
+    EXPECT_FALSE(fresh.Timer1()->isActive());
 }
 
 // Catches a blink that does not alternate, or runs at the wrong period.
@@ -191,13 +177,4 @@ TEST(Indicator, BlinkingFromAStrayStatusStillLights)
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return led.shownPicture() == OstransIndicator::OnPicture; }, 1000));
     EXPECT_EQ(led.Status(), True);
-}
-
-// Catches a missing or reworded tooltip on the output push button.
-TEST(Indicator, PushButtonExplainsItself)
-{
-    OstransPushButton button;
-    EXPECT_EQ(button.toolTip(), QStringLiteral("Click to switch Module Output ON/OFF"));
-    OstransLed led;
-    EXPECT_TRUE(led.toolTip().isEmpty());
 }

@@ -53,9 +53,13 @@ protected:
 };
 } // namespace
 
-// Catches the hover captions or borders not following the pointer, edges included.
-TEST_F(LauncherTest, HoverCaptionsAndBorders)
+// Catches the heading differing from the design, or the hover captions or borders not
+// following the pointer, edges included.
+TEST_F(LauncherTest, HeadingHoverCaptionsAndBorders)
 {
+    EXPECT_EQ(caption(), "S e l e c t   O p t i o n . . .");
+    EXPECT_EQ(form().lbl->property("BackColor").toUInt(), 0xFFFFFFu);
+    EXPECT_EQ(form().lbl->property("ForeColor2").toUInt(), 0u);
     moveOn(form().Image2, {5, 5});
     EXPECT_EQ(caption(), "Real-time Power Supply Interaction");
     EXPECT_EQ(form().Image2->frameShape(), QFrame::Box);

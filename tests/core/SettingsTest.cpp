@@ -8,39 +8,30 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <optional>
 
-// Catches a read buffer that returns more than 254 characters.
-TEST(ReadIniTest, LongValueIsCutTo254)
+// Catches a read buffer that returns more than 254 characters, empty or missing values coming
+// back as empty text, or the separator replacement skipped for texts that are not numbers.
+TEST(ReadIniTest, CutToTheBufferNAForNothingAndTheUsersSeparator)
 {
     TestEnvironment env;
-    env.writeFile("a.ini", "[s]\r\nk=" + QByteArray(300, 'x') + "\r\n");
-    EXPECT_EQ(ReadIni("s", "k", env.path("a.ini")), QString(254, 'x'));
-}
-
-// Catches empty or missing values coming back as empty text.
-TEST(ReadIniTest, EmptyAndMissingReadNA)
-{
-    TestEnvironment env;
-    env.writeFile("a.ini", "[s]\r\nempty=\r\n");
-    EXPECT_EQ(ReadIni("s", "empty", env.path("a.ini")), "N/A");
-    EXPECT_EQ(ReadIni("s", "none", env.path("a.ini")), "N/A");
-    EXPECT_EQ(ReadIni("t", "k", env.path("a.ini")), "N/A");
+    env.writeFile("a.ini", "[s]\r\nk=" + QByteArray(300, 'x') +
+                               "\r\nempty=\r\nv=12.50\r\ntip=Read the unit. Then save.\r\n");
+    const QString a = env.path("a.ini");
+    EXPECT_EQ(ReadIni("s", "k", a), QString(254, 'x'));
+    EXPECT_EQ(ReadIni("s", "empty", a), "N/A");
+    EXPECT_EQ(ReadIni("s", "none", a), "N/A");
+    EXPECT_EQ(ReadIni("t", "k", a), "N/A");
     EXPECT_EQ(ReadIni("s", "k", env.path("nofile.ini")), "N/A");
-}
-
-// Catches the separator replacement being skipped for non-numeric texts.
-TEST(ReadIniTest, EveryPointBecomesTheSeparator)
-{
-    TestEnvironment env;
-    env.writeFile("a.ini", "[s]\r\nv=12.50\r\ntip=Read the unit. Then save.\r\n");
     ZelkGlobals::DecimalSeparator = ",";
-    EXPECT_EQ(ReadIni("s", "v", env.path("a.ini")), "12,50");
-    EXPECT_EQ(ReadIni("s", "tip", env.path("a.ini")), "Read the unit, Then save,");
+    EXPECT_EQ(ReadIni("s", "v", a), "12,50");
+    EXPECT_EQ(ReadIni("s", "tip", a), "Read the unit, Then save,");
     ZelkGlobals::DecimalSeparator = ".";
-    EXPECT_EQ(ReadIni("s", "v", env.path("a.ini")), "12.50");
+    EXPECT_EQ(ReadIni("s", "v", a), "12.50");
 }
 
-// Catches a failed write reported as success or reported without the path.
+// Catches a failed write reported as success, without the path, or by making a folder, and a
+// folder nobody may write to (not even root: /proc) crashing.
 TEST(WriteIniTest, FailureShowsMessageWithPathAndReturnsZero)
 {
     TestEnvironment env;
@@ -54,49 +45,33 @@ TEST(WriteIniTest, FailureShowsMessageWithPathAndReturnsZero)
     EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
     EXPECT_FALSE(QFileInfo::exists(env.path("no")));
 
+    EXPECT_EQ(WriteIni("s", "k", "new", "/proc/zelk-settings.ini"), "0");
+    EXPECT_FALSE(QFileInfo::exists("/proc/zelk-settings.ini"));
+    EXPECT_EQ(env.dialogs.count(), 2);
+
     EXPECT_EQ(WriteIni("s", "k", "v", env.path("ok.ini")), "1");
-    EXPECT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.count(), 2);
     EXPECT_EQ(ReadIni("s", "k", env.path("ok.ini")), "v");
 }
 
-// Catches a write into a folder that cannot be written crashing or claiming success.
-TEST(WriteIniTest, UnwritableFolderFailsCleanly)
-{
-    TestEnvironment env;
-    // Nobody, root included, can create files in /proc.
-    EXPECT_EQ(WriteIni("s", "k", "new", "/proc/zelk-settings.ini"), "0");
-    EXPECT_EQ(env.dialogs.count(), 1);
-    EXPECT_FALSE(QFileInfo::exists("/proc/zelk-settings.ini"));
-}
-
-// Catches a read-only file being replaced through the folder.
-TEST(WriteIniTest, ReadOnlyFileChangesNothing)
-{
-    TestEnvironment env;
-    env.writeFile("x.ini", "[s]\r\nk=old\r\n");
-    QFile::setPermissions(env.path("x.ini"), QFile::ReadOwner);
-    EXPECT_EQ(WriteIni("s", "k", "new", env.path("x.ini")), "0");
-    EXPECT_EQ(env.readFile("x.ini"), "[s]\r\nk=old\r\n");
-}
-
-// Catches numbers accepted with junk or the wrong separator.
+// Catches numbers accepted with junk or the wrong separator, halves not rounded to even, or
+// 16-bit limits off by one.
 TEST(NumberTextTest, StrictDecimalTextsInTheGivenSeparator)
 {
-    EXPECT_EQ(NumberText::toDouble("5,0", ","), 5.0);
-    EXPECT_EQ(NumberText::toDouble(" 12.34 ", "."), 12.34);
-    EXPECT_EQ(NumberText::toDouble("-0.5", "."), -0.5);
-    EXPECT_EQ(NumberText::toDouble("1e3", "."), 1000.0);
-    EXPECT_FALSE(NumberText::toDouble("15V", "."));
-    EXPECT_FALSE(NumberText::toDouble("N/A", "."));
-    EXPECT_FALSE(NumberText::toDouble("5.0", ","));
-    EXPECT_FALSE(NumberText::toDouble("", "."));
-    EXPECT_FALSE(NumberText::toDouble(".", "."));
-    EXPECT_FALSE(NumberText::toDouble("1e999", "."));
-    EXPECT_EQ(NumberText::toInt16("2.5", "."), 2); // halves to even
-    EXPECT_EQ(NumberText::toInt16("3.5", "."), 4);
-    EXPECT_EQ(NumberText::toInt16("32767", "."), 32767);
-    EXPECT_FALSE(NumberText::toInt16("32768", "."));
-    EXPECT_EQ(NumberText::toInt16("-32768", "."), -32768);
+    const struct
+    {
+        const char *text, *separator;
+        std::optional<double> value;
+    } doubles[] = {{"5,0", ",", 5.0},    {" 12.34 ", ".", 12.34}, {"-0.5", ".", -0.5},
+                   {"1e3", ".", 1000.0}, {"15V", ".", {}},        {"N/A", ".", {}},
+                   {"5.0", ",", {}},     {"", ".", {}},           {".", ".", {}},
+                   {"1e999", ".", {}}};
+    for (const auto &c : doubles)
+        EXPECT_EQ(NumberText::toDouble(c.text, c.separator), c.value) << c.text;
+    const std::pair<const char *, std::optional<qint16>> ints[] = {
+        {"2.5", 2}, {"3.5", 4}, {"32767", 32767}, {"32768", {}}, {"-32768", -32768}};
+    for (const auto &[text, value] : ints)
+        EXPECT_EQ(NumberText::toInt16(text, "."), value) << text;
 }
 
 namespace {
@@ -108,9 +83,18 @@ protected:
 };
 } // namespace
 
-// Catches an unknown type code giving anything but "N/A" and zeros.
-TEST_F(RatingsTest, TypeWithoutSectionGivesNAAndZeros)
+// Catches an unknown type code or a missing ratings file giving anything but "N/A" and zeros,
+// or stopping the program.
+TEST_F(RatingsTest, TypeWithoutRatingsGivesNAAndZeros)
 {
+    clsScalability noFile;
+    noFile.fillFromScaleIni(1);
+    EXPECT_EQ(noFile.Type, "N/A");
+    EXPECT_EQ(noFile.VoltageScaleFactor, 0.0);
+    ZelkGlobals::ModuleRatings(3).fillFromScaleIni(1);
+    EXPECT_TRUE(ZelkGlobals::ModuleRatings.exists(3));
+    EXPECT_FALSE(ZelkGlobals::ModuleRatings.exists(4));
+
     env.copyShipped("scale.ini");
     clsScalability r;
     r.fillFromScaleIni(99);
@@ -138,18 +122,6 @@ TEST_F(RatingsTest, NonNumericRatingReadsZeroButShowsAsStored)
     EXPECT_EQ(r.MaxCurrent, 2.5);
     EXPECT_EQ(GetVoltageRange("TYPE12"), "5,0 - 15V");
     EXPECT_EQ(GetMaxCurrent("TYPE12"), "2,5");
-}
-
-// Catches a missing ratings file stopping the program.
-TEST_F(RatingsTest, MissingScaleFileGivesNAAndZeros)
-{
-    clsScalability r;
-    r.fillFromScaleIni(1);
-    EXPECT_EQ(r.Type, "N/A");
-    EXPECT_EQ(r.VoltageScaleFactor, 0.0);
-    ZelkGlobals::ModuleRatings(3).fillFromScaleIni(1);
-    EXPECT_TRUE(ZelkGlobals::ModuleRatings.exists(3));
-    EXPECT_FALSE(ZelkGlobals::ModuleRatings.exists(4));
 }
 
 // Catches shipped ratings whose full-scale readings would not fit 16 bits.

@@ -4,7 +4,6 @@
 #include "core/DeviceRegistry.h"
 #include "core/ZelkGlobals.h"
 #include "core_windows/MainForm.h"
-#include "device/SimulatedBus.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,7 +62,8 @@ TEST(ErrorFileNameTest, MonthThenDayWithoutLeadingZeros)
     EXPECT_EQ(errorFileName(QDate(2026, 1, 11)), "error111.txt");
 }
 
-// Catches globals formed in the wrong place or from the wrong keys.
+// Catches globals formed in the wrong place or from the wrong keys, and serial parameters
+// handed to the device altered or more than once.
 TEST_F(StartupTest, InitGlobalsFormsPathsAndReadsSettings)
 {
     registerMock(500, 2, 1);
@@ -87,8 +87,9 @@ TEST_F(StartupTest, InitGlobalsFormsPathsAndReadsSettings)
     ASSERT_TRUE(ZelkGlobals::Device);
 }
 
-// Catches a case-insensitive test flag and a missing port not read as "N/A".
-TEST_F(StartupTest, TestFlagIsCaseSensitiveAndMissingPortReadsNA)
+// Catches a case-insensitive test flag, a missing port not read as "N/A", and the separator
+// taken from somewhere other than the locale.
+TEST_F(StartupTest, TestFlagPortAndSeparator)
 {
     registerMock(500, 2, 1);
     env.writeFile("ZelkGui.ini", "[DEV]\r\nTest=y\r\n");
@@ -98,16 +99,9 @@ TEST_F(StartupTest, TestFlagIsCaseSensitiveAndMissingPortReadsNA)
 
     ZelkGlobals::reset();
     env.writeFile("ZelkGui.ini", "[DEV]\r\nTest=Y\r\n");
-    ASSERT_TRUE(InitGlobals(env.folder()));
-    EXPECT_TRUE(ZelkGlobals::TestMode);
-}
-
-// Catches the separator being taken from somewhere other than the locale.
-TEST_F(StartupTest, DecimalSeparatorComesFromTheLocale)
-{
-    registerMock(500, 2, 1);
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     ASSERT_TRUE(InitGlobals(env.folder()));
+    EXPECT_TRUE(ZelkGlobals::TestMode);
     EXPECT_EQ(ZelkGlobals::DecimalSeparator, ",");
 }
 
@@ -132,15 +126,6 @@ TEST_F(StartupTest, BadSerialParametersKeepDeviceDefaultsAndAreLogged)
     EXPECT_TRUE(InitGlobals(env.folder()));
 }
 
-// Catches serial parameters handed to the device more than once or altered.
-TEST_F(StartupTest, SerialParametersReachTheDeviceOnce)
-{
-    registerMock(750, 4, 1);
-    env.writeFile("Zelk.ini", "[Serial COM Parameters]\r\nReadTimeout=750\r\nRetryCount=4\r\n");
-    ASSERT_TRUE(InitGlobals(env.folder()));
-    ::testing::Mock::VerifyAndClearExpectations(ZelkGlobals::Device.get());
-}
-
 // Catches start-up going on without a device object.
 TEST_F(StartupTest, UnknownDeviceEndsStartupWithAMessage)
 {
@@ -162,18 +147,4 @@ TEST_F(StartupTest, SecondCopyEndsSilentlyBeforeStartup)
     EXPECT_FALSE(MainForm::instance().Form_Load());
     EXPECT_EQ(env.dialogs.count(), 0);
     EXPECT_FALSE(ZelkGlobals::Device);
-}
-
-// Catches the launcher's heading or port text differing from the design.
-TEST_F(StartupTest, LauncherShowsHeadingAndDefaultPort)
-{
-    registerSimulatedBus();
-    ZelkGlobals::ApplicationFolder = env.folder();
-    MainForm &form = MainForm::instance();
-    ASSERT_TRUE(form.Form_Load());
-    EXPECT_EQ(form.lbl->property("Caption").toString(), "S e l e c t   O p t i o n . . .");
-    EXPECT_EQ(form.lbl->property("BackColor").toUInt(), 0xFFFFFFu);
-    EXPECT_EQ(form.lbl->property("ForeColor2").toUInt(), 0u);
-    EXPECT_EQ(form.lblDefaultComPort->text(), "Default Com Port: COM1");
-    EXPECT_EQ(form.size(), QSize(11235 / 15, 7080 / 15));
 }

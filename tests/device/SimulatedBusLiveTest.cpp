@@ -1,38 +1,10 @@
 // The simulated units' live behaviour: outputs, measurements, current limit,
 // status bytes, power-up and operating hours.
-#include "TestSeams.h"
-#include "core/ZelkGlobals.h"
-#include "core/ZelkRoutines.h"
-#include "device/SimulatedBus.h"
+#include "BusFixture.h"
 
 #include <QSet>
-#include <gtest/gtest.h>
-#include <memory>
 
 namespace {
-
-// A fresh folder with the shipped ratings and a clock that stands still
-// unless a test moves it.
-class SimBusLiveTest : public ::testing::Test
-{
-protected:
-    SimBusLiveTest()
-    {
-        env.copyShipped(QStringLiteral("scale.ini"));
-        env.clock.autoAdvanceMs = 0;
-    }
-
-    std::unique_ptr<SimulatedBus> makeBus()
-    {
-        auto bus = std::make_unique<SimulatedBus>(env.folder());
-        EXPECT_EQ(bus->OpenPort(QStringLiteral("COM1")), CmdOk);
-        return bus;
-    }
-
-    void advance(qint64 ms) { env.clock.monotonic += ms; }
-
-    TestEnvironment env;
-};
 
 struct Reading
 {
@@ -40,28 +12,39 @@ struct Reading
     qint16 amps = -1;
 };
 
-Reading measure(SimulatedBus &bus, const char *unit, qint16 module)
+// The demo bus, port open, on a clock that stands still unless a test moves it.
+class SimBusLiveTest : public BusFixture
 {
-    Reading r;
-    EXPECT_EQ(bus.MeasureOutputVoltage(unit, module, r.volts), CmdOk);
-    EXPECT_EQ(bus.MeasureOutputCurrent(unit, module, r.amps), CmdOk);
-    return r;
-}
+protected:
+    SimBusLiveTest() { env.clock.autoAdvanceMs = 0; }
+    void SetUp() override
+    {
+        BusFixture::SetUp();
+        openBus();
+    }
 
-QString outputs(SimulatedBus &bus, const char *unit)
-{
-    StatusArray a;
-    EXPECT_EQ(bus.GetOutputState(unit, a), CmdOk);
-    return a.toStatusText();
-}
-
-StatusArray status(SimulatedBus &bus, const char *unit, bool global)
-{
-    StatusArray a;
-    EXPECT_EQ(global ? bus.GetGlobalStatusByte(unit, a) : bus.GetModuleGoodStatusByte(unit, a),
-              CmdOk);
-    return a;
-}
+    Reading measure(const char *unit, qint16 module)
+    {
+        Reading r;
+        EXPECT_EQ(bus->MeasureOutputVoltage(unit, module, r.volts), CmdOk);
+        EXPECT_EQ(bus->MeasureOutputCurrent(unit, module, r.amps), CmdOk);
+        return r;
+    }
+    QString outputs(const char *unit)
+    {
+        StatusArray a;
+        EXPECT_EQ(bus->GetOutputState(unit, a), CmdOk);
+        return a.toStatusText();
+    }
+    StatusArray status(const char *unit, bool global)
+    {
+        StatusArray a;
+        EXPECT_EQ(global ? bus->GetGlobalStatusByte(unit, a)
+                         : bus->GetModuleGoodStatusByte(unit, a),
+                  CmdOk);
+        return a;
+    }
+};
 
 } // namespace
 
@@ -74,32 +57,32 @@ StatusArray status(SimulatedBus &bus, const char *unit, bool global)
 // global output, or noise that is not small.
 TEST_F(SimBusLiveTest, MeasurementsFollowSetpointAndSwitches)
 {
-    auto bus = makeBus();
-    Reading r = measure(*bus, "1", 2);
+    bus->setNoiseEnabled(true);
+    Reading r = measure("1", 2);
     EXPECT_NEAR(r.volts, 12000, 12000 * 0.002);
     EXPECT_NEAR(r.amps, 2400, 2400 * 0.002);
     QSet<qint16> seen;
     for (int i = 0; i < 20; ++i)
-        seen << measure(*bus, "1", 2).volts;
+        seen << measure("1", 2).volts;
     EXPECT_GT(seen.size(), 1); // a real supply never reads the same twice
-
     bus->setNoiseEnabled(false);
+
     ASSERT_EQ(bus->SetOutputVoltageSetpoint("1", 2, 10000), CmdOk);
-    r = measure(*bus, "1", 2);
+    r = measure("1", 2);
     EXPECT_EQ(r.volts, 10000);
     EXPECT_EQ(r.amps, 2000);
 
     ASSERT_EQ(bus->SetOutputState("1", 2, 0), CmdOk);
-    r = measure(*bus, "1", 2);
+    r = measure("1", 2);
     EXPECT_EQ(r.volts, 0);
     EXPECT_EQ(r.amps, 0);
-    EXPECT_EQ(outputs(*bus, "1"), "10111000");
+    EXPECT_EQ(outputs("1"), "10111000");
     ASSERT_EQ(bus->SetOutputState("1", 2, 1), CmdOk);
-    EXPECT_EQ(measure(*bus, "1", 2).volts, 10000); // the live set-point is kept
+    EXPECT_EQ(measure("1", 2).volts, 10000); // the live set-point is kept
 
     ASSERT_EQ(bus->SetGlobalOutputState(qint16(1), 0), CmdOk);
-    EXPECT_EQ(measure(*bus, "1", 1).volts, 0);
-    EXPECT_EQ(outputs(*bus, "1"), "00000000");
+    EXPECT_EQ(measure("1", 1).volts, 0);
+    EXPECT_EQ(outputs("1"), "00000000");
     qint16 global = 0;
     EXPECT_EQ(bus->GetGlobalOutputState("1", global), CmdOk);
     EXPECT_EQ(global, 100);
@@ -108,123 +91,113 @@ TEST_F(SimBusLiveTest, MeasurementsFollowSetpointAndSwitches)
 // Catches a Normal limit that lets the overload through or trips.
 TEST_F(SimBusLiveTest, NormalLimitHoldsTheCurrent)
 {
-    auto bus = makeBus();
-    bus->setNoiseEnabled(false);
     ASSERT_TRUE(bus->setLoadResistance(1, 1, 0.02)); // 165 A wanted
     for (int i = 0; i < 3; ++i) {
-        const Reading r = measure(*bus, "1", 1);
+        const Reading r = measure("1", 1);
         EXPECT_EQ(r.amps, 6400);  // 80 A
         EXPECT_EQ(r.volts, 1600); // 80 A through 0.02 ohm
-        advance(5000);
+        advanceClock(5000);
     }
-    EXPECT_EQ(status(*bus, "1", true)(5), 1);  // global current limit
-    EXPECT_EQ(status(*bus, "1", false)(1), 0); // 1.6 V is outside the window
+    EXPECT_EQ(status("1", true)(5), 1);  // global current limit
+    EXPECT_EQ(status("1", false)(1), 0); // 1.6 V is outside the window
 }
 
 // Catches a latch that trips early, late, or not at all, that clears when the
 // load goes, or that ignores the enable-reset setting.
 TEST_F(SimBusLiveTest, LatchingLimitTripsAfterOnTimeAndStaysOff)
 {
-    auto bus = makeBus();
-    bus->setNoiseEnabled(false);
     ASSERT_TRUE(bus->setLoadResistance(1, 3, 1.0)); // 24 A wanted
-    EXPECT_EQ(measure(*bus, "1", 3).amps, 4800);
-    advance(99);
-    EXPECT_EQ(measure(*bus, "1", 3).volts, 6000); // 12 A through 1 ohm
-    advance(1);
-    EXPECT_EQ(measure(*bus, "1", 3).volts, 0);
-    EXPECT_EQ(outputs(*bus, "1")[2], '0');
+    EXPECT_EQ(measure("1", 3).amps, 4800);
+    advanceClock(99);
+    EXPECT_EQ(measure("1", 3).volts, 6000); // 12 A through 1 ohm
+    advanceClock(1);
+    EXPECT_EQ(measure("1", 3).volts, 0);
+    EXPECT_EQ(outputs("1")[2], '0');
     ASSERT_TRUE(bus->setLoadResistance(1, 3, 4.0));
-    advance(1000);
-    EXPECT_EQ(measure(*bus, "1", 3).amps, 0);
+    advanceClock(1000);
+    EXPECT_EQ(measure("1", 3).amps, 0);
 
     // Enable-reset on: switching the output off and on clears the latch.
     ASSERT_EQ(bus->SetOutputState("1", 3, 0), CmdOk);
     ASSERT_EQ(bus->SetOutputState("1", 3, 1), CmdOk);
-    EXPECT_EQ(measure(*bus, "1", 3).volts, 12000);
+    EXPECT_EQ(measure("1", 3).volts, 12000);
 
     // Enable-reset off: only a power cycle does.
     ASSERT_EQ(bus->SetCurrentLimitMode("1", 3, 1, 0), CmdOk);
     ASSERT_TRUE(bus->setLoadResistance(1, 3, 1.0));
-    advance(100);
+    advanceClock(100);
     ASSERT_TRUE(bus->setLoadResistance(1, 3, 4.0));
     ASSERT_EQ(bus->SetOutputState("1", 3, 0), CmdOk);
     ASSERT_EQ(bus->SetOutputState("1", 3, 1), CmdOk);
-    EXPECT_EQ(measure(*bus, "1", 3).volts, 0);
+    EXPECT_EQ(measure("1", 3).volts, 0);
     ASSERT_TRUE(bus->recycle(1));
-    advance(250);
-    EXPECT_EQ(measure(*bus, "1", 3).volts, 12000);
+    advanceClock(250);
+    EXPECT_EQ(measure("1", 3).volts, 12000);
 }
 
 // Catches a hiccup that does not switch off, does not come back, or uses the
 // wrong ON/OFF times.
 TEST_F(SimBusLiveTest, HiccupLimitCyclesWithOnAndOffTimes)
 {
-    auto bus = makeBus();
-    bus->setNoiseEnabled(false);
     ASSERT_TRUE(bus->setLoadResistance(1, 2, 0.25)); // 48 A wanted
-    const Reading held = measure(*bus, "1", 2);
+    const Reading held = measure("1", 2);
     EXPECT_EQ(held.amps, 4800); // 24 A
     EXPECT_EQ(held.volts, 6000);
-    advance(150);
-    EXPECT_EQ(measure(*bus, "1", 2).amps, 0);
-    EXPECT_EQ(outputs(*bus, "1")[1], '1'); // still commanded on while it waits
-    advance(940);
-    EXPECT_EQ(measure(*bus, "1", 2).amps, 0);
-    advance(20);
-    EXPECT_EQ(measure(*bus, "1", 2).amps, 4800);
+    advanceClock(150);
+    EXPECT_EQ(measure("1", 2).amps, 0);
+    EXPECT_EQ(outputs("1")[1], '1'); // still commanded on while it waits
+    advanceClock(940);
+    EXPECT_EQ(measure("1", 2).amps, 0);
+    advanceClock(20);
+    EXPECT_EQ(measure("1", 2).amps, 4800);
     ASSERT_TRUE(bus->setLoadResistance(1, 2, 1.0));
-    advance(5000);
-    EXPECT_EQ(measure(*bus, "1", 2).volts, 12000);
+    advanceClock(5000);
+    EXPECT_EQ(measure("1", 2).volts, 12000);
 }
 
 // Catches a module-good byte or DC-good flag that ignores the thresholds or
 // the output state.
 TEST_F(SimBusLiveTest, ModuleGoodFollowsThresholds)
 {
-    auto bus = makeBus();
-    EXPECT_EQ(status(*bus, "1", false).toStatusText(), "11111000");
-    EXPECT_EQ(status(*bus, "1", true).toStatusText(), "11110001");
+    EXPECT_EQ(status("1", false).toStatusText(), "11111000");
+    EXPECT_EQ(status("1", true).toStatusText(), "11110001");
 
     ASSERT_EQ(bus->SetModuleGoodLowThreshold("1", 2, 12100), CmdOk);
-    EXPECT_EQ(status(*bus, "1", false).toStatusText(), "10111000");
-    EXPECT_EQ(status(*bus, "1", true)(4), 0);
+    EXPECT_EQ(status("1", false).toStatusText(), "10111000");
+    EXPECT_EQ(status("1", true)(4), 0);
     ASSERT_EQ(bus->SetModuleGoodLowThreshold("1", 2, 11900), CmdOk);
     ASSERT_EQ(bus->SetModuleGoodHighThreshold("1", 2, 11950), CmdOk);
-    EXPECT_EQ(status(*bus, "1", false)(2), 0);
+    EXPECT_EQ(status("1", false)(2), 0);
     ASSERT_EQ(bus->SetModuleGoodLowThreshold("1", 2, 0), CmdOk);
-    EXPECT_EQ(status(*bus, "1", false)(2), 0); // still above the high threshold
+    EXPECT_EQ(status("1", false)(2), 0); // still above the high threshold
     ASSERT_EQ(bus->SetModuleGoodHighThreshold("1", 2, 0), CmdOk);
-    EXPECT_EQ(status(*bus, "1", false)(2), 1); // no window set
+    EXPECT_EQ(status("1", false)(2), 1); // no window set
     ASSERT_EQ(bus->SetOutputState("1", 2, 0), CmdOk);
-    EXPECT_EQ(status(*bus, "1", false)(2), 0);
-    EXPECT_EQ(status(*bus, "1", true)(4), 1); // a module switched off is not a DC failure
+    EXPECT_EQ(status("1", false)(2), 0);
+    EXPECT_EQ(status("1", true)(4), 1); // a module switched off is not a DC failure
 }
 
 // Catches forced alarms that do not show, or that leave the module-good byte
 // up during an over-voltage.
 TEST_F(SimBusLiveTest, ForcedAlarmsShowInTheStatusBytes)
 {
-    auto bus = makeBus();
     ASSERT_TRUE(bus->forceAlarm(1, 1, true));
     ASSERT_TRUE(bus->forceAlarm(1, 8, true));
-    StatusArray g = status(*bus, "1", true);
+    StatusArray g = status("1", true);
     EXPECT_EQ(g(1), 0);
     EXPECT_EQ(g(6), 1);
     EXPECT_EQ(g(8), 0);
     ASSERT_TRUE(bus->forceAlarm(1, 7, true));
-    EXPECT_EQ(status(*bus, "1", true)(7), 1);
-    EXPECT_EQ(status(*bus, "1", false).toStatusText(), "00000000");
-    EXPECT_EQ(status(*bus, "3", true).toStatusText(), "11110001");
-    EXPECT_EQ(status(*bus, "7", true)(4), 0); // outputs held off: DC not good
+    EXPECT_EQ(status("1", true)(7), 1);
+    EXPECT_EQ(status("1", false).toStatusText(), "00000000");
+    EXPECT_EQ(status("3", true).toStatusText(), "11110001");
+    EXPECT_EQ(status("7", true)(4), 0); // outputs held off: DC not good
 }
 
 // Catches a power-up that ignores start-up states, turn-on delays or groups,
 // or that keeps the live set-point.
 TEST_F(SimBusLiveTest, RecycleStartsOutputsGroupByGroup)
 {
-    auto bus = makeBus();
-    bus->setNoiseEnabled(false);
     // Group 2 (modules 2, 3) follows its first module: its start-up state and delay.
     ASSERT_EQ(bus->SetDefaultOutputOnOffState("1", 3, 0), CmdOk);
     ASSERT_EQ(bus->SetOutputTurnONDelay("1", 3, 50), CmdOk);
@@ -232,55 +205,53 @@ TEST_F(SimBusLiveTest, RecycleStartsOutputsGroupByGroup)
     ASSERT_EQ(bus->SetOutputVoltageSetpoint("1", 2, 9000), CmdOk);
 
     ASSERT_TRUE(bus->recycle(1));
-    EXPECT_EQ(outputs(*bus, "1"), "00000000");
-    advance(249);
-    EXPECT_EQ(outputs(*bus, "1"), "00000000");
-    advance(1);
-    EXPECT_EQ(outputs(*bus, "1"), "01100000");
-    EXPECT_EQ(measure(*bus, "1", 2).volts, 12000);
-    advance(250);
-    EXPECT_EQ(outputs(*bus, "1"), "01111000");
+    EXPECT_EQ(outputs("1"), "00000000");
+    advanceClock(249);
+    EXPECT_EQ(outputs("1"), "00000000");
+    advanceClock(1);
+    EXPECT_EQ(outputs("1"), "01100000");
+    EXPECT_EQ(measure("1", 2).volts, 12000);
+    advanceClock(250);
+    EXPECT_EQ(outputs("1"), "01111000");
 
     // The group switch takes every grouped module along, each group on its delay.
     ASSERT_EQ(bus->SetGroupState("1", 0), CmdOk);
-    EXPECT_EQ(outputs(*bus, "1"), "00000000");
+    EXPECT_EQ(outputs("1"), "00000000");
     ASSERT_EQ(bus->SetGroupState("1", 1), CmdOk);
-    advance(250);
-    EXPECT_EQ(outputs(*bus, "1"), "01100000");
-    advance(250);
-    EXPECT_EQ(outputs(*bus, "1"), "01111000");
+    advanceClock(250);
+    EXPECT_EQ(outputs("1"), "01100000");
+    advanceClock(250);
+    EXPECT_EQ(outputs("1"), "01111000");
 
     ASSERT_TRUE(bus->recycle(7)); // held off until its global output is switched on
-    EXPECT_EQ(outputs(*bus, "7"), "00000000");
+    EXPECT_EQ(outputs("7"), "00000000");
     ASSERT_EQ(bus->SetGlobalOutputState(qint16(7), 1), CmdOk);
-    EXPECT_EQ(outputs(*bus, "7"), "11000000");
+    EXPECT_EQ(outputs("7"), "11000000");
 }
 
 // Catches a global output switch that does not restart the outputs.
 TEST_F(SimBusLiveTest, GlobalOutputOnRestartsTheOutputs)
 {
-    auto bus = makeBus();
     ASSERT_EQ(bus->SetOutputState("1", 1, 0), CmdOk);
-    EXPECT_EQ(outputs(*bus, "1"), "01111000");
+    EXPECT_EQ(outputs("1"), "01111000");
     ASSERT_EQ(bus->SetGlobalOutputState(qint16(1), 0), CmdOk);
     ASSERT_EQ(bus->SetGlobalOutputState(qint16(1), 1), CmdOk);
-    EXPECT_EQ(outputs(*bus, "1"), "10000000");
-    advance(500);
-    EXPECT_EQ(outputs(*bus, "1"), "11111000");
+    EXPECT_EQ(outputs("1"), "10000000");
+    advanceClock(500);
+    EXPECT_EQ(outputs("1"), "11111000");
 }
 
 // Catches operating hours that stand still or are lost with the device object.
 TEST_F(SimBusLiveTest, OperatingHoursAdvanceWithTheClock)
 {
-    auto bus = makeBus();
     QString hours;
     ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
     EXPECT_EQ(hours, "1234");
-    advance(2 * 3600000 + 1);
+    advanceClock(2 * 3600000 + 1);
     ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
     EXPECT_EQ(hours, "1236");
-    bus.reset();
-    bus = makeBus();
+    restartBus();
+    openBus();
     ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
     EXPECT_EQ(hours, "1236");
 }

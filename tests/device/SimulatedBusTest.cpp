@@ -1,44 +1,28 @@
 // The simulated bus as the program and the window tests rely on it: stored
-// settings, bus addressing, bad input and the bus file.
-#include "device/SimulatedBus.h"
-#include "TestSeams.h"
+// settings, bus addressing, bad input, the bus file, faults and line time.
+#include "BusFixture.h"
 #include "core/IniFile.h"
-#include "core/ZelkGlobals.h"
-#include "core/ZelkRoutines.h"
 #include "core/clsScalability.h"
 
-#include <QList>
+#include <QCoreApplication>
 #include <QMap>
 #include <QSet>
-#include <gtest/gtest.h>
-#include <memory>
+#include <functional>
 
 namespace {
 
-// A fresh folder with the shipped ratings and a clock that stands still
-// unless a test moves it.
-class SimBusStoredTest : public ::testing::Test
+// The demo bus on a clock that stands still unless a test moves it.
+class SimBusTest : public BusFixture
 {
 protected:
-    SimBusStoredTest()
-    {
-        env.copyShipped(QStringLiteral("scale.ini"));
-        env.clock.autoAdvanceMs = 0;
-    }
+    SimBusTest() { env.clock.autoAdvanceMs = 0; }
 
-    std::unique_ptr<SimulatedBus> makeBus()
-    {
-        auto bus = std::make_unique<SimulatedBus>(env.folder());
-        EXPECT_EQ(bus->OpenPort(QStringLiteral("COM1")), CmdOk);
-        return bus;
-    }
-
-    QList<int> scan(SimulatedBus &bus)
+    QList<int> scan()
     {
         QList<int> found;
         for (qint16 id = 1; id <= 32; ++id) {
             qint16 answer = 0;
-            if (bus.GetUnitID(id, answer) == CmdOk) {
+            if (bus->GetUnitID(id, answer) == CmdOk) {
                 EXPECT_EQ(answer, id);
                 found << id;
             }
@@ -46,37 +30,29 @@ protected:
         return found;
     }
 
-    QList<QByteArray> errorFileLines() const
+    int errorFileLines() const
     {
-        QList<QByteArray> lines;
-        const QString name = errorFileName(env.clock.now.date());
-        for (const QByteArray &line : env.readFile(name).split('\n')) {
-            if (!line.trimmed().isEmpty())
-                lines << line;
-        }
-        return lines;
+        const QByteArray text = env.readFile(errorFileName(env.clock.now.date()));
+        return int(text.count('\n'));
     }
-
-    TestEnvironment env;
 };
 
 } // namespace
 
 // Catches a Set that only changes memory, or a Get that reads something else.
-TEST_F(SimBusStoredTest, StoredSettingsSurviveANewDeviceObject)
+TEST_F(SimBusTest, StoredSettingsSurviveANewDeviceObject)
 {
-    {
-        auto bus = makeBus();
-        EXPECT_EQ(bus->SetFanFailPolarity("3", 0), CmdOk);
-        EXPECT_EQ(bus->SetDefaultGroupState("3", 1), CmdOk);
-        EXPECT_EQ(bus->SetDefaultOutputVoltage("3", 3, 12345), CmdOk);
-        EXPECT_EQ(bus->SetModuleGoodHighThreshold("3", 3, 13000), CmdOk);
-        EXPECT_EQ(bus->SetCurrentLimitMode("3", 1, 2, 1), CmdOk);
-        EXPECT_EQ(bus->SetCurrentLimitOFFTimeExUShort("3", 1, 4321), CmdOk);
-        EXPECT_EQ(bus->SetOutputTurnONDelay("3", 3, 65000), CmdOk);
-        EXPECT_EQ(bus->SetGroupID("3", 3, 3), CmdOk);
-    }
-    auto bus = makeBus();
+    openBus();
+    EXPECT_EQ(bus->SetFanFailPolarity("3", 0), CmdOk);
+    EXPECT_EQ(bus->SetDefaultGroupState("3", 1), CmdOk);
+    EXPECT_EQ(bus->SetDefaultOutputVoltage("3", 3, 12345), CmdOk);
+    EXPECT_EQ(bus->SetModuleGoodHighThreshold("3", 3, 13000), CmdOk);
+    EXPECT_EQ(bus->SetCurrentLimitMode("3", 1, 2, 1), CmdOk);
+    EXPECT_EQ(bus->SetCurrentLimitOFFTimeExUShort("3", 1, 4321), CmdOk);
+    EXPECT_EQ(bus->SetOutputTurnONDelay("3", 3, 65000), CmdOk);
+    EXPECT_EQ(bus->SetGroupID("3", 3, 3), CmdOk);
+    restartBus();
+    openBus();
     qint16 v = -1, reset = -1;
     qint32 t = -1;
     EXPECT_EQ(bus->GetFanFailPolarity("3", v), CmdOk);
@@ -102,9 +78,9 @@ TEST_F(SimBusStoredTest, StoredSettingsSurviveANewDeviceObject)
 }
 
 // Catches arguments out of range that are accepted, stored, or crash the bus.
-TEST_F(SimBusStoredTest, OutOfRangeArgumentsAreRefusedAndChangeNothing)
+TEST_F(SimBusTest, OutOfRangeArgumentsAreRefusedAndChangeNothing)
 {
-    auto bus = makeBus();
+    openBus();
     qint16 v = 0;
     qint32 t = 0;
     for (const char *unit : {"0", "33", "-1", "abc", ""})
@@ -131,64 +107,63 @@ TEST_F(SimBusStoredTest, OutOfRangeArgumentsAreRefusedAndChangeNothing)
     EXPECT_NE(bus->SetGlobalOutputState("1", 2), CmdOk);
     EXPECT_EQ(bus->SetDefaultOutputVoltage("1", 1, 3600), CmdOk); // the rating itself is fine
 
-    bus.reset(); // what was refused never reached the file
-    auto again = makeBus();
-    EXPECT_EQ(again->GetDefaultOutputVoltage("1", 1, v), CmdOk);
+    restartBus(); // what was refused never reached the file
+    openBus();
+    EXPECT_EQ(bus->GetDefaultOutputVoltage("1", 1, v), CmdOk);
     EXPECT_EQ(v, 3600);
-    EXPECT_EQ(again->GetFanFailPolarity("1", v), CmdOk);
+    EXPECT_EQ(bus->GetFanFailPolarity("1", v), CmdOk);
     EXPECT_EQ(v, 1);
-    EXPECT_EQ(again->GetGroupID("1", 1, v), CmdOk);
+    EXPECT_EQ(bus->GetGroupID("1", 1, v), CmdOk);
     EXPECT_EQ(v, 1);
-    EXPECT_EQ(again->GetOutputTurnONDelayExUShort("1", 1, t), CmdOk);
+    EXPECT_EQ(bus->GetOutputTurnONDelayExUShort("1", 1, t), CmdOk);
     EXPECT_EQ(t, 0);
 }
 
 // Catches ports that open although they do not exist, a second open, and calls
 // that work without an open port.
-TEST_F(SimBusStoredTest, PortOpensOnlyForKnownPortsAndOnlyOnce)
+TEST_F(SimBusTest, PortOpensOnlyForKnownPortsAndOnlyOnce)
 {
     env.writeFile("simbus.ini", "[Bus]\r\nPorts=/dev/ttyUSB0, COM12\r\n[Supply1]\r\nUnitID=4\r\n");
-    SimulatedBus bus(env.folder());
-    for (int n = 1; n <= 9; ++n) {
-        EXPECT_EQ(bus.OpenPort(QStringLiteral("COM%1").arg(n)), CmdOk) << n;
-        bus.ClosePort();
-    }
-    for (const char *port : {"/dev/ttyUSB0", "COM12"}) {
-        EXPECT_EQ(bus.OpenPort(port), CmdOk) << port;
-        bus.ClosePort();
+    restartBus();
+    QStringList known{"/dev/ttyUSB0", "COM12"};
+    for (int n = 1; n <= 9; ++n)
+        known << QStringLiteral("COM%1").arg(n);
+    for (const QString &port : known) {
+        EXPECT_EQ(bus->OpenPort(port), CmdOk) << port.toStdString();
+        bus->ClosePort();
     }
     for (const char *port : {"N/A", "", "COM10", "COM0", "com1"})
-        EXPECT_NE(bus.OpenPort(port), CmdOk) << port;
+        EXPECT_NE(bus->OpenPort(port), CmdOk) << port;
 
     qint16 v = 0;
-    EXPECT_NE(bus.GetFanFailPolarity("4", v), CmdOk);
-    ASSERT_EQ(bus.OpenPort("COM1"), CmdOk);
-    EXPECT_NE(bus.OpenPort("COM1"), CmdOk);
-    EXPECT_TRUE(bus.portOpen()); // the refused second open leaves the first one open
-    EXPECT_EQ(bus.GetFanFailPolarity("4", v), CmdOk);
-    bus.ClosePort();
-    EXPECT_NE(bus.GetFanFailPolarity("4", v), CmdOk);
+    EXPECT_NE(bus->GetFanFailPolarity("4", v), CmdOk);
+    ASSERT_EQ(bus->OpenPort("COM1"), CmdOk);
+    EXPECT_NE(bus->OpenPort("COM1"), CmdOk);
+    EXPECT_TRUE(bus->portOpen()); // the refused second open leaves the first one open
+    EXPECT_EQ(bus->GetFanFailPolarity("4", v), CmdOk);
+    bus->ClosePort();
+    EXPECT_NE(bus->GetFanFailPolarity("4", v), CmdOk);
 }
 
 // Catches a scan that finds IDs with no unit, misses a unit, or a unit that
 // still answers at its old ID after the change.
-TEST_F(SimBusStoredTest, UnitIdScanAndChange)
+TEST_F(SimBusTest, UnitIdScanAndChange)
 {
-    auto bus = makeBus();
-    EXPECT_EQ(scan(*bus), (QList<int>{1, 3, 5, 7}));
+    openBus();
+    EXPECT_EQ(scan(), (QList<int>{1, 3, 5, 7}));
 
     qint16 oldId = 3, newId = 12, taken = 5;
     EXPECT_EQ(bus->SetNewUnitID(oldId, newId), CmdOk);
-    EXPECT_EQ(scan(*bus), (QList<int>{1, 5, 7, 12}));
+    EXPECT_EQ(scan(), (QList<int>{1, 5, 7, 12}));
     qint16 v = 0;
     EXPECT_NE(bus->GetFanFailPolarity("3", v), CmdOk);
     EXPECT_EQ(bus->GetFanFailPolarity("12", v), CmdOk);
     EXPECT_NE(bus->SetNewUnitID(newId, taken), CmdOk); // two units on one ID
     EXPECT_EQ(bus->SetNewUnitID(newId, newId), CmdOk);
 
-    bus.reset();
-    bus = makeBus();
-    EXPECT_EQ(scan(*bus), (QList<int>{1, 5, 7, 12}));
+    restartBus();
+    openBus();
+    EXPECT_EQ(scan(), (QList<int>{1, 5, 7, 12}));
     StatusArray modules;
     EXPECT_EQ(bus->GetPresentModules("12", modules), CmdOk);
     EXPECT_EQ(modules.toStatusText(), "10100000"); // it is still the unit that was 3
@@ -196,9 +171,9 @@ TEST_F(SimBusStoredTest, UnitIdScanAndChange)
 
 // Catches a missing or implausible demo bus: wrong module sets, set-points
 // outside the shipped ratings, no groups, unit 7 not held off.
-TEST_F(SimBusStoredTest, DemoBusMatchesTheShippedRatings)
+TEST_F(SimBusTest, DemoBusMatchesTheShippedRatings)
 {
-    auto bus = makeBus();
+    openBus();
     const QString scale = env.path("scale.ini");
     const QMap<QString, QString> expectedModules{
         {"1", "11111000"}, {"3", "10100000"}, {"5", "00111000"}, {"7", "11000000"}};
@@ -247,26 +222,24 @@ TEST_F(SimBusStoredTest, DemoBusMatchesTheShippedRatings)
 
 // Catches a corrupt bus file that crashes the bus, is lost without a copy, is
 // reported more than once, or is kept so that no unit answers.
-TEST_F(SimBusStoredTest, CorruptBusFileIsKeptReportedOnceAndReplaced)
+TEST_F(SimBusTest, CorruptBusFileIsKeptReportedOnceAndReplaced)
 {
     static const char raw[] = "\x00\x01garbage\n[[[\n=\n[Supply1]\nUnitID=forty\n";
     const QByteArray junk(raw, sizeof raw - 1); // NUL bytes included
     env.writeFile("simbus.ini", junk);
-    {
-        auto bus = makeBus();
-        EXPECT_EQ(scan(*bus), (QList<int>{1, 3, 5, 7}));
-    }
-    auto again = makeBus();
-    EXPECT_EQ(again->unitIds(), (QList<int>{1, 3, 5, 7}));
+    restartBus();
+    openBus();
+    EXPECT_EQ(scan(), (QList<int>{1, 3, 5, 7}));
+    restartBus();
+    EXPECT_EQ(bus->unitIds(), (QList<int>{1, 3, 5, 7}));
     EXPECT_EQ(env.readFile("simbus.ini.bad"), junk);
-    const QList<QByteArray> lines = errorFileLines();
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines.first().contains("simbus.ini.bad"));
+    EXPECT_EQ(errorFileLines(), 1);
+    EXPECT_TRUE(env.readFile(errorFileName(env.clock.now.date())).contains("simbus.ini.bad"));
 }
 
 // Catches missing keys or wrong types that crash, reach the unit as garbage,
 // or make a bad file look corrupt and be thrown away.
-TEST_F(SimBusStoredTest, DamagedKeysReadAsCleanDefaults)
+TEST_F(SimBusTest, DamagedKeysReadAsCleanDefaults)
 {
     const QByteArray text = "[Supply1]\r\nUnitID=9\r\nFanFailPolarity=yes\r\nOperatingHours=-4\r\n"
                             "[Supply1.Module2]\r\nTypeCode=42\r\nDefaultVoltage=9x\r\n"
@@ -275,7 +248,8 @@ TEST_F(SimBusStoredTest, DamagedKeysReadAsCleanDefaults)
                             "[Supply2]\r\nUnitID=9\r\n[Supply3]\r\nUnitID=40\r\n"
                             "[Faults]\r\nFail1=GetFanFailPolarity\r\n";
     env.writeFile("simbus.ini", text);
-    auto bus = makeBus();
+    restartBus();
+    openBus();
     EXPECT_EQ(bus->unitIds(), QList<int>{9});
     EXPECT_EQ(env.readFile("simbus.ini"), text); // reading changes nothing
     qint16 v = -1, reset = -1;
@@ -297,18 +271,19 @@ TEST_F(SimBusStoredTest, DamagedKeysReadAsCleanDefaults)
     EXPECT_EQ(bus->MeasureOutputCurrent("9", 2, v), CmdOk);
     // The one unreadable fault rule is skipped and said so.
     EXPECT_EQ(bus->GetFanFailPolarity("9", v), CmdOk);
-    EXPECT_EQ(errorFileLines().size(), 1);
+    EXPECT_EQ(errorFileLines(), 1);
 }
 
 // Catches faults written in the bus file that are not applied, or a one-shot
 // failure that fails more than once.
-TEST_F(SimBusStoredTest, FaultsFromTheBusFile)
+TEST_F(SimBusTest, FaultsFromTheBusFile)
 {
     env.writeFile("simbus.ini", "[Supply1]\r\nUnitID=1\r\n[Supply1.Module1]\r\nTypeCode=2\r\n"
                                 "[Supply2]\r\nUnitID=2\r\nSilent=1\r\nForcedAlarms=1, 7\r\n"
                                 "[Supply3]\r\nUnitID=3\r\nForcedAlarms=2\r\n"
                                 "[Faults]\r\nFail1=GetUnitSerialN, 1, 0, once, ERR_CHECKSUM\r\n");
-    auto bus = makeBus();
+    restartBus();
+    openBus();
     QString serial;
     StatusArray a;
     EXPECT_EQ(bus->GetPresentModules("2", a), "ERR_TIMEOUT");
@@ -321,9 +296,9 @@ TEST_F(SimBusStoredTest, FaultsFromTheBusFile)
 
 // Catches a silent unit that answers or takes the others down with it, and
 // failures that hit the wrong unit, module or method, or stay after clearing.
-TEST_F(SimBusStoredTest, FaultsFromTests)
+TEST_F(SimBusTest, FaultsFromTests)
 {
-    auto bus = makeBus();
+    openBus();
     qint16 v = 0;
     StatusArray a;
     ASSERT_TRUE(bus->setUnitSilent(3, true));
@@ -347,4 +322,61 @@ TEST_F(SimBusStoredTest, FaultsFromTests)
     EXPECT_EQ(bus->GetGroupID("5", 4, v), CmdOk);
     bus->clearFailures();
     EXPECT_EQ(bus->MeasureOutputVoltage("1", 2, v), CmdOk);
+}
+
+// Catches the wire model running in tests unasked, or the bus file's switch
+// being ignored.
+TEST_F(SimBusTest, WireModelIsOffUnderATestClockUnlessTheFileSaysOn)
+{
+    EXPECT_FALSE(bus->wireModelEnabled());
+    env.writeFile("simbus.ini", "[Bus]\r\nWireModel=1\r\n[Supply1]\r\nUnitID=1\r\n");
+    restartBus();
+    EXPECT_TRUE(bus->wireModelEnabled());
+}
+
+// Catches a wrong byte time (baud rate, 10 bits a byte) or byte count, and a
+// silent unit or an empty ID that answers at once instead of costing the read
+// timeout for the first try and every retry.
+TEST_F(SimBusTest, CallsTakeTheirLineTime)
+{
+    env.clock.autoAdvanceMs = 1;
+    openBus().setWireModelEnabled(true);
+    qint16 v = 0, timeout = 250, retries = 3;
+    StatusArray a, b;
+    QString serial;
+    const std::function<QString()> calls[] = {
+        [&] { return bus->GetFanFailPolarity("1", v); },
+        [&] { return bus->GetMasterSlaveMode("1", a, b); },
+        [&] { return bus->GetUnitSerialN("1", serial); },
+    };
+    for (const auto &call : calls) {
+        const qint64 before = env.clock.monotonic;
+        for (int i = 0; i < 20; ++i)
+            ASSERT_EQ(call(), CmdOk);
+        const double elapsed = double(env.clock.monotonic - before);
+        ASSERT_GE(bus->lastCallBytes(), 16); // at least a request and an answer frame
+        const double expected = 20 * bus->lastCallBytes() * 10.0 / 9600.0 * 1000.0;
+        EXPECT_NEAR(elapsed, expected, expected * 0.10);
+    }
+
+    bus->SetINIParams(timeout, retries);
+    ASSERT_TRUE(bus->setUnitSilent(3, true));
+    for (const char *unit : {"3", "2"}) {
+        const qint64 before = env.clock.monotonic;
+        EXPECT_EQ(bus->GetFanFailPolarity(unit, v), "ERR_TIMEOUT");
+        EXPECT_NEAR(double(env.clock.monotonic - before), 1000.0, 100.0) << unit;
+    }
+}
+
+// Catches a wait that blocks the window events the program's busy-waits let run.
+TEST_F(SimBusTest, WaitingOnTheLineLetsEventsRun)
+{
+    env.clock.autoAdvanceMs = 1;
+    openBus().setWireModelEnabled(true);
+    bool ran = false;
+    QMetaObject::invokeMethod(
+        qApp, [&] { ran = true; }, Qt::QueuedConnection);
+    qint16 v = 0;
+    EXPECT_EQ(bus->GetFanFailPolarity("1", v), CmdOk);
+    EXPECT_TRUE(ran);
 }

@@ -1,20 +1,7 @@
-// Unit snapshot reads: the editor's set-up read with its progress log, and
-// the monitor's status read.
-#include "MockZelkDevice.h"
-#include "TestSeams.h"
-#include "core/ZelkGlobals.h"
-#include "device/RecordingDevice.h"
+// Unit snapshot reads on the demo bus: the editor's set-up read with its
+// progress log, and the monitor's status read.
+#include "BusFixture.h"
 #include "device/ZelkData.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-using ::testing::_;
-using ::testing::DefaultValue;
-using ::testing::DoAll;
-using ::testing::NiceMock;
-using ::testing::Return;
-using ::testing::SetArgReferee;
 
 namespace {
 
@@ -25,120 +12,52 @@ public:
     QString text_;
 };
 
-const char *const UnitLabels[] = {
-    "Get present modules................", "Get Module Good Status Byte........",
-    "Get Unit Serial Number.............", "Get Unit Version...................",
-    "Get Fan Fail Polarity..............", "Get Global DCGood Polarity.........",
-    "Get O.T. Fail Polarity.............", "Get Default Global Output Polarity.",
-    "Get Default Group State............", "Get Default Global Output State....",
-    "Get Module Type...................."};
-const char *const ModuleLabels[] = {
-    "Get Module Serial Number...........", "Get Module Version.................",
-    "Get Programming Mode...............", "Get Default Output On Off Polarity.",
-    "Get Default Output On Off State....", "Get Output Turn ON Delay...........",
-    "Get Output Voltage Setpoint........", "Get Module Good Low Threshold......",
-    "Get Module Good High Threshold.....", "Get Current Limit Mode.............",
-    "Get Current Limit..................", "Get Current Limit ON Time..........",
-    "Get Current Limit OFF Time.........", "Get Output State..................."};
+// Each step's label and the device method it asks first, in step order. The
+// module type step has none: a failure there is the inhibit path.
+const std::pair<const char *, const char *> Steps[] = {
+    {"Get present modules................", "GetPresentModules"},
+    {"Get Module Good Status Byte........", "GetModuleGoodStatusByte"},
+    {"Get Unit Serial Number.............", "GetUnitSerialN"},
+    {"Get Unit Version...................", "GetUnitVersion"},
+    {"Get Fan Fail Polarity..............", "GetFanFailPolarity"},
+    {"Get Global DCGood Polarity.........", "GetGlobalDCGoodPolarity"},
+    {"Get O.T. Fail Polarity.............", "GetOTFailPolarity"},
+    {"Get Default Global Output Polarity.", "GetDefaultGlobalOutputPolarity"},
+    {"Get Default Group State............", "GetDefaultGroupState"},
+    {"Get Default Global Output State....", "GetDefaultGlobalOutputState"},
+    {"Get Module Type....................", nullptr},
+    {"Get Module Serial Number...........", "GetModuleSerialN"},
+    {"Get Module Version.................", "GetModuleVersion"},
+    {"Get Programming Mode...............", "GetProgrammingMode"},
+    {"Get Default Output On Off Polarity.", "GetDefaultOutputOnOffPolarity"},
+    {"Get Default Output On Off State....", "GetDefaultOutputOnOffState"},
+    {"Get Output Turn ON Delay...........", "GetOutputTurnONDelayExUShort"},
+    {"Get Output Voltage Setpoint........", "GetDefaultOutputVoltage"},
+    {"Get Module Good Low Threshold......", "GetModuleGoodLowThreshold"},
+    {"Get Module Good High Threshold.....", "GetModuleGoodHighThreshold"},
+    {"Get Current Limit Mode.............", "GetCurrentLimitMode"},
+    {"Get Current Limit..................", "GetCurrentLimit"},
+    {"Get Current Limit ON Time..........", "GetCurrentLimitONTimeExUShort"},
+    {"Get Current Limit OFF Time.........", "GetCurrentLimitOFFTimeExUShort"},
+    {"Get Output State...................", "GetOutputState"}};
+const QString ModuleTypeLabel = QLatin1String(Steps[10].first);
 
-// The device method each labelled step asks first, in step order.
-const char *const StepMethods[] = {"GetPresentModules",
-                                   "GetModuleGoodStatusByte",
-                                   "GetUnitSerialN",
-                                   "GetUnitVersion",
-                                   "GetFanFailPolarity",
-                                   "GetGlobalDCGoodPolarity",
-                                   "GetOTFailPolarity",
-                                   "GetDefaultGlobalOutputPolarity",
-                                   "GetDefaultGroupState",
-                                   "GetDefaultGlobalOutputState",
-                                   nullptr /* module type: a failure there is the inhibit path */,
-                                   "GetModuleSerialN",
-                                   "GetModuleVersion",
-                                   "GetProgrammingMode",
-                                   "GetDefaultOutputOnOffPolarity",
-                                   "GetDefaultOutputOnOffState",
-                                   "GetOutputTurnONDelayExUShort",
-                                   "GetDefaultOutputVoltage",
-                                   "GetModuleGoodLowThreshold",
-                                   "GetModuleGoodHighThreshold",
-                                   "GetCurrentLimitMode",
-                                   "GetCurrentLimit",
-                                   "GetCurrentLimitONTimeExUShort",
-                                   "GetCurrentLimitOFFTimeExUShort",
-                                   "GetOutputState"};
-
-QString label(int step)
-{
-    return QLatin1String(step < 11 ? UnitLabels[step] : ModuleLabels[step - 11]);
-}
-
-// A unit 3 whose every call succeeds unless a test says otherwise; the
-// recorder sees every call.
-class SnapshotTest : public ::testing::Test
+class SnapshotTest : public BusFixture
 {
 protected:
-    void SetUp() override
+    // The unit's set-up read on a fresh log and call record.
+    void readSetup(const QString &unit)
     {
-        env.prepareDeviceGlobals("3");
-        DefaultValue<QString>::Set(QStringLiteral("CMD_OK"));
-        ON_CALL(mock, GetPresentModules(_, _))
-            .WillByDefault([this](const UnitArg &, StatusArray &a) {
-                for (int m = 1; m <= 5; ++m)
-                    a.set(m, modules.at(m - 1) == '1' ? 1 : 0);
-                return QString("CMD_OK");
-            });
-        ON_CALL(mock, GetDefaultGlobalOutputState(_, _))
-            .WillByDefault(DoAll(SetArgReferee<1>(qint16(1)), Return("CMD_OK")));
-        ON_CALL(mock, GetModuleType(_, _, _))
-            .WillByDefault(DoAll(SetArgReferee<2>(qint16(2)), Return("CMD_OK")));
-        ZelkGlobals::Device = std::make_unique<RecordingDevice>(mock);
+        ZelkGlobals::SelectedUnitID = unit;
+        record().clear();
+        log.text_.clear();
+        data.ReadZelkSetup(unit, &log);
     }
-    void TearDown() override { DefaultValue<QString>::Clear(); }
-    RecordingDevice &recorder() { return static_cast<RecordingDevice &>(*ZelkGlobals::Device); }
+    QStringList calls() { return record().methodNames(); }
 
-    // Makes the named device method fail.
-    void failMethod(const QString &name);
-
-    TestEnvironment env;
-    NiceMock<MockZelkDevice> mock;
-    QString modules = "11111";
     ZelkData data;
     StringLog log;
 };
-
-void SnapshotTest::failMethod(const QString &name)
-{
-    const auto bad = Return(QStringLiteral("ERR_TIMEOUT"));
-#define FAIL_IF(method, ...)                                                                       \
-    if (name == QLatin1String(#method))                                                            \
-        ON_CALL(mock, method(__VA_ARGS__)).WillByDefault(bad);
-    FAIL_IF(GetPresentModules, _, _)
-    FAIL_IF(GetModuleGoodStatusByte, _, _)
-    FAIL_IF(GetUnitSerialN, _, _)
-    FAIL_IF(GetUnitVersion, _, _, _)
-    FAIL_IF(GetFanFailPolarity, _, _)
-    FAIL_IF(GetGlobalDCGoodPolarity, _, _)
-    FAIL_IF(GetOTFailPolarity, _, _)
-    FAIL_IF(GetDefaultGlobalOutputPolarity, _, _)
-    FAIL_IF(GetDefaultGroupState, _, _)
-    FAIL_IF(GetDefaultGlobalOutputState, _, _)
-    FAIL_IF(GetModuleSerialN, _, _, _)
-    FAIL_IF(GetModuleVersion, _, _, _, _)
-    FAIL_IF(GetProgrammingMode, _, _, _)
-    FAIL_IF(GetDefaultOutputOnOffPolarity, _, _, _)
-    FAIL_IF(GetDefaultOutputOnOffState, _, _, _)
-    FAIL_IF(GetOutputTurnONDelayExUShort, _, _, _)
-    FAIL_IF(GetDefaultOutputVoltage, _, _, _)
-    FAIL_IF(GetModuleGoodLowThreshold, _, _, _)
-    FAIL_IF(GetModuleGoodHighThreshold, _, _, _)
-    FAIL_IF(GetCurrentLimitMode, _, _, _, _)
-    FAIL_IF(GetCurrentLimit, _, _, _)
-    FAIL_IF(GetCurrentLimitONTimeExUShort, _, _, _)
-    FAIL_IF(GetCurrentLimitOFFTimeExUShort, _, _, _)
-    FAIL_IF(GetOutputState, _, _)
-#undef FAIL_IF
-}
 
 QStringList repeat(const QString &name, int times)
 {
@@ -153,109 +72,92 @@ QStringList repeat(const QString &name, int times)
 // Catches a label missing, out of order or without its "Ok".
 TEST_F(SnapshotTest, FullSetupReadLogsEveryStep)
 {
-    data.ReadZelkSetup("3", &log);
+    readSetup("1");
     QString expected;
-    for (int step = 0; step < 25; ++step)
-        expected += "Ok\r\n" + label(step);
-    expected += "Ok\r\n";
-    EXPECT_EQ(log.text_, expected);
+    for (const auto &step : Steps)
+        expected += "Ok\r\n" + QLatin1String(step.first);
+    EXPECT_EQ(log.text_, expected + "Ok\r\n");
     EXPECT_FALSE(ZelkGlobals::ErrorFlag);
     EXPECT_FALSE(data.Responding); // closing the port answers nothing
-    EXPECT_EQ(data.PowerSupplyID, "3");
+    EXPECT_EQ(data.PowerSupplyID, "1");
     EXPECT_EQ(data.MODULES, "11111000");
-    EXPECT_EQ(recorder().methodNames().constFirst(), "OpenPort");
-    EXPECT_EQ(recorder().methodNames().constLast(), "ClosePort");
-    EXPECT_EQ(data.Module(5).ModuleCode, "ZM 12V/30A");
+    EXPECT_EQ(calls().constFirst(), "OpenPort");
+    EXPECT_EQ(calls().constLast(), "ClosePort");
+    EXPECT_EQ(data.Module(5).ModuleCode, "ZM 48V/8A");
 }
 
-// Catches a silent unit not ending the log at its first step.
-TEST_F(SnapshotTest, SilentUnitEndsTheLogAtPresentModules)
-{
-    failMethod("GetPresentModules");
-    data.ReadZelkSetup("3", &log);
-    EXPECT_EQ(log.text_, "Ok\r\nGet present modules................");
-    EXPECT_EQ(data.MODULES, "00000000");
-    EXPECT_TRUE(ZelkGlobals::LastError.contains("Does not Respond"));
-    EXPECT_EQ(recorder().methodNames(),
-              (QStringList{"OpenPort", "GetPresentModules", "ClosePort"}));
-}
-
-// Catches a unit that stops answering being asked anything more.
+// Catches a unit that stops answering being asked anything more, or its log
+// going on past the step that failed.
 TEST_F(SnapshotTest, UnitStoppingAtAnyStepIsAskedNothingMore)
 {
-    for (int step = 0; step < 25; ++step) {
-        if (!StepMethods[step])
+    for (const auto &[label, method] : Steps) {
+        if (!method)
             continue;
-        SCOPED_TRACE(StepMethods[step]);
-        ::testing::Mock::VerifyAndClear(&mock);
-        SetUp();
-        failMethod(StepMethods[step]);
-        log.text_.clear();
-        data.ReadZelkSetup("3", &log);
+        SCOPED_TRACE(method);
+        bus->clearFailures();
+        bus->failMethod(method, "ERR_TIMEOUT");
+        readSetup("1");
 
-        EXPECT_TRUE(log.text_.endsWith("Ok\r\n" + label(step)));
+        EXPECT_TRUE(log.text_.endsWith("Ok\r\n" + QLatin1String(label)));
         EXPECT_TRUE(ZelkGlobals::ErrorFlag);
-        const QStringList names = recorder().methodNames();
-        const qsizetype first = names.indexOf(StepMethods[step]);
+        const QStringList names = calls();
+        const qsizetype first = names.indexOf(method);
         ASSERT_GE(first, 0);
         // Other modules of the failing step may still be asked; then only the port closes.
         const QStringList after = names.mid(first);
         for (qsizetype i = 0; i + 1 < after.size(); ++i)
-            EXPECT_EQ(after.at(i), StepMethods[step]);
+            EXPECT_EQ(after.at(i), method);
         EXPECT_EQ(after.constLast(), "ClosePort");
     }
 }
 
-// Catches the inhibit path reading modules or missing its log text.
+// Catches the inhibit path reading modules or missing its log text, and a
+// unit held off by default asked for its module types.
 TEST_F(SnapshotTest, GlobalInhibitAndDefaultOff)
 {
-    ON_CALL(mock, GetModuleType(_, _, _)).WillByDefault(Return("ERR"));
     int inhibit = 0;
+    bus->failMethod("GetModuleType", "ERR");
     QObject::connect(&data, &ZelkData::globalInhibitDetected, [&] { ++inhibit; });
-    data.ReadZelkSetup("3", &log);
-    EXPECT_TRUE(log.text_.endsWith(label(10) + "Ok\r\n\r\nModules OFF by GLOBAL INHIBIT.Ok\r\n"));
+    readSetup("1");
+    EXPECT_TRUE(
+        log.text_.endsWith(ModuleTypeLabel + "Ok\r\n\r\nModules OFF by GLOBAL INHIBIT.Ok\r\n"));
     EXPECT_EQ(inhibit, 1);
-    EXPECT_FALSE(recorder().methodNames().contains("GetModuleSerialN"));
+    EXPECT_FALSE(calls().contains("GetModuleSerialN"));
 
-    ::testing::Mock::VerifyAndClear(&mock);
-    SetUp();
-    ON_CALL(mock, GetDefaultGlobalOutputState(_, _))
-        .WillByDefault(DoAll(SetArgReferee<1>(qint16(0)), Return("CMD_OK")));
-    log.text_.clear();
-    data.ReadZelkSetup("3", &log);
-    EXPECT_TRUE(log.text_.endsWith(label(10) + "Ok\r\n"));
+    bus->clearFailures();
+    readSetup("7");
+    EXPECT_TRUE(log.text_.endsWith(ModuleTypeLabel + "Ok\r\n"));
     EXPECT_FALSE(log.text_.contains("INHIBIT"));
-    const QStringList names = recorder().methodNames();
+    const QStringList names = calls();
     EXPECT_FALSE(names.mid(names.indexOf("GetDefaultGlobalOutputState")).contains("GetModuleType"));
 }
 
 // Catches the monitor's read asking the wrong things in the wrong order.
 TEST_F(SnapshotTest, MonitorReadSequencesFullAndShort)
 {
-    modules = "10100";
+    ZelkGlobals::SelectedUnitID = "3"; // modules 1 and 3
     const QString type = "GetModuleType";
-    ZelkGlobals::MonitorCycleActive = false;
-    data.ReadZelkMonitor("3");
-    QStringList full =
-        QStringList{"OpenPort", "GetPresentModules"} + repeat(type, 2) +
-        QStringList{"GetModuleGoodStatusByte"} + repeat(type, 2) +
-        QStringList{"GetOutputState", "GetGlobalStatusByte", "GetOperatingHoursString",
-                    "GetGlobalOutputState", "GetGroupState"} +
-        repeat(type, 2) + repeat("GetDefaultOutputVoltage", 2) + repeat("MeasureOutputCurrent", 2) +
-        repeat("MeasureOutputVoltage", 2) + QStringList{"GetMasterSlaveMode"} +
-        repeat("GetGroupID", 2) + repeat("GetModuleGoodLowThreshold", 2) +
-        repeat("GetModuleGoodHighThreshold", 2) +
-        QStringList{"GetCurrentLimit", type, "GetCurrentLimit", type, "ClosePort"};
-    EXPECT_EQ(recorder().methodNames(), full);
-
-    recorder().clear();
-    ZelkGlobals::MonitorCycleActive = true;
-    data.ReadZelkMonitor("3");
-    QStringList brief =
-        QStringList{"OpenPort", "GetPresentModules"} + repeat(type, 2) +
-        QStringList{"GetModuleGoodStatusByte"} + repeat(type, 2) +
-        QStringList{"GetGlobalStatusByte", "GetOperatingHoursString", "GetGlobalOutputState"} +
-        repeat(type, 2) + repeat("MeasureOutputCurrent", 2) + repeat("MeasureOutputVoltage", 2) +
-        QStringList{"ClosePort"};
-    EXPECT_EQ(recorder().methodNames(), brief);
+    for (const bool shortRead : {false, true}) {
+        SCOPED_TRACE(shortRead);
+        record().clear();
+        ZelkGlobals::MonitorCycleActive = shortRead;
+        data.ReadZelkMonitor("3");
+        const QStringList full =
+            QStringList{"OpenPort", "GetPresentModules"} + repeat(type, 2) +
+            QStringList{"GetModuleGoodStatusByte"} + repeat(type, 2) +
+            QStringList{"GetOutputState", "GetGlobalStatusByte", "GetOperatingHoursString",
+                        "GetGlobalOutputState", "GetGroupState"} +
+            repeat(type, 2) + repeat("GetDefaultOutputVoltage", 2) +
+            repeat("MeasureOutputCurrent", 2) + repeat("MeasureOutputVoltage", 2) +
+            QStringList{"GetMasterSlaveMode"} + repeat("GetGroupID", 2) +
+            repeat("GetModuleGoodLowThreshold", 2) + repeat("GetModuleGoodHighThreshold", 2) +
+            QStringList{"GetCurrentLimit", type, "GetCurrentLimit", type, "ClosePort"};
+        const QStringList brief =
+            QStringList{"OpenPort", "GetPresentModules"} + repeat(type, 2) +
+            QStringList{"GetModuleGoodStatusByte"} + repeat(type, 2) +
+            QStringList{"GetGlobalStatusByte", "GetOperatingHoursString", "GetGlobalOutputState"} +
+            repeat(type, 2) + repeat("MeasureOutputCurrent", 2) +
+            repeat("MeasureOutputVoltage", 2) + QStringList{"ClosePort"};
+        EXPECT_EQ(calls(), shortRead ? brief : full);
+    }
 }

@@ -55,100 +55,65 @@ protected:
     ZelkData data;
 };
 
+// How a wrapper names its failures: "Error in X in Unit  " in the file and
+// "Error in X in Unit " in LastError, or "Error in X for Unit " in both, with
+// " and Module m" after the unit for a wrapper that asks each present module.
+enum Kind { InUnit, ForUnit, PerModule };
 struct WrapperCase
 {
-    const char *name;
+    const char *text;
     std::function<void(ZelkData &)> run;
-    QString fileText;
-    QString errorText;
-    bool perModule;
+    Kind kind = InUnit;
     bool clearsResponding = true;
 };
 
-QString inFile(const char *n)
-{
-    return QStringLiteral("Error in %1 in Unit  ").arg(QLatin1String(n));
-}
-QString inError(const char *n)
-{
-    return QStringLiteral("Error in %1 in Unit ").arg(QLatin1String(n));
-}
-QString forUnit(const char *n)
-{
-    return QStringLiteral("Error in %1 for Unit ").arg(QLatin1String(n));
-}
-
-#define UNIT_CASE(fn, file, error)                                                                 \
-    WrapperCase                                                                                    \
-    {                                                                                              \
-#fn, [](ZelkData & d) {                                                                    \
-            d.fn();                                                                                \
-        }, file, error, false                                                                      \
-    }
-#define MODULE_CASE(fn, texts)                                                                     \
-    WrapperCase                                                                                    \
-    {                                                                                              \
-#fn, [](ZelkData & d) {                                                                    \
-            d.fn();                                                                                \
-        }, inFile(texts), inError(texts), true                                                     \
-    }
-
-std::vector<WrapperCase> familyCases()
-{
-    return {
-        UNIT_CASE(GetModuleGoodStatusByte, forUnit("GetModuleGoodStatusByte"),
-                  forUnit("GetModuleGoodStatusByte")),
-        UNIT_CASE(GetOutputState, forUnit("GetOutputState"), forUnit("GetOutputState")),
-        UNIT_CASE(GetGlobalStatusByte, inFile("GetGlobalStatusByte"),
-                  inError("GetGlobalStatusByte")),
-        UNIT_CASE(GetMasterSlaveMode, forUnit("GetMasterSlaveMode"), forUnit("GetMasterSlaveMode")),
-        UNIT_CASE(GetUnitSerialN, forUnit("GetUnitSerialNumber"), forUnit("GetUnitSerialNumber")),
-        UNIT_CASE(GetFanFailPolarity, inFile("GetFanFailPolarity"), inError("GetFanFailPolarity")),
-        UNIT_CASE(GetGlobalDCGoodPolarity, inFile("GetGlobalDCGoodPolarity"),
-                  inError("GetGlobalDCGoodPolarity")),
-        UNIT_CASE(GetOTFailPolarity, inFile("GetOTFailPolarity"), inError("GetOTFailPolarity")),
-        UNIT_CASE(GetGroupState, inFile("GetGroupState"), inError("GetGroupState")),
-        UNIT_CASE(GetDefaultGroupState, inFile("GetDefaultGroupState"),
-                  inError("GetDefaultGroupState")),
-        UNIT_CASE(GetDefaultGlobalOutputPolarity, inFile("GetDefaultGlobalOutputPolarity"),
-                  inError("GetDefaultGlobalOutputPolarity")),
-        UNIT_CASE(GetDefaultGlobalOutputState, inFile("GetDefaultGlobalOutputState"),
-                  inError("GetDefaultGlobalOutputState")),
-        UNIT_CASE(GetGlobalOutputState, inFile("GetGlobalOutputState"),
-                  inError("GetGlobalOutputState")),
-        UNIT_CASE(GetUnitVersion, forUnit("GetUnitVersion"), forUnit("GetUnitVersion")),
-        UNIT_CASE(GetOperatingHours, inFile("GetOperatingHours"), inError("GetOperatingHours")),
-        WrapperCase{"SetGlobalOutputState", [](ZelkData &d) { d.SetGlobalOutputState(7, 1); },
-                    inFile("SetGlobalOutputState"), inError("SetGlobalOutputState"), false},
-        WrapperCase{"SetGroupState", [](ZelkData &d) { d.SetGroupState(1); },
-                    inFile("SetGroupState"), inError("SetGroupState"), false},
-        MODULE_CASE(GetModuleSerialN, "GetModuleSerialN"),
-        MODULE_CASE(GetCurrentLimitMode, "GetCurrentLimitMode"),
-        MODULE_CASE(GetDefaultOutputOnOffPolarity, "GetDefaultOutputOnOffPolarity"),
-        MODULE_CASE(GetDefaultOutputOnOffState, "GetDefaultOutputOnOffState"),
-        MODULE_CASE(GetProgrammingMode, "GetProgrammingMode"),
-        MODULE_CASE(GetOutputTurnONDelay, "GetOutputTurnONDelay"),
-        MODULE_CASE(GetModuleGoodLowThreshold, "GetModuleGoodLowThreshold"),
-        MODULE_CASE(GetModuleGoodHighThreshold, "GetModuleGoodHighThreshold"),
-        MODULE_CASE(GetCurrentLimitONTime, "GetCurrentLimitONTime"),
-        MODULE_CASE(GetCurrentLimitOFFTime, "GetCurrentLimitOFFTime"),
-        MODULE_CASE(GetGroupID, "GetGroupID"),
-        MODULE_CASE(GetModuleVersion, "GetModuleVersion"),
-        MODULE_CASE(GetOutputVoltageSetpoint, "GetOutputVoltageSetpoint"),
-        MODULE_CASE(GetCurrentLimit, "GetCurrentLimit"),
-        WrapperCase{"SetCurrentLimit",
-                    [](ZelkData &d) {
-                        d.Module(1).CurrentLimit = "2";
-                        d.Module(3).CurrentLimit = "2";
-                        d.SetCurrentLimit();
-                    },
-                    inFile("SetCurrentLimit"), inError("SetCurrentLimit"), true},
-        WrapperCase{"MeasureOutputCurrent", [](ZelkData &d) { d.MeasureOutputCurrent(); },
-                    inFile("MeasureOutputCurrent"), inError("MeasureOutputCurrent"), true},
-        WrapperCase{"MeasureOutputVoltage", [](ZelkData &d) { d.MeasureOutputVoltage(); },
-                    inFile("MeasureOutputVoltage"), inError("MeasureOutputVoltage"), true, false},
-    };
-}
+const WrapperCase FamilyCases[] = {
+    {"GetModuleGoodStatusByte", &ZelkData::GetModuleGoodStatusByte, ForUnit},
+    {"GetOutputState", &ZelkData::GetOutputState, ForUnit},
+    {"GetGlobalStatusByte", &ZelkData::GetGlobalStatusByte},
+    {"GetMasterSlaveMode", &ZelkData::GetMasterSlaveMode, ForUnit},
+    {"GetUnitSerialNumber", &ZelkData::GetUnitSerialN, ForUnit},
+    {"GetFanFailPolarity", &ZelkData::GetFanFailPolarity},
+    {"GetGlobalDCGoodPolarity", &ZelkData::GetGlobalDCGoodPolarity},
+    {"GetOTFailPolarity", &ZelkData::GetOTFailPolarity},
+    {"GetGroupState", &ZelkData::GetGroupState},
+    {"GetDefaultGroupState", &ZelkData::GetDefaultGroupState},
+    {"GetDefaultGlobalOutputPolarity", &ZelkData::GetDefaultGlobalOutputPolarity},
+    {"GetDefaultGlobalOutputState", &ZelkData::GetDefaultGlobalOutputState},
+    {"GetGlobalOutputState", &ZelkData::GetGlobalOutputState},
+    {"GetUnitVersion", &ZelkData::GetUnitVersion, ForUnit},
+    {"GetOperatingHours", &ZelkData::GetOperatingHours},
+    {"SetGlobalOutputState",
+     [](ZelkData &d) {
+         d.SetGlobalOutputState(7, 1);
+     }},
+    {"SetGroupState",
+     [](ZelkData &d) {
+         d.SetGroupState(1);
+     }},
+    {"GetModuleSerialN", &ZelkData::GetModuleSerialN, PerModule},
+    {"GetCurrentLimitMode", &ZelkData::GetCurrentLimitMode, PerModule},
+    {"GetDefaultOutputOnOffPolarity", &ZelkData::GetDefaultOutputOnOffPolarity, PerModule},
+    {"GetDefaultOutputOnOffState", &ZelkData::GetDefaultOutputOnOffState, PerModule},
+    {"GetProgrammingMode", &ZelkData::GetProgrammingMode, PerModule},
+    {"GetOutputTurnONDelay", &ZelkData::GetOutputTurnONDelay, PerModule},
+    {"GetModuleGoodLowThreshold", &ZelkData::GetModuleGoodLowThreshold, PerModule},
+    {"GetModuleGoodHighThreshold", &ZelkData::GetModuleGoodHighThreshold, PerModule},
+    {"GetCurrentLimitONTime", &ZelkData::GetCurrentLimitONTime, PerModule},
+    {"GetCurrentLimitOFFTime", &ZelkData::GetCurrentLimitOFFTime, PerModule},
+    {"GetGroupID", &ZelkData::GetGroupID, PerModule},
+    {"GetModuleVersion", &ZelkData::GetModuleVersion, PerModule},
+    {"GetOutputVoltageSetpoint", &ZelkData::GetOutputVoltageSetpoint, PerModule},
+    {"GetCurrentLimit", &ZelkData::GetCurrentLimit, PerModule},
+    {"SetCurrentLimit",
+     [](ZelkData &d) {
+         d.Module(1).CurrentLimit = d.Module(3).CurrentLimit = "2";
+         d.SetCurrentLimit();
+     },
+     PerModule},
+    {"MeasureOutputCurrent", &ZelkData::MeasureOutputCurrent, PerModule},
+    {"MeasureOutputVoltage", &ZelkData::MeasureOutputVoltage, PerModule, false},
+};
 
 } // namespace
 
@@ -157,26 +122,27 @@ std::vector<WrapperCase> familyCases()
 TEST_F(WrapperTest, EveryWrapperReportsAFailingReplyTheSameWay)
 {
     DefaultValue<QString>::Set(QStringLiteral("ERR_TIMEOUT"));
-    for (const WrapperCase &c : familyCases()) {
-        SCOPED_TRACE(c.name);
+    for (const WrapperCase &c : FamilyCases) {
+        SCOPED_TRACE(c.text);
         QFile::remove(env.path("error124.txt"));
         ZelkGlobals::ErrorFlag = false;
         ZelkGlobals::LastError.clear();
         data.Responding = true;
-        env.dialogs.shown.clear();
 
         c.run(data);
 
-        const QString lastWhere =
-            c.perModule ? QStringLiteral("7 and Module 3") : QStringLiteral("7");
-        EXPECT_EQ(ZelkGlobals::LastError, c.errorText + lastWhere + " ERR_TIMEOUT");
+        const QString head = QStringLiteral("Error in %1 %2 Unit ")
+                                 .arg(QLatin1String(c.text), c.kind == ForUnit ? "for" : "in");
+        const QString file = c.kind == ForUnit ? head : head + ' ';
+        const QString last = c.kind == PerModule ? "7 and Module 3" : "7";
+        EXPECT_EQ(ZelkGlobals::LastError, head + last + " ERR_TIMEOUT");
         EXPECT_TRUE(ZelkGlobals::ErrorFlag);
         EXPECT_EQ(data.Responding, !c.clearsResponding);
         EXPECT_EQ(data.LastReply, "ERR_TIMEOUT");
-        const QStringList expectedLines =
-            c.perModule ? QStringList{c.fileText + "7 and Module 1", c.fileText + "7 and Module 3"}
-                        : QStringList{c.fileText + "7"};
-        EXPECT_EQ(errorFileMessages(), expectedLines);
+        const QStringList lines =
+            c.kind == PerModule ? QStringList{file + "7 and Module 1", file + "7 and Module 3"}
+                                : QStringList{file + "7"};
+        EXPECT_EQ(errorFileMessages(), lines);
     }
 }
 
@@ -207,24 +173,6 @@ TEST_F(WrapperTest, FailureFallbacks)
     EXPECT_EQ(env.dialogs.shown[0].text, "Error#2303");
     EXPECT_EQ(env.dialogs.shown[0].title, "Error Handler");
     EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
-}
-
-// Catches per-module calls made for absent modules.
-TEST_F(WrapperTest, PerModuleCallsOnlyForPresentModules)
-{
-    std::vector<int> modules;
-    EXPECT_CALL(*device, GetProgrammingMode(_, _, _))
-        .WillRepeatedly([&](const UnitArg &unit, qint16 m, qint16 &v) {
-            EXPECT_EQ(unit.text(), "7");
-            modules.push_back(m);
-            v = m;
-            return QString("CMD_OK");
-        });
-    data.GetProgrammingMode();
-    EXPECT_EQ(modules, (std::vector<int>{1, 3}));
-    EXPECT_EQ(data.Module(1).ProgrammingMode, "1");
-    EXPECT_EQ(data.Module(3).ProgrammingMode, "3");
-    EXPECT_TRUE(data.Module(2).ProgrammingMode.isNull());
 }
 
 // Catches unknown modes overwriting the stored mode, or the enable-reset value lost.
@@ -307,52 +255,15 @@ TEST_F(WrapperTest, MasterSlaveNumbers)
     EXPECT_EQ(ZelkData::GetDecimalNumber("0110"), "");
 }
 
-// Catches measurements scaled with the wrong factor, rounding or separator.
+// Catches measurements scaled with the wrong factor (a rounded current factor
+// included), rounded away from zero on an exact half instead of to even, shown
+// with the wrong separator, or produced from a factor that is not usable.
 TEST_F(WrapperTest, MeasurementScaling)
 {
-    env.writeFile("scale.ini", "[TYPE9]\r\nType=Test\r\nVoltageScaleFactor=100\r\n"
-                               "CurrentScaleFactor=2.5\r\n[TYPE8]\r\nType=Bad\r\n"
-                               "VoltageScaleFactor=abc\r\nCurrentScaleFactor=0\r\n");
-    data.MODULES = "11000000";
-    data.Module(1).ModuleSection = "TYPE9";
-    data.Module(2).ModuleSection = "TYPE8";
-    EXPECT_CALL(*device, MeasureOutputVoltage(_, _, _))
-        .WillOnce(DoAll(SetArgReferee<2>(qint16(1234)), Return("CMD_OK")))
-        .WillOnce(DoAll(SetArgReferee<2>(qint16(50)), Return("CMD_OK")))
-        .WillOnce(DoAll(SetArgReferee<2>(qint16(1200)), Return("CMD_OK")))
-        .WillOnce(DoAll(SetArgReferee<2>(qint16(50)), Return("CMD_OK")));
-    data.MeasureOutputVoltage();
-    EXPECT_EQ(data.Module(1).MeasuredVoltage, "12.34");
-    EXPECT_TRUE(data.Module(2).MeasuredVoltage.isNull()); // no usable factor: not produced
-    EXPECT_TRUE(ZelkGlobals::ErrorFlag);
-    ZelkGlobals::DecimalSeparator = ",";
-    data.MeasureOutputVoltage();
-    EXPECT_EQ(data.Module(1).MeasuredVoltage, "12,00");
-
-    ZelkGlobals::DecimalSeparator = ".";
-    EXPECT_CALL(*device, MeasureOutputCurrent(_, _, _))
-        .WillRepeatedly(DoAll(SetArgReferee<2>(qint16(10)), Return("CMD_OK")));
-    data.MeasureOutputCurrent();
-    EXPECT_EQ(data.Module(1).MeasuredCurrent, "4.00");    // the true factor 2.5
-    EXPECT_TRUE(data.Module(2).MeasuredCurrent.isNull()); // factor 0: no division
-
-    // A type code without a ratings section: "N/A" factors produce nothing.
+    env.writeFile("scale.ini", "[TYPE9]\r\nVoltageScaleFactor=100\r\nCurrentScaleFactor=2.5\r\n"
+                               "[TYPE8]\r\nVoltageScaleFactor=abc\r\nCurrentScaleFactor=0\r\n"
+                               "[TYPE7]\r\nVoltageScaleFactor=160\r\nCurrentScaleFactor=80\r\n");
     data.MODULES = "10000000";
-    data.Module(1).ModuleSection = "TYPE99";
-    data.Module(1).MeasuredCurrent = QString();
-    ZelkGlobals::ErrorFlag = false;
-    data.MeasureOutputCurrent();
-    EXPECT_TRUE(data.Module(1).MeasuredCurrent.isNull());
-    EXPECT_TRUE(ZelkGlobals::ErrorFlag);
-    EXPECT_TRUE(ZelkGlobals::LastError.contains("TYPE99"));
-}
-
-// Catches measurements on an exact half rounded away from zero instead of to even.
-TEST_F(WrapperTest, MeasurementsOnAHalfRoundToEven)
-{
-    env.writeFile("scale.ini", "[TYPE9]\r\nVoltageScaleFactor=160\r\nCurrentScaleFactor=80\r\n");
-    data.MODULES = "10000000";
-    data.Module(1).ModuleSection = "TYPE9";
     qint16 raw = 0;
     const auto measure = [&raw](const UnitArg &, qint16, qint16 &r) {
         r = raw;
@@ -362,16 +273,22 @@ TEST_F(WrapperTest, MeasurementsOnAHalfRoundToEven)
     ON_CALL(*device, MeasureOutputVoltage(_, _, _)).WillByDefault(measure);
     const struct
     {
+        const char *section;
         bool volts;
         qint16 raw;
-        const char *separator, *shown;
-    } cases[] = {{false, 10, ".", "0.12"}, // 0.125 A
-                 {false, 30, ".", "0.38"}, // 0.375 A
-                 {false, 10, ",", "0,12"},
-                 {true, 4020, ".", "25.12"}, // 25.125 V
-                 {true, 4060, ",", "25,38"}};
+        const char *separator, *shown; // nullptr: nothing produced, the error flag set
+    } cases[] = {{"TYPE9", true, 1234, ".", "12.34"}, {"TYPE9", true, 1200, ",", "12,00"},
+                 {"TYPE9", false, 10, ".", "4.00"},   {"TYPE8", true, 50, ".", nullptr},
+                 {"TYPE8", false, 50, ".", nullptr},  {"TYPE99", false, 10, ".", nullptr},
+                 {"TYPE7", false, 10, ".", "0.12"},   {"TYPE7", false, 30, ".", "0.38"},
+                 {"TYPE7", false, 10, ",", "0,12"},   {"TYPE7", true, 4020, ".", "25.12"},
+                 {"TYPE7", true, 4060, ",", "25,38"}};
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.section << " " << c.raw << (c.volts ? " V" : " A"));
         ZelkGlobals::DecimalSeparator = c.separator;
+        ZelkGlobals::ErrorFlag = false;
+        data.Module(1) = ZelkModuleRecord();
+        data.Module(1).ModuleSection = c.section;
         raw = c.raw;
         if (c.volts)
             data.MeasureOutputVoltage();
@@ -379,7 +296,12 @@ TEST_F(WrapperTest, MeasurementsOnAHalfRoundToEven)
             data.MeasureOutputCurrent();
         const QString &shown =
             c.volts ? data.Module(1).MeasuredVoltage : data.Module(1).MeasuredCurrent;
-        EXPECT_EQ(shown.toStdString(), c.shown) << c.raw;
+        EXPECT_EQ(shown.isNull(), !c.shown);
+        EXPECT_EQ(ZelkGlobals::ErrorFlag, !c.shown);
+        if (c.shown)
+            EXPECT_EQ(shown.toStdString(), c.shown);
+        else
+            EXPECT_TRUE(ZelkGlobals::LastError.contains(c.section));
     }
 }
 

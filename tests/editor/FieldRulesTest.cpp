@@ -5,123 +5,98 @@
 #include <gtest/gtest.h>
 
 namespace {
-const QString Dot = QStringLiteral(".");
 using Mode = FieldRules::LimitMode;
+const QString Dot = QStringLiteral(".");
+const QString Limits = QStringLiteral(
+    "  is invalid value, should be between 4.375 (-12.5% of Min. Volt.) and 16.875 (+12.5% of "
+    "Max. Volt.)  And ");
+const QString Numeric = QStringLiteral("Please enter numeric value.");
+const QString ShortSpan =
+    QStringLiteral(" is a short time span, this may lead to unexpected operation");
 } // namespace
 
-// Catches wrong 12.5 % margins, a lost "0 disables" rule or a high limit that
-// may fall to or below the low one.
-TEST(FieldRules, ModuleGoodLimitsKeepTheirMarginsAndOrder)
+// Catches wrong 12.5 % margins, a lost "0 disables" rule, a high limit that may
+// fall to the low one, off-by-one delays and times, a missing short-span
+// warning, values beyond the ratings, an empty field that does not take its
+// fallback, or a refusal in other words.
+TEST(FieldRules, EachFieldKeepsItsRangeFallbackAndWords)
 {
-    // A module rated 5 to 15 V.
-    EXPECT_TRUE(
-        FieldRules::highLimit(QStringLiteral("4.375"), QStringLiteral("0"), 5, 15, Dot).accepted);
-    EXPECT_TRUE(
-        FieldRules::highLimit(QStringLiteral("16.875"), QStringLiteral("0"), 5, 15, Dot).accepted);
-    EXPECT_FALSE(
-        FieldRules::highLimit(QStringLiteral("16.9"), QStringLiteral("0"), 5, 15, Dot).accepted);
-    EXPECT_FALSE(
-        FieldRules::highLimit(QStringLiteral("4.37"), QStringLiteral("0"), 5, 15, Dot).accepted);
-    EXPECT_TRUE(
-        FieldRules::highLimit(QStringLiteral("0"), QStringLiteral("14"), 5, 15, Dot).accepted);
-    EXPECT_FALSE(
-        FieldRules::highLimit(QStringLiteral("12"), QStringLiteral("12"), 5, 15, Dot).accepted);
-    EXPECT_FALSE(
-        FieldRules::lowLimit(QStringLiteral("12"), QStringLiteral("12"), 5, 15, Dot).accepted);
-    EXPECT_TRUE(
-        FieldRules::lowLimit(QStringLiteral("11.9"), QStringLiteral("12"), 5, 15, Dot).accepted);
-    EXPECT_TRUE(
-        FieldRules::lowLimit(QStringLiteral("0"), QStringLiteral("12"), 5, 15, Dot).accepted);
-    // A range end that is no exact binary fraction (3.6 x 1.125) still passes.
-    EXPECT_TRUE(
-        FieldRules::highLimit(QStringLiteral("4.05"), QStringLiteral("0"), 1, 3.6, Dot).accepted);
-
-    const FieldRules::Verdict high =
-        FieldRules::highLimit(QStringLiteral("16.9"), QStringLiteral("0"), 5, 15, Dot);
-    EXPECT_EQ(high.text, QStringLiteral("16.9"));
-    EXPECT_EQ(high.message,
-              QStringLiteral("16.9  is invalid value, should be between 4.375 (-12.5% of Min. "
-                             "Volt.) and 16.875 (+12.5% of Max. Volt.)  And greater than "
-                             "Low-Limit [Or 0 to Disable]"));
-    EXPECT_TRUE(FieldRules::lowLimit(QStringLiteral("3"), QStringLiteral("0"), 5, 15, Dot)
-                    .message.endsWith(QStringLiteral(" (+12.5% of Max. Volt.)  And smaller than "
-                                                     "High-Limit [Or 0 to Disable]")));
-
-    for (const QString &blank : {QString(), QStringLiteral("abc")}) {
-        const FieldRules::Verdict v = FieldRules::highLimit(blank, QStringLiteral("9"), 5, 15, Dot);
-        EXPECT_TRUE(v.accepted);
-        EXPECT_EQ(v.text, QStringLiteral("0"));
-        EXPECT_TRUE(v.message.isEmpty());
+    struct Row
+    {
+        const char *what;
+        FieldRules::Verdict verdict;
+        bool accepted;
+        const char *text; // what the field keeps; null: not checked
+        QString message;
+    };
+    // Module-good limits of a module rated 5 to 15 V unless said otherwise.
+    const Row rows[] = {
+        {"high at -12.5%", FieldRules::highLimit("4.375", "0", 5, 15, Dot), true, "4.375", {}},
+        {"high at +12.5%", FieldRules::highLimit("16.875", "0", 5, 15, Dot), true, nullptr, {}},
+        {"high above", FieldRules::highLimit("16.9", "0", 5, 15, Dot), false, "16.9",
+         "16.9" + Limits + "greater than Low-Limit [Or 0 to Disable]"},
+        {"high below", FieldRules::highLimit("4.37", "0", 5, 15, Dot), false, nullptr,
+         "4.37" + Limits + "greater than Low-Limit [Or 0 to Disable]"},
+        {"high off", FieldRules::highLimit("0", "14", 5, 15, Dot), true, "0", {}},
+        {"high equal to low", FieldRules::highLimit("12", "12", 5, 15, Dot), false, nullptr,
+         "12" + Limits + "greater than Low-Limit [Or 0 to Disable]"},
+        {"low equal to high", FieldRules::lowLimit("12", "12", 5, 15, Dot), false, nullptr,
+         "12" + Limits + "smaller than High-Limit [Or 0 to Disable]"},
+        {"low under high", FieldRules::lowLimit("11.9", "12", 5, 15, Dot), true, nullptr, {}},
+        {"low off", FieldRules::lowLimit("0", "12", 5, 15, Dot), true, nullptr, {}},
+        {"margin no binary fraction",
+         FieldRules::highLimit("4.05", "0", 1, 3.6, Dot),
+         true,
+         nullptr,
+         {}},
+        {"high empty", FieldRules::highLimit("", "9", 5, 15, Dot), true, "0", {}},
+        {"high no number", FieldRules::highLimit("abc", "9", 5, 15, Dot), true, "0", {}},
+        {"delay max", FieldRules::startUpDelay("65000", Dot), true, nullptr, {}},
+        {"delay above", FieldRules::startUpDelay("65001", Dot), false, nullptr,
+         "65001 is out of range, please enter value between 0ms and 65000ms"},
+        {"delay negative", FieldRules::startUpDelay("-1", Dot), false, nullptr,
+         "-1 is out of range, please enter value between 0ms and 65000ms"},
+        {"delay no number", FieldRules::startUpDelay("x", Dot), false, nullptr, Numeric},
+        {"delay empty", FieldRules::startUpDelay("", Dot), true, "0", {}},
+        {"time max", FieldRules::limitTime("65535", Dot), true, nullptr, {}},
+        {"time above", FieldRules::limitTime("65536", Dot), false, nullptr,
+         "65536 is out of range, please enter value between 0ms and 65536ms"},
+        {"time short", FieldRules::limitTime("2", Dot), true, "2", "2" + ShortSpan},
+        {"time long enough", FieldRules::limitTime("3", Dot), true, nullptr, {}},
+        {"time empty", FieldRules::limitTime("", Dot), true, "0", "0" + ShortSpan},
+        {"time 0", FieldRules::limitTime("0", Dot), true, "0", "0" + ShortSpan},
+        {"set-point max", FieldRules::setpoint("15", 0, 5, 15, Dot), true, nullptr, {}},
+        {"set-point above", FieldRules::setpoint("15.1", 0, 5, 15, Dot), false, nullptr,
+         "15.1 is out of range, please enter value between 5 and 15"},
+        {"set-point empty", FieldRules::setpoint("", 123, 5, 15, Dot), true, "12.3", {}},
+        {"current max", FieldRules::currentLimit("30", 0, 30, Dot), true, nullptr, {}},
+        {"current above", FieldRules::currentLimit("30.5", 0, 30, Dot), false, nullptr,
+         "30.5 is out of range, please enter value between 0 and 30"},
+        {"current empty", FieldRules::currentLimit("", 17, 30, Dot), true, "17", {}},
+        {"current no number", FieldRules::currentLimit(",", 17, 30, Dot), false, nullptr, Numeric},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.what);
+        EXPECT_EQ(r.verdict.accepted, r.accepted);
+        if (r.text) {
+            EXPECT_EQ(r.verdict.text, QString::fromLatin1(r.text));
+        }
+        EXPECT_EQ(r.verdict.message, r.message);
     }
 }
 
-// Catches off-by-one ranges of the delays and times, a missing short-span
-// warning, or an empty time box that is not read as 0.
-TEST(FieldRules, DelaysAndTimesHaveTheirRanges)
+// Catches a time box that takes a sixth character or a stray one, a time out
+// of range marked for writing, or a mode button mapped to the wrong module or mode.
+TEST(FieldRules, TimeBoxKeysAndLimitButtons)
 {
-    EXPECT_TRUE(FieldRules::startUpDelay(QStringLiteral("65000"), Dot).accepted);
-    const FieldRules::Verdict over = FieldRules::startUpDelay(QStringLiteral("65001"), Dot);
-    EXPECT_FALSE(over.accepted);
-    EXPECT_EQ(over.message, QStringLiteral("65001 is out of range, please enter value between 0ms "
-                                           "and 65000ms"));
-    EXPECT_FALSE(FieldRules::startUpDelay(QStringLiteral("-1"), Dot).accepted);
-    EXPECT_EQ(FieldRules::startUpDelay(QStringLiteral("x"), Dot).message,
-              QStringLiteral("Please enter numeric value."));
-    EXPECT_EQ(FieldRules::startUpDelay(QString(), Dot).text, QStringLiteral("0"));
-
-    const FieldRules::Verdict max = FieldRules::limitTime(QStringLiteral("65535"), Dot);
-    EXPECT_TRUE(max.accepted);
-    EXPECT_TRUE(max.message.isEmpty());
-    EXPECT_EQ(FieldRules::limitTime(QStringLiteral("65536"), Dot).message,
-              QStringLiteral("65536 is out of range, please enter value between 0ms and 65536ms"));
-    const FieldRules::Verdict shortSpan = FieldRules::limitTime(QStringLiteral("2"), Dot);
-    EXPECT_TRUE(shortSpan.accepted);
-    EXPECT_EQ(shortSpan.message,
-              QStringLiteral("2 is a short time span, this may lead to unexpected operation"));
-    EXPECT_TRUE(FieldRules::limitTime(QStringLiteral("3"), Dot).message.isEmpty());
-    // An emptied box is a typed 0, warning included.
-    for (const QString &zero : {QString(), QStringLiteral("0")}) {
-        const FieldRules::Verdict v = FieldRules::limitTime(zero, Dot);
-        EXPECT_TRUE(v.accepted);
-        EXPECT_EQ(v.text, QStringLiteral("0"));
-        EXPECT_EQ(v.message,
-                  QStringLiteral("0 is a short time span, this may lead to unexpected operation"));
-    }
-
-    EXPECT_TRUE(FieldRules::limitTimeMarksChange(QStringLiteral("65535"), Dot));
-    EXPECT_FALSE(FieldRules::limitTimeMarksChange(QStringLiteral("65536"), Dot));
-    EXPECT_FALSE(FieldRules::limitTimeMarksChange(QStringLiteral("1x"), Dot));
-
+    EXPECT_TRUE(FieldRules::limitTimeMarksChange("65535", Dot));
+    EXPECT_FALSE(FieldRules::limitTimeMarksChange("65536", Dot));
+    EXPECT_FALSE(FieldRules::limitTimeMarksChange("1x", Dot));
     EXPECT_TRUE(FieldRules::timeBoxTakesChar(QLatin1Char('1'), 4, 0));
     EXPECT_FALSE(FieldRules::timeBoxTakesChar(QLatin1Char('1'), 5, 0));
     EXPECT_FALSE(FieldRules::timeBoxTakesChar(QLatin1Char('.'), 5, 0));
     EXPECT_TRUE(FieldRules::timeBoxTakesChar(QLatin1Char('1'), 5, 5)); // typing over all of it
-}
 
-// Catches a set-point or current limit that escapes the rated range, or an
-// empty field that does not take the slider's or scroll bar's value.
-TEST(FieldRules, SetpointAndCurrentLimitFollowTheRatings)
-{
-    EXPECT_TRUE(FieldRules::setpoint(QStringLiteral("15"), 0, 5, 15, Dot).accepted);
-    const FieldRules::Verdict high = FieldRules::setpoint(QStringLiteral("15.1"), 0, 5, 15, Dot);
-    EXPECT_FALSE(high.accepted);
-    EXPECT_EQ(high.message,
-              QStringLiteral("15.1 is out of range, please enter value between 5 and 15"));
-    const FieldRules::Verdict empty = FieldRules::setpoint(QString(), 123, 5, 15, Dot);
-    EXPECT_TRUE(empty.accepted);
-    EXPECT_EQ(empty.text, QStringLiteral("12.3"));
-
-    EXPECT_TRUE(FieldRules::currentLimit(QStringLiteral("30"), 0, 30, Dot).accepted);
-    EXPECT_EQ(FieldRules::currentLimit(QStringLiteral("30.5"), 0, 30, Dot).message,
-              QStringLiteral("30.5 is out of range, please enter value between 0 and 30"));
-    EXPECT_EQ(FieldRules::currentLimit(QString(), 17, 30, Dot).text, QStringLiteral("17"));
-    EXPECT_EQ(FieldRules::currentLimit(QStringLiteral(","), 17, 30, Dot).message,
-              QStringLiteral("Please enter numeric value."));
-}
-
-// Catches a mode button mapped to the wrong module or mode.
-TEST(FieldRules, LimitButtonsMapToModuleAndMode)
-{
     for (int m = 1; m <= 5; ++m) {
         for (Mode mode : {Mode::Normal, Mode::Latching, Mode::Hiccup, Mode::CurrentShare}) {
             const int index = FieldRules::limitButton(m, mode);

@@ -1,11 +1,12 @@
-// Picking a unit and reading it: progress text, LEDs, window sizes, the
-// failure path and the prompts that guard leaving a unit.
-#include "EditorFixture.h"
+// Picking a unit and reading it: progress text, LEDs, what each field shows,
+// window sizes, the failure path and the prompts that guard leaving a unit.
+#include "WindowFixture.h"
 #include "controls/OstransLed.h"
-#include "device/RecordingDevice.h"
+#include "core/Twips.h"
 
-#include <QStringList>
-#include <memory>
+#include <QAbstractButton>
+#include <QDir>
+#include <QScrollBar>
 
 namespace {
 
@@ -29,7 +30,12 @@ const QString RecycleText =
                    "recycled.\r\nTo avoid unexpected operation please recycle the supply before "
                    "continuing.");
 
-using ReadRoad = EditorFixture;
+int px(int twips)
+{
+    return Twips::toPixels(twips);
+}
+
+using ReadRoad = WindowFixture;
 
 } // namespace
 
@@ -70,8 +76,7 @@ TEST_F(ReadRoad, ReadingUnitThreeFillsTheEditor)
         EXPECT_EQ(led->shownPicture(), OstransLed::OnPicture);
     }
 
-    EXPECT_EQ(e.height(), px(8510));
-    EXPECT_EQ(e.width(), px(11850));
+    EXPECT_EQ(e.size(), QSize(px(11850), px(8510)));
     EXPECT_TRUE(EditorState::UnitShown);
     EXPECT_EQ(e.lblMain->text(), QStringLiteral("Settings of Power Supply ID: 3"));
     EXPECT_TRUE(e.SSTab1(1)->isVisible());
@@ -83,129 +88,181 @@ TEST_F(ReadRoad, ReadingUnitThreeFillsTheEditor)
     EXPECT_FALSE(e.cmdSave->isEnabled());
     EXPECT_TRUE(e.Save->isEnabled());
     EXPECT_TRUE(e.Frame6->isHidden());
-    for (QWidget *w : {static_cast<QWidget *>(e.SelectButton), static_cast<QWidget *>(e.UnitList),
-                       static_cast<QWidget *>(e.Cancel), static_cast<QWidget *>(e.cmdMonitor)})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{e.SelectButton, e.UnitList, e.Cancel, e.cmdMonitor})
         EXPECT_TRUE(w->isEnabled());
     EXPECT_FALSE(env.desktop.busy);
     EXPECT_TRUE(env.desktop.windowEnabled);
     EXPECT_EQ(env.dialogs.count(), 0);
 }
 
-// Catches fields that do not show what the unit stores: identity, options,
-// set-point, limits in volts, current-limit mode and times, type names.
-TEST_F(ReadRoad, FieldsShowTheUnitsStoredValues)
+// Catches a field that does not show what the unit stores (identity, options,
+// set-point and slider, limits, times, type names), or a display rule not
+// reaching its field: limits off shown as editable white boxes, the Normal
+// mode showing limit fields, a Normally Off delay left editable, start-up
+// controls open outside group 1.
+TEST_F(ReadRoad, FieldsShowTheUnitsStoredValuesAndRules)
 {
     onBus([](ZelkDevice &d) {
-        d.SetDefaultOutputVoltage("3", 1, 6170); // type 2: 1000 per volt
-        d.SetFanFailPolarity("3", 0);
-        d.SetOTFailPolarity("3", 1);
+        d.SetModuleGoodHighThreshold("1", 1, 0);
+        d.SetModuleGoodLowThreshold("1", 1, 0);
+        d.SetDefaultOutputOnOffState("1", 1, 0);
+        d.SetDefaultOutputVoltage("1", 2, 12340); // type 2: 1000 per volt
+        d.SetGroupID("1", 4, 0);
+        d.SetFanFailPolarity("1", 0);
+        d.SetOTFailPolarity("1", 1);
     });
-    pickAndStart(QStringLiteral("3"));
-    SupplyConfig &e = editor();
-    EXPECT_EQ(e.PSID->text(), QStringLiteral("3"));
-    EXPECT_EQ(e.SerialNumber->text(), QStringLiteral("ZX2-21B0342"));
+    SupplyConfig &e = editorRead(QStringLiteral("1"));
+    EXPECT_EQ(e.PSID->text(), QStringLiteral("1"));
+    EXPECT_EQ(e.SerialNumber->text(), QStringLiteral("ZX5-21A0117"));
     EXPECT_EQ(e.MajVersion->text(), QStringLiteral("2"));
-    EXPECT_EQ(e.MinVersion->text(), QStringLiteral("10"));
+    EXPECT_EQ(e.MinVersion->text(), QStringLiteral("11"));
     EXPECT_TRUE(e.optFanFail(1)->isChecked());
     EXPECT_TRUE(e.optOverTemp(0)->isChecked());
     EXPECT_TRUE(e.optGlobal(0)->isChecked());
     EXPECT_TRUE(e.optGlobalOnOff(0)->isChecked());
 
-    // Module 1: type 2 at 5.2 V, latching; module 3: type 6 at 150 V, hiccup.
-    EXPECT_EQ(e.vsp(1)->text(), QStringLiteral("6.17"));
-    EXPECT_EQ(e.slrVsp(1)->value(), 62);
-    EXPECT_EQ(e.slrVsp(1)->minimum(), 50);
-    EXPECT_EQ(e.slrVsp(1)->maximum(), 150);
-    EXPECT_EQ(e.hl(1)->text(), QStringLiteral("5.46"));
-    EXPECT_EQ(e.ll(1)->text(), QStringLiteral("4.94"));
-    EXPECT_TRUE(e.hl(1)->isEnabled());
-    EXPECT_TRUE(e.optCurrentLimit(2)->isChecked());
-    EXPECT_TRUE(e.EnableReset(1)->isChecked());
-    EXPECT_FALSE(e.EnableReset(1)->isHidden());
-    EXPECT_EQ(e.CurrentLimit(1)->text(), QStringLiteral("24"));
-    EXPECT_EQ(e.hscrollCurrentLimit(1)->value(), 24);
-    EXPECT_EQ(e.hscrollCurrentLimit(1)->maximum(), 30);
-    EXPECT_EQ(e.txtModuleID(1)->text(), e.txtModuleID(1)->text().trimmed());
-    EXPECT_FALSE(e.txtModuleID(1)->text().isEmpty());
-    EXPECT_EQ(e.lblMaxCurrent(0)->text(), QStringLiteral("Module Type: ") +
-                                              e.txtModuleID(1)->text() +
+    // Module 1: limits off; group 1, Normally Off.
+    EXPECT_EQ(e.hl(1)->text(), QStringLiteral("0"));
+    EXPECT_FALSE(e.hl(1)->isEnabled());
+    EXPECT_FALSE(e.ll(1)->isEnabled());
+    EXPECT_EQ(e.hl(1)->palette().color(QPalette::Disabled, QPalette::Base),
+              QColor(0xE0, 0xE0, 0xE0));
+    EXPECT_TRUE(e.optStartupState(2)->isChecked());
+    EXPECT_TRUE(e.optStartupState(1)->isEnabled());
+    EXPECT_TRUE(e.optPolarity(1)->isEnabled());
+    EXPECT_FALSE(e.startupdelay(1)->isEnabled());
+    EXPECT_FALSE(e.Label13(5)->isEnabled());
+    EXPECT_FALSE(e.Label9(6)->isEnabled());
+
+    // Module 2: type 2 (5 to 15 V, 30 A), Hiccup, group 2.
+    EXPECT_EQ(e.vsp(2)->text(), QStringLiteral("12.34"));
+    EXPECT_EQ(e.slrVsp(2)->value(), 123);
+    EXPECT_EQ(e.slrVsp(2)->minimum(), 50);
+    EXPECT_EQ(e.slrVsp(2)->maximum(), 150);
+    EXPECT_EQ(e.hl(2)->text(), QStringLiteral("12.6"));
+    EXPECT_EQ(e.ll(2)->text(), QStringLiteral("11.4"));
+    EXPECT_TRUE(e.hl(2)->isEnabled());
+    EXPECT_EQ(e.hl(2)->palette().color(QPalette::Active, QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(e.startupdelay(2)->text(), QStringLiteral("250"));
+    EXPECT_TRUE(e.optCurrentLimit(6)->isChecked());
+    EXPECT_EQ(e.CurrentLimit(2)->text(), QStringLiteral("24"));
+    EXPECT_EQ(e.hscrollCurrentLimit(2)->value(), 24);
+    EXPECT_EQ(e.hscrollCurrentLimit(2)->maximum(), 30);
+    EXPECT_FALSE(e.cboxResetTime(2)->isHidden());
+    EXPECT_TRUE(e.EnableReset(2)->isHidden());
+    EXPECT_FALSE(e.txtModuleID(2)->text().isEmpty());
+    EXPECT_EQ(e.txtModuleID(2)->text(), e.txtModuleID(2)->text().trimmed());
+    EXPECT_EQ(e.lblMaxCurrent(1)->text(), QStringLiteral("Module Type: ") +
+                                              e.txtModuleID(2)->text() +
                                               QStringLiteral(" Max. Current: 30 Amp."));
-    EXPECT_EQ(e.lblMinVoltage(0)->text(), QStringLiteral("Min. 5"));
-    EXPECT_EQ(e.lblMaxVoltage(0)->text(), QStringLiteral("Max. 15"));
-    EXPECT_TRUE(e.optCurrentLimit(9)->isChecked());
-    EXPECT_FALSE(e.cboxResetTime(3)->isHidden());
-    EXPECT_TRUE(e.EnableReset(3)->isHidden());
-    EXPECT_EQ(e.startupdelay(3)->text(), QStringLiteral("100"));
-    EXPECT_EQ(e.vsp(3)->text(), QStringLiteral("150"));
-}
+    EXPECT_EQ(e.lblMinVoltage(1)->text(), QStringLiteral("Min. 5"));
+    EXPECT_EQ(e.lblMaxVoltage(1)->text(), QStringLiteral("Max. 15"));
 
-// Catches a silent unit that leaves the editor busy, expanded or without
-// its error file button, or a message other than the reader's.
-TEST_F(ReadRoad, UnitThatDoesNotAnswer)
-{
-    bus->setUnitSilent(3, true);
-    pickAndStart(QStringLiteral("3"));
-    SupplyConfig &e = editor();
-    EXPECT_EQ(e.height(), px(2670));
-    EXPECT_FALSE(EditorState::UnitShown);
-    EXPECT_FALSE(e.ErrorButton->isHidden());
-    EXPECT_TRUE(e.ErrorButton->isEnabled());
-    ASSERT_EQ(env.dialogs.count(), 1);
-    EXPECT_EQ(env.dialogs.shown[0].text,
-              QStringLiteral("Unit 3 Does not Respond, make sure is properly connected and is the "
-                             "correct UnitID Number"));
-    EXPECT_EQ(env.dialogs.shown[0].title, ZelkData::AppTitle);
-    EXPECT_FALSE(ZelkGlobals::ErrorFlag);
+    // Module 3: Latching with reset; module 4: Normal, group 0.
+    EXPECT_TRUE(e.optCurrentLimit(8)->isChecked());
+    EXPECT_TRUE(e.EnableReset(3)->isChecked());
+    EXPECT_FALSE(e.EnableReset(3)->isHidden());
+    EXPECT_TRUE(e.cboxResetTime(3)->isHidden());
+    EXPECT_TRUE(e.optCurrentLimit(10)->isChecked());
     for (QWidget *w : std::initializer_list<QWidget *>{
-             e.SelectButton, e.Cancel, e.UnitList, e.cmdMonitor, e.cmdComSettings,
-             e.cmdDetectUnitID, e.cmdChangeToNewUnitID, e.cmdDllFileVersion})
-        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_EQ(e.OstransTx->Blinking(), OstransLed::False);
-    EXPECT_EQ(e.OstransRx->Status(), OstransLed::True);
-    EXPECT_FALSE(env.desktop.busy);
-    EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith(
-        QStringLiteral("Get present modules................")));
-
-    QTest::mouseClick(e.ErrorButton, Qt::LeftButton);
-    EXPECT_EQ(env.desktop.openedTextFiles, QStringList{ZelkGlobals::ErrorFilePath});
+             e.CurrentLimit(4), e.LabelCurrentLimit(4), e.hscrollCurrentLimit(4),
+             e.cboxActivationTime(4), e.cboxResetTime(4), e.EnableReset(4)})
+        EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
+    // Groups 2 and 0 lock the start-up controls though Normally On.
+    for (int m : {2, 4}) {
+        EXPECT_TRUE(e.optStartupState(2 * m - 1)->isChecked());
+        EXPECT_FALSE(e.Frame3(SupplyConfig::startUpFrameIndex(m))->isEnabled());
+        EXPECT_FALSE(e.optStartupState(2 * m - 1)->isEnabled());
+        EXPECT_FALSE(e.optPolarity(2 * m)->isEnabled());
+        EXPECT_FALSE(e.startupdelay(m)->isEnabled()) << m;
+    }
 }
 
-// Catches an earlier unit's "does not respond" shown again for a read that
-// failed in another way.
-TEST_F(ReadRoad, StaleNoResponseTextIsNotShownAgain)
+// Catches the lowest fitted module's tab not chosen when the first positions
+// are empty, and module tabs shown for a unit held off at power-up, whose
+// module settings were not read.
+TEST_F(ReadRoad, TabsFollowTheModulesRead)
 {
-    bus->setUnitSilent(3, true);
-    pickAndStart(QStringLiteral("3"));
-    ASSERT_EQ(env.dialogs.count(), 1);
-    bus->failMethod(QStringLiteral("GetUnitSerialN"), QStringLiteral("ERR_TIMEOUT"), 5);
-    pickAndStart(QStringLiteral("5"));
-    EXPECT_EQ(env.dialogs.count(), 1);
-    EXPECT_FALSE(editor().ErrorButton->isHidden());
-    EXPECT_EQ(editor().height(), px(2670));
+    SupplyConfig &e = editorRead(QStringLiteral("5"));
+    QTabWidget *tabs = e.SSTab1(1);
+    EXPECT_EQ(tabs->currentIndex(), 2);
+    EXPECT_EQ(tabs->tabText(2), QStringLiteral("Module-3"));
+    EXPECT_FALSE(tabs->isTabEnabled(3));
+    EXPECT_FALSE(tabs->isTabEnabled(4));
+
+    editorRead(QStringLiteral("7"));
+    EXPECT_TRUE(tabs->isHidden());
+    EXPECT_TRUE(e.optGlobal(1)->isChecked());
+    EXPECT_TRUE(e.Text1->isHidden());
+    EXPECT_TRUE(e.RichTextBox1->toPlainText().contains(
+        QStringLiteral("Get Module Type....................Ok\n\nClosing")));
 }
 
-// Catches a read started without a unit, or anything beyond the one box.
-TEST_F(ReadRoad, EmptyChoiceOnlyAsksForAUnit)
+// Catches a read started without a unit, a failed read that leaves the editor
+// busy, expanded or without its error file button, a message other than the
+// reader's, or an earlier unit's "does not respond" shown again for a read
+// that failed in another way.
+TEST_F(ReadRoad, FailedReadsLeaveTheSmallWindowWithTheErrorFileButton)
 {
     SupplyConfig &e = editor();
+    const auto expectCollapsedAndFree = [&](bool errorButton) {
+        EXPECT_EQ(e.height(), px(2670));
+        EXPECT_FALSE(EditorState::UnitShown);
+        EXPECT_EQ(!e.ErrorButton->isHidden() && e.ErrorButton->isEnabled(), errorButton);
+        for (QWidget *w : std::initializer_list<QWidget *>{
+                 e.SelectButton, e.Cancel, e.UnitList, e.cmdMonitor, e.cmdComSettings,
+                 e.cmdDetectUnitID, e.cmdChangeToNewUnitID, e.cmdDllFileVersion})
+            EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+        EXPECT_EQ(e.OstransTx->Blinking(), OstransLed::False);
+        EXPECT_FALSE(env.desktop.busy);
+    };
     ASSERT_TRUE(e.UnitList->currentText().isEmpty());
     QTest::mouseClick(e.SelectButton, Qt::LeftButton);
     EXPECT_EQ(env.dialogs.texts(), QStringList{QStringLiteral("Please select a valid unit.")});
     EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("Halvex Electronics"));
     EXPECT_TRUE(e.RichTextBox1->toPlainText().isEmpty());
-    EXPECT_EQ(e.OstransTx->Blinking(), OstransLed::False);
-    EXPECT_FALSE(env.desktop.busy);
-    EXPECT_EQ(e.height(), px(2670));
+    expectCollapsedAndFree(false);
+
+    bus->setUnitSilent(3, true);
+    pickAndStart(QStringLiteral("3"));
+    ASSERT_EQ(env.dialogs.count(), 2);
+    EXPECT_EQ(env.dialogs.shown[1].text,
+              QStringLiteral("Unit 3 Does not Respond, make sure is properly connected and is the "
+                             "correct UnitID Number"));
+    EXPECT_EQ(env.dialogs.shown[1].title, ZelkGlobals::AppTitle);
+    EXPECT_FALSE(ZelkGlobals::ErrorFlag);
+    EXPECT_EQ(e.OstransRx->Status(), OstransLed::True);
+    EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith(
+        QStringLiteral("Get present modules................")));
+    expectCollapsedAndFree(true);
+    QTest::mouseClick(e.ErrorButton, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.openedTextFiles, QStringList{ZelkGlobals::ErrorFilePath});
+
+    bus->failMethod(QStringLiteral("GetUnitSerialN"), QStringLiteral("ERR_TIMEOUT"), 5);
+    pickAndStart(QStringLiteral("5"));
+    EXPECT_EQ(env.dialogs.count(), 2);
+    expectCollapsedAndFree(true);
 }
 
-// Catches the restart prompt shown where the recycle prompt belongs, flags
-// left set after a prompt, and a restart that does not cycle the output.
-TEST_F(ReadRoad, LeavingPromptsAndTheirFlags)
+// Catches no prompt after a write, the restart prompt where the recycle prompt
+// belongs, flags left set after a prompt or cleared without one, and a Yes
+// that does not bring the unit's outputs back on.
+TEST_F(ReadRoad, LeavingAfterAWritePromptsAndRestarts)
 {
-    pickAndStart(QStringLiteral("1"));
-    EditorState::UnitOptionsChanged = true;
-    EditorState::ModuleOptionsChanged = true;
-    EditorState::ChangesWritten = true;
+    SupplyConfig &e = editorRead();
+    const auto written = [&](bool unitOptions, bool moduleOptions) {
+        if (unitOptions) {
+            QTest::mouseClick(e.optOverTemp(e.optOverTemp(0)->isChecked() ? 1 : 0), Qt::LeftButton);
+            QTest::mouseClick(e.cmdApply, Qt::LeftButton);
+        }
+        showModule(1);
+        QTest::mouseClick(e.OptProgMode(e.OptProgMode(1)->isChecked() ? 2 : 1), Qt::LeftButton);
+        if (moduleOptions)
+            QTest::mouseClick(e.cmdApplyCLM(0), Qt::LeftButton);
+    };
+    // Unit and module options written: staying on the unit tells to recycle it.
+    written(true, true);
     pick(QStringLiteral("1"));
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_EQ(env.dialogs.shown[0].text, RecycleText);
@@ -213,40 +270,49 @@ TEST_F(ReadRoad, LeavingPromptsAndTheirFlags)
     EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("EEPROM Configurator"));
     EXPECT_FALSE(EditorState::UnitOptionsChanged || EditorState::ModuleOptionsChanged ||
                  EditorState::ChangesWritten);
-
     pick(QStringLiteral("1")); // nothing pending: no box
     EXPECT_EQ(env.dialogs.count(), 1);
 
-    // Changes edited but not written: no box, the flags stay.
-    EditorState::ModuleOptionsChanged = true;
+    // Edited but not written: no box, the flag stays.
+    written(false, false);
     pick(QStringLiteral("1"));
     EXPECT_EQ(env.dialogs.count(), 1);
     EXPECT_TRUE(EditorState::ModuleOptionsChanged);
 
-    auto inner = std::move(ZelkGlobals::Device);
-    ZelkGlobals::Device = std::make_unique<RecordingDevice>(*inner);
-    auto &log = static_cast<RecordingDevice &>(*ZelkGlobals::Device);
-    EditorState::ChangesWritten = true;
+    // A module written: leaving for the monitor offers the restart, and Yes
+    // brings back the global output the unit holds off.
+    QTest::mouseClick(e.cmdApplyCLM(0), Qt::LeftButton);
+    onBus([](ZelkDevice &d) { d.SetGlobalOutputState(qint16(1), 0); });
+    RecordingDevice &calls = record();
     env.dialogs.msgAnswers = {MsgResult::Yes};
-    QTest::mouseClick(editor().cmdMonitor, Qt::LeftButton);
+    QTest::mouseClick(e.cmdMonitor, Qt::LeftButton);
     ASSERT_EQ(env.dialogs.count(), 2);
     EXPECT_EQ(env.dialogs.shown[1].buttons, MsgButtons::YesNo);
     EXPECT_TRUE(env.dialogs.shown[1].text.startsWith(
         QStringLiteral("The changes made will not take effect until the outputs are restarted.")));
-    EXPECT_EQ(log.methodNames(),
+    EXPECT_EQ(calls.methodNames(),
               (QStringList{QStringLiteral("OpenPort"), QStringLiteral("SetGlobalOutputState"),
                            QStringLiteral("SetGlobalOutputState"), QStringLiteral("ClosePort")}));
+    qint16 state = 0;
+    onBus([&](ZelkDevice &d) { d.GetGlobalOutputState(qint16(1), state); });
+    EXPECT_EQ(state / 10 % 10, 1);
     EXPECT_FALSE(EditorState::ModuleOptionsChanged || EditorState::ChangesWritten);
-    EXPECT_TRUE(SupplyConfig::instance().isHidden());
-    ZelkGlobals::Device = std::move(inner);
+    EXPECT_TRUE(e.isHidden());
+    EXPECT_TRUE(monitor().isVisible());
 }
 
-// Catches picking the shown unit again collapsing it, and another pick
-// leaving the old unit's identity on screen.
-TEST_F(ReadRoad, PickingAUnitInTheList)
+// Catches picking the shown unit again collapsing it, another pick leaving
+// the old unit's identity on screen, a resize not put back to the state's
+// size, and a close that does not bring the launcher back.
+TEST_F(ReadRoad, PickingResizingAndClosing)
 {
-    pickAndStart(QStringLiteral("1"));
     SupplyConfig &e = editor();
+    EXPECT_FALSE(MainForm::instance().isVisible());
+    e.resize(900, 400);
+    EXPECT_EQ(e.size(), QSize(px(11850), px(2550)));
+    pickAndStart(QStringLiteral("1"));
+    e.resize(700, 300);
+    EXPECT_EQ(e.size(), QSize(px(11850), px(8510)));
     pick(QStringLiteral("1"));
     EXPECT_EQ(e.height(), px(8510));
     EXPECT_EQ(e.PSID->text(), QStringLiteral("1"));
@@ -259,6 +325,10 @@ TEST_F(ReadRoad, PickingAUnitInTheList)
     EXPECT_TRUE(e.SerialNumber->text().isEmpty());
     EXPECT_TRUE(e.SSTab1(1)->isHidden());
     EXPECT_EQ(e.UnitList->count(), 32);
+
+    QTest::mouseClick(e.Cancel, Qt::LeftButton);
+    EXPECT_TRUE(e.isHidden());
+    EXPECT_TRUE(MainForm::instance().isVisible());
 }
 
 // Catches one record shared by every unit read: a later read must not
@@ -278,18 +348,60 @@ TEST_F(ReadRoad, EachUnitKeepsItsOwnRecord)
     EXPECT_EQ(e.unitRecord(QStringLiteral("1"))->SerialNumber, QStringLiteral("ZX5-21A0117"));
 }
 
-// Catches a resize that is not put back to the state's size and a close
-// that does not bring the launcher back.
-TEST_F(ReadRoad, SizeIsEnforcedAndClosingShowsTheLauncher)
+// Catches tooltips missing from a control group, and a missing key not shown
+// as "N/A".
+TEST_F(ReadRoad, TooltipsFromTheSettingsFile)
 {
+    QByteArray tips = env.readFile(QStringLiteral("Tooltips.ini"));
+    tips.replace("EnableReset=", "Unused=");
+    env.writeFile(QStringLiteral("Tooltips.ini"), tips);
     SupplyConfig &e = editor();
-    e.resize(900, 400);
-    EXPECT_EQ(e.size(), QSize(px(11850), px(2550)));
-    pickAndStart(QStringLiteral("1"));
-    e.resize(700, 300);
-    EXPECT_EQ(e.size(), QSize(px(11850), px(8510)));
+    EXPECT_EQ(e.slrVsp(4)->toolTip(), e.vsp(4)->toolTip());
+    EXPECT_FALSE(e.vsp(4)->toolTip().isEmpty());
+    EXPECT_EQ(e.optCurrentLimit(20)->toolTip(), e.optCurrentLimit(1)->toolTip());
+    EXPECT_EQ(e.EnableReset(3)->toolTip(), QStringLiteral("N/A"));
+    EXPECT_FALSE(e.Cancel->toolTip().isEmpty());
+}
 
-    QTest::mouseClick(e.Cancel, Qt::LeftButton);
-    EXPECT_TRUE(e.isHidden());
-    EXPECT_TRUE(MainForm::instance().isVisible());
+// Catches clipped captions and controls that overlap after a read; saves a
+// picture of the editor for a person to look at.
+TEST_F(ReadRoad, FilledEditorHasNoClippedOrOverlappingControls)
+{
+    SupplyConfig &e = editorRead();
+    showModule(2); // Hiccup: the fullest layout
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(e.grab().save(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("editor-unit1.png"))));
+
+    std::vector<QWidget *> leaves;
+    for (QWidget *w : e.findChildren<QWidget *>()) {
+        if (!w->isVisible())
+            continue;
+        const std::string name = w->objectName().toStdString();
+        if (auto *label = qobject_cast<QLabel *>(w)) {
+            if (!label->wordWrap()) {
+                EXPECT_GE(label->width(), label->sizeHint().width()) << name;
+            }
+            leaves.push_back(w);
+        } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+            EXPECT_GE(button->width(), button->sizeHint().width()) << name;
+            EXPECT_GE(button->height(), button->fontMetrics().height()) << name;
+            leaves.push_back(w);
+        } else if (qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w) ||
+                   qobject_cast<QSlider *>(w) ||
+                   (qobject_cast<QScrollBar *>(w) && w->objectName().startsWith("hscroll"))) {
+            leaves.push_back(w);
+        }
+    }
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        const QRect a(leaves[i]->mapTo(&e, QPoint(0, 0)), leaves[i]->size());
+        EXPECT_TRUE(e.rect().contains(a)) << leaves[i]->objectName().toStdString();
+        for (std::size_t j = i + 1; j < leaves.size(); ++j) {
+            if (leaves[i]->isAncestorOf(leaves[j]) || leaves[j]->isAncestorOf(leaves[i]))
+                continue;
+            const QRect b(leaves[j]->mapTo(&e, QPoint(0, 0)), leaves[j]->size());
+            EXPECT_FALSE(a.intersects(b)) << leaves[i]->objectName().toStdString() << " / "
+                                          << leaves[j]->objectName().toStdString();
+        }
+    }
 }

@@ -1,7 +1,7 @@
 // Saving the configuration file from the window, the limit presets, the
 // load and help buttons and the way back from the grouping dialog.
 #include "AsNobody.h"
-#include "EditingFixture.h"
+#include "WindowFixture.h"
 #include "grouping/frmModuleGrouping.h"
 
 #include <QFile>
@@ -11,28 +11,7 @@
 #include <unistd.h>
 
 namespace {
-class Save : public EditingFixture
-{
-protected:
-    // Reads units 3 and 1 and saves into a file that cannot be used: one box
-    // names the file and the reason, and the save is not reported done.
-    void expectOneFailureBox(const QString &file, const QString &reason)
-    {
-        readUnit(QStringLiteral("3"));
-        readUnit(QStringLiteral("1"));
-        env.dialogs.shown.clear();
-        env.dialogs.fileAnswers = {file};
-        QTest::mouseClick(editor().Save, Qt::LeftButton);
-        ASSERT_EQ(env.dialogs.count(), 2); // the file dialog and one box
-        const ScriptedDialogs::Shown &box = env.dialogs.shown[1];
-        EXPECT_EQ(box.kind, QStringLiteral("MsgBox"));
-        EXPECT_EQ(box.icon, MsgIcon::Critical);
-        EXPECT_TRUE(box.text.contains(file)) << box.text.toStdString();
-        EXPECT_TRUE(box.text.contains(reason)) << box.text.toStdString();
-        QCoreApplication::processEvents();
-        EXPECT_FALSE(editor().RichTextBox1->toPlainText().contains(QStringLiteral("Saved to")));
-    }
-};
+using Save = WindowFixture;
 
 QByteArray reference(const char *name)
 {
@@ -45,8 +24,7 @@ QByteArray reference(const char *name)
 // not reaching the file, or a dialog with the wrong title, filter or suffix.
 TEST_F(Save, FileHoldsAllUnitsInTheStoredFormat)
 {
-    readUnit(QStringLiteral("3"));
-    SupplyConfig &e = editor();
+    SupplyConfig &e = editorRead(QStringLiteral("3"));
     QTest::mouseClick(e.optFanFail(0), Qt::LeftButton); // the form's choice is what is saved
     env.dialogs.fileAnswers = {env.path(QStringLiteral("units.txt"))};
     QTest::mouseClick(e.Save, Qt::LeftButton);
@@ -64,8 +42,7 @@ TEST_F(Save, FileHoldsAllUnitsInTheStoredFormat)
 // Catches a cancelled dialog that still collects or writes.
 TEST_F(Save, CancelledDialogWritesNothing)
 {
-    readUnit();
-    SupplyConfig &e = editor();
+    SupplyConfig &e = editorRead();
     QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
     const bool before = e.data()->FanFail;
     QTest::mouseClick(e.Save, Qt::LeftButton);
@@ -78,8 +55,7 @@ TEST_F(Save, CancelledDialogWritesNothing)
 // current limit is above its rating.
 TEST_F(Save, OutOfRangeCurrentLimitKeepsFileAndRecord)
 {
-    readUnit(); // module 3: 24 V / 15 A
-    SupplyConfig &e = editor();
+    SupplyConfig &e = editorRead(); // module 3: 24 V / 15 A
     env.writeFile(QStringLiteral("units.txt"), QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
     QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
     e.CurrentLimit(3)->setText(QStringLiteral("16"));
@@ -106,34 +82,26 @@ TEST_F(Save, OutOfRangeCurrentLimitKeepsFileAndRecord)
 // apply button not offered.
 TEST_F(Save, PresetAndTrackingSetLimitsToZero)
 {
-    readUnit();
-    SupplyConfig &e = editor();
-    showModule(2);
-    QTest::mouseClick(e.cmdTracking(2), Qt::LeftButton);
-    for (QLineEdit *box : {e.hl(2), e.ll(2)}) {
-        EXPECT_EQ(box->text(), QStringLiteral("0"));
-        EXPECT_FALSE(box->isEnabled());
-        EXPECT_EQ(box->palette().color(QPalette::Base), QColor(0xE0, 0xE0, 0xE0));
+    SupplyConfig &e = editorRead();
+    for (const auto &[m, editable] : {std::pair{2, false}, std::pair{3, true}}) {
+        showModule(m);
+        ASSERT_FALSE(e.cmdApplyCLM(m - 1)->isEnabled());
+        QTest::mouseClick(editable ? e.cmdPreset(m) : e.cmdTracking(m), Qt::LeftButton);
+        for (QLineEdit *box : {e.hl(m), e.ll(m)}) {
+            EXPECT_EQ(box->text(), QStringLiteral("0")) << m;
+            EXPECT_EQ(box->isEnabled(), editable) << m;
+            EXPECT_EQ(box->palette().color(QPalette::Base),
+                      editable ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xE0, 0xE0, 0xE0));
+        }
+        EXPECT_TRUE(e.cmdApplyCLM(m - 1)->isEnabled()) << m;
     }
-    EXPECT_TRUE(e.cmdApplyCLM(1)->isEnabled());
     EXPECT_TRUE(e.cmdSave->isEnabled());
-
-    showModule(3);
-    ASSERT_FALSE(e.cmdApplyCLM(2)->isEnabled());
-    QTest::mouseClick(e.cmdPreset(3), Qt::LeftButton);
-    for (QLineEdit *box : {e.hl(3), e.ll(3)}) {
-        EXPECT_EQ(box->text(), QStringLiteral("0"));
-        EXPECT_TRUE(box->isEnabled());
-        EXPECT_EQ(box->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0xFF));
-    }
-    EXPECT_TRUE(e.cmdApplyCLM(2)->isEnabled());
 }
 
 // Catches Load doing more than its notice, and help sent to another topic or file.
 TEST_F(Save, LoadNoticeAndModuleNumberingHelp)
 {
-    readUnit();
-    SupplyConfig &e = editor();
+    SupplyConfig &e = editorRead();
     e.Load_Click();
     EXPECT_EQ(env.dialogs.texts(), QStringList{QStringLiteral("under correction ...")});
     env.desktop.helpAvailable = false;
@@ -148,8 +116,7 @@ TEST_F(Save, LoadNoticeAndModuleNumberingHelp)
 // loses the restart offer the grouping earned.
 TEST_F(Save, GroupingAppliedIsShownAfterClose)
 {
-    readUnit();
-    SupplyConfig &e = editor();
+    SupplyConfig &e = editorRead();
     ASSERT_EQ(e.GroupID(1)->text(), QStringLiteral("1"));
     // The dialog is driven once its modal loop runs.
     QTimer driver;
@@ -181,8 +148,7 @@ TEST_F(Save, GroupingAppliedIsShownAfterClose)
 // user sees and what is saved.
 TEST_F(Save, AHeldLimitChangedBehindTheFormIsNotTakenAsShown)
 {
-    readUnit(QStringLiteral("3"));
-    SupplyConfig &e = editor();
+    SupplyConfig &e = editorRead(QStringLiteral("3"));
     env.dialogs.fileAnswers = {env.path(QStringLiteral("a.txt"))};
     QTest::mouseClick(e.Save, Qt::LeftButton);
     const QByteArray first = env.readFile(QStringLiteral("a.txt"));
@@ -211,7 +177,22 @@ TEST_F(Save, UnreadableFileAsNobody)
     const QString folder = qEnvironmentVariable("ZELK_UNREADABLE_DIR");
     if (folder.isEmpty())
         GTEST_SKIP() << "run as nobody by SaveAsNobody.UnreadableFileShowsOneBoxAndStaysUnchanged";
-    expectOneFailureBox(folder + QStringLiteral("/units.txt"), QStringLiteral("Permission denied"));
+    // Units 3 and 1 read, saved into the file: one box names the file and the
+    // reason, and the save is not reported done.
+    editorRead(QStringLiteral("3"));
+    SupplyConfig &e = editorRead(QStringLiteral("1"));
+    const QString file = folder + QStringLiteral("/units.txt");
+    env.dialogs.shown.clear();
+    env.dialogs.fileAnswers = {file};
+    QTest::mouseClick(e.Save, Qt::LeftButton);
+    ASSERT_EQ(env.dialogs.count(), 2); // the file dialog and one box
+    const ScriptedDialogs::Shown &box = env.dialogs.shown[1];
+    EXPECT_EQ(box.kind, QStringLiteral("MsgBox"));
+    EXPECT_EQ(box.icon, MsgIcon::Critical);
+    EXPECT_TRUE(box.text.contains(file)) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QStringLiteral("Permission denied"))) << box.text.toStdString();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(e.RichTextBox1->toPlainText().contains(QStringLiteral("Saved to")));
 }
 
 // Catches an unreadable file replaced through its writable folder, or a save

@@ -6,42 +6,28 @@
 
 namespace {
 
-UnitConfigDisplay::Context readContext()
+UnitConfigDisplay::Context readContext(bool globalState = true, bool globalPolarity = true)
 {
     UnitConfigDisplay::Context c;
-    c.defaultGlobalState = true;
-    c.defaultGlobalPolarity = true;
+    c.defaultGlobalState = globalState;
+    c.defaultGlobalPolarity = globalPolarity;
     c.voltageScaleFactor = {1000, 1000, 500, 200, 200};
     return c;
 }
 
 } // namespace
 
-// Catches a set-point shown unrounded, an empty one not shown as 0, or a
-// slider value off by the tenths scale.
-TEST(UnitConfigDisplay, SetPointTextAndSlider)
-{
-    ZelkData record;
-    record.MODULES = QStringLiteral("11000000");
-    record.Module(1).OutputVoltageSetpoint = QStringLiteral("12.34");
-    record.Module(2).OutputVoltageSetpoint = QStringLiteral("  ");
-    const auto d = UnitConfigDisplay::fromRecord(record, readContext());
-    EXPECT_EQ(d.module(1).setpoint, QStringLiteral("12.34"));
-    EXPECT_EQ(d.module(1).setpointSlider, 123);
-    EXPECT_EQ(d.module(2).setpoint, QStringLiteral("0"));
-    EXPECT_EQ(d.module(2).setpointSlider, 0);
-
-    record.Module(1).OutputVoltageSetpoint = QStringLiteral("3.3333");
-    EXPECT_EQ(UnitConfigDisplay::fromRecord(record, readContext()).module(1).setpoint,
-              QStringLiteral("3.33"));
-}
-
-// Catches limits shown raw instead of in volts, limits off (both 0) left
-// editable, and limits of a type without a scale factor divided by 0.
-TEST(UnitConfigDisplay, ModuleGoodLimits)
+// Catches a set-point shown unrounded, an empty one not shown as 0, a slider
+// value off by the tenths scale, limits shown raw instead of in volts, limits
+// off (both 0) left editable, and limits of a type without a scale factor
+// divided by 0.
+TEST(UnitConfigDisplay, SetPointsAndLimitsInVolts)
 {
     ZelkData record;
     record.MODULES = QStringLiteral("11100000");
+    record.Module(1).OutputVoltageSetpoint = QStringLiteral("12.34");
+    record.Module(2).OutputVoltageSetpoint = QStringLiteral("  ");
+    record.Module(3).OutputVoltageSetpoint = QStringLiteral("3.3333");
     record.Module(1).VoltageHighLimit = QStringLiteral("3466");
     record.Module(1).VoltageLowLimit = QStringLiteral("3136");
     record.Module(2).VoltageHighLimit = QStringLiteral("0");
@@ -50,6 +36,12 @@ TEST(UnitConfigDisplay, ModuleGoodLimits)
     auto context = readContext();
     context.voltageScaleFactor[2] = 0;
     const auto d = UnitConfigDisplay::fromRecord(record, context);
+    EXPECT_EQ(d.module(1).setpoint, QStringLiteral("12.34"));
+    EXPECT_EQ(d.module(1).setpointSlider, 123);
+    EXPECT_EQ(d.module(2).setpoint, QStringLiteral("0"));
+    EXPECT_EQ(d.module(2).setpointSlider, 0);
+    EXPECT_EQ(d.module(3).setpoint, QStringLiteral("3.33"));
+
     EXPECT_EQ(d.module(1).highLimit, QStringLiteral("3.47"));
     EXPECT_EQ(d.module(1).lowLimit, QStringLiteral("3.14"));
     EXPECT_TRUE(d.module(1).limitsEditable);
@@ -68,15 +60,12 @@ TEST(UnitConfigDisplay, ModuleSettingsFollowWhatWasRead)
     record.MODULES = QStringLiteral("10000000");
     record.Module(1).VoltageHighLimit = QStringLiteral("5000");
     record.Module(1).StartUpDelay = QStringLiteral("250");
-    auto context = readContext();
-    context.defaultGlobalPolarity = false;
-    auto d = UnitConfigDisplay::fromRecord(record, context);
+    auto d = UnitConfigDisplay::fromRecord(record, readContext(true, false));
     EXPECT_EQ(d.module(1).highLimit, QStringLiteral("5"));
     EXPECT_EQ(d.module(1).startUpDelay, QStringLiteral("250"));
     EXPECT_FALSE(d.globalOnOffFirst);
 
-    context.defaultGlobalState = false;
-    d = UnitConfigDisplay::fromRecord(record, context);
+    d = UnitConfigDisplay::fromRecord(record, readContext(false, false));
     EXPECT_FALSE(d.module(1).limitsShown);
     EXPECT_FALSE(d.module(1).startUpDelayShown);
 }
@@ -90,8 +79,7 @@ TEST(UnitConfigDisplay, UnitOptionPairs)
     record.GlobalDC = false;
     record.OverTemp = true;
     record.Global = false;
-    auto context = readContext();
-    auto d = UnitConfigDisplay::fromRecord(record, context);
+    auto d = UnitConfigDisplay::fromRecord(record, readContext());
     EXPECT_TRUE(d.fanFailFirst);
     EXPECT_FALSE(d.globalDCFirst);
     EXPECT_TRUE(d.overTempFirst);
@@ -99,14 +87,11 @@ TEST(UnitConfigDisplay, UnitOptionPairs)
     EXPECT_TRUE(d.globalOnOffFirst);
 
     record.Global = true;
-    context.defaultGlobalState = false;
-    context.defaultGlobalPolarity = false;
-    d = UnitConfigDisplay::fromRecord(record, context);
+    d = UnitConfigDisplay::fromRecord(record, readContext(false, false));
     EXPECT_FALSE(d.globalFirst);
     EXPECT_FALSE(d.globalOnOffFirst);
-
-    context.defaultGlobalPolarity = true; // disagreeing: the record decides
-    EXPECT_TRUE(UnitConfigDisplay::fromRecord(record, context).globalFirst);
+    // Disagreeing: the record decides.
+    EXPECT_TRUE(UnitConfigDisplay::fromRecord(record, readContext(false, true)).globalFirst);
 }
 
 // Catches a mode text mapped to the wrong layout and start-up controls
@@ -114,24 +99,28 @@ TEST(UnitConfigDisplay, UnitOptionPairs)
 TEST(UnitConfigDisplay, ModesAndGroups)
 {
     using Mode = UnitConfigDisplay::LimitMode;
+    const struct
+    {
+        const char *stored;
+        qint16 group;
+        Mode mode;
+    } modules[] = {{"Normal", 0, Mode::Normal},
+                   {"Latching", 1, Mode::Latching},
+                   {"Hiccup", 2, Mode::Hiccup},
+                   {"CurrentShare", 1, Mode::CurrentShare},
+                   {"", 0, Mode::None}};
     ZelkData record;
-    const char *modes[] = {"Normal", "Latching", "Hiccup", "CurrentShare", ""};
-    const qint16 groups[] = {0, 1, 2, 1, 0};
     for (int m = 1; m <= 5; ++m) {
-        record.Module(m).CurrentLimitMode = QString::fromLatin1(modes[m - 1]);
-        record.Module(m).GroupId = groups[m - 1];
+        record.Module(m).CurrentLimitMode = QString::fromLatin1(modules[m - 1].stored);
+        record.Module(m).GroupId = modules[m - 1].group;
     }
     record.Module(2).EnableReset = QStringLiteral("1");
     record.Module(2).CurrentLimit = QStringLiteral("12.6");
     const auto d = UnitConfigDisplay::fromRecord(record, readContext());
-    EXPECT_EQ(d.module(1).limitMode, Mode::Normal);
-    EXPECT_EQ(d.module(2).limitMode, Mode::Latching);
-    EXPECT_EQ(d.module(3).limitMode, Mode::Hiccup);
-    EXPECT_EQ(d.module(4).limitMode, Mode::CurrentShare);
-    EXPECT_EQ(d.module(5).limitMode, Mode::None);
+    for (int m = 1; m <= 5; ++m) {
+        EXPECT_EQ(d.module(m).limitMode, modules[m - 1].mode) << m;
+        EXPECT_EQ(d.module(m).startUpEditable, modules[m - 1].group == 1) << m;
+    }
     EXPECT_TRUE(d.module(2).enableReset);
     EXPECT_EQ(d.module(2).currentLimitScroll, 13);
-    EXPECT_FALSE(d.module(1).startUpEditable);
-    EXPECT_TRUE(d.module(2).startUpEditable);
-    EXPECT_FALSE(d.module(3).startUpEditable);
 }

@@ -1,13 +1,13 @@
 // Unit ID utilities on the demo bus (units 1, 3, 5, 7): what reaches the
 // line, the boxes the user sees and what the bus holds afterwards.
-#include "EditingFixture.h"
+#include "WindowFixture.h"
 #include "core_windows/frmPleaseWait.h"
 
 #include <QTimer>
 #include <algorithm>
 
 namespace {
-using UnitIdTools = EditingFixture;
+using UnitIdTools = WindowFixture;
 
 InputResult typed(const char *text)
 {

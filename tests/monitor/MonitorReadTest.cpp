@@ -1,6 +1,6 @@
 // The monitor road in Interactive Mode: reading a unit, the module panels,
-// the module timers and a unit that does not answer.
-#include "MonitorFixture.h"
+// the module timers, a unit that does not answer and how the window looks.
+#include "WindowFixture.h"
 #include "controls/Label3D.h"
 #include "controls/OstransBigSquareLed.h"
 #include "controls/OstransDisplay.h"
@@ -8,13 +8,11 @@
 #include "controls/OstransPushButton.h"
 #include "core/Twips.h"
 
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
+#include <QSet>
 
 namespace {
 
@@ -25,154 +23,154 @@ QRgb textColor(QLabel *label)
 const QRgb Red = qRgb(255, 0, 0);
 const QRgb Green = qRgb(0, 255, 0);
 const QRgb Black = qRgb(0, 0, 0);
+const QSize Large(Twips::toPixels(8850), Twips::toPixels(12075));
+const QSize Small(Twips::toPixels(2750), Twips::toPixels(2690));
+constexpr qint16 On = OstransIndicator::True;
+constexpr qint16 Off = OstransIndicator::False;
 
-using MonitorRead = MonitorFixture;
+using MonitorRead = WindowFixture;
 
 TEST_F(MonitorRead, UnitReadFillsEveryPanelFromTheUnitAndScaleIni)
 {
     // Catches panels filled from the wrong record field, module or ratings section.
-    readUnit("1");
-    EXPECT_EQ(form->Label3D3->Caption(), "Power supply Id: 1");
-    EXPECT_EQ(form->lblReady->text(), "R e a d y");
-    EXPECT_EQ(form->size(), QSize(Twips::toPixels(8850), Twips::toPixels(12075)));
-    for (int m = 1; m <= 5; ++m) {
-        EXPECT_EQ(form->MMessage[m]->text(), "Module Good") << m;
-        EXPECT_EQ(textColor(form->MMessage[m]), Green) << m;
-        EXPECT_EQ(form->OstransMG[m]->Status(), OstransIndicator::True) << m;
-        EXPECT_EQ(form->OstransOS[m]->Status(), OstransIndicator::True) << m;
+    MonitorForm &m = monitorRead("1");
+    EXPECT_EQ(m.Label3D3->Caption(), "Power supply Id: 1");
+    EXPECT_EQ(m.lblReady->text(), "R e a d y");
+    EXPECT_EQ(m.size(), Large);
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_EQ(m.MMessage[i]->text(), "Module Good") << i;
+        EXPECT_EQ(textColor(m.MMessage[i]), Green) << i;
+        EXPECT_EQ(m.OstransMG[i]->Status(), On) << i;
+        EXPECT_EQ(m.OstransOS[i]->Status(), On) << i;
     }
-    EXPECT_EQ(form->RV[2]->text(), "5.0 - 15.0");
-    EXPECT_EQ(form->RC[2]->text(), "30");
-    EXPECT_EQ(form->RV[4]->text(), "20.0 - 58.0");
-    EXPECT_EQ(form->VLH[2]->text(), "12.60");
-    EXPECT_EQ(form->VLL[2]->text(), "11.40");
-    EXPECT_EQ(form->CL[2]->text(), "Current Limit = 24");
-    EXPECT_EQ(form->GID[2]->text(), "2");
-    EXPECT_EQ(form->GID[4]->text(), "M[3]");
-    EXPECT_EQ(form->GID[5]->text(), "S[3]");
-    EXPECT_EQ(form->txtSP[3]->text(), "24");
-    EXPECT_EQ(form->OstransDisplay[1]->text(), "3.30");
-    EXPECT_EQ(form->OstransDisplayCurr[1]->text(), "40.00");
-    EXPECT_EQ(form->OstransDisplayCurr[4]->text(), "3.20");
-    EXPECT_EQ(form->OH->text(), "1,234");
-    EXPECT_EQ(form->OstransGlobalDC->Status(), OstransIndicator::True);
-    EXPECT_EQ(form->OstransErrorPicture->Status(), OstransIndicator::True);
-    EXPECT_TRUE(form->cmdRefresh->isEnabled());
-    EXPECT_TRUE(form->Check1->isEnabled());
-    EXPECT_TRUE(form->UnitList->isEnabled());
+    EXPECT_EQ(m.RV[2]->text(), "5.0 - 15.0");
+    EXPECT_EQ(m.RC[2]->text(), "30");
+    EXPECT_EQ(m.RV[4]->text(), "20.0 - 58.0");
+    EXPECT_EQ(m.VLH[2]->text(), "12.60");
+    EXPECT_EQ(m.VLL[2]->text(), "11.40");
+    EXPECT_EQ(m.CL[2]->text(), "Current Limit = 24");
+    EXPECT_EQ(m.GID[2]->text(), "2");
+    EXPECT_EQ(m.GID[4]->text(), "M[3]");
+    EXPECT_EQ(m.GID[5]->text(), "S[3]");
+    EXPECT_EQ(m.txtSP[3]->text(), "24");
+    EXPECT_EQ(m.OstransDisplay[1]->text(), "3.30");
+    EXPECT_EQ(m.OstransDisplayCurr[1]->text(), "40.00");
+    EXPECT_EQ(m.OstransDisplayCurr[4]->text(), "3.20");
+    EXPECT_EQ(m.OH->text(), "1,234");
+    EXPECT_EQ(m.OstransGlobalDC->Status(), On);
+    EXPECT_EQ(m.OstransErrorPicture->Status(), On);
+    EXPECT_TRUE(m.cmdRefresh->isEnabled());
+    EXPECT_TRUE(m.Check1->isEnabled());
+    EXPECT_TRUE(m.UnitList->isEnabled());
 }
 
 TEST_F(MonitorRead, AbsentSlotsShowNotPresentAndCannotBeSwitched)
 {
     // Catches an empty slot shown as a module, or a switch that still takes clicks.
-    readUnit("5");
-    for (int m : {1, 2}) {
-        EXPECT_EQ(form->MMessage[m]->text(), "Not Present");
-        EXPECT_EQ(textColor(form->MMessage[m]), Black);
-        EXPECT_EQ(form->OstransMG[m]->Status(), OstransIndicator::False);
-        EXPECT_EQ(form->OstransOS[m]->Enable(), OstransIndicator::False);
-        QTest::mouseClick(form->OstransOS[m], Qt::LeftButton);
-        EXPECT_EQ(form->OstransOS[m]->Status(), OstransIndicator::False);
-        EXPECT_FALSE(form->txtSP[m]->isEnabled());
+    MonitorForm &m = monitorRead("5");
+    for (int i : {1, 2}) {
+        EXPECT_EQ(m.MMessage[i]->text(), "Not Present");
+        EXPECT_EQ(textColor(m.MMessage[i]), Black);
+        EXPECT_EQ(m.OstransMG[i]->Status(), Off);
+        EXPECT_EQ(m.OstransOS[i]->Enable(), Off);
+        QTest::mouseClick(m.OstransOS[i], Qt::LeftButton);
+        EXPECT_EQ(m.OstransOS[i]->Status(), Off);
+        EXPECT_FALSE(m.txtSP[i]->isEnabled());
     }
     // Module 4 starts with its output off.
-    EXPECT_EQ(form->MMessage[4]->text(), "Module Off");
-    EXPECT_EQ(textColor(form->MMessage[4]), Red);
-    EXPECT_FALSE(form->cmdSetVoltage[4]->isEnabled());
-    EXPECT_EQ(form->OstransGlobalDC->Status(), OstransIndicator::False);
-    EXPECT_EQ(form->OstransErrorPicture->Status(), OstransIndicator::False);
+    EXPECT_EQ(m.MMessage[4]->text(), "Module Off");
+    EXPECT_EQ(textColor(m.MMessage[4]), Red);
+    EXPECT_FALSE(m.cmdSetVoltage[4]->isEnabled());
+    EXPECT_EQ(m.OstransGlobalDC->Status(), Off);
+    EXPECT_EQ(m.OstransErrorPicture->Status(), Off);
 }
 
 TEST_F(MonitorRead, ModuleGoodWindowAndFaultBitDecideTheState)
 {
     // Catches a window test that ignores the "no window" rule, the refresh's own
     // caption, or a fault bit that loses to a good voltage.
-    withPort([&] {
-        bus->SetModuleGoodHighThreshold("1", 2, 0);
-        bus->SetModuleGoodLowThreshold("1", 2, 0);
-        bus->SetModuleGoodHighThreshold("1", 3, 5000); // 10 V: 24 V is above it
-        bus->SetModuleGoodLowThreshold("1", 3, 4500);
+    onBus([](SimulatedBus &b) {
+        b.SetModuleGoodHighThreshold("1", 2, 0);
+        b.SetModuleGoodLowThreshold("1", 2, 0);
+        b.SetModuleGoodHighThreshold("1", 3, 5000); // 10 V: 24 V is above it
+        b.SetModuleGoodLowThreshold("1", 3, 4500);
     });
-    readUnit("1");
-    EXPECT_EQ(form->MMessage[2]->text(), "Module Good");
+    MonitorForm &m = monitorRead("1");
+    EXPECT_EQ(m.MMessage[2]->text(), "Module Good");
     // Outside its window the unit also drops the module's good bit, which wins.
-    EXPECT_EQ(form->MMessage[3]->text(), "O u t p u t   F a u l t !");
-    EXPECT_EQ(form->OstransMG[3]->Status(), OstransIndicator::False);
-    EXPECT_EQ(form->OstransGlobalDC->Status(), OstransIndicator::False);
+    EXPECT_EQ(m.MMessage[3]->text(), "O u t p u t   F a u l t !");
+    EXPECT_EQ(m.OstransMG[3]->Status(), Off);
+    EXPECT_EQ(m.OstransGlobalDC->Status(), Off);
 
     // The over-voltage marker clears every module-good bit; voltages stay inside.
     bus->forceAlarm(1, 7, true);
-    form->cmdRefresh_Click();
-    EXPECT_EQ(form->MMessage[1]->text(), "O u t p u t   F a u l t !");
-    EXPECT_EQ(textColor(form->MMessage[1]), Red);
-    EXPECT_EQ(form->OstransMG[1]->Status(), OstransIndicator::False);
-    EXPECT_EQ(form->OstransErrorPicture->Status(), OstransIndicator::False);
-}
-
-TEST_F(MonitorRead, SilentUnitReturnsToTheNoUnitStateWithTheErrorFileButton)
-{
-    // Catches a failed read that leaves the panels live or hides where the details are.
-    bus->setUnitSilent(3, true);
-    readUnit("3");
-    EXPECT_EQ(form->lblReady->text(), "Error, Click error file button");
-    EXPECT_FALSE(form->cmdErrorfile->isHidden());
-    EXPECT_TRUE(form->cmdErrorfile->isEnabled());
-    EXPECT_EQ(form->Label3D3->Caption(), "Please Select Unit...");
-    EXPECT_FALSE(form->UnitSelected);
-    EXPECT_EQ(form->size(), QSize(Twips::toPixels(2750), Twips::toPixels(2690)));
-    EXPECT_FALSE(form->cmdRefresh->isEnabled());
-    EXPECT_FALSE(form->Check1->isEnabled());
-    EXPECT_TRUE(form->UnitList->isEnabled());
-    EXPECT_TRUE(form->progressbar1->isHidden());
-    QTest::mouseClick(form->cmdErrorfile, Qt::LeftButton);
-    EXPECT_EQ(env.desktop.openedTextFiles, QStringList{ZelkGlobals::ErrorFilePath});
-
-    // The next good read frees the log controls the failure locked.
-    readUnit("1");
-    EXPECT_TRUE(form->cmdClear->isEnabled());
-    EXPECT_TRUE(form->txtFileName->isEnabled());
+    m.cmdRefresh_Click();
+    EXPECT_EQ(m.MMessage[1]->text(), "O u t p u t   F a u l t !");
+    EXPECT_EQ(textColor(m.MMessage[1]), Red);
+    EXPECT_EQ(m.OstransMG[1]->Status(), Off);
+    EXPECT_EQ(m.OstransErrorPicture->Status(), Off);
 }
 
 TEST_F(MonitorRead, SilentUnitIsToldInTheSmallLayout)
 {
-    // Catches a unit that does not answer without the monitor saying so.
-    readUnit("1");
+    // Catches a unit that does not answer without the monitor saying so, a
+    // failed read that leaves the panels live or hides where the details are,
+    // and log controls the failure locked that the next good read leaves locked.
+    MonitorForm &m = monitorRead("1");
     bus->setUnitSilent(1, true);
     QString shownAtFailure;
     bool smallAtFailure = false;
-    RecordingDevice &r = record();
-    r.onCall = [&](const RecordingDevice::Call &c) {
+    record().onCall = [&](const RecordingDevice::Call &c) {
         if (c.method == "ClosePort" && shownAtFailure.isEmpty()) {
-            shownAtFailure = form->lblReady->text();
-            smallAtFailure = form->size() == QSize(Twips::toPixels(2750), Twips::toPixels(2690));
+            shownAtFailure = m.lblReady->text();
+            smallAtFailure = m.size() == Small;
         }
     };
-    form->cmdSelectUnit_Click();
+    m.cmdSelectUnit_Click();
     EXPECT_EQ(shownAtFailure, "Unit does not respond!");
     EXPECT_TRUE(smallAtFailure);
+
+    EXPECT_EQ(m.lblReady->text(), "Error, Click error file button");
+    EXPECT_FALSE(m.cmdErrorfile->isHidden());
+    EXPECT_TRUE(m.cmdErrorfile->isEnabled());
+    EXPECT_EQ(m.Label3D3->Caption(), "Please Select Unit...");
+    EXPECT_FALSE(m.UnitSelected);
+    EXPECT_EQ(m.size(), Small);
+    EXPECT_FALSE(m.cmdRefresh->isEnabled());
+    EXPECT_FALSE(m.Check1->isEnabled());
+    EXPECT_TRUE(m.UnitList->isEnabled());
+    EXPECT_TRUE(m.progressbar1->isHidden());
+    QTest::mouseClick(m.cmdErrorfile, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.openedTextFiles, QStringList{ZelkGlobals::ErrorFilePath});
+
+    bus->setUnitSilent(1, false);
+    monitorRead("1");
+    EXPECT_TRUE(m.cmdClear->isEnabled());
+    EXPECT_TRUE(m.txtFileName->isEnabled());
 }
 
 TEST_F(MonitorRead, GroupAndGlobalButtonsHelpTextsAndHoursFailure)
 {
     // Catches the window's own controls and texts missing or altered, and
     // operating hours that stay on show after the unit stopped giving them.
+    MonitorForm &m = monitor();
     for (const auto &[button, frame] :
-         {std::pair{form->GOutputBtn, "Global Output"}, std::pair{form->GroupBtn, "Group"}}) {
+         {std::pair{m.GOutputBtn, "Global Output"}, std::pair{m.GroupBtn, "Group"}}) {
         auto *box = qobject_cast<QGroupBox *>(button->parentWidget());
         ASSERT_NE(box, nullptr) << frame;
         EXPECT_EQ(box->title(), frame);
         EXPECT_FALSE(button->isHidden()) << frame;
         EXPECT_EQ(button->text(), "Off");
     }
-    EXPECT_EQ(form->cmdModuleNumering->text(), "Help");
-    for (QPushButton *help : {form->cmdHelp, form->cmdModuleNumering})
+    EXPECT_EQ(m.cmdModuleNumering->text(), "Help");
+    for (QPushButton *help : {m.cmdHelp, m.cmdModuleNumering})
         EXPECT_EQ(help->toolTip(), "Click to view Help") << help->objectName().toStdString();
 
-    readUnit("1");
-    EXPECT_EQ(form->OH->text(), "1,234");
+    monitorRead("1");
+    EXPECT_EQ(m.OH->text(), "1,234");
     bus->failMethod("GetOperatingHoursString", "ERR_TIMEOUT");
-    QTest::mouseClick(form->cmdRefresh, Qt::LeftButton);
-    EXPECT_EQ(form->OH->text(), "");
+    QTest::mouseClick(m.cmdRefresh, Qt::LeftButton);
+    EXPECT_EQ(m.OH->text(), "");
     EXPECT_TRUE(env.readFile("error124.txt").contains("GetOperatingHoursString"))
         << env.readFile("error124.txt").toStdString();
 }
@@ -181,45 +179,76 @@ TEST_F(MonitorRead, OffModuleIsRefreshedOnceAfterItsTurnOnDelayOnlyAfterARead)
 {
     // Catches module timers that never start, start on every refresh, or
     // refreshes that skip the operating hours.
-    withPort([&] { bus->SetOutputTurnONDelayExUShort("5", 4, 500); });
-    readUnit("5");
-    ASSERT_TRUE(form->tmrMod4->isActive());
-    EXPECT_EQ(form->tmrMod4->interval(), 500);
-    EXPECT_FALSE(form->tmrMod3->isActive()); // good modules need no second look
-    EXPECT_FALSE(form->tmrMod1->isActive()); // nor do empty slots
-    form->OH->setText("x");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->OH->text() != "x"; }, 3000));
-    EXPECT_EQ(form->OH->text(), "15,321");
-    EXPECT_FALSE(form->tmrMod4->isActive());
+    onBus([](SimulatedBus &b) { b.SetOutputTurnONDelayExUShort("5", 4, 500); });
+    MonitorForm &m = monitorRead("5");
+    ASSERT_TRUE(m.tmrMod4->isActive());
+    EXPECT_EQ(m.tmrMod4->interval(), 500);
+    EXPECT_FALSE(m.tmrMod3->isActive()); // good modules need no second look
+    EXPECT_FALSE(m.tmrMod1->isActive()); // nor do empty slots
+    m.OH->setText("x");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m.OH->text() != "x"; }, 3000));
+    EXPECT_EQ(m.OH->text(), "15,321");
+    EXPECT_FALSE(m.tmrMod4->isActive());
 
-    form->cmdRefresh_Click();
-    EXPECT_FALSE(form->tmrMod4->isActive());
+    m.cmdRefresh_Click();
+    EXPECT_FALSE(m.tmrMod4->isActive());
 }
 
 TEST_F(MonitorRead, UnitListTakesNoTypingAndPickingResetsTheWindow)
 {
-    // Catches a unit list that accepts typed IDs, or a pick that keeps the old unit's panels.
-    readUnit("1");
-    QTest::keyClick(form->UnitList, Qt::Key_7);
-    QTest::keyClick(form->UnitList, Qt::Key_Down);
-    EXPECT_EQ(form->UnitList->currentText(), "1");
-    form->UnitList->setCurrentIndex(2);
-    emit form->UnitList->activated(2);
-    EXPECT_EQ(form->size(), QSize(Twips::toPixels(2750), Twips::toPixels(2690)));
-    EXPECT_EQ(form->MMessage[2]->text(), "Module Off");
-    EXPECT_EQ(form->RV[2]->text(), "0.0 - 0.0");
-    EXPECT_FALSE(form->cmdRefresh->isEnabled());
-    EXPECT_EQ(form->Combo1->currentText(), "5   Sec.");
-}
-
-TEST_F(MonitorRead, EmptyUnitChoiceIsRefused)
-{
-    // Catches a read started without a unit.
-    form->cmdSelectUnit_Click();
+    // Catches a read started without a unit, a unit list that accepts typed
+    // IDs, or a pick that keeps the old unit's panels.
+    MonitorForm &m = monitor();
+    m.cmdSelectUnit_Click();
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_EQ(env.dialogs.shown[0].text, "Please select a valid unit.");
     EXPECT_EQ(env.dialogs.shown[0].title, "Halvex Electronics");
     EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Information);
+
+    monitorRead("1");
+    QTest::keyClick(m.UnitList, Qt::Key_7);
+    QTest::keyClick(m.UnitList, Qt::Key_Down);
+    EXPECT_EQ(m.UnitList->currentText(), "1");
+    m.UnitList->setCurrentIndex(2);
+    emit m.UnitList->activated(2);
+    EXPECT_EQ(m.size(), Small);
+    EXPECT_EQ(m.MMessage[2]->text(), "Module Off");
+    EXPECT_EQ(m.RV[2]->text(), "0.0 - 0.0");
+    EXPECT_FALSE(m.cmdRefresh->isEnabled());
+    EXPECT_EQ(m.Combo1->currentText(), "5   Sec.");
+}
+
+TEST_F(MonitorRead, PictureShowsEveryCaptionAtTheLargeSize)
+{
+    // Catches a window that renders empty, or at the compact size, once a
+    // unit is read, a module switched off and Monitor Mode has polled: each
+    // caption must show as more than one colour where it stands. The picture
+    // is kept beside the test program for a person to look at.
+    MonitorForm &m = monitorRead("1");
+    QTest::mouseClick(m.OstransOS[2], Qt::LeftButton);
+    m.Check2->setChecked(true);
+    startMonitoring("5   Sec.");
+    for (int i = 1; i <= 3; ++i)
+        pollAt(5000 * i);
+    m.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
+    const QImage picture = m.grab().toImage();
+    picture.save(QDir(QCoreApplication::applicationDirPath()).filePath("monitor_mode_unit1.png"));
+    ASSERT_EQ(picture.size(), Large);
+    int captions = 0;
+    for (QLabel *label : m.findChildren<QLabel *>()) {
+        if (!label->isVisible() || label->text().trimmed().isEmpty())
+            continue;
+        const QRect where(label->mapTo(&m, QPoint(0, 0)), label->size());
+        QSet<QRgb> colours;
+        for (int y = where.top(); y <= where.bottom(); ++y)
+            for (int x = where.left(); x <= where.right(); ++x)
+                colours.insert(picture.pixel(x, y));
+        EXPECT_GT(colours.size(), 1)
+            << label->objectName().toStdString() << " " << label->text().toStdString();
+        ++captions;
+    }
+    EXPECT_GT(captions, 20);
 }
 
 } // namespace

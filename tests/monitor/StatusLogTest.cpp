@@ -3,6 +3,7 @@
 #include "monitor/StatusLog.h"
 #include "CsvFields.h"
 #include "TestSeams.h"
+#include "core/ZelkGlobals.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/PollSchedule.h"
 #include "monitor/StatusLogFile.h"
@@ -24,8 +25,8 @@ int pollsIn(PollSchedule &s, int ticks)
 
 TEST(PollScheduleTest, PeriodArithmetic)
 {
-    // Catches a period taken from the wrong characters or a fractional check
-    // that drifts over a long run.
+    // Catches a period taken from the wrong characters, an hour that polls
+    // before its 60th minute, or a fractional check that drifts over a long run.
     PollSchedule s;
     ASSERT_TRUE(s.start("10  Sec."));
     EXPECT_EQ(s.intervalMs(), 10000);
@@ -33,6 +34,9 @@ TEST(PollScheduleTest, PeriodArithmetic)
     ASSERT_TRUE(s.start("30  Min."));
     EXPECT_EQ(s.periodSeconds(), 1800);
     EXPECT_EQ(pollsIn(s, 29), 0);
+    EXPECT_EQ(pollsIn(s, 1), 1);
+    ASSERT_TRUE(s.start("1   Hr."));
+    EXPECT_EQ(pollsIn(s, 59), 0);
     EXPECT_EQ(pollsIn(s, 1), 1);
     ASSERT_TRUE(s.start("24  Hr."));
     EXPECT_EQ(pollsIn(s, 24 * 60 * 3), 3);
@@ -51,6 +55,25 @@ TEST(MonitorSessionTest, OperatingHoursText)
     EXPECT_EQ(MonitorSession::formatHours("0"), "0");
     EXPECT_EQ(MonitorSession::formatHours("1234567"), "1,234,567");
     EXPECT_EQ(MonitorSession::plainHours("1,234,567"), "1234567");
+}
+
+TEST(MonitorSessionTest, MeasuredExactHalvesRoundToEven)
+{
+    // Catches a reading on an exact half rounded away from zero instead of to even.
+    TestEnvironment env;
+    const struct
+    {
+        qint16 raw;
+        double factor;
+        const char *separator, *shown;
+    } cases[] = {{10, 80, ".", "0.12"},     // 0.125 A
+                 {30, 80, ".", "0.38"},     // 0.375 A
+                 {4020, 160, ".", "25.12"}, // 25.125 V
+                 {4020, 160, ",", "25,12"}};
+    for (const auto &c : cases) {
+        ZelkGlobals::DecimalSeparator = c.separator;
+        EXPECT_EQ(MonitorSession::measuredText(c.raw, c.factor).toStdString(), c.shown) << c.raw;
+    }
 }
 
 // A record whose columns all differ, the status columns by their pattern of

@@ -8,20 +8,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <array>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <random>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -29,45 +21,19 @@ constexpr int Kills = 200;
 constexpr int CalibrationSaves = 4;
 using SteadyClock = std::chrono::steady_clock;
 
-// The save loop in its own process, and what it reported on its pipe.
+// The save loop in its own process, and what it reported on its standard
+// output: "R" before its first save, "S" after each saved one.
 class SaveLoopProcess
 {
 public:
-    SaveLoopProcess() = default;
-    SaveLoopProcess(const SaveLoopProcess &) = delete;
-    SaveLoopProcess &operator=(const SaveLoopProcess &) = delete;
-    ~SaveLoopProcess()
-    {
-        if (m_pid > 0)
-            killAndReap();
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    ~SaveLoopProcess() { killAndReap(); }
 
     // Starts it and waits until it is about to save for the first time.
     bool start(const QString &file)
     {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0)
-            return false;
-        m_fd = fds[0];
-        // Only the write end goes to the child.
-        ::fcntl(fds[1], F_SETFD, 0);
-        const QByteArray path = QFile::encodeName(file);
-        const QByteArray fd = QByteArray::number(fds[1]);
-        char *argv[] = {const_cast<char *>(ZELK_SAVE_LOOP), const_cast<char *>(path.constData()),
-                        const_cast<char *>(fd.constData()), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        const int spawned = ::posix_spawn(&m_pid, ZELK_SAVE_LOOP, &actions, nullptr, argv, environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        if (spawned != 0) {
-            m_pid = -1;
-            return false;
-        }
-        return readReports(SteadyClock::now() + std::chrono::seconds(60),
+        m_child.start(QStringLiteral(ZELK_SAVE_LOOP), {file, QStringLiteral("1")});
+        return m_child.waitForStarted(60000) &&
+               readReports(SteadyClock::now() + std::chrono::seconds(60),
                            [this] { return m_ready; }) &&
                m_ready;
     }
@@ -78,21 +44,14 @@ public:
         SteadyClock::time_point deadline, const std::function<bool()> &done = [] { return false; })
     {
         while (!done()) {
-            const auto left = deadline - SteadyClock::now();
-            if (left <= SteadyClock::duration::zero())
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+            if (left.count() <= 0)
                 return true;
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-            const timespec timeout{time_t(ns / 1000000000), long(ns % 1000000000)};
-            pollfd p{m_fd, POLLIN, 0};
-            const int r = ::ppoll(&p, 1, &timeout, nullptr);
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r < 0)
+            if (!m_child.waitForReadyRead(int(left.count())) &&
+                m_child.state() == QProcess::NotRunning)
                 return false;
-            if (r == 0)
-                return true;
-            if (!consume())
-                return false;
+            consume();
         }
         return true;
     }
@@ -101,41 +60,25 @@ public:
     // died are counted.
     bool killAndReap()
     {
-        ::kill(m_pid, SIGKILL);
-        int status = 0;
-        pid_t r;
-        do {
-            r = ::waitpid(m_pid, &status, 0);
-        } while (r < 0 && errno == EINTR);
-        m_pid = -1;
-        while (consume()) {
-        }
-        return r > 0 && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        if (m_child.state() == QProcess::NotRunning)
+            return false;
+        m_child.kill();
+        m_child.waitForFinished(-1);
+        consume();
+        return m_child.exitStatus() == QProcess::CrashExit;
     }
 
     int saves() const { return m_saves; }
 
 private:
-    // One read of the pipe; false at its end.
-    bool consume()
+    void consume()
     {
-        char buffer[256];
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            return true;
-        if (n <= 0)
-            return false;
-        for (ssize_t i = 0; i < n; ++i) {
-            if (buffer[i] == 'R')
-                m_ready = true;
-            else if (buffer[i] == 'S')
-                ++m_saves;
-        }
-        return true;
+        const QByteArray reports = m_child.readAllStandardOutput();
+        m_ready = m_ready || reports.contains('R');
+        m_saves += int(reports.count('S'));
     }
 
-    pid_t m_pid = -1;
-    int m_fd = -1;
+    QProcess m_child;
     bool m_ready = false;
     int m_saves = 0;
 };

@@ -1,7 +1,7 @@
 // The editor's read and write paths under a long run of random unit faults:
 // a fault may spoil the cycle it hits, never the window or the next cycle.
-#include "../editor/EditingFixture.h"
 #include "RobustnessSeed.h"
+#include "WindowFixture.h"
 #include "controls/OstransLed.h"
 
 #include <QTextEdit>
@@ -14,41 +14,23 @@ namespace {
 constexpr int EditorCycles = 1000;
 
 // The device methods of an editor read and of its two writes.
-const QStringList EditorMethods = {QStringLiteral("GetPresentModules"),
-                                   QStringLiteral("GetModuleGoodStatusByte"),
-                                   QStringLiteral("GetUnitSerialN"),
-                                   QStringLiteral("GetUnitVersion"),
-                                   QStringLiteral("GetFanFailPolarity"),
-                                   QStringLiteral("SetFanFailPolarity"),
-                                   QStringLiteral("GetGlobalDCGoodPolarity"),
-                                   QStringLiteral("GetOTFailPolarity"),
-                                   QStringLiteral("GetDefaultGlobalOutputPolarity"),
-                                   QStringLiteral("SetDefaultGlobalOutputPolarity"),
-                                   QStringLiteral("GetDefaultGroupState"),
-                                   QStringLiteral("GetDefaultGlobalOutputState"),
-                                   QStringLiteral("SetDefaultGlobalOutputState"),
-                                   QStringLiteral("GetModuleType"),
-                                   QStringLiteral("GetModuleSerialN"),
-                                   QStringLiteral("GetModuleVersion"),
-                                   QStringLiteral("GetProgrammingMode"),
-                                   QStringLiteral("GetDefaultOutputOnOffPolarity"),
-                                   QStringLiteral("GetDefaultOutputOnOffState"),
-                                   QStringLiteral("GetOutputTurnONDelayExUShort"),
-                                   QStringLiteral("GetDefaultOutputVoltage"),
-                                   QStringLiteral("SetDefaultOutputVoltage"),
-                                   QStringLiteral("GetModuleGoodLowThreshold"),
-                                   QStringLiteral("GetModuleGoodHighThreshold"),
-                                   QStringLiteral("GetCurrentLimitMode"),
-                                   QStringLiteral("GetCurrentLimit"),
-                                   QStringLiteral("GetCurrentLimitONTimeExUShort"),
-                                   QStringLiteral("GetCurrentLimitOFFTimeExUShort"),
-                                   QStringLiteral("GetOutputState"),
-                                   QStringLiteral("SetGlobalOutputState")};
+const QStringList EditorMethods =
+    QStringLiteral(
+        "GetPresentModules GetModuleGoodStatusByte GetUnitSerialN GetUnitVersion "
+        "GetFanFailPolarity SetFanFailPolarity GetGlobalDCGoodPolarity GetOTFailPolarity "
+        "GetDefaultGlobalOutputPolarity SetDefaultGlobalOutputPolarity GetDefaultGroupState "
+        "GetDefaultGlobalOutputState SetDefaultGlobalOutputState GetModuleType GetModuleSerialN "
+        "GetModuleVersion GetProgrammingMode GetDefaultOutputOnOffPolarity "
+        "GetDefaultOutputOnOffState GetOutputTurnONDelayExUShort GetDefaultOutputVoltage "
+        "SetDefaultOutputVoltage GetModuleGoodLowThreshold GetModuleGoodHighThreshold "
+        "GetCurrentLimitMode GetCurrentLimit GetCurrentLimitONTimeExUShort "
+        "GetCurrentLimitOFFTimeExUShort GetOutputState SetGlobalOutputState")
+        .split(QLatin1Char(' '));
 
 const QStringList EditorReplies = {QStringLiteral("ERR_TIMEOUT"), QStringLiteral("ERR_RANGE"),
                                    QString(), QStringLiteral("ERR,BAD\r\nFRAME")};
 
-class EditorSoak : public EditingFixture
+class EditorSoak : public WindowFixture
 {
 protected:
     std::mt19937 rng;
@@ -180,7 +162,7 @@ TEST_F(EditorSoak, ThousandReadApplyCyclesUnderFaultsLeaveTheWindowWorking)
     // Catches a fault that crashes a read or write, leaves the window busy or
     // locked, lets a failed write report Ok, or poisons the next clean read.
     rng.seed(robustnessSeed());
-    readUnit(QStringLiteral("1"));
+    editorRead(QStringLiteral("1"));
     for (int m = 1; m <= 5; ++m)
         onBus([&](ZelkDevice &d) {
             d.GetModuleType(QStringLiteral("1"), qint16(m), unitOneTypes[m]);

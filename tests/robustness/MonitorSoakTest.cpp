@@ -1,14 +1,16 @@
 // Monitor Mode under a long run of random unit faults: every poll that runs
 // leaves exactly one whole record in the log file, and the window still works
 // afterwards.
-#include "../monitor/MonitorFixture.h"
 #include "RobustnessSeed.h"
+#include "WindowFixture.h"
 #include "controls/OstransDisplay.h"
 #include "controls/OstransIndicator.h"
+#include "controls/OstransPushButton.h"
 #include "core/IniFile.h"
 #include "core/StatusArray.h"
 #include "device/SimBusIniKeys.h"
 
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTextDocument>
 #include <functional>
@@ -29,14 +31,13 @@ const QStringList SoakReplies = {QStringLiteral("ERR_TIMEOUT"), QStringLiteral("
                                  QStringLiteral("ERR,BAD\r\nFRAME")};
 
 // Everything a poll asks the unit.
-const QStringList PollMethods = {
-    QStringLiteral("GetPresentModules"),       QStringLiteral("GetModuleGoodStatusByte"),
-    QStringLiteral("GetModuleType"),           QStringLiteral("GetGlobalStatusByte"),
-    QStringLiteral("GetOperatingHoursString"), QStringLiteral("GetGlobalOutputState"),
-    QStringLiteral("MeasureOutputCurrent"),    QStringLiteral("MeasureOutputVoltage"),
-    QStringLiteral("GetOutputState")};
+const QStringList PollMethods =
+    QStringLiteral("GetPresentModules GetModuleGoodStatusByte GetModuleType GetGlobalStatusByte "
+                   "GetOperatingHoursString GetGlobalOutputState MeasureOutputCurrent "
+                   "MeasureOutputVoltage GetOutputState")
+        .split(QLatin1Char(' '));
 
-class MonitorSoak : public MonitorFixture
+class MonitorSoak : public WindowFixture
 {
 protected:
     struct ActiveFault
@@ -83,10 +84,11 @@ protected:
                               }});
             break;
         case 4: // switched off at the unit behind the monitor's back
-            withPort([&] { bus->SetOutputState(SoakUnit, qint16(m), 0); });
-            active.push_back({lasting, [this, m] {
-                                  withPort([&] { bus->SetOutputState(SoakUnit, qint16(m), 1); });
-                              }});
+            onBus([&](SimulatedBus &b) { b.SetOutputState(SoakUnit, qint16(m), 0); });
+            active.push_back(
+                {lasting, [this, m] {
+                     onBus([&](SimulatedBus &b) { b.SetOutputState(SoakUnit, qint16(m), 1); });
+                 }});
             break;
         case 5: // a module type without ratings
             bus->setModuleType(SoakUnit, m, 99);
@@ -125,7 +127,7 @@ protected:
                 IniFile::readString(bus->busFilePath(), SimBusIniKeys::moduleSection(SoakUnit, m),
                                     SimBusIniKeys::LoadOhms)
                     .toDouble();
-            withPort([&] { bus->GetModuleType(SoakUnit, qint16(m), typeCodes[m]); });
+            onBus([&](SimulatedBus &b) { b.GetModuleType(SoakUnit, qint16(m), typeCodes[m]); });
         }
     }
 
@@ -159,7 +161,7 @@ TEST_F(MonitorSoak, TenThousandPollsUnderFaultsKeepOneWholeRecordEach)
     // Catches a fault that crashes a poll, skips or doubles its record, lets a
     // reply tear a record's columns, or leaves the window locked or stale.
     rng.seed(robustnessSeed());
-    readUnit(QString::number(SoakUnit));
+    MonitorForm *const form = &monitorRead(QString::number(SoakUnit));
     ASSERT_TRUE(form->UnitRead);
     rememberUnit();
     for (int m = 1; m <= 5; ++m)
@@ -249,7 +251,7 @@ TEST_F(MonitorSoak, TenThousandPollsUnderFaultsKeepOneWholeRecordEach)
     EXPECT_TRUE(form->cmdSelectUnit->isEnabled());
     QTest::mouseClick(form->OstransOS[2], Qt::LeftButton);
     StatusArray states;
-    withPort([&] { ASSERT_EQ(bus->GetOutputState(SoakUnit, states), "CMD_OK"); });
+    onBus([&](SimulatedBus &b) { ASSERT_EQ(b.GetOutputState(SoakUnit, states), "CMD_OK"); });
     EXPECT_EQ(states.toStatusText().left(5), "10111");
     EXPECT_EQ(form->OstransOS[2]->Status(), OstransIndicator::False);
     EXPECT_EQ(form->OstransDisplay[2]->text(), "0.00");

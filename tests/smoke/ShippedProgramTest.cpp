@@ -1,20 +1,12 @@
 // The shipped program as a user meets it: started on a virtual display with
 // a fresh application folder and driven by clicks and keys along the two
 // typical roads. Only what the program wires itself is there to find.
-#include "TestSeams.h"
 #include "VirtualDisplay.h"
-#include "app/ZelkApplication.h"
-#include "core/ZelkGlobals.h"
-#include "core_windows/MainForm.h"
+#include "WindowFixture.h"
 #include "core_windows/ShownProbe.h"
-#include "device/SimulatedBus.h"
-#include "editor/SupplyConfig.h"
-#include "monitor/MonitorForm.h"
 
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -43,52 +35,33 @@ QPoint centreIn(const QWidget *w)
     return w->mapTo(w->window(), w->rect().center());
 }
 
-// Builds the windows directly, not through the program's window registry:
-// a window the program forgets to register must still be missed on screen.
-UserPoints measureUserPoints()
-{
-    TestEnvironment env;
-    for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-        env.copyShipped(QString::fromLatin1(file));
-    registerSimulatedBus();
-    ZelkGlobals::ApplicationFolder = env.folder();
-    ZelkApplication::wire();
-    UserPoints p;
-    if (ZelkApplication::start()) {
-        MainForm &launcher = MainForm::instance();
-        p.launcherSize = launcher.size();
-        p.monitorPicture = centreIn(launcher.Image2);
-        p.editorPicture = centreIn(launcher.Picture1);
-        launcher.hide();
-
-        SupplyConfig &editor = SupplyConfig::instance();
-        editor.show();
-        p.editorSize = editor.size();
-        p.unitList = centreIn(editor.UnitList);
-        p.startButton = centreIn(editor.SelectButton);
-        const int unit = editor.UnitList->findText(QStringLiteral("1"));
-        editor.UnitList->setCurrentIndex(unit);
-        emit editor.UnitList->activated(unit);
-        QTest::mouseClick(editor.SelectButton, Qt::LeftButton);
-        QCoreApplication::processEvents();
-        p.editorReadSize = editor.size();
-        p.monitorButton = centreIn(editor.cmdMonitor);
-        editor.hide();
-
-        MonitorForm &monitor = MonitorForm::instance();
-        monitor.show();
-        p.monitorSize = monitor.size();
-    }
-    ZelkApplication::unwire();
-    return p;
-}
-
-class ShippedProgramTest : public ::testing::Test
+class ShippedProgramTest : public WindowFixture
 {
 protected:
     void SetUp() override
     {
-        points = measureUserPoints();
+        WindowFixture::SetUp();
+        // The windows are shown directly, not through the program's window
+        // registry: a window the program forgets to register must still be
+        // missed on screen.
+        MainForm &launcher = MainForm::instance();
+        points.launcherSize = launcher.size();
+        points.monitorPicture = centreIn(launcher.Image2);
+        points.editorPicture = centreIn(launcher.Picture1);
+        launcher.hide();
+        SupplyConfig &e = SupplyConfig::instance();
+        e.show();
+        points.editorSize = e.size();
+        points.unitList = centreIn(e.UnitList);
+        points.startButton = centreIn(e.SelectButton);
+        pickAndStart(QStringLiteral("1"));
+        QCoreApplication::processEvents();
+        points.editorReadSize = e.size();
+        points.monitorButton = centreIn(e.cmdMonitor);
+        e.hide();
+        monitor().show();
+        points.monitorSize = monitor().size();
+
         ASSERT_TRUE(points.monitorSize.isValid());
         ASSERT_NE(points.editorReadSize, points.editorSize) << "a read does not show itself";
         for (const auto &[size, point] : {std::pair(points.launcherSize, points.monitorPicture),

@@ -10,7 +10,7 @@ bash scripts/setup.sh
 
 seconds=${ZELK_FUZZ_SECONDS:-30}
 jobs=${ZELK_FUZZ_JOBS:-$(nproc)}
-targets=(ini configfile logfilename display fieldrules)
+targets=(ini configfile logfilename display fieldrules registermap)
 
 echo "== Build the fuzz targets (clang, sanitizers, coverage)"
 cmake --preset fuzz >/dev/null

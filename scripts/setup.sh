@@ -5,10 +5,12 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core xdotool util-linux
   clang-14 libclang-rt-14-dev
+  qt6-serialport-dev mbpoll python3-pymodbus python3-serial python3-serial-asyncio
+  dpkg-dev lintian appstream desktop-file-utils librsvg2-bin man-db
 )
 
 missing=()

@@ -13,6 +13,16 @@ inline const QString Zelk = QStringLiteral("Zelk.ini");
 namespace GuiIniKeys {
 inline const QString ParamsSection = QStringLiteral("PARAMS");
 inline const QString Port = QStringLiteral("port");
+// Which bus the program talks to: BusSimulated (the default) or BusSerial.
+inline const QString Bus = QStringLiteral("Bus");
+inline const QString BusSimulated = QStringLiteral("simulated");
+inline const QString BusSerial = QStringLiteral("serial");
+// The serial line's rate; 8 data bits, no parity, 1 stop bit.
+inline const QString BaudRate = QStringLiteral("BaudRate");
+inline constexpr int DefaultBaudRate = 9600;
+inline constexpr int BaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+// COM1..COM9 as device paths (COM3=/dev/ttyUSB0); unnamed ones are /dev/ttyS0..8.
+inline const QString PortsSection = QStringLiteral("PORTS");
 inline const QString DevSection = QStringLiteral("DEV");
 inline const QString Test = QStringLiteral("Test");
 inline const QString MonitorSection = QStringLiteral("MONITOR");
@@ -24,6 +34,10 @@ namespace ZelkIniKeys {
 inline const QString SerialSection = QStringLiteral("Serial COM Parameters");
 inline const QString ReadTimeout = QStringLiteral("ReadTimeout");
 inline const QString RetryCount = QStringLiteral("RetryCount");
+// Outside these a silent unit could hold a window for minutes.
+inline constexpr int MinReadTimeout = 10;
+inline constexpr int MaxReadTimeout = 5000;
+inline constexpr int MaxRetryCount = 5;
 } // namespace ZelkIniKeys
 
 namespace TooltipsIniKeys {

@@ -8,6 +8,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QSerialPortInfo>
 #include <QVBoxLayout>
 
 namespace {
@@ -49,15 +50,27 @@ CommParamsForm::CommParamsForm(QWidget *parent)
     Parity = displayOnly(this, "Parity", QStringLiteral("NO"));
     Label1 = named(new QLabel(QStringLiteral("Data Bits :"), this), QStringLiteral("Label1"));
     Text1 = displayOnly(this, "Text1", QStringLiteral("8"));
+    lblBus = named(new QLabel(QStringLiteral("Bus :"), this), QStringLiteral("lblBus"));
+    cboBus = named(new QComboBox(this), QStringLiteral("cboBus"));
+    cboBus->addItem(QStringLiteral("Simulated bus (no hardware)"), GuiIniKeys::BusSimulated);
+    cboBus->addItem(QStringLiteral("Serial line (Modbus RTU, or tcp://host:port)"),
+                    GuiIniKeys::BusSerial);
+    lblLineRate =
+        named(new QLabel(QStringLiteral("Line rate :"), this), QStringLiteral("lblLineRate"));
+    cboBaudRate = named(new QComboBox(this), QStringLiteral("cboBaudRate"));
+    for (const int rate : GuiIniKeys::BaudRates)
+        cboBaudRate->addItem(QString::number(rate), rate);
     OKButton = named(new QPushButton(QStringLiteral("&Save"), this), QStringLiteral("OKButton"));
     CancelButton =
         named(new QPushButton(QStringLiteral("&Cancel"), this), QStringLiteral("CancelButton"));
     OKButton->setDefault(true);
 
     auto *grid = new QGridLayout;
-    const std::pair<QLabel *, QWidget *> rows[] = {{Label2, Com},
+    const std::pair<QLabel *, QWidget *> rows[] = {{lblBus, cboBus},
+                                                   {Label2, Com},
                                                    {Portlabel, ComPort},
                                                    {BaudRateLabel, Baud},
+                                                   {lblLineRate, cboBaudRate},
                                                    {ParityLabel, Parity},
                                                    {Label1, Text1}};
     int row = 0;
@@ -91,7 +104,22 @@ void CommParamsForm::Form_Load()
     ComPort->clear();
     for (int i = 1; i <= 9; ++i)
         ComPort->addItem(QStringLiteral("COM%1").arg(i));
+    // Then the ports the system reports, by the path OpenPort takes.
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports) {
+        if (ComPort->findText(info.systemLocation()) < 0)
+            ComPort->addItem(info.systemLocation());
+    }
     ComPort->setEditText(ZelkGlobals::ComPort);
+
+    const int bus = cboBus->findData(ZelkGlobals::Bus);
+    cboBus->setCurrentIndex(bus < 0 ? 0 : bus);
+    const int rate = cboBaudRate->findData(
+        ReadIni(GuiIniKeys::ParamsSection, GuiIniKeys::BaudRate, ZelkGlobals::GuiIniPath).toInt());
+    cboBaudRate->setCurrentIndex(rate >= 0 ? rate
+                                           : cboBaudRate->findData(GuiIniKeys::DefaultBaudRate));
+    m_loadedBus = cboBus->currentData().toString();
+    m_loadedRate = cboBaudRate->currentText();
 }
 
 void CommParamsForm::OKButton_Click()
@@ -101,6 +129,16 @@ void CommParamsForm::OKButton_Click()
     WriteIni(GuiIniKeys::ParamsSection, GuiIniKeys::Port, ZelkGlobals::ComPort,
              ZelkGlobals::GuiIniPath);
     Com->setText(ZelkGlobals::ComPort);
+    // The device object takes a new bus or rate at its next port opening.
+    // Stored only when changed here: a bus named by --bus stays for its run,
+    // and a file the user did not change here keeps its bytes.
+    ZelkGlobals::Bus = cboBus->currentData().toString();
+    if (ZelkGlobals::Bus != m_loadedBus)
+        WriteIni(GuiIniKeys::ParamsSection, GuiIniKeys::Bus, ZelkGlobals::Bus,
+                 ZelkGlobals::GuiIniPath);
+    if (cboBaudRate->currentText() != m_loadedRate)
+        WriteIni(GuiIniKeys::ParamsSection, GuiIniKeys::BaudRate, cboBaudRate->currentText(),
+                 ZelkGlobals::GuiIniPath);
     accept();
 }
 

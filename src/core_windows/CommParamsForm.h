@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QString>
 
 // The serial port dialog: the port takes effect at once and is stored for
 // the next start.
@@ -33,6 +34,17 @@ public:
     QLineEdit *Parity = nullptr;
     QLabel *Label1 = nullptr;
     QLineEdit *Text1 = nullptr;
+    // Which bus the program talks to, and the serial line's rate: not in the
+    // original dialog, so named in our own style.
+    QLabel *lblBus = nullptr;
+    QComboBox *cboBus = nullptr;
+    QLabel *lblLineRate = nullptr;
+    QComboBox *cboBaudRate = nullptr;
     QPushButton *OKButton = nullptr;
     QPushButton *CancelButton = nullptr;
+
+private:
+    // The bus and rate the dialog opened with.
+    QString m_loadedBus;
+    QString m_loadedRate;
 };

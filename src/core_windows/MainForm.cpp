@@ -4,6 +4,7 @@
 #include "core/Dialogs.h"
 #include "core/IniFile.h"
 #include "core/Seams.h"
+#include "core/SettingsKeys.h"
 #include "core/Twips.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
@@ -107,6 +108,9 @@ MainForm::MainForm()
     lblDefaultComPort = new QLabel(central);
     lblDefaultComPort->setObjectName(QStringLiteral("lblDefaultComPort"));
     lblDefaultComPort->setToolTip(PortSettingsTip);
+    lblBus = new QLabel(central);
+    lblBus->setObjectName(QStringLiteral("lblBus"));
+    lblBus->setToolTip(PortSettingsTip);
     cmdComPort = new QPushButton(central);
     cmdComPort->setObjectName(QStringLiteral("cmdComPort"));
     cmdComPort->setIcon(QIcon(LauncherPictures::portButton(QSize(40, 40), dpr)));
@@ -150,6 +154,8 @@ MainForm::MainForm()
     auto *port = new QHBoxLayout;
     port->addWidget(cmdComPort);
     port->addWidget(lblDefaultComPort);
+    port->addSpacing(12);
+    port->addWidget(lblBus);
     port->addStretch(1);
     port->addWidget(cmdExit);
     auto *links = new QVBoxLayout;
@@ -236,6 +242,7 @@ bool MainForm::Form_Load()
     lbl->setProperty("ForeColor1", quint32(0xFFFFFF));
     lbl->setProperty("ForeColor2", quint32(0));
     lblDefaultComPort->setText(QStringLiteral("Default Com Port: ") + ZelkGlobals::ComPort);
+    showBus();
     Label2->setText(webAddress(ProductSeriesKey));
     return true;
 }
@@ -327,11 +334,20 @@ void MainForm::cmdComPort_Click()
     CommParamsForm::showModal(this);
     // Unlike the text set at load, with a blank before the colon.
     lblDefaultComPort->setText(QStringLiteral("Default Com Port : ") + ZelkGlobals::ComPort);
+    showBus();
+}
+
+void MainForm::showBus()
+{
+    lblBus->setText(ZelkGlobals::Bus == GuiIniKeys::BusSerial
+                        ? QStringLiteral("(serial line)")
+                        : QStringLiteral("(simulated bus, no hardware)"));
 }
 
 void MainForm::CommParams_Click()
 {
     CommParamsForm::showModal(this);
+    showBus();
 }
 
 void MainForm::AboutZelk_Click()

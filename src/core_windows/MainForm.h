@@ -39,6 +39,7 @@ public:
     QLabel *Picture1 = nullptr;
     QWidget *lbl = nullptr; // the 3D caption, reached through its named properties
     QLabel *lblDefaultComPort = nullptr;
+    QLabel *lblBus = nullptr; // the bus the port belongs to
     QPushButton *cmdComPort = nullptr;
     QPushButton *cmdExit = nullptr;
     QLabel *Label1 = nullptr;
@@ -79,6 +80,7 @@ private:
     MainForm();
     void buildMenus();
     void setCaption(const QString &caption);
+    void showBus();
     void setBorder(QLabel *picture, bool on);
     QString webAddress(const QString &key) const;
 };

@@ -30,7 +30,7 @@ TEST_F(PortDialogTest, OpensOnTheCurrentPortInBothPlaces)
     CommParamsForm form;
     EXPECT_EQ(form.Com->text(), "COM4");
     EXPECT_EQ(form.ComPort->currentText(), "COM4");
-    ASSERT_EQ(form.ComPort->count(), 9);
+    ASSERT_GE(form.ComPort->count(), 9); // then the ports the system reports
     EXPECT_EQ(form.ComPort->itemText(0), "COM1");
     EXPECT_EQ(form.ComPort->itemText(8), "COM9");
     EXPECT_EQ(form.windowTitle(), "COM Port Settings");

@@ -1,0 +1,181 @@
+#pragma once
+
+#include "core/SettingsKeys.h"
+#include "core/ZelkDevice.h"
+#include "device/ModbusFrame.h"
+#include "device/ModbusTransport.h"
+#include "device/ZelkRegisterMap.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The device object on a real line: every device method is a Modbus read or
+// write of the unit's registers (docs/wire-protocol.md), over RTU on a serial
+// port or Modbus TCP through a gateway. OpenPort takes "COM1".."COM9" (device
+// paths from [PORTS] of ZelkGui.ini, else /dev/ttyS0..8), any device path, or
+// "tcp://host:port"; the line rate is BaudRate in [PARAMS].
+//
+// A try that gets no answer, or one that fails its check bytes or does not
+// fit the request, is tried again, up to the retry count; a port that goes
+// away fails the call at once. Replies: "CMD_OK"; the simulated bus's texts
+// where the unit says the same ("ERR_RANGE", "ERR_NO_MODULE", "ERR_ID_IN_USE",
+// "ERR_PORT_CLOSED"); "ERR_TIMEOUT: ..." naming the unit and the port,
+// "ERR_PORT_LOST: ...", "ERR_PORT_UNAVAILABLE: ...", "ERR_BAD_VALUE: ..." for a
+// register holding what the map does not allow, "ERR_BUSY: ..." for a call
+// made while another waits on the line, and texts for the other Modbus
+// exceptions.
+class SerialBus final : public ZelkDevice
+{
+public:
+    using TransportFactory = std::function<std::unique_ptr<ModbusTransport>(
+        const QString &target, int baud, int connectTimeoutMs)>;
+
+    static constexpr int DefaultTimeoutMs = 500;
+    static constexpr int DefaultRetries = 2;
+    static constexpr int DefaultBaud = GuiIniKeys::DefaultBaudRate;
+
+    // Without a factory the line is a ModbusLink.
+    explicit SerialBus(TransportFactory factory = {});
+    ~SerialBus() override;
+
+    // "COM3" as [PORTS] of the settings file names it, else /dev/ttyS2; any
+    // other name as it stands.
+    static QString devicePath(const QString &port, const QString &guiIniPath);
+    static bool knownBaudRate(int baud);
+
+    int readTimeoutMs() const { return m_timeoutMs; }
+    int retryCount() const { return m_retries; }
+    bool portOpen() const { return m_transport != nullptr; }
+    int baud() const { return m_baud; }
+    // Every frame from here on, to whoever watches the line; empty to stop.
+    void setFrameTap(ModbusFrameTap tap);
+
+    void SetINIParams(qint16 &readTimeout, qint16 &retryCount) override;
+    QString OpenPort(const QString &port) override;
+    QString ClosePort() override;
+    QString WhoAmI() override;
+    QString GetUnitID(qint16 &id, qint16 &result) override;
+    QString SetNewUnitID(qint16 &oldId, qint16 &newId) override;
+    QString GetPresentModules(const UnitArg &unit, StatusArray &modules) override;
+    QString GetModuleGoodStatusByte(const UnitArg &unit, StatusArray &status) override;
+    QString GetGlobalStatusByte(const UnitArg &unit, StatusArray &status) override;
+    QString GetOutputState(const UnitArg &unit, StatusArray &status) override;
+    QString GetMasterSlaveMode(const UnitArg &unit, StatusArray &first,
+                               StatusArray &second) override;
+    QString GetUnitSerialN(const UnitArg &unit, QString &serial) override;
+    QString GetUnitVersion(const UnitArg &unit, qint16 &major, qint16 &minor) override;
+    QString GetOperatingHoursString(const UnitArg &unit, QString &hours) override;
+    QString GetFanFailPolarity(const UnitArg &unit, qint16 &value) override;
+    QString SetFanFailPolarity(const UnitArg &unit, qint16 value) override;
+    QString GetGlobalDCGoodPolarity(const UnitArg &unit, qint16 &value) override;
+    QString SetGlobalDCGoodPolarity(const UnitArg &unit, qint16 value) override;
+    QString GetOTFailPolarity(const UnitArg &unit, qint16 &value) override;
+    QString SetOTFailPolarity(const UnitArg &unit, qint16 value) override;
+    QString GetDefaultGlobalOutputPolarity(const UnitArg &unit, qint16 &value) override;
+    QString SetDefaultGlobalOutputPolarity(const UnitArg &unit, qint16 value) override;
+    QString GetDefaultGlobalOutputState(const UnitArg &unit, qint16 &value) override;
+    QString SetDefaultGlobalOutputState(const UnitArg &unit, qint16 value) override;
+    QString GetDefaultGroupState(const UnitArg &unit, qint16 &value) override;
+    QString SetDefaultGroupState(const UnitArg &unit, qint16 value) override;
+    QString GetGlobalOutputState(const UnitArg &unit, qint16 &value) override;
+    QString SetGlobalOutputState(const UnitArg &unit, qint16 state) override;
+    QString GetGroupState(const UnitArg &unit, qint16 &value) override;
+    QString SetGroupState(const UnitArg &unit, qint16 state) override;
+    QString GetModuleType(const UnitArg &unit, qint16 module, qint16 &code) override;
+    QString GetModuleSerialN(const UnitArg &unit, qint16 module, QString &serial) override;
+    QString GetModuleVersion(const UnitArg &unit, qint16 module, qint16 &major,
+                             qint16 &minor) override;
+    QString GetProgrammingMode(const UnitArg &unit, qint16 module, qint16 &value) override;
+    QString SetProgrammingMode(const UnitArg &unit, qint16 module, qint16 value) override;
+    QString GetDefaultOutputOnOffPolarity(const UnitArg &unit, qint16 module,
+                                          qint16 &value) override;
+    QString SetDefaultOutputOnOffPolarity(const UnitArg &unit, qint16 module,
+                                          qint16 value) override;
+    QString GetDefaultOutputOnOffState(const UnitArg &unit, qint16 module, qint16 &value) override;
+    QString SetDefaultOutputOnOffState(const UnitArg &unit, qint16 module, qint16 value) override;
+    QString GetOutputTurnONDelayExUShort(const UnitArg &unit, qint16 module,
+                                         qint32 &delayMs) override;
+    QString SetOutputTurnONDelayExUShort(const UnitArg &unit, qint16 module,
+                                         qint32 delayMs) override;
+    QString SetOutputTurnONDelay(const UnitArg &unit, qint16 module, qint32 delayMs) override;
+    QString GetDefaultOutputVoltage(const UnitArg &unit, qint16 module, qint16 &raw) override;
+    QString SetDefaultOutputVoltage(const UnitArg &unit, qint16 module, qint16 raw) override;
+    QString GetModuleGoodHighThreshold(const UnitArg &unit, qint16 module, qint16 &raw) override;
+    QString SetModuleGoodHighThreshold(const UnitArg &unit, qint16 module, qint16 raw) override;
+    QString GetModuleGoodLowThreshold(const UnitArg &unit, qint16 module, qint16 &raw) override;
+    QString SetModuleGoodLowThreshold(const UnitArg &unit, qint16 module, qint16 raw) override;
+    QString GetCurrentLimitMode(const UnitArg &unit, qint16 module, qint16 &mode,
+                                qint16 &enableReset) override;
+    QString SetCurrentLimitMode(const UnitArg &unit, qint16 module, qint16 mode,
+                                qint16 enableReset) override;
+    QString GetCurrentLimit(const UnitArg &unit, qint16 module, qint16 &raw) override;
+    QString SetCurrentLimit(const UnitArg &unit, qint16 module, qint16 raw) override;
+    QString GetCurrentLimitONTimeExUShort(const UnitArg &unit, qint16 module,
+                                          qint32 &timeMs) override;
+    QString SetCurrentLimitONTimeExUShort(const UnitArg &unit, qint16 module,
+                                          qint32 timeMs) override;
+    QString GetCurrentLimitOFFTimeExUShort(const UnitArg &unit, qint16 module,
+                                           qint32 &timeMs) override;
+    QString SetCurrentLimitOFFTimeExUShort(const UnitArg &unit, qint16 module,
+                                           qint32 timeMs) override;
+    QString GetGroupID(const UnitArg &unit, qint16 module, qint16 &group) override;
+    QString SetGroupID(const UnitArg &unit, qint16 module, qint16 group) override;
+    QString SetOutputState(const UnitArg &unit, qint16 module, qint16 state) override;
+    QString SetOutputVoltageSetpoint(const UnitArg &unit, qint16 module, qint16 raw) override;
+    QString MeasureOutputVoltage(const UnitArg &unit, qint16 module, qint16 &raw) override;
+    QString MeasureOutputCurrent(const UnitArg &unit, qint16 module, qint16 &raw) override;
+
+private:
+    using Table = ZelkRegisters::Table;
+    struct Request
+    {
+        int unit;
+        int module; // 0: the unit's own registers
+        QByteArray pdu;
+        bool unitIdWrite = false;
+    };
+    using Registers = std::vector<quint16>;
+
+    // The request on the line with its retries: CMD_OK with the answer, or
+    // the reply the call fails with.
+    QString transact(const Request &request, ModbusFrame::Answer &answer);
+    QString exceptionReply(quint8 code, const Request &request) const;
+    // Port, unit and module checks before anything goes on the line.
+    QString refusal(const UnitArg &unit, int module) const;
+    template<typename Decode>
+    QString read(const UnitArg &unit, int module, Table table, quint16 address, int count,
+                 Decode decode);
+    template<typename Decode>
+    QString readModule(const UnitArg &unit, qint16 module, quint16 offset, int count,
+                       Decode decode);
+    QString write(const UnitArg &unit, int module, quint16 address, std::vector<quint16> values,
+                  bool unitIdWrite = false);
+    // A qint16 goes as its 16 bits, for the unit to refuse when negative.
+    QString writeModule(const UnitArg &unit, qint16 module, quint16 offset, qint32 value,
+                        qint32 min = -32768, qint32 max = 32767);
+    QString readNumber(const UnitArg &unit, quint16 address, quint16 min, quint16 max,
+                       qint16 &value);
+    template<typename Value>
+    QString readModuleNumber(const UnitArg &unit, qint16 module, quint16 offset, quint16 min,
+                             quint16 max, Value &value);
+    QString badValue(const UnitArg &unit, Table table, quint16 address, quint16 value) const;
+    // The port as the user named it, with its device path when that differs.
+    QString portName() const;
+    QString where(int unit) const;
+    // BaudRate of [PARAMS]; 9600 when absent, and when not a rate the line
+    // knows (told once in the error file).
+    int baudRateSetting();
+
+    TransportFactory m_factory;
+    std::unique_ptr<ModbusTransport> m_transport;
+    ModbusFrameTap m_tap;
+    QString m_port;
+    QString m_path;
+    int m_baud = DefaultBaud;
+    int m_timeoutMs = DefaultTimeoutMs;
+    int m_retries = DefaultRetries;
+    bool m_busy = false;
+    QString m_reportedBaud;
+};

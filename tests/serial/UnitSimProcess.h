@@ -1,0 +1,52 @@
+#pragma once
+
+#include "TestSeams.h"
+#include "device/ZelkData.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <map>
+
+// The unit emulator as a real process: started, asked for the line it
+// opened, interrupted or killed.
+class UnitSimProcess
+{
+public:
+    ~UnitSimProcess();
+
+    // Starts zelk-unitsim with the arguments and returns the line it printed
+    // (a terminal's path or 127.0.0.1:PORT), or empty when it did not start.
+    QString start(const QStringList &arguments);
+    void kill();
+    // Ctrl-C; its exit code, or -1 when it did not end.
+    int interrupt();
+    QString errors();
+
+    QProcess process;
+};
+
+// Every field of a unit record and its modules, one per line: two reads agree
+// when these texts do.
+QString recordText(const ZelkData &data);
+
+// The editor's progress log of a read, kept as one text.
+class TextLog final : public ReadProgressLog
+{
+public:
+    void appendText(const QString &text) override { this->text += text; }
+    QString text;
+};
+
+// Lines of a child process's output up to a deadline; empty when none came.
+QString readLine(QProcess &process, int timeoutMs);
+
+// A unit's registers as the register map places them, built from a device
+// object's answers (not from the emulator's code), for tools that read or
+// serve the registers themselves.
+struct RegisterImage
+{
+    std::map<int, quint16> holding;
+    std::map<int, quint16> input;
+};
+RegisterImage imageOf(ZelkDevice &device, int unit);

@@ -1,9 +1,13 @@
 // The configuration file reader on a file of arbitrary bytes: a rejected file
 // leaves the record as it was and says why; an accepted record, saved and read
-// back, gives every value as the reading rules make of what was saved.
+// back, gives every value as the reading rules make of what was saved. The
+// same bytes set against a five-module unit give a plan that writes only
+// values its unit can hold, and nothing of a module with a refused value.
 #include "FuzzCheck.h"
 #include "TestSeams.h"
+#include "configfile/ConfigFileContents.h"
 #include "configfile/ConfigFileKeys.h"
+#include "configfile/ConfigPlan.h"
 #include "configfile/ZelkConfigFile.h"
 #include "core/Ini.h"
 #include "core/ZelkGlobals.h"
@@ -113,6 +117,69 @@ QString unitOf(const QByteArray &file)
     return QStringLiteral("1");
 }
 
+// A unit with modules 1..4 of the shipped types 1..4 and position 5 empty,
+// every setting at a plain value.
+UnitState planUnit(int unit)
+{
+    UnitState state;
+    state.unit = unit;
+    state.presentModules = QStringLiteral("11110");
+    for (int m = 1; m <= 4; ++m) {
+        const std::size_t i = std::size_t(m - 1);
+        state.typeCode[i] = qint16(m);
+        state.typeKnown[i] = true;
+        state.ratings[i].fillFromScaleIni(m);
+        for (ConfigSetting::Id id : ConfigSetting::ModuleIds)
+            state.setValue(m, id, 1);
+    }
+    for (ConfigSetting::Id id : ConfigSetting::UnitIds)
+        state.setValue(0, id, 0);
+    return state;
+}
+
+void checkPlans(const QByteArray &bytes)
+{
+    using Kind = ConfigPlan::Kind;
+    namespace CS = ConfigSetting;
+    const ConfigFileContents file = ConfigFileContents::parse(bytes);
+    for (const ConfigFileContents::Issue &issue : file.issues())
+        FUZZ_CHECK(issue.line >= 1 && issue.line <= file.lineCount() && !issue.message.isEmpty());
+    for (int number : file.units()) {
+        const ConfigPlan plan = ConfigPlan::make(*file.unit(number), planUnit(number));
+        for (const ConfigPlan::Row &row : plan.rows) {
+            FUZZ_CHECK(row.module >= 0 && row.module <= 5);
+            FUZZ_CHECK(row.line >= 0 && row.line <= file.lineCount());
+            if (row.kind == Kind::Refused)
+                FUZZ_CHECK(!row.message.isEmpty());
+            if (row.kind != Kind::Write)
+                continue;
+            FUZZ_CHECK(row.setting && row.fileValue && row.fileValue != row.unitValue);
+            FUZZ_CHECK(CS::isModule(*row.setting) == (row.module > 0));
+            FUZZ_CHECK(row.module == 0 || plan.state.present(row.module));
+            const qint32 v = *row.fileValue;
+            switch (CS::kind(*row.setting)) {
+            case CS::Kind::Option:
+                FUZZ_CHECK(v == 0 || v == 1);
+                break;
+            case CS::Kind::Milliseconds:
+                FUZZ_CHECK(v >= 0 && v <= 65535);
+                break;
+            case CS::Kind::Mode:
+                FUZZ_CHECK(CS::modeOf(v) <= 3);
+                break;
+            default:
+                FUZZ_CHECK(v >= -32768 && v <= 32767);
+            }
+            // A module with a refused value writes nothing at all.
+            for (const ConfigPlan::Row &other : plan.rows)
+                FUZZ_CHECK(other.module != row.module || other.kind != Kind::Refused);
+        }
+        const QList<int> all = plan.writable();
+        for (int m = 1; m <= 5; ++m)
+            (void)plan.limitsRefusal(m, all);
+    }
+}
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -125,12 +192,14 @@ void writeFile(const QString &path, const QByteArray &bytes)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     g_env = new TestEnvironment;
+    g_env->copyShipped(QStringLiteral("scale.ini"));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray file(reinterpret_cast<const char *>(data), qsizetype(size));
+    checkPlans(file);
     const QString unit = unitOf(file);
     const QString readPath = g_env->path(QStringLiteral("read.ini"));
     const QString savedPath = g_env->path(QStringLiteral("saved.ini"));

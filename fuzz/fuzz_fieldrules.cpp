@@ -6,10 +6,10 @@
 #include "FuzzApp.h"
 #include "FuzzCheck.h"
 #include "TestSeams.h"
+#include "configfile/FieldRules.h"
 #include "core/NumberText.h"
 #include "core/ZelkGlobals.h"
 #include "editor/FieldGuard.h"
-#include "editor/FieldRules.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -45,12 +45,18 @@ void putNibble(StatusArray &array, int first, int value)
 
 } // namespace
 
-SimulatedBus::SimulatedBus(const QString &applicationFolder)
-    : m_store(applicationFolder)
-    , m_ratings(QDir(applicationFolder).filePath(SettingsFiles::Scale))
+SimulatedBus::SimulatedBus(const QString &applicationFolder, const QString &scaleIniPath)
+    : m_lock(QDir(applicationFolder).filePath(K::FileName))
+    , m_store(applicationFolder)
+    , m_ratings(scaleIniPath.isEmpty() ? QDir(applicationFolder).filePath(SettingsFiles::Scale)
+                                       : scaleIniPath)
     , m_physics(m_ratings)
 {
-    m_store.load();
+    // Another program's units are left alone: this bus then has none.
+    if (m_lock.held())
+        m_store.load();
+    else
+        m_lock.tellInUse(applicationFolder);
     for (int n = 1; n <= 9; ++n)
         m_ports << QStringLiteral("COM") + QString::number(n);
     m_ports += m_store.extraPorts();
@@ -218,6 +224,14 @@ bool SimulatedBus::setModuleType(int unitId, int module, qint16 typeCode)
     return true;
 }
 
+std::optional<qint16> SimulatedBus::liveSetpoint(int unitId, int module) const
+{
+    const int index = indexOf(unitId);
+    if (index < 0 || !validModule(module) || !m_store.units()[index].module(module).present())
+        return std::nullopt;
+    return m_live[index].module(module).setpoint;
+}
+
 bool SimulatedBus::setUnitSilent(int unitId, bool silent)
 {
     const int index = indexOf(unitId);
@@ -253,6 +267,8 @@ void SimulatedBus::SetINIParams(qint16 &readTimeout, qint16 &retryCount)
 
 QString SimulatedBus::OpenPort(const QString &port)
 {
+    if (!m_lock.held())
+        return QStringLiteral("ERR_BUS_IN_USE");
     if (m_portOpen || !m_ports.contains(port))
         return PortUnavailable;
     m_portOpen = true;

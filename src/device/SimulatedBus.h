@@ -2,6 +2,7 @@
 
 #include "core/ZelkDevice.h"
 #include "device/SimBusFaults.h"
+#include "device/SimBusLock.h"
 #include "device/SimBusPhysics.h"
 #include "device/SimBusRatings.h"
 #include "device/SimBusStore.h"
@@ -11,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 #include <vector>
 
 // The default device object: a bus of virtual units that behave like the
@@ -24,7 +26,8 @@
 class SimulatedBus final : public ZelkDevice
 {
 public:
-    explicit SimulatedBus(const QString &applicationFolder);
+    // Ratings come from scale.ini in the folder unless scaleIniPath names another.
+    explicit SimulatedBus(const QString &applicationFolder, const QString &scaleIniPath = {});
     ~SimulatedBus() override;
 
     qint16 readTimeout() const { return m_readTimeout; }
@@ -34,6 +37,9 @@ public:
     // The bus's own controls, for tests and tools; no device call uses them.
     // Each returns false when no unit has that ID (or the module is absent).
     QString busFilePath() const { return m_store.path(); }
+    // Who holds the bus when another program does (this one then has no
+    // units and opens no port); empty while this process holds it.
+    QString busHolder() const { return m_lock.held() ? QString() : m_lock.holder(); }
     QList<int> unitIds() const;
     // Power off and on: start-up states, turn-on delays and groups apply.
     bool recycle(int unitId);
@@ -53,6 +59,9 @@ public:
     int lastCallBytes() const { return m_wire.lastBytes(); }
     qint64 lastCallLineTimeUs() const { return m_wire.lastTimeUs(); }
     void setNoiseEnabled(bool on) { m_physics.setNoiseEnabled(on); }
+    // The set-point a fitted module works to now (raw), which no device
+    // method reads; nothing for an empty position or an unknown unit.
+    std::optional<qint16> liveSetpoint(int unitId, int module) const;
 
     void SetINIParams(qint16 &readTimeout, qint16 &retryCount) override;
     QString OpenPort(const QString &port) override;
@@ -162,6 +171,7 @@ private:
     void rebuildIdMap();
     qint32 operatingHours(Unit u, qint64 now);
 
+    SimBusLock m_lock; // taken before the store is read, released after its last write
     SimBusStore m_store;
     SimBusRatings m_ratings;
     SimBusPhysics m_physics;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "configfile/FieldRules.h"
 #include "core/ZelkDevice.h"
-#include "editor/FieldRules.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "editor/FieldGuard.h"
 
+#include "configfile/FieldRules.h"
 #include "core/ZelkRoutines.h"
-#include "editor/FieldRules.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -19,11 +19,14 @@
 #include "core_windows/SingleWindow.h"
 #include "core_windows/WindowRegistry.h"
 
+#include "configfile/FieldRules.h"
 #include "configfile/ZelkConfigFile.h"
 #include "core_windows/frmPleaseWait.h"
+#include "device/SharedLine.h"
 #include "editor/EditorState.h"
 #include "editor/FieldGuard.h"
-#include "editor/FieldRules.h"
+#include "editor/LoadConfigDialog.h"
+#include "editor/ModulePage.h"
 #include "grouping/frmModuleGrouping.h"
 
 #include <QCloseEvent>
@@ -48,8 +51,6 @@ const QString RecycleText =
 const QString RestartText =
     QStringLiteral("The changes made will not take effect until the outputs are restarted.\r\n To "
                    "avoid unexpected operation would you like to restart the outputs now?");
-const QColor EditableColor(0xFF, 0xFF, 0xFF);
-const QColor GreyedColor(0xE0, 0xE0, 0xE0);
 const QColor StatusColor(0xB0, 0x00, 0x00);
 
 void letEventsRun()
@@ -94,26 +95,22 @@ void SupplyConfig::destroyInstance()
 
 int SupplyConfig::startUpFrameIndex(int m)
 {
-    static constexpr int index[] = {4, 6, 9, 11, 13};
-    return index[m - 1];
+    return ModulePage::startUpFrameIndex(m);
 }
 
 int SupplyConfig::polarityFrameIndex(int m)
 {
-    static constexpr int index[] = {5, 7, 8, 9, 10};
-    return index[m - 1];
+    return ModulePage::polarityFrameIndex(m);
 }
 
 int SupplyConfig::delayLabelIndex(int m)
 {
-    static constexpr int index[] = {5, 8, 13, 15, 17};
-    return index[m - 1];
+    return ModulePage::delayLabelIndex(m);
 }
 
 int SupplyConfig::delayUnitLabelIndex(int m)
 {
-    static constexpr int index[] = {6, 8, 13, 15, 17};
-    return index[m - 1];
+    return ModulePage::delayUnitLabelIndex(m);
 }
 
 // ---- building the window -------------------------------------------------
@@ -219,7 +216,8 @@ void SupplyConfig::buildSelectionArea()
     column->addWidget(ErrorButton);
     column->addWidget(lblStatus, 1);
 
-    connect(SelectButton, &QPushButton::clicked, this, [this] { SelectButton_Click(); });
+    connect(SelectButton, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { SelectButton_Click(); }); });
     connect(UnitList, &QComboBox::activated, this, [this] { UnitList_Click(); });
     connect(cmdComSettings, &QPushButton::clicked, this, [this] { cmdComSettings_Click(); });
     connect(ErrorButton, &QPushButton::clicked, this, [this] { ErrorButton_Click(); });
@@ -333,179 +331,59 @@ void SupplyConfig::buildModuleTabs()
     tabs->setGeometry(162, 204, 622, 328);
     for (int tab = 0; tab < 5; ++tab) {
         const int m = 5 - tab;
-        tabs->addTab(buildModulePage(m), QStringLiteral("Module-%1").arg(m));
+        auto *page = new ModulePage(m);
+        m_pages[std::size_t(m - 1)] = page;
+        tabs->addTab(page, QStringLiteral("Module-%1").arg(m));
+        // The page names its controls as the window's arrays do.
+        txtModuleID.insert(m, page->txtModuleID);
+        txtSerial.insert(m, page->txtSerial);
+        txtVersionMajor.insert(m, page->txtVersionMajor);
+        TxtVersionMinor.insert(m, page->TxtVersionMinor);
+        GroupID.insert(m, page->GroupID);
+        lblMaxCurrent.insert(m - 1, page->lblMaxCurrent);
+        cmdApplyCLM.insert(m - 1, page->cmdApplyCLM);
+        fraProgMode.insert(m, page->fraProgMode);
+        Frame4.insert(polarityFrameIndex(m), page->polarityFrame);
+        Frame3.insert(startUpFrameIndex(m), page->startUpFrame);
+        for (int i : {0, 1}) {
+            OptProgMode.insert(2 * m - 1 + i, page->OptProgMode[i]);
+            optPolarity.insert(2 * m - 1 + i, page->optPolarity[i]);
+            optStartupState.insert(2 * m - 1 + i, page->optStartupState[i]);
+        }
+        Label13.insert(delayLabelIndex(m), page->Label13);
+        Label9.insert(delayUnitLabelIndex(m), page->Label9);
+        startupdelay.insert(m, page->startupdelay);
+        fraVoltage.insert(m, page->fraVoltage);
+        lblVsp.insert(m, page->lblVsp);
+        vsp.insert(m, page->vsp);
+        slrVsp.insert(m, page->slrVsp);
+        lblMinVoltage.insert(m - 1, page->lblMinVoltage);
+        lblMaxVoltage.insert(m - 1, page->lblMaxVoltage);
+        lblHighLimit.insert(m, page->lblHighLimit);
+        hl.insert(m, page->hl);
+        lblLowLimit.insert(m, page->lblLowLimit);
+        ll.insert(m, page->ll);
+        cmdPreset.insert(m, page->cmdPreset);
+        cmdTracking.insert(m, page->cmdTracking);
+        fraCurrentLimit.insert(m, page->fraCurrentLimit);
+        using Mode = FieldRules::LimitMode;
+        const Mode modes[] = {Mode::Normal, Mode::Latching, Mode::Hiccup, Mode::CurrentShare};
+        for (int i = 0; i < 4; ++i)
+            optCurrentLimit.insert(FieldRules::limitButton(m, modes[i]), page->optCurrentLimit[i]);
+        LabelCurrentLimit.insert(m, page->LabelCurrentLimit);
+        CurrentLimit.insert(m, page->CurrentLimit);
+        lblMinCL.insert(m, page->lblMinCL);
+        hscrollCurrentLimit.insert(m, page->hscrollCurrentLimit);
+        lblMaxCL.insert(m, page->lblMaxCL);
+        Label5.insert(m, page->Label5);
+        LabelActivationTime.insert(m, page->LabelActivationTime);
+        cboxActivationTime.insert(m, page->cboxActivationTime);
+        LabelAT.insert(m, page->LabelAT);
+        LabelResetTime.insert(m, page->LabelResetTime);
+        cboxResetTime.insert(m, page->cboxResetTime);
+        LabelRT.insert(m, page->LabelRT);
+        EnableReset.insert(m, page->EnableReset);
     }
-}
-
-QWidget *SupplyConfig::buildModulePage(int m)
-{
-    auto *page = new QWidget();
-    page->setObjectName(QStringLiteral("ModulePage_%1").arg(m));
-    auto *grid = new QGridLayout(page);
-    tightLayout(grid, 6, 4);
-
-    // Identity of the module
-    auto *identity = new QHBoxLayout();
-    identity->setSpacing(4);
-    const auto idBox = [&](ControlArray<QLineEdit> &array, const QString &name, int width) {
-        QLineEdit *box = array.add(name, m, textBox(page, width));
-        box->setReadOnly(true);
-        return box;
-    };
-    identity->addWidget(plainLabel(QStringLiteral("Module Type:"), page));
-    identity->addWidget(idBox(txtModuleID, QStringLiteral("txtModuleID"), 90));
-    identity->addWidget(plainLabel(QStringLiteral("Serial:"), page));
-    identity->addWidget(idBox(txtSerial, QStringLiteral("txtSerial"), 90));
-    identity->addWidget(plainLabel(QStringLiteral("Version:"), page));
-    identity->addWidget(idBox(txtVersionMajor, QStringLiteral("txtVersionMajor"), 28));
-    identity->addWidget(plainLabel(QStringLiteral("."), page));
-    identity->addWidget(idBox(TxtVersionMinor, QStringLiteral("TxtVersionMinor"), 28));
-    identity->addWidget(plainLabel(QStringLiteral("Group:"), page));
-    identity->addWidget(idBox(GroupID, QStringLiteral("GroupID"), 28));
-    identity->addStretch(1);
-    grid->addLayout(identity, 0, 0, 1, 3);
-    auto *ratingRow = new QHBoxLayout();
-    ratingRow->addWidget(
-        lblMaxCurrent.add(QStringLiteral("lblMaxCurrent"), m - 1, new QLabel(page)), 1);
-    QPushButton *apply = cmdApplyCLM.add(QStringLiteral("cmdApplyCLM"), m - 1,
-                                         new QPushButton(QStringLiteral("A&pply"), page));
-    apply->setEnabled(false);
-    ratingRow->addWidget(apply);
-    grid->addLayout(ratingRow, 1, 0, 1, 3);
-
-    const auto radios = [&](QGroupBox *frame, ControlArray<QRadioButton> &array,
-                            const QString &name, const QString &first, const QString &second) {
-        auto *layout = new QVBoxLayout(frame);
-        tightLayout(layout, 6, 2);
-        layout->addWidget(array.add(name, 2 * m - 1, new QRadioButton(first, frame)));
-        layout->addWidget(array.add(name, 2 * m, new QRadioButton(second, frame)));
-        return layout;
-    };
-
-    // Left column: programming mode, polarity, start-up
-    auto *left = new QVBoxLayout();
-    left->setSpacing(4);
-    QGroupBox *prog = fraProgMode.add(QStringLiteral("fraProgMode"), m,
-                                      new QGroupBox(QStringLiteral("Programming Mode"), page));
-    radios(prog, OptProgMode, QStringLiteral("OptProgMode"), QStringLiteral("Voltage Programming"),
-           QStringLiteral("Resistance Programming"));
-    left->addWidget(prog);
-    QGroupBox *polarity = Frame4.add(QStringLiteral("Frame4"), polarityFrameIndex(m),
-                                     new QGroupBox(QStringLiteral("Enable/Inhibit"), page));
-    radios(polarity, optPolarity, QStringLiteral("optPolarity"),
-           QStringLiteral("Normal (Logic1 Inhibit)"), QStringLiteral("Inverted (Logic1 Enable)"));
-    left->addWidget(polarity);
-    QGroupBox *startUp = Frame3.add(QStringLiteral("Frame3"), startUpFrameIndex(m),
-                                    new QGroupBox(QStringLiteral("Start-up"), page));
-    QVBoxLayout *startUpLayout =
-        radios(startUp, optStartupState, QStringLiteral("optStartupState"),
-               QStringLiteral("Normally On"), QStringLiteral("Normally Off"));
-    auto *delayRow = new QHBoxLayout();
-    delayRow->addWidget(Label13.add(QStringLiteral("Label13"), delayLabelIndex(m),
-                                    new QLabel(QStringLiteral("Delay:"), startUp)));
-    delayRow->addWidget(startupdelay.add(QStringLiteral("startupdelay"), m, textBox(startUp, 60)));
-    delayRow->addWidget(Label9.add(QStringLiteral("Label9"), delayUnitLabelIndex(m),
-                                   new QLabel(QStringLiteral("ms"), startUp)));
-    delayRow->addStretch(1);
-    startUpLayout->addLayout(delayRow);
-    left->addWidget(startUp);
-    left->addStretch(1);
-    grid->addLayout(left, 2, 0);
-
-    // Middle column: set-point and module-good limits
-    QGroupBox *voltage = fraVoltage.add(QStringLiteral("fraVoltage"), m,
-                                        new QGroupBox(QStringLiteral("Output Voltage"), page));
-    auto *v = new QGridLayout(voltage);
-    tightLayout(v, 6, 3);
-    v->addWidget(
-        lblVsp.add(QStringLiteral("lblVsp"), m, new QLabel(QStringLiteral("Set-point:"), voltage)),
-        0, 0);
-    v->addWidget(vsp.add(QStringLiteral("vsp"), m, textBox(voltage, 64)), 0, 1);
-    v->addWidget(plainLabel(QStringLiteral("V"), voltage), 0, 2);
-    QSlider *slider = slrVsp.add(QStringLiteral("slrVsp"), m, new QSlider(Qt::Horizontal, voltage));
-    v->addWidget(slider, 1, 0, 1, 3);
-    v->addWidget(lblMinVoltage.add(QStringLiteral("lblMinVoltage"), m - 1, new QLabel(voltage)), 2,
-                 0);
-    QLabel *maxV = lblMaxVoltage.add(QStringLiteral("lblMaxVoltage"), m - 1, new QLabel(voltage));
-    maxV->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    v->addWidget(maxV, 2, 1, 1, 2);
-    v->addWidget(lblHighLimit.add(QStringLiteral("lblHighLimit"), m,
-                                  new QLabel(QStringLiteral("Good High:"), voltage)),
-                 3, 0);
-    v->addWidget(hl.add(QStringLiteral("hl"), m, textBox(voltage, 64)), 3, 1);
-    v->addWidget(plainLabel(QStringLiteral("V"), voltage), 3, 2);
-    v->addWidget(lblLowLimit.add(QStringLiteral("lblLowLimit"), m,
-                                 new QLabel(QStringLiteral("Good Low:"), voltage)),
-                 4, 0);
-    v->addWidget(ll.add(QStringLiteral("ll"), m, textBox(voltage, 64)), 4, 1);
-    v->addWidget(plainLabel(QStringLiteral("V"), voltage), 4, 2);
-    auto *limitButtons = new QHBoxLayout();
-    limitButtons->addWidget(cmdPreset.add(QStringLiteral("cmdPreset"), m,
-                                          new QPushButton(QStringLiteral("Preset"), voltage)));
-    limitButtons->addWidget(cmdTracking.add(QStringLiteral("cmdTracking"), m,
-                                            new QPushButton(QStringLiteral("Tracking"), voltage)));
-    v->addLayout(limitButtons, 5, 0, 1, 3);
-    v->setRowStretch(6, 1);
-    grid->addWidget(voltage, 2, 1);
-
-    // Right column: current limit
-    QGroupBox *limit = fraCurrentLimit.add(QStringLiteral("fraCurrentLimit"), m,
-                                           new QGroupBox(QStringLiteral("Current Limit"), page));
-    auto *c = new QGridLayout(limit);
-    tightLayout(c, 6, 3);
-    const auto mode = [&](int index, const QString &text, int row, int col) {
-        c->addWidget(optCurrentLimit.add(QStringLiteral("optCurrentLimit"), index,
-                                         new QRadioButton(text, limit)),
-                     row, col, 1, 2);
-    };
-    mode(3 * m - 2, QStringLiteral("Normal"), 0, 0);
-    mode(3 * m - 1, QStringLiteral("Latching"), 0, 2);
-    mode(3 * m, QStringLiteral("Hiccup"), 1, 0);
-    mode(15 + m, QStringLiteral("Current Share"), 1, 2);
-    c->addWidget(LabelCurrentLimit.add(QStringLiteral("LabelCurrentLimit"), m,
-                                       new QLabel(QStringLiteral("Current Limit:"), limit)),
-                 2, 0, 1, 2);
-    c->addWidget(CurrentLimit.add(QStringLiteral("CurrentLimit"), m, textBox(limit, 56)), 2, 2);
-    c->addWidget(plainLabel(QStringLiteral("A"), limit), 2, 3);
-    c->addWidget(
-        lblMinCL.add(QStringLiteral("lblMinCL"), m, new QLabel(QStringLiteral("0"), limit)), 3, 0);
-    c->addWidget(hscrollCurrentLimit.add(QStringLiteral("hscrollCurrentLimit"), m,
-                                         new QScrollBar(Qt::Horizontal, limit)),
-                 3, 1, 1, 2);
-    auto *maxRow = new QHBoxLayout();
-    maxRow->setSpacing(2);
-    maxRow->addWidget(lblMaxCL.add(QStringLiteral("lblMaxCL"), m, new QLabel(limit)));
-    maxRow->addWidget(
-        Label5.add(QStringLiteral("Label5"), m, new QLabel(QStringLiteral("Amp. Max."), limit)));
-    c->addLayout(maxRow, 4, 1, 1, 3);
-    const auto timeBox = [&](ControlArray<QComboBox> &array, const QString &name) {
-        auto *box = array.add(name, m, new QComboBox(limit));
-        box->setEditable(true);
-        box->addItems({QStringLiteral("10"), QStringLiteral("50"), QStringLiteral("100"),
-                       QStringLiteral("500"), QStringLiteral("1000")});
-        box->setFixedWidth(72);
-        return box;
-    };
-    c->addWidget(LabelActivationTime.add(QStringLiteral("LabelActivationTime"), m,
-                                         new QLabel(QStringLiteral("Current Limit Delay:"), limit)),
-                 5, 0, 1, 2);
-    c->addWidget(timeBox(cboxActivationTime, QStringLiteral("cboxActivationTime")), 5, 2);
-    c->addWidget(LabelAT.add(QStringLiteral("LabelAT"), m, new QLabel(QStringLiteral("ms"), limit)),
-                 5, 3);
-    c->addWidget(LabelResetTime.add(QStringLiteral("LabelResetTime"), m,
-                                    new QLabel(QStringLiteral("Reset Time:"), limit)),
-                 6, 0, 1, 2);
-    c->addWidget(timeBox(cboxResetTime, QStringLiteral("cboxResetTime")), 6, 2);
-    c->addWidget(LabelRT.add(QStringLiteral("LabelRT"), m, new QLabel(QStringLiteral("ms"), limit)),
-                 6, 3);
-    c->addWidget(EnableReset.add(QStringLiteral("EnableReset"), m,
-                                 new QCheckBox(QStringLiteral("Enable Reset"), limit)),
-                 7, 0, 1, 4);
-    c->setRowStretch(8, 1);
-    grid->addWidget(limit, 2, 2);
-
-    grid->setRowStretch(2, 1);
-    return page;
 }
 
 // ---- window life ---------------------------------------------------------
@@ -973,30 +851,14 @@ void SupplyConfig::readSucceeded()
 
 // ---- showing the record --------------------------------------------------
 
-void SupplyConfig::setTextBoxEditable(QLineEdit *box, bool editable)
-{
-    box->setEnabled(editable);
-    QPalette palette = box->palette();
-    const QColor &colour = editable ? EditableColor : GreyedColor;
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        palette.setColor(group, QPalette::Base, colour);
-    box->setPalette(palette);
-}
-
 void SupplyConfig::applyCurrentLimitLayout(int m, UnitConfigDisplay::LimitMode mode)
 {
-    using Mode = UnitConfigDisplay::LimitMode;
-    if (mode == Mode::None)
-        return;
-    const bool limited = mode == Mode::Latching || mode == Mode::Hiccup;
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             LabelCurrentLimit(m), CurrentLimit(m), hscrollCurrentLimit(m), lblMinCL(m),
-             lblMaxCL(m), Label5(m), LabelActivationTime(m), cboxActivationTime(m), LabelAT(m)})
-        w->setVisible(limited);
-    EnableReset(m)->setVisible(mode == Mode::Latching);
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{LabelResetTime(m), cboxResetTime(m), LabelRT(m)})
-        w->setVisible(mode == Mode::Hiccup);
+    modulePage(m)->applyCurrentLimitLayout(mode);
+}
+
+ModulePage *SupplyConfig::modulePage(int m) const
+{
+    return m >= 1 && m <= 5 ? m_pages[std::size_t(m - 1)] : nullptr;
 }
 
 void SupplyConfig::ShowUnitConfiguration(const QString &unitId)
@@ -1004,13 +866,7 @@ void SupplyConfig::ShowUnitConfiguration(const QString &unitId)
     const ZelkData *record = unitRecord(unitId);
     if (!record)
         return;
-    UnitConfigDisplay::Context context;
-    context.defaultGlobalState = ZelkGlobals::DefaultGlobalState;
-    context.defaultGlobalPolarity = ZelkGlobals::DefaultGlobalPolarity;
-    context.decimalSeparator = ZelkGlobals::DecimalSeparator;
-    for (int m = 1; m <= 5; ++m)
-        context.voltageScaleFactor[m - 1] = moduleRatings(m).VoltageScaleFactor;
-    const UnitConfigDisplay d = UnitConfigDisplay::fromRecord(*record, context);
+    const UnitConfigDisplay d = UnitConfigDisplay::fromRecord(*record, displayContext());
     m_guard->forgetRefusal();
 
     PSID->setText(d.psid);
@@ -1023,64 +879,9 @@ void SupplyConfig::ShowUnitConfiguration(const QString &unitId)
     optGlobal(d.globalFirst ? 0 : 1)->setChecked(true);
     optGlobalOnOff(d.globalOnOffFirst ? 0 : 1)->setChecked(true);
 
-    using Mode = UnitConfigDisplay::LimitMode;
     for (int m = 1; m <= 5; ++m) {
-        const UnitConfigDisplay::Module &v = d.module(m);
-        SSTab1(1)->setTabEnabled(tabOfModule(m), v.tabEnabled);
-        txtVersionMajor(m)->setText(v.majorVersion);
-        TxtVersionMinor(m)->setText(v.minorVersion);
-        GroupID(m)->setText(v.groupId);
-        OptProgMode(v.voltageProgramming ? 2 * m - 1 : 2 * m)->setChecked(true);
-        optPolarity(v.polarityNormal ? 2 * m - 1 : 2 * m)->setChecked(true);
-        optStartupState(v.startUpOn ? 2 * m - 1 : 2 * m)->setChecked(true);
-
-        vsp(m)->setText(v.setpoint);
-        slrVsp(m)->setValue(v.setpointSlider);
-        slrVsp(m)->update();
-
-        if (v.limitsShown) {
-            hl(m)->setText(v.highLimit);
-            ll(m)->setText(v.lowLimit);
-            setTextBoxEditable(hl(m), v.limitsEditable);
-            setTextBoxEditable(ll(m), v.limitsEditable);
-        }
-        if (v.startUpDelayShown)
-            startupdelay(m)->setText(v.startUpDelay);
-
-        applyCurrentLimitLayout(m, v.limitMode);
-        switch (v.limitMode) {
-        case Mode::Normal:
-            optCurrentLimit(3 * m - 2)->setChecked(true);
-            break;
-        case Mode::Latching:
-            optCurrentLimit(3 * m - 1)->setChecked(true);
-            cboxActivationTime(m)->setEditText(v.activationTime);
-            EnableReset(m)->setChecked(v.enableReset);
-            break;
-        case Mode::Hiccup:
-            optCurrentLimit(3 * m)->setChecked(true);
-            cboxActivationTime(m)->setEditText(v.activationTime);
-            cboxResetTime(m)->setEditText(v.resetTime);
-            break;
-        case Mode::CurrentShare:
-            optCurrentLimit(15 + m)->setChecked(true);
-            cboxActivationTime(m)->setEditText(v.activationTime);
-            cboxResetTime(m)->setEditText(v.resetTime);
-            break;
-        case Mode::None:
-            break;
-        }
-
-        CurrentLimit(m)->setText(v.currentLimit);
-        hscrollCurrentLimit(m)->setValue(v.currentLimitScroll);
-
-        Frame3(startUpFrameIndex(m))->setEnabled(v.startUpEditable);
-        Frame4(polarityFrameIndex(m))->setEnabled(v.startUpEditable);
-        for (int i : {2 * m - 1, 2 * m}) {
-            optStartupState(i)->setEnabled(v.startUpEditable);
-            optPolarity(i)->setEnabled(v.startUpEditable);
-        }
-        setTextBoxEditable(startupdelay(m), v.startUpEditable);
+        SSTab1(1)->setTabEnabled(tabOfModule(m), d.module(m).tabEnabled);
+        modulePage(m)->showValues(d.module(m));
     }
     ZelkGlobals::ModuleTypesKnown = false;
 }
@@ -1173,10 +974,13 @@ void SupplyConfig::connectEditing()
             cboxResetTime(m)->lineEdit());
     }
 
-    connect(cmdApply, &QPushButton::clicked, this, [this] { cmdApply_Click(); });
-    connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
+    connect(cmdApply, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { cmdApply_Click(); }); });
+    connect(cmdSave, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { cmdSave_Click(); }); });
     for (int i = 0; i <= 4; ++i)
-        connect(cmdApplyCLM(i), &QPushButton::clicked, this, [this, i] { cmdApplyCLM_Click(i); });
+        connect(cmdApplyCLM(i), &QPushButton::clicked, this,
+                [this, i] { onFreeLine([this, i] { cmdApplyCLM_Click(i); }); });
 }
 
 void SupplyConfig::markUnitChange()
@@ -1443,23 +1247,7 @@ EepromWriter::UnitOptions SupplyConfig::unitOptions() const
 
 EepromWriter::ModuleSettings SupplyConfig::moduleSettings(int m) const
 {
-    EepromWriter::ModuleSettings s;
-    s.programmingMode = OptProgMode(2 * m - 1)->isChecked() ? 1 : 0;
-    s.polarity = optPolarity(2 * m - 1)->isChecked() ? 1 : 0;
-    s.startUpState = optStartupState(2 * m - 1)->isChecked() ? 1 : 0;
-    s.startUpDelay = startupdelay(m)->text();
-    s.setpoint = vsp(m)->text();
-    s.highLimit = hl(m)->text();
-    s.lowLimit = ll(m)->text();
-    using Mode = FieldRules::LimitMode;
-    for (Mode mode : {Mode::Normal, Mode::Latching, Mode::Hiccup, Mode::CurrentShare})
-        if (optCurrentLimit(FieldRules::limitButton(m, mode))->isChecked())
-            s.limitMode = mode;
-    s.enableReset = EnableReset(m)->isChecked();
-    s.currentLimit = CurrentLimit(m)->text();
-    s.activationTime = cboxActivationTime(m)->currentText();
-    s.resetTime = cboxResetTime(m)->currentText();
-    return s;
+    return modulePage(m)->settings();
 }
 
 void SupplyConfig::beginWrite()
@@ -1663,16 +1451,30 @@ const QString SaveTitle = QStringLiteral("Save Zelk Parameters to a file");
 const QString LoadTitle = QStringLiteral("Load Zelk Parameters from a file");
 } // namespace
 
+void SupplyConfig::onFreeLine(std::function<void()> action)
+{
+    // A click that talks to a unit while another window's sequence has the
+    // line (a Monitor Mode poll letting events run) goes after it, not into
+    // it; closed meanwhile, the editor does nothing.
+    SharedLine::instance().whenFree(this, [this, action = std::move(action)] {
+        if (isVisible())
+            action();
+    });
+}
+
 void SupplyConfig::connectTools()
 {
-    connect(cmdDetectUnitID, &QPushButton::clicked, this, [this] { cmdDetectUnitID_Click(); });
+    connect(cmdDetectUnitID, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { cmdDetectUnitID_Click(); }); });
     connect(cmdChangeToNewUnitID, &QPushButton::clicked, this,
-            [this] { cmdChangeToNewUnitID_Click(); });
-    connect(cmdDllFileVersion, &QPushButton::clicked, this, [this] { cmdDllFileVersion_Click(); });
+            [this] { onFreeLine([this] { cmdChangeToNewUnitID_Click(); }); });
+    connect(cmdDllFileVersion, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { cmdDllFileVersion_Click(); }); });
     cmdDllFileVersion->installEventFilter(this);
-    connect(Save, &QPushButton::clicked, this, [this] { Save_Click(); });
-    connect(Load, &QPushButton::clicked, this, [this] { Load_Click(); });
-    connect(cmdModueGrouping, &QPushButton::clicked, this, [this] { cmdModueGrouping_Click(); });
+    connect(Save, &QPushButton::clicked, this, [this] { onFreeLine([this] { Save_Click(); }); });
+    connect(Load, &QPushButton::clicked, this, [this] { onFreeLine([this] { Load_Click(); }); });
+    connect(cmdModueGrouping, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { cmdModueGrouping_Click(); }); });
     connect(cmdModuleNumbering, &QPushButton::clicked, this,
             [this] { cmdModuleNumbering_Click(); });
     for (int m = 1; m <= 5; ++m) {
@@ -1870,32 +1672,15 @@ bool SupplyConfig::currentLimitInRange(int m)
     return false;
 }
 
-namespace {
-// A field the record never held stays unheld when the form shows nothing
-// for it, so the file gains no empty keys.
-QString formText(const QString &shown, const QString &held)
+UnitConfigDisplay::Context SupplyConfig::displayContext()
 {
-    return shown.isEmpty() && held.isNull() ? held : shown;
-}
-
-} // namespace
-
-QString SupplyConfig::numberBack(const QString &shown, const QString &held, double factor,
-                                 const QString &separator, ShownNumber &memo)
-{
-    if (!memo.held.isSharedWith(held) || memo.factor != factor || memo.separator != separator) {
-        memo.held = held;
-        memo.factor = factor;
-        memo.separator = separator;
-        memo.shown = QStringView(held).trimmed().isEmpty()
-                         ? QStringLiteral("0")
-                         : UnitConfigDisplay::roundedText(
-                               UnitConfigDisplay::valueOf(held, separator) / factor, 2, separator);
-    }
-    if (shown == memo.shown)
-        return held;
-    const double value = UnitConfigDisplay::valueOf(shown, separator) * factor;
-    return NumberText::fromDouble(factor == 1.0 ? value : std::nearbyint(value), separator);
+    UnitConfigDisplay::Context context;
+    context.defaultGlobalState = ZelkGlobals::DefaultGlobalState;
+    context.defaultGlobalPolarity = ZelkGlobals::DefaultGlobalPolarity;
+    context.decimalSeparator = ZelkGlobals::DecimalSeparator;
+    for (int m = 1; m <= 5; ++m)
+        context.voltageScaleFactor[std::size_t(m - 1)] = moduleRatings(m).VoltageScaleFactor;
+    return context;
 }
 
 bool SupplyConfig::CollectFormToRecord(const QString &unitId)
@@ -1911,53 +1696,22 @@ bool SupplyConfig::CollectFormToRecord(const QString &unitId)
                 return false;
     }
 
-    ZelkData &r = *m_data;
-    const QString &sep = ZelkGlobals::DecimalSeparator;
-    r.PowerSupplyID = formText(PSID->text(), r.PowerSupplyID);
-    r.SerialNumber = formText(SerialNumber->text(), r.SerialNumber);
-    r.MajorVersion = formText(MajVersion->text(), r.MajorVersion);
-    r.MinorVersion = formText(MinVersion->text(), r.MinorVersion);
-    r.FanFail = !optFanFail(1)->isChecked();
-    r.GlobalDC = !optGlobalDC(1)->isChecked();
-    r.OverTemp = !optOverTemp(1)->isChecked();
-    r.GlobalOnOff = !optGlobalOnOff(1)->isChecked();
-    r.GlobalOutput = !optGlobal(1)->isChecked();
-
-    const auto oneOrZero = [](bool on) {
-        return on ? QStringLiteral("1") : QStringLiteral("0");
-    };
+    UnitConfigDisplay form;
+    form.psid = PSID->text();
+    form.serialNumber = SerialNumber->text();
+    form.majorVersion = MajVersion->text();
+    form.minorVersion = MinVersion->text();
+    form.fanFailFirst = !optFanFail(1)->isChecked();
+    form.globalDCFirst = !optGlobalDC(1)->isChecked();
+    form.overTempFirst = !optOverTemp(1)->isChecked();
+    form.globalOnOffFirst = !optGlobalOnOff(1)->isChecked();
+    form.globalFirst = !optGlobal(1)->isChecked();
+    std::array<bool, 5> collected{};
     for (int m = 1; m <= 5; ++m) {
-        if (!collectsModule(m))
-            continue;
-        ZelkModuleRecord &mod = r.Module(m);
-        const double voltageFactor = moduleRatings(m).VoltageScaleFactor;
-        mod.ModuleCode = formText(txtModuleID(m)->text(), mod.ModuleCode);
-        mod.MajorVersion = formText(txtVersionMajor(m)->text(), mod.MajorVersion);
-        mod.MinorVersion = formText(TxtVersionMinor(m)->text(), mod.MinorVersion);
-        mod.ProgrammingMode = oneOrZero(OptProgMode(2 * m - 1)->isChecked());
-        mod.DefaultOutputPolarity = oneOrZero(optPolarity(2 * m - 1)->isChecked());
-        mod.StartUpState = oneOrZero(optStartupState(2 * m - 1)->isChecked());
-        // The set-point is held in volts, the module-good limits in device counts.
-        ShownNumber *shownNumbers = &m_shownNumbers[std::size_t(3 * (m - 1))];
-        mod.OutputVoltageSetpoint =
-            numberBack(vsp(m)->text(), mod.OutputVoltageSetpoint, 1.0, sep, shownNumbers[0]);
-        if (voltageFactor != 0.0) {
-            mod.VoltageHighLimit = numberBack(hl(m)->text(), mod.VoltageHighLimit, voltageFactor,
-                                              sep, shownNumbers[1]);
-            mod.VoltageLowLimit =
-                numberBack(ll(m)->text(), mod.VoltageLowLimit, voltageFactor, sep, shownNumbers[2]);
-        }
-        mod.StartUpDelay = formText(startupdelay(m)->text(), mod.StartUpDelay);
-        using Mode = FieldRules::LimitMode;
-        const std::pair<Mode, const char *> modes[] = {{Mode::Normal, "Normal"},
-                                                       {Mode::Latching, "Latching"},
-                                                       {Mode::Hiccup, "Hiccup"},
-                                                       {Mode::CurrentShare, "CurrentShare"}};
-        for (const auto &[mode, name] : modes)
-            if (optCurrentLimit(FieldRules::limitButton(m, mode))->isChecked())
-                mod.CurrentLimitMode = QString::fromLatin1(name);
-        mod.CurrentLimit = formText(CurrentLimit(m)->text(), mod.CurrentLimit);
+        collected[std::size_t(m - 1)] = collectsModule(m);
+        form.modules[std::size_t(m - 1)] = modulePage(m)->formValues();
     }
+    form.toRecord(*m_data, displayContext(), collected);
     return true;
 }
 
@@ -1992,15 +1746,49 @@ void SupplyConfig::Save_Click()
 
 void SupplyConfig::Load_Click()
 {
-    Seams::dialogs().MsgBox(QStringLiteral("under correction ..."), MsgButtons::OK, MsgIcon::None,
-                            ZelkGlobals::AppTitle);
+    if (m_guard && !m_guard->settle())
+        return;
+    actOnOwnUnit();
+    // The file is set against the unit shown: without one there is nothing to compare.
+    if (!EditorState::UnitShown || m_unitId.isEmpty()) {
+        Seams::dialogs().MsgBox(QStringLiteral("Select a unit and read it first: a loaded file is "
+                                               "compared with the unit shown."),
+                                MsgButtons::OK, MsgIcon::Information, ZelkGlobals::AppTitle);
+        return;
+    }
+    ZelkGlobals::FileDialogAction = QStringLiteral("LOAD");
+    const QString file = ChooseConfigFile();
+    if (ZelkGlobals::FileDialogAction == QLatin1String("CANCEL"))
+        return;
+    ZelkGlobals::ConfigFileToRead = file;
+    QString error;
+    std::optional<ConfigFileContents> contents = ConfigFileContents::read(file, &error);
+    if (contents && contents->units().isEmpty())
+        error = QStringLiteral("it holds no unit section (PS1 to PS32)");
+    if (!contents || contents->units().isEmpty()) {
+        Seams::dialogs().MsgBox(QDir::toNativeSeparators(file) +
+                                    QStringLiteral(" cannot be loaded: ") + error,
+                                MsgButtons::OK, MsgIcon::Critical, ZelkGlobals::AppTitle);
+        return;
+    }
+    auto *dialog = new LoadConfigDialog(std::move(*contents), file, m_unitId.toInt(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &LoadConfigDialog::applied, this, [this](bool wroteUnit, bool wroteModules) {
+        // As after Apply: leaving the unit later offers the recycle or restart.
+        EditorState::ChangesWritten = true;
+        EditorState::UnitOptionsChanged = EditorState::UnitOptionsChanged || wroteUnit;
+        EditorState::ModuleOptionsChanged = EditorState::ModuleOptionsChanged || wroteModules;
+        readShownUnitAgain();
+    });
+    dialog->show();
 }
 
 void SupplyConfig::cmdPreset_Click(int m)
 {
     for (QLineEdit *box : {ll(m), hl(m)}) {
         box->setText(QStringLiteral("0"));
-        setTextBoxEditable(box, true);
+        ModulePage::setTextBoxEditable(box, true);
     }
     markModuleChange(m, false);
 }
@@ -2009,7 +1797,7 @@ void SupplyConfig::cmdTracking_Click(int m)
 {
     for (QLineEdit *box : {ll(m), hl(m)}) {
         box->setText(QStringLiteral("0"));
-        setTextBoxEditable(box, false);
+        ModulePage::setTextBoxEditable(box, false);
     }
     markModuleChange(m, false);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "configfile/UnitConfigDisplay.h"
 #include "core/clsScalability.h"
 #include "core_windows/ControlArray.h"
 #include "device/ZelkData.h"
 #include "editor/EepromWriter.h"
-#include "editor/UnitConfigDisplay.h"
 
 #include <array>
 
@@ -26,6 +26,7 @@
 #include <memory>
 
 class FieldGuard;
+class ModulePage;
 class frmPleaseWait;
 class OstransLed;
 
@@ -141,6 +142,8 @@ public:
     // since, and the ratings of its modules (1..5).
     const QString &unitId() const { return m_unitId; }
     clsScalability &moduleRatings(int m);
+    // Module m's tab, 1..5.
+    ModulePage *modulePage(int m) const;
 
     // Unit selection and utilities
     QComboBox *UnitList = nullptr;
@@ -223,7 +226,6 @@ private:
     void buildIdentityRow();
     void buildUnitOptions();
     void buildModuleTabs();
-    QWidget *buildModulePage(int m);
     void setTwipsSize(int widthTwips, int heightTwips);
     void setEditAreaVisible(bool visible);
     void setSelectionControlsEnabled(bool enabled);
@@ -236,7 +238,6 @@ private:
     void readSucceeded();
     void newRecordForRead();
     void applyCurrentLimitLayout(int m, UnitConfigDisplay::LimitMode mode);
-    void setTextBoxEditable(QLineEdit *box, bool editable);
     void scrollLogToEnd();
     void connectEditing();
     void markUnitChange();
@@ -248,6 +249,8 @@ private:
     void endWrite();
     void updateSaveButton();
     void connectTools();
+    // Runs a click that talks to a unit once no other window has the line.
+    void onFreeLine(std::function<void()> action);
     // 0 when the user gives up (Cancel, empty, 0, no number), else 1..32.
     int askUnitId(const QString &prompt, const QString &title);
     // Keeps the window from starting anything else while a utility owns the line.
@@ -263,6 +266,8 @@ private:
     // while the editor acts.
     void actOnOwnUnit();
     bool collectsModule(int m) const;
+    // What the unit reader left besides the record, for the mapping to the form and back.
+    UnitConfigDisplay::Context displayContext();
     void readShownUnitAgain();
 
     std::shared_ptr<ZelkData> m_data;
@@ -276,22 +281,8 @@ private:
     bool m_unloaded = false; // closed: the next show starts from the load state
     bool m_currentLimitTyping = false;
     bool m_modulesShown = false; // the last read showed the module settings
-    // How each held number of the module fields (set-point, high and low
-    // limit of modules 1 to 5) is shown, kept for the held text it came from:
-    // a save brings back every field, and most still show the held number.
-    struct ShownNumber
-    {
-        QString held; // shares its text with the record's while that is unchanged
-        double factor = 0;
-        QString separator;
-        QString shown;
-    };
-    std::array<ShownNumber, 15> m_shownNumbers;
-    // The held number when the form still shows it as it was shown; else the
-    // form's value brought back to the held scale.
-    static QString numberBack(const QString &shown, const QString &held, double factor,
-                              const QString &separator, ShownNumber &memo);
     frmPleaseWait *m_pleaseWait = nullptr;
     bool m_groupsApplied = false;
     FieldGuard *m_guard = nullptr;
+    std::array<ModulePage *, 5> m_pages{};
 };

@@ -1,6 +1,6 @@
 // The editor's field rules on their own: ranges, margins, fallbacks and the
 // exact words of each refusal.
-#include "editor/FieldRules.h"
+#include "configfile/FieldRules.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 #include "controls/OstransLed.h"
 #include "core/Twips.h"
+#include "device/SharedLine.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -402,6 +403,35 @@ TEST_F(ReadRoad, FilledEditorHasNoClippedOrOverlappingControls)
             const QRect b(leaves[j]->mapTo(&e, QPoint(0, 0)), leaves[j]->size());
             EXPECT_FALSE(a.intersects(b)) << leaves[i]->objectName().toStdString() << " / "
                                           << leaves[j]->objectName().toStdString();
+        }
+    }
+}
+
+// Catches an editor read that runs inside another window's sequence (a poll
+// letting events run), one that never runs once the line is free, and one
+// that still runs after the editor was closed meanwhile.
+TEST_F(ReadRoad, ReadClickedWhileTheLineIsTakenRunsAfterIt)
+{
+    const auto freeLineAndSettle = [] {
+        SharedLine::instance().release();
+        for (int i = 0; i < 50 && !EditorState::UnitShown; ++i)
+            QCoreApplication::processEvents();
+    };
+    for (const bool closedMeanwhile : {false, true}) {
+        SupplyConfig &e = editor();
+        pick(QStringLiteral("1"));
+        const QString progressBefore = e.RichTextBox1->toPlainText();
+        SharedLine::instance().hold();
+        QTest::mouseClick(e.SelectButton, Qt::LeftButton);
+        EXPECT_FALSE(EditorState::UnitShown);
+        EXPECT_EQ(e.RichTextBox1->toPlainText(), progressBefore);
+        if (closedMeanwhile)
+            e.close();
+        freeLineAndSettle();
+        EXPECT_EQ(EditorState::UnitShown, !closedMeanwhile) << closedMeanwhile;
+        if (!closedMeanwhile) {
+            e.close();
+            EditorState::reset();
         }
     }
 }

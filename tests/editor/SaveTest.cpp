@@ -98,12 +98,15 @@ TEST_F(Save, PresetAndTrackingSetLimitsToZero)
     EXPECT_TRUE(e.cmdSave->isEnabled());
 }
 
-// Catches Load doing more than its notice, and help sent to another topic or file.
-TEST_F(Save, LoadNoticeAndModuleNumberingHelp)
+// Catches a cancelled Load that does more, and help sent to another topic or file.
+TEST_F(Save, CancelledLoadAndModuleNumberingHelp)
 {
     SupplyConfig &e = editorRead();
+    RecordingDevice &rec = record();
     e.Load_Click();
-    EXPECT_EQ(env.dialogs.texts(), QStringList{QStringLiteral("under correction ...")});
+    EXPECT_EQ(env.dialogs.count(), 1); // the file dialog, cancelled
+    EXPECT_TRUE(rec.calls().empty());
+    EXPECT_FALSE(e.findChild<QDialog *>(QStringLiteral("frmLoadConfig")));
     env.desktop.helpAvailable = false;
     QTest::mouseClick(e.cmdModuleNumbering, Qt::LeftButton);
     EXPECT_EQ(env.desktop.helpTopics,

@@ -1,5 +1,5 @@
 // The mapping from a unit record to what the editor shows.
-#include "editor/UnitConfigDisplay.h"
+#include "configfile/UnitConfigDisplay.h"
 #include "device/ZelkData.h"
 
 #include <gtest/gtest.h>

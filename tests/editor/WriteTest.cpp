@@ -1,8 +1,8 @@
 // Writing the configuration to the unit: what is read back, what is written
 // and when a write stops, checked on the device log and on the bus itself.
 #include "WindowFixture.h"
+#include "configfile/FieldRules.h"
 #include "controls/OstransLed.h"
-#include "editor/FieldRules.h"
 
 #include <functional>
 

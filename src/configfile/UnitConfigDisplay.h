@@ -7,7 +7,9 @@ class ZelkData;
 
 // What the editor shows for a unit record it has read: the option each
 // stored value selects, the texts of the fields and which of them can be
-// edited. Kept apart from the window so the mapping can be checked alone.
+// edited; and the way back, the form's values into the record as a save
+// copies them. Kept apart from the window so both directions can be checked
+// alone, and so a save without the window writes what the editor writes.
 class UnitConfigDisplay
 {
 public:
@@ -16,6 +18,7 @@ public:
     struct Module
     {
         bool tabEnabled = false;
+        QString moduleCode; // the type's name
         QString majorVersion;
         QString minorVersion;
         QString groupId;
@@ -65,9 +68,22 @@ public:
     const Module &module(int m) const { return modules.at(m - 1); }
 
     static UnitConfigDisplay fromRecord(const ZelkData &record, const Context &context);
+    // The form's values back into the record. Only modules whose settings the
+    // form showed (collected, module m at m - 1) give theirs back; a number
+    // still shown as the held one was shown keeps the held text, and a field
+    // the record never held stays unheld when the form shows nothing for it.
+    void toRecord(ZelkData &record, const Context &context,
+                  const std::array<bool, 5> &collected) const;
+    // A record as the editor saves it after showing it unchanged; modulesShown:
+    // the read got the module settings (the outputs were not held off).
+    static void asShown(ZelkData &record, const Context &context, bool modulesShown);
 
     // A stored number as the user reads it, rounded (halves to even).
     static QString roundedText(double value, int decimals, const QString &separator);
     // The value of a number text; a text that is not a number counts as 0.
     static double valueOf(const QString &text, const QString &separator);
+    // The held number when the form still shows it as it showed it; else the
+    // form's value brought back to the held scale (factor counts per unit).
+    static QString numberBack(const QString &shown, const QString &held, double factor,
+                              const QString &separator);
 };

@@ -1,4 +1,4 @@
-#include "editor/UnitConfigDisplay.h"
+#include "configfile/UnitConfigDisplay.h"
 
 #include "core/NumberText.h"
 #include "device/ZelkData.h"
@@ -62,6 +62,7 @@ UnitConfigDisplay UnitConfigDisplay::fromRecord(const ZelkData &record, const Co
         Module &v = d.modules[m - 1];
         const bool fitted = m <= present.size() && present.at(m - 1) == QLatin1Char('1');
         v.tabEnabled = fitted;
+        v.moduleCode = r.ModuleCode;
         v.majorVersion = r.MajorVersion;
         v.minorVersion = r.MinorVersion;
         v.groupId = QString::number(r.GroupId);
@@ -103,4 +104,80 @@ UnitConfigDisplay UnitConfigDisplay::fromRecord(const ZelkData &record, const Co
         v.startUpEditable = r.GroupId == 1;
     }
     return d;
+}
+
+QString UnitConfigDisplay::numberBack(const QString &shown, const QString &held, double factor,
+                                      const QString &separator)
+{
+    const QString heldShown = QStringView(held).trimmed().isEmpty()
+                                  ? QStringLiteral("0")
+                                  : roundedText(valueOf(held, separator) / factor, 2, separator);
+    if (shown == heldShown)
+        return held;
+    const double value = valueOf(shown, separator) * factor;
+    return NumberText::fromDouble(factor == 1.0 ? value : std::nearbyint(value), separator);
+}
+
+namespace {
+// A field the record never held stays unheld when the form shows nothing
+// for it, so the file gains no empty keys.
+QString formText(const QString &shown, const QString &held)
+{
+    return shown.isEmpty() && held.isNull() ? held : shown;
+}
+
+QString oneOrZero(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+} // namespace
+
+void UnitConfigDisplay::toRecord(ZelkData &r, const Context &context,
+                                 const std::array<bool, 5> &collected) const
+{
+    const QString &sep = context.decimalSeparator;
+    r.PowerSupplyID = formText(psid, r.PowerSupplyID);
+    r.SerialNumber = formText(serialNumber, r.SerialNumber);
+    r.MajorVersion = formText(majorVersion, r.MajorVersion);
+    r.MinorVersion = formText(minorVersion, r.MinorVersion);
+    r.FanFail = fanFailFirst;
+    r.GlobalDC = globalDCFirst;
+    r.OverTemp = overTempFirst;
+    r.GlobalOnOff = globalOnOffFirst;
+    r.GlobalOutput = globalFirst;
+
+    for (int m = 1; m <= 5; ++m) {
+        if (!collected.at(std::size_t(m - 1)))
+            continue;
+        const Module &v = module(m);
+        ZelkModuleRecord &mod = r.Module(m);
+        const double voltageFactor = context.voltageScaleFactor.at(std::size_t(m - 1));
+        mod.ModuleCode = formText(v.moduleCode, mod.ModuleCode);
+        mod.MajorVersion = formText(v.majorVersion, mod.MajorVersion);
+        mod.MinorVersion = formText(v.minorVersion, mod.MinorVersion);
+        mod.ProgrammingMode = oneOrZero(v.voltageProgramming);
+        mod.DefaultOutputPolarity = oneOrZero(v.polarityNormal);
+        mod.StartUpState = oneOrZero(v.startUpOn);
+        // The set-point is held in volts, the module-good limits in device counts.
+        mod.OutputVoltageSetpoint = numberBack(v.setpoint, mod.OutputVoltageSetpoint, 1.0, sep);
+        if (voltageFactor != 0.0) {
+            mod.VoltageHighLimit =
+                numberBack(v.highLimit, mod.VoltageHighLimit, voltageFactor, sep);
+            mod.VoltageLowLimit = numberBack(v.lowLimit, mod.VoltageLowLimit, voltageFactor, sep);
+        }
+        mod.StartUpDelay = formText(v.startUpDelay, mod.StartUpDelay);
+        static const char *const modes[] = {nullptr, "Normal", "Latching", "Hiccup",
+                                            "CurrentShare"};
+        if (v.limitMode != LimitMode::None)
+            mod.CurrentLimitMode = QString::fromLatin1(modes[int(v.limitMode)]);
+        mod.CurrentLimit = formText(v.currentLimit, mod.CurrentLimit);
+    }
+}
+
+void UnitConfigDisplay::asShown(ZelkData &record, const Context &context, bool modulesShown)
+{
+    std::array<bool, 5> collected{};
+    for (int m = 1; m <= 5; ++m)
+        collected[std::size_t(m - 1)] = modulesShown && record.modulePresent(m);
+    fromRecord(record, context).toRecord(record, context, collected);
 }

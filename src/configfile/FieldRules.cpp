@@ -1,8 +1,8 @@
-#include "editor/FieldRules.h"
+#include "configfile/FieldRules.h"
 
+#include "configfile/UnitConfigDisplay.h"
 #include "core/NumberText.h"
 #include "core/ZelkTexts.h"
-#include "editor/UnitConfigDisplay.h"
 
 #include <cmath>
 

@@ -1,0 +1,227 @@
+#include "cli/ZelkCtl.h"
+
+#include "cli/ConfigCommands.h"
+#include "cli/ConsoleDialogs.h"
+#include "cli/LiveCommands.h"
+#include "core/AppFolders.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "device/SwitchableBus.h"
+
+#include <QCoreApplication>
+
+#include <unistd.h>
+
+namespace ZelkCtl {
+
+namespace {
+
+const QStringList ValueOptions = {"--port", "--bus",   "--app-dir", "--from",  "--interval",
+                                  "--log",  "--count", "--volts",   "--output"};
+const QStringList FlagOptions = {"--json", "--dry-run", "--no-verify", "--restart",
+                                 "--help", "-h",        "--version"};
+
+struct Command
+{
+    const char *name;
+    const char *usage;
+    const char *text;
+    int (*run)(Console &, const Arguments &);
+};
+
+const Command Commands[] = {
+    {"scan", "scan [--json]",
+     "Lists the units that answer on IDs 1 to 32 with their serial number, firmware\n"
+     "and module types. An ID where the line garbles the answer is reported: two units\n"
+     "may share it.\n",
+     ConfigCommands::scan},
+    {"read", "read UNIT [--json]",
+     "Shows every setting the configuration file carries, as the unit holds it now.\n",
+     ConfigCommands::read},
+    {"save", "save FILE [UNIT...]",
+     "Saves the units (all that answer when none is named) to FILE, as the editor's\n"
+     "Save does: a unit section PS<u> and a section per fitted module.\n",
+     ConfigCommands::save},
+    {"diff", "diff FILE UNIT [--from PS<n>] [--json]",
+     "Sets a section of FILE against UNIT, setting by setting as device values, and\n"
+     "lists what differs and what the unit would refuse. Writes nothing. The section\n"
+     "is PS<UNIT> when the file has it, the only one when there is one, else --from.\n",
+     ConfigCommands::diff},
+    {"apply", "apply FILE UNIT... [--from PS<n>] [--dry-run] [--no-verify] [--restart] [--json]",
+     "Writes the settings of a section of FILE that differ in each UNIT (\"all\": every\n"
+     "unit that answers), in the editor's order, and reads each written setting back.\n"
+     "A refused value writes nothing of its module; a failing unit does not stop the\n"
+     "others. Outputs are left as they are unless --restart switches them off and on.\n"
+     "  --dry-run    show what would be written, write nothing\n"
+     "  --no-verify  do not read the written settings back\n"
+     "  --restart    restart the outputs of a unit whose modules were written\n",
+     ConfigCommands::apply},
+    {"set", "set UNIT MODULE (--volts V | --output on|off)",
+     "Sets a module's live set-point (within its type's range) or switches its output.\n",
+     LiveCommands::set},
+    {"output", "output UNIT on|off", "Switches the unit's global output.\n", LiveCommands::output},
+    {"monitor", "monitor UNIT --interval SECONDS --log FILE [--count N]",
+     "Polls the unit every SECONDS and appends each poll to the status log FILE (\".csv\"\n"
+     "or \".txt\"), the same log as the monitor window writes. Runs until stopped, or N\n"
+     "polls.\n",
+     LiveCommands::monitor},
+};
+
+const Command *command(const QString &name)
+{
+    for (const Command &c : Commands) {
+        if (name == QLatin1String(c.name))
+            return &c;
+    }
+    return nullptr;
+}
+
+const char *const Global =
+    "Global options:\n"
+    "  --app-dir DIR  the program's folder: settings, simulated bus, error file\n"
+    "  --bus KIND     simulated or serial, for this run\n"
+    "  --port PORT    the port to open, instead of the one in ZelkGui.ini\n"
+    "  --help         this text, or a command's with COMMAND --help\n"
+    "  --version      the version\n"
+    "\n"
+    "Exit codes: 0 done; 1 usage; 2 no answer or device error; 3 verify found a\n"
+    "difference; 4 refused by ratings or rules. Where several apply, the first of\n"
+    "2, 4, 3 wins.\n";
+
+} // namespace
+
+Arguments parse(const QStringList &tokens)
+{
+    Arguments a;
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        QString t = tokens.at(i);
+        if (t.startsWith(QLatin1Char('-')) && t.size() > 1 && !t.at(1).isDigit()) {
+            QString value;
+            bool hasValue = false;
+            if (const qsizetype eq = t.indexOf(QLatin1Char('=')); eq > 0) {
+                value = t.mid(eq + 1);
+                t = t.left(eq);
+                hasValue = true;
+            }
+            if (FlagOptions.contains(t) && !hasValue) {
+                a.flags.insert(t == QLatin1String("-h") ? QStringLiteral("--help") : t);
+            } else if (ValueOptions.contains(t)) {
+                if (!hasValue) {
+                    if (i + 1 >= tokens.size()) {
+                        a.error = QStringLiteral("%1 needs a value").arg(t);
+                        return a;
+                    }
+                    value = tokens.at(++i);
+                }
+                a.values.insert(t, value);
+            } else {
+                a.error = QStringLiteral("unknown option %1").arg(tokens.at(i));
+                return a;
+            }
+        } else if (a.command.isEmpty()) {
+            a.command = t;
+        } else {
+            a.words << t;
+        }
+    }
+    return a;
+}
+
+QString help(const QString &name)
+{
+    if (const Command *c = command(name)) {
+        return QStringLiteral("Usage: zelkctl [global options] %1\n\n%2\n%3")
+            .arg(QLatin1String(c->usage), QLatin1String(c->text), QLatin1String(Global));
+    }
+    QString text = QStringLiteral("Usage: zelkctl [global options] COMMAND [arguments]\n\n"
+                                  "Configures and watches the units from a terminal, on the "
+                                  "same bus and\nsettings files as the program.\n\nCommands:\n");
+    for (const Command &c : Commands)
+        text += QStringLiteral("  %1\n").arg(QLatin1String(c.usage));
+    return text + QLatin1Char('\n') + QLatin1String(Global);
+}
+
+std::optional<int> unitNumber(const QString &text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 1 || n > 32 || text != QString::number(n))
+        return std::nullopt;
+    return n;
+}
+
+int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    const Arguments args = parse(arguments.mid(1));
+    Console console{out, err, isatty(STDERR_FILENO) == 1};
+    const auto usage = [&](const QString &why) {
+        err << "zelkctl: " << why << "\n"
+            << "Try 'zelkctl --help'." << Qt::endl;
+        return int(Usage);
+    };
+    if (!args.error.isEmpty())
+        return usage(args.error);
+    if (args.has(QStringLiteral("--version"))) {
+        out << "zelkctl " << ZelkGlobals::Version << Qt::endl;
+        return Done;
+    }
+    const Command *c = command(args.command);
+    if (args.has(QStringLiteral("--help"))) {
+        if (!args.command.isEmpty() && !c)
+            return usage(QStringLiteral("unknown command %1").arg(args.command));
+        out << help(args.command);
+        out.flush();
+        return Done;
+    }
+    if (args.command.isEmpty())
+        return usage(QStringLiteral("no command given"));
+    if (!c)
+        return usage(QStringLiteral("unknown command %1").arg(args.command));
+
+    QString why;
+    if (!SwitchableBus::takeOverride(arguments, &why))
+        return usage(why);
+    const AppFolders folders = AppFolders::resolve(AppFolders::fromProcess(arguments));
+    ZelkGlobals::ApplicationFolder = folders.applicationFolder;
+    ZelkGlobals::ShippedFolder = folders.shippedFolder;
+    ZelkGlobals::StartupNotes = folders.notes;
+
+    ConsoleDialogs dialogs(err);
+    Seams::setDialogs(&dialogs);
+    registerSwitchableBus();
+    int rc = Done;
+    if (!InitGlobals(folders.applicationFolder, &why)) {
+        err << "zelkctl: " << why << Qt::endl;
+        rc = DeviceError;
+    } else {
+        if (args.values.contains(QStringLiteral("--port")))
+            ZelkGlobals::ComPort = args.value(QStringLiteral("--port"));
+        rc = c->run(console, args);
+    }
+    out.flush();
+    err.flush();
+    ZelkGlobals::Device.reset(); // the bus writes its last state and lets go of it
+    Seams::setDialogs(nullptr);
+    return rc;
+}
+
+int worst(int a, int b)
+{
+    const auto rank = [](int code) {
+        switch (code) {
+        case DeviceError:
+            return 4;
+        case Refused:
+            return 3;
+        case VerifyDiffers:
+            return 2;
+        case Usage:
+            return 5;
+        default:
+            return 0;
+        }
+    };
+    return rank(a) >= rank(b) ? a : b;
+}
+
+} // namespace ZelkCtl

@@ -1,0 +1,349 @@
+// zelkctl as a process: its outputs, files and exit codes on the simulated bus.
+#include "TestSeams.h"
+#include "core/IniFile.h"
+#include "device/SimulatedBus.h"
+#include "monitor/StatusLogFormat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct Ran
+{
+    int rc = -1;
+    QString out, err;
+};
+
+class ZelkCtlTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+            env.copyShipped(QString::fromLatin1(file));
+        // The demo bus, made once here and let go, without line timing.
+        {
+            SimulatedBus made(env.folder());
+        }
+        setBus("Bus", "WireModel", "0");
+    }
+
+    void setBus(const char *section, const char *key, const char *value)
+    {
+        ASSERT_TRUE(IniFile::writeString(env.path("simbus.ini"), QString::fromLatin1(section),
+                                         QString::fromLatin1(key), QString::fromLatin1(value)));
+    }
+
+    Ran zelkctl(QStringList args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", env.folder()} + args);
+        Ran r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QJsonObject json(const Ran &r)
+    {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(r.out.toUtf8(), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << r.out.toStdString();
+        return doc.object();
+    }
+
+    // The saved file with one key of one section set to another value.
+    void edit(const QString &file, const QString &section, const QString &key, const QString &value)
+    {
+        ASSERT_TRUE(IniFile::writeString(env.path(file), section, key, value));
+    }
+
+    TestEnvironment env;
+};
+
+std::string show(const Ran &r)
+{
+    return QStringLiteral("rc %1\n--- out\n%2--- err\n%3")
+        .arg(r.rc)
+        .arg(r.out, r.err)
+        .toStdString();
+}
+
+} // namespace
+
+// Catches a tool that needs a bus or a window to say what it is, and usage
+// mistakes that pass as success.
+TEST_F(ZelkCtlTest, VersionHelpAndUsage)
+{
+    const Ran version = zelkctl({"--version"});
+    EXPECT_EQ(version.rc, 0);
+    EXPECT_EQ(version.out, QStringLiteral("zelkctl %1\n").arg(QStringLiteral(ZELK_VERSION)));
+    const Ran help = zelkctl({"--help"});
+    EXPECT_EQ(help.rc, 0);
+    for (const char *command :
+         {"scan", "read", "save", "diff", "apply", "set", "output", "monitor"})
+        EXPECT_TRUE(help.out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(command))))
+            << command;
+    const Ran applyHelp = zelkctl({"apply", "--help"});
+    EXPECT_EQ(applyHelp.rc, 0);
+    EXPECT_TRUE(applyHelp.out.contains("--dry-run")) << show(applyHelp);
+    for (const QStringList &wrong : {QStringList{"frobnicate"},
+                                     {"read", "33"},
+                                     {"read"},
+                                     {"--bogus", "scan"},
+                                     {"monitor", "1", "--interval", "1", "--log", "status.log"},
+                                     {"--bus", "carrier", "scan"}}) {
+        const Ran r = zelkctl(wrong);
+        EXPECT_EQ(r.rc, 1) << wrong.join(' ').toStdString() << show(r);
+        EXPECT_TRUE(r.err.startsWith("zelkctl: ")) << show(r);
+    }
+}
+
+// Catches a save, diff or apply that differs from its documented output, a
+// diff that misses or invents a change, and an apply that writes twice.
+TEST_F(ZelkCtlTest, SaveDiffApplyRoundTrip)
+{
+    const Ran scan = zelkctl({"scan", "--json"});
+    ASSERT_EQ(scan.rc, 0) << show(scan);
+    const QJsonArray units = json(scan)["units"].toArray();
+    ASSERT_EQ(units.size(), 4);
+    EXPECT_EQ(units.at(0)["serialNumber"].toString(), "ZX5-21A0117");
+    EXPECT_EQ(units.at(0)["modules"].toArray().size(), 5);
+
+    const Ran saved = zelkctl({"save", env.path("all.txt")});
+    ASSERT_EQ(saved.rc, 0) << show(saved);
+    EXPECT_EQ(saved.out, "Saved unit(s) 1, 3, 5, 7 to " + env.path("all.txt") + "\n");
+    const QByteArray original = env.readFile("all.txt");
+
+    // The technician changes two settings of unit 1 in a copy of the file.
+    env.writeFile("changed.txt", original);
+    edit("changed.txt", "PS1MODULE2", "OutputVoltageSetpoint", "11,5");
+    edit("changed.txt", "PS1", "Colour", "blue");
+    const Ran diff = zelkctl({"diff", env.path("changed.txt"), "1", "--json"});
+    ASSERT_EQ(diff.rc, 0) << show(diff);
+    const QJsonObject d = json(diff);
+    EXPECT_EQ(d["section"].toString(), "PS1");
+    QStringList writes;
+    for (const QJsonValue &row : d["rows"].toArray())
+        if (row["kind"].toString() == "write")
+            writes << row["name"].toString() + ": " + row["unitText"].toString() + " -> " +
+                          row["fileText"].toString();
+    EXPECT_EQ(writes, QStringList{"Module 2 Set-point: 12 V -> 11.5 V"});
+    EXPECT_TRUE(diff.err.contains("changed.txt:") && diff.err.contains("unknown key \"Colour\""))
+        << show(diff);
+
+    // Every unit that answers gets its own diff; the others' modules are refused.
+    const Ran all =
+        zelkctl({"apply", env.path("changed.txt"), "all", "--from", "PS1", "--dry-run"});
+    EXPECT_EQ(all.rc, 4) << show(all);
+    for (const char *unit : {"1", "3", "5", "7"})
+        EXPECT_TRUE(
+            all.out.contains(QStringLiteral("Unit %1 from [PS1] (dry run, nothing written):")
+                                 .arg(QLatin1String(unit))))
+            << unit << show(all);
+    const Ran dry = zelkctl({"apply", env.path("changed.txt"), "1", "--dry-run"});
+    EXPECT_EQ(dry.rc, 0) << show(dry);
+    EXPECT_TRUE(dry.out.contains("Unit 1: 1 difference(s)\n")) << show(dry);
+    const Ran apply = zelkctl({"apply", env.path("changed.txt"), "1", "--json"});
+    ASSERT_EQ(apply.rc, 0) << show(apply);
+    const QJsonObject a = json(apply)["units"].toArray().at(0).toObject();
+    ASSERT_EQ(a["written"].toArray().size(), 1);
+    EXPECT_EQ(a["written"].toArray().at(0)["result"].toString(), "written, verified");
+    EXPECT_EQ(a["written"].toArray().at(0)["value"].toInt(), 11500);
+
+    // Back to the saved file: one write; then nothing is left to write.
+    const Ran back = zelkctl({"apply", env.path("all.txt"), "1", "--restart"});
+    EXPECT_EQ(back.rc, 0) << show(back);
+    EXPECT_TRUE(
+        back.out.contains("Unit 1: 1 difference(s), 1 written, verified, outputs restarted"))
+        << show(back);
+    const Ran again = zelkctl({"apply", env.path("all.txt"), "1", "--json"});
+    EXPECT_EQ(json(again)["units"].toArray().at(0)["writes"].toInt(), 0) << show(again);
+    EXPECT_EQ(zelkctl({"save", env.path("again.txt")}).rc, 0);
+    EXPECT_EQ(env.readFile("again.txt"), original);
+
+    // One unit saved as the editor saves it after reading that unit alone.
+    ASSERT_EQ(zelkctl({"save", env.path("unit3.txt"), "3"}).rc, 0);
+    QFile golden(QStringLiteral(ZELK_EDITOR_SAVED_UNIT3));
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
+    EXPECT_EQ(env.readFile("unit3.txt"), golden.readAll());
+}
+
+// Catches exit codes that hide a refusal, an ignored write or a silent unit,
+// and a precedence other than 2, 4, 3.
+TEST_F(ZelkCtlTest, ExitCodesAndTheirPrecedence)
+{
+    ASSERT_EQ(zelkctl({"save", env.path("all.txt")}).rc, 0);
+    // A set-point above module 2's rating, and an ignored write on module 1.
+    edit("all.txt", "PS1MODULE2", "OutputVoltageSetpoint", "16");
+    edit("all.txt", "PS1MODULE1", "StartUpDelay", "40");
+    setBus("Faults", "Fail1", "SetOutputTurnONDelayExUShort, 0, 1, always, CMD_OK");
+
+    const Ran refused = zelkctl({"diff", env.path("all.txt"), "1"});
+    EXPECT_EQ(refused.rc, 4) << show(refused);
+    EXPECT_TRUE(
+        refused.out.contains("Module 2 Set-point: REFUSED: OutputVoltageSetpoint=16 (line "))
+        << show(refused);
+
+    const Ran both = zelkctl({"apply", env.path("all.txt"), "1", "3", "--from", "PS1"});
+    EXPECT_EQ(both.rc, 4) << show(both); // refused wins over the verify
+    EXPECT_TRUE(both.out.contains("Module 1 Start-up delay = 40 ms: verify: the unit holds 0 ms, "
+                                  "not 40 ms"))
+        << show(both);
+
+    edit("all.txt", "PS1MODULE2", "OutputVoltageSetpoint", "12");
+    const Ran verify = zelkctl({"apply", env.path("all.txt"), "1"});
+    EXPECT_EQ(verify.rc, 3) << show(verify);
+
+    setBus("Supply2", "Silent", "1"); // unit 3
+    const Ran silent = zelkctl({"apply", env.path("all.txt"), "1", "3", "--from", "PS1"});
+    EXPECT_EQ(silent.rc, 2) << show(silent); // no answer wins over the rest
+    EXPECT_TRUE(silent.out.contains("  Unit 3: unit 3 does not answer")) << show(silent);
+    EXPECT_TRUE(silent.out.contains("  Unit 1: 1 difference(s), 1 written, verify found 1"))
+        << show(silent);
+}
+
+// Catches a read whose JSON does not carry the unit as it is, and a status
+// log that is not the monitor's.
+TEST_F(ZelkCtlTest, ReadJsonAndMonitorLog)
+{
+    const Ran read = zelkctl({"read", "3", "--json"});
+    ASSERT_EQ(read.rc, 0) << show(read);
+    const QJsonObject u = json(read);
+    EXPECT_EQ(u["unit"].toInt(), 3);
+    EXPECT_EQ(u["presentModules"].toString(), "10100");
+    const QJsonArray modules = u["modules"].toArray();
+    ASSERT_EQ(modules.size(), 2);
+    EXPECT_EQ(modules.at(1)["module"].toInt(), 3);
+    EXPECT_EQ(modules.at(1)["type"].toString(), "ZM 150V/2A");
+    EXPECT_EQ(modules.at(0)["settings"]["OutputVoltageSetpoint"]["scaled"].toDouble(), 5.2);
+    EXPECT_EQ(zelkctl({"read", "4"}).rc, 2);
+
+    const Ran monitor = zelkctl(
+        {"monitor", "1", "--interval", "0", "--log", env.path("status.csv"), "--count", "2"});
+    ASSERT_EQ(monitor.rc, 0) << show(monitor);
+    const QList<QByteArray> lines = env.readFile("status.csv").split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines.at(0), StatusLogFormat::header().toUtf8() + '\r');
+    EXPECT_TRUE(lines.at(1).contains(",1,Ok,Ok,Ok,Ok,Ok,")) << lines.at(1).constData();
+    EXPECT_EQ(lines.at(2).count(','), lines.at(0).count(','));
+}
+
+// Catches live commands that act on a refused value or report a switch they did not make.
+TEST_F(ZelkCtlTest, LiveCommandsAndTheirRefusals)
+{
+    const struct
+    {
+        QStringList args;
+        int rc;
+        const char *said;  // start of the output, or of the error
+        double volts = -1; // measured after the set, within the bus's noise
+    } cases[] = {
+        {{"set", "1", "2", "--output", "off"}, 0, "Unit 1 module 2: 0.00 V, 0.00 A\n"},
+        {{"set", "1", "2", "--volts", "12,5"}, 0, "Unit 1 module 2: ", 12.5},
+        {{"output", "3", "off"}, 0, "Unit 3: global output off\n"},
+        {{"set", "1", "2", "--volts", "20"},
+         4,
+         "zelkctl: 20 V is out of range for module 2: it takes 5 and 15 V"},
+        {{"set", "5", "1", "--volts", "5"}, 4, "zelkctl: unit 5 has no module 1"},
+        {{"set", "4", "1", "--volts", "1"}, 2, "zelkctl: unit 4 does not answer"},
+        {{"set", "1", "2", "--volts", "5", "--output", "on"}, 1, "zelkctl: set takes"},
+        {{"output", "1", "maybe"}, 1, "zelkctl: output takes"},
+        {{"--port", "COM99", "read", "1"}, 2, "zelkctl: the port COM99 could not be opened"},
+    };
+    for (const auto &c : cases) {
+        const Ran r = zelkctl(c.args);
+        EXPECT_EQ(r.rc, c.rc) << show(r);
+        EXPECT_TRUE((c.rc == 0 ? r.out : r.err).startsWith(QLatin1String(c.said))) << show(r);
+        if (c.volts >= 0) {
+            EXPECT_NEAR(r.out.section(' ', 4, 4).toDouble(), c.volts, 0.1) << show(r);
+        }
+    }
+}
+
+// Catches a second process overwriting the units of the one that holds the
+// bus, or refusing without saying who holds it.
+TEST_F(ZelkCtlTest, SecondProcessIsToldWhoHoldsTheBus)
+{
+    QProcess holder;
+    holder.start(QStringLiteral(ZELK_CTL),
+                 {"--app-dir", env.folder(), "monitor", "1", "--interval", "0.2", "--log",
+                  env.path("held.csv"), "--count", "300"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(env.path("held.csv")); }, 20000));
+    const qint64 pid = holder.processId();
+    const Ran second = zelkctl({"read", "1"});
+    holder.kill();
+    holder.waitForFinished();
+    EXPECT_EQ(second.rc, 2) << show(second);
+    EXPECT_TRUE(second.err.contains(QStringLiteral("is in use by zelkctl (process %1)").arg(pid)))
+        << show(second);
+}
+
+// Catches the tool linking a widget library: it must run where there is no display.
+TEST_F(ZelkCtlTest, LinksNoWidgetLibrary)
+{
+    QProcess readelf;
+    readelf.start(QStringLiteral("readelf"), {"-d", QStringLiteral(ZELK_CTL)});
+    ASSERT_TRUE(readelf.waitForFinished(20000));
+    const QByteArray needed = readelf.readAllStandardOutput();
+    ASSERT_TRUE(needed.contains("libQt6Core")) << needed.constData();
+    EXPECT_FALSE(needed.contains("libQt6Widgets"));
+    EXPECT_FALSE(needed.contains("libQt6Gui"));
+}
+
+// Catches an engine that only works against the in-process bus: the same
+// round trip through the serial device object and the unit emulator.
+TEST_F(ZelkCtlTest, RoundTripOverTheUnitEmulator)
+{
+    QDir(env.folder()).mkdir(QStringLiteral("line"));
+    for (const char *file : {"simbus.ini", "scale.ini"})
+        ASSERT_TRUE(QFile::copy(env.path(QLatin1String(file)),
+                                env.path(QStringLiteral("line/") + QLatin1String(file))));
+    const QString link = env.path(QStringLiteral("line.tty"));
+    const QString gui = env.path(QStringLiteral("ZelkGui.ini"));
+    ASSERT_TRUE(IniFile::writeString(gui, QStringLiteral("PORTS"), QStringLiteral("COM1"), link));
+    ASSERT_TRUE(IniFile::writeString(gui, QStringLiteral("PARAMS"), QStringLiteral("BaudRate"),
+                                     QStringLiteral("115200")));
+    env.writeFile(QStringLiteral("Zelk.ini"),
+                  "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=2\r\n");
+    QProcess unitsim;
+    unitsim.start(QStringLiteral(ZELK_UNITSIM),
+                  {"--store", env.path(QStringLiteral("line/simbus.ini")), "--pty", "--link", link,
+                   "--baud", "115200", "--no-noise"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return unitsim.canReadLine(); }, 20000))
+        << unitsim.readAllStandardError().constData();
+
+    const Ran saved = zelkctl({"--bus", "serial", "save", env.path("line.txt"), "1"});
+    ASSERT_EQ(saved.rc, 0) << show(saved);
+    edit("line.txt", "PS1MODULE2", "OutputVoltageSetpoint", "11.5");
+    const Ran apply = zelkctl({"--bus", "serial", "apply", env.path("line.txt"), "1"});
+    EXPECT_EQ(apply.rc, 0) << show(apply);
+    EXPECT_TRUE(apply.out.contains("Unit 1: 1 difference(s), 1 written, verified")) << show(apply);
+    const Ran again = zelkctl({"--bus", "serial", "diff", env.path("line.txt"), "1"});
+    EXPECT_TRUE(again.out.contains("Unit 1: 0 to write, 0 held back, 0 refused")) << show(again);
+    unitsim.kill();
+    unitsim.waitForFinished();
+    // The emulator's units took the write; the simulated bus here did not.
+    EXPECT_EQ(IniFile::readString(env.path(QStringLiteral("line/simbus.ini")),
+                                  QStringLiteral("Supply1.Module2"),
+                                  QStringLiteral("DefaultVoltage")),
+              QStringLiteral("11500"));
+    EXPECT_EQ(IniFile::readString(env.path(QStringLiteral("simbus.ini")),
+                                  QStringLiteral("Supply1.Module2"),
+                                  QStringLiteral("DefaultVoltage")),
+              QStringLiteral("12000"));
+}

@@ -1,0 +1,139 @@
+// The editor's Load: a file section set against the unit shown, rows applied
+// after the user confirms, each write read back.
+#include "WindowFixture.h"
+#include "configfile/ConfigSession.h"
+#include "core/IniFile.h"
+#include "editor/LoadConfigDialog.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+
+static void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+using Load = WindowFixture;
+
+QStringList column(const QTableWidget *table, int c)
+{
+    QStringList texts;
+    for (int r = 0; r < table->rowCount(); ++r)
+        texts << table->item(r, c)->text();
+    return texts;
+}
+
+QStringList setCalls(const RecordingDevice &rec)
+{
+    QStringList calls;
+    for (const RecordingDevice::Call &c : rec.calls())
+        if (c.method.startsWith(QLatin1String("Set")))
+            calls << c.method;
+    return calls;
+}
+
+} // namespace
+
+// Catches a Load that writes before the user confirms, lists what does not
+// differ, hides a refusal, writes unticked rows or does not show the verify.
+TEST_F(Load, PickSectionApplyTwoRowsAndSeeTheVerify)
+{
+    SupplyConfig &e = editorRead(QStringLiteral("1"));
+    const QString path = env.path(QStringLiteral("units.txt"));
+    {
+        ConfigSession session(*ZelkGlobals::Device, ZelkGlobals::ComPort);
+        ASSERT_EQ(session.save(path, {1, 3}).saved, (QList<int>{1, 3}));
+    }
+    const QString fanFail = IniFile::readString(path, "PS1", "FanFail");
+    for (const auto &[section, key, value] :
+         {std::tuple{"PS1", "FanFail", fanFail == "1" ? "0" : "1"},
+          {"PS1MODULE2", "StartUpDelay", "300"},
+          {"PS1MODULE2", "OutputVoltageSetpoint", "11.5"},
+          {"PS1MODULE3", "CurrentLimit", "16"}})
+        ASSERT_TRUE(IniFile::writeString(path, section, key, value));
+
+    RecordingDevice &rec = record();
+    env.dialogs.fileAnswers = {path};
+    QTest::mouseClick(e.Load, Qt::LeftButton);
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].file.title, "Load Zelk Parameters from a file");
+    auto *dialog = e.findChild<LoadConfigDialog *>(QStringLiteral("frmLoadConfig"));
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    EXPECT_EQ(dialog->cboSection->count(), 32); // a save writes every ID
+    EXPECT_EQ(dialog->cboSection->currentText(), "PS1");
+
+    // Unit 3's section refuses the modules that are not unit 1's.
+    dialog->cboSection->setCurrentIndex(dialog->cboSection->findText("PS3"));
+    EXPECT_TRUE(
+        column(dialog->tblDiff, 3).join('\n').contains("Refused: ModuleCode=ZM 12V/30A (line "));
+    dialog->cboSection->setCurrentIndex(dialog->cboSection->findText("PS1"));
+    EXPECT_EQ(column(dialog->tblDiff, 0),
+              (QStringList{"Fan fail signal", "Module 2 Start-up delay", "Module 2 Set-point",
+                           "Module 3 Current limit"}));
+    EXPECT_EQ(column(dialog->tblDiff, 1).mid(1, 2), (QStringList{"250 ms", "12 V"}));
+    EXPECT_EQ(column(dialog->tblDiff, 2).mid(1, 2), (QStringList{"300 ms", "11.5 V"}));
+    EXPECT_TRUE(column(dialog->tblDiff, 3).value(3).startsWith("Refused: CurrentLimit=16 (line "))
+        << column(dialog->tblDiff, 3).value(3).toStdString();
+    EXPECT_TRUE(setCalls(rec).isEmpty());
+
+    // Untick the fan-fail row; a No writes nothing, a Yes writes the two.
+    dialog->tblDiff->item(0, 0)->setCheckState(Qt::Unchecked);
+    env.dialogs.msgAnswers = {MsgResult::No};
+    QTest::mouseClick(dialog->cmdApplyChosen, Qt::LeftButton);
+    EXPECT_TRUE(setCalls(rec).isEmpty());
+    env.dialogs.msgAnswers = {MsgResult::Yes};
+    QTest::mouseClick(dialog->cmdApplyChosen, Qt::LeftButton);
+    EXPECT_EQ(env.dialogs.shown.back().text, "Write 2 setting(s) from [PS1] into unit 1?");
+    EXPECT_EQ(setCalls(rec),
+              (QStringList{"SetOutputTurnONDelayExUShort", "SetDefaultOutputVoltage"}));
+    EXPECT_EQ(dialog->txtResult->toPlainText(),
+              "Module 2 Start-up delay = 300 ms: written, verified\n"
+              "Module 2 Set-point = 11.5 V: written, verified\n"
+              "Verify: every written setting reads back as written");
+    // The list is read afresh; the editor shows the unit as it is now.
+    EXPECT_EQ(column(dialog->tblDiff, 0),
+              (QStringList{"Fan fail signal", "Module 3 Current limit"}));
+    EXPECT_EQ(e.vsp(2)->text(), "11.5");
+    EXPECT_TRUE(EditorState::ModuleOptionsChanged && EditorState::ChangesWritten);
+}
+
+// Catches a clone that stops at a unit that fails, copies into modules of
+// another type, or reads IDs it should refuse.
+TEST_F(Load, CloneIntoSeveralUnitsSummarisesEach)
+{
+    EXPECT_FALSE(LoadConfigDialog::cloneUnits("2, 33"));
+    EXPECT_FALSE(LoadConfigDialog::cloneUnits(" "));
+    EXPECT_EQ(LoadConfigDialog::cloneUnits("ALL"), QList<int>{});
+    EXPECT_EQ(LoadConfigDialog::cloneUnits("2 4,4;7"), (QList<int>{2, 4, 7}));
+
+    SupplyConfig &e = editorRead(QStringLiteral("3"));
+    const QString path = env.path(QStringLiteral("unit3.txt"));
+    {
+        ConfigSession session(*ZelkGlobals::Device, ZelkGlobals::ComPort);
+        ASSERT_TRUE(session.save(path, {3}).written);
+    }
+    const bool fanFail = IniFile::readString(path, "PS3", "FanFail") == "1";
+    ASSERT_TRUE(IniFile::writeString(path, "PS3", "FanFail", fanFail ? "0" : "1"));
+    ASSERT_TRUE(bus->setUnitSilent(5, true));
+
+    env.dialogs.fileAnswers = {path};
+    QTest::mouseClick(e.Load, Qt::LeftButton);
+    auto *dialog = e.findChild<LoadConfigDialog *>(QStringLiteral("frmLoadConfig"));
+    ASSERT_TRUE(dialog);
+    dialog->txtCloneUnits->setText("3, 5, 7");
+    env.dialogs.msgAnswers = {MsgResult::Yes};
+    QTest::mouseClick(dialog->cmdClone, Qt::LeftButton);
+    EXPECT_EQ(env.dialogs.shown.back().text, "Write what differs from [PS3] into unit(s) 3, 5, 7?");
+    const QStringList lines = dialog->txtResult->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 3) << dialog->txtResult->toPlainText().toStdString();
+    EXPECT_EQ(lines.at(0), "Unit 3: 1 difference(s), 1 written, verified");
+    EXPECT_TRUE(lines.at(1).startsWith("Unit 5: unit 5 does not answer"))
+        << lines.at(1).toStdString();
+    EXPECT_TRUE(lines.at(2).startsWith("Unit 7: ") && lines.at(2).contains(", 2 refused, "))
+        << lines.at(2).toStdString();
+    EXPECT_EQ(e.optFanFail(fanFail ? 1 : 0)->isChecked(), true); // the shown unit read again
+}

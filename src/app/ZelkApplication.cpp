@@ -8,6 +8,7 @@
 #include "core_windows/QtDesktopServices.h"
 #include "core_windows/ShownProbe.h"
 #include "core_windows/WindowRegistry.h"
+#include "device/SharedLineDevice.h"
 #include "editor/SupplyConfig.h"
 #include "grouping/frmModuleGrouping.h"
 #include "monitor/MonitorForm.h"
@@ -38,6 +39,8 @@ bool start()
     MainForm &launcher = MainForm::instance();
     if (!launcher.Form_Load())
         return false;
+    // Every window's device sequences share the one line.
+    SharedLineDevice::install();
     ShownProbe::exitWhenShownIfAsked(&launcher);
     launcher.show();
     return true;

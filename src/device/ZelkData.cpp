@@ -161,7 +161,7 @@ bool ZelkData::OpenPort()
     letEventsRun();
     if (IsCmdOk(reply))
         return true;
-    reportPortNotOpened();
+    reportPortNotOpened(reply);
     alert();
     device().ClosePort();
     return false;
@@ -210,6 +210,7 @@ void ZelkData::GetGlobalStatusByte()
     AcOk = a(3) == 1;
     GlobalDC = a(4) == 1;
     GlobalCurrentLimit = a(5) == 1;
+    GlobalOvp = a(7) == 1;
     FanWarn = a(8) == 1;
     if (a(6) == 1)
         ZelkGlobals::ErrorFlag = true; // the unit's alarm; never cleared here

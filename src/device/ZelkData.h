@@ -74,6 +74,8 @@ public:
     QString OutputStatus;
     bool AcOk = false;
     bool GlobalCurrentLimit = false;
+    // The global status byte's over-voltage alarm, as the unit last gave it.
+    bool GlobalOvp = false;
     bool FanWarn = false;
     bool GlobalOutput = false;
     QString OperatingHours;

@@ -5,6 +5,7 @@
 #include "core_windows/SingleWindow.h"
 #include "core_windows/TypedCharacter.h"
 #include "core_windows/WindowRegistry.h"
+#include "device/SharedLine.h"
 
 #include "controls/Label3D.h"
 #include "controls/OstransBigSquareLed.h"
@@ -107,7 +108,8 @@ MonitorForm::MonitorForm()
     // small layout; a refresh or a poll keeps the panels, which the next
     // answer brings up to date, so Monitor Mode can still be left.
     connect(&m_session.data(), &ZelkData::unitDoesNotRespond, this, [this] {
-        lblReady->setText(QStringLiteral("Unit does not respond!"));
+        m_noAnswer = true;
+        lblReady->setText(NotResponding);
         if (ReadingUnit) {
             UnitSelected = false;
             Form_Resize();
@@ -177,7 +179,8 @@ QWidget *MonitorForm::buildUnitBlock()
     row->addWidget(UnitList, 1);
     cmdSelectUnit = named(new QPushButton(QStringLiteral("&Read Unit"), block),
                           QStringLiteral("cmdSelectUnit"));
-    connect(cmdSelectUnit, &QPushButton::clicked, this, [this] { cmdSelectUnit_Click(); });
+    connect(cmdSelectUnit, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { cmdSelectUnit_Click(); }); });
     row->addWidget(cmdSelectUnit);
     v->addLayout(row);
 
@@ -192,6 +195,21 @@ QWidget *MonitorForm::buildUnitBlock()
     progressbar1->setFixedHeight(10);
     v->addWidget(progressbar1);
     v->addStretch(1);
+    // In the room above the bottom buttons, so that the small layout has it
+    // too and nothing else moves.
+    cmdBusOverview = named(new QPushButton(QStringLiteral("&Bus overview..."), block),
+                           QStringLiteral("cmdBusOverview"));
+    cmdBusOverview->setToolTip(QStringLiteral("The units that answer on the bus"));
+    connect(cmdBusOverview, &QPushButton::clicked, this, [this] { cmdBusOverview_Click(); });
+    v->addWidget(cmdBusOverview);
+    // In its place while Monitor Mode shows the small layout of a silent
+    // unit: the Auto-Refresh box is then out of view.
+    cmdStopMonitoring = named(new QPushButton(QStringLiteral("&Stop monitoring"), block),
+                              QStringLiteral("cmdStopMonitoring"));
+    cmdStopMonitoring->setToolTip(QStringLiteral("Leave Monitor Mode"));
+    cmdStopMonitoring->hide();
+    connect(cmdStopMonitoring, &QPushButton::clicked, this, [this] { Check1->setChecked(false); });
+    v->addWidget(cmdStopMonitoring);
 
     auto *buttons = new QHBoxLayout;
     cmdErrorfile =
@@ -238,6 +256,13 @@ QWidget *MonitorForm::buildUnitPanel()
     OH->setMaximumWidth(80);
     hours->addWidget(OH);
     hours->addStretch(1);
+    // In the free end of the hours row, no taller than the row.
+    cmdTrends =
+        named(new QPushButton(QStringLiteral("&Trends..."), panel), QStringLiteral("cmdTrends"));
+    cmdTrends->setToolTip(QStringLiteral("Volts and amps over time, and the alarm events"));
+    cmdTrends->setFixedHeight(OH->sizeHint().height());
+    connect(cmdTrends, &QPushButton::clicked, this, [this] { cmdTrends_Click(); });
+    hours->addWidget(cmdTrends);
     grid->addLayout(hours, 2, 0, 1, 5);
 
     auto *switches = new QHBoxLayout;
@@ -245,13 +270,13 @@ QWidget *MonitorForm::buildUnitPanel()
         named(new OstransSunkenSwitch(panel), QStringLiteral("OstransOutputOnOff"));
     OstransOutputOnOff->setToolTip(QStringLiteral("Global Module outputs ON/ OFF switch"));
     connect(OstransOutputOnOff, &OstransIndicator::MouseClick, this,
-            [this] { OstransOutputOnOff_MouseClick(); });
+            [this] { onFreeLine([this] { OstransOutputOnOff_MouseClick(); }); });
     OstransOutputOnOff->setFixedSize(OstransOutputOnOff->sizeHint());
     switches->addWidget(OstransOutputOnOff);
     switches->addWidget(new QLabel(QStringLiteral("Global\noutput"), panel));
     OstransGroupOnOff = named(new OstransSunkenSwitch(panel), QStringLiteral("OstransGroupOnOff"));
     connect(OstransGroupOnOff, &OstransIndicator::MouseClick, this,
-            [this] { OstransGroupOnOff_MouseClick(); });
+            [this] { onFreeLine([this] { OstransGroupOnOff_MouseClick(); }); });
     switches->addWidget(OstransGroupOnOff);
     // The buttons switch by their caption's state, from the first press on.
     const auto switchButton = [&](QPushButton *&button, const char *name, const QString &frame) {
@@ -265,15 +290,18 @@ QWidget *MonitorForm::buildUnitPanel()
     };
     switchButton(GOutputBtn, "GOutputBtn", QStringLiteral("Global Output"));
     switchButton(GroupBtn, "GroupBtn", QStringLiteral("Group"));
-    connect(GOutputBtn, &QPushButton::clicked, this, [this] { GOutputBtn_Click(); });
-    connect(GroupBtn, &QPushButton::clicked, this, [this] { GroupBtn_Click(); });
+    connect(GOutputBtn, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { GOutputBtn_Click(); }); });
+    connect(GroupBtn, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { GroupBtn_Click(); }); });
     switches->addStretch(1);
     grid->addLayout(switches, 3, 0, 2, 3);
 
     cmdRefresh =
         named(new QPushButton(QStringLiteral("Re&fresh"), panel), QStringLiteral("cmdRefresh"));
     cmdRefresh->setToolTip(QStringLiteral("Instant Refresh screen controls"));
-    connect(cmdRefresh, &QPushButton::clicked, this, [this] { cmdRefresh_Click(); });
+    connect(cmdRefresh, &QPushButton::clicked, this,
+            [this] { onFreeLine([this] { cmdRefresh_Click(); }); });
     grid->addWidget(cmdRefresh, 3, 3);
     cmdEeprom =
         named(new QPushButton(QStringLiteral("EEPROM"), panel), QStringLiteral("cmdEeprom"));
@@ -315,10 +343,13 @@ QWidget *MonitorForm::buildModulePanel(int m)
     cmdDec.insert(m, p->cmdDec);
     cmdSetVoltage.insert(m, p->cmdSetVoltage);
     connect(p->OstransOS, &OstransIndicator::MouseClick, this,
-            [this, m] { OstransOS_MouseClick(m); });
-    connect(p->cmdDec, &QPushButton::clicked, this, [this, m] { cmdDec_Click(m); });
-    connect(p->cmdInc, &QPushButton::clicked, this, [this, m] { cmdInc_Click(m); });
-    connect(p->cmdSetVoltage, &QPushButton::clicked, this, [this, m] { cmdSetVoltage_Click(m); });
+            [this, m] { onFreeLine([this, m] { OstransOS_MouseClick(m); }); });
+    connect(p->cmdDec, &QPushButton::clicked, this,
+            [this, m] { onFreeLine([this, m] { cmdDec_Click(m); }); });
+    connect(p->cmdInc, &QPushButton::clicked, this,
+            [this, m] { onFreeLine([this, m] { cmdInc_Click(m); }); });
+    connect(p->cmdSetVoltage, &QPushButton::clicked, this,
+            [this, m] { onFreeLine([this, m] { cmdSetVoltage_Click(m); }); });
     p->txtSP->installEventFilter(this);
     return p;
 }
@@ -334,7 +365,7 @@ QWidget *MonitorForm::buildLogPanel()
     auto *row = new QHBoxLayout;
     Check1 = named(new QCheckBox(QStringLiteral("&Auto-Refresh every"), panel),
                    QStringLiteral("Check1"));
-    connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
+    connect(Check1, &QCheckBox::toggled, this, [this] { onFreeLine([this] { Check1_Click(); }); });
     row->addWidget(Check1);
     Combo1 = named(new QComboBox(panel), QStringLiteral("Combo1"));
     Combo1->addItems(PollSchedule::choices());
@@ -491,6 +522,8 @@ void MonitorForm::Form_Load()
     // A reload leaves Monitor Mode: the panels no longer show the polled unit.
     m_monitorMode.stop();
     m_monitorModeOn = false;
+    m_pollWaiting = false;
+    setSilentLayout(false);
     if (Check1->isChecked()) {
         const QSignalBlocker block(Check1);
         Check1->setChecked(false);
@@ -590,13 +623,24 @@ void MonitorForm::Form_Resize()
 {
     if (m_resizing || (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)))
         return;
-    const QSize wanted = UnitSelected ? twipsSize(LargeWidthTwips, LargeHeightTwips)
-                                      : twipsSize(CompactWidthTwips, CompactHeightTwips);
+    const QSize wanted = UnitSelected && !m_silentLayout
+                             ? twipsSize(LargeWidthTwips, LargeHeightTwips)
+                             : twipsSize(CompactWidthTwips, CompactHeightTwips);
     if (size() == wanted)
         return;
     m_resizing = true;
     resize(wanted);
     m_resizing = false;
+}
+
+void MonitorForm::setSilentLayout(bool on)
+{
+    // A silent unit in Monitor Mode shows the small layout and is polled on;
+    // its first answer brings the large one back.
+    m_silentLayout = on;
+    cmdStopMonitoring->setVisible(on);
+    cmdBusOverview->setVisible(!on);
+    Form_Resize();
 }
 
 void MonitorForm::resizeEvent(QResizeEvent *event)
@@ -645,7 +689,7 @@ bool MonitorForm::eventFilter(QObject *watched, QEvent *event)
             // Switching to another program or opening a menu is not leaving the box.
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                txtSP_LostFocus(m);
+                onFreeLine([this, m] { txtSP_LostFocus(m); });
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -661,8 +705,12 @@ void MonitorForm::cmdSelectUnit_Click()
                                 ZelkTexts::HalvexTitle);
         return;
     }
+    // The read, its refresh and its turn-on delay reads go as one on the line.
+    const SharedLine::Holding holding;
     Seams::desktop().setBusyPointer(true);
     ReadingUnit = true;
+    m_lookRecorded = false;
+    m_trend.startUnit(unit);
     cmdHelp->hide();
     UnitSelected = false;
     cmdErrorfile->hide();
@@ -722,6 +770,10 @@ void MonitorForm::cmdSelectUnit_Click()
         }
     }
 
+    // A read without its refresh (the outputs held off, or no answer) is a
+    // look at the unit too; a read that failed otherwise saw nothing sure.
+    if (!m_lookRecorded && (m_noAnswer || PanelsReady))
+        recordLook();
     Seams::desktop().setBusyPointer(false);
     for (int m = 1; m <= 5; ++m)
         ReadSetpoint[m] = number(txtSP[m]->text()).value_or(0.0);
@@ -733,6 +785,7 @@ void MonitorForm::cmdSelectUnit_Click()
 void MonitorForm::ShowUnitStatus()
 {
     lblReady->setText(PleaseWait);
+    m_noAnswer = false;
     m_session.readUnit(unitText());
     showProgress(6);
     if (ZelkGlobals::ErrorFlag) {
@@ -786,6 +839,7 @@ void MonitorForm::ShowUnitStatus()
 
 void MonitorForm::cmdRefresh_Click()
 {
+    const SharedLine::Holding holding;
     RefreshBusy = true;
     lblReady->setText(PleaseWait);
     applyControls();
@@ -835,6 +889,7 @@ void MonitorForm::cmdRefresh_Click()
     progressbar1->setValue(0);
     progressbar1->hide();
     lblReady->setText(Ready);
+    recordLook();
     RefreshBusy = false;
     applyControls();
 }
@@ -842,8 +897,9 @@ void MonitorForm::cmdRefresh_Click()
 void MonitorForm::tmrMod_Timer(int m)
 {
     // A refresh in the middle of a switch would unlock the window under it:
-    // look again once the action is over.
-    if (m_actionBusy) {
+    // look again once the action is over, or another window's sequence.
+    if (m_actionBusy ||
+        (activity() == MonitorControlState::Activity::Idle && SharedLine::instance().busy())) {
         moduleTimer(m)->start(100);
         return;
     }
@@ -910,7 +966,9 @@ void MonitorForm::enterMonitorMode()
 
 void MonitorForm::leaveMonitorMode()
 {
+    const SharedLine::Holding holding;
     m_monitorModeOn = false;
+    setSilentLayout(false);
     setCaption(false);
     m_monitorMode.stop();
     m_modeSwitching = true;
@@ -933,13 +991,31 @@ void MonitorForm::leaveMonitorMode()
 
 void MonitorForm::Timer2_Timer()
 {
-    if (!m_monitorMode.tick() || RefreshBusy)
+    if (!m_monitorMode.tick() || RefreshBusy || m_pollWaiting)
         return;
+    // Due while another window talks to a unit (the bus scan, the editor):
+    // the poll goes next on the line.
+    m_pollWaiting = true;
+    SharedLine::instance().whenFree(this, [this] {
+        if (std::exchange(m_pollWaiting, false))
+            pollNow();
+    });
+}
+
+void MonitorForm::pollNow()
+{
+    // Waited for the line: Monitor Mode may have been left meanwhile.
+    if (!m_monitorModeOn || activity() != MonitorControlState::Activity::Idle)
+        return;
+    const SharedLine::Holding holding;
     ZelkGlobals::MonitorCycleActive = true;
     QCoreApplication::processEvents();
     lblReady->setText(MonitorModeText);
     cmdRefresh_Click();
-    lblReady->setText(MonitorModeText);
+    // A unit that stopped answering is polled on; the status line says so
+    // until it answers again.
+    lblReady->setText(m_noAnswer ? NotResponding : MonitorModeText);
+    setSilentLayout(m_noAnswer && m_monitorModeOn);
     QCoreApplication::processEvents();
     ZelkGlobals::MonitorCycleActive = false;
 

@@ -5,10 +5,13 @@
 #include "monitor/MonitorControlState.h"
 #include "monitor/MonitorModeController.h"
 #include "monitor/MonitorSession.h"
+#include "monitor/MonitorTrend.h"
 
 #include <QWidget>
 #include <array>
+#include <functional>
 
+class BusOverview;
 class Label3D;
 class ModulePanel;
 class OstransBigSquareLed;
@@ -25,6 +28,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class TrendWindow;
 
 // The real-time monitor: reads one unit, shows its five module panels and
 // alarm LEDs, and in Monitor Mode polls it and keeps the status log.
@@ -56,6 +60,11 @@ public:
     QPushButton *cmdClose = nullptr;
     QPushButton *cmdHelp = nullptr;
     QPushButton *cmdModuleNumering = nullptr;
+    // Beyond the panel: the trend charts with the alarm events, and the
+    // units on the bus.
+    QPushButton *cmdTrends = nullptr;
+    QPushButton *cmdBusOverview = nullptr;
+    QPushButton *cmdStopMonitoring = nullptr; // only in Monitor Mode's small layout
 
     // Unit alarms and unit-wide switches
     OstransBigSquareLed *OstransOverTemp = nullptr;
@@ -148,6 +157,8 @@ public:
     void cmdHelp_Click();
     void cmdModuleNumering_Click();
     void cmdClose_Click();
+    void cmdTrends_Click();
+    void cmdBusOverview_Click();
     // True when the window must stay open (an action is still talking to the unit).
     [[nodiscard]] bool Form_QueryUnload() const;
     void Form_Unload();
@@ -160,13 +171,29 @@ public:
     // The text of rtbNewLog with CR LF line ends, as the log file holds it.
     QString rtbNewLogText() const;
     QString logFilePath() const;
-    // Where the status log is written; null for the disk. Not owned.
-    void setLogFileAccess(LogFileAccess *access) { m_monitorMode.file().setAccess(access); }
+    // Where the status log and the alarm log are written; null for the disk.
+    // Not owned.
+    void setLogFileAccess(LogFileAccess *access)
+    {
+        m_monitorMode.file().setAccess(access);
+        m_monitorMode.alarms().setAccess(access);
+    }
     const StatusLogFile &logFile() const { return m_monitorMode.file(); }
     MonitorSession &session() { return m_session; }
     // Monitor Mode as it runs: a change asked for during a poll or an action
     // takes effect when that ends.
     bool monitorModeOn() const { return m_monitorModeOn; }
+
+    // What every read, refresh and poll saw, for the trends and the alarm events.
+    const MonitorTrend &trend() const { return m_trend; }
+    // The trend window and the bus overview, made on first use.
+    TrendWindow &trendWindow();
+    BusOverview &busOverview();
+    // The alarm log beside the status log.
+    QString alarmLogPath() const;
+    const StatusLogFile &alarmLogFile() const { return m_monitorMode.alarms().file(); }
+    // The last poll, refresh or read got no answer from the unit.
+    bool unitSilent() const { return m_noAnswer; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -205,6 +232,19 @@ private:
     void leaveMonitorMode();
     void applyRequestedMode();
     PollRecord currentRecord() const;
+    // Keeps what the last look at the unit saw for the trends and the alarm
+    // events, and writes the events to the alarm log while Autosave is on.
+    void recordLook();
+    // The poll of a Timer2 tick, once the line is free.
+    void pollNow();
+    // A user's or a timer's request that talks to the unit: at once while the
+    // line is free or the monitor itself is busy (its own rules decide),
+    // else after the sequence of the window that uses the line.
+    void onFreeLine(std::function<void()> request);
+    // A double-click in the bus overview: that unit, read here.
+    void readFromOverview(int id);
+    void closeOwnWindows();
+    void setSilentLayout(bool on);
 
     // Claims the window for one action (busy pointer, controls locked);
     // false when another one, a refresh or a read runs or Monitor Mode is on.
@@ -219,6 +259,13 @@ private:
 
     MonitorSession m_session;
     MonitorModeController m_monitorMode;
+    MonitorTrend m_trend;
+    TrendWindow *m_trendWindow = nullptr;
+    BusOverview *m_busOverview = nullptr;
+    bool m_noAnswer = false;     // the unit did not answer the last read's first query
+    bool m_lookRecorded = false; // the running read's look went to the trend
+    bool m_pollWaiting = false;  // a tick's poll waits for the line
+    bool m_silentLayout = false; // Monitor Mode shows the small layout of a silent unit
     bool m_monitorModeOn = false;
     bool m_modeSwitching = false; // leaving Monitor Mode lets the outputs settle
     bool m_resizing = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/AlarmLog.h"
+#include "monitor/LogFailureNotice.h"
 #include "monitor/PollRecord.h"
 #include "monitor/PollSchedule.h"
 #include "monitor/StatusLog.h"
@@ -25,6 +27,9 @@ public:
     const StatusLog &log() const { return m_log; }
     StatusLogFile &file() { return m_file; }
     const StatusLogFile &file() const { return m_file; }
+    // The alarm events' file beside the status log.
+    AlarmLog &alarms() { return m_alarms; }
+    const AlarmLog &alarms() const { return m_alarms; }
 
     // Polls at the period of the interval box's text; false when the text
     // names none (the timer then stays off).
@@ -50,7 +55,6 @@ private:
     PollSchedule m_schedule;
     StatusLog m_log;
     StatusLogFile m_file;
-    bool m_failureShown = false;
-    qint64 m_droppedAtStreak = 0; // records lost when the streak of failures began
-    qint64 m_droppedTold = 0;
+    AlarmLog m_alarms;
+    LogFailureNotice m_notice{QStringLiteral("status log")};
 };

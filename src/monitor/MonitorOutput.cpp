@@ -16,6 +16,7 @@
 #include "core/ZelkTexts.h"
 #include "core_windows/CommParamsForm.h"
 #include "core_windows/WindowRegistry.h"
+#include "device/SharedLine.h"
 #include "monitor/ModulePanel.h"
 #include "monitor/MonitorTexts.h"
 #include "monitor/SetpointRange.h"
@@ -47,6 +48,8 @@ bool MonitorForm::beginAction()
     if (activity() != MonitorControlState::Activity::Idle || !interactiveMode())
         return false;
     m_actionBusy = true;
+    // The action's bursts and the refresh after them go as one on the line.
+    SharedLine::instance().hold();
     Seams::desktop().setBusyPointer(true);
     applyControls();
     return true;
@@ -54,6 +57,7 @@ bool MonitorForm::beginAction()
 
 void MonitorForm::endAction()
 {
+    SharedLine::instance().release();
     m_actionBusy = false;
     Seams::desktop().setBusyPointer(false);
     applyControls();
@@ -249,7 +253,7 @@ void MonitorForm::stepSetpoint(int k, int direction)
 bool MonitorForm::txtSP_KeyPress(int Index, qint16 &KeyAscii)
 {
     if (KeyAscii == 13) {
-        txtSP_KeyDown(Index, 13);
+        onFreeLine([this, Index] { txtSP_KeyDown(Index, 13); });
         return true;
     }
     NumericKeyFilter(KeyAscii);
@@ -327,8 +331,9 @@ bool MonitorForm::Form_QueryUnload() const
 void MonitorForm::Form_Unload()
 {
     m_unloaded = true;
-    // No poll may reach a window the user has closed.
+    // No poll may reach a window the user has closed; its own windows go with it.
     m_monitorMode.stop();
+    closeOwnWindows();
     for (int m = 1; m <= 5; ++m)
         moduleTimer(m)->stop();
     // The launcher was hidden while the monitor was up: bring it back.

@@ -13,6 +13,7 @@ namespace MonitorTexts {
 inline const QString Ready = QStringLiteral("R e a d y");
 inline const QString PleaseWait = QStringLiteral("P l e a s e   w a i t . . .");
 inline const QString MonitorModeText = QStringLiteral("M o n i t o r   M o d e . . .");
+inline const QString NotResponding = QStringLiteral("Unit does not respond!");
 inline const QString SelectUnitHeading = QStringLiteral("Please Select Unit...");
 inline const QString DefaultPortPrefix = QStringLiteral("Default Com Port = ");
 inline const QString HelpTopic = QStringLiteral("VIP.html");

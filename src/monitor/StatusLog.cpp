@@ -1,7 +1,5 @@
 #include "monitor/StatusLog.h"
 
-#include "monitor/StatusLogFormat.h"
-
 bool StatusLog::addHeader()
 {
     if (!isEmpty())
@@ -33,7 +31,7 @@ void StatusLog::clear()
 
 QByteArray StatusLog::bytes() const
 {
-    QByteArray text = m_header ? StatusLogFormat::header().toUtf8() : QByteArray();
+    QByteArray text = m_header ? m_headerText.toUtf8() : QByteArray();
     for (quint64 n = firstShown(); n < nextNumber(); ++n)
         text += record(n);
     return text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/StatusLogFormat.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -13,6 +15,12 @@
 class StatusLog
 {
 public:
+    // The alarm log keeps its events the same way under its own header.
+    explicit StatusLog(QString header = StatusLogFormat::header())
+        : m_headerText(std::move(header))
+    {}
+    const QString &headerText() const { return m_headerText; }
+
     // Records held at most unless told otherwise; beyond that the oldest go,
     // taken or not.
     static constexpr qsizetype MaxHeld = 10000;
@@ -40,6 +48,7 @@ public:
     QByteArray bytes() const;
 
 private:
+    QString m_headerText;
     std::deque<QByteArray> m_records; // at most m_maxHeld
     qsizetype m_maxHeld = MaxHeld;
     quint64 m_first = 0;

@@ -1,7 +1,6 @@
 #include "monitor/StatusLogFile.h"
 
 #include "monitor/StatusLog.h"
-#include "monitor/StatusLogFormat.h"
 
 StatusLogFile::StatusLogFile(LogFileAccess *access)
     : m_access(access ? access : &m_disk)
@@ -51,18 +50,18 @@ bool StatusLogFile::sync(const QString &path, const StatusLog &log)
     if (!m_started || path != m_path)
         startFile(path, log);
     take(log);
-    if (m_written && m_waiting.empty()) {
+    if ((m_written || m_appendOnly) && m_waiting.empty()) {
         m_error.clear();
         return true;
     }
 
     QByteArray bytes;
-    if (!m_written || fileWantsHeader(path))
-        bytes = StatusLogFormat::header().toUtf8();
+    if ((!m_written && !m_appendOnly) || fileWantsHeader(path))
+        bytes = log.headerText().toUtf8();
     for (const Waiting &w : m_waiting)
         bytes += w.bytes;
     bool ok = false;
-    if (m_written) {
+    if (m_written || m_appendOnly) {
         ok = m_access->append(path, bytes);
         ++m_appends;
     } else {

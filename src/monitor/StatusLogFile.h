@@ -25,6 +25,9 @@ public:
 
     // The file stays the same: what was written is not written again.
     void setAccess(LogFileAccess *access);
+    // The first write appends too, so a file kept from earlier runs keeps
+    // every byte (the alarm log); nothing is written before a record.
+    void setAppendOnly(bool on) { m_appendOnly = on; }
     // Takes the records of the log it has not taken yet and writes every
     // waiting one. False when the file could not be written: they wait.
     [[nodiscard]] bool sync(const QString &path, const StatusLog &log);
@@ -53,6 +56,7 @@ private:
     DiskLogFileAccess m_disk;
     LogFileAccess *m_access;
     QString m_path;
+    bool m_appendOnly = false;
     bool m_started = false;
     // The first write to m_path has been made: from now on only appends.
     bool m_written = false;

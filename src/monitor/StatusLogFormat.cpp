@@ -7,28 +7,31 @@ const QString RecordBreak = QStringLiteral("\r\n");
 const QLatin1Char Comma(',');
 const QLatin1Char Quote('"');
 
-// RFC 4180: a field that holds the separator, a quote or a line break is put
-// in quotes, with its own quotes doubled, so that a decimal comma keeps a
-// value in one column.
 void addField(QString &text, const QString &value)
 {
-    const bool quoted = std::any_of(value.begin(), value.end(), [](QChar c) {
-        return c == Comma || c == Quote || c == u'\r' || c == u'\n';
-    });
-    if (quoted) {
-        text += Quote;
-        for (const QChar c : value) {
-            if (c == Quote)
-                text += Quote;
-            text += c;
-        }
-        text += Quote;
-    } else {
-        text += value;
-    }
+    text += StatusLogFormat::quoted(value);
     text += Comma;
 }
 } // namespace
+
+QString StatusLogFormat::quoted(const QString &value)
+{
+    // RFC 4180: a field that holds the separator, a quote or a line break is
+    // put in quotes, with its own quotes doubled, so that a decimal comma
+    // keeps a value in one column.
+    const bool quoted = std::any_of(value.begin(), value.end(), [](QChar c) {
+        return c == Comma || c == Quote || c == u'\r' || c == u'\n';
+    });
+    if (!quoted)
+        return value;
+    QString text(Quote);
+    for (const QChar c : value) {
+        if (c == Quote)
+            text += Quote;
+        text += c;
+    }
+    return text + Quote;
+}
 
 QString StatusLogFormat::okFail(bool good)
 {

@@ -10,6 +10,9 @@ class StatusLogFormat
 {
 public:
     static QString okFail(bool good);
+    // One field as RFC 4180 has it: quoted when it holds a comma, a quote or
+    // a line break.
+    static QString quoted(const QString &value);
     // Ends without a line break: each record brings its own in front.
     static QString header();
     // CR LF and the record, every field followed by ","; a field holding a

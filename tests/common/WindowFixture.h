@@ -6,6 +6,7 @@
 #include "core/ZelkRoutines.h"
 #include "core_windows/MainForm.h"
 #include "device/RecordingDevice.h"
+#include "device/SharedLineDevice.h"
 #include "device/SimulatedBus.h"
 #include "editor/EditorState.h"
 #include "editor/SupplyConfig.h"
@@ -49,7 +50,7 @@ protected:
         m_busOwner.reset();
         ZelkApplication::wire();
         ASSERT_TRUE(ZelkApplication::start());
-        bus = dynamic_cast<SimulatedBus *>(ZelkGlobals::Device.get());
+        bus = dynamic_cast<SimulatedBus *>(SharedLineDevice::behind(ZelkGlobals::Device.get()));
         ASSERT_NE(bus, nullptr);
         bus->setNoiseEnabled(false);
         env.clock.monotonic = 5000;

@@ -1,0 +1,161 @@
+#include "monitor/BusOverview.h"
+
+#include "core/ZelkGlobals.h"
+#include "core_windows/ControlNames.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+enum Column { IdColumn, SerialColumn, FirmwareColumn, ModulesColumn, AlarmsColumn };
+
+QString unitsAnswer(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 unit answers")
+                      : QStringLiteral("%1 units answer").arg(count);
+}
+} // namespace
+
+BusOverview::BusOverview(std::function<void(int)> readUnit, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_readUnit(std::move(readUnit))
+{
+    setObjectName(QStringLiteral("frmBusOverview"));
+    setWindowTitle(QStringLiteral("Units on the bus"));
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(8, 8, 8, 8);
+    auto *bar = new QHBoxLayout;
+    cmdScan = named(new QPushButton(QStringLiteral("&Scan"), this), QStringLiteral("cmdScan"));
+    cmdScan->setToolTip(QStringLiteral("Ask every unit ID from %1 to %2")
+                            .arg(BusScan::FirstId)
+                            .arg(BusScan::LastId));
+    connect(cmdScan, &QPushButton::clicked, this, [this] { cmdScan_Click(); });
+    bar->addWidget(cmdScan);
+    cmdCancel =
+        named(new QPushButton(QStringLiteral("&Cancel"), this), QStringLiteral("cmdCancel"));
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+    bar->addWidget(cmdCancel);
+    progressScan = named(new QProgressBar(this), QStringLiteral("progressScan"));
+    progressScan->setRange(0, BusScan::LastId - BusScan::FirstId + 1);
+    progressScan->setValue(0);
+    progressScan->setFormat(QStringLiteral("%v of %m IDs"));
+    bar->addWidget(progressScan, 1);
+    outer->addLayout(bar);
+    lblScan = named(new QLabel(this), QStringLiteral("lblScan"));
+    outer->addWidget(lblScan);
+
+    lstUnits = named(new QTreeWidget(this), QStringLiteral("lstUnits"));
+    lstUnits->setRootIsDecorated(false);
+    lstUnits->setUniformRowHeights(true);
+    lstUnits->setHeaderLabels({QStringLiteral("ID"), QStringLiteral("Serial number"),
+                               QStringLiteral("Firmware"), QStringLiteral("Modules"),
+                               QStringLiteral("Alarms")});
+    const int widths[] = {40, 110, 70, 545};
+    for (int i = 0; i < 4; ++i)
+        lstUnits->setColumnWidth(i, widths[i]);
+    lstUnits->setToolTip(QStringLiteral("Double-click a unit to read it in the monitor"));
+    connect(lstUnits, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) {
+        if (item && m_readUnit)
+            m_readUnit(item->data(IdColumn, Qt::UserRole).toInt());
+    });
+    outer->addWidget(lstUnits, 1);
+    auto *hint = new QLabel(QStringLiteral("Double-click a unit to read it in the monitor."), this);
+    outer->addWidget(hint);
+
+    connect(&m_scan, &BusScan::unitFound, this, &BusOverview::addUnit);
+    connect(&m_scan, &BusScan::progress, this, &BusOverview::showProgress);
+    connect(&m_scan, &BusScan::finished, this, &BusOverview::scanFinished);
+    lblScan->setText(QStringLiteral("Press Scan to look for the units on the bus."));
+    applyButtons();
+    resize(980, 380);
+}
+
+void BusOverview::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_scanned && !m_scan.running())
+        cmdScan_Click();
+}
+
+void BusOverview::closeEvent(QCloseEvent *event)
+{
+    m_scan.cancel();
+    QWidget::closeEvent(event);
+}
+
+void BusOverview::cmdScan_Click()
+{
+    if (m_scan.running())
+        return;
+    m_scanned = true;
+    lstUnits->clear();
+    progressScan->setValue(0);
+    lblScan->setText(
+        QStringLiteral("Asking unit %1 of %2...").arg(BusScan::FirstId).arg(BusScan::LastId));
+    m_scan.start();
+    applyButtons();
+}
+
+void BusOverview::cmdCancel_Click()
+{
+    m_scan.cancel();
+}
+
+void BusOverview::applyButtons()
+{
+    cmdScan->setEnabled(!m_scan.running());
+    cmdCancel->setEnabled(m_scan.running());
+}
+
+void BusOverview::addUnit(const BusScan::Unit &unit)
+{
+    const QString alarms =
+        unit.alarms.isEmpty() ? QStringLiteral("None") : unit.alarms.join(QStringLiteral(", "));
+    auto *item = new QTreeWidgetItem({QString::number(unit.id), unit.serial, unit.firmware,
+                                      unit.modules.join(QStringLiteral("; ")), alarms});
+    item->setData(IdColumn, Qt::UserRole, unit.id);
+    item->setTextAlignment(IdColumn, Qt::AlignRight | Qt::AlignVCenter);
+    item->setForeground(AlarmsColumn, unit.alarms.isEmpty() ? QColor(0x00, 0x80, 0x00)
+                                                            : QColor(0xc0, 0x00, 0x00));
+    item->setToolTip(ModulesColumn, unit.modules.join(QLatin1Char('\n')));
+    lstUnits->addTopLevelItem(item);
+}
+
+void BusOverview::showProgress(int idDone)
+{
+    progressScan->setValue(idDone - BusScan::FirstId + 1);
+    if (idDone < BusScan::LastId)
+        lblScan->setText(QStringLiteral("Asking unit %1 of %2... %3 so far.")
+                             .arg(idDone + 1)
+                             .arg(BusScan::LastId)
+                             .arg(unitsAnswer(m_scan.found().size())));
+}
+
+void BusOverview::scanFinished(bool cancelled)
+{
+    const qsizetype count = m_scan.found().size();
+    if (!m_scan.portError().isEmpty())
+        lblScan->setText(
+            QStringLiteral("The port %1 could not be opened (%2): the scan stopped at unit %3.")
+                .arg(ZelkGlobals::ComPort, m_scan.portError())
+                .arg(m_scan.nextId()));
+    else if (cancelled)
+        lblScan->setText(QStringLiteral("Scan cancelled before unit %1: %2.")
+                             .arg(m_scan.nextId())
+                             .arg(unitsAnswer(count)));
+    else if (count == 0)
+        lblScan->setText(QStringLiteral("No unit answers on IDs %1 to %2.")
+                             .arg(BusScan::FirstId)
+                             .arg(BusScan::LastId));
+    else
+        lblScan->setText(
+            unitsAnswer(count) +
+            QStringLiteral(" on IDs %1 to %2.").arg(BusScan::FirstId).arg(BusScan::LastId));
+    applyButtons();
+}

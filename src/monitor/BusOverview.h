@@ -1,0 +1,48 @@
+#pragma once
+
+#include "monitor/BusScan.h"
+
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The units that answer on the bus, with their serial number, firmware,
+// module types and raised alarms, from a scan of every ID that shows its
+// progress and can be cancelled. A double-click reads that unit in the
+// monitor. Opened the first time, it scans at once.
+class BusOverview : public QWidget
+{
+    Q_OBJECT
+public:
+    // readUnit: what a double-click does with the unit's ID.
+    explicit BusOverview(std::function<void(int)> readUnit, QWidget *parent = nullptr);
+
+    QLabel *lblScan = nullptr;
+    QProgressBar *progressScan = nullptr;
+    QPushButton *cmdScan = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QTreeWidget *lstUnits = nullptr;
+
+    BusScan &scan() { return m_scan; }
+    void cmdScan_Click();
+    void cmdCancel_Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void addUnit(const BusScan::Unit &unit);
+    void showProgress(int idDone);
+    void scanFinished(bool cancelled);
+    void applyButtons();
+
+    BusScan m_scan;
+    std::function<void(int)> m_readUnit;
+    bool m_scanned = false;
+};

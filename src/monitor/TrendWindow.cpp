@@ -1,0 +1,572 @@
+#include "monitor/TrendWindow.h"
+
+#include "core/Clock.h"
+#include "core/Dialogs.h"
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "core_windows/ControlNames.h"
+#include "monitor/MonitorTrend.h"
+#include "monitor/StatusLogFormat.h"
+
+#include <QBuffer>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeAxis>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+const QColor VoltsColor(0x1f, 0x5f, 0xb4);
+const QColor AmpsColor(0xe0, 0x6c, 0x00);
+const QColor LimitColor(0xc0, 0x20, 0x20);
+constexpr qint64 SpanMinuteMs = 60 * 1000;
+
+struct SpanChoice
+{
+    const char *text;
+    qint64 ms;
+};
+constexpr SpanChoice Spans[] = {
+    {"1 min", SpanMinuteMs},       {"5 min", 5 * SpanMinuteMs},  {"10 min", 10 * SpanMinuteMs},
+    {"30 min", 30 * SpanMinuteMs}, {"1 h", 60 * SpanMinuteMs},   {"2 h", 120 * SpanMinuteMs},
+    {"6 h", 360 * SpanMinuteMs},   {"12 h", 720 * SpanMinuteMs}, {"24 h", 1440 * SpanMinuteMs},
+};
+
+QColor severityColor(AlarmEvent::Severity severity)
+{
+    switch (severity) {
+    case AlarmEvent::Severity::Alarm:
+        return QColor(0xc0, 0x00, 0x00);
+    case AlarmEvent::Severity::Warning:
+        return QColor(0xb0, 0x58, 0x00);
+    case AlarmEvent::Severity::Cleared:
+        return QColor(0x00, 0x80, 0x00);
+    case AlarmEvent::Severity::Info:
+        break;
+    }
+    return QColor(0x50, 0x50, 0x50);
+}
+
+// The stretches of one quantity between the gaps.
+QList<QList<QPointF>> linesOf(const QList<TrendData::Point> &points, bool volts)
+{
+    QList<QList<QPointF>> lines;
+    QList<QPointF> line;
+    for (const TrendData::Point &p : points) {
+        if (p.gap) {
+            if (!line.isEmpty())
+                lines.append(std::exchange(line, {}));
+            continue;
+        }
+        line.append(QPointF(double(p.ms), volts ? p.volts : p.amps));
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines;
+}
+
+QString twoDecimals(double value)
+{
+    QString text = QString::number(value, 'f', 2);
+    return text.replace(QLatin1Char('.'), ZelkGlobals::DecimalSeparator);
+}
+
+// Room above the values (and below, when they go under 0), so that a line
+// at the edge stays in sight.
+std::pair<double, double> padded(double low, double high)
+{
+    const double margin =
+        high - low < 1e-9 ? std::max(0.5, std::abs(high) * 0.1) : (high - low) * 0.1;
+    return {low < 0 ? low - margin : low, high + margin};
+}
+// About four steps of 1, 2, 2.5 or 5 times a power of ten, the range
+// widened to whole steps: a technician reads 0, 5, 10, 15 at a glance.
+void setRoundRange(QValueAxis *axis, double low, double high)
+{
+    const double rough = (high - low) / 4;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = power * 10;
+    for (const double f : {1.0, 2.0, 2.5, 5.0}) {
+        if (f * power >= rough) {
+            step = f * power;
+            break;
+        }
+    }
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    axis->setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
+}
+} // namespace
+
+TrendWindow::TrendWindow(MonitorTrend &trend, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_trend(trend)
+{
+    setObjectName(QStringLiteral("frmTrends"));
+    setWindowTitle(QStringLiteral("Trends"));
+    buildUi();
+    connect(&m_trend, &MonitorTrend::recorded, this, &TrendWindow::refresh);
+    connect(&m_trend, &MonitorTrend::eventsAdded, this, &TrendWindow::addEvents);
+    addEvents(QList<AlarmEvent>(m_trend.events().begin(), m_trend.events().end()));
+}
+
+QStringList TrendWindow::spanChoices()
+{
+    QStringList choices;
+    for (const SpanChoice &s : Spans)
+        choices << QString::fromLatin1(s.text);
+    return choices;
+}
+
+QString TrendWindow::defaultSpan()
+{
+    return QStringLiteral("10 min");
+}
+
+qint64 TrendWindow::spanMs(const QString &choice)
+{
+    for (const SpanChoice &s : Spans) {
+        if (choice == QLatin1String(s.text))
+            return s.ms;
+    }
+    return 10 * SpanMinuteMs;
+}
+
+void TrendWindow::buildUi()
+{
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 6);
+    auto *bar = new QHBoxLayout;
+    lblUnit = named(new QLabel(this), QStringLiteral("lblUnit"));
+    QFont bold = lblUnit->font();
+    bold.setBold(true);
+    lblUnit->setFont(bold);
+    bar->addWidget(lblUnit);
+    bar->addStretch(1);
+    bar->addWidget(new QLabel(QStringLiteral("Show the last"), this));
+    cboSpan = named(new QComboBox(this), QStringLiteral("cboSpan"));
+    cboSpan->addItems(spanChoices());
+    cboSpan->setCurrentText(defaultSpan());
+    connect(cboSpan, &QComboBox::currentTextChanged, this, [this] { cmdReset_Click(); });
+    bar->addWidget(cboSpan);
+    chkPause = named(new QCheckBox(QStringLiteral("&Pause"), this), QStringLiteral("chkPause"));
+    chkPause->setToolTip(QStringLiteral("Hold the charts; the readings go on being kept"));
+    connect(chkPause, &QCheckBox::toggled, this, [this](bool paused) {
+        if (!paused)
+            refresh();
+    });
+    bar->addWidget(chkPause);
+    cmdReset = named(new QPushButton(QStringLiteral("&Reset"), this), QStringLiteral("cmdReset"));
+    cmdReset->setToolTip(QStringLiteral("Back to the chosen span after a zoom (drag over a chart "
+                                        "to zoom)"));
+    connect(cmdReset, &QPushButton::clicked, this, [this] { cmdReset_Click(); });
+    bar->addWidget(cmdReset);
+    cmdExportCsv = named(new QPushButton(QStringLiteral("Export &CSV..."), this),
+                         QStringLiteral("cmdExportCsv"));
+    connect(cmdExportCsv, &QPushButton::clicked, this, [this] { cmdExportCsv_Click(); });
+    bar->addWidget(cmdExportCsv);
+    cmdExportPng = named(new QPushButton(QStringLiteral("Export P&NG..."), this),
+                         QStringLiteral("cmdExportPng"));
+    connect(cmdExportPng, &QPushButton::clicked, this, [this] { cmdExportPng_Click(); });
+    bar->addWidget(cmdExportPng);
+    outer->addLayout(bar);
+
+    auto *split = new QSplitter(Qt::Vertical, this);
+    chartsArea = named(new QWidget(split), QStringLiteral("chartsArea"));
+    m_grid = new QGridLayout(chartsArea);
+    m_grid->setContentsMargins(0, 0, 0, 0);
+    m_grid->setSpacing(4);
+    auto *events = new QGroupBox(QStringLiteral("Alarm events (newest first)"), split);
+    auto *inside = new QVBoxLayout(events);
+    inside->setContentsMargins(4, 2, 4, 4);
+    lstEvents = named(new QTreeWidget(events), QStringLiteral("lstEvents"));
+    lstEvents->setRootIsDecorated(false);
+    lstEvents->setUniformRowHeights(true);
+    lstEvents->setHeaderLabels({QStringLiteral("Time"), QStringLiteral("Unit"),
+                                QStringLiteral("Module"), QStringLiteral("Event"),
+                                QStringLiteral("State"), QStringLiteral("Previous")});
+    const int widths[] = {140, 40, 55, 150, 190};
+    for (int i = 0; i < 5; ++i)
+        lstEvents->setColumnWidth(i, widths[i]);
+    inside->addWidget(lstEvents);
+    split->addWidget(chartsArea);
+    split->addWidget(events);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    outer->addWidget(split, 1);
+    resize(1040, 820);
+}
+
+std::unique_ptr<TrendWindow::ModuleChart> TrendWindow::makeChart(int m)
+{
+    auto c = std::make_unique<ModuleChart>();
+    c->chart = new QChart;
+    c->chart->setBackgroundRoundness(0);
+    c->chart->setMargins(QMargins(2, 2, 2, 2));
+    c->chart->legend()->setAlignment(Qt::AlignTop);
+    QFont small = c->chart->legend()->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    c->chart->legend()->setFont(small);
+    QFont title = c->chart->titleFont();
+    title.setBold(true);
+    c->chart->setTitleFont(title);
+
+    c->time = new QDateTimeAxis;
+    c->time->setTickCount(6);
+    c->time->setLabelsFont(small);
+    c->chart->addAxis(c->time, Qt::AlignBottom);
+    const auto valueAxis = [&](const QString &name, const QColor &color, Qt::Alignment side) {
+        auto *axis = new QValueAxis;
+        axis->setTitleText(name);
+        axis->setTitleBrush(color);
+        axis->setLabelsColor(color);
+        axis->setLabelsFont(small);
+        QFont axisTitle = small;
+        axisTitle.setBold(true);
+        axis->setTitleFont(axisTitle);
+        axis->setLabelFormat(QStringLiteral("%g"));
+        axis->setTickCount(5);
+        c->chart->addAxis(axis, side);
+        return axis;
+    };
+    c->volts = valueAxis(QStringLiteral("Volts"), VoltsColor, Qt::AlignLeft);
+    c->amps = valueAxis(QStringLiteral("Amps"), AmpsColor, Qt::AlignRight);
+
+    const auto limit = [&](bool named) {
+        auto *line = new QLineSeries;
+        line->setName(QStringLiteral("Module good limits"));
+        line->setPen(QPen(LimitColor, 1.2, Qt::DashLine));
+        c->chart->addSeries(line);
+        line->attachAxis(c->time);
+        line->attachAxis(c->volts);
+        if (!named) {
+            for (QLegendMarker *marker : c->chart->legend()->markers(line))
+                marker->setVisible(false);
+        }
+        return line;
+    };
+    c->low = limit(true);
+    c->high = limit(false);
+    setLines(*c, true, {});
+    setLines(*c, false, {});
+
+    c->view = named(new QChartView(c->chart, chartsArea), QStringLiteral("chtModule"), m);
+    c->view->setRubberBand(QChartView::HorizontalRubberBand);
+    c->view->setRenderHint(QPainter::Antialiasing);
+    c->view->setMinimumSize(320, 200);
+    QDateTimeAxis *axis = c->time;
+    connect(axis, &QDateTimeAxis::rangeChanged, this, [this, axis] { onRangeChanged(axis); });
+    return c;
+}
+
+void TrendWindow::setLines(ModuleChart &c, bool volts, const QList<QList<QPointF>> &lines)
+{
+    std::vector<QLineSeries *> &pool = volts ? c.voltsPool : c.ampsPool;
+    // The first line of each quantity always exists: it carries the legend.
+    while (pool.size() < std::size_t(std::max<qsizetype>(1, lines.size()))) {
+        auto *series = new QLineSeries;
+        series->setName(volts ? QStringLiteral("Volts") : QStringLiteral("Amps"));
+        series->setPen(QPen(volts ? VoltsColor : AmpsColor, 1.6));
+        series->setColor(volts ? VoltsColor : AmpsColor);
+        series->setMarkerSize(5);
+        c.chart->addSeries(series);
+        series->attachAxis(c.time);
+        series->attachAxis(volts ? c.volts : c.amps);
+        if (!pool.empty()) {
+            for (QLegendMarker *marker : c.chart->legend()->markers(series))
+                marker->setVisible(false);
+        }
+        pool.push_back(series);
+    }
+    for (std::size_t i = 0; i < pool.size(); ++i) {
+        QLineSeries *series = pool[i];
+        if (i < std::size_t(lines.size())) {
+            const QList<QPointF> &line = lines[qsizetype(i)];
+            // A reading between two gaps has no line to draw: its point shows.
+            series->setPointsVisible(line.size() == 1);
+            series->replace(line);
+        } else if (series->count() > 0) {
+            series->clear();
+        }
+    }
+    (volts ? c.voltsUsed : c.ampsUsed) = int(lines.size());
+}
+
+void TrendWindow::layoutCharts()
+{
+    std::array<bool, 6> wanted{};
+    int count = 0;
+    for (int m = 1; m <= 5; ++m) {
+        wanted[std::size_t(m)] = m_trend.module(m).present || m_trend.data().hasData(m);
+        count += wanted[std::size_t(m)] ? 1 : 0;
+    }
+    if (wanted == m_laidOut)
+        return;
+    m_laidOut = wanted;
+    for (int m = 1; m <= 5; ++m) {
+        if (ModuleChart *c = m_charts[std::size_t(m)].get()) {
+            m_grid->removeWidget(c->view);
+            c->view->hide();
+        }
+    }
+    // Two columns from three modules on, so that five still have room.
+    const int columns = count >= 3 ? 2 : 1;
+    int at = 0;
+    for (int m = 1; m <= 5; ++m) {
+        if (!wanted[std::size_t(m)])
+            continue;
+        std::unique_ptr<ModuleChart> &c = m_charts[std::size_t(m)];
+        if (!c)
+            c = makeChart(m);
+        m_grid->addWidget(c->view, at / columns, at % columns);
+        c->view->show();
+        ++at;
+    }
+}
+
+void TrendWindow::refresh()
+{
+    if (!isVisible() || chkPause->isChecked())
+        return;
+    draw();
+}
+
+void TrendWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    draw();
+}
+
+void TrendWindow::draw()
+{
+    m_drawing = true;
+    if (!m_zoomed) {
+        m_to = m_trend.data().newestMs();
+        if (m_to == 0)
+            m_to = Seams::clock().currentDateTime().toMSecsSinceEpoch();
+        m_from = m_to - spanMs(cboSpan->currentText());
+    }
+    const QString unit = m_trend.unitId();
+    lblUnit->setText(unit.isEmpty() ? QStringLiteral("No unit read yet")
+                                    : QStringLiteral("Unit ") + unit +
+                                          (m_zoomed ? QStringLiteral("  (zoomed: Reset to go back)")
+                                                    : QString()));
+    layoutCharts();
+    for (int m = 1; m <= 5; ++m) {
+        if (m_charts[std::size_t(m)] && m_laidOut[std::size_t(m)])
+            drawModule(m);
+    }
+    m_drawing = false;
+}
+
+void TrendWindow::drawModule(int m)
+{
+    ModuleChart &c = *m_charts[std::size_t(m)];
+    const MonitorTrend::ModuleInfo &info = m_trend.module(m);
+    c.shown = m_trend.data().points(m, m_from, m_to);
+    const QList<QList<QPointF>> volts = linesOf(c.shown, true);
+    const QList<QList<QPointF>> amps = linesOf(c.shown, false);
+    setLines(c, true, volts);
+    setLines(c, false, amps);
+
+    double vLow = INFINITY, vHigh = -INFINITY, aHigh = 0;
+    for (const TrendData::Point &p : c.shown) {
+        if (p.gap)
+            continue;
+        vLow = std::min(vLow, p.volts);
+        vHigh = std::max(vHigh, p.volts);
+        aHigh = std::max(aHigh, p.amps);
+    }
+    // No window set (both limits 0) accepts every voltage: nothing to draw.
+    const bool limits = info.low && info.high && (*info.low != 0.0 || *info.high != 0.0);
+    if (limits) {
+        c.low->replace({QPointF(double(m_from), *info.low), QPointF(double(m_to), *info.low)});
+        c.high->replace({QPointF(double(m_from), *info.high), QPointF(double(m_to), *info.high)});
+        vLow = std::min(vLow, *info.low);
+        vHigh = std::max(vHigh, *info.high);
+    } else {
+        c.low->clear();
+        c.high->clear();
+    }
+    if (!std::isfinite(vLow))
+        vLow = vHigh = 0;
+    const auto [low, high] = padded(std::min(0.0, vLow), vHigh);
+    setRoundRange(c.volts, low, high);
+    setRoundRange(c.amps, 0, aHigh > 0 ? aHigh * 1.15 : 1);
+    const bool longSpan = m_to - m_from > 3 * 3600 * 1000;
+    c.time->setFormat(longSpan ? QStringLiteral("dd/MM HH:mm") : QStringLiteral("HH:mm:ss"));
+    c.time->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
+    c.chart->setTitle(info.type.isEmpty() || info.type == QLatin1String("N/A")
+                          ? QStringLiteral("Module %1").arg(m)
+                          : QStringLiteral("Module %1   %2").arg(m).arg(info.type));
+}
+
+void TrendWindow::onRangeChanged(QDateTimeAxis *axis)
+{
+    if (m_drawing)
+        return;
+    // A drag over a chart (or a right click, which zooms out): every chart
+    // follows it, drawn afresh for the stretch.
+    const qint64 from = axis->min().toMSecsSinceEpoch();
+    const qint64 to = axis->max().toMSecsSinceEpoch();
+    QMetaObject::invokeMethod(
+        this, [this, from, to] { zoomTo(from, to); }, Qt::QueuedConnection);
+}
+
+void TrendWindow::zoomTo(qint64 from, qint64 to)
+{
+    if (to <= from)
+        return;
+    m_zoomed = true;
+    m_from = from;
+    m_to = to;
+    draw();
+}
+
+void TrendWindow::cmdReset_Click()
+{
+    m_zoomed = false;
+    m_drawing = true;
+    for (const std::unique_ptr<ModuleChart> &c : m_charts) {
+        if (c)
+            c->chart->zoomReset();
+    }
+    m_drawing = false;
+    if (isVisible())
+        draw();
+}
+
+QChartView *TrendWindow::chartView(int m) const
+{
+    if (m < 1 || m > 5 || !m_laidOut[std::size_t(m)])
+        return nullptr;
+    return m_charts[std::size_t(m)] ? m_charts[std::size_t(m)]->view : nullptr;
+}
+
+const QList<TrendData::Point> &TrendWindow::shownPoints(int m) const
+{
+    static const QList<TrendData::Point> none;
+    const ModuleChart *c = m >= 1 && m <= 5 ? m_charts[std::size_t(m)].get() : nullptr;
+    return c && m_laidOut[std::size_t(m)] ? c->shown : none;
+}
+
+QList<QList<QPointF>> TrendWindow::voltsLines(int m) const
+{
+    QList<QList<QPointF>> lines;
+    if (const ModuleChart *c = chartView(m) ? m_charts[std::size_t(m)].get() : nullptr) {
+        for (int i = 0; i < c->voltsUsed; ++i)
+            lines << c->voltsPool[std::size_t(i)]->points();
+    }
+    return lines;
+}
+
+QList<QList<QPointF>> TrendWindow::ampsLines(int m) const
+{
+    QList<QList<QPointF>> lines;
+    if (const ModuleChart *c = chartView(m) ? m_charts[std::size_t(m)].get() : nullptr) {
+        for (int i = 0; i < c->ampsUsed; ++i)
+            lines << c->ampsPool[std::size_t(i)]->points();
+    }
+    return lines;
+}
+
+QList<QPointF> TrendWindow::limitLine(int m, bool high) const
+{
+    const ModuleChart *c = chartView(m) ? m_charts[std::size_t(m)].get() : nullptr;
+    return c ? (high ? c->high : c->low)->points() : QList<QPointF>();
+}
+
+void TrendWindow::addEvents(const QList<AlarmEvent> &events)
+{
+    for (const AlarmEvent &e : events) {
+        auto *item = new QTreeWidgetItem(
+            {e.stamp.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")), e.unitId,
+             e.module > 0 ? QString::number(e.module) : QString(), e.event, e.state, e.previous});
+        const QColor color = severityColor(e.severity);
+        for (int column = 0; column < item->columnCount(); ++column)
+            item->setForeground(column, color);
+        item->setToolTip(3, AlarmEvent::severityText(e.severity));
+        lstEvents->insertTopLevelItem(0, item);
+    }
+    while (lstEvents->topLevelItemCount() > MonitorTrend::ShownEvents)
+        delete lstEvents->takeTopLevelItem(lstEvents->topLevelItemCount() - 1);
+}
+
+QString TrendWindow::csvText() const
+{
+    QString text = QStringLiteral("Module,Time,Volts,Amps");
+    for (int m = 1; m <= 5; ++m) {
+        for (const TrendData::Point &p : shownPoints(m)) {
+            const QString fields[] = {QString::number(m),
+                                      QDateTime::fromMSecsSinceEpoch(p.ms).toString(
+                                          QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
+                                      p.gap ? QString() : twoDecimals(p.volts),
+                                      p.gap ? QString() : twoDecimals(p.amps)};
+            text += QStringLiteral("\r\n");
+            for (const QString &field : fields) {
+                if (&field != fields)
+                    text += QLatin1Char(',');
+                text += StatusLogFormat::quoted(field);
+            }
+        }
+    }
+    return text + QStringLiteral("\r\n");
+}
+
+QString TrendWindow::exportName(const QString &suffix) const
+{
+    const QString unit = m_trend.unitId().isEmpty() ? QString() : m_trend.unitId();
+    return QStringLiteral("Unit%1-trend.%2").arg(unit, suffix);
+}
+
+bool TrendWindow::saveFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    Seams::dialogs().MsgBox(QStringLiteral("The export could not be written to ") + path +
+                                QStringLiteral(": ") + file.errorString(),
+                            MsgButtons::OK, MsgIcon::Exclamation, ZelkGlobals::AppTitle);
+    return false;
+}
+
+void TrendWindow::cmdExportCsv_Click()
+{
+    const QString path = Seams::dialogs().GetSaveFileName(
+        {QStringLiteral("Export the shown readings"), ZelkGlobals::ApplicationFolder,
+         exportName(QStringLiteral("csv")), QStringLiteral("CSV files (*.csv)"),
+         QStringLiteral("csv")});
+    if (!path.isEmpty())
+        saveFile(path, csvText().toUtf8());
+}
+
+void TrendWindow::cmdExportPng_Click()
+{
+    const QString path = Seams::dialogs().GetSaveFileName(
+        {QStringLiteral("Export the charts as a picture"), ZelkGlobals::ApplicationFolder,
+         exportName(QStringLiteral("png")), QStringLiteral("PNG pictures (*.png)"),
+         QStringLiteral("png")});
+    if (path.isEmpty())
+        return;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    chartsArea->grab().save(&buffer, "PNG");
+    saveFile(path, bytes);
+}

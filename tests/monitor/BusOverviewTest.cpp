@@ -1,0 +1,214 @@
+// The bus overview's scan, and the one line it shares with the monitor.
+#include "monitor/BusOverview.h"
+#include "MockZelkDevice.h"
+#include "WindowFixture.h"
+#include "controls/Label3D.h"
+#include "device/SharedLine.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSet>
+#include <QTreeWidget>
+
+namespace {
+
+class BusOverviewTest : public WindowFixture
+{
+protected:
+    BusOverview &openOverview()
+    {
+        QTest::mouseClick(monitor().cmdBusOverview, Qt::LeftButton);
+        BusOverview &o = monitor().busOverview();
+        EXPECT_TRUE(o.isVisible());
+        return o;
+    }
+    static bool scanEnds(BusOverview &o)
+    {
+        return QTest::qWaitFor([&] { return !o.scan().running(); }, 10000);
+    }
+    static QStringList row(BusOverview &o, int i)
+    {
+        QStringList texts;
+        for (int c = 0; c < 5; ++c)
+            texts << o.lstUnits->topLevelItem(i)->text(c);
+        return texts;
+    }
+    // The units each port sequence of the log spoke to, in order.
+    static QList<QSet<QString>> sequences(const RecordingDevice &log)
+    {
+        QList<QSet<QString>> out;
+        bool open = false;
+        for (const RecordingDevice::Call &c : log.calls()) {
+            if (c.method == "OpenPort") {
+                EXPECT_FALSE(open) << "a sequence opened inside another";
+                open = true;
+                out.append(QSet<QString>());
+            } else if (c.method == "ClosePort") {
+                open = false;
+            } else if (open && !c.arguments.isEmpty()) {
+                out.last().insert(c.arguments[0]);
+            }
+        }
+        return out;
+    }
+};
+
+TEST_F(BusOverviewTest, ScanListsTheAnsweringUnitsAndADoubleClickReadsOne)
+{
+    // Catches a unit missed or invented by the scan, wrong serial, firmware,
+    // module types or alarms, progress that does not reach the end, and a
+    // double-click that reads nothing or the wrong unit. The picture is kept
+    // beside the test program for a person to look at.
+    bus->forceAlarm(5, 8, true);
+    BusOverview &o = openOverview();
+    ASSERT_TRUE(scanEnds(o));
+    EXPECT_EQ(o.progressScan->value(), 32);
+    EXPECT_EQ(o.lblScan->text(), "4 units answer on IDs 1 to 32.");
+    ASSERT_EQ(o.lstUnits->topLevelItemCount(), 4);
+    EXPECT_EQ(row(o, 0).mid(0, 3), (QStringList{"1", "ZX5-21A0117", "2.11"}));
+    EXPECT_EQ(row(o, 1).mid(0, 3), (QStringList{"3", "ZX2-21B0342", "2.10"}));
+    // Unit 7 starts with its outputs held off: no DC good.
+    const QStringList alarms{row(o, 0)[4], row(o, 1)[4], row(o, 2)[4], row(o, 3)[4]};
+    EXPECT_EQ(alarms, (QStringList{"None", "None", "Fan Warning: Fail", "Global DC Good: Fail"}));
+    EXPECT_EQ(row(o, 3)[0], "7");
+    // The module types as the monitor's read shows them.
+    MonitorForm &m = monitorRead("3");
+    QStringList types;
+    for (int k = 1; k <= 5; ++k) {
+        if (m.session().data().modulePresent(k))
+            types << QStringLiteral("%1: %2").arg(k).arg(m.session().ratings(k).Type);
+    }
+    EXPECT_EQ(row(o, 1)[3], types.join("; "));
+
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&o));
+    const QImage picture = o.grab().toImage();
+    picture.save(QDir(QCoreApplication::applicationDirPath()).filePath("bus_overview.png"));
+    QWidget *rows = o.lstUnits->viewport();
+    for (int i = 0; i < 4; ++i) {
+        for (int c = 0; c < 5; ++c) {
+            QRect r = o.lstUnits->visualItemRect(o.lstUnits->topLevelItem(i));
+            r.setLeft(o.lstUnits->header()->sectionViewportPosition(c));
+            r.setWidth(o.lstUnits->header()->sectionSize(c));
+            const QRect where(rows->mapTo(&o, r.topLeft()), r.size());
+            QSet<QRgb> colours;
+            for (int y = where.top(); y <= where.bottom(); ++y)
+                for (int x = where.left(); x <= where.right(); ++x)
+                    colours.insert(picture.pixel(x, y));
+            EXPECT_GT(colours.size(), 1) << "row " << i << " column " << c;
+        }
+    }
+
+    const QRect unit7 = o.lstUnits->visualItemRect(o.lstUnits->topLevelItem(3));
+    QTest::mouseClick(rows, Qt::LeftButton, {}, unit7.center());
+    QTest::mouseDClick(rows, Qt::LeftButton, {}, unit7.center());
+    EXPECT_EQ(m.UnitList->currentText(), "7");
+    EXPECT_EQ(m.Label3D3->Caption(), "Power supply Id: 7");
+    EXPECT_TRUE(m.UnitSelected);
+}
+
+TEST_F(BusOverviewTest, CancelStopsBetweenTwoIds)
+{
+    // Catches a Cancel that lets the scan run on, or one that cuts a unit's
+    // sequence in half (its port left open).
+    BusOverview &o = openOverview();
+    RecordingDevice &log = record();
+    log.onCall = [&](const RecordingDevice::Call &c) {
+        if (c.method == "GetPresentModules" && c.arguments.value(0) == "4")
+            QTest::mouseClick(o.cmdCancel, Qt::LeftButton);
+    };
+    ASSERT_TRUE(scanEnds(o));
+    log.onCall = nullptr;
+    EXPECT_EQ(o.scan().nextId(), 5);
+    EXPECT_EQ(o.progressScan->value(), 4);
+    EXPECT_EQ(o.lblScan->text(), "Scan cancelled before unit 5: 2 units answer.");
+    EXPECT_EQ(log.methodNames().last(), "ClosePort");
+    EXPECT_FALSE(SharedLine::instance().busy());
+    EXPECT_TRUE(o.cmdScan->isEnabled());
+    EXPECT_FALSE(o.cmdCancel->isEnabled());
+}
+
+TEST_F(BusOverviewTest, PortThatDoesNotOpenEndsTheScanSayingSo)
+{
+    // Catches a scan that reports "no unit answers" when it never reached
+    // the line.
+    ZelkGlobals::ComPort = "ttyNone";
+    BusOverview &o = openOverview();
+    ASSERT_TRUE(scanEnds(o));
+    EXPECT_EQ(o.lstUnits->topLevelItemCount(), 0);
+    EXPECT_TRUE(o.lblScan->text().startsWith("The port ttyNone could not be opened ("));
+    EXPECT_TRUE(o.lblScan->text().endsWith("): the scan stopped at unit 1."));
+    EXPECT_FALSE(SharedLine::instance().busy());
+}
+
+TEST_F(BusOverviewTest, ScanStepAndPollDueAtOnceRunInTurnWithTheirOwnValues)
+{
+    // Catches a poll that runs inside a scan step (interleaved sequences,
+    // the port closed under one of them) and values of one unit landing in
+    // the other's results.
+    MonitorForm &m = monitorRead("1");
+    startMonitoring("5   Sec.");
+    pollAt(5000);
+    const QString alone = m.rtbNewLogText().section("\r\n", -1).section(',', 2);
+    BusOverview &o = openOverview();
+    RecordingDevice &log = record();
+    bool due = false;
+    log.onCall = [&](const RecordingDevice::Call &c) {
+        if (!due && c.method == "GetPresentModules" && c.arguments.value(0) == "3") {
+            due = true;
+            pollAt(10000); // the poll's tick comes while the scan asks unit 3
+        }
+    };
+    ASSERT_TRUE(scanEnds(o));
+    log.onCall = nullptr;
+    ASSERT_TRUE(due);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return records() == 2; }, 5000));
+    EXPECT_EQ(m.rtbNewLogText().section("\r\n", -1).section(',', 2), alone);
+    EXPECT_EQ(o.lstUnits->topLevelItemCount(), 4);
+    EXPECT_EQ(o.lstUnits->topLevelItem(1)->text(1), "ZX2-21B0342");
+
+    // Every sequence speaks to one unit; unit 3's own comes before the poll's.
+    const QList<QSet<QString>> seen = sequences(log);
+    // The poll waited for unit 3's step and went before unit 4's.
+    qsizetype three = -1, poll = -1, four = -1;
+    for (qsizetype i = 0; i < seen.size(); ++i) {
+        EXPECT_LE(seen[i].size(), 1) << i;
+        for (auto [unit, at] : {std::pair{"3", &three}, {"\"1\"", &poll}, {"4", &four}}) {
+            if (seen[i].contains(unit) && *at < 0)
+                *at = i;
+        }
+    }
+    EXPECT_GE(three, 0);
+    EXPECT_GT(poll, three);
+    EXPECT_GT(four, poll);
+    EXPECT_FALSE(SharedLine::instance().busy());
+}
+
+TEST(SharedLineDeviceTest, OnlyTheLastClosePortReachesThePort)
+{
+    // Catches one sequence's ClosePort closing the port under another.
+    auto owned = std::make_unique<testing::StrictMock<MockZelkDevice>>();
+    MockZelkDevice &inner = *owned;
+    testing::InSequence order;
+    EXPECT_CALL(inner, OpenPort(QString("COM1"))).WillOnce(testing::Return(CmdOk));
+    EXPECT_CALL(inner, ClosePort()).WillOnce(testing::Return(CmdOk));
+    SharedLineDevice device(std::move(owned));
+    SharedLine &line = SharedLine::instance();
+    EXPECT_EQ(device.OpenPort("COM1"), CmdOk);
+    EXPECT_EQ(device.OpenPort("COM1"), CmdOk); // a second window's sequence
+    EXPECT_EQ(device.ClosePort(), CmdOk);
+    EXPECT_TRUE(line.busy());
+    int ran = 0;
+    line.whenFree(nullptr, [&] { ran += 10; }); // its window is gone: dropped
+    line.whenFree(&line, [&] { ++ran; });
+    EXPECT_EQ(ran, 0);
+    EXPECT_EQ(device.ClosePort(), CmdOk);
+    EXPECT_FALSE(line.busy());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ran == 1; }, 1000));
+}
+
+} // namespace

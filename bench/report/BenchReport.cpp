@@ -69,6 +69,8 @@ QString formatValue(double value, Unit unit)
 {
     if (unit == Unit::Memory)
         return QString::number(value / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MiB");
+    if (unit == Unit::Count) // bytes on a line, calls: as counted
+        return QString::number(value, 'f', 0);
     static const struct
     {
         double ns;
@@ -293,8 +295,11 @@ QList<Figure> projectFigures()
     const char *days = "BM_MonitorModeForDays";
     Quantity earlyPlusAllowance = counter("monitor_days_bench", days, "rss_early_kib", kib);
     earlyPlusAllowance.plus = 2 * 1024 * 1024;
+    const char *trendDay = "BM_TrendLastTenMinutesAfterADay";
     const char *startup = "startup_bench";
     const char *startupRun = "BM_StartupLauncherVsMinimalWindow";
+    const char *applyRun = "BM_ApplyFiveModulesEverySettingWire9600";
+    const char *ctlRun = "BM_ZelkctlReadVsVersionInTurns";
 
     return {
         {QStringLiteral("INI: batch save of 3,712 keys vs one write of the file"), iniSave,
@@ -346,6 +351,32 @@ QList<Figure> projectFigures()
         {QStringLiteral("Monitor Mode: median poll, last 200 of 100,000 vs polls 1,801-2,000"),
          counter("monitor_days_bench", days, "late_poll_us", us),
          counter("monitor_days_bench", days, "early_poll_us", us), Goal::AtMost, 1.1},
+        {QStringLiteral("Trends: heap held by a day of 1-s polls of five modules vs 20 MiB"),
+         counter("trend_bench", trendDay, "trend_heap_bytes", 1),
+         counter("trend_bench", trendDay, "bound_bytes", 1), Goal::AtMost, 1, Unit::Memory},
+        {QStringLiteral("Trends: the last 10 minutes drawn after a day of polls vs 50 ms"),
+         counter("trend_bench", trendDay, "draw_ms", ms),
+         counter("trend_bench", trendDay, "budget_ms", ms), Goal::AtMost, 1},
+        {QStringLiteral(
+             "Serial line: full read of a five-module unit at 9600 baud vs its wire time"),
+         counter("serial_bench", "BM_SerialFullReadWire9600", "wall_ms", ms),
+         counter("serial_bench", "BM_SerialFullReadWire9600", "wire_ms", ms), Goal::AtMost, 1.1},
+        {QStringLiteral("Serial line: CPU time of the device object per call vs its wire time"),
+         counter("serial_bench", "BM_SerialCallCpuWire9600", "cpu_per_call_ns", 1),
+         counter("serial_bench", "BM_SerialCallCpuWire9600", "wire_per_call_ns", 1), Goal::AtLeast,
+         100},
+        {QStringLiteral(
+             "Serial line: bytes of the full read on the line vs the simulated bus's model"),
+         counter("serial_bench", "BM_SerialFullReadWire9600", "line_bytes", 1),
+         counter("serial_bench", "BM_SerialFullReadWire9600", "simbus_bytes", 1), Goal::None, 0,
+         Unit::Count},
+        {QStringLiteral("Apply: a five-module unit differing in every setting at 9600 baud vs "
+                        "its wire time"),
+         counter("config_bench", applyRun, "wall_ms", ms),
+         counter("config_bench", applyRun, "wire_ms", ms), Goal::AtMost, 1.1},
+        {QStringLiteral("zelkctl: read from process start to output vs zelkctl --version"),
+         counter("config_bench", ctlRun, "read_ms", ms),
+         counter("config_bench", ctlRun, "version_ms", ms), Goal::AtMost, 2},
     };
 }
 

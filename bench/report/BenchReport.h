@@ -36,7 +36,7 @@ enum class Goal {
     None     // a baseline, printed for comparison only
 };
 
-enum class Unit { Time, Memory };
+enum class Unit { Time, Memory, Count };
 
 struct Figure
 {

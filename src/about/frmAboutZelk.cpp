@@ -63,7 +63,7 @@ frmAboutZelk::frmAboutZelk(QWidget *parent)
     titleFont.setPointSize(titleFont.pointSize() + 6);
     titleFont.setBold(true);
     lblTitle->setFont(titleFont);
-    lblVersion = new QLabel(QStringLiteral("Version 2.01"), this);
+    lblVersion = new QLabel(QStringLiteral("Version ") + ZelkGlobals::Version, this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
     lblDisclaimer = new QLabel(QStringLiteral("ZelkX.dll: Version2.01"), this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));

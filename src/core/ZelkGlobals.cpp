@@ -1,13 +1,16 @@
 #include "core/ZelkGlobals.h"
 
+#include "core/AppFolders.h"
 #include "core/Clock.h"
 #include "core/DeviceRegistry.h"
 #include "core/Ini.h"
+#include "core/IniFile.h"
 #include "core/Locale.h"
 #include "core/NumberText.h"
 #include "core/Seams.h"
 #include "core/SettingsKeys.h"
 #include "core/ZelkRoutines.h"
+#include "core/ZelkVersion.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,11 +41,17 @@ void ModuleRatingsTable::clear()
 }
 
 namespace ZelkGlobals {
+const QString Version = QStringLiteral(ZELK_VERSION_TEXT);
+
 void reset()
 {
     Device.reset();
     ApplicationFolder.clear();
+    ShippedFolder.clear();
+    StartupNotes.clear();
     ComPort.clear();
+    Bus.clear();
+    BusOverride.clear();
     ScaleIniPath.clear();
     GuiIniPath.clear();
     TooltipsIniPath.clear();
@@ -76,13 +85,7 @@ void reset()
 
 QString resolveApplicationFolder(const QStringList &arguments)
 {
-    const qsizetype i = arguments.indexOf(QStringLiteral("--app-dir"));
-    if (i >= 0 && i + 1 < arguments.size())
-        return QDir(arguments.at(i + 1)).absolutePath();
-    const QString fromEnv = qEnvironmentVariable("ZELK_APP_DIR");
-    if (!fromEnv.isEmpty())
-        return QDir(fromEnv).absolutePath();
-    return QCoreApplication::applicationDirPath();
+    return AppFolders::resolve(AppFolders::fromProcess(arguments)).applicationFolder;
 }
 
 QString errorFileName(const QDate &date)
@@ -124,8 +127,15 @@ bool InitGlobals(const QString &applicationFolder, QString *failureText)
     // separator it would land in the parent folder, often not writable.
     const QDate today = Seams::clock().currentDateTime().date();
     ErrorFilePath = inFolder(applicationFolder, errorFileName(today));
+    for (const QString &note : std::as_const(StartupNotes))
+        LogError(note);
+    StartupNotes.clear();
 
-    ComPort = ReadIni(GuiIniKeys::ParamsSection, GuiIniKeys::Port, GuiIniPath);
+    // A port is a name, not a number: "tcp://10.0.0.5:502" keeps its dots in any locale.
+    ComPort = IniFile::readString(GuiIniPath, GuiIniKeys::ParamsSection, GuiIniKeys::Port,
+                                  QString(), Ini::ReadBufferSize);
+    if (ComPort.isEmpty())
+        ComPort = Ini::NotAvailable;
     TestSetting = ReadIni(GuiIniKeys::DevSection, GuiIniKeys::Test, GuiIniPath);
     TestMode = (TestSetting == QLatin1String("Y"));
 
@@ -136,10 +146,22 @@ bool InitGlobals(const QString &applicationFolder, QString *failureText)
     // The separator is needed to read the numbers; ReadIni used the one in force.
     const auto timeout = NumberText::toInt16(timeoutText, DecimalSeparator);
     const auto retries = NumberText::toInt16(retryText, DecimalSeparator);
-    if (timeout && retries) {
+    const bool sane = timeout && retries && *timeout >= ZelkIniKeys::MinReadTimeout &&
+                      *timeout <= ZelkIniKeys::MaxReadTimeout && *retries >= 0 &&
+                      *retries <= ZelkIniKeys::MaxRetryCount;
+    if (sane) {
         qint16 t = *timeout;
         qint16 r = *retries;
         Device->SetINIParams(t, r);
+    } else if (timeout && retries) {
+        LogError(QStringLiteral("Serial COM Parameters in %1 are outside %2..%3 ms and 0..%4 "
+                                "retries (ReadTimeout=%5, RetryCount=%6); the device keeps its "
+                                "defaults")
+                     .arg(ZelkIniPath)
+                     .arg(ZelkIniKeys::MinReadTimeout)
+                     .arg(ZelkIniKeys::MaxReadTimeout)
+                     .arg(ZelkIniKeys::MaxRetryCount)
+                     .arg(timeoutText, retryText));
     } else {
         // Unreadable serial parameters must not stop the program: the device
         // keeps its own defaults and the error file says why.

@@ -29,14 +29,25 @@ namespace ZelkGlobals {
 inline const QString DeviceIdentifier = QStringLiteral("ZelkX.Zelk.1");
 // The title of boxes that name no title of their own.
 inline const QString AppTitle = QStringLiteral("ZelkSoft");
-inline const QString Version = QStringLiteral("2.01");
+// The project's version, as the build and the package give it.
+extern const QString Version;
 inline const QString HelpFileName = QStringLiteral("zelksdk.chm");
 
 // The one device object, created at start-up and kept for the whole run.
 inline std::unique_ptr<ZelkDevice> Device;
 
 inline QString ApplicationFolder;
+// Read-only shipped files (the help): the application folder, or share/zelksoft
+// when installed.
+inline QString ShippedFolder;
+// What choosing the folders had to say, written to the error file once start-up
+// knows it.
+inline QStringList StartupNotes;
 inline QString ComPort;
+// The bus in use (GuiIniKeys::BusSimulated or BusSerial), and the one named on
+// the command line for this run, which wins over the settings file.
+inline QString Bus;
+inline QString BusOverride;
 inline QString ScaleIniPath;
 inline QString GuiIniPath;
 inline QString TooltipsIniPath;
@@ -74,7 +85,8 @@ void reset();
 } // namespace ZelkGlobals
 
 // Where the program's files live: --app-dir DIR, else $ZELK_APP_DIR, else the
-// executable's folder.
+// executable's folder when it holds the data, else the per-user folder
+// (AppFolders, which seeds it).
 QString resolveApplicationFolder(const QStringList &arguments);
 
 // The error file's name for a date: "error", month and day without leading

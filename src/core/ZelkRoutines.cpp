@@ -4,6 +4,7 @@
 #include "core/DesktopServices.h"
 #include "core/Dialogs.h"
 #include "core/Seams.h"
+#include "core/SerialAccess.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkTexts.h"
 
@@ -38,11 +39,15 @@ void LogError(const QString &message)
     file.write(line.toUtf8());
 }
 
-void reportPortNotOpened()
+void reportPortNotOpened(const QString &deviceReply)
 {
     Seams::dialogs().MsgBox(
         QStringLiteral("I could not open COM port, make sure you selected the proper COM port."),
         MsgButtons::OK, MsgIcon::Critical, ZelkTexts::SoftwareTitle);
+    const QString advice = SerialAccess::adviceIn(deviceReply);
+    if (!advice.isEmpty())
+        Seams::dialogs().MsgBox(advice, MsgButtons::OK, MsgIcon::Information,
+                                ZelkTexts::SoftwareTitle);
     const QString text = QStringLiteral("Can not open Com port, make sure you selected the "
                                         "correct Com port (COM1, COM2 ...)") +
                          ZelkGlobals::ComPort;
@@ -61,8 +66,10 @@ void tellPortInUse()
 
 bool showHelp(const QString &topic, HelpCommand command)
 {
-    const QString helpFile =
-        QDir(ZelkGlobals::ApplicationFolder).filePath(ZelkGlobals::HelpFileName);
+    // Installed, the help is read where it was shipped, not copied per user.
+    const QString &folder = ZelkGlobals::ShippedFolder.isEmpty() ? ZelkGlobals::ApplicationFolder
+                                                                 : ZelkGlobals::ShippedFolder;
+    const QString helpFile = QDir(folder).filePath(ZelkGlobals::HelpFileName);
     return Seams::desktop().showHelpTopic(helpFile, topic, command);
 }
 

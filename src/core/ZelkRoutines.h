@@ -19,7 +19,9 @@ void LogError(const QString &message);
 
 // ComPort would not open: tells the user to check the port setting and
 // records it (error file, LastError, ErrorFlag). The caller closes the port.
-void reportPortNotOpened();
+// deviceReply: the device's answer to OpenPort; when it says the user may not
+// use the port, the user is told which group grants it.
+void reportPortNotOpened(const QString &deviceReply = {});
 
 // Tells the user that an exchange failed on a port probably held by another
 // program.

@@ -25,9 +25,10 @@ bool GroupingSession::openPort()
 {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
-    if (IsCmdOk(device().OpenPort(ZelkGlobals::ComPort)))
+    const QString reply = device().OpenPort(ZelkGlobals::ComPort);
+    if (IsCmdOk(reply))
         return true;
-    reportPortNotOpened();
+    reportPortNotOpened(reply);
     device().ClosePort();
     return false;
 }

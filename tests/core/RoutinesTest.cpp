@@ -101,3 +101,15 @@ TEST(RunProgramTest, StartsTheCommandLine)
     RunProgram("editor /tmp/error124.txt");
     EXPECT_EQ(env.desktop.commands, QStringList{"editor /tmp/error124.txt"});
 }
+
+// Catches an installed program looking for its help in the per-user folder,
+// where it is never copied.
+TEST(ShowHelpTest, ReadsTheHelpWhereItWasShipped)
+{
+    TestEnvironment env;
+    EXPECT_TRUE(showHelp("GUI.html", HelpCommand::DisplayTopic));
+    ZelkGlobals::ShippedFolder = env.path("share");
+    EXPECT_TRUE(showHelp("VIP.html", HelpCommand::DisplayTopic));
+    EXPECT_EQ(env.desktop.helpTopics, (QStringList{env.path("zelksdk.chm") + "::GUI.html",
+                                                   env.path("share/zelksdk.chm") + "::VIP.html"}));
+}

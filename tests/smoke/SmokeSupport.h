@@ -3,7 +3,8 @@
 #include <QProcess>
 #include <QString>
 
-// The shipped program, as the build leaves it beside its data files.
+// The shipped program, as the build leaves it beside its data files, or the
+// one ZELK_SMOKE_PROGRAM names.
 QString shippedProgram();
 
 // Copies the shipped data files (data/, help topics included) into folder, as

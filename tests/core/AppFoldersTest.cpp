@@ -1,0 +1,139 @@
+// Folder choice and seeding: a wrong mode, a user's file overwritten, a
+// changed ratings table not offered (or offered again at every start).
+#include "core/AppFolders.h"
+#include "core/SettingsKeys.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList Shipped{SettingsFiles::Scale, SettingsFiles::Gui, SettingsFiles::Tooltips,
+                          SettingsFiles::Zelk};
+
+class AppFoldersTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        for (const char *folder : {"prefix/bin", "prefix/share/zelksoft", "portable", "home"})
+            ASSERT_TRUE(QDir(root.path()).mkpath(QString::fromLatin1(folder)));
+        for (const QString &name : Shipped)
+            write(share(name), "[shipped]\r\n" + name.toUtf8() + "\r\n");
+        write(path("portable/scale.ini"), "[ratings]\r\n");
+    }
+
+    QString path(const QString &relative) const { return root.filePath(relative); }
+    QString share(const QString &name = {}) const
+    {
+        return QDir::cleanPath(path(QStringLiteral("prefix/share/zelksoft/") + name));
+    }
+    QString user(const QString &name = {}) const
+    {
+        return QDir::cleanPath(path(QStringLiteral("data/zelksoft/") + name));
+    }
+    static void write(const QString &file, const QByteArray &bytes)
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QByteArray read(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir root;
+};
+
+} // namespace
+
+// Catches the wrong folder for a layout: the build folder no longer portable,
+// an installed copy writing beside /usr/bin, the overrides not winning, an
+// invalid XDG_DATA_HOME used.
+TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
+{
+    const QString bin = path("prefix/bin"), portable = path("portable");
+    const QString other = path("other"), dataHome = path("data");
+    struct Row
+    {
+        const char *what;
+        AppFolders::Environment env;
+        QString folder, shipped;
+        bool installed;
+    };
+    const Row rows[] = {
+        {"data beside", {{}, {}, portable, dataHome, {}}, portable, portable, false},
+        {"installed", {{}, {}, bin, dataHome, {}}, user(), share(), true},
+        {"relative XDG_DATA_HOME",
+         {{}, {}, bin, QStringLiteral("rel"), path("home")},
+         path("home/.local/share/zelksoft"),
+         share(),
+         true},
+        {"--app-dir",
+         {{"ZelkSoft", "--app-dir", other}, portable, bin, dataHome, {}},
+         other,
+         share(),
+         false},
+        {"ZELK_APP_DIR", {{"ZelkSoft"}, other, bin, dataHome, {}}, other, share(), false},
+        {"nothing anywhere",
+         {{}, {}, path("home"), dataHome, {}},
+         path("home"),
+         path("home"),
+         false},
+    };
+    for (const Row &row : rows) {
+        const AppFolders f = AppFolders::resolve(row.env);
+        EXPECT_EQ(f.applicationFolder, row.folder) << row.what;
+        EXPECT_EQ(f.shippedFolder, row.shipped) << row.what;
+        EXPECT_EQ(f.installed, row.installed) << row.what;
+        if (row.installed) {
+            EXPECT_EQ(read(QDir(f.applicationFolder).filePath(SettingsFiles::Gui)),
+                      read(share(SettingsFiles::Gui)))
+                << row.what << ": not seeded";
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(path("prefix/bin/scale.ini"))) << "wrote beside the program";
+}
+
+// Catches seeding that overwrites the user's files, leaves them read-only,
+// misses a changed ratings table, or nags about one change at every start.
+TEST_F(AppFoldersTest, SeedsOnceAndOffersAChangedRatingsTable)
+{
+    ASSERT_TRUE(QDir().mkpath(user()));
+    write(share(QStringLiteral("zelksdk.chm")), "help");
+    EXPECT_TRUE(AppFolders::seed(share(), user()).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(user("zelksdk.chm"))) << "the help copied";
+    for (const QString &name : Shipped) {
+        EXPECT_EQ(read(user(name)), read(share(name))) << name.toStdString();
+        EXPECT_TRUE(QFileInfo(user(name)).isWritable()) << name.toStdString();
+    }
+
+    write(user(SettingsFiles::Gui), "[PARAMS]\r\nport=COM3\r\n");
+    write(user(SettingsFiles::Scale), "[mine]\r\n");
+    EXPECT_TRUE(AppFolders::seed(share(), user()).isEmpty()) << "same shipped files";
+    EXPECT_EQ(read(user(SettingsFiles::Gui)), "[PARAMS]\r\nport=COM3\r\n");
+    EXPECT_FALSE(QFileInfo::exists(user("scale.ini.new")));
+
+    const QByteArray newer = "[ratings v2]\r\n";
+    write(share(SettingsFiles::Scale), newer);
+    const QStringList notes = AppFolders::seed(share(), user());
+    ASSERT_EQ(notes.size(), 1);
+    EXPECT_TRUE(notes.first().contains(user("scale.ini.new"))) << notes.first().toStdString();
+    EXPECT_EQ(read(user("scale.ini.new")), newer);
+    EXPECT_EQ(read(user(SettingsFiles::Scale)), "[mine]\r\n");
+
+    QFile::remove(user("scale.ini.new"));
+    EXPECT_TRUE(AppFolders::seed(share(), user()).isEmpty()) << "offered twice";
+    EXPECT_FALSE(QFileInfo::exists(user("scale.ini.new")));
+
+    // A user who already took the new table is not offered it.
+    write(share(SettingsFiles::Scale), "[ratings v3]\r\n");
+    write(user(SettingsFiles::Scale), "[ratings v3]\r\n");
+    EXPECT_TRUE(AppFolders::seed(share(), user()).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(user("scale.ini.new")));
+}

@@ -1748,12 +1748,13 @@ void SupplyConfig::Load_Click()
 {
     if (m_guard && !m_guard->settle())
         return;
-    actOnOwnUnit();
-    // The file is set against the unit shown: without one there is nothing to compare.
-    if (!EditorState::UnitShown || m_unitId.isEmpty()) {
-        Seams::dialogs().MsgBox(QStringLiteral("Select a unit and read it first: a loaded file is "
-                                               "compared with the unit shown."),
-                                MsgButtons::OK, MsgIcon::Information, ZelkGlobals::AppTitle);
+    // The File frame is up only while no unit is shown: Load then reads the
+    // unit picked in the list, and the file is compared with it.
+    const bool readFirst = !EditorState::UnitShown || m_unitId.isEmpty();
+    if (readFirst && UnitList->currentText().trimmed().isEmpty()) {
+        Seams::dialogs().MsgBox(ZelkTexts::SelectValidUnit, MsgButtons::OK, MsgIcon::Information,
+                                ZelkTexts::HalvexTitle);
+        UnitList->setFocus();
         return;
     }
     ZelkGlobals::FileDialogAction = QStringLiteral("LOAD");
@@ -1771,6 +1772,12 @@ void SupplyConfig::Load_Click()
                                 MsgButtons::OK, MsgIcon::Critical, ZelkGlobals::AppTitle);
         return;
     }
+    if (readFirst) {
+        SelectButton_Click();
+        if (!EditorState::UnitShown)
+            return; // the read has told why
+    }
+    actOnOwnUnit();
     auto *dialog = new LoadConfigDialog(std::move(*contents), file, m_unitId.toInt(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);

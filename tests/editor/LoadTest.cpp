@@ -41,7 +41,10 @@ QStringList setCalls(const RecordingDevice &rec)
 // differ, hides a refusal, writes unticked rows or does not show the verify.
 TEST_F(Load, PickSectionApplyTwoRowsAndSeeTheVerify)
 {
-    SupplyConfig &e = editorRead(QStringLiteral("1"));
+    // The File frame is up only before a unit is shown: Load reads the unit picked.
+    SupplyConfig &e = editor();
+    pick(QStringLiteral("1"));
+    ASSERT_TRUE(e.Load->isVisible());
     const QString path = env.path(QStringLiteral("units.txt"));
     {
         ConfigSession session(*ZelkGlobals::Device, ZelkGlobals::ComPort);
@@ -59,6 +62,7 @@ TEST_F(Load, PickSectionApplyTwoRowsAndSeeTheVerify)
     env.dialogs.fileAnswers = {path};
     QTest::mouseClick(e.Load, Qt::LeftButton);
     ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_TRUE(EditorState::UnitShown);
     EXPECT_EQ(env.dialogs.shown[0].file.title, "Load Zelk Parameters from a file");
     auto *dialog = e.findChild<LoadConfigDialog *>(QStringLiteral("frmLoadConfig"));
     ASSERT_TRUE(dialog);
@@ -110,7 +114,10 @@ TEST_F(Load, CloneIntoSeveralUnitsSummarisesEach)
     EXPECT_EQ(LoadConfigDialog::cloneUnits("ALL"), QList<int>{});
     EXPECT_EQ(LoadConfigDialog::cloneUnits("2 4,4;7"), (QList<int>{2, 4, 7}));
 
-    SupplyConfig &e = editorRead(QStringLiteral("3"));
+    SupplyConfig &e = editor();
+    QTest::mouseClick(e.Load, Qt::LeftButton); // nothing picked: no file is asked for
+    EXPECT_EQ(env.dialogs.texts(), QStringList{QStringLiteral("Please select a valid unit.")});
+    pick(QStringLiteral("3"));
     const QString path = env.path(QStringLiteral("unit3.txt"));
     {
         ConfigSession session(*ZelkGlobals::Device, ZelkGlobals::ComPort);

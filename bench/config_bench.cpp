@@ -230,12 +230,3 @@ void BM_ZelkctlReadVsVersionInTurns(benchmark::State &state)
 BENCHMARK(BM_ZelkctlReadVsVersionInTurns)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -146,12 +146,3 @@ void BM_PollOnTheWire(benchmark::State &state)
 BENCHMARK(BM_PollOnTheWire)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

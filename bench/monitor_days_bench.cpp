@@ -8,9 +8,9 @@
 #include "device/SimulatedBus.h"
 #include "monitor/MonitorForm.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -113,13 +113,3 @@ void BM_MonitorModeForDays(benchmark::State &state)
 BENCHMARK(BM_MonitorModeForDays)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

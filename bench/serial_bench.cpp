@@ -186,12 +186,3 @@ void BM_SerialCallCpuWire9600(benchmark::State &state)
 BENCHMARK(BM_SerialCallCpuWire9600)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

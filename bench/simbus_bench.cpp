@@ -105,12 +105,3 @@ void BM_StoredSettingWriteThrough(benchmark::State &state)
 BENCHMARK(BM_StoredSettingWriteThrough)->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -7,7 +7,7 @@
 #include "monitor/MonitorTrend.h"
 #include "monitor/TrendWindow.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
@@ -114,13 +114,3 @@ void BM_TrendLastTenMinutesAfterADay(benchmark::State &state)
 BENCHMARK(BM_TrendLastTenMinutesAfterADay)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -99,12 +99,3 @@ void BM_WriteAllUnitsAndFloorInTurns(benchmark::State &state)
 BENCHMARK(BM_WriteAllUnitsAndFloorInTurns)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -27,15 +27,17 @@ struct Taken
 
 std::mutex &registryMutex()
 {
-    static std::mutex mutex;
-    return mutex;
+    static auto *mutex = new std::mutex(); // outlives the buses, as the registry does
+    return *mutex;
 }
 
 // Locks this process holds, by the lock file's path.
 QHash<QString, Taken> &registry()
 {
-    static QHash<QString, Taken> locks;
-    return locks;
+    // Never destroyed: a bus held by a global (the program's device object)
+    // lets its lock go after every static of this file is gone.
+    static auto *locks = new QHash<QString, Taken>();
+    return *locks;
 }
 
 QString thisProgram()

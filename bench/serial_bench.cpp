@@ -18,9 +18,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <ctime>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -88,12 +91,13 @@ struct Line
     qint64 wireNs = 0, bytes = 0, exchanges = 0, requestBytes = 0;
     bool damaged = false;
 
-    bool start()
+    bool start(const QStringList &more = {})
     {
         const QString link = dir.filePath("line.tty");
         unitsim.start(QStringLiteral(ZELK_UNITSIM),
-                      {"--store", dir.filePath("simbus.ini"), "--pty", "--link", link, "--baud",
-                       QString::number(Baud), "--no-noise"});
+                      QStringList{"--store", dir.filePath("simbus.ini"), "--pty", "--link", link,
+                                  "--baud", QString::number(Baud), "--no-noise"} +
+                          more);
         if (!unitsim.waitForReadyRead(20000))
             return false;
         prepareFolder(dir);
@@ -184,5 +188,51 @@ void BM_SerialCallCpuWire9600(benchmark::State &state)
     state.counters["wire_per_call_ns"] = double(line.wireNs) / double(line.exchanges);
 }
 BENCHMARK(BM_SerialCallCpuWire9600)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// A poll cycle over units 1, 3, 5 and 7 with unit 7 silent: the cycles
+// after the fourth against the three answering units' wire time plus one
+// SilentTimeout (the bound), slowest and median, and how many kept to it.
+void BM_SerialSilentUnitCycleWire9600(benchmark::State &state)
+{
+    Line line;
+    if (!line.start({"--silent", "7"}) ||
+        line.serial->OpenPort(ZelkGlobals::ComPort) != QLatin1String("CMD_OK")) {
+        state.SkipWithError("the unit emulator did not start");
+        return;
+    }
+    SerialBus &bus = *line.serial;
+    bus.setBlockReads(false);
+    std::vector<qint64> cycles;
+    qint64 wireNs = 0;
+    for (auto _ : state) {
+        for (int cycle = 1; cycle <= 12; ++cycle) {
+            line.wireNs = 0;
+            const auto t0 = std::chrono::steady_clock::now();
+            for (const int unit : {1, 3, 5, 7}) {
+                StatusArray flags;
+                bus.GetGlobalStatusByte(UnitArg(unit), flags);
+            }
+            const qint64 ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                  std::chrono::steady_clock::now() - t0)
+                                  .count();
+            if (cycle > 4) {
+                cycles.push_back(ns);
+                wireNs = line.wireNs;
+            }
+        }
+    }
+    bus.ClosePort();
+    std::sort(cycles.begin(), cycles.end());
+    const double boundMs = double(wireNs) / 1e6 + bus.silentTimeoutMs();
+    const auto within = std::count_if(cycles.begin(), cycles.end(),
+                                      [&](qint64 ns) { return double(ns) / 1e6 <= boundMs; });
+    state.counters["slowest_cycle_ms"] = double(cycles.back()) / 1e6;
+    state.counters["median_cycle_ms"] = double(cycles[cycles.size() / 2]) / 1e6;
+    state.counters["answering_wire_ms"] = double(wireNs) / 1e6;
+    state.counters["silent_timeout_ms"] = bus.silentTimeoutMs();
+    state.counters["bound_ms"] = boundMs;
+    state.counters["cycles_within_bound"] = double(within) / double(cycles.size());
+}
+BENCHMARK(BM_SerialSilentUnitCycleWire9600)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 data=(src/core src/device src/configfile)
-windows='core_windows|controls|editor|grouping|monitor|about|app'
+windows='core_windows|controls|editor|grouping|monitor|about|inspector|app'
 found=$(grep -rnE "#[[:space:]]*include[[:space:]]*[\"<]($windows)/|#[[:space:]]*include[[:space:]]*<Qt(Widgets|Gui)|#[[:space:]]*include[[:space:]]*<Q(Widget|Dialog|MessageBox|Application)>" \
   "${data[@]}" || true)
 if [ -n "$found" ]; then

@@ -296,6 +296,8 @@ QList<Figure> projectFigures()
     Quantity earlyPlusAllowance = counter("monitor_days_bench", days, "rss_early_kib", kib);
     earlyPlusAllowance.plus = 2 * 1024 * 1024;
     const char *trendDay = "BM_TrendLastTenMinutesAfterADay";
+    const char *blockRead = "BM_BlockFullReadWire9600";
+    const char *blockPoll = "BM_BlockMonitorPollWire9600";
     const char *startup = "startup_bench";
     const char *startupRun = "BM_StartupLauncherVsMinimalWindow";
     const char *applyRun = "BM_ApplyFiveModulesEverySettingWire9600";
@@ -370,6 +372,24 @@ QList<Figure> projectFigures()
          counter("serial_bench", "BM_SerialFullReadWire9600", "line_bytes", 1),
          counter("serial_bench", "BM_SerialFullReadWire9600", "simbus_bytes", 1), Goal::None, 0,
          Unit::Count},
+        {QStringLiteral("Block reads: full read of a five-module unit at 9600 baud vs its wire "
+                        "time"),
+         counter("serial_blocks_bench", blockRead, "wall_ms", ms),
+         counter("serial_blocks_bench", blockRead, "wire_ms", ms), Goal::AtMost, 1.1},
+        {QStringLiteral("Block reads: full read at 9600 baud vs the wire time value by value"),
+         counter("serial_blocks_bench", blockRead, "wall_ms", ms),
+         counter("serial_blocks_bench", blockRead, "values_wire_ms", ms), Goal::AtMost, 0.25},
+        {QStringLiteral("Block reads: Monitor Mode poll at 9600 baud vs the poll value by value"),
+         counter("serial_blocks_bench", blockPoll, "wall_ms", ms),
+         counter("serial_blocks_bench", blockPoll, "values_wall_ms", ms), Goal::AtMost, 0.25},
+        {QStringLiteral("Status cycle of 32 five-module units at 9600 baud vs its wire time"),
+         counter("serial_blocks_bench", "BM_BusStatusCycleOnTheWire/9600", "cycle_ms", ms),
+         counter("serial_blocks_bench", "BM_BusStatusCycleOnTheWire/9600", "wire_ms", ms),
+         Goal::AtMost, 1.25},
+        {QStringLiteral("Status cycle of 32 five-module units at 115200 baud vs its wire time"),
+         counter("serial_blocks_bench", "BM_BusStatusCycleOnTheWire/115200", "cycle_ms", ms),
+         counter("serial_blocks_bench", "BM_BusStatusCycleOnTheWire/115200", "wire_ms", ms),
+         Goal::AtMost, 1.25},
         {QStringLiteral("Apply: a five-module unit differing in every setting at 9600 baud vs "
                         "its wire time"),
          counter("config_bench", applyRun, "wall_ms", ms),

@@ -11,6 +11,7 @@
 #include "device/SharedLineDevice.h"
 #include "editor/SupplyConfig.h"
 #include "grouping/frmModuleGrouping.h"
+#include "inspector/FrameInspector.h"
 #include "monitor/MonitorForm.h"
 
 #include <QApplication>
@@ -26,6 +27,8 @@ void wire()
                                    [] { return &MonitorForm::instance(); });
     WindowRegistry::registerWindow(QStringLiteral("frmAboutZelk"),
                                    [] { return new frmAboutZelk(&MainForm::instance()); });
+    WindowRegistry::registerWindow(WindowRegistry::FrameInspector,
+                                   [] { return new FrameInspector(&MainForm::instance()); });
     WindowRegistry::registerControl(QStringLiteral("Label3D"),
                                     [](QWidget *parent) { return new Label3D(parent); });
     QtDesktopServices::setHelpHandler(

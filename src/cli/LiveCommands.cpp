@@ -1,5 +1,6 @@
 #include "cli/LiveCommands.h"
 
+#include "configfile/ConfigSession.h"
 #include "core/Clock.h"
 #include "core/NumberText.h"
 #include "core/Seams.h"
@@ -15,6 +16,8 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QThread>
+#include <memory>
+#include <vector>
 
 namespace LiveCommands {
 
@@ -155,6 +158,7 @@ int output(Console &console, const Arguments &args)
 
 int monitor(Console &console, const Arguments &args)
 {
+    const bool all = args.has(QStringLiteral("--all"));
     const auto unit = unitNumber(args.words.value(0));
     bool intervalOk = false, countOk = true;
     const double interval = args.value(QStringLiteral("--interval")).toDouble(&intervalOk);
@@ -162,10 +166,11 @@ int monitor(Console &console, const Arguments &args)
     int count = -1;
     if (args.values.contains(QStringLiteral("--count")))
         count = args.value(QStringLiteral("--count")).toInt(&countOk);
-    if (args.words.size() != 1 || !unit || !intervalOk || interval < 0 || path.isEmpty() ||
-        !countOk || count == 0 || count < -1)
+    if ((all ? !args.words.isEmpty() : args.words.size() != 1 || !unit) || !intervalOk ||
+        interval < 0 || path.isEmpty() || !countOk || count == 0 || count < -1)
         return fail(console, Usage,
-                    QStringLiteral("monitor takes UNIT --interval SECONDS --log FILE [--count N]"));
+                    QStringLiteral("monitor takes UNIT or --all, --interval SECONDS, --log FILE "
+                                   "[--count N]"));
     // The monitor's rule for its log's name: a text or csv file.
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.indexOf(u'.');
@@ -176,18 +181,31 @@ int monitor(Console &console, const Arguments &args)
                                    "supply status.")
                         .arg(path));
 
-    const QString u = QString::number(*unit);
-    MonitorSession session;
+    // --all: every unit that answers now, each polled in turn every cycle;
+    // on the serial line each poll is one status block.
+    QList<int> units{unit.value_or(0)};
+    if (all) {
+        units = ConfigSession(*ZelkGlobals::Device, ZelkGlobals::ComPort).answeringUnits();
+        if (units.isEmpty())
+            return fail(console, DeviceError, QStringLiteral("no unit answers"));
+    }
+    std::vector<std::unique_ptr<MonitorSession>> sessions;
+    for (qsizetype i = 0; i < units.size(); ++i)
+        sessions.push_back(std::make_unique<MonitorSession>());
     StatusLog log;
     StatusLogFile file;
     int rc = Done;
     for (int poll = 0; count < 0 || poll < count; ++poll) {
         QDeadlineTimer next(qint64(interval * 1000));
-        if (!readUnit(session, u)) {
-            console.err << "zelkctl: unit " << u << " does not answer (" << ZelkGlobals::LastError
-                        << ")" << Qt::endl;
-            rc = DeviceError;
-        } else {
+        for (qsizetype i = 0; i < units.size(); ++i) {
+            const QString u = QString::number(units.at(i));
+            MonitorSession &session = *sessions[std::size_t(i)];
+            if (!readUnit(session, u)) {
+                console.err << "zelkctl: unit " << u << " does not answer ("
+                            << ZelkGlobals::LastError << ")" << Qt::endl;
+                rc = DeviceError;
+                continue;
+            }
             const PollRecord r = record(session, u, session.readOperatingHours(u));
             log.addHeader();
             log.append(StatusLogFormat::logRecord(r));

@@ -6,20 +6,22 @@
 #include "core/AppFolders.h"
 #include "core/Seams.h"
 #include "core/ZelkGlobals.h"
+#include "device/FrameLog.h"
 #include "device/SwitchableBus.h"
 
 #include <QCoreApplication>
 
+#include <memory>
 #include <unistd.h>
 
 namespace ZelkCtl {
 
 namespace {
 
-const QStringList ValueOptions = {"--port", "--bus",   "--app-dir", "--from",  "--interval",
-                                  "--log",  "--count", "--volts",   "--output"};
+const QStringList ValueOptions = {"--port", "--bus",   "--app-dir", "--from",   "--interval",
+                                  "--log",  "--count", "--volts",   "--output", "--trace"};
 const QStringList FlagOptions = {"--json", "--dry-run", "--no-verify", "--restart",
-                                 "--help", "-h",        "--version"};
+                                 "--all",  "--help",    "-h",          "--version"};
 
 struct Command
 {
@@ -60,10 +62,11 @@ const Command Commands[] = {
      "Sets a module's live set-point (within its type's range) or switches its output.\n",
      LiveCommands::set},
     {"output", "output UNIT on|off", "Switches the unit's global output.\n", LiveCommands::output},
-    {"monitor", "monitor UNIT --interval SECONDS --log FILE [--count N]",
+    {"monitor", "monitor (UNIT | --all) --interval SECONDS --log FILE [--count N]",
      "Polls the unit every SECONDS and appends each poll to the status log FILE (\".csv\"\n"
      "or \".txt\"), the same log as the monitor window writes. Runs until stopped, or N\n"
-     "polls.\n",
+     "polls. --all polls every unit that answers at the start, each in turn, every\n"
+     "SECONDS (0: as fast as the line allows).\n",
      LiveCommands::monitor},
 };
 
@@ -81,6 +84,8 @@ const char *const Global =
     "  --app-dir DIR  the program's folder: settings, simulated bus, error file\n"
     "  --bus KIND     simulated or serial, for this run\n"
     "  --port PORT    the port to open, instead of the one in ZelkGui.ini\n"
+    "  --trace FILE   every frame on the serial line, a CSV line each, as the\n"
+    "                 frame inspector shows them\n"
     "  --help         this text, or a command's with COMMAND --help\n"
     "  --version      the version\n"
     "\n"
@@ -196,7 +201,16 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     } else {
         if (args.values.contains(QStringLiteral("--port")))
             ZelkGlobals::ComPort = args.value(QStringLiteral("--port"));
-        rc = c->run(console, args);
+        std::unique_ptr<FrameTraceFile> trace;
+        if (args.values.contains(QStringLiteral("--trace")))
+            trace = std::make_unique<FrameTraceFile>(args.value(QStringLiteral("--trace")));
+        if (trace && !trace->error().isEmpty()) {
+            err << "zelkctl: cannot write the trace " << args.value(QStringLiteral("--trace"))
+                << ": " << trace->error() << Qt::endl;
+            rc = Usage;
+        } else {
+            rc = c->run(console, args);
+        }
     }
     out.flush();
     err.flush();

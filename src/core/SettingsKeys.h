@@ -38,6 +38,9 @@ inline const QString RetryCount = QStringLiteral("RetryCount");
 inline constexpr int MinReadTimeout = 10;
 inline constexpr int MaxReadTimeout = 5000;
 inline constexpr int MaxRetryCount = 5;
+// The wait for a unit that stopped answering, asked once without retries.
+inline const QString SilentTimeout = QStringLiteral("SilentTimeout");
+inline constexpr int DefaultSilentTimeout = 50;
 } // namespace ZelkIniKeys
 
 namespace TooltipsIniKeys {

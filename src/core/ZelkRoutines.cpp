@@ -80,8 +80,18 @@ void tellHelpMissing()
                             MsgButtons::OK, MsgIcon::Information, ZelkTexts::HalvexTitle);
 }
 
+namespace {
+quint64 g_pausesBegun = 0;
+} // namespace
+
+quint64 PausesBegun()
+{
+    return g_pausesBegun;
+}
+
 void Pause(double seconds)
 {
+    ++g_pausesBegun;
     // Measured on a clock that does not restart at midnight, so a pause across
     // midnight ends on time.
     Clock &clock = Seams::clock();

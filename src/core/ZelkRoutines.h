@@ -36,6 +36,9 @@ void tellHelpMissing();
 
 // Waits the given seconds while letting window events run.
 void Pause(double seconds);
+// How many pauses have begun: a unit's live state seen before one is not
+// taken as current after it.
+quint64 PausesBegun();
 
 // Filters one typed character of a numeric field: digits, the decimal
 // separator, Backspace and Enter pass; anything else is refused with a

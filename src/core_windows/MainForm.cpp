@@ -202,6 +202,9 @@ void MainForm::buildMenus()
                &MainForm::ShowEditorBeside_Click);
     CommParams = action(Setup, "CommParams", QStringLiteral("&Com Port Settings"),
                         &MainForm::CommParams_Click);
+    // Last in the menu, so the items before it keep their places.
+    FrameInspector = action(Setup, "FrameInspector", QStringLiteral("&Frame Inspector"),
+                            &MainForm::FrameInspector_Click);
     Monitor = menu("Monitor", QStringLiteral("&Monitor"));
     View = action(Monitor, "View", QStringLiteral("&Zelk Interactive Program"),
                   &MainForm::Image2_Click);
@@ -348,6 +351,15 @@ void MainForm::CommParams_Click()
 {
     CommParamsForm::showModal(this);
     showBus();
+}
+
+void MainForm::FrameInspector_Click()
+{
+    if (QWidget *w = WindowRegistry::window(WindowRegistry::FrameInspector)) {
+        w->show();
+        w->raise();
+        w->activateWindow();
+    }
 }
 
 void MainForm::AboutZelk_Click()

@@ -12,6 +12,7 @@ namespace WindowRegistry {
 inline const QString Launcher = QStringLiteral("MainForm");
 inline const QString Editor = QStringLiteral("SupplyConfig");
 inline const QString Monitor = QStringLiteral("MonitorForm");
+inline const QString FrameInspector = QStringLiteral("FrameInspector");
 
 using Factory = std::function<QWidget *()>;
 

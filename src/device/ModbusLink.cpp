@@ -188,7 +188,7 @@ template<typename Done> bool ModbusLink::waitFor(qint64 deadlineNs, Done done)
 void ModbusLink::tell(ModbusFrameEvent::Kind kind, quint8 unit, const QByteArray &bytes) const
 {
     if (watched())
-        ModbusTransport::tell({kind, unit, bytes, nowNs()});
+        ModbusTransport::tell({kind, unit, bytes, nowNs(), m_tcp != nullptr});
 }
 
 void ModbusLink::send(const QByteArray &frame, quint8 unit)

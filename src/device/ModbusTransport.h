@@ -19,8 +19,24 @@ struct ModbusFrameEvent
     quint8 unit = 0;
     QByteArray bytes; // the frame as on the wire (RTU or MBAP)
     qint64 atNs = 0;  // steady clock
+    bool tcp = false; // MBAP framing, no check bytes
+    int attempt = 0;  // the try of its call, 1 first; 0 where the caller does not count
 };
 using ModbusFrameTap = std::function<void(const ModbusFrameEvent &)>;
+
+// Whoever watches every line this process opens, whichever device object
+// opened it (the frame inspector, a trace file); empty when nobody does.
+inline ModbusFrameTap &processFrameTap()
+{
+    static ModbusFrameTap tap;
+    return tap;
+}
+// Frame events made since the process started: none while nobody watches.
+inline quint64 &frameEventsMade()
+{
+    static quint64 count = 0;
+    return count;
+}
 
 // One request and whatever came back for it, on a line the device object
 // opened. The serial line and a TCP gateway are two of these; tests and the
@@ -53,11 +69,23 @@ public:
     virtual QString lostText() const = 0;
 
     void setTap(ModbusFrameTap tap) { m_tap = std::move(tap); }
+    // Which try of its call the next exchange is, for whoever watches.
+    void setAttempt(int attempt) { m_attempt = attempt; }
 
 protected:
-    bool watched() const { return bool(m_tap); }
-    void tell(const ModbusFrameEvent &event) const { m_tap(event); }
+    bool watched() const { return bool(m_tap) || bool(processFrameTap()); }
+    void tell(const ModbusFrameEvent &event) const
+    {
+        ++frameEventsMade();
+        ModbusFrameEvent counted = event;
+        counted.attempt = m_attempt;
+        if (m_tap)
+            m_tap(counted);
+        if (const ModbusFrameTap &everyLine = processFrameTap())
+            everyLine(counted);
+    }
 
 private:
     ModbusFrameTap m_tap;
+    int m_attempt = 0;
 };

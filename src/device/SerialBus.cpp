@@ -89,6 +89,20 @@ int SerialBus::baudRateSetting()
     return DefaultBaud;
 }
 
+int SerialBus::silentTimeoutSetting() const
+{
+    const QString &path = ZelkGlobals::ZelkIniPath;
+    bool ok = false;
+    const int ms = path.isEmpty() ? 0
+                                  : IniFile::readString(path, ZelkIniKeys::SerialSection,
+                                                        ZelkIniKeys::SilentTimeout)
+                                        .trimmed()
+                                        .toInt(&ok);
+    if (!ok || ms < ZelkIniKeys::MinReadTimeout || ms > ZelkIniKeys::MaxReadTimeout)
+        return ZelkIniKeys::DefaultSilentTimeout;
+    return ms;
+}
+
 void SerialBus::setFrameTap(ModbusFrameTap tap)
 {
     m_tap = std::move(tap);
@@ -113,12 +127,20 @@ QString SerialBus::transact(const Request &request, F::Answer &answer)
     if (m_busy)
         return QStringLiteral("ERR_BUSY: the line is waiting for another answer");
     m_busy = true;
-    const int tries = m_retries + 1;
+    const bool silent = unitSilent(request.unit);
+    const int tries = silent ? 1 : m_retries + 1;
+    const int timeoutMs = silent ? silentWaitMs(request.pdu) : m_timeoutMs;
     int damaged = 0;
     QString reply;
     for (int attempt = 1; attempt <= tries; ++attempt) {
+        m_transport->setAttempt(attempt);
         const ModbusTransport::Exchange e =
-            m_transport->exchange(quint8(request.unit), request.pdu, m_timeoutMs);
+            m_transport->exchange(quint8(request.unit), request.pdu, timeoutMs);
+        quint8 &misses = m_misses[std::size_t(request.unit)];
+        if (e.status == ModbusTransport::Exchange::Status::NoAnswer)
+            misses = quint8(std::min(misses + 1, 255));
+        else if (e.status != ModbusTransport::Exchange::Status::Lost)
+            misses = 0; // something came back: the unit is there
         if (e.status == ModbusTransport::Exchange::Status::Lost) {
             reply = QStringLiteral("ERR_PORT_LOST: %1: %2")
                         .arg(where(request.unit), m_transport->lostText());
@@ -144,9 +166,30 @@ QString SerialBus::transact(const Request &request, F::Answer &answer)
                     .arg(tries);
         if (damaged > 0)
             reply += QStringLiteral(" (%1 damaged)").arg(damaged);
+        if (silent)
+            reply += QStringLiteral("; silent, asked once until it answers");
     }
     m_busy = false;
     return reply;
+}
+
+bool SerialBus::unitSilent(int unit) const
+{
+    return unit >= 1 && unit <= 32 && m_misses[std::size_t(unit)] >= SilentAfterMisses;
+}
+
+int SerialBus::silentWaitMs(const QByteArray &requestPdu) const
+{
+    const qint64 character = F::characterNs(m_baud);
+    const qint64 silence = F::silenceNs(m_baud);
+    // The unit's whole turn on the line fits in SilentTimeout: the request,
+    // the silences before it and after the wait, and the few milliseconds
+    // this side may take to wake once the wait is over come out of it.
+    constexpr qint64 WakeNs = 5'000'000;
+    const qint64 requestNs = 2 * silence + (requestPdu.size() + 3) * character + WakeNs;
+    const int turnMs = int((qint64(m_silentTimeoutMs) * 1'000'000 - requestNs) / 1'000'000);
+    const qint64 answerNs = F::rtuAnswerLengthFor(requestPdu) * character + silence;
+    return std::max(turnMs, int((answerNs + 999'999) / 1'000'000) + 20);
 }
 
 QString SerialBus::exceptionReply(quint8 code, const Request &r) const
@@ -202,16 +245,60 @@ QString SerialBus::read(const UnitArg &unit, int module, Table table, quint16 at
     QString reply = refusal(unit, module);
     if (!reply.isEmpty())
         return reply;
-    const quint8 function =
-        table == Table::Holding ? F::Function::ReadHolding : F::Function::ReadInput;
     F::Answer answer;
-    reply = transact({unit.number(), module, F::readRequest(function, at, quint16(count))}, answer);
+    reply = fromBlocks(unit.number(), module, table, at, count, answer.registers);
+    if (reply.isEmpty()) {
+        const quint8 function =
+            table == Table::Holding ? F::Function::ReadHolding : F::Function::ReadInput;
+        reply =
+            transact({unit.number(), module, F::readRequest(function, at, quint16(count))}, answer);
+    }
     if (reply != ReplyOk)
         return reply;
     // The registers and the first one outside its range, if any.
     int bad = -1;
     decode(answer.registers, bad);
     return bad < 0 ? ReplyOk : badValue(unit, table, quint16(at + bad), answer.registers[bad]);
+}
+
+QString SerialBus::fromBlocks(int unit, int module, Table table, quint16 at, int count,
+                              Registers &registers)
+{
+    const auto run = UnitBlocks::runOf(table, at, count);
+    if (!run || !m_blocks.enabled() || m_blocks.refused(unit, *run))
+        return {};
+    if (m_blocks.stale(unit, *run)) {
+        if (!UnitBlocks::fetchesBlock(table, at, count))
+            return {};
+        Registers all;
+        for (const UnitBlocks::Request &r : UnitBlocks::requestsFor(*run)) {
+            const quint8 function =
+                r.table == Table::Holding ? F::Function::ReadHolding : F::Function::ReadInput;
+            F::Answer answer;
+            const QString reply =
+                transact({unit, 0, F::readRequest(function, r.address, r.count)}, answer);
+            if (reply == ReplyOk) {
+                all.insert(all.end(), answer.registers.begin(), answer.registers.end());
+                continue;
+            }
+            if (answer.kind != F::Answer::Kind::Exception)
+                return reply; // no answer, or the port gone: the call's own read fares no better
+            // A unit that takes no runs this long is read value by value from now on;
+            // another refusal only this time.
+            if (answer.exception == F::Exception::IllegalAddress ||
+                answer.exception == F::Exception::IllegalValue)
+                m_blocks.refuse(unit, *run);
+            return {};
+        }
+        m_blocks.keep(unit, *run, std::move(all));
+    }
+    const auto slice = m_blocks.slice(unit, table, at, count, module);
+    if (!slice)
+        return {};
+    if (slice->noModule)
+        return ReplyNoModule;
+    registers = slice->registers;
+    return ReplyOk;
 }
 
 template<typename Decode>
@@ -229,6 +316,8 @@ QString SerialBus::write(const UnitArg &unit, int module, quint16 at, std::vecto
     QString reply = refusal(unit, module);
     if (!reply.isEmpty())
         return reply;
+    // What is kept of the unit may no longer be what it holds.
+    m_blocks.drop(unit.number());
     const QByteArray pdu =
         values.size() == 1 ? F::writeSingle(at, values[0]) : F::writeMultiple(at, values);
     F::Answer answer;
@@ -289,9 +378,17 @@ QString SerialBus::OpenPort(const QString &port)
         return QStringLiteral("ERR_PORT_UNAVAILABLE: %1 is already open").arg(m_port);
     if (port.trimmed().isEmpty())
         return QStringLiteral("ERR_PORT_UNAVAILABLE: no port named");
+    const QString lastPath = m_path;
     m_port = port.trimmed();
     m_path = devicePath(m_port, ZelkGlobals::GuiIniPath);
     m_baud = baudRateSetting();
+    // Blocks outlive a session on the same line (a poll opens the port more
+    // than once), not a change of line.
+    if (m_path != lastPath)
+        m_blocks.clear();
+    if (m_path != lastPath)
+        m_misses.fill(0);
+    m_silentTimeoutMs = silentTimeoutSetting();
     auto transport = m_factory(m_path, m_baud, m_timeoutMs * (m_retries + 1));
     transport->setTap(m_tap);
     const QString failure = transport->open();
@@ -329,6 +426,7 @@ QString SerialBus::SetNewUnitID(qint16 &oldId, qint16 &newId)
 {
     if (m_transport && (newId < 1 || newId > 32))
         return ReplyRange;
+    m_blocks.drop(newId);
     return write(UnitArg(oldId), 0, R::UnitId, {quint16(newId)}, true);
 }
 

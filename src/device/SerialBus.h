@@ -4,9 +4,11 @@
 #include "core/ZelkDevice.h"
 #include "device/ModbusFrame.h"
 #include "device/ModbusTransport.h"
+#include "device/UnitBlocks.h"
 #include "device/ZelkRegisterMap.h"
 
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -51,6 +53,19 @@ public:
     int baud() const { return m_baud; }
     // Every frame from here on, to whoever watches the line; empty to stop.
     void setFrameTap(ModbusFrameTap tap);
+    // Whole runs read at once and answered from (UnitBlocks); on by default,
+    // off reads every value on its own.
+    void setBlockReads(bool on) { m_blocks.setEnabled(on); }
+    // A unit that missed its last SilentAfterMisses requests is silent: asked
+    // once a call, with no retry and the short wait, until it answers again,
+    // so that one dead unit does not hold up a poll of the others.
+    static constexpr int SilentAfterMisses = 3;
+    bool unitSilent(int unit) const;
+    int silentTimeoutMs() const { return m_silentTimeoutMs; }
+    // What a silent unit is given for this request: SilentTimeout, but never
+    // less than the answer's wire time and 20 ms, so that a late answer
+    // cannot run into the next request.
+    int silentWaitMs(const QByteArray &requestPdu) const;
 
     void SetINIParams(qint16 &readTimeout, qint16 &retryCount) override;
     QString OpenPort(const QString &port) override;
@@ -157,6 +172,10 @@ private:
                         qint32 min = -32768, qint32 max = 32767);
     QString readNumber(const UnitArg &unit, quint16 address, quint16 min, quint16 max,
                        qint16 &value);
+    // A read answered from the unit's block, fetched first when stale: the
+    // reply with the registers, or empty when the read goes on the line alone.
+    QString fromBlocks(int unit, int module, Table table, quint16 address, int count,
+                       Registers &registers);
     template<typename Value>
     QString readModuleNumber(const UnitArg &unit, qint16 module, quint16 offset, quint16 min,
                              quint16 max, Value &value);
@@ -167,6 +186,8 @@ private:
     // BaudRate of [PARAMS]; 9600 when absent, and when not a rate the line
     // knows (told once in the error file).
     int baudRateSetting();
+    // SilentTimeout of the serial section of Zelk.ini, 10..5000 ms, else 50.
+    int silentTimeoutSetting() const;
 
     TransportFactory m_factory;
     std::unique_ptr<ModbusTransport> m_transport;
@@ -178,4 +199,7 @@ private:
     int m_retries = DefaultRetries;
     bool m_busy = false;
     QString m_reportedBaud;
+    UnitBlocks m_blocks;
+    std::array<quint8, 33> m_misses{}; // requests unanswered in a row, by unit
+    int m_silentTimeoutMs = ZelkIniKeys::DefaultSilentTimeout;
 };

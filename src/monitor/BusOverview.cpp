@@ -2,6 +2,7 @@
 
 #include "core/ZelkGlobals.h"
 #include "core_windows/ControlNames.h"
+#include "device/SharedLine.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -9,8 +10,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 enum Column { IdColumn, SerialColumn, FirmwareColumn, ModulesColumn, AlarmsColumn };
@@ -41,6 +44,12 @@ BusOverview::BusOverview(std::function<void(int)> readUnit, QWidget *parent)
         named(new QPushButton(QStringLiteral("&Cancel"), this), QStringLiteral("cmdCancel"));
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
     bar->addWidget(cmdCancel);
+    cmdWatch = named(new QPushButton(QStringLiteral("&Watch"), this), QStringLiteral("cmdWatch"));
+    cmdWatch->setCheckable(true);
+    cmdWatch->setToolTip(
+        QStringLiteral("Ask the units found again and again, and show their alarms as they are"));
+    connect(cmdWatch, &QPushButton::clicked, this, [this](bool on) { setWatching(on); });
+    bar->addWidget(cmdWatch);
     progressScan = named(new QProgressBar(this), QStringLiteral("progressScan"));
     progressScan->setRange(0, BusScan::LastId - BusScan::FirstId + 1);
     progressScan->setValue(0);
@@ -85,6 +94,7 @@ void BusOverview::showEvent(QShowEvent *event)
 
 void BusOverview::closeEvent(QCloseEvent *event)
 {
+    setWatching(false);
     m_scan.cancel();
     QWidget::closeEvent(event);
 }
@@ -93,6 +103,7 @@ void BusOverview::cmdScan_Click()
 {
     if (m_scan.running())
         return;
+    setWatching(false); // the list it watches is about to change
     m_scanned = true;
     lstUnits->clear();
     progressScan->setValue(0);
@@ -111,6 +122,81 @@ void BusOverview::applyButtons()
 {
     cmdScan->setEnabled(!m_scan.running());
     cmdCancel->setEnabled(m_scan.running());
+    cmdWatch->setEnabled(!m_scan.running() && (m_watching || !m_scan.found().isEmpty()));
+    cmdWatch->setChecked(m_watching);
+}
+
+void BusOverview::setWatching(bool on)
+{
+    on = on && !m_scan.running() && !m_scan.found().isEmpty();
+    ++m_watchRun;
+    m_watching = on;
+    m_watchAt = 0;
+    if (on)
+        scheduleWatch(0);
+    applyButtons();
+}
+
+void BusOverview::scheduleWatch(int delayMs)
+{
+    // Each unit in its own line turn, as the scan asks each ID: a poll or
+    // another window's read due meanwhile goes between two.
+    const quint64 run = m_watchRun;
+    QTimer::singleShot(delayMs, this, [this, run] {
+        if (run != m_watchRun)
+            return;
+        SharedLine::instance().whenFree(this, [this, run] {
+            if (run == m_watchRun)
+                watchNext();
+        });
+    });
+}
+
+void BusOverview::watchNext()
+{
+    const QList<BusScan::Unit> &units = m_scan.found();
+    if (!ZelkGlobals::Device || units.isEmpty()) {
+        setWatching(false);
+        return;
+    }
+    if (m_watchAt == 0)
+        m_cycle.start();
+    const int id = units.at(m_watchAt++).id;
+    BusScan::Unit unit;
+    QString portError;
+    const bool answers = BusScan::probe(*ZelkGlobals::Device, id, unit, &portError);
+    if (!portError.isEmpty()) {
+        lblScan->setText(QStringLiteral("The port %1 could not be opened (%2): watching stopped.")
+                             .arg(ZelkGlobals::ComPort, portError));
+        setWatching(false);
+        return;
+    }
+    showLook(id, unit, answers);
+    if (m_watchAt < units.size()) {
+        scheduleWatch(0);
+        return;
+    }
+    lblScan->setText(
+        QStringLiteral("Watching: %1, each asked in %2 ms.")
+            .arg(unitsAnswer(units.size()).replace(QLatin1String("answer"), QLatin1String("found")))
+            .arg(m_cycle.elapsed()));
+    m_watchAt = 0;
+    scheduleWatch(int(std::max<qint64>(0, WatchCycleMs - m_cycle.elapsed())));
+}
+
+void BusOverview::showLook(int id, const BusScan::Unit &unit, bool answers)
+{
+    for (int i = 0; i < lstUnits->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = lstUnits->topLevelItem(i);
+        if (item->data(IdColumn, Qt::UserRole).toInt() != id)
+            continue;
+        const bool good = answers && unit.alarms.isEmpty();
+        item->setText(AlarmsColumn, !answers ? QStringLiteral("No answer")
+                                    : good   ? QStringLiteral("None")
+                                             : unit.alarms.join(QStringLiteral(", ")));
+        item->setForeground(AlarmsColumn,
+                            good ? QColor(0x00, 0x80, 0x00) : QColor(0xc0, 0x00, 0x00));
+    }
 }
 
 void BusOverview::addUnit(const BusScan::Unit &unit)

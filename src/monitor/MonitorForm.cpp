@@ -257,6 +257,17 @@ QWidget *MonitorForm::buildUnitPanel()
     hours->addWidget(OH);
     hours->addStretch(1);
     // In the free end of the hours row, no taller than the row.
+    cmdFrames =
+        named(new QPushButton(QStringLiteral("&Frames..."), panel), QStringLiteral("cmdFrames"));
+    cmdFrames->setToolTip(QStringLiteral("Every frame on the serial line"));
+    cmdFrames->setFixedHeight(OH->sizeHint().height());
+    connect(cmdFrames, &QPushButton::clicked, this, [] {
+        if (QWidget *w = WindowRegistry::window(WindowRegistry::FrameInspector)) {
+            w->show();
+            w->raise();
+        }
+    });
+    hours->addWidget(cmdFrames);
     cmdTrends =
         named(new QPushButton(QStringLiteral("&Trends..."), panel), QStringLiteral("cmdTrends"));
     cmdTrends->setToolTip(QStringLiteral("Volts and amps over time, and the alarm events"));

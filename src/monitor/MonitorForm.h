@@ -63,6 +63,7 @@ public:
     // Beyond the panel: the trend charts with the alarm events, and the
     // units on the bus.
     QPushButton *cmdTrends = nullptr;
+    QPushButton *cmdFrames = nullptr;
     QPushButton *cmdBusOverview = nullptr;
     QPushButton *cmdStopMonitoring = nullptr; // only in Monitor Mode's small layout
 

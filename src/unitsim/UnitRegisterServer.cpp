@@ -374,6 +374,8 @@ std::optional<QByteArray> UnitRegisterServer::read(quint8 unit, quint8 function,
     const auto fields = fieldsFor(table, start, count);
     if (!fields)
         return F::exceptionAnswer(function, F::Exception::IllegalAddress);
+    if (m_refuseBlocks != 0 && fields->size() > 1)
+        return F::exceptionAnswer(function, m_refuseBlocks);
     const UnitArg u{int(unit)};
     std::vector<quint16> registers(std::size_t(count), 0);
     bool content = false, emptyPosition = false;

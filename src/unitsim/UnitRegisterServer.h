@@ -29,6 +29,10 @@ public:
     // ERR_NO_MODULE 02, any other failure 04).
     static quint8 exceptionFor(const QString &reply);
 
+    // A unit whose firmware reads one value a request: a read spanning more
+    // than one value is answered with this exception (0: served).
+    void refuseBlocks(quint8 exception) { m_refuseBlocks = exception; }
+
 private:
     using Table = ZelkRegisters::Table;
     using Values = std::array<quint16, 6>;
@@ -54,4 +58,5 @@ private:
 
     SimulatedBus &m_bus;
     std::vector<Field> m_fields;
+    quint8 m_refuseBlocks = 0;
 };

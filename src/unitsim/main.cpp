@@ -119,8 +119,13 @@ int main(int argc, char *argv[])
                                   QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption noNoise(QStringLiteral("no-noise"),
                                      QStringLiteral("Measurements without their small noise."));
-    parser.addOptions(
-        {store, scale, pty, link, tcp, baud, garble, drop, delay, silent, seed, noNoise});
+    const QCommandLineOption refuseBlocks(
+        QStringLiteral("refuse-blocks"),
+        QStringLiteral("Answer a read of more than one value with this exception (2 or 3), as "
+                       "a unit that reads one value a request."),
+        QStringLiteral("CODE"));
+    parser.addOptions({store, scale, pty, link, tcp, baud, garble, drop, delay, silent, seed,
+                       noNoise, refuseBlocks});
     parser.process(app);
 
     if (!parser.isSet(store))
@@ -143,6 +148,9 @@ int main(int argc, char *argv[])
     faults.garbleRate = *garbleRate;
     faults.dropRate = *dropRate;
     faults.seed = parser.value(seed).toUInt();
+    const int refusal = parser.isSet(refuseBlocks) ? parser.value(refuseBlocks).toInt(&ok) : 0;
+    if (parser.isSet(refuseBlocks) && (!ok || (refusal != 2 && refusal != 3)))
+        return fail(QStringLiteral("--refuse-blocks: exception 2 or 3"));
     const auto silentUnits = unitList(parser.value(silent));
     if (!silentUnits)
         return fail(QStringLiteral("--silent: unit IDs 1..32 as 3,5,7-9"));
@@ -173,6 +181,7 @@ int main(int argc, char *argv[])
         bus.setUnitSilent(id, true);
     bus.OpenPort(QStringLiteral("COM1"));
     UnitRegisterServer server(bus);
+    server.refuseBlocks(quint8(refusal));
 
     int stopPipe[2];
     if (pipe2(stopPipe, O_CLOEXEC) != 0)

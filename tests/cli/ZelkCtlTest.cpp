@@ -1,6 +1,7 @@
 // zelkctl as a process: its outputs, files and exit codes on the simulated bus.
 #include "TestSeams.h"
 #include "core/IniFile.h"
+#include "device/FrameLog.h"
 #include "device/SimulatedBus.h"
 #include "monitor/StatusLogFormat.h"
 
@@ -217,8 +218,8 @@ TEST_F(ZelkCtlTest, ExitCodesAndTheirPrecedence)
         << show(silent);
 }
 
-// Catches a read whose JSON does not carry the unit as it is, and a status
-// log that is not the monitor's.
+// Catches a read whose JSON does not carry the unit as it is, a status log
+// that is not the monitor's, and a bus-wide poll that leaves a unit out.
 TEST_F(ZelkCtlTest, ReadJsonAndMonitorLog)
 {
     const Ran read = zelkctl({"read", "3", "--json"});
@@ -241,6 +242,18 @@ TEST_F(ZelkCtlTest, ReadJsonAndMonitorLog)
     EXPECT_EQ(lines.at(0), StatusLogFormat::header().toUtf8() + '\r');
     EXPECT_TRUE(lines.at(1).contains(",1,Ok,Ok,Ok,Ok,Ok,")) << lines.at(1).constData();
     EXPECT_EQ(lines.at(2).count(','), lines.at(0).count(','));
+
+    // --all: the units that answer (the demo's 1, 3, 5 and 7) in turn, each cycle.
+    const QString allLog = env.path("all.csv");
+    EXPECT_EQ(zelkctl({"monitor", "--all", "1", "--interval", "0", "--log", allLog}).rc, 1);
+    const Ran all =
+        zelkctl({"monitor", "--all", "--interval", "0", "--log", allLog, "--count", "2"});
+    ASSERT_EQ(all.rc, 0) << show(all);
+    const QList<QByteArray> polled = env.readFile("all.csv").split('\n');
+    ASSERT_EQ(polled.size(), 9);
+    for (int i = 1; i < polled.size(); ++i)
+        EXPECT_EQ(polled.at(i).split(',').value(2), QByteArray::number(1 + 2 * ((i - 1) % 4)))
+            << polled.at(i).constData();
 }
 
 // Catches live commands that act on a refused value or report a switch they did not make.
@@ -327,8 +340,22 @@ TEST_F(ZelkCtlTest, RoundTripOverTheUnitEmulator)
     ASSERT_TRUE(QTest::qWaitFor([&] { return unitsim.canReadLine(); }, 20000))
         << unitsim.readAllStandardError().constData();
 
-    const Ran saved = zelkctl({"--bus", "serial", "save", env.path("line.txt"), "1"});
+    const QString trace = env.path(QStringLiteral("trace.csv"));
+    const Ran saved =
+        zelkctl({"--bus", "serial", "--trace", trace, "save", env.path("line.txt"), "1"});
     ASSERT_EQ(saved.rc, 0) << show(saved);
+    // The trace: the inspector's columns, then a request and its answer in turn.
+    QFile traced(trace);
+    ASSERT_TRUE(traced.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList frames = QString::fromUtf8(traced.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GT(frames.size(), 2);
+    EXPECT_EQ(frames[0], FrameLog::csvHeader());
+    for (int i = 1; i < frames.size(); ++i) {
+        const QStringList cells = frames[i].split(',');
+        ASSERT_EQ(cells.size(), FrameLog::ColumnCount) << i;
+        EXPECT_EQ(cells[FrameLog::Direction], i % 2 ? "send" : "recv") << i;
+        EXPECT_EQ(cells[FrameLog::Crc], "good") << i;
+    }
     edit("line.txt", "PS1MODULE2", "OutputVoltageSetpoint", "11.5");
     const Ran apply = zelkctl({"--bus", "serial", "apply", env.path("line.txt"), "1"});
     EXPECT_EQ(apply.rc, 0) << show(apply);

@@ -211,4 +211,26 @@ TEST(SharedLineDeviceTest, OnlyTheLastClosePortReachesThePort)
     EXPECT_TRUE(QTest::qWaitFor([&] { return ran == 1; }, 1000));
 }
 
+// Catches a watch that shows the alarms the scan saw rather than the ones
+// raised now, one that stops after a cycle, or a Watch left on by a new scan.
+TEST_F(BusOverviewTest, WatchShowsTheAlarmsOfNow)
+{
+    BusOverview &o = openOverview();
+    ASSERT_TRUE(scanEnds(o));
+    ASSERT_EQ(row(o, 0)[4], "None");
+    bus->forceAlarm(1, 8, true);
+    QTest::mouseClick(o.cmdWatch, Qt::LeftButton);
+    ASSERT_TRUE(o.watching());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return row(o, 0)[4] == "Fan Warning: Fail"; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return o.lblScan->text().startsWith("Watching: 4 units found"); }, 10000))
+        << o.lblScan->text().toStdString();
+    bus->forceAlarm(1, 8, false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return row(o, 0)[4] == "None"; }, 10000));
+    QTest::mouseClick(o.cmdScan, Qt::LeftButton);
+    EXPECT_FALSE(o.watching());
+    EXPECT_FALSE(o.cmdWatch->isChecked());
+    ASSERT_TRUE(scanEnds(o));
+}
+
 } // namespace

@@ -65,7 +65,7 @@ TEST_F(SerialLine, EditorReadEqualsTheInProcessRead)
         EXPECT_GE(elapsed, wire.ns) << unit;
         wire.ns = 0;
     }
-    EXPECT_GT(wire.exchanges, 150);
+    EXPECT_GE(wire.exchanges, 8); // at least the two runs of each unit
 }
 
 // Catches an editor write that the emulator does not keep: options written
@@ -189,7 +189,8 @@ TEST_F(SerialLine, EmulatorKilledMidReadFailsPromptlyAndComesBack)
     int requests = 0;
     QElapsedTimer sinceKill;
     serial->setFrameTap([&](const ModbusFrameEvent &e) {
-        if (e.kind == ModbusFrameEvent::Kind::Request && ++requests == 12) {
+        // The second request fetches the unit's stored settings.
+        if (e.kind == ModbusFrameEvent::Kind::Request && ++requests == 2) {
             ::kill(pid_t(unitsim.process.processId()), SIGKILL);
             sinceKill.start();
         }
@@ -275,6 +276,8 @@ TEST_F(SerialLine, DamagedAndLostAnswersAreRetriedAndNeverMisread)
             bad += e.kind == ModbusFrameEvent::Kind::BadFrame;
             lost += e.kind == ModbusFrameEvent::Kind::Timeout;
         });
+        // Every value on its own: many exchanges, each retried alone.
+        serial->setBlockReads(false);
         ASSERT_EQ(serial->OpenPort(QStringLiteral("COM1")), CmdOk);
         for (int round = 0; round < 4; ++round) {
             for (std::size_t i = 0; i < std::size(ModuleNumbers); ++i) {
@@ -365,7 +368,7 @@ TEST_F(SerialLine, EditorStaysUsableWhenTheLineDies)
     };
     int requests = 0;
     line->setFrameTap([&](const ModbusFrameEvent &ev) {
-        if (ev.kind == ModbusFrameEvent::Kind::Request && ++requests == 12)
+        if (ev.kind == ModbusFrameEvent::Kind::Request && ++requests == 2)
             ::kill(pid_t(unitsim.process.processId()), SIGKILL);
     });
     QElapsedTimer timer;

@@ -1,0 +1,261 @@
+// Block reads on the serial line, the unit emulator on a pseudo-terminal
+// pacing the line: the editor's full read of a five-module unit and a
+// Monitor Mode poll at 9600 baud, each against the wire time of the frames it
+// sent and against the same work value by value; and one status cycle of a
+// bus of 32 five-module units at 9600 and 115200 baud.
+#include "core/Seams.h"
+#include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
+#include "device/ModbusFrame.h"
+#include "device/SerialBus.h"
+#include "device/SimulatedBus.h"
+#include "device/ZelkData.h"
+#include "monitor/MonitorSession.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <memory>
+
+namespace {
+
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Unit 1 of the demo bus (five modules) at every ID: 32 units.
+void fillBus(const QString &folder)
+{
+    {
+        SimulatedBus demo(folder); // writes the demo simbus.ini
+    }
+    QFile file(QDir(folder).filePath(QStringLiteral("simbus.ini")));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    QString unitOne;
+    bool inUnitOne = false;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('[')))
+            inUnitOne = line.startsWith(QLatin1String("[Supply1]")) ||
+                        line.startsWith(QLatin1String("[Supply1."));
+        if (inUnitOne)
+            unitOne += line + QLatin1Char('\n');
+    }
+    QString bus;
+    for (int id = 1; id <= 32; ++id)
+        bus += QString(unitOne)
+                   .replace(QLatin1String("[Supply1"), QStringLiteral("[Supply%1").arg(id))
+                   .replace(QStringLiteral("UnitID=1\r"), QStringLiteral("UnitID=%1\r").arg(id));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bus.toUtf8());
+}
+
+// The emulator at a line rate, the serial device object as the program's
+// device, its exchanges' wire time added up.
+struct Line
+{
+    QTemporaryDir dir;
+    QProcess unitsim;
+    int baud = 9600;
+    SerialBus *serial = nullptr;
+    qint64 wireNs = 0, exchanges = 0, requestBytes = 0;
+    bool damaged = false;
+
+    bool start(int lineBaud, bool fullBus)
+    {
+        baud = lineBaud;
+        ZelkGlobals::reset();
+        const QDir bin(QCoreApplication::applicationDirPath());
+        QFile::copy(bin.filePath("scale.ini"), dir.filePath("scale.ini"));
+        ZelkGlobals::ApplicationFolder = dir.path();
+        ZelkGlobals::ScaleIniPath = dir.filePath("scale.ini");
+        ZelkGlobals::ErrorFilePath = dir.filePath("error.txt");
+        ZelkGlobals::GuiIniPath = dir.filePath("ZelkGui.ini");
+        QFile gui(ZelkGlobals::GuiIniPath);
+        if (!gui.open(QIODevice::WriteOnly))
+            return false;
+        gui.write(QStringLiteral("[PARAMS]\r\nBaudRate=%1\r\n").arg(baud).toLatin1());
+        gui.close();
+        if (fullBus)
+            fillBus(dir.path());
+        const QString link = dir.filePath("line.tty");
+        unitsim.start(QStringLiteral(ZELK_UNITSIM),
+                      {"--store", dir.filePath("simbus.ini"), "--pty", "--link", link, "--baud",
+                       QString::number(baud), "--no-noise"});
+        if (!unitsim.waitForReadyRead(20000))
+            return false;
+        ZelkGlobals::ComPort = link;
+        ZelkGlobals::SelectedUnitID = "1";
+        fresh();
+        return true;
+    }
+    // A device object that keeps nothing yet.
+    void fresh()
+    {
+        auto owned = std::make_unique<SerialBus>();
+        serial = owned.get();
+        ZelkGlobals::Device = std::move(owned);
+        serial->setFrameTap([this](const ModbusFrameEvent &e) {
+            if (e.kind == ModbusFrameEvent::Kind::Request) {
+                requestBytes = e.bytes.size();
+            } else if (e.kind == ModbusFrameEvent::Kind::Answer) {
+                wireNs += ModbusFrame::exchangeNs(int(requestBytes), int(e.bytes.size()), baud);
+                ++exchanges;
+            } else {
+                damaged = true;
+            }
+        });
+    }
+    void resetCount() { wireNs = exchanges = 0; }
+    ~Line()
+    {
+        ZelkGlobals::Device.reset();
+        unitsim.kill();
+        unitsim.waitForFinished(5000);
+        ZelkGlobals::reset();
+    }
+};
+
+// Wall and wire time of one run of the work, in ms.
+template<typename Work> std::pair<double, double> timed(Line &line, Work work)
+{
+    line.resetCount();
+    const qint64 t0 = nowNs();
+    work();
+    return {double(nowNs() - t0) / 1e6, double(line.wireNs) / 1e6};
+}
+
+void BM_BlockFullReadWire9600(benchmark::State &state)
+{
+    Line line;
+    if (!line.start(9600, false)) {
+        state.SkipWithError("the unit emulator did not start");
+        return;
+    }
+    const auto read = [] {
+        ZelkData data;
+        data.ReadZelkSetup("1");
+    };
+    line.fresh();
+    line.serial->setBlockReads(false);
+    const auto [valuesWall, valuesWire] = timed(line, read);
+    double wall = 0, wire = 0, calls = 0;
+    for (auto _ : state) {
+        line.fresh(); // the first read after the port opens: nothing kept
+        const auto [w, x] = timed(line, read);
+        wall += w, wire += x, calls += double(line.exchanges);
+        if (ZelkGlobals::ErrorFlag || line.damaged)
+            state.SkipWithError("the read failed on a clean line");
+    }
+    const double runs = double(state.iterations());
+    state.counters["wall_ms"] = wall / runs;
+    state.counters["wire_ms"] = wire / runs;
+    state.counters["calls"] = calls / runs;
+    state.counters["values_wall_ms"] = valuesWall;
+    state.counters["values_wire_ms"] = valuesWire;
+}
+BENCHMARK(BM_BlockFullReadWire9600)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The monitor's read of the unit once, then polls as Monitor Mode makes
+// them, each after a pause, as the poll timer leaves one.
+void BM_BlockMonitorPollWire9600(benchmark::State &state)
+{
+    Line line;
+    if (!line.start(9600, false)) {
+        state.SkipWithError("the unit emulator did not start");
+        return;
+    }
+    MonitorSession session;
+    const auto poll = [&session] {
+        ZelkGlobals::MonitorCycleActive = true;
+        session.readUnit("1");
+        ZelkGlobals::MonitorCycleActive = false;
+        session.readOutputStates("1");
+        session.readOperatingHours("1");
+    };
+    line.serial->setBlockReads(false);
+    session.readUnit("1");
+    Pause(0.25);
+    const auto [valuesWall, valuesWire] = timed(line, poll);
+    line.fresh();
+    session.readUnit("1");
+    double wall = 0, wire = 0, calls = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Pause(0.25);
+        state.ResumeTiming();
+        const auto [w, x] = timed(line, poll);
+        wall += w, wire += x, calls += double(line.exchanges);
+        if (ZelkGlobals::ErrorFlag || line.damaged)
+            state.SkipWithError("the poll failed on a clean line");
+    }
+    const double runs = double(state.iterations());
+    state.counters["wall_ms"] = wall / runs;
+    state.counters["wire_ms"] = wire / runs;
+    state.counters["calls"] = calls / runs;
+    state.counters["values_wall_ms"] = valuesWall;
+    state.counters["values_wire_ms"] = valuesWire;
+}
+BENCHMARK(BM_BlockMonitorPollWire9600)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Every unit's whole live state once: one status block each.
+void BM_BusStatusCycleOnTheWire(benchmark::State &state)
+{
+    Line line;
+    if (!line.start(int(state.range(0)), true)) {
+        state.SkipWithError("the unit emulator did not start");
+        return;
+    }
+    SerialBus &bus = *line.serial;
+    if (bus.OpenPort(ZelkGlobals::ComPort) != CmdOk) {
+        state.SkipWithError("the line did not open");
+        return;
+    }
+    double wall = 0, wire = 0;
+    int answered = 0;
+    for (auto _ : state) {
+        Pause(0); // nothing of the last cycle is current
+        const auto [w, x] = timed(line, [&] {
+            answered = 0;
+            for (int id = 1; id <= 32; ++id) {
+                const UnitArg unit(id);
+                StatusArray present, good, global, outputs;
+                QString hours;
+                qint16 raw = 0;
+                bool ok = bus.GetPresentModules(unit, present) == CmdOk;
+                ok = ok && bus.GetModuleGoodStatusByte(unit, good) == CmdOk;
+                ok = ok && bus.GetGlobalStatusByte(unit, global) == CmdOk;
+                ok = ok && bus.GetOutputState(unit, outputs) == CmdOk;
+                ok = ok && bus.GetOperatingHoursString(unit, hours) == CmdOk;
+                for (qint16 m = 1; m <= 5 && ok; ++m)
+                    ok = bus.MeasureOutputVoltage(unit, m, raw) == CmdOk &&
+                         bus.MeasureOutputCurrent(unit, m, raw) == CmdOk;
+                answered += ok;
+            }
+        });
+        wall += w, wire += x;
+        if (answered != 32 || line.damaged || line.exchanges != 32)
+            state.SkipWithError("a unit did not answer with one status block");
+    }
+    bus.ClosePort();
+    const double runs = double(state.iterations());
+    state.counters["cycle_ms"] = wall / runs;
+    state.counters["wire_ms"] = wire / runs;
+    state.counters["units"] = answered;
+}
+BENCHMARK(BM_BusStatusCycleOnTheWire)
+    ->Arg(9600)
+    ->Arg(115200)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+} // namespace

@@ -1,0 +1,130 @@
+// One silent unit among answering ones: it is asked once a call, without
+// retries and with the short wait, so a cycle over the bus stays short.
+#include "LineFixture.h"
+#include "device/ModbusFrame.h"
+
+#include <algorithm>
+
+namespace {
+
+using SilentUnitLine = LineFixture;
+
+// A line that answers nothing until told to, then answers every read.
+class ScriptedLine final : public ModbusTransport
+{
+public:
+    explicit ScriptedLine(bool &answering, std::vector<int> &waits)
+        : m_answering(answering)
+        , m_waits(waits)
+    {}
+    QString open() override { return {}; }
+    void close() override {}
+    QString lostText() const override { return {}; }
+    Exchange exchange(quint8, const QByteArray &pdu, int timeoutMs) override
+    {
+        m_waits.push_back(timeoutMs);
+        if (!m_answering)
+            return {Exchange::Status::NoAnswer, {}};
+        QByteArray answer = pdu.left(1);
+        answer.append(char(2 * ModbusFrame::word(pdu, 3)));
+        answer.append(QByteArray(2 * ModbusFrame::word(pdu, 3), '\0'));
+        return {Exchange::Status::Answer, answer};
+    }
+
+private:
+    bool &m_answering;
+    std::vector<int> &m_waits;
+};
+
+} // namespace
+
+// Catches a silent unit that still gets its retries or the long timeout, a
+// wait that goes under the answer's wire time, and a unit that stays marked
+// after it answers: the first call tries 1 + RetryCount times with
+// ReadTimeout; from then on one try each with SilentTimeout (never below the
+// answer's wire time + 20 ms); the first answer ends it.
+TEST(SilentUnit, AskedOnceWithTheShortWaitUntilItAnswers)
+{
+    bool answering = false;
+    std::vector<int> waits;
+    SerialBus bus([&](const QString &, int, int) {
+        return std::make_unique<ScriptedLine>(answering, waits);
+    });
+    qint16 timeout = 200, retries = 2;
+    bus.SetINIParams(timeout, retries);
+    ASSERT_EQ(bus.OpenPort(QStringLiteral("/dev/null")), CmdOk);
+    bus.setBlockReads(false);
+    ASSERT_EQ(bus.baud(), 9600);
+    ASSERT_EQ(bus.silentTimeoutMs(), ZelkIniKeys::DefaultSilentTimeout);
+    StatusArray flags;
+    QString text;
+    EXPECT_TRUE(
+        bus.GetGlobalStatusByte(UnitArg(4), flags).startsWith(QLatin1String("ERR_TIMEOUT")));
+    EXPECT_EQ(waits, (std::vector<int>{200, 200, 200}));
+    EXPECT_TRUE(bus.unitSilent(4));
+    EXPECT_FALSE(bus.unitSilent(5));
+    waits.clear();
+    const QString reply = bus.GetGlobalStatusByte(UnitArg(4), flags);
+    EXPECT_TRUE(reply.contains(QLatin1String("silent"))) << reply.toStdString();
+    // 125 registers at 9600 baud: 255 characters and the silence, 270 ms.
+    bus.GetUnitSerialN(UnitArg(4), text);
+    EXPECT_EQ(bus.silentWaitMs(ModbusFrame::readRequest(3, 0, 125)), 270 + 20);
+    // At 9600 baud 50 ms less two silences, the request and 5 ms to wake
+    // leaves 29 ms, under the floor: a one-register answer's 7 characters and
+    // the silence (11 ms) + 20; six registers: 17 characters, 22 ms + 20.
+    EXPECT_EQ(waits, (std::vector<int>{31, 42}));
+    answering = true;
+    EXPECT_EQ(bus.GetGlobalStatusByte(UnitArg(4), flags), CmdOk);
+    EXPECT_FALSE(bus.unitSilent(4));
+}
+
+// Catches a poll that a dead unit slows: with unit 7 silent in the emulator,
+// in every cycle over units 1, 3, 5 and 7 after the fourth unit 7 is asked
+// once, never with the normal wait, and its turn on the line (from unit 5's
+// answer to the next cycle's first request) takes about one SilentTimeout;
+// scripts/bench.sh gives every cycle against the wire time.
+TEST_F(SilentUnitLine, CycleWithOneSilentUnitStaysShort)
+{
+    startLine({"--silent", "7"});
+    ASSERT_EQ(serial->OpenPort(QStringLiteral("COM1")), CmdOk);
+    serial->setBlockReads(false); // one exchange a call, the same in every cycle
+    int askedSilent = 0;
+    qint64 lastAnswerNs = 0;
+    std::vector<int> asked;
+    std::vector<qint64> turns; // unit 7's turn in cycles 1, 2, ...
+    serial->setFrameTap([&](const ModbusFrameEvent &e) {
+        if (e.kind == ModbusFrameEvent::Kind::Answer && e.unit == 5)
+            lastAnswerNs = e.atNs;
+        if (e.kind != ModbusFrameEvent::Kind::Request)
+            return;
+        askedSilent += e.unit == 7;
+        if (e.unit == 1 && lastAnswerNs > 0)
+            turns.push_back(e.atNs - lastAnswerNs);
+    });
+    constexpr int Cycles = 13;
+    for (int cycle = 1; cycle <= Cycles; ++cycle) {
+        askedSilent = 0;
+        for (const int unit : {1, 3, 5, 7}) {
+            StatusArray flags;
+            const QString reply = serial->GetGlobalStatusByte(UnitArg(unit), flags);
+            EXPECT_EQ(reply == CmdOk, unit != 7) << unit << reply.toStdString();
+        }
+        asked.push_back(askedSilent);
+    }
+    serial->setFrameTap({});
+    ASSERT_EQ(turns.size(), std::size_t(Cycles - 1));
+    EXPECT_EQ(asked[0], 1 + LineFixture::Retries);
+    std::vector<qint64> late(turns.begin() + 4, turns.end());
+    for (std::size_t i = 0; i < late.size(); ++i) {
+        EXPECT_EQ(asked[i + 4], 1) << i + 5;
+        EXPECT_LT(late[i], qint64(LineFixture::TimeoutMs) * 1'000'000) << i + 5;
+    }
+    // Nearer the short wait than the normal one: a loaded machine (or a
+    // sanitizer build) wakes this side late by some milliseconds, never by
+    // the difference between the two.
+    std::sort(late.begin(), late.end());
+    EXPECT_LT(late[late.size() / 2],
+              qint64(serial->silentTimeoutMs() + LineFixture::TimeoutMs) / 2 * 1'000'000);
+    EXPECT_TRUE(serial->unitSilent(7));
+    EXPECT_FALSE(serial->unitSilent(1));
+}

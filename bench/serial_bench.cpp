@@ -104,6 +104,9 @@ struct Line
         ZelkGlobals::ComPort = link;
         auto owned = std::make_unique<SerialBus>();
         serial = owned.get();
+        // Value by value, one exchange a call: the line's own cost.
+        // serial_blocks_bench measures the block reads.
+        serial->setBlockReads(false);
         ZelkGlobals::Device = std::move(owned);
         serial->setFrameTap([this](const ModbusFrameEvent &e) {
             if (e.kind == ModbusFrameEvent::Kind::Request) {

@@ -11,7 +11,7 @@
 #include "device/SharedLineDevice.h"
 #include "editor/SupplyConfig.h"
 #include "grouping/frmModuleGrouping.h"
-#include "inspector/FrameInspector.h"
+#include "inspector/FrameTraffic.h"
 #include "monitor/MonitorForm.h"
 
 #include <QApplication>
@@ -27,8 +27,8 @@ void wire()
                                    [] { return &MonitorForm::instance(); });
     WindowRegistry::registerWindow(QStringLiteral("frmAboutZelk"),
                                    [] { return new frmAboutZelk(&MainForm::instance()); });
-    WindowRegistry::registerWindow(WindowRegistry::FrameInspector,
-                                   [] { return new FrameInspector(&MainForm::instance()); });
+    WindowRegistry::registerWindow(WindowRegistry::FrameTraffic,
+                                   [] { return new FrameTraffic(&MainForm::instance()); });
     WindowRegistry::registerControl(QStringLiteral("Label3D"),
                                     [](QWidget *parent) { return new Label3D(parent); });
     QtDesktopServices::setHelpHandler(

@@ -203,8 +203,8 @@ void MainForm::buildMenus()
     CommParams = action(Setup, "CommParams", QStringLiteral("&Com Port Settings"),
                         &MainForm::CommParams_Click);
     // Last in the menu, so the items before it keep their places.
-    FrameInspector = action(Setup, "FrameInspector", QStringLiteral("&Frame Inspector"),
-                            &MainForm::FrameInspector_Click);
+    FrameTraffic = action(Setup, "FrameTraffic", QStringLiteral("&Frame Inspector"),
+                          &MainForm::FrameTraffic_Click);
     Monitor = menu("Monitor", QStringLiteral("&Monitor"));
     View = action(Monitor, "View", QStringLiteral("&Zelk Interactive Program"),
                   &MainForm::Image2_Click);
@@ -353,9 +353,9 @@ void MainForm::CommParams_Click()
     showBus();
 }
 
-void MainForm::FrameInspector_Click()
+void MainForm::FrameTraffic_Click()
 {
-    if (QWidget *w = WindowRegistry::window(WindowRegistry::FrameInspector)) {
+    if (QWidget *w = WindowRegistry::window(WindowRegistry::FrameTraffic)) {
         w->show();
         w->raise();
         w->activateWindow();

@@ -24,7 +24,7 @@ public:
     void ShowEditorBeside_Click();
     void cmdComPort_Click();
     void CommParams_Click();
-    void FrameInspector_Click();
+    void FrameTraffic_Click();
     void AboutZelk_Click();
     void cmdExit_Click();
     // Help and web
@@ -53,7 +53,7 @@ public:
     QAction *Default = nullptr;
     QAction *DefaultBeside = nullptr;
     QAction *CommParams = nullptr;
-    QAction *FrameInspector = nullptr;
+    QAction *FrameTraffic = nullptr;
     QMenu *Monitor = nullptr;
     QAction *View = nullptr;
     QMenu *Help = nullptr;

@@ -12,7 +12,7 @@ namespace WindowRegistry {
 inline const QString Launcher = QStringLiteral("MainForm");
 inline const QString Editor = QStringLiteral("SupplyConfig");
 inline const QString Monitor = QStringLiteral("MonitorForm");
-inline const QString FrameInspector = QStringLiteral("FrameInspector");
+inline const QString FrameTraffic = QStringLiteral("FrameTraffic");
 
 using Factory = std::function<QWidget *()>;
 

@@ -262,7 +262,7 @@ QWidget *MonitorForm::buildUnitPanel()
     cmdFrames->setToolTip(QStringLiteral("Every frame on the serial line"));
     cmdFrames->setFixedHeight(OH->sizeHint().height());
     connect(cmdFrames, &QPushButton::clicked, this, [] {
-        if (QWidget *w = WindowRegistry::window(WindowRegistry::FrameInspector)) {
+        if (QWidget *w = WindowRegistry::window(WindowRegistry::FrameTraffic)) {
             w->show();
             w->raise();
         }

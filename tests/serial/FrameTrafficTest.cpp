@@ -1,6 +1,6 @@
 // The frame inspector against the unit emulator on a pseudo-terminal: what
 // the window shows is what went over the line, and closed it costs nothing.
-#include "inspector/FrameInspector.h"
+#include "inspector/FrameTraffic.h"
 #include "LineFixture.h"
 #include "app/ZelkApplication.h"
 #include "core_windows/MainForm.h"
@@ -21,7 +21,7 @@
 
 namespace {
 
-using FrameInspectorLine = LineFixture;
+using FrameTrafficLine = LineFixture;
 using C = FrameLog::Column;
 
 QStringList linesOf(const QString &path)
@@ -39,11 +39,11 @@ QStringList linesOf(const QString &path)
 // request and one answer with good check bytes, and the bytes are those of
 // the wire page's examples; an exception answer shows its code, and the
 // filters keep exactly the matching rows.
-TEST_F(FrameInspectorLine, EachCallIsOneRequestAndOneAnswer)
+TEST_F(FrameTrafficLine, EachCallIsOneRequestAndOneAnswer)
 {
     startLine();
     serial->setBlockReads(false); // one exchange a call
-    FrameInspector inspector;
+    FrameTraffic inspector;
     inspector.show();
     ASSERT_EQ(serial->OpenPort(QStringLiteral("COM1")), CmdOk);
     qint16 v = 0;
@@ -110,11 +110,11 @@ TEST_F(FrameInspectorLine, EachCallIsOneRequestAndOneAnswer)
 // Catches a log that watches, copies or formats while nobody looks: with the
 // inspector closed (and while it is paused) the editor's whole read of a unit
 // makes no frame event and no row; open, every frame of it is taken.
-TEST_F(FrameInspectorLine, ClosedOrPausedCostsNothing)
+TEST_F(FrameTrafficLine, ClosedOrPausedCostsNothing)
 {
     startLine();
     serial->setBlockReads(false); // every read of the unit goes on the line
-    FrameInspector inspector;
+    FrameTraffic inspector;
     inspector.show();
     inspector.close();
     const quint64 events = frameEventsMade();
@@ -142,18 +142,18 @@ TEST_F(FrameInspectorLine, ClosedOrPausedCostsNothing)
 // good answer; the CSV parses back to the shown rows and the hex dump has a
 // line each. The window is opened as users open it (launcher's Setup menu,
 // monitor's button) and its picture is kept and checked for drawn rows.
-TEST_F(FrameInspectorLine, GarbledAnswerShowsBadFrameRetryAndGoodAnswer)
+TEST_F(FrameTrafficLine, GarbledAnswerShowsBadFrameRetryAndGoodAnswer)
 {
     startLine({"--garble-rate", "0.3", "--seed", "11"});
     EditorState::reset();
     ZelkApplication::wire();
     ASSERT_TRUE(ZelkApplication::start());
-    MainForm::instance().FrameInspector->trigger();
+    MainForm::instance().FrameTraffic->trigger();
     auto *inspector =
-        dynamic_cast<FrameInspector *>(WindowRegistry::existing(WindowRegistry::FrameInspector));
+        dynamic_cast<FrameTraffic *>(WindowRegistry::existing(WindowRegistry::FrameTraffic));
     ASSERT_NE(inspector, nullptr);
     EXPECT_TRUE(inspector->isVisible());
-    EXPECT_EQ(MainForm::instance().Setup->actions().last(), MainForm::instance().FrameInspector);
+    EXPECT_EQ(MainForm::instance().Setup->actions().last(), MainForm::instance().FrameTraffic);
     inspector->close();
     MonitorForm::instance().cmdFrames->click();
     EXPECT_TRUE(inspector->isVisible());

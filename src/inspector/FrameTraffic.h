@@ -40,11 +40,11 @@ private:
 // Every frame the serial line sends and receives while this window is open:
 // decoded, filtered by unit and errors, exported as CSV or a hex dump.
 // Closed or paused, it watches nothing.
-class FrameInspector final : public QWidget
+class FrameTraffic final : public QWidget
 {
 public:
-    explicit FrameInspector(QWidget *parent = nullptr);
-    ~FrameInspector() override;
+    explicit FrameTraffic(QWidget *parent = nullptr);
+    ~FrameTraffic() override;
 
     FrameLog &log() { return m_log; }
     // Takes in what came since the last look (the window does this on a timer).

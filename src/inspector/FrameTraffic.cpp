@@ -1,4 +1,4 @@
-#include "inspector/FrameInspector.h"
+#include "inspector/FrameTraffic.h"
 
 #include "core/Dialogs.h"
 #include "core/Seams.h"
@@ -86,11 +86,11 @@ QVariant FrameTableModel::headerData(int section, Qt::Orientation orientation, i
 
 // ---- the window ------------------------------------------------------------
 
-FrameInspector::FrameInspector(QWidget *parent)
+FrameTraffic::FrameTraffic(QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_model(m_log)
 {
-    setObjectName(QStringLiteral("FrameInspector"));
+    setObjectName(QStringLiteral("FrameTraffic"));
     setWindowTitle(QStringLiteral("Frame Inspector"));
     resize(1280, 560);
 
@@ -171,25 +171,25 @@ FrameInspector::FrameInspector(QWidget *parent)
     refilter();
 }
 
-FrameInspector::~FrameInspector()
+FrameTraffic::~FrameTraffic()
 {
     m_log.detach();
 }
 
-void FrameInspector::showEvent(QShowEvent *event)
+void FrameTraffic::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     watch(!cmdPause->isChecked());
 }
 
-void FrameInspector::hideEvent(QHideEvent *event)
+void FrameTraffic::hideEvent(QHideEvent *event)
 {
     // Closed, the line makes no frame events for it.
     watch(false);
     QWidget::hideEvent(event);
 }
 
-void FrameInspector::watch(bool on)
+void FrameTraffic::watch(bool on)
 {
     if (on && isVisible()) {
         m_log.attach();
@@ -201,7 +201,7 @@ void FrameInspector::watch(bool on)
     }
 }
 
-void FrameInspector::refresh()
+void FrameTraffic::refresh()
 {
     if (m_log.added() == m_seen)
         return;
@@ -209,7 +209,7 @@ void FrameInspector::refresh()
     refilter();
 }
 
-void FrameInspector::refilter()
+void FrameTraffic::refilter()
 {
     QScrollBar *bar = grdFrames->verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
@@ -227,7 +227,7 @@ void FrameInspector::refilter()
     lblCount->setText(text);
 }
 
-bool FrameInspector::exportCsv(const QString &path) const
+bool FrameTraffic::exportCsv(const QString &path) const
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
@@ -238,7 +238,7 @@ bool FrameInspector::exportCsv(const QString &path) const
     return file.write(text) == text.size() && file.flush();
 }
 
-bool FrameInspector::exportHexDump(const QString &path) const
+bool FrameTraffic::exportHexDump(const QString &path) const
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
@@ -249,7 +249,7 @@ bool FrameInspector::exportHexDump(const QString &path) const
     return file.write(text) == text.size() && file.flush();
 }
 
-void FrameInspector::exportAs(bool csv)
+void FrameTraffic::exportAs(bool csv)
 {
     FileDialogRequest request;
     request.title = csv ? QStringLiteral("Export frames as CSV")

@@ -29,8 +29,10 @@ qint64 nowNs()
 // may hold bytes back.
 constexpr qint64 MinQuietNs = 20'000'000;
 
-// Longest stretch a wait for the line keeps window events waiting.
-constexpr qint64 MaxBlockNs = 16'000'000;
+// Longest stretch a wait for the line keeps window events waiting: well below
+// what a user notices, and long enough that a one-value exchange at 9600 baud
+// sleeps once (each wake costs the device object more than the frame itself).
+constexpr qint64 MaxBlockNs = 25'000'000;
 // An exception answer: unit, function, code and two check bytes.
 constexpr qsizetype MinAnswer = 5;
 

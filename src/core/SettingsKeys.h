@@ -13,6 +13,9 @@ inline const QString Zelk = QStringLiteral("Zelk.ini");
 namespace GuiIniKeys {
 inline const QString ParamsSection = QStringLiteral("PARAMS");
 inline const QString Port = QStringLiteral("port");
+// The stable name (/dev/serial/by-id/...) of the adapter a stored short port
+// name had when saved, so the port follows the adapter when it is replugged.
+inline const QString PortAdapter = QStringLiteral("PortAdapter");
 // Which bus the program talks to: BusSimulated (the default) or BusSerial.
 inline const QString Bus = QStringLiteral("Bus");
 inline const QString BusSimulated = QStringLiteral("simulated");

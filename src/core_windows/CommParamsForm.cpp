@@ -3,13 +3,19 @@
 #include "core_windows/ControlNames.h"
 
 #include "core/Ini.h"
+#include "core/IniFile.h"
 #include "core/SettingsKeys.h"
+#include "core/StablePorts.h"
 #include "core/ZelkGlobals.h"
 
+#include <QAbstractItemView>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QSerialPortInfo>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 QLineEdit *displayOnly(QWidget *parent, const char *name, const QString &text)
@@ -18,6 +24,30 @@ QLineEdit *displayOnly(QWidget *parent, const char *name, const QString &text)
     edit->setReadOnly(true);
     edit->setFocusPolicy(Qt::NoFocus);
     return edit;
+}
+
+// A short name remembers the adapter its device belongs to, so the port
+// follows the adapter when it is plugged in elsewhere; a stable name needs
+// nothing remembered. Written only when it changes, so the file keeps its
+// bytes otherwise.
+void rememberAdapter(const QString &port, const QString &storedPort)
+{
+    const QString &gui = ZelkGlobals::GuiIniPath;
+    const QString path = StablePorts::devicePath(port, gui);
+    const QString remembered =
+        IniFile::readString(gui, GuiIniKeys::ParamsSection, GuiIniKeys::PortAdapter).trimmed();
+    // The same port saved while its device is away (the adapter moved or is
+    // unplugged): there is nothing to learn, and the adapter is kept.
+    if (port.trimmed() == storedPort.trimmed() && !QFileInfo::exists(path))
+        return;
+    const QString adapter =
+        StablePorts::isStablePath(path) ? QString() : StablePorts::stableNameOf(path);
+    if (adapter == remembered)
+        return;
+    if (adapter.isEmpty())
+        DeleteIniKey(GuiIniKeys::ParamsSection, GuiIniKeys::PortAdapter, gui);
+    else
+        WriteIni(GuiIniKeys::ParamsSection, GuiIniKeys::PortAdapter, adapter, gui);
 }
 } // namespace
 
@@ -42,6 +72,10 @@ CommParamsForm::CommParamsForm(QWidget *parent)
         named(new QLabel(QStringLiteral("Port Number :"), this), QStringLiteral("Portlabel"));
     ComPort = named(new QComboBox(this), QStringLiteral("ComPort"));
     ComPort->setEditable(true); // a port outside the list can be typed
+    // Stable names are long: the box keeps the dialog's width and its list
+    // opens as wide as they need.
+    ComPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ComPort->setMinimumContentsLength(16);
     BaudRateLabel =
         named(new QLabel(QStringLiteral("BaudRate : "), this), QStringLiteral("BaudRateLabel"));
     Baud = displayOnly(this, "Baud", QStringLiteral("9600"));
@@ -104,12 +138,25 @@ void CommParamsForm::Form_Load()
     ComPort->clear();
     for (int i = 1; i <= 9; ++i)
         ComPort->addItem(QStringLiteral("COM%1").arg(i));
-    // Then the ports the system reports, by the path OpenPort takes.
+    // Then each adapter by its stable name, with the short name it has now;
+    // the item's data is what is stored when it is saved.
+    const auto stable = StablePorts::list();
+    for (const StablePorts::Entry &entry : stable)
+        ComPort->addItem(QStringLiteral("%1  (%2)").arg(entry.stablePath, entry.device),
+                         entry.stablePath);
+    // Then the ports the system reports that have no stable name, by the path
+    // OpenPort takes.
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports) {
-        if (ComPort->findText(info.systemLocation()) < 0)
+        const QString device = QFileInfo(info.systemLocation()).canonicalFilePath();
+        const bool named = std::any_of(stable.begin(), stable.end(),
+                                       [&](const auto &entry) { return entry.device == device; });
+        if (!named && ComPort->findText(info.systemLocation()) < 0)
             ComPort->addItem(info.systemLocation());
     }
+    ComPort->view()->setMinimumWidth(ComPort->view()->sizeHintForColumn(0) +
+                                     2 * ComPort->view()->frameWidth() +
+                                     ComPort->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     ComPort->setEditText(ZelkGlobals::ComPort);
 
     const int bus = cboBus->findData(ZelkGlobals::Bus);
@@ -124,10 +171,16 @@ void CommParamsForm::Form_Load()
 
 void CommParamsForm::OKButton_Click()
 {
-    // Stored as it stands: a wrong port shows at the next port opening.
-    ZelkGlobals::ComPort = ComPort->currentText();
+    // Stored as it stands: a wrong port shows at the next port opening. A
+    // listed adapter is stored by its stable name alone.
+    const int item = ComPort->findText(ComPort->currentText());
+    const QString stablePath = item >= 0 ? ComPort->itemData(item).toString() : QString();
+    const QString storedPort =
+        IniFile::readString(ZelkGlobals::GuiIniPath, GuiIniKeys::ParamsSection, GuiIniKeys::Port);
+    ZelkGlobals::ComPort = stablePath.isEmpty() ? ComPort->currentText() : stablePath;
     WriteIni(GuiIniKeys::ParamsSection, GuiIniKeys::Port, ZelkGlobals::ComPort,
              ZelkGlobals::GuiIniPath);
+    rememberAdapter(ZelkGlobals::ComPort, storedPort);
     Com->setText(ZelkGlobals::ComPort);
     // The device object takes a new bus or rate at its next port opening.
     // Stored only when changed here: a bus named by --bus stays for its run,

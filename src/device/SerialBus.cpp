@@ -1,11 +1,14 @@
 #include "device/SerialBus.h"
 
+#include "core/Dialogs.h"
 #include "core/IniFile.h"
+#include "core/Seams.h"
+#include "core/StablePorts.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
 #include "device/ModbusLink.h"
 
-#include <QRegularExpression>
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 
@@ -20,6 +23,9 @@ const QString ReplyPortClosed = QStringLiteral("ERR_PORT_CLOSED");
 const QString ReplyRange = QStringLiteral("ERR_RANGE");
 const QString ReplyNoModule = QStringLiteral("ERR_NO_MODULE");
 const QString ReplyIdInUse = QStringLiteral("ERR_ID_IN_USE");
+
+// The device object whose line was opened last: whose silent units show.
+const SerialBus *g_lineInUse = nullptr;
 
 bool moduleInRange(int module)
 {
@@ -43,24 +49,15 @@ SerialBus::SerialBus(TransportFactory factory)
     }
 }
 
-SerialBus::~SerialBus() = default;
+SerialBus::~SerialBus()
+{
+    if (g_lineInUse == this)
+        g_lineInUse = nullptr;
+}
 
 QString SerialBus::devicePath(const QString &port, const QString &guiIniPath)
 {
-    static const QRegularExpression comName(QStringLiteral("^COM([1-9])$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    const QString name = port.trimmed();
-    const auto match = comName.match(name);
-    if (!match.hasMatch())
-        return name;
-    if (!guiIniPath.isEmpty()) {
-        // Read as written: a path is not a number to put in the user's locale.
-        const QString mapped =
-            IniFile::readString(guiIniPath, GuiIniKeys::PortsSection, name.toUpper()).trimmed();
-        if (!mapped.isEmpty())
-            return mapped;
-    }
-    return QStringLiteral("/dev/ttyS%1").arg(match.captured(1).toInt() - 1);
+    return StablePorts::devicePath(port, guiIniPath);
 }
 
 bool SerialBus::knownBaudRate(int baud)
@@ -176,6 +173,15 @@ QString SerialBus::transact(const Request &request, F::Answer &answer)
 bool SerialBus::unitSilent(int unit) const
 {
     return unit >= 1 && unit <= 32 && m_misses[std::size_t(unit)] >= SilentAfterMisses;
+}
+
+quint64 SerialBus::silentUnitsNow()
+{
+    quint64 units = 0;
+    for (int unit = 1; g_lineInUse && unit <= 32; ++unit)
+        if (g_lineInUse->unitSilent(unit))
+            units |= quint64(1) << unit;
+    return units;
 }
 
 int SerialBus::silentWaitMs(const QByteArray &requestPdu) const
@@ -380,7 +386,7 @@ QString SerialBus::OpenPort(const QString &port)
         return QStringLiteral("ERR_PORT_UNAVAILABLE: no port named");
     const QString lastPath = m_path;
     m_port = port.trimmed();
-    m_path = devicePath(m_port, ZelkGlobals::GuiIniPath);
+    m_path = followAdapter(devicePath(m_port, ZelkGlobals::GuiIniPath));
     m_baud = baudRateSetting();
     // Blocks outlive a session on the same line (a poll opens the port more
     // than once), not a change of line.
@@ -389,9 +395,14 @@ QString SerialBus::OpenPort(const QString &port)
     if (m_path != lastPath)
         m_misses.fill(0);
     m_silentTimeoutMs = silentTimeoutSetting();
+    g_lineInUse = this;
     auto transport = m_factory(m_path, m_baud, m_timeoutMs * (m_retries + 1));
     transport->setTap(m_tap);
     const QString failure = transport->open();
+    if (!failure.isEmpty() && StablePorts::isStablePath(m_path) && !QFileInfo::exists(m_path))
+        return QStringLiteral("ERR_PORT_UNAVAILABLE: cannot open %1: %2; its adapter is not "
+                              "plugged in")
+            .arg(portName(), failure);
     if (!failure.isEmpty())
         return (ModbusLink::isTcpTarget(m_path)
                     ? QStringLiteral("ERR_PORT_UNAVAILABLE: cannot reach the gateway %1: %2")
@@ -399,6 +410,30 @@ QString SerialBus::OpenPort(const QString &port)
             .arg(portName(), failure);
     m_transport = std::move(transport);
     return ReplyOk;
+}
+
+QString SerialBus::followAdapter(const QString &path)
+{
+    const QString &gui = ZelkGlobals::GuiIniPath;
+    if (gui.isEmpty() || ModbusLink::isTcpTarget(path))
+        return path;
+    const QString adapter =
+        IniFile::readString(gui, GuiIniKeys::ParamsSection, GuiIniKeys::PortAdapter).trimmed();
+    if (adapter.isEmpty() ||
+        IniFile::readString(gui, GuiIniKeys::ParamsSection, GuiIniKeys::Port).trimmed() != m_port)
+        return path;
+    const StablePorts::Choice choice = StablePorts::resolve(m_port, path, adapter);
+    if (choice.found == StablePorts::Found::InPlace)
+        m_adapterTold.clear(); // a later move is news again
+    if (choice.found != StablePorts::Found::Moved)
+        return choice.path;
+    const QString told = m_port + '\n' + adapter + '\n' + choice.path;
+    if (told != m_adapterTold) {
+        m_adapterTold = told;
+        LogError(choice.notice);
+        Seams::dialogs().Notice(choice.notice, MsgIcon::Information, ZelkGlobals::AppTitle);
+    }
+    return choice.path;
 }
 
 QString SerialBus::ClosePort()

@@ -61,6 +61,12 @@ public:
     // so that one dead unit does not hold up a poll of the others.
     static constexpr int SilentAfterMisses = 3;
     bool unitSilent(int unit) const;
+    // The units the serial line in use treats as silent (bit n: unit n), for
+    // the windows and zelkctl to show; none while no serial line was opened.
+    static quint64 silentUnitsNow();
+    // A line left for the simulated bus: its units start afresh when it is
+    // taken again.
+    void forgetSilentUnits() { m_misses.fill(0); }
     int silentTimeoutMs() const { return m_silentTimeoutMs; }
     // What a silent unit is given for this request: SilentTimeout, but never
     // less than the answer's wire time and 20 ms, so that a late answer
@@ -180,6 +186,9 @@ private:
     QString readModuleNumber(const UnitArg &unit, qint16 module, quint16 offset, quint16 min,
                              quint16 max, Value &value);
     QString badValue(const UnitArg &unit, Table table, quint16 address, quint16 value) const;
+    // The device path, or where the stored port's remembered adapter now sits
+    // when it was plugged in elsewhere (told once per move).
+    QString followAdapter(const QString &path);
     // The port as the user named it, with its device path when that differs.
     QString portName() const;
     QString where(int unit) const;
@@ -199,6 +208,7 @@ private:
     int m_retries = DefaultRetries;
     bool m_busy = false;
     QString m_reportedBaud;
+    QString m_adapterTold; // the last move of the port's adapter the user was told of
     UnitBlocks m_blocks;
     std::array<quint8, 33> m_misses{}; // requests unanswered in a row, by unit
     int m_silentTimeoutMs = ZelkIniKeys::DefaultSilentTimeout;

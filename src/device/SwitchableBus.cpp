@@ -58,6 +58,8 @@ bool SwitchableBus::takeOverride(const QStringList &arguments, QString *why)
 void SwitchableBus::take(const QString &kind)
 {
     m_kind = kind == GuiIniKeys::BusSerial ? GuiIniKeys::BusSerial : GuiIniKeys::BusSimulated;
+    if (m_serial && m_kind != GuiIniKeys::BusSerial)
+        static_cast<SerialBus &>(*m_serial).forgetSilentUnits();
     std::unique_ptr<ZelkDevice> &slot = m_kind == GuiIniKeys::BusSerial ? m_serial : m_simulated;
     if (!slot) {
         if (m_kind == GuiIniKeys::BusSerial)

@@ -1,0 +1,219 @@
+// Stable port names: a folder of links like /dev/serial/by-id, the port
+// dialog that lists and stores them, and the serial line that follows a
+// replugged adapter to its new device.
+#include "core/StablePorts.h"
+#include "LineFixture.h"
+#include "core/ZelkRoutines.h"
+#include "core_windows/CommParamsForm.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+namespace {
+
+const QString AdapterA = QStringLiteral("usb-Zelk_Adapter_A-if00-port0");
+const QString AdapterB = QStringLiteral("usb-Zelk_Adapter_B-if00-port0");
+
+// A scratch by-id folder in a test folder, given back to the default after.
+struct StableFolder
+{
+    explicit StableFolder(const TestEnvironment &env)
+        : dir(env.path(QStringLiteral("by-id")))
+    {
+        QDir().mkpath(dir);
+        QDir().mkpath(env.path(QStringLiteral("dev")));
+        StablePorts::setFolder(dir);
+    }
+    ~StableFolder() { StablePorts::setFolder({}); }
+    bool link(const QString &name, const QString &target) const
+    {
+        return QFile::link(target, dir + '/' + name);
+    }
+    QString path(const QString &name) const { return dir + '/' + name; }
+    QString dir;
+};
+
+QString canonical(const QString &path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
+
+// dev/ttyUSB0 and dev/ttyUSB1 are the devices, dev/alias a link to ttyUSB1;
+// adapter A is at ttyUSB0, B at ttyUSB1 through the alias, "gone" nowhere.
+void plugIn(const TestEnvironment &env, const StableFolder &stable)
+{
+    for (const char *device : {"dev/ttyUSB0", "dev/ttyUSB1", "dev/other"})
+        env.writeFile(QLatin1String(device), {});
+    ASSERT_TRUE(QFile::link(env.path(QStringLiteral("dev/ttyUSB1")),
+                            env.path(QStringLiteral("dev/alias"))));
+    ASSERT_TRUE(stable.link(AdapterA, QStringLiteral("../dev/ttyUSB0")));
+    ASSERT_TRUE(stable.link(AdapterB, env.path(QStringLiteral("dev/alias"))));
+    ASSERT_TRUE(stable.link(QStringLiteral("usb-gone"), QStringLiteral("../dev/ttyUSB9")));
+}
+
+} // namespace
+
+// Catches a dangling link listed as a port, a chain of links not followed, or
+// an adapter followed to the wrong device (or a key that opens any file).
+TEST(StablePorts, ListsFollowsChainsAndResolvesAdapters)
+{
+    TestEnvironment env;
+    StableFolder stable(env);
+    plugIn(env, stable);
+    const QString usb0 = env.path(QStringLiteral("dev/ttyUSB0"));
+    const QString usb1 = canonical(env.path(QStringLiteral("dev/ttyUSB1")));
+
+    const auto entries = StablePorts::list();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].stablePath, stable.path(AdapterA));
+    EXPECT_EQ(entries[0].device, canonical(usb0));
+    EXPECT_EQ(entries[1].stablePath, stable.path(AdapterB));
+    EXPECT_EQ(entries[1].device, usb1);
+    EXPECT_EQ(StablePorts::stableNameOf(env.path(QStringLiteral("dev/alias"))),
+              stable.path(AdapterB));
+    EXPECT_EQ(StablePorts::stableNameOf(env.path(QStringLiteral("dev/other"))), QString());
+    EXPECT_EQ(StablePorts::stableNameOf(env.path(QStringLiteral("dev/ttyUSB9"))), QString());
+
+    using F = StablePorts::Found;
+    const struct
+    {
+        QString adapter;
+        F found;
+        QString path;
+    } rows[] = {
+        {stable.path(AdapterA), F::InPlace, usb0},
+        {stable.path(AdapterB), F::Moved, usb1},
+        {stable.path(QStringLiteral("usb-gone")), F::Unplugged, usb0},
+        {env.path(QStringLiteral("dev/ttyUSB1")), F::NoAdapter, usb0},
+        {QString(), F::NoAdapter, usb0},
+    };
+    for (const auto &row : rows) {
+        const auto choice = StablePorts::resolve(QStringLiteral("COM3"), usb0, row.adapter);
+        EXPECT_EQ(choice.found, row.found) << row.adapter.toStdString();
+        EXPECT_EQ(choice.path, row.path) << row.adapter.toStdString();
+        EXPECT_EQ(choice.notice.isEmpty(), row.found != F::Moved);
+    }
+    EXPECT_EQ(
+        StablePorts::resolve(QStringLiteral("COM3"), usb0, stable.path(AdapterB)).notice,
+        QStringLiteral("The adapter of COM3 (%1) now sits at %2: %2 is used.").arg(AdapterB, usb1));
+}
+
+// Catches a dialog that does not offer the stable name, stores the item's
+// display text, or forgets (or wrongly keeps) a short name's adapter.
+TEST(StablePorts, PortDialogStoresStableNamesAndRemembersAdapters)
+{
+    TestEnvironment env;
+    for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+        env.copyShipped(QString::fromLatin1(file));
+    StableFolder stable(env);
+    plugIn(env, stable);
+    const QString gui = ZelkGlobals::GuiIniPath = env.path(QStringLiteral("ZelkGui.ini"));
+    ASSERT_TRUE(IniFile::writeValue(gui, QStringLiteral("PORTS"), QStringLiteral("COM3"),
+                                    env.path(QStringLiteral("dev/alias"))));
+    ZelkGlobals::ComPort = QStringLiteral("COM1");
+    const QString usb0 = env.path(QStringLiteral("dev/ttyUSB0"));
+
+    {
+        CommParamsForm form;
+        EXPECT_EQ(form.ComPort->itemText(8), QStringLiteral("COM9"));
+        EXPECT_EQ(form.ComPort->itemText(9),
+                  QStringLiteral("%1  (%2)").arg(stable.path(AdapterA), canonical(usb0)));
+        form.ComPort->setCurrentIndex(9);
+        QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    }
+    EXPECT_EQ(IniFile::readString(gui, GuiIniKeys::ParamsSection, QStringLiteral("port")),
+              stable.path(AdapterA));
+    EXPECT_EQ(ZelkGlobals::ComPort, stable.path(AdapterA));
+
+    // Typed in turn; each save keeps the key or drops it.
+    const struct
+    {
+        QString typed;
+        QString adapter;
+    } rows[] = {
+        {usb0, stable.path(AdapterA)},
+        {QStringLiteral("COM3"), stable.path(AdapterB)},
+        {env.path(QStringLiteral("dev/other")), QString()},
+        {usb0, stable.path(AdapterA)},
+        {stable.path(AdapterB), QString()},
+        {usb0, stable.path(AdapterA)},
+    };
+    for (const auto &row : rows) {
+        CommParamsForm form;
+        form.ComPort->setEditText(row.typed);
+        QTest::mouseClick(form.OKButton, Qt::LeftButton);
+        EXPECT_EQ(IniFile::readString(gui, GuiIniKeys::ParamsSection, QStringLiteral("port")),
+                  row.typed);
+        EXPECT_EQ(
+            IniFile::readString(gui, GuiIniKeys::ParamsSection, QStringLiteral("PortAdapter")),
+            row.adapter)
+            << row.typed.toStdString();
+    }
+    // Saved again while its adapter is away: the adapter is not forgotten.
+    ASSERT_TRUE(QFile::remove(usb0));
+    CommParamsForm form;
+    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    EXPECT_EQ(IniFile::readString(gui, GuiIniKeys::ParamsSection, QStringLiteral("PortAdapter")),
+              stable.path(AdapterA));
+}
+
+using StablePortLine = LineFixture;
+
+// Catches a replugged adapter that is not found, a notice at every opening
+// (a poll opens the port often), or a notice that names another port: the
+// emulator serves ttyUSB1, where the stored ttyUSB0's adapter now sits.
+TEST_F(StablePortLine, FollowsTheAdapterToItsNewPortAndTellsOnce)
+{
+    StableFolder stable(env);
+    const QString usb0 = env.path(QStringLiteral("dev/ttyUSB0"));
+    const QString pty =
+        unitsim.start({QStringLiteral("--store"), store, QStringLiteral("--pty"),
+                       QStringLiteral("--link"), env.path(QStringLiteral("dev/ttyUSB1")),
+                       QStringLiteral("--baud"), QStringLiteral("115200")});
+    ASSERT_FALSE(pty.isEmpty()) << unitsim.errors().toStdString();
+    ASSERT_TRUE(stable.link(AdapterA, QStringLiteral("../dev/ttyUSB1")));
+    const QString gui = ZelkGlobals::GuiIniPath;
+    ASSERT_TRUE(IniFile::writeValue(gui, GuiIniKeys::ParamsSection, QStringLiteral("port"), usb0));
+    ASSERT_TRUE(IniFile::writeValue(gui, GuiIniKeys::ParamsSection, QStringLiteral("PortAdapter"),
+                                    stable.path(AdapterA)));
+    const QString notice = QStringLiteral("The adapter of %1 (%2) now sits at %3: %3 is used.")
+                               .arg(usb0, AdapterA, canonical(pty));
+
+    // ttyUSB0 absent, then another device.
+    for (const bool otherDevice : {false, true}) {
+        if (otherDevice)
+            env.writeFile(QStringLiteral("dev/ttyUSB0"), {});
+        env.dialogs.shown.clear();
+        SerialBus bus;
+        ASSERT_EQ(bus.OpenPort(usb0), CmdOk);
+        qint16 id = 1, answer = 0;
+        EXPECT_EQ(bus.GetUnitID(id, answer), CmdOk);
+        EXPECT_EQ(answer, 1);
+        bus.ClosePort();
+        ASSERT_EQ(bus.OpenPort(usb0), CmdOk);
+        bus.ClosePort();
+        ASSERT_EQ(env.dialogs.count(), 1) << env.dialogs.texts().join('\n').toStdString();
+        EXPECT_EQ(env.dialogs.shown[0].kind, QStringLiteral("Notice"));
+        EXPECT_EQ(env.dialogs.shown[0].text, notice);
+        QFile errors(ZelkGlobals::ErrorFilePath);
+        ASSERT_TRUE(errors.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromUtf8(errors.readAll()).count(notice), otherDevice ? 2 : 1);
+    }
+    // A name other than the stored one is opened as it stands (COM1: the
+    // fixture's absent link).
+    SerialBus bus;
+    EXPECT_NE(bus.OpenPort(QStringLiteral("COM1")), CmdOk);
+    EXPECT_EQ(bus.OpenPort(stable.path(AdapterA)), CmdOk) << "a stable name opens as it stands";
+    bus.ClosePort();
+    ASSERT_TRUE(QFile::remove(stable.path(AdapterA)));
+    ASSERT_TRUE(QFile::remove(usb0));
+    const QString unplugged = bus.OpenPort(stable.path(AdapterA));
+    EXPECT_TRUE(unplugged.startsWith(QLatin1String("ERR_PORT_UNAVAILABLE: cannot open ")) &&
+                unplugged.contains(QLatin1String("adapter is not plugged in")))
+        << unplugged.toStdString();
+    const QString stays = bus.OpenPort(usb0);
+    EXPECT_TRUE(stays.startsWith(QLatin1String("ERR_PORT_UNAVAILABLE")) && stays.contains(usb0) &&
+                !stays.contains(QLatin1String("adapter")))
+        << stays.toStdString();
+    EXPECT_EQ(env.dialogs.count(), 1);
+}

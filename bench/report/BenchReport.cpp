@@ -302,6 +302,7 @@ QList<Figure> projectFigures()
     const char *startupRun = "BM_StartupLauncherVsMinimalWindow";
     const char *applyRun = "BM_ApplyFiveModulesEverySettingWire9600";
     const char *ctlRun = "BM_ZelkctlReadVsVersionInTurns";
+    const char *silentRun = "BM_SerialSilentUnitCycleWire9600";
 
     return {
         {QStringLiteral("INI: batch save of 3,712 keys vs one write of the file"), iniSave,
@@ -367,6 +368,10 @@ QList<Figure> projectFigures()
          counter("serial_bench", "BM_SerialCallCpuWire9600", "cpu_per_call_ns", 1),
          counter("serial_bench", "BM_SerialCallCpuWire9600", "wire_per_call_ns", 1), Goal::AtLeast,
          100},
+        {QStringLiteral("Silent unit: slowest cycle of four units, one silent, at 9600 baud vs "
+                        "the three answering units' wire time + SilentTimeout"),
+         counter("serial_bench", silentRun, "slowest_cycle_ms", ms),
+         counter("serial_bench", silentRun, "bound_ms", ms), Goal::AtMost, 1},
         {QStringLiteral(
              "Serial line: bytes of the full read on the line vs the simulated bus's model"),
          counter("serial_bench", "BM_SerialFullReadWire9600", "line_bytes", 1),

@@ -6,6 +6,7 @@
 #include "core/Seams.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
+#include "device/SerialBus.h"
 #include "monitor/ModuleState.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/SetpointRange.h"
@@ -201,7 +202,12 @@ int monitor(Console &console, const Arguments &args)
             const QString u = QString::number(units.at(i));
             MonitorSession &session = *sessions[std::size_t(i)];
             if (!readUnit(session, u)) {
-                console.err << "zelkctl: unit " << u << " does not answer ("
+                // One the serial line now asks once, with the short wait.
+                const bool silent = (SerialBus::silentUnitsNow() >> units.at(i)) & 1;
+                console.err << "zelkctl: unit " << u
+                            << (silent ? " is silent: asked once a cycle, with no retry, until it "
+                                         "answers ("
+                                       : " does not answer (")
                             << ZelkGlobals::LastError << ")" << Qt::endl;
                 rc = DeviceError;
                 continue;

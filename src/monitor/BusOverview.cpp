@@ -2,6 +2,7 @@
 
 #include "core/ZelkGlobals.h"
 #include "core_windows/ControlNames.h"
+#include "device/SerialBus.h"
 #include "device/SharedLine.h"
 
 #include <QCloseEvent>
@@ -176,10 +177,18 @@ void BusOverview::watchNext()
         scheduleWatch(0);
         return;
     }
+    QStringList silent;
+    for (const BusScan::Unit &u : units)
+        if ((SerialBus::silentUnitsNow() >> u.id) & 1)
+            silent << QString::number(u.id);
     lblScan->setText(
         QStringLiteral("Watching: %1, each asked in %2 ms.")
             .arg(unitsAnswer(units.size()).replace(QLatin1String("answer"), QLatin1String("found")))
-            .arg(m_cycle.elapsed()));
+            .arg(m_cycle.elapsed()) +
+        (silent.isEmpty() ? QString()
+                          : QStringLiteral(" Silent, asked once a cycle: unit%1 %2.")
+                                .arg(silent.size() == 1 ? QString() : QStringLiteral("s"),
+                                     silent.join(QStringLiteral(", ")))));
     m_watchAt = 0;
     scheduleWatch(int(std::max<qint64>(0, WatchCycleMs - m_cycle.elapsed())));
 }
@@ -191,9 +200,14 @@ void BusOverview::showLook(int id, const BusScan::Unit &unit, bool answers)
         if (item->data(IdColumn, Qt::UserRole).toInt() != id)
             continue;
         const bool good = answers && unit.alarms.isEmpty();
-        item->setText(AlarmsColumn, !answers ? QStringLiteral("No answer")
-                                    : good   ? QStringLiteral("None")
-                                             : unit.alarms.join(QStringLiteral(", ")));
+        // A unit the serial line now asks once, with the short wait.
+        const bool silent = (SerialBus::silentUnitsNow() >> id) & 1;
+        item->setText(AlarmsColumn,
+                      !answers ? (silent ? QStringLiteral("No answer (silent: asked once a cycle, "
+                                                          "with no retry)")
+                                         : QStringLiteral("No answer"))
+                      : good   ? QStringLiteral("None")
+                               : unit.alarms.join(QStringLiteral(", ")));
         item->setForeground(AlarmsColumn,
                             good ? QColor(0x00, 0x80, 0x00) : QColor(0xc0, 0x00, 0x00));
     }

@@ -5,6 +5,7 @@
 #include "core_windows/SingleWindow.h"
 #include "core_windows/TypedCharacter.h"
 #include "core_windows/WindowRegistry.h"
+#include "device/SerialBus.h"
 #include "device/SharedLine.h"
 
 #include "controls/Label3D.h"
@@ -194,6 +195,14 @@ QWidget *MonitorForm::buildUnitBlock()
     progressbar1->setTextVisible(false);
     progressbar1->setFixedHeight(10);
     v->addWidget(progressbar1);
+    // Only while the unit shown is silent on the serial line, in the room the
+    // stretch leaves, so that nothing else moves.
+    lblLineSilent = named(new QLabel(block), QStringLiteral("lblLineSilent"));
+    lblLineSilent->setWordWrap(true);
+    lblLineSilent->setAlignment(Qt::AlignCenter);
+    lblLineSilent->setStyleSheet(QStringLiteral("color: #a00000"));
+    lblLineSilent->hide();
+    v->addWidget(lblLineSilent);
     v->addStretch(1);
     // In the room above the bottom buttons, so that the small layout has it
     // too and nothing else moves.
@@ -654,6 +663,15 @@ void MonitorForm::setSilentLayout(bool on)
     Form_Resize();
 }
 
+void MonitorForm::showLineState()
+{
+    const int unit = unitText().toInt();
+    const bool silent = unit >= 1 && unit <= 32 && ((SerialBus::silentUnitsNow() >> unit) & 1);
+    if (silent)
+        lblLineSilent->setText(SilentOnTheLine.arg(unit));
+    lblLineSilent->setVisible(silent);
+}
+
 void MonitorForm::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -789,6 +807,7 @@ void MonitorForm::cmdSelectUnit_Click()
     for (int m = 1; m <= 5; ++m)
         ReadSetpoint[m] = number(txtSP[m]->text()).value_or(0.0);
     ReadingUnit = false;
+    showLineState();
     setCaption(false);
     applyControls();
 }
@@ -1027,6 +1046,7 @@ void MonitorForm::pollNow()
     // until it answers again.
     lblReady->setText(m_noAnswer ? NotResponding : MonitorModeText);
     setSilentLayout(m_noAnswer && m_monitorModeOn);
+    showLineState();
     QCoreApplication::processEvents();
     ZelkGlobals::MonitorCycleActive = false;
 

@@ -52,6 +52,7 @@ public:
     QPushButton *cmdRefresh = nullptr;
     Label3D *Label3D3 = nullptr;
     QLabel *lblReady = nullptr;
+    QLabel *lblLineSilent = nullptr; // the unit shown no longer answers on the serial line
     QProgressBar *progressbar1 = nullptr;
     QLineEdit *OH = nullptr;
     QPushButton *cmdErrorfile = nullptr;
@@ -246,6 +247,8 @@ private:
     void readFromOverview(int id);
     void closeOwnWindows();
     void setSilentLayout(bool on);
+    // Shows whether the serial line treats the unit shown as silent.
+    void showLineState();
 
     // Claims the window for one action (busy pointer, controls locked);
     // false when another one, a refresh or a read runs or Monitor Mode is on.

@@ -146,6 +146,32 @@ quint16 UnitSimLine::listenTcp(quint16 port, QString *why)
     return ntohs(address.sin_port);
 }
 
+void UnitSimLine::takeCommands(int fd, std::function<void(const QByteArray &)> onLine)
+{
+    m_commands = fd;
+    m_onCommand = std::move(onLine);
+}
+
+void UnitSimLine::readCommands()
+{
+    char buffer[256];
+    const ssize_t n = ::read(m_commands, buffer, sizeof buffer);
+    if (n <= 0) {
+        if (n == 0 || errno != EINTR)
+            m_commands = -1; // its end: the line goes on without commands
+        return;
+    }
+    m_commandText.append(buffer, n);
+    for (qsizetype end = m_commandText.indexOf('\n'); end >= 0; end = m_commandText.indexOf('\n')) {
+        const QByteArray line = m_commandText.left(end).trimmed();
+        m_commandText.remove(0, end + 1);
+        if (!line.isEmpty())
+            m_onCommand(line);
+    }
+    if (m_commandText.size() > 4096)
+        m_commandText.clear(); // no line ends: nothing of it is a command
+}
+
 void UnitSimLine::run(int stopFd)
 {
     if (m_master >= 0)
@@ -207,16 +233,20 @@ void UnitSimLine::serveRtu(int stopFd)
     qint64 lineFreeNs = 0; // when the last answer was out
     char buffer[512];
     for (;;) {
-        pollfd fds[2] = {{m_master, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        pollfd fds[3] = {{m_master, POLLIN, 0}, {stopFd, POLLIN, 0}, {m_commands, POLLIN, 0}};
         timespec wait{};
         const qint64 frameEndNs = inEndNs + silence;
         if (!in.isEmpty())
             wait = toTimespec(std::max<qint64>(0, frameEndNs - monotonicNs()));
-        const int ready = ppoll(fds, 2, in.isEmpty() ? nullptr : &wait, nullptr);
+        const int ready = ppoll(fds, 3, in.isEmpty() ? nullptr : &wait, nullptr);
         if (ready < 0 && errno != EINTR)
             return;
         if (fds[1].revents)
             return;
+        if (fds[2].revents) {
+            readCommands();
+            continue;
+        }
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n > 0) {
@@ -251,14 +281,17 @@ void UnitSimLine::serveTcp(int stopFd)
     char buffer[512];
     signal(SIGPIPE, SIG_IGN); // a client gone mid-answer is no reason to end
     for (;;) {
-        std::vector<pollfd> fds = {{stopFd, POLLIN, 0}, {m_listen, POLLIN, 0}};
+        std::vector<pollfd> fds = {
+            {stopFd, POLLIN, 0}, {m_commands, POLLIN, 0}, {m_listen, POLLIN, 0}};
         for (const Client &c : clients)
             fds.push_back({c.fd, POLLIN, 0});
         if (poll(fds.data(), nfds_t(fds.size()), -1) < 0 && errno != EINTR)
             break;
         if (fds[0].revents)
             break;
-        if (fds[1].revents & POLLIN) {
+        if (fds[1].revents)
+            readCommands();
+        if (fds[2].revents & POLLIN) {
             const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
             const int on = 1;
             if (fd >= 0) {
@@ -266,10 +299,10 @@ void UnitSimLine::serveTcp(int stopFd)
                 clients.push_back({fd, {}});
             }
         }
-        for (std::size_t i = 2; i < fds.size(); ++i) {
+        for (std::size_t i = 3; i < fds.size(); ++i) {
             if (!fds[i].revents)
                 continue;
-            Client &c = clients[i - 2];
+            Client &c = clients[i - 3];
             const ssize_t n = ::read(c.fd, buffer, sizeof buffer);
             if (n <= 0) {
                 ::close(c.fd);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -34,6 +35,10 @@ public:
     // Listens on 127.0.0.1:port (0: any free port); the port, or 0 with why.
     quint16 listenTcp(quint16 port, QString *why);
 
+    // Lines read from fd (standard input) go to onLine, between two frames,
+    // until its end.
+    void takeCommands(int fd, std::function<void(const QByteArray &line)> onLine);
+
     // Serves until stopFd becomes readable (the signal handler writes to it).
     void run(int stopFd);
 
@@ -44,6 +49,8 @@ private:
     QByteArray answerRtu(const QByteArray &frame);
     void sendPaced(int fd, const QByteArray &bytes, qint64 startNs);
     bool draw(double rate);
+    // Reads what came on the command descriptor and hands over its whole lines.
+    void readCommands();
 
     UnitRegisterServer &m_server;
     int m_baud;
@@ -54,4 +61,7 @@ private:
     int m_listen = -1;
     QString m_link;
     QString m_slavePath;
+    int m_commands = -1;
+    QByteArray m_commandText;
+    std::function<void(const QByteArray &)> m_onCommand;
 };

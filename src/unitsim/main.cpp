@@ -124,8 +124,13 @@ int main(int argc, char *argv[])
         QStringLiteral("Answer a read of more than one value with this exception (2 or 3), as "
                        "a unit that reads one value a request."),
         QStringLiteral("CODE"));
+    const QCommandLineOption commands(
+        QStringLiteral("commands"),
+        QStringLiteral("Take commands from standard input while serving, one a line: "
+                       "\"silent UNITS\" takes units off the line, \"answer UNITS\" puts them "
+                       "back; each is confirmed on standard output."));
     parser.addOptions({store, scale, pty, link, tcp, baud, garble, drop, delay, silent, seed,
-                       noNoise, refuseBlocks});
+                       noNoise, refuseBlocks, commands});
     parser.process(app);
 
     if (!parser.isSet(store))
@@ -195,6 +200,23 @@ int main(int argc, char *argv[])
     sigaction(SIGTERM, &action, nullptr);
 
     UnitSimLine line(server, baudRate, faults);
+    if (parser.isSet(commands)) {
+        line.takeCommands(STDIN_FILENO, [&bus](const QByteArray &text) {
+            const QStringList words = QString::fromUtf8(text).simplified().split(QLatin1Char(' '));
+            const auto units = words.size() == 2 ? unitList(words[1]) : std::nullopt;
+            const bool off = words[0] == QLatin1String("silent");
+            if (!units || units->isEmpty() || (!off && words[0] != QLatin1String("answer"))) {
+                std::fprintf(stderr,
+                             "zelk-unitsim: not a command: %s (silent UNITS, answer UNITS)\n",
+                             text.constData());
+                return;
+            }
+            for (const int id : *units)
+                bus.setUnitSilent(id, off);
+            std::printf("%s\n", qPrintable(words.join(QLatin1Char(' '))));
+            std::fflush(stdout);
+        });
+    }
     QString why;
     if (parser.isSet(pty)) {
         const QString path = line.openPty(parser.value(link), &why);

@@ -59,6 +59,32 @@ protected:
         return r;
     }
 
+    // The emulator on a copy of the demo bus at 115200 baud, as COM1 of the
+    // serial line.
+    void startLine(QProcess &unitsim, const QStringList &more = {}, int retries = 2)
+    {
+        QDir(env.folder()).mkdir(QStringLiteral("line"));
+        for (const char *file : {"simbus.ini", "scale.ini"})
+            ASSERT_TRUE(QFile::copy(env.path(QLatin1String(file)),
+                                    env.path(QStringLiteral("line/") + QLatin1String(file))));
+        const QString link = env.path(QStringLiteral("line.tty"));
+        const QString gui = env.path(QStringLiteral("ZelkGui.ini"));
+        ASSERT_TRUE(
+            IniFile::writeString(gui, QStringLiteral("PORTS"), QStringLiteral("COM1"), link));
+        ASSERT_TRUE(IniFile::writeString(gui, QStringLiteral("PARAMS"), QStringLiteral("BaudRate"),
+                                         QStringLiteral("115200")));
+        env.writeFile(QStringLiteral("Zelk.ini"),
+                      "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=" +
+                          QByteArray::number(retries) + "\r\n");
+        unitsim.start(QStringLiteral(ZELK_UNITSIM),
+                      QStringList{"--store", env.path(QStringLiteral("line/simbus.ini")), "--pty",
+                                  "--link", link, "--baud", "115200", "--no-noise"} +
+                          more);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return unitsim.canReadLine(); }, 20000))
+            << unitsim.readAllStandardError().constData();
+        unitsim.readLine();
+    }
+
     QJsonObject json(const Ran &r)
     {
         QJsonParseError error;
@@ -322,23 +348,8 @@ TEST_F(ZelkCtlTest, LinksNoWidgetLibrary)
 // round trip through the serial device object and the unit emulator.
 TEST_F(ZelkCtlTest, RoundTripOverTheUnitEmulator)
 {
-    QDir(env.folder()).mkdir(QStringLiteral("line"));
-    for (const char *file : {"simbus.ini", "scale.ini"})
-        ASSERT_TRUE(QFile::copy(env.path(QLatin1String(file)),
-                                env.path(QStringLiteral("line/") + QLatin1String(file))));
-    const QString link = env.path(QStringLiteral("line.tty"));
-    const QString gui = env.path(QStringLiteral("ZelkGui.ini"));
-    ASSERT_TRUE(IniFile::writeString(gui, QStringLiteral("PORTS"), QStringLiteral("COM1"), link));
-    ASSERT_TRUE(IniFile::writeString(gui, QStringLiteral("PARAMS"), QStringLiteral("BaudRate"),
-                                     QStringLiteral("115200")));
-    env.writeFile(QStringLiteral("Zelk.ini"),
-                  "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=2\r\n");
     QProcess unitsim;
-    unitsim.start(QStringLiteral(ZELK_UNITSIM),
-                  {"--store", env.path(QStringLiteral("line/simbus.ini")), "--pty", "--link", link,
-                   "--baud", "115200", "--no-noise"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return unitsim.canReadLine(); }, 20000))
-        << unitsim.readAllStandardError().constData();
+    ASSERT_NO_FATAL_FAILURE(startLine(unitsim));
 
     const QString trace = env.path(QStringLiteral("trace.csv"));
     const Ran saved =
@@ -373,4 +384,41 @@ TEST_F(ZelkCtlTest, RoundTripOverTheUnitEmulator)
                                   QStringLiteral("Supply1.Module2"),
                                   QStringLiteral("DefaultVoltage")),
               QStringLiteral("12000"));
+}
+
+// Catches a unit that stopped answering and is not named as silent, or that
+// slows the others: unit 7 taken off the line after the first cycle of
+// monitor --all is named silent in the later cycles, while 1, 3 and 5 keep
+// being logged each cycle.
+TEST_F(ZelkCtlTest, MonitorAllNamesTheSilentUnit)
+{
+    QProcess unitsim;
+    // No retries: the scan of the 28 IDs without a unit takes 4 s, not 13.
+    ASSERT_NO_FATAL_FAILURE(startLine(unitsim, {"--commands"}, 0));
+    const QString log = env.path(QStringLiteral("all.csv"));
+    QProcess ctl;
+    ctl.start(QStringLiteral(ZELK_CTL),
+              {"--app-dir", env.folder(), "--bus", "serial", "monitor", "--all", "--interval",
+               "0.3", "--log", log, "--count", "6"});
+    // The first cycle: a line for each of the demo's four units.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return ctl.peek(1 << 16).count('\n') >= 4 || ctl.state() == QProcess::NotRunning; },
+        20000));
+    unitsim.write("silent 7\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return unitsim.canReadLine(); }, 10000));
+    ASSERT_TRUE(ctl.waitForFinished(60000));
+    const QString out = QString::fromUtf8(ctl.readAllStandardOutput());
+    const QString err = QString::fromUtf8(ctl.readAllStandardError());
+    EXPECT_EQ(ctl.exitCode(), 2) << err.toStdString();
+    EXPECT_TRUE(err.contains("zelkctl: unit 7 does not answer (Unit 7 Does not Respond"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("zelkctl: unit 7 is silent: asked once a cycle, with no retry, until "
+                             "it answers (Unit 7 Does not Respond"))
+        << err.toStdString();
+    // Units 1, 3 and 5 in each of the six cycles, unit 7 until it went.
+    const auto lines = out.count(QLatin1Char('\n'));
+    EXPECT_GE(lines, 4 + 5 * 3) << out.toStdString();
+    EXPECT_LT(lines, 6 * 4) << out.toStdString();
+    unitsim.kill();
+    unitsim.waitForFinished();
 }

@@ -1,8 +1,17 @@
 // One silent unit among answering ones: it is asked once a call, without
 // retries and with the short wait, so a cycle over the bus stays short.
 #include "LineFixture.h"
+#include "app/ZelkApplication.h"
 #include "device/ModbusFrame.h"
+#include "editor/EditorState.h"
+#include "monitor/BusOverview.h"
+#include "monitor/MonitorForm.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
 #include <algorithm>
 
 namespace {
@@ -127,4 +136,58 @@ TEST_F(SilentUnitLine, CycleWithOneSilentUnitStaysShort)
               qint64(serial->silentTimeoutMs() + LineFixture::TimeoutMs) / 2 * 1'000'000);
     EXPECT_TRUE(serial->unitSilent(7));
     EXPECT_FALSE(serial->unitSilent(1));
+}
+
+// Catches a silent unit the windows do not point out, and one still shown
+// silent after it answers again: unit 7 taken off the emulator's line while
+// the bus overview watches is marked in its row and in the watch line; the
+// monitor says so under its status line after a read of unit 7, and no
+// longer once the unit is back and read again.
+TEST_F(SilentUnitLine, MonitorAndBusOverviewShowTheSilentUnit)
+{
+    startLine({"--commands"});
+    // No retries: the scan of the 28 IDs without a unit takes 4 s, not 13.
+    env.writeFile(QStringLiteral("Zelk.ini"),
+                  QByteArray("[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=0\r\n"));
+    EditorState::reset();
+    ZelkApplication::wire();
+    ASSERT_TRUE(ZelkApplication::start());
+    MonitorForm &m = MonitorForm::instance();
+    m.cmdBusOverview->click();
+    BusOverview &o = m.busOverview();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !o.scan().running(); }, 30000));
+    ASSERT_EQ(o.lstUnits->topLevelItemCount(), 4);
+    QTreeWidgetItem *seven = o.lstUnits->topLevelItem(3);
+    ASSERT_EQ(seven->text(0), QStringLiteral("7"));
+    const auto silent = [](int unit) {
+        return (SerialBus::silentUnitsNow() >> unit) & 1;
+    };
+    EXPECT_FALSE(silent(7));
+
+    ASSERT_TRUE(unitsim.command(QStringLiteral("silent 7")));
+    o.cmdWatch->click();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return o.lblScan->text().endsWith(
+                QLatin1String(" Silent, asked once a cycle: unit 7."));
+        },
+        30000))
+        << o.lblScan->text().toStdString();
+    EXPECT_EQ(seven->text(4),
+              QStringLiteral("No answer (silent: asked once a cycle, with no retry)"));
+    EXPECT_TRUE(silent(7));
+    EXPECT_FALSE(silent(5));
+    o.setWatching(false);
+
+    m.UnitList->setCurrentText(QStringLiteral("7"));
+    m.cmdSelectUnit_Click();
+    EXPECT_FALSE(m.lblLineSilent->isHidden());
+    EXPECT_EQ(m.lblLineSilent->text(),
+              QStringLiteral("Unit 7 is silent on the line: asked once each poll, with no retry, "
+                             "until it answers."));
+    ASSERT_TRUE(unitsim.command(QStringLiteral("answer 7")));
+    m.cmdSelectUnit_Click();
+    EXPECT_TRUE(m.lblLineSilent->isHidden());
+    EXPECT_FALSE(silent(7));
+    ZelkApplication::unwire();
 }

@@ -33,6 +33,12 @@ QString UnitSimProcess::start(const QStringList &arguments)
     return readLine(process, 20000);
 }
 
+bool UnitSimProcess::command(const QString &line)
+{
+    process.write((line + QLatin1Char('\n')).toUtf8());
+    return readLine(process, 10000) == line;
+}
+
 void UnitSimProcess::kill()
 {
     if (process.state() == QProcess::NotRunning)

@@ -18,6 +18,8 @@ public:
     // Starts zelk-unitsim with the arguments and returns the line it printed
     // (a terminal's path or 127.0.0.1:PORT), or empty when it did not start.
     QString start(const QStringList &arguments);
+    // A line to an emulator started with --commands; true once it confirmed it.
+    bool command(const QString &line);
     void kill();
     // Ctrl-C; its exit code, or -1 when it did not end.
     int interrupt();

@@ -131,6 +131,7 @@ void BusOverview::setWatching(bool on)
 {
     on = on && !m_scan.running() && !m_scan.found().isEmpty();
     ++m_watchRun;
+    m_watchDue = false;
     m_watching = on;
     m_watchAt = 0;
     if (on)
@@ -143,12 +144,15 @@ void BusOverview::scheduleWatch(int delayMs)
     // Each unit in its own line turn, as the scan asks each ID: a poll or
     // another window's read due meanwhile goes between two.
     const quint64 run = m_watchRun;
+    m_watchDue = true;
     QTimer::singleShot(delayMs, this, [this, run] {
         if (run != m_watchRun)
             return;
         SharedLine::instance().whenFree(this, [this, run] {
-            if (run == m_watchRun)
-                watchNext();
+            if (run != m_watchRun)
+                return;
+            m_watchDue = false;
+            watchNext();
         });
     });
 }
@@ -162,10 +166,15 @@ void BusOverview::watchNext()
     }
     if (m_watchAt == 0)
         m_cycle.start();
+    const quint64 run = m_watchRun;
     const int id = units.at(m_watchAt++).id;
     BusScan::Unit unit;
     QString portError;
     const bool answers = BusScan::probe(*ZelkGlobals::Device, id, unit, &portError);
+    // Stopped (or started again) while the unit was asked: that watch goes on
+    // without this step, and this one ends here.
+    if (run != m_watchRun)
+        return;
     if (!portError.isEmpty()) {
         lblScan->setText(QStringLiteral("The port %1 could not be opened (%2): watching stopped.")
                              .arg(ZelkGlobals::ComPort, portError));
@@ -201,13 +210,15 @@ void BusOverview::showLook(int id, const BusScan::Unit &unit, bool answers)
             continue;
         const bool good = answers && unit.alarms.isEmpty();
         // A unit the serial line now asks once, with the short wait.
-        const bool silent = (SerialBus::silentUnitsNow() >> id) & 1;
-        item->setText(AlarmsColumn,
-                      !answers ? (silent ? QStringLiteral("No answer (silent: asked once a cycle, "
-                                                          "with no retry)")
-                                         : QStringLiteral("No answer"))
-                      : good   ? QStringLiteral("None")
-                               : unit.alarms.join(QStringLiteral(", ")));
+        const bool silent = !answers && ((SerialBus::silentUnitsNow() >> id) & 1);
+        item->setText(AlarmsColumn, silent     ? QStringLiteral("No answer (silent)")
+                                    : !answers ? QStringLiteral("No answer")
+                                    : good     ? QStringLiteral("None")
+                                               : unit.alarms.join(QStringLiteral(", ")));
+        item->setToolTip(AlarmsColumn,
+                         silent ? QStringLiteral("Silent on the line: asked once a cycle, with no "
+                                                 "retry and a short wait, until it answers")
+                                : QString());
         item->setForeground(AlarmsColumn,
                             good ? QColor(0x00, 0x80, 0x00) : QColor(0xc0, 0x00, 0x00));
     }

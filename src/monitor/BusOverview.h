@@ -37,6 +37,8 @@ public:
     void cmdCancel_Click();
     void setWatching(bool on);
     bool watching() const { return m_watching; }
+    // A step of the watch waits for its time or for the line.
+    bool watchDue() const { return m_watchDue; }
 
     static constexpr int WatchCycleMs = 1000;
 
@@ -59,5 +61,6 @@ private:
     bool m_watching = false;
     int m_watchAt = 0;      // the found unit asked next
     quint64 m_watchRun = 0; // steps of an earlier watch never act on this one
+    bool m_watchDue = false;
     QElapsedTimer m_cycle;
 };

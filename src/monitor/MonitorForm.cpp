@@ -197,7 +197,7 @@ QWidget *MonitorForm::buildUnitBlock()
     v->addWidget(progressbar1);
     // Only while the unit shown is silent on the serial line, in the room the
     // stretch leaves, so that nothing else moves.
-    lblLineSilent = named(new QLabel(block), QStringLiteral("lblLineSilent"));
+    lblLineSilent = named(new QLabel(SilentOnTheLine, block), QStringLiteral("lblLineSilent"));
     lblLineSilent->setWordWrap(true);
     lblLineSilent->setAlignment(Qt::AlignCenter);
     lblLineSilent->setStyleSheet(QStringLiteral("color: #a00000"));
@@ -668,7 +668,7 @@ void MonitorForm::showLineState()
     const int unit = unitText().toInt();
     const bool silent = unit >= 1 && unit <= 32 && ((SerialBus::silentUnitsNow() >> unit) & 1);
     if (silent)
-        lblLineSilent->setText(SilentOnTheLine.arg(unit));
+        lblLineSilent->setToolTip(SilentOnTheLineTip.arg(unit));
     lblLineSilent->setVisible(silent);
 }
 

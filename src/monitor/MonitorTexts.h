@@ -16,9 +16,10 @@ inline const QString MonitorModeText = QStringLiteral("M o n i t o r   M o d e .
 inline const QString NotResponding = QStringLiteral("Unit does not respond!");
 // A unit that missed its last requests on the serial line: the line asks it
 // once each time, with the short wait, so the other units keep their pace.
-inline const QString SilentOnTheLine =
-    QStringLiteral("Unit %1 is silent on the line: asked once each poll, with no retry, "
-                   "until it answers.");
+inline const QString SilentOnTheLine = QStringLiteral("Silent on the line");
+inline const QString SilentOnTheLineTip =
+    QStringLiteral("Unit %1 no longer answers on the serial line: it is asked once each poll, "
+                   "with no retry and a short wait, until it answers.");
 inline const QString SelectUnitHeading = QStringLiteral("Please Select Unit...");
 inline const QString DefaultPortPrefix = QStringLiteral("Default Com Port = ");
 inline const QString HelpTopic = QStringLiteral("VIP.html");

@@ -233,4 +233,18 @@ TEST_F(BusOverviewTest, WatchShowsTheAlarmsOfNow)
     ASSERT_TRUE(scanEnds(o));
 }
 
+// Catches a watch that goes on asking the units once nobody can see it:
+// closing the monitor closes its bus overview and ends the watch.
+TEST_F(BusOverviewTest, ClosingTheMonitorEndsTheWatch)
+{
+    BusOverview &o = openOverview();
+    ASSERT_TRUE(scanEnds(o));
+    QTest::mouseClick(o.cmdWatch, Qt::LeftButton);
+    ASSERT_TRUE(o.watching());
+    QTest::mouseClick(monitor().cmdClose, Qt::LeftButton);
+    EXPECT_FALSE(monitor().isVisible());
+    EXPECT_FALSE(o.isVisible());
+    EXPECT_FALSE(o.watching());
+}
+
 } // namespace

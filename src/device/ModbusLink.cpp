@@ -261,8 +261,15 @@ ModbusTransport::Exchange ModbusLink::exchangeRtu(quint8 unit, const QByteArray 
         // is not in yet) cannot come faster than its characters: sleep through
         // all but the last rather than wake at each one.
         const qint64 missing = (expected > 0 ? expected : MinAnswer) - m_in.size();
-        if (missing > 1)
+        if (missing > 1) {
             pauseUntil(nowNs() + (missing - 1) * character);
+            // What came meanwhile counts before the line is judged quiet: a
+            // long answer outlasts the pause's start by far more than that.
+            QCoreApplication::processEvents();
+            m_in += m_io->readAll();
+            if (whole())
+                break;
+        }
         if (waitFor(std::max(lastByteNs + quiet, nowNs()), [&] { return m_in.size() > seen; }))
             continue;
         if (nowNs() >= lastByteNs + quiet)

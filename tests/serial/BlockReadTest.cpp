@@ -58,6 +58,30 @@ protected:
 
 } // namespace
 
+// Catches an answer cut where it is still coming: at 9600 baud a unit's
+// stored settings (255 characters, 265 ms) outlast a ReadTimeout of 100 ms,
+// and the read takes them whole in one try, with good check bytes.
+TEST_F(BlockReads, AnswerLongerThanTheTimeoutIsTakenWhole)
+{
+    ASSERT_TRUE(IniFile::writeValue(env.path(QStringLiteral("ZelkGui.ini")),
+                                    QStringLiteral("PARAMS"), QStringLiteral("BaudRate"),
+                                    QStringLiteral("9600")));
+    startLine({"--baud", "9600"});
+    SerialBus &bus = freshDevice();
+    qint16 timeout = 100, retries = 0;
+    bus.SetINIParams(timeout, retries);
+    ASSERT_EQ(bus.OpenPort(QStringLiteral("COM1")), CmdOk);
+    ASSERT_EQ(bus.baud(), 9600);
+    int damaged = 0;
+    bus.setFrameTap(
+        [&](const ModbusFrameEvent &e) { damaged += e.kind == ModbusFrameEvent::Kind::BadFrame; });
+    QString serialNumber;
+    EXPECT_EQ(bus.GetUnitSerialN(UnitArg(1), serialNumber), CmdOk);
+    EXPECT_EQ(serialNumber, QStringLiteral("ZX5-21A0117"));
+    EXPECT_EQ(damaged, 0);
+    bus.ClosePort();
+}
+
 // Catches a block that answers differently from the unit's own registers (an
 // offset, an empty position, the global inhibit), a refusal that is not read
 // value by value or is asked again, and blocks that save nothing: the

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <poll.h>
 #include <thread>
+#include <unistd.h>
 
 namespace F = ModbusFrame;
 
@@ -195,11 +196,29 @@ void ModbusLink::tell(ModbusFrameEvent::Kind kind, quint8 unit, const QByteArray
 
 void ModbusLink::send(const QByteArray &frame, quint8 unit)
 {
-    m_io->write(frame);
-    if (m_serial)
-        m_serial->flush();
-    else
-        m_tcp->flush();
+    qsizetype written = 0;
+    if (m_serial) {
+        // Straight to the port: the driver takes a request's few bytes at
+        // once, where the port object's buffer would wake the event loop
+        // twice for each. What it does not take (or a port gone) goes the
+        // port object's way, which reports the failure.
+        const int fd = int(m_serial->handle());
+        while (written < frame.size()) {
+            const ssize_t n =
+                ::write(fd, frame.constData() + written, std::size_t(frame.size() - written));
+            if (n > 0)
+                written += n;
+            else if (n == 0 || errno != EINTR)
+                break;
+        }
+    }
+    if (written < frame.size()) {
+        m_io->write(frame.constData() + written, frame.size() - written);
+        if (m_serial)
+            m_serial->flush();
+        else
+            m_tcp->flush();
+    }
     tell(ModbusFrameEvent::Kind::Request, unit, frame);
 }
 

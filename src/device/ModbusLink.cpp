@@ -262,8 +262,11 @@ ModbusTransport::Exchange ModbusLink::exchangeRtu(quint8 unit, const QByteArray 
     // The answer asked for cannot be in before the request is out, the unit
     // has seen the silence that ends it and the answer's own characters have
     // come: no reason to wake before then (a shorter answer waits a little),
-    // nor to wait past the time the answer must have started.
-    pauseUntil(std::min(sentNs + (frame.size() + F::rtuAnswerLengthFor(pdu)) * character + silence,
+    // nor to wait past the time the answer must have started. Half a
+    // character more lets a unit that answers a moment late be read in the
+    // same wake, rather than in one more for its last byte.
+    pauseUntil(std::min(sentNs + (frame.size() + F::rtuAnswerLengthFor(pdu)) * character + silence +
+                            character / 2,
                         firstByteDeadline));
     QCoreApplication::processEvents();
     m_in += m_io->readAll();

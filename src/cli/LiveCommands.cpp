@@ -203,7 +203,7 @@ int monitor(Console &console, const Arguments &args)
             MonitorSession &session = *sessions[std::size_t(i)];
             if (!readUnit(session, u)) {
                 // One the serial line now asks once, with the short wait.
-                const bool silent = (SerialBus::silentUnitsNow() >> units.at(i)) & 1;
+                const bool silent = SerialBus::unitSilentNow(units.at(i));
                 console.err << "zelkctl: unit " << u
                             << (silent ? " is silent: asked once a cycle, with no retry, until it "
                                          "answers ("

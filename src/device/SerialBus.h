@@ -64,6 +64,11 @@ public:
     // The units the serial line in use treats as silent (bit n: unit n), for
     // the windows and zelkctl to show; none while no serial line was opened.
     static quint64 silentUnitsNow();
+    // Whether that line treats the unit as silent now.
+    static bool unitSilentNow(int unit)
+    {
+        return unit >= 1 && unit <= 32 && ((silentUnitsNow() >> unit) & 1);
+    }
     // A line left for the simulated bus: its units start afresh when it is
     // taken again.
     void forgetSilentUnits() { m_misses.fill(0); }

@@ -188,7 +188,7 @@ void BusOverview::watchNext()
     }
     QStringList silent;
     for (const BusScan::Unit &u : units)
-        if ((SerialBus::silentUnitsNow() >> u.id) & 1)
+        if (SerialBus::unitSilentNow(u.id))
             silent << QString::number(u.id);
     lblScan->setText(
         QStringLiteral("Watching: %1, each asked in %2 ms.")
@@ -210,7 +210,7 @@ void BusOverview::showLook(int id, const BusScan::Unit &unit, bool answers)
             continue;
         const bool good = answers && unit.alarms.isEmpty();
         // A unit the serial line now asks once, with the short wait.
-        const bool silent = !answers && ((SerialBus::silentUnitsNow() >> id) & 1);
+        const bool silent = !answers && SerialBus::unitSilentNow(id);
         item->setText(AlarmsColumn, silent     ? QStringLiteral("No answer (silent)")
                                     : !answers ? QStringLiteral("No answer")
                                     : good     ? QStringLiteral("None")

@@ -666,7 +666,7 @@ void MonitorForm::setSilentLayout(bool on)
 void MonitorForm::showLineState()
 {
     const int unit = unitText().toInt();
-    const bool silent = unit >= 1 && unit <= 32 && ((SerialBus::silentUnitsNow() >> unit) & 1);
+    const bool silent = SerialBus::unitSilentNow(unit);
     if (silent)
         lblLineSilent->setToolTip(SilentOnTheLineTip.arg(unit));
     lblLineSilent->setVisible(silent);

@@ -162,9 +162,7 @@ TEST_F(SilentUnitLine, MonitorAndBusOverviewShowTheSilentUnit)
     ASSERT_EQ(o.lstUnits->topLevelItemCount(), 4);
     QTreeWidgetItem *seven = o.lstUnits->topLevelItem(3);
     ASSERT_EQ(seven->text(0), QStringLiteral("7"));
-    const auto silent = [](int unit) {
-        return (SerialBus::silentUnitsNow() >> unit) & 1;
-    };
+    const auto silent = SerialBus::unitSilentNow;
     EXPECT_FALSE(silent(7));
 
     ASSERT_TRUE(unitsim.command(QStringLiteral("silent 7")));

@@ -134,6 +134,31 @@ template<typename Work> std::pair<double, double> timed(Line &line, Work work)
     return {double(nowNs() - t0) / 1e6, double(line.wireNs) / 1e6};
 }
 
+// The work with block reads, once an iteration after `before`, against the
+// same work value by value (wall and wire ms); the run fails on an error or a
+// damaged frame.
+template<typename Before, typename Work>
+void blocksAgainstValues(benchmark::State &state, Line &line, double valuesWall, double valuesWire,
+                         Before before, Work work)
+{
+    double wall = 0, wire = 0, calls = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        before();
+        state.ResumeTiming();
+        const auto [w, x] = timed(line, work);
+        wall += w, wire += x, calls += double(line.exchanges);
+        if (ZelkGlobals::ErrorFlag || line.damaged)
+            state.SkipWithError("the work failed on a clean line");
+    }
+    const double runs = double(state.iterations());
+    state.counters["wall_ms"] = wall / runs;
+    state.counters["wire_ms"] = wire / runs;
+    state.counters["calls"] = calls / runs;
+    state.counters["values_wall_ms"] = valuesWall;
+    state.counters["values_wire_ms"] = valuesWire;
+}
+
 void BM_BlockFullReadWire9600(benchmark::State &state)
 {
     Line line;
@@ -148,20 +173,9 @@ void BM_BlockFullReadWire9600(benchmark::State &state)
     line.fresh();
     line.serial->setBlockReads(false);
     const auto [valuesWall, valuesWire] = timed(line, read);
-    double wall = 0, wire = 0, calls = 0;
-    for (auto _ : state) {
-        line.fresh(); // the first read after the port opens: nothing kept
-        const auto [w, x] = timed(line, read);
-        wall += w, wire += x, calls += double(line.exchanges);
-        if (ZelkGlobals::ErrorFlag || line.damaged)
-            state.SkipWithError("the read failed on a clean line");
-    }
-    const double runs = double(state.iterations());
-    state.counters["wall_ms"] = wall / runs;
-    state.counters["wire_ms"] = wire / runs;
-    state.counters["calls"] = calls / runs;
-    state.counters["values_wall_ms"] = valuesWall;
-    state.counters["values_wire_ms"] = valuesWire;
+    // The first read after the port opens: nothing kept.
+    blocksAgainstValues(
+        state, line, valuesWall, valuesWire, [&line] { line.fresh(); }, read);
 }
 BENCHMARK(BM_BlockFullReadWire9600)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -188,22 +202,8 @@ void BM_BlockMonitorPollWire9600(benchmark::State &state)
     const auto [valuesWall, valuesWire] = timed(line, poll);
     line.fresh();
     session.readUnit("1");
-    double wall = 0, wire = 0, calls = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Pause(0.25);
-        state.ResumeTiming();
-        const auto [w, x] = timed(line, poll);
-        wall += w, wire += x, calls += double(line.exchanges);
-        if (ZelkGlobals::ErrorFlag || line.damaged)
-            state.SkipWithError("the poll failed on a clean line");
-    }
-    const double runs = double(state.iterations());
-    state.counters["wall_ms"] = wall / runs;
-    state.counters["wire_ms"] = wire / runs;
-    state.counters["calls"] = calls / runs;
-    state.counters["values_wall_ms"] = valuesWall;
-    state.counters["values_wire_ms"] = valuesWire;
+    blocksAgainstValues(
+        state, line, valuesWall, valuesWire, [] { Pause(0.25); }, poll);
 }
 BENCHMARK(BM_BlockMonitorPollWire9600)->Unit(benchmark::kMillisecond)->Iterations(5);
 

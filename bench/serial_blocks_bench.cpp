@@ -1,8 +1,9 @@
 // Block reads on the serial line, the unit emulator on a pseudo-terminal
 // pacing the line: the editor's full read of a five-module unit and a
 // Monitor Mode poll at 9600 baud, each against the wire time of the frames it
-// sent and against the same work value by value; and one status cycle of a
-// bus of 32 five-module units at 9600 and 115200 baud.
+// sent and against the same work value by value; one status cycle of a
+// bus of 32 five-module units at 9600 and 115200 baud; and 1,000 reads of
+// units that answer a third of their requests late, each value checked.
 #include "core/Seams.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
@@ -69,8 +70,9 @@ struct Line
     SerialBus *serial = nullptr;
     qint64 wireNs = 0, exchanges = 0, requestBytes = 0;
     bool damaged = false;
+    int late = 0;
 
-    bool start(int lineBaud, bool fullBus)
+    bool start(int lineBaud, bool fullBus, const QStringList &faults = {})
     {
         baud = lineBaud;
         ZelkGlobals::reset();
@@ -89,8 +91,9 @@ struct Line
             fillBus(dir.path());
         const QString link = dir.filePath("line.tty");
         unitsim.start(QStringLiteral(ZELK_UNITSIM),
-                      {"--store", dir.filePath("simbus.ini"), "--pty", "--link", link, "--baud",
-                       QString::number(baud), "--no-noise"});
+                      QStringList{"--store", dir.filePath("simbus.ini"), "--pty", "--link", link,
+                                  "--baud", QString::number(baud), "--no-noise"} +
+                          faults);
         if (!unitsim.waitForReadyRead(20000))
             return false;
         ZelkGlobals::ComPort = link;
@@ -110,6 +113,8 @@ struct Line
             } else if (e.kind == ModbusFrameEvent::Kind::Answer) {
                 wireNs += ModbusFrame::exchangeNs(int(requestBytes), int(e.bytes.size()), baud);
                 ++exchanges;
+            } else if (e.kind == ModbusFrameEvent::Kind::Late) {
+                ++late;
             } else {
                 damaged = true;
             }
@@ -257,5 +262,58 @@ BENCHMARK(BM_BusStatusCycleOnTheWire)
     ->Arg(115200)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+// Units 1, 3, 5 and 7 read value by value (they refuse block reads) while a
+// third of their answers start 50 ms after the wait for them: every read
+// gives the stored value, as the same store read in this process does, or
+// fails with ERR_TIMEOUT; a value that is another request's is counted.
+void BM_LateAnswersValueByValueOnTheWire(benchmark::State &state)
+{
+    Line line;
+    if (!line.start(115200, false,
+                    {"--refuse-blocks", "2", "--late-rate", "0.33", "--late-ms", "150"})) {
+        state.SkipWithError("the unit emulator did not start");
+        return;
+    }
+    // The demo bus again, in a folder of its own: the emulator holds its store.
+    QTemporaryDir mine;
+    SimulatedBus store(mine.path(), line.dir.filePath("scale.ini"));
+    store.setNoiseEnabled(false);
+    store.setWireModelEnabled(false);
+    qint16 timeoutMs = 100, retries = 2;
+    line.serial->SetINIParams(timeoutMs, retries);
+    if (store.OpenPort(QStringLiteral("COM1")) != CmdOk ||
+        line.serial->OpenPort(ZelkGlobals::ComPort) != CmdOk) {
+        state.SkipWithError("the line did not open");
+        return;
+    }
+    using Get = QString (ZelkDevice::*)(const UnitArg &, qint16, qint16 &);
+    const Get gets[] = {&ZelkDevice::GetDefaultOutputVoltage,
+                        &ZelkDevice::GetModuleGoodHighThreshold,
+                        &ZelkDevice::GetModuleGoodLowThreshold};
+    int reads = 0, wrong = 0, failed = 0;
+    for (auto _ : state) {
+        for (int i = 0; reads < 1000; ++i) {
+            const UnitArg unit(1 + 2 * (i / 15 % 4));
+            const auto module = qint16(1 + i / 3 % 5);
+            const Get get = gets[i % 3];
+            qint16 want = -1, got = -1;
+            const QString wantReply = (store.*get)(unit, module, want);
+            const QString reply = (line.serial->*get)(unit, module, got);
+            ++reads;
+            if (reply.startsWith(QLatin1String("ERR_TIMEOUT")))
+                ++failed;
+            else if (reply != wantReply || got != want)
+                ++wrong;
+        }
+    }
+    line.serial->ClosePort();
+    state.counters["reads"] = reads;
+    state.counters["honest_reads"] = reads - wrong;
+    state.counters["wrong_values"] = wrong;
+    state.counters["failed_reads"] = failed;
+    state.counters["late_frames"] = line.late;
+}
+BENCHMARK(BM_LateAnswersValueByValueOnTheWire)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace

@@ -395,6 +395,11 @@ QList<Figure> projectFigures()
          counter("serial_blocks_bench", "BM_BusStatusCycleOnTheWire/115200", "cycle_ms", ms),
          counter("serial_blocks_bench", "BM_BusStatusCycleOnTheWire/115200", "wire_ms", ms),
          Goal::AtMost, 1.25},
+        {QStringLiteral("Late answers: 1,000 reads value by value, a third of the answers "
+                        "late, vs those that gave their own value or failed clearly"),
+         counter("serial_blocks_bench", "BM_LateAnswersValueByValueOnTheWire", "reads", 1),
+         counter("serial_blocks_bench", "BM_LateAnswersValueByValueOnTheWire", "honest_reads", 1),
+         Goal::AtMost, 1, Unit::Count},
         {QStringLiteral("Apply: a five-module unit differing in every setting at 9600 baud vs "
                         "its wire time"),
          counter("config_bench", applyRun, "wall_ms", ms),

@@ -242,6 +242,9 @@ void FrameLog::add(const ModbusFrameEvent &event)
         m_lastRequestNs = event.atNs;
         m_lastAttempt = r.attempt;
         m_lastFailed = false;
+    } else if (event.kind == Kind::Late) {
+        // An answer to some earlier request: no request of its own to pair it with.
+        r.attempt = 0;
     } else {
         r.request = m_lastRequest;
         r.sinceRequestNs = event.atNs - m_lastRequestNs;
@@ -267,7 +270,8 @@ void FrameLog::clear()
 
 bool FrameLog::isError(const Record &r)
 {
-    if (r.event.kind == Kind::BadFrame || r.event.kind == Kind::Timeout)
+    if (r.event.kind == Kind::BadFrame || r.event.kind == Kind::Timeout ||
+        r.event.kind == Kind::Late)
         return true;
     if (r.event.kind != Kind::Answer)
         return false;
@@ -294,11 +298,12 @@ QStringList FrameLog::row(std::size_t index) const
         c << QString();
     c[TimeMs] = ms(e.atNs - m_originNs);
     c[Unit] = QString::number(e.unit);
-    c[Try] = QString::number(r.attempt);
+    if (e.kind != Kind::Late)
+        c[Try] = QString::number(r.attempt);
     c[Bytes] = hex(e.bytes);
     const bool sent = e.kind == Kind::Request;
     c[Direction] = sent ? QStringLiteral("send") : QStringLiteral("recv");
-    if (!sent)
+    if (!sent && e.kind != Kind::Late)
         c[AnswerMs] = ms(r.sinceRequestNs);
 
     const QByteArray requestPdu =
@@ -337,6 +342,9 @@ QStringList FrameLog::row(std::size_t index) const
                                                         : QStringLiteral("bad frame: length/unit");
         break;
     case Kind::Timeout:
+        break;
+    case Kind::Late:
+        c[Result] = QStringLiteral("late");
         break;
     }
     return c;

@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace F = ModbusFrame;
 
@@ -66,6 +68,7 @@ QString ModbusLink::open()
     m_lost = false;
     m_lostText.clear();
     m_in.clear();
+    m_late.fill({});
     return isTcpTarget(m_target) ? openTcp() : openSerial();
 }
 
@@ -222,6 +225,50 @@ void ModbusLink::send(const QByteArray &frame, quint8 unit)
     tell(ModbusFrameEvent::Kind::Request, unit, frame);
 }
 
+bool ModbusLink::waitOutLate(quint8 unit)
+{
+    // Not even a retry of the same request goes before: a unit that takes
+    // requests in turn would answer it later still, after the late answer.
+    const qint64 untilNs = std::exchange(m_late[unit], 0);
+    if (untilNs <= nowNs())
+        return false;
+    pauseUntil(untilNs);
+    QCoreApplication::processEvents();
+    m_in = m_io ? m_io->readAll() : QByteArray();
+    if (m_in.isEmpty())
+        return false;
+    // The end of a late answer may still be coming: wait for the line to go quiet.
+    const qint64 quiet = std::max(F::silenceNs(m_baud), MinQuietNs);
+    qsizetype seen = m_in.size();
+    qint64 lastByteNs = nowNs();
+    while (m_in.size() < 16 * F::MaxRtuFrame &&
+           waitFor(lastByteNs + quiet, [&] { return m_in.size() > seen; })) {
+        seen = m_in.size();
+        lastByteNs = nowNs();
+    }
+    m_lineFreeNs = lastByteNs + F::silenceNs(m_baud);
+    return discardInput(unit);
+}
+
+bool ModbusLink::discardInput(quint8 unit)
+{
+    if (m_io)
+        m_in += m_io->readAll();
+    // What the driver holds that the port object has not taken yet.
+    int pending = 0;
+    if (m_serial && ::ioctl(int(m_serial->handle()), FIONREAD, &pending) == 0 && pending > 0) {
+        if (m_serial->waitForReadyRead(0))
+            m_in += m_serial->readAll();
+        m_serial->clear(QSerialPort::Input);
+    }
+    // Told as the unit that sent it where its address byte says so.
+    const bool fromUnit = !m_in.isEmpty() && quint8(m_in[0]) == unit;
+    if (!m_in.isEmpty())
+        tell(ModbusFrameEvent::Kind::Late, quint8(m_in[0]), m_in);
+    m_in.clear();
+    return fromUnit;
+}
+
 ModbusTransport::Exchange ModbusLink::exchange(quint8 unit, const QByteArray &pdu, int timeoutMs)
 {
     if (m_lost || !m_io)
@@ -236,17 +283,26 @@ ModbusTransport::Exchange ModbusLink::exchangeRtu(quint8 unit, const QByteArray 
     const qint64 silence = F::silenceNs(m_baud);
     const qint64 quiet = std::max(silence, MinQuietNs);
 
+    m_in.clear(); // the last exchange's, taken
+    bool late = waitOutLate(unit);
+    if (m_lost)
+        return {Status::Lost, {}, late};
     // A unit takes a frame only after the line was silent.
     const qint64 wait = m_lineFreeNs - nowNs();
     if (wait > 0)
         std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
-    m_serial->clear(QSerialPort::Input); // late answers to earlier requests
-    m_in.clear();
+    late = discardInput(unit) || late;
     const QByteArray frame = F::rtuFrame(unit, pdu);
     send(frame, unit);
     const qint64 sentNs = nowNs();
-    const qint64 firstByteDeadline =
-        sentNs + frame.size() * character + qint64(timeoutMs) * 1'000'000;
+    const qint64 timeoutNs = qint64(timeoutMs) * 1'000'000;
+    const qint64 firstByteDeadline = sentNs + frame.size() * character + timeoutNs;
+    // A try that gets no good answer may still be answered: at the latest a
+    // whole wait after its own ended, then for the answer's characters.
+    const auto watchLate = [&] {
+        m_late[unit] =
+            firstByteDeadline + timeoutNs + F::rtuAnswerLengthFor(pdu) * character + silence;
+    };
 
     qint64 lastByteNs = 0;
     qsizetype seen = 0;
@@ -273,8 +329,9 @@ ModbusTransport::Exchange ModbusLink::exchangeRtu(quint8 unit, const QByteArray 
     waitFor(firstByteDeadline, [&] { return whole() || !m_in.isEmpty(); });
     if (m_in.isEmpty()) {
         m_lineFreeNs = nowNs() + silence;
+        watchLate();
         tell(ModbusFrameEvent::Kind::Timeout, unit, {});
-        return {m_lost ? Status::Lost : Status::NoAnswer, {}};
+        return {m_lost ? Status::Lost : Status::NoAnswer, {}, late};
     }
     // Bytes are coming: the frame ends when its length is in, or when the
     // line goes quiet, whichever first.
@@ -298,7 +355,7 @@ ModbusTransport::Exchange ModbusLink::exchangeRtu(quint8 unit, const QByteArray 
             break;
     }
     if (m_lost)
-        return {Status::Lost, {}};
+        return {Status::Lost, {}, late};
     const QByteArray answer = expected > 0 ? m_in.left(expected) : m_in;
     const bool good = expected > 0 && m_in.size() == expected && F::rtuCrcGood(answer) &&
                       quint8(answer[0]) == unit;
@@ -311,11 +368,15 @@ ModbusTransport::Exchange ModbusLink::exchangeRtu(quint8 unit, const QByteArray 
         }
         tell(ModbusFrameEvent::Kind::BadFrame, unit, m_in);
         m_lineFreeNs = nowNs() + silence;
-        return {m_lost ? Status::Lost : Status::BadFrame, {}};
+        // A damaged answer of this unit was its answer; anything else may
+        // have been another's, with this one's still to come.
+        if (quint8(m_in[0]) != unit || expected <= 0 || m_in.size() != expected)
+            watchLate();
+        return {m_lost ? Status::Lost : Status::BadFrame, {}, late};
     }
     tell(ModbusFrameEvent::Kind::Answer, unit, answer);
     m_lineFreeNs = lastByteNs + silence;
-    return {Status::Answer, answer.mid(1, answer.size() - 3)};
+    return {Status::Answer, answer.mid(1, answer.size() - 3), late};
 }
 
 ModbusTransport::Exchange ModbusLink::exchangeTcp(quint8 unit, const QByteArray &pdu, int timeoutMs)
@@ -344,6 +405,7 @@ ModbusTransport::Exchange ModbusLink::exchangeTcp(quint8 unit, const QByteArray 
                 answer = frame;
                 return true;
             }
+            tell(ModbusFrameEvent::Kind::Late, quint8(frame[6]), frame);
         }
     };
     if (!waitFor(deadline, found)) {

@@ -3,6 +3,7 @@
 #include "device/ModbusTransport.h"
 
 #include <QTimer>
+#include <array>
 #include <memory>
 
 class QIODevice;
@@ -13,7 +14,10 @@ class QTcpSocket;
 // and every bad check is seen) or Modbus TCP to a gateway ("tcp://host:port").
 // On the serial line it keeps the silence that ends a frame before each
 // request, discards what came late for an earlier one, and takes an answer as
-// whole when its length is in or the line has gone quiet.
+// whole when its length is in or the line has gone quiet. After a try that got
+// no good answer, the unit gets no request, not even the retry, until that
+// try's answer can no longer come (docs/wire-protocol.md, "Late answers"): an
+// answer of the same shape to another question would be taken for its own.
 class ModbusLink final : public ModbusTransport
 {
 public:
@@ -40,6 +44,13 @@ private:
     // Sleeps until then: the line cannot have anything for us before.
     void pauseUntil(qint64 untilNs);
     void checkHangUp();
+    // Listens out a late answer the unit may still give before it gets
+    // another request; whatever comes is discarded as late.
+    // True when what came began with the unit's address: it answers, late.
+    bool waitOutLate(quint8 unit);
+    // What came in since the last exchange, told as late; the input is empty after.
+    // True when it began with the unit's address.
+    bool discardInput(quint8 unit);
     void markLost(const QString &why);
 
     QString m_target;
@@ -51,6 +62,7 @@ private:
     QTimer m_wake; // ends a wait for events at its deadline
     QByteArray m_in;
     qint64 m_lineFreeNs = 0;
+    std::array<qint64, 256> m_late{}; // by unit: until when a late answer may come
     quint16 m_transaction = 0;
     bool m_lost = false;
     QString m_lostText;

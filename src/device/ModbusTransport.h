@@ -13,7 +13,8 @@ struct ModbusFrameEvent
         Request,  // sent
         Answer,   // received, checks passed
         BadFrame, // received, failed its check bytes or did not fit the request
-        Timeout   // nothing (whole) came in time
+        Timeout,  // nothing (whole) came in time
+        Late      // came for an earlier request and was discarded unread
     };
     Kind kind = Kind::Request;
     quint8 unit = 0;
@@ -54,6 +55,9 @@ public:
         };
         Status status = Status::NoAnswer;
         QByteArray pdu;
+        // A late answer of the unit came before the request and was
+        // discarded: the unit is there, only slow.
+        bool lateAnswer = false;
     };
 
     virtual ~ModbusTransport() = default;

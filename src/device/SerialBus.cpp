@@ -134,6 +134,8 @@ QString SerialBus::transact(const Request &request, F::Answer &answer)
         const ModbusTransport::Exchange e =
             m_transport->exchange(quint8(request.unit), request.pdu, timeoutMs);
         quint8 &misses = m_misses[std::size_t(request.unit)];
+        if (e.lateAnswer)
+            misses = 0; // it answers, late: not silent
         if (e.status == ModbusTransport::Exchange::Status::NoAnswer)
             misses = quint8(std::min(misses + 1, 255));
         else if (e.status != ModbusTransport::Exchange::Status::Lost)

@@ -29,7 +29,9 @@ void SimBusWire::exchange(int requestPayload, int answerPayload)
 void SimBusWire::noAnswer()
 {
     m_lastBytes = 0;
-    m_lastTimeUs = m_timeoutMs * (m_retries + 1) * 1000;
+    // As on the serial line: every try waits ReadTimeout, and a retry waits
+    // as long again for a late answer to the try before.
+    m_lastTimeUs = qint64(m_timeoutMs) * (2 * m_retries + 1) * 1000;
     if (m_enabled)
         occupyLine(m_lastTimeUs);
 }

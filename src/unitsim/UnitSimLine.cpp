@@ -185,6 +185,12 @@ bool UnitSimLine::draw(double rate)
     return rate > 0 && std::uniform_real_distribution<double>(0, 1)(m_random) < rate;
 }
 
+qint64 UnitSimLine::answerStartNs()
+{
+    const int lateMs = draw(m_faults.lateRate) ? m_faults.lateMs : 0;
+    return monotonicNs() + qint64(m_faults.delayMs + lateMs) * MillisecondNs;
+}
+
 QByteArray UnitSimLine::answerRtu(const QByteArray &frame)
 {
     // A frame with bad check bytes is noise to every unit on the line.
@@ -261,7 +267,7 @@ void UnitSimLine::serveRtu(int stopFd)
         in.clear();
         if (answer.isEmpty())
             continue;
-        const qint64 startNs = monotonicNs() + m_faults.delayMs * MillisecondNs;
+        const qint64 startNs = answerStartNs();
         sendPaced(m_master, answer, startNs);
         lineFreeNs = startNs + answer.size() * character;
     }
@@ -331,9 +337,9 @@ void UnitSimLine::serveTcp(int stopFd)
                 if (draw(m_faults.garbleRate))
                     answer = F::exceptionAnswer(quint8(pdu[0]), F::Exception::GatewayNoAnswer);
                 // The gateway's serial side: request, silence, answer.
-                const qint64 startNs = std::max(monotonicNs(), lineFreeNs);
+                const qint64 startNs =
+                    std::max(monotonicNs(), lineFreeNs) - monotonicNs() + answerStartNs();
                 const qint64 doneNs = startNs + (pdu.size() + 3) * character + silence +
-                                      m_faults.delayMs * MillisecondNs +
                                       (answer->size() + 3) * character;
                 sleepUntil(doneNs);
                 const QByteArray reply = F::tcpFrame(F::word(frame, 0), unit, *answer);

@@ -16,6 +16,8 @@ struct LineFaults
     double garbleRate = 0; // one byte of the answer changed
     double dropRate = 0;   // no answer at all
     int delayMs = 0;       // the answer starts this much later
+    double lateRate = 0;   // share of answers that start lateMs later still
+    int lateMs = 0;
     quint32 seed = 1;
 };
 
@@ -39,6 +41,13 @@ public:
     // until its end.
     void takeCommands(int fd, std::function<void(const QByteArray &line)> onLine);
 
+    // From the next answer on (a command while it serves).
+    void setLate(double rate, int ms)
+    {
+        m_faults.lateRate = rate;
+        m_faults.lateMs = ms;
+    }
+
     // Serves until stopFd becomes readable (the signal handler writes to it).
     void run(int stopFd);
 
@@ -49,6 +58,8 @@ private:
     QByteArray answerRtu(const QByteArray &frame);
     void sendPaced(int fd, const QByteArray &bytes, qint64 startNs);
     bool draw(double rate);
+    // When an answer due now leaves: after the delay, and for a late one its lateness.
+    qint64 answerStartNs();
     // Reads what came on the command descriptor and hands over its whole lines.
     void readCommands();
 

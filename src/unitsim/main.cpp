@@ -111,6 +111,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption delay(QStringLiteral("delay-ms"),
                                    QStringLiteral("Extra time before every answer."),
                                    QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption lateRate(
+        QStringLiteral("late-rate"),
+        QStringLiteral("Share of answers that start --late-ms later than the rest, 0..1."),
+        QStringLiteral("P"), QStringLiteral("0"));
+    const QCommandLineOption lateMs(QStringLiteral("late-ms"),
+                                    QStringLiteral("How late a late answer starts (default 600)."),
+                                    QStringLiteral("MS"), QStringLiteral("600"));
     const QCommandLineOption silent(QStringLiteral("silent"),
                                     QStringLiteral("Units that never answer, as 3,5,7-9."),
                                     QStringLiteral("UNITS"));
@@ -128,9 +135,10 @@ int main(int argc, char *argv[])
         QStringLiteral("commands"),
         QStringLiteral("Take commands from standard input while serving, one a line: "
                        "\"silent UNITS\" takes units off the line, \"answer UNITS\" puts them "
-                       "back; each is confirmed on standard output."));
-    parser.addOptions({store, scale, pty, link, tcp, baud, garble, drop, delay, silent, seed,
-                       noNoise, refuseBlocks, commands});
+                       "back, \"late P MS\" makes a share P of the answers MS late (\"late 0\" "
+                       "ends it); each is confirmed on standard output."));
+    parser.addOptions({store, scale, pty, link, tcp, baud, garble, drop, delay, lateRate, lateMs,
+                       silent, seed, noNoise, refuseBlocks, commands});
     parser.process(app);
 
     if (!parser.isSet(store))
@@ -152,6 +160,11 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("a rate is 0..1, a delay 0 or more"));
     faults.garbleRate = *garbleRate;
     faults.dropRate = *dropRate;
+    const auto lateShare = rate(parser.value(lateRate));
+    faults.lateMs = parser.value(lateMs).toInt(&ok);
+    if (!lateShare || !ok || faults.lateMs < 0)
+        return fail(QStringLiteral("--late-rate is 0..1, --late-ms 0 or more"));
+    faults.lateRate = *lateShare;
     faults.seed = parser.value(seed).toUInt();
     const int refusal = parser.isSet(refuseBlocks) ? parser.value(refuseBlocks).toInt(&ok) : 0;
     if (parser.isSet(refuseBlocks) && (!ok || (refusal != 2 && refusal != 3)))
@@ -201,13 +214,28 @@ int main(int argc, char *argv[])
 
     UnitSimLine line(server, baudRate, faults);
     if (parser.isSet(commands)) {
-        line.takeCommands(STDIN_FILENO, [&bus](const QByteArray &text) {
+        line.takeCommands(STDIN_FILENO, [&bus, &line](const QByteArray &text) {
             const QStringList words = QString::fromUtf8(text).simplified().split(QLatin1Char(' '));
+            if (words[0] == QLatin1String("late")) {
+                const auto share = words.size() >= 2 ? rate(words[1]) : std::nullopt;
+                bool msOk = words.size() == 2;
+                const int ms = words.size() == 3 ? words[2].toInt(&msOk) : 0;
+                if (!share || !msOk || ms < 0 || words.size() > 3) {
+                    std::fprintf(stderr, "zelk-unitsim: not a command: %s (late P MS)\n",
+                                 text.constData());
+                    return;
+                }
+                line.setLate(*share, ms);
+                std::printf("%s\n", qPrintable(words.join(QLatin1Char(' '))));
+                std::fflush(stdout);
+                return;
+            }
             const auto units = words.size() == 2 ? unitList(words[1]) : std::nullopt;
             const bool off = words[0] == QLatin1String("silent");
             if (!units || units->isEmpty() || (!off && words[0] != QLatin1String("answer"))) {
                 std::fprintf(stderr,
-                             "zelk-unitsim: not a command: %s (silent UNITS, answer UNITS)\n",
+                             "zelk-unitsim: not a command: %s (silent UNITS, answer UNITS, "
+                             "late P MS)\n",
                              text.constData());
                 return;
             }

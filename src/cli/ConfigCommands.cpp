@@ -452,6 +452,7 @@ int apply(Console &console, const Arguments &args)
                                        {"text", ConfigPlan::valueText(w.setting, w.value, r, Dot)},
                                        {"followUp", w.row < 0},
                                        {"written", w.written},
+                                       {"outcome", w.outcome},
                                        {"verified", w.verified},
                                        {"readBack", optionalNumber(w.readBack)},
                                        {"result", w.text}});

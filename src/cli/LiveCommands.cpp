@@ -41,6 +41,17 @@ std::optional<bool> onOff(const QString &word)
     return std::nullopt;
 }
 
+// Said after a write that got no good answer but that the unit holds, as
+// reading it back showed; empty otherwise.
+QString confirmedNote(quint64 writesBefore)
+{
+    const SerialBus::WriteSettlement last = SerialBus::lastWrite();
+    return last.number != writesBefore &&
+                   last.outcome == SerialBus::WriteSettlement::Outcome::Confirmed
+               ? QStringLiteral(" (written: confirmed by reading it back)")
+               : QString();
+}
+
 // The unit read as the monitor reads it; false when it did not answer.
 bool readUnit(MonitorSession &session, const QString &unit)
 {
@@ -112,6 +123,7 @@ int set(Console &console, const Arguments &args)
         return fail(console, Refused, QStringLiteral("unit %1 has no module %2").arg(u).arg(m));
 
     MonitorSession::OutputBurst burst;
+    const quint64 writesBefore = SerialBus::lastWrite().number;
     if (out) {
         const auto on = onOff(args.value(QStringLiteral("--output")));
         if (!on)
@@ -137,7 +149,7 @@ int set(Console &console, const Arguments &args)
         return fail(console, DeviceError,
                     QStringLiteral("unit %1 module %2 answered %3").arg(u).arg(m).arg(burst.reply));
     console.out << "Unit " << u << " module " << m << ": " << burst.volts << " V, " << burst.amps
-                << " A" << Qt::endl;
+                << " A" << confirmedNote(writesBefore) << Qt::endl;
     return Done;
 }
 
@@ -149,11 +161,13 @@ int output(Console &console, const Arguments &args)
         return fail(console, Usage, QStringLiteral("output takes UNIT and on or off"));
     const QString u = QString::number(*unit);
     MonitorSession session;
+    const quint64 writesBefore = SerialBus::lastWrite().number;
     session.setGlobalOutput(u, *on);
     if (ZelkGlobals::ErrorFlag)
         return fail(console, DeviceError,
                     QStringLiteral("unit %1: %2").arg(u, ZelkGlobals::LastError));
-    console.out << "Unit " << u << ": global output " << (*on ? "on" : "off") << Qt::endl;
+    console.out << "Unit " << u << ": global output " << (*on ? "on" : "off")
+                << confirmedNote(writesBefore) << Qt::endl;
     return Done;
 }
 

@@ -6,6 +6,7 @@
 #include "core/ZelkDevice.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
+#include "device/SerialBus.h"
 #include "device/ZelkData.h"
 
 #include <algorithm>
@@ -239,6 +240,7 @@ ConfigSession::ApplyResult ConfigSession::apply(const ConfigPlan &plan,
                 w.setting = *row.setting;
                 w.value = *row.fileValue;
                 w.refusal = why;
+                w.outcome = QStringLiteral("refused");
                 w.text = why;
                 result.written << w;
                 refusedRows << i;
@@ -259,7 +261,12 @@ ConfigSession::ApplyResult ConfigSession::apply(const ConfigPlan &plan,
         w.module = m;
         w.setting = id;
         w.value = value;
+        const quint64 before = SerialBus::lastWrite().number;
         const QString reply = CS::set(m_device, u, m, id, value);
+        // Taken before the reply is tested: that lets events run.
+        const SerialBus::WriteSettlement settled = SerialBus::lastWrite();
+        using Settled = SerialBus::WriteSettlement::Outcome;
+        const Settled how = settled.number != before ? settled.outcome : Settled::Answered;
         if (row >= 0)
             ++counts.writes;
         else
@@ -267,12 +274,19 @@ ConfigSession::ApplyResult ConfigSession::apply(const ConfigPlan &plan,
         w.written = IsCmdOk(reply);
         if (!w.written) {
             w.reply = reply;
-            w.text = QStringLiteral("not written: the unit answered %1").arg(reply);
-            result.failure = QStringLiteral("Set%1 of %2 answered %3")
-                                 .arg(CS::key(id), where(plan.unit, m), reply);
+            const bool unknown = how == Settled::Unknown;
+            w.outcome = unknown ? QStringLiteral("unknown") : QStringLiteral("not written");
+            w.text = (unknown ? QStringLiteral("outcome unknown: %1")
+                              : QStringLiteral("not written: the unit answered %1"))
+                         .arg(reply);
+            result.failure = QStringLiteral("%1 of %2 answered %3")
+                                 .arg(CS::setterName(id), where(plan.unit, m), reply);
             result.outcome = worse(result.outcome, Outcome::DeviceError);
         } else {
-            w.text = QStringLiteral("written");
+            const bool confirmed = how == Settled::Confirmed;
+            w.outcome = confirmed ? QStringLiteral("confirmed") : QStringLiteral("written");
+            w.text = confirmed ? QStringLiteral("written (confirmed by reading it back)")
+                               : QStringLiteral("written");
             (m == 0 ? result.wroteUnit : result.wroteModules) = true;
         }
         result.written << w;
@@ -304,15 +318,19 @@ ConfigSession::ApplyResult ConfigSession::apply(const ConfigPlan &plan,
                 const Written &o = result.written.at(j);
                 later = later || (o.written && o.module == w.module && o.setting == w.setting);
             }
+            // Whatever the read back finds, the write's own outcome stays said.
+            const QString wrote = w.outcome == QLatin1String("confirmed")
+                                      ? QStringLiteral("written (confirmed by reading it back)")
+                                      : QStringLiteral("written");
             if (later) {
-                w.text = QStringLiteral("written");
+                w.text = wrote;
                 continue;
             }
             qint32 held = 0;
             const QString reply = CS::get(m_device, u, w.module, w.setting, held);
             ++counts.verifyReads;
             if (!IsCmdOk(reply)) {
-                w.text = QStringLiteral("written; the read back failed (%1)").arg(reply);
+                w.text = wrote + QStringLiteral("; the read back failed (%1)").arg(reply);
                 result.verified = false;
                 result.outcome = worse(result.outcome, Outcome::DeviceError);
                 if (result.failure.isEmpty())
@@ -327,7 +345,7 @@ ConfigSession::ApplyResult ConfigSession::apply(const ConfigPlan &plan,
             };
             w.verified = canon(held) == canon(w.value);
             if (w.verified) {
-                w.text = QStringLiteral("written, verified");
+                w.text = wrote + QStringLiteral(", verified");
             } else {
                 const clsScalability &r = w.module ? plan.ratings(w.module) : clsScalability();
                 w.text =

@@ -41,6 +41,10 @@ public:
         ConfigSetting::Id setting = ConfigSetting::Id::FanFail;
         qint32 value = 0;
         bool written = false;
+        // "written", "confirmed" (no good answer, but reading it back shows
+        // the unit holds it), "not written", "unknown" (no good answer and no
+        // good read back), "refused" (not attempted)
+        QString outcome;
         QString reply;   // of the write, when it failed
         QString refusal; // not attempted: a chosen part would break a rule
         std::optional<qint32> readBack;

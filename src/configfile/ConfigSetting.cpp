@@ -16,30 +16,44 @@ struct Facts
     const char *title;
     const char *first;  // caption of value 1 (options)
     const char *second; // caption of value 0
+    const char *setter; // the device method that writes it
 };
 
 const Facts &facts(Id id)
 {
     static const Facts table[] = {
-        {Kind::Option, &K::FanFail, "Fan fail signal", "Low on Fail", "High on Fail"},
-        {Kind::Option, &K::GlobalDC, "Global DC good signal", "High on Fail", "Low on Fail"},
-        {Kind::Option, &K::OverTemp, "Over-temperature signal", "Low on Fail", "High on Fail"},
-        {Kind::Option, &K::Group, "Default group state", "On", "Off"},
-        {Kind::Option, &K::GlobalOnOff, "Remote on/off", "Normal (Inhibit)", "Inverted(Enable)"},
-        {Kind::Option, &K::Global, "Global output", "Normally On", "Normally Off"},
+        {Kind::Option, &K::FanFail, "Fan fail signal", "Low on Fail", "High on Fail",
+         "SetFanFailPolarity"},
+        {Kind::Option, &K::GlobalDC, "Global DC good signal", "High on Fail", "Low on Fail",
+         "SetGlobalDCGoodPolarity"},
+        {Kind::Option, &K::OverTemp, "Over-temperature signal", "Low on Fail", "High on Fail",
+         "SetOTFailPolarity"},
+        {Kind::Option, &K::Group, "Default group state", "On", "Off", "SetDefaultGroupState"},
+        {Kind::Option, &K::GlobalOnOff, "Remote on/off", "Normal (Inhibit)", "Inverted(Enable)",
+         "SetDefaultGlobalOutputPolarity"},
+        {Kind::Option, &K::Global, "Global output", "Normally On", "Normally Off",
+         "SetDefaultGlobalOutputState"},
         {Kind::Option, &K::ProgrammingMode, "Programming mode", "Voltage Programming",
-         "Resistance Programming"},
+         "Resistance Programming", "SetProgrammingMode"},
         {Kind::Option, &K::DefaultOutputPolarity, "Enable/inhibit", "Normal (Logic1 Inhibit)",
-         "Inverted (Logic1 Enable)"},
-        {Kind::Option, &K::StartUpState, "Start-up", "Normally On", "Normally Off"},
-        {Kind::Milliseconds, &K::StartUpDelay, "Start-up delay", nullptr, nullptr},
-        {Kind::Volts, &K::OutputVoltageSetpoint, "Set-point", nullptr, nullptr},
-        {Kind::VoltCounts, &K::VoltageHighLimit, "Module-good high limit", nullptr, nullptr},
-        {Kind::VoltCounts, &K::VoltageLowLimit, "Module-good low limit", nullptr, nullptr},
-        {Kind::Mode, &K::CurrentLimitMode, "Current-limit mode", nullptr, nullptr},
-        {Kind::Amps, &K::CurrentLimit, "Current limit", nullptr, nullptr},
-        {Kind::Milliseconds, &K::ActivationTime, "Current-limit delay", nullptr, nullptr},
-        {Kind::Milliseconds, &K::ResetTime, "Reset time", nullptr, nullptr},
+         "Inverted (Logic1 Enable)", "SetDefaultOutputOnOffPolarity"},
+        {Kind::Option, &K::StartUpState, "Start-up", "Normally On", "Normally Off",
+         "SetDefaultOutputOnOffState"},
+        {Kind::Milliseconds, &K::StartUpDelay, "Start-up delay", nullptr, nullptr,
+         "SetOutputTurnONDelayExUShort"},
+        {Kind::Volts, &K::OutputVoltageSetpoint, "Set-point", nullptr, nullptr,
+         "SetDefaultOutputVoltage"},
+        {Kind::VoltCounts, &K::VoltageHighLimit, "Module-good high limit", nullptr, nullptr,
+         "SetModuleGoodHighThreshold"},
+        {Kind::VoltCounts, &K::VoltageLowLimit, "Module-good low limit", nullptr, nullptr,
+         "SetModuleGoodLowThreshold"},
+        {Kind::Mode, &K::CurrentLimitMode, "Current-limit mode", nullptr, nullptr,
+         "SetCurrentLimitMode"},
+        {Kind::Amps, &K::CurrentLimit, "Current limit", nullptr, nullptr, "SetCurrentLimit"},
+        {Kind::Milliseconds, &K::ActivationTime, "Current-limit delay", nullptr, nullptr,
+         "SetCurrentLimitONTimeExUShort"},
+        {Kind::Milliseconds, &K::ResetTime, "Reset time", nullptr, nullptr,
+         "SetCurrentLimitOFFTimeExUShort"},
     };
     return table[int(id)];
 }
@@ -61,6 +75,11 @@ bool isModule(Id id)
 QString key(Id id)
 {
     return *facts(id).key;
+}
+
+QString setterName(Id id)
+{
+    return QString::fromLatin1(facts(id).setter);
 }
 
 QString title(Id id)

@@ -26,6 +26,15 @@ const QString ReplyIdInUse = QStringLiteral("ERR_ID_IN_USE");
 
 // The device object whose line was opened last: whose silent units show.
 const SerialBus *g_lineInUse = nullptr;
+SerialBus::WriteSettlement g_lastWrite;
+
+// No good answer came after the tries, or the port went away: the request
+// may have reached the unit.
+bool outcomeOpen(const QString &reply)
+{
+    return reply.startsWith(QLatin1String("ERR_TIMEOUT")) ||
+           reply.startsWith(QLatin1String("ERR_PORT_LOST"));
+}
 
 bool moduleInRange(int module)
 {
@@ -329,7 +338,83 @@ QString SerialBus::write(const UnitArg &unit, int module, quint16 at, std::vecto
     const QByteArray pdu =
         values.size() == 1 ? F::writeSingle(at, values[0]) : F::writeMultiple(at, values);
     F::Answer answer;
-    return transact({unit.number(), module, pdu, unitIdWrite}, answer);
+    const Request request{unit.number(), module, pdu, unitIdWrite};
+    reply = transact(request, answer);
+    g_lastWrite = {WriteSettlement::Outcome::Answered, 0, g_lastWrite.number + 1};
+    if (!outcomeOpen(reply))
+        return reply;
+    if (unitIdWrite)
+        return settleUnitId(unit.number(), values[0], reply);
+    return settleWrite(request, at, values, reply);
+}
+
+SerialBus::WriteSettlement SerialBus::lastWrite()
+{
+    return g_lastWrite;
+}
+
+QString SerialBus::settled(WriteSettlement::Outcome outcome, const QString &reply,
+                           const QString &why, int answersAt)
+{
+    g_lastWrite.outcome = outcome;
+    g_lastWrite.answersAt = answersAt;
+    if (outcome == WriteSettlement::Outcome::Confirmed)
+        return ReplyOk;
+    if (outcome == WriteSettlement::Outcome::NotWritten)
+        return reply + QStringLiteral("; not written: ") + why;
+    return QStringLiteral("ERR_OUTCOME_UNKNOWN: ") + reply + QStringLiteral("; ") + why;
+}
+
+QString SerialBus::settleWrite(const Request &request, quint16 at,
+                               const std::vector<quint16> &values, const QString &reply)
+{
+    using Outcome = WriteSettlement::Outcome;
+    F::Answer back;
+    const QString read =
+        transact({request.unit, request.module,
+                  F::readRequest(F::Function::ReadHolding, at, quint16(values.size()))},
+                 back);
+    if (read == ReplyOk && back.registers == values)
+        return settled(Outcome::Confirmed, reply, {});
+    if (read == ReplyOk) {
+        // A module's output reads as its state: off while its turn-on delay
+        // runs or its current limit holds it, whatever the switch says.
+        if (values.size() == 1 && values[0] == 1 && at == R::moduleOutput(request.module))
+            return settled(Outcome::Unknown, reply,
+                           QStringLiteral("reading it back, the output is still off"));
+        return settled(Outcome::NotWritten, reply,
+                       QStringLiteral("reading it back, the unit holds %1")
+                           .arg(back.registers.empty() ? 0 : back.registers[0]));
+    }
+    // No such register there: nothing could have been written to it.
+    if (back.kind == F::Answer::Kind::Exception && back.exception == F::Exception::IllegalAddress)
+        return settled(Outcome::NotWritten, reply,
+                       QStringLiteral("reading it back answered %1").arg(read));
+    return settled(Outcome::Unknown, reply,
+                   QStringLiteral("reading it back failed too (%1): the unit may or may not "
+                                  "hold the value")
+                       .arg(read));
+}
+
+QString SerialBus::settleUnitId(int oldId, int newId, const QString &reply)
+{
+    using Outcome = WriteSettlement::Outcome;
+    // The old ID first: a unit still there did not take the change, whoever
+    // may answer at the new one.
+    const auto answersAs = [this](int id) {
+        F::Answer answer;
+        const QString read =
+            transact({id, 0, F::readRequest(F::Function::ReadHolding, R::UnitId, 1)}, answer);
+        return read == ReplyOk && answer.registers.size() == 1 && answer.registers[0] == id;
+    };
+    if (answersAs(oldId))
+        return settled(Outcome::NotWritten, reply,
+                       QStringLiteral("the unit still answers at unit ID %1").arg(oldId), oldId);
+    if (answersAs(newId))
+        return settled(Outcome::Confirmed, reply, {}, newId);
+    return settled(
+        Outcome::Unknown, reply,
+        QStringLiteral("the unit answers at neither unit ID %1 nor %2").arg(oldId).arg(newId));
 }
 
 QString SerialBus::writeModule(const UnitArg &unit, qint16 module, quint16 offset, qint32 value,

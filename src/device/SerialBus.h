@@ -78,6 +78,26 @@ public:
     // cannot run into the next request.
     int silentWaitMs(const QByteArray &requestPdu) const;
 
+    // What became of the last write on the line in use. A write with no good
+    // answer after its tries may still have reached the unit: it is settled by
+    // reading the registers back (a unit ID change: by asking both IDs), and
+    // its reply says so: CMD_OK when the unit holds the value, the failure
+    // with "not written" when it does not, ERR_OUTCOME_UNKNOWN when the read
+    // back fails too.
+    struct WriteSettlement
+    {
+        enum class Outcome {
+            Answered,   // the unit's answer said it (or the write never went out)
+            Confirmed,  // no good answer, but the unit holds the value
+            NotWritten, // no good answer, and the unit does not hold it
+            Unknown     // no good answer, and no good read back
+        };
+        Outcome outcome = Outcome::Answered;
+        int answersAt = 0;  // a unit ID change settled: the ID the unit answers at, 0 none
+        quint64 number = 0; // the line's writes so far: a caller knows its own
+    };
+    static WriteSettlement lastWrite();
+
     void SetINIParams(qint16 &readTimeout, qint16 &retryCount) override;
     QString OpenPort(const QString &port) override;
     QString ClosePort() override;
@@ -178,6 +198,14 @@ private:
                        Decode decode);
     QString write(const UnitArg &unit, int module, quint16 address, std::vector<quint16> values,
                   bool unitIdWrite = false);
+    // A write whose reply leaves open whether the unit took it, settled by
+    // reading back what it wrote.
+    QString settleWrite(const Request &request, quint16 address, const std::vector<quint16> &values,
+                        const QString &reply);
+    QString settleUnitId(int oldId, int newId, const QString &reply);
+    // The reply of a settled write that the unit does not hold, or may not.
+    QString settled(WriteSettlement::Outcome outcome, const QString &reply, const QString &why,
+                    int answersAt = 0);
     // A qint16 goes as its 16 bits, for the unit to refuse when negative.
     QString writeModule(const UnitArg &unit, qint16 module, quint16 offset, qint32 value,
                         qint32 min = -32768, qint32 max = 32767);

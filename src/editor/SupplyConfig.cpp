@@ -22,6 +22,7 @@
 #include "configfile/FieldRules.h"
 #include "configfile/ZelkConfigFile.h"
 #include "core_windows/frmPleaseWait.h"
+#include "device/SerialBus.h"
 #include "device/SharedLine.h"
 #include "editor/EditorState.h"
 #include "editor/FieldGuard.h"
@@ -1603,18 +1604,37 @@ void SupplyConfig::cmdChangeToNewUnitID_Click()
     }
     qint16 from = static_cast<qint16>(oldId);
     qint16 to = static_cast<qint16>(newId);
-    const bool changed = IsCmdOk(ZelkGlobals::Device->SetNewUnitID(from, to));
+    const quint64 writesBefore = SerialBus::lastWrite().number;
+    const QString reply = ZelkGlobals::Device->SetNewUnitID(from, to);
+    // Taken before the reply is tested: that lets events run.
+    const SerialBus::WriteSettlement settled = SerialBus::lastWrite();
+    const bool changed = IsCmdOk(reply);
     // The port is freed before the user reads the outcome.
     port.ClosePort();
     setUtilityRunning(false);
-    if (changed)
+    if (changed) {
         Seams::dialogs().MsgBox(RecycleText, MsgButtons::OK, MsgIcon::Information,
                                 ZelkTexts::EepromTitle);
-    else
-        Seams::dialogs().MsgBox(
-            QStringLiteral("Error trying to change Unit ID, please make the unit is connected and "
-                           "the unit ID corresponds that specific unit"),
-            MsgButtons::OK, MsgIcon::Critical, ChangerTitle);
+        return;
+    }
+    Seams::dialogs().MsgBox(
+        QStringLiteral("Error trying to change Unit ID, please make the unit is connected and "
+                       "the unit ID corresponds that specific unit"),
+        MsgButtons::OK, MsgIcon::Critical, ChangerTitle);
+    // The change got no good answer; both IDs were asked afterwards.
+    using Settled = SerialBus::WriteSettlement::Outcome;
+    if (settled.number == writesBefore || settled.outcome == Settled::Answered)
+        return;
+    const QString found =
+        settled.answersAt == oldId
+            ? QStringLiteral("The unit still answers at Unit ID %1: its Unit ID was not "
+                             "changed.")
+                  .arg(oldId)
+            : QStringLiteral("No unit answers at Unit ID %1 or %2: whether the unit took the "
+                             "new Unit ID is not known. Use Detect Unit ID to find it.")
+                  .arg(oldId)
+                  .arg(newId);
+    Seams::dialogs().MsgBox(found, MsgButtons::OK, MsgIcon::Information, ChangerTitle);
 }
 
 void SupplyConfig::cmdDllFileVersion_Click()

@@ -185,6 +185,13 @@ bool UnitSimLine::draw(double rate)
     return rate > 0 && std::uniform_real_distribution<double>(0, 1)(m_random) < rate;
 }
 
+bool UnitSimLine::spoils(const QByteArray &pdu) const
+{
+    return !m_faults.writesOnly ||
+           (!pdu.isEmpty() && (quint8(pdu[0]) == F::Function::WriteSingle ||
+                               quint8(pdu[0]) == F::Function::WriteMultiple));
+}
+
 qint64 UnitSimLine::answerStartNs()
 {
     const int lateMs = draw(m_faults.lateRate) ? m_faults.lateMs : 0;
@@ -197,11 +204,12 @@ QByteArray UnitSimLine::answerRtu(const QByteArray &frame)
     if (frame.size() < 4 || !F::rtuCrcGood(frame))
         return {};
     const quint8 unit = quint8(frame[0]);
-    const auto answer = m_server.answer(unit, frame.mid(1, frame.size() - 3));
-    if (!answer || draw(m_faults.dropRate))
+    const QByteArray pdu = frame.mid(1, frame.size() - 3);
+    const auto answer = m_server.answer(unit, pdu);
+    if (!answer || (spoils(pdu) && draw(m_faults.dropRate)))
         return {};
     QByteArray bytes = F::rtuFrame(unit, *answer);
-    if (draw(m_faults.garbleRate)) {
+    if (spoils(pdu) && draw(m_faults.garbleRate)) {
         const auto at = std::uniform_int_distribution<int>(0, int(bytes.size()) - 1)(m_random);
         const auto flip = std::uniform_int_distribution<int>(1, 255)(m_random);
         bytes[at] = char(quint8(bytes[at]) ^ flip);
@@ -330,11 +338,11 @@ void UnitSimLine::serveTcp(int stopFd)
                 const quint8 unit = quint8(frame[6]);
                 const QByteArray pdu = frame.mid(F::MbapHeader);
                 auto answer = m_server.answer(unit, pdu);
-                if (!answer || draw(m_faults.dropRate))
+                if (!answer || (spoils(pdu) && draw(m_faults.dropRate)))
                     continue;
                 // Behind a gateway a damaged answer never arrives; the
                 // gateway says so.
-                if (draw(m_faults.garbleRate))
+                if (spoils(pdu) && draw(m_faults.garbleRate))
                     answer = F::exceptionAnswer(quint8(pdu[0]), F::Exception::GatewayNoAnswer);
                 // The gateway's serial side: request, silence, answer.
                 const qint64 startNs =

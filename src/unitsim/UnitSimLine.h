@@ -18,6 +18,7 @@ struct LineFaults
     int delayMs = 0;       // the answer starts this much later
     double lateRate = 0;   // share of answers that start lateMs later still
     int lateMs = 0;
+    bool writesOnly = false; // garble and drop only the answers to writes
     quint32 seed = 1;
 };
 
@@ -58,6 +59,8 @@ private:
     QByteArray answerRtu(const QByteArray &frame);
     void sendPaced(int fd, const QByteArray &bytes, qint64 startNs);
     bool draw(double rate);
+    // Whether the answer to this request may be spoiled.
+    bool spoils(const QByteArray &pdu) const;
     // When an answer due now leaves: after the delay, and for a late one its lateness.
     qint64 answerStartNs();
     // Reads what came on the command descriptor and hands over its whole lines.

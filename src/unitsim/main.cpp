@@ -118,6 +118,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption lateMs(QStringLiteral("late-ms"),
                                     QStringLiteral("How late a late answer starts (default 600)."),
                                     QStringLiteral("MS"), QStringLiteral("600"));
+    const QCommandLineOption writesOnly(
+        QStringLiteral("writes-only"),
+        QStringLiteral("--garble-rate and --drop-rate spoil only the answers to writes (the "
+                       "unit has done the write)."));
     const QCommandLineOption silent(QStringLiteral("silent"),
                                     QStringLiteral("Units that never answer, as 3,5,7-9."),
                                     QStringLiteral("UNITS"));
@@ -137,8 +141,8 @@ int main(int argc, char *argv[])
                        "\"silent UNITS\" takes units off the line, \"answer UNITS\" puts them "
                        "back, \"late P MS\" makes a share P of the answers MS late (\"late 0\" "
                        "ends it); each is confirmed on standard output."));
-    parser.addOptions({store, scale, pty, link, tcp, baud, garble, drop, delay, lateRate, lateMs,
-                       silent, seed, noNoise, refuseBlocks, commands});
+    parser.addOptions({store, scale, pty, link, tcp, baud, garble, drop, writesOnly, delay,
+                       lateRate, lateMs, silent, seed, noNoise, refuseBlocks, commands});
     parser.process(app);
 
     if (!parser.isSet(store))
@@ -165,6 +169,7 @@ int main(int argc, char *argv[])
     if (!lateShare || !ok || faults.lateMs < 0)
         return fail(QStringLiteral("--late-rate is 0..1, --late-ms 0 or more"));
     faults.lateRate = *lateShare;
+    faults.writesOnly = parser.isSet(writesOnly);
     faults.seed = parser.value(seed).toUInt();
     const int refusal = parser.isSet(refuseBlocks) ? parser.value(refuseBlocks).toInt(&ok) : 0;
     if (parser.isSet(refuseBlocks) && (!ok || (refusal != 2 && refusal != 3)))

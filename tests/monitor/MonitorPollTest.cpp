@@ -3,6 +3,8 @@
 #include "CsvFields.h"
 #include "WindowFixture.h"
 #include "controls/OstransIndicator.h"
+#include "controls/OstransPushButton.h"
+#include "controls/OstransSunkenSwitch.h"
 #include "monitor/DiskLogFileAccess.h"
 #include "monitor/LogFileAccess.h"
 

@@ -5,6 +5,7 @@
 #include "app/ZelkApplication.h"
 #include "core_windows/MainForm.h"
 #include "core_windows/WindowRegistry.h"
+#include "core/ZelkRoutines.h"
 #include "device/FrameLog.h"
 #include "device/SharedLineDevice.h"
 #include "editor/EditorState.h"

@@ -2,6 +2,7 @@
 // retries and with the short wait, so a cycle over the bus stays short.
 #include "LineFixture.h"
 #include "app/ZelkApplication.h"
+#include "core/ZelkRoutines.h"
 #include "device/ModbusFrame.h"
 #include "device/SharedLine.h"
 #include "device/SharedLineDevice.h"

@@ -21,6 +21,8 @@ namespace {
 
 const QString Json = QStringLiteral("--json");
 const QString Dot = QStringLiteral(".");
+// A file's problems listed one by one before the rest are only counted.
+constexpr int ListedIssues = 20;
 
 ConfigSession session(Console &console)
 {
@@ -40,6 +42,15 @@ int fail(Console &console, int code, const QString &why)
 void print(Console &console, const QJsonObject &object)
 {
     console.out << QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+// A failure before any result: with --json, standard output still carries
+// one JSON object, which says why.
+int failed(Console &console, const Arguments &args, int code, const QString &why)
+{
+    if (args.has(Json))
+        print(console, {{"error", why}, {"exitCode", code}});
+    return fail(console, code, why);
 }
 
 int exitOf(ConfigSession::Outcome outcome)
@@ -109,6 +120,7 @@ struct FileSection
     std::optional<ConfigFileContents> contents;
     const ConfigFileContents::Unit *unit = nullptr;
     int rc = Done;
+    QStringList notes; // what the technician should know of the file's section
 };
 
 // The section to set against the units: --from, else the unit's own, else the only one.
@@ -119,7 +131,7 @@ FileSection fileSection(Console &console, const Arguments &args, const QString &
     QString error;
     f.contents = ConfigFileContents::read(path, &error);
     if (!f.contents) {
-        f.rc = fail(console, Usage, QStringLiteral("cannot read %1: %2").arg(path, error));
+        f.rc = failed(console, args, Usage, QStringLiteral("cannot read %1: %2").arg(path, error));
         return f;
     }
     const QList<int> sections = f.contents->units();
@@ -133,11 +145,11 @@ FileSection fileSection(Console &console, const Arguments &args, const QString &
                            ? unitNumber(from.mid(2))
                            : std::nullopt;
         if (!n || !sections.contains(*n)) {
-            f.rc = fail(console, Usage,
-                        QStringLiteral("%1 holds no section %2 (it holds %3)")
-                            .arg(path, from,
-                                 names.isEmpty() ? QStringLiteral("none")
-                                                 : names.join(QStringLiteral(", "))));
+            f.rc = failed(console, args, Usage,
+                          QStringLiteral("%1 holds no section %2 (it holds %3)")
+                              .arg(path, from,
+                                   names.isEmpty() ? QStringLiteral("none")
+                                                   : names.join(QStringLiteral(", "))));
             return f;
         }
         chosen = *n;
@@ -146,17 +158,38 @@ FileSection fileSection(Console &console, const Arguments &args, const QString &
     } else if (sections.size() == 1) {
         chosen = sections.first();
     } else {
-        f.rc = fail(console, Usage,
-                    names.isEmpty() ? QStringLiteral("%1 holds no unit section").arg(path)
-                                    : QStringLiteral("%1 holds %2: choose one with --from")
-                                          .arg(path, names.join(QStringLiteral(", "))));
+        f.rc = failed(console, args, Usage,
+                      names.isEmpty() ? QStringLiteral("%1 holds no unit section").arg(path)
+                                      : QStringLiteral("%1 holds %2: choose one with --from")
+                                            .arg(path, names.join(QStringLiteral(", "))));
         return f;
     }
-    f.unit = f.contents->unit(chosen);
-    for (const ConfigFileContents::Issue &issue : f.contents->issuesOf(chosen))
-        console.err << "zelkctl: " << path << ":" << issue.line << ": " << issue.message
-                    << Qt::endl;
+    const ConfigFileContents::Unit *unit = f.contents->unit(chosen);
+    if (const QString why = ConfigSession::neverRead(*unit); !why.isEmpty()) {
+        f.rc = failed(console, args, Usage, QStringLiteral("%1: %2").arg(path, why));
+        return f;
+    }
+    f.unit = unit;
+    const QList<ConfigFileContents::Issue> issues = f.contents->issuesOf(chosen);
+    for (qsizetype i = 0; i < issues.size() && i < ListedIssues; ++i)
+        f.notes << QStringLiteral("%1:%2: %3").arg(path).arg(issues[i].line).arg(issues[i].message);
+    if (const qsizetype more = issues.size() - ListedIssues + f.contents->issuesLeftOut(chosen);
+        more > 0)
+        f.notes << QStringLiteral("%1: %2 more problem(s) of the same section not listed")
+                       .arg(path)
+                       .arg(more);
     return f;
+}
+
+QJsonArray notesJson(const QStringList &notes)
+{
+    return QJsonArray::fromStringList(notes);
+}
+
+void printNotes(Console &console, const QStringList &notes)
+{
+    for (const QString &note : notes)
+        console.out << "  note: " << note << "\n";
 }
 
 QJsonObject stateJson(const UnitState &state)
@@ -313,12 +346,12 @@ int read(Console &console, const Arguments &args)
 {
     const auto unit = unitNumber(args.words.value(0));
     if (args.words.size() != 1 || !unit)
-        return fail(console, Usage, QStringLiteral("read takes one unit ID, 1 to 32"));
+        return failed(console, args, Usage, QStringLiteral("read takes one unit ID, 1 to 32"));
     ConfigSession s = session(console);
     QString error;
     const std::optional<UnitState> state = s.readUnit(*unit, &error);
     if (!state)
-        return fail(console, DeviceError, error);
+        return failed(console, args, DeviceError, error);
     if (args.has(Json))
         print(console, stateJson(*state));
     else
@@ -342,7 +375,7 @@ int save(Console &console, const Arguments &args)
     for (const QString &line : result.failures)
         console.err << "zelkctl: " << line << Qt::endl;
     if (!result.written)
-        return fail(console, DeviceError,
+        return fail(console, Usage,
                     QStringLiteral("%1 could not be written").arg(args.words.first()));
     QStringList saved;
     for (int u : result.saved)
@@ -357,7 +390,7 @@ int diff(Console &console, const Arguments &args)
 {
     const auto unit = unitNumber(args.words.value(1));
     if (args.words.size() != 2 || !unit)
-        return fail(console, Usage, QStringLiteral("diff takes a file and one unit ID"));
+        return failed(console, args, Usage, QStringLiteral("diff takes a file and one unit ID"));
     const FileSection f = fileSection(console, args, args.words.at(0), unit);
     if (!f.unit)
         return f.rc;
@@ -365,7 +398,7 @@ int diff(Console &console, const Arguments &args)
     QString error;
     const std::optional<ConfigPlan> plan = s.diff(*f.unit, *unit, &error);
     if (!plan)
-        return fail(console, DeviceError, error);
+        return failed(console, args, DeviceError, error);
     const int rc = plan->refused() ? int(Refused) : int(Done);
     if (args.has(Json)) {
         QJsonArray rows;
@@ -374,11 +407,13 @@ int diff(Console &console, const Arguments &args)
         print(console, {{"unit", *unit},
                         {"section", QStringLiteral("PS%1").arg(plan->section)},
                         {"same", plan->sameCount},
+                        {"notes", notesJson(f.notes)},
                         {"rows", rows}});
         return rc;
     }
     console.out << "Unit " << *unit << " against [PS" << plan->section << "] of "
                 << args.words.at(0) << ":\n";
+    printNotes(console, f.notes);
     for (const ConfigPlan::Row &row : plan->rows)
         console.out << rowText(row) << "\n";
     console.out << "Unit " << *unit << ": " << plan->count(Kind::Write) << " to write, "
@@ -390,14 +425,16 @@ int diff(Console &console, const Arguments &args)
 int apply(Console &console, const Arguments &args)
 {
     if (args.words.size() < 2)
-        return fail(console, Usage, QStringLiteral("apply takes a file and one or more unit IDs"));
+        return failed(console, args, Usage,
+                      QStringLiteral("apply takes a file and one or more unit IDs"));
     const bool all = args.words.mid(1) == QStringList{QStringLiteral("all")};
     QList<int> units;
     if (!all) {
         for (const QString &w : args.words.mid(1)) {
             const auto n = unitNumber(w);
             if (!n)
-                return fail(console, Usage, QStringLiteral("%1 is not a unit ID, 1 to 32").arg(w));
+                return failed(console, args, Usage,
+                              QStringLiteral("%1 is not a unit ID, 1 to 32").arg(w));
             units << *n;
         }
     }
@@ -410,7 +447,7 @@ int apply(Console &console, const Arguments &args)
     if (all) {
         units = s.answeringUnits();
         if (units.isEmpty())
-            return fail(console, DeviceError, QStringLiteral("no unit answers"));
+            return failed(console, args, DeviceError, QStringLiteral("no unit answers"));
     }
     const bool dryRun = args.has(QStringLiteral("--dry-run"));
     const bool verify = !args.has(QStringLiteral("--no-verify"));
@@ -470,11 +507,12 @@ int apply(Console &console, const Arguments &args)
             continue;
         console.out << "Unit " << u.unit << " from [PS" << f.unit->number << "]"
                     << (dryRun ? " (dry run, nothing written)" : "") << ":\n";
+        printNotes(console, f.notes);
         if (u.plan) {
-            for (const ConfigPlan::Row &row : u.plan->rows) {
-                if (row.kind != Kind::Info || dryRun)
-                    console.out << rowText(row) << "\n";
-            }
+            // Notes too: a technician cloning between units must see a key
+            // missing from the file or a file of another serial number.
+            for (const ConfigPlan::Row &row : u.plan->rows)
+                console.out << rowText(row) << "\n";
         }
         for (const ConfigSession::Written &w : u.result.written) {
             const clsScalability &r =
@@ -490,6 +528,7 @@ int apply(Console &console, const Arguments &args)
     }
     if (args.has(Json)) {
         print(console, {{"section", QStringLiteral("PS%1").arg(f.unit->number)},
+                        {"notes", notesJson(f.notes)},
                         {"dryRun", dryRun},
                         {"exitCode", rc},
                         {"units", jsonUnits}});

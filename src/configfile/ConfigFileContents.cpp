@@ -130,9 +130,9 @@ QString knownKey(const QStringList &keys, std::string_view key)
     return {};
 }
 
-QString shown(const IniDocument &doc, std::string_view bytes)
+QString shown(bool ansiFile, std::string_view bytes)
 {
-    return doc.text(bytes);
+    return IniDocument::textOf(bytes, ansiFile);
 }
 
 } // namespace
@@ -157,9 +157,10 @@ std::optional<ConfigFileContents> ConfigFileContents::read(const QString &path, 
 ConfigFileContents ConfigFileContents::parse(const QByteArray &bytes)
 {
     ConfigFileContents out;
-    // The document decides how the file's bytes read as text (UTF-8 or ANSI).
-    const IniDocument doc = IniDocument::parse(bytes);
     const std::string_view all(bytes.constData(), std::size_t(bytes.size()));
+    // The file's bytes read as text as the settings files read: UTF-8, or
+    // ANSI where some of it is not well-formed UTF-8.
+    const bool ansi = !IniDocument::isUtf8(all);
 
     Section *current = nullptr;
     SectionName where;
@@ -167,11 +168,16 @@ ConfigFileContents ConfigFileContents::parse(const QByteArray &bytes)
     QString currentName;
     bool ignoring = false; // inside an unknown or repeated section
     bool toldOutside = false;
-    const auto issue = [&](int line, const QString &key, const QString &message) {
-        out.m_issues.push_back({line, where.unit, where.module, key, message});
+    // The message is made only for an issue that is kept.
+    const auto issue = [&](int line, const auto &key, const auto &message) {
+        if (out.m_issues.size() < MaxIssues)
+            out.m_issues.push_back({line, where.unit, where.module, key(), message()});
+        else
+            ++out.m_leftOut[where.unit];
     };
 
-    std::size_t at = 0;
+    // A byte-order mark is no part of the first line.
+    std::size_t at = all.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     int line = 0;
     while (at < all.size()) {
         std::size_t end = at;
@@ -190,14 +196,17 @@ ConfigFileContents ConfigFileContents::parse(const QByteArray &bytes)
             if (const std::size_t close = name.find(']'); close != std::string_view::npos)
                 name = name.substr(0, close);
             name = trimmed(name);
-            currentName = shown(doc, name);
+            currentName = shown(ansi, name);
             where = sectionName(name);
             current = nullptr;
             ignoring = true;
             if (where.unit == 0) {
-                issue(line, {},
-                      QStringLiteral("[%1] is not a unit or module section; it is ignored")
-                          .arg(currentName));
+                issue(
+                    line, [] { return QString(); },
+                    [&] {
+                        return QStringLiteral("[%1] is not a unit or module section; it is ignored")
+                            .arg(currentName);
+                    });
                 continue;
             }
             Unit &u = out.m_units[where.unit];
@@ -206,11 +215,14 @@ ConfigFileContents ConfigFileContents::parse(const QByteArray &bytes)
             if (s.exists) {
                 if (s.repeatedAt == 0)
                     s.repeatedAt = line;
-                issue(line, {},
-                      QStringLiteral("[%1] appears again (first at line %2): the file is "
-                                     "ambiguous, so this section is not applied")
-                          .arg(currentName)
-                          .arg(s.line));
+                issue(
+                    line, [] { return QString(); },
+                    [&] {
+                        return QStringLiteral("[%1] appears again (first at line %2): the file is "
+                                              "ambiguous, so this section is not applied")
+                            .arg(currentName)
+                            .arg(s.line);
+                    });
                 continue;
             }
             s.exists = true;
@@ -224,15 +236,20 @@ ConfigFileContents ConfigFileContents::parse(const QByteArray &bytes)
         const std::size_t eq = text.find('=');
         if (!current) {
             if (!ignoring && !toldOutside) {
-                issue(line, {}, QStringLiteral("text before the first section is ignored"));
+                issue(
+                    line, [] { return QString(); },
+                    [&] { return QStringLiteral("text before the first section is ignored"); });
                 toldOutside = true;
             }
             continue;
         }
         if (eq == std::string_view::npos) {
-            issue(line, {},
-                  QStringLiteral("\"%1\" in [%2] is no key=value line; it is ignored")
-                      .arg(shown(doc, text), currentName));
+            issue(
+                line, [] { return QString(); },
+                [&] {
+                    return QStringLiteral("\"%1\" in [%2] is no key=value line; it is ignored")
+                        .arg(shown(ansi, text), currentName);
+                });
             continue;
         }
         const std::string_view keyBytes = trimmed(text.substr(0, eq));
@@ -242,23 +259,30 @@ ConfigFileContents ConfigFileContents::parse(const QByteArray &bytes)
             valueBytes = valueBytes.substr(1, valueBytes.size() - 2);
         const QString key = knownKey(keys, keyBytes);
         if (key.isEmpty()) {
-            issue(line, shown(doc, keyBytes),
-                  QStringLiteral("unknown key \"%1\" in [%2]; it is ignored")
-                      .arg(shown(doc, keyBytes), currentName));
+            issue(
+                line, [&] { return shown(ansi, keyBytes); },
+                [&] {
+                    return QStringLiteral("unknown key \"%1\" in [%2]; it is ignored")
+                        .arg(shown(ansi, keyBytes), currentName);
+                });
             continue;
         }
         const auto [it, fresh] = current->values.try_emplace(key);
         if (!fresh) {
             if (it->second.repeatedAt == 0)
                 it->second.repeatedAt = line;
-            issue(line, key,
-                  QStringLiteral("%1 appears again in [%2] (first at line %3): the file is "
-                                 "ambiguous, so it is not applied")
-                      .arg(key, currentName)
-                      .arg(it->second.line));
+            issue(
+                line, [&] { return key; },
+                [&] {
+                    return QStringLiteral(
+                               "%1 appears again in [%2] (first at line %3): the file is "
+                               "ambiguous, so it is not applied")
+                        .arg(key, currentName)
+                        .arg(it->second.line);
+                });
             continue;
         }
-        it->second.text = shown(doc, valueBytes);
+        it->second.text = shown(ansi, valueBytes);
         it->second.line = line;
     }
     out.m_lines = line;

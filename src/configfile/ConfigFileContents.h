@@ -62,10 +62,15 @@ public:
     // and keys, in line order.
     const QList<Issue> &issues() const { return m_issues; }
     QList<Issue> issuesOf(int unit) const;
+    // Issues past the first MaxIssues of the file are counted, not kept: a
+    // file of a million unknown keys must not take a million lines.
+    static constexpr int MaxIssues = 1000;
+    int issuesLeftOut(int unit) const { return m_leftOut.value(unit); }
     int lineCount() const { return m_lines; }
 
 private:
     std::map<int, Unit> m_units;
     QList<Issue> m_issues;
+    QHash<int, int> m_leftOut; // by unit section, 0 for none
     int m_lines = 0;
 };

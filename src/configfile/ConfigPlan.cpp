@@ -54,16 +54,21 @@ QString overflow(double raw)
         .arg(NumberText::fromDouble(std::nearbyint(raw), QStringLiteral(".")));
 }
 
-// The file's number for the other module-good limit, in volts, as text.
-QString otherLimitVolts(const Section &s, const QString &key, double factor)
+// The other module-good limit in volts, as text: the file's number, else
+// what the unit holds now, which the written one must not cross either.
+QString otherLimitVolts(const Section &s, const QString &key, double factor,
+                        std::optional<qint32> unitHolds)
 {
     const Value *v = s.value(key);
-    const auto counts = v ? ConfigPlan::number(v->text) : std::nullopt;
+    auto counts = v ? ConfigPlan::number(v->text) : std::nullopt;
+    if (!v && unitHolds)
+        counts = double(*unitHolds);
     return counts ? NumberText::fromDouble(*counts / factor, QStringLiteral("."))
                   : QStringLiteral("0");
 }
 
-Checked check(Id id, const Value &v, const Section &s, const clsScalability &r)
+Checked check(Id id, const Value &v, const Section &s, const clsScalability &r,
+              std::optional<qint32> unitOtherLimit = std::nullopt)
 {
     const QString key = CS::key(id);
     const QString t = v.text.trimmed();
@@ -115,8 +120,8 @@ Checked check(Id id, const Value &v, const Section &s, const clsScalability &r)
                                          "scale factor"));
         const bool high = id == Id::HighLimit;
         const QString volts = NumberText::fromDouble(*raw / factor, QStringLiteral("."));
-        const QString other =
-            otherLimitVolts(s, high ? K::VoltageLowLimit : K::VoltageHighLimit, factor);
+        const QString other = otherLimitVolts(s, high ? K::VoltageLowLimit : K::VoltageHighLimit,
+                                              factor, unitOtherLimit);
         const FieldRules::Verdict verdict =
             high ? FieldRules::highLimit(volts, other, r.MinVoltage, r.MaxVoltage,
                                          QStringLiteral("."))
@@ -509,7 +514,11 @@ ConfigPlan ConfigPlan::make(const ConfigFileContents::Unit &file, const UnitStat
                 compare(m, id, v, CS::modeValue(mode, reset), note, r);
                 continue;
             }
-            const Checked c = check(id, *v, s, r);
+            const auto otherLimit =
+                id == Id::HighLimit
+                    ? state.value(m, Id::LowLimit)
+                    : (id == Id::LowLimit ? state.value(m, Id::HighLimit) : std::nullopt);
+            const Checked c = check(id, *v, s, r, otherLimit);
             if (c.value)
                 compare(m, id, v, *c.value, c.note, r);
             else

@@ -82,6 +82,20 @@ void ConfigSession::close()
     m_device.ClosePort();
 }
 
+QString ConfigSession::neverRead(const ConfigFileContents::Unit &section)
+{
+    const ConfigFileContents::Value *serial = section.unit.value(K::SerialNumber);
+    if (serial && !serial->text.trimmed().isEmpty())
+        return {};
+    for (int m = 1; m <= 5; ++m) {
+        if (section.module(m).exists)
+            return {};
+    }
+    return QStringLiteral("[PS%1] was never read from a unit (it has no serial number and no "
+                          "module): it holds no configuration, so nothing of it is applied")
+        .arg(section.number);
+}
+
 std::optional<UnitState> ConfigSession::readState(const ConfigFileContents::Unit &file, int unit,
                                                   QString *error)
 {
@@ -98,6 +112,9 @@ std::optional<UnitState> ConfigSession::readInto(const ConfigFileContents::Unit 
 {
     if (!open(error))
         return std::nullopt;
+    // What decides a write is the unit as it is now, not as a read kept a
+    // minute ago saw it: another client may have changed it since.
+    SerialBus::readAfresh(unit);
     // Each module's ratings are several keys of scale.ini: parsed once for them all.
     IniBatch ratings(ZelkGlobals::ScaleIniPath);
     UnitState state;
@@ -182,7 +199,12 @@ std::optional<UnitState> ConfigSession::readInto(const ConfigFileContents::Unit 
                 state.moduleMajor[i] = QString::number(major);
                 state.moduleMinor[i] = QString::number(minor);
             }
-            for (Id id : settings(m)) {
+            QList<Id> ids = settings(m);
+            // A module-good limit is checked against the other: the unit's,
+            // where the file does not carry it.
+            if (file && ids.contains(Id::HighLimit) != ids.contains(Id::LowLimit))
+                ids << (ids.contains(Id::HighLimit) ? Id::LowLimit : Id::HighLimit);
+            for (Id id : ids) {
                 qint32 v = 0;
                 if (!ok(CS::get(m_device, u, m, id, v), reading(id), m))
                     return false;

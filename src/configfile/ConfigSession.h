@@ -24,6 +24,11 @@ public:
     enum class Outcome { Done = 0, DeviceError = 2, VerifyDiffers = 3, Refused = 4 };
     static Outcome worse(Outcome a, Outcome b);
     static int exitCode(Outcome outcome) { return int(outcome); }
+    // Why a section of a file holds no configuration to apply: a save writes
+    // a section for every ID, and one whose unit was never read carries
+    // neither a serial number nor a module, only flags of 0. Empty for one
+    // that was read.
+    static QString neverRead(const ConfigFileContents::Unit &section);
 
     struct Counts
     {

@@ -342,7 +342,11 @@ bool IniDocument::toFileBytes(Args args, std::string &storage,
     return true;
 }
 
-QString IniDocument::text(std::string_view bytes) const
+namespace {
+
+// A text's bytes up to the first NUL, in its file's encoding; whether the
+// file is ANSI is asked only for a text that is not ASCII.
+template<typename AnsiFile> QString decoded(std::string_view bytes, AnsiFile ansiFile)
 {
     unsigned char bits = 0;
     std::size_t size = 0;
@@ -350,7 +354,7 @@ QString IniDocument::text(std::string_view bytes) const
         bits |= static_cast<unsigned char>(bytes[size++]);
     if (bits < 0x80)
         return QString::fromLatin1(bytes.data(), qsizetype(size));
-    if (!isAnsi())
+    if (!ansiFile())
         return QString::fromUtf8(bytes.data(), qsizetype(size));
     QString out(qsizetype(size), Qt::Uninitialized);
     QChar *p = out.data();
@@ -359,6 +363,23 @@ QString IniDocument::text(std::string_view bytes) const
         p[i] = (c & 0xE0) == 0x80 ? QChar(kCp1252From80[c - 0x80]) : QChar(c);
     }
     return out;
+}
+
+} // namespace
+
+QString IniDocument::text(std::string_view bytes) const
+{
+    return decoded(bytes, [this] { return isAnsi(); });
+}
+
+QString IniDocument::textOf(std::string_view bytes, bool ansiFile)
+{
+    return decoded(bytes, [ansiFile] { return ansiFile; });
+}
+
+bool IniDocument::isUtf8(std::string_view bytes)
+{
+    return validUtf8(bytes);
 }
 
 IniDocument IniDocument::parse(const QByteArray &bytes, bool exists)

@@ -49,6 +49,10 @@ public:
     // A value's bytes as the caller's text: up to the first NUL (the C string
     // the Windows routine handed back), in the file's encoding.
     QString text(std::string_view bytes) const;
+    // The same for a reader that keeps no document: the file is ANSI when
+    // not all of it is well-formed UTF-8 (isUtf8).
+    static QString textOf(std::string_view bytes, bool ansiFile);
+    static bool isUtf8(std::string_view bytes);
 
     // False when the file is ANSI and a text holds a character Windows-1252
     // cannot hold: then nothing changed.

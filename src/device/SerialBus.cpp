@@ -25,7 +25,7 @@ const QString ReplyNoModule = QStringLiteral("ERR_NO_MODULE");
 const QString ReplyIdInUse = QStringLiteral("ERR_ID_IN_USE");
 
 // The device object whose line was opened last: whose silent units show.
-const SerialBus *g_lineInUse = nullptr;
+SerialBus *g_lineInUse = nullptr;
 SerialBus::WriteSettlement g_lastWrite;
 
 // No good answer came after the tries, or the port went away: the request
@@ -346,6 +346,12 @@ QString SerialBus::write(const UnitArg &unit, int module, quint16 at, std::vecto
     if (unitIdWrite)
         return settleUnitId(unit.number(), values[0], reply);
     return settleWrite(request, at, values, reply);
+}
+
+void SerialBus::readAfresh(int unit)
+{
+    if (g_lineInUse)
+        g_lineInUse->m_blocks.drop(unit);
 }
 
 SerialBus::WriteSettlement SerialBus::lastWrite()

@@ -69,6 +69,9 @@ public:
     {
         return unit >= 1 && unit <= 32 && ((silentUnitsNow() >> unit) & 1);
     }
+    // The line in use asks the unit again for what it keeps of it, as after
+    // a write: for a comparison that decides what to write.
+    static void readAfresh(int unit);
     // A line left for the simulated bus: its units start afresh when it is
     // taken again.
     void forgetSilentUnits() { m_misses.fill(0); }

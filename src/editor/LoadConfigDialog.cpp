@@ -58,10 +58,19 @@ LoadConfigDialog::LoadConfigDialog(ConfigFileContents file, const QString &path,
     auto *top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Section of the file:"), this));
     cboSection = named(new QComboBox(this), "cboSection");
-    for (int n : m_file.units())
+    int firstRead = -1;
+    for (int n : m_file.units()) {
         cboSection->addItem(QStringLiteral("PS%1").arg(n), n);
-    // The unit's own section when the file has one.
-    cboSection->setCurrentIndex(qMax(0, cboSection->findData(unit)));
+        if (firstRead < 0 && ConfigSession::neverRead(*m_file.unit(n)).isEmpty())
+            firstRead = cboSection->count() - 1;
+    }
+    // The unit's own section when the file has one that was read from a
+    // unit, else the first that was.
+    const int own = cboSection->findData(unit);
+    cboSection->setCurrentIndex(
+        own >= 0 && (firstRead < 0 || ConfigSession::neverRead(*m_file.unit(unit)).isEmpty())
+            ? own
+            : qMax(0, firstRead));
     top->addWidget(cboSection, 1);
     layout->addLayout(top);
 
@@ -72,7 +81,12 @@ LoadConfigDialog::LoadConfigDialog(ConfigFileContents file, const QString &path,
     tblDiff->setEditTriggers(QAbstractItemView::NoEditTriggers);
     layout->addWidget(tblDiff, 1);
     lblSummary = named(new QLabel(this), "lblSummary");
+    lblSummary->setWordWrap(true);
     layout->addWidget(lblSummary);
+    txtNotes = named(new QPlainTextEdit(this), "txtNotes");
+    txtNotes->setReadOnly(true);
+    txtNotes->setMaximumHeight(fontMetrics().lineSpacing() * 5);
+    layout->addWidget(txtNotes);
 
     auto *buttons = new QHBoxLayout;
     cmdApplyAll = named(new QPushButton(QStringLiteral("Apply &all"), this), "cmdApplyAll");
@@ -122,6 +136,16 @@ void LoadConfigDialog::showSection()
     m_plan.reset();
     const ConfigFileContents::Unit *section = m_file.unit(cboSection->currentData().toInt());
     QString error;
+    QStringList notes;
+    if (section) {
+        for (const ConfigFileContents::Issue &issue : m_file.issuesOf(section->number))
+            notes << QStringLiteral("Line %1: %2").arg(issue.line).arg(issue.message);
+        if (const int more = m_file.issuesLeftOut(section->number))
+            notes << QStringLiteral("%1 more problem(s) of the section not listed").arg(more);
+    }
+    const QString unread = section ? ConfigSession::neverRead(*section) : QString();
+    if (!unread.isEmpty())
+        section = nullptr;
     if (section) {
         // The reads of one diff belong together: a poll waits until they are done.
         const SharedLine::Holding holding;
@@ -130,15 +154,35 @@ void LoadConfigDialog::showSection()
     }
     cmdApplyAll->setEnabled(m_plan && !m_plan->writable().isEmpty());
     cmdApplyChosen->setEnabled(cmdApplyAll->isEnabled());
+    cmdClone->setEnabled(unread.isEmpty());
+    const auto showNotes = [this, &notes] {
+        txtNotes->setPlainText(notes.join(u'\n'));
+        txtNotes->setVisible(!notes.isEmpty());
+    };
+    if (!unread.isEmpty()) {
+        lblSummary->setText(unread);
+        showNotes();
+        return;
+    }
     if (!m_plan) {
         lblSummary->setText(QStringLiteral("Unit %1 could not be read: %2").arg(m_unit).arg(error));
+        showNotes();
         return;
     }
     for (int i = 0; i < m_plan->rows.size(); ++i) {
         const ConfigPlan::Row &row = m_plan->rows.at(i);
-        // Notes on identity and on the file stay out of the list of changes.
-        if (row.kind == Kind::Info)
+        // Notes on identity and on the file stay out of the list of changes,
+        // in the notes below it.
+        if (row.kind == Kind::Info) {
+            notes.prepend((row.module
+                               ? QStringLiteral("Module %1 %2: ").arg(row.module).arg(row.name())
+                               : row.name() + QStringLiteral(": ")) +
+                          (row.unitText.isEmpty() && row.fileText.isEmpty()
+                               ? row.message
+                               : QStringLiteral("unit %1, file %2; %3")
+                                     .arg(row.unitText, row.fileText, row.message)));
             continue;
+        }
         const int r = tblDiff->rowCount();
         tblDiff->insertRow(r);
         auto *name = new QTableWidgetItem(row.name());
@@ -163,6 +207,7 @@ void LoadConfigDialog::showSection()
                             .arg(m_plan->count(Kind::Refused))
                             .arg(m_plan->count(Kind::Held))
                             .arg(m_plan->sameCount));
+    showNotes();
 }
 
 void LoadConfigDialog::applyRows(const QList<int> &rows)
@@ -185,7 +230,7 @@ void LoadConfigDialog::applyRows(const QList<int> &rows)
         result = session.apply(*m_plan, rows);
     }
     QStringList lines;
-    int verifyFailures = 0;
+    int verifyFailures = 0, verified = 0, written = 0, heldBack = 0;
     for (const ConfigSession::Written &w : result.written) {
         const clsScalability &r = w.module ? m_plan->ratings(w.module) : clsScalability();
         const QString name =
@@ -198,14 +243,26 @@ void LoadConfigDialog::applyRows(const QList<int> &rows)
                                                 ZelkGlobals::DecimalSeparator),
                           w.text);
         verifyFailures += w.written && w.readBack && !w.verified ? 1 : 0;
+        verified += w.written && w.verified ? 1 : 0;
+        written += w.written ? 1 : 0;
+        heldBack += w.refusal.isEmpty() ? 0 : 1;
     }
+    // Say what was checked, and what was not written at all.
     if (!result.failure.isEmpty())
         lines << QStringLiteral("Failed: ") + result.failure;
-    else if (verifyFailures)
-        lines << QStringLiteral("Verify: %1 setting(s) read back differ from what was written")
-                     .arg(verifyFailures);
-    else
-        lines << QStringLiteral("Verify: every written setting reads back as written");
+    if (written)
+        lines << QStringLiteral("Verify: %1 of %2 written setting(s) read back as written")
+                         .arg(verified)
+                         .arg(written) +
+                     (verifyFailures ? QStringLiteral(", %1 differ").arg(verifyFailures)
+                                     : QString());
+    if (heldBack)
+        lines
+            << QStringLiteral("Held back: %1 setting(s) not written, as said above").arg(heldBack);
+    if (const int refused = m_plan->count(Kind::Refused) + m_plan->count(Kind::Held))
+        lines << QStringLiteral("Not in the list to write: %1 setting(s) the file holds that the "
+                                "unit refuses or that are held back with them")
+                     .arg(refused);
     txtResult->setPlainText(lines.join(u'\n'));
     if (result.wroteUnit || result.wroteModules)
         emit applied(result.wroteUnit, result.wroteModules);
@@ -234,6 +291,11 @@ std::optional<QList<int>> LoadConfigDialog::cloneUnits(const QString &text)
 void LoadConfigDialog::cloneSection()
 {
     const ConfigFileContents::Unit *section = m_file.unit(cboSection->currentData().toInt());
+    if (section && !ConfigSession::neverRead(*section).isEmpty()) {
+        Seams::dialogs().MsgBox(ConfigSession::neverRead(*section), MsgButtons::OK,
+                                MsgIcon::Information, ZelkGlobals::AppTitle);
+        return;
+    }
     const std::optional<QList<int>> chosen = cloneUnits(txtCloneUnits->text());
     if (!section || !chosen) {
         Seams::dialogs().MsgBox(QStringLiteral("Enter unit IDs from 1 to 32, or \"all\" for every "

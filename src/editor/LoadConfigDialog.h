@@ -28,6 +28,9 @@ public:
     QComboBox *cboSection = nullptr;
     QTableWidget *tblDiff = nullptr;
     QLabel *lblSummary = nullptr;
+    // What the technician should know of the section: keys it lacks, a file
+    // of another unit, lines of the file that are ignored.
+    QPlainTextEdit *txtNotes = nullptr;
     QPushButton *cmdApplyAll = nullptr;
     QPushButton *cmdApplyChosen = nullptr;
     QPushButton *cmdClose = nullptr;

@@ -301,3 +301,37 @@ TEST_F(ConfigEngineTest, CloneGoesOnPastAFailingUnit)
         ConfigSession::worse(ConfigSession::Outcome::DeviceError, ConfigSession::Outcome::Refused),
         ConfigSession::Outcome::DeviceError);
 }
+
+// Catches a module-good limit checked against nothing where the file leaves
+// the other out: a high limit below the unit's low one (3.135 V), or a low
+// one above its high one (3.465 V), is refused and nothing is written.
+TEST_F(ConfigEngineTest, ALimitAloneIsCheckedAgainstTheUnitsOtherLimit)
+{
+    for (const char *limit : {"VoltageHighLimit=3100", "VoltageLowLimit=3500"}) {
+        SCOPED_TRACE(limit);
+        const ConfigFileContents file = ConfigFileContents::parse(
+            QByteArray("[PS1]\r\nSerialNumber=ZX5-21A0117\r\n[PS1MODULE1]\r\n"
+                       "ModuleCode=ZM 3.3V/100A\r\n") +
+            limit + "\r\n");
+        RecordingDevice &rec = record();
+        rec.clear();
+        ConfigSession session(rec, ZelkGlobals::ComPort);
+        const ConfigSession::UnitSummary s = session.applyTo(*file.unit(1), 1, false, true);
+        EXPECT_EQ(s.outcome, ConfigSession::Outcome::Refused) << s.text.toStdString();
+        EXPECT_TRUE(setCalls(rec).isEmpty());
+    }
+}
+
+// Catches a byte-order mark read as text before the first section, and a
+// file of endless unknown keys kept issue by issue.
+TEST(ConfigFileContentsTest, ByteOrderMarkAndEndlessIssues)
+{
+    QByteArray text = "\xEF\xBB\xBF[PS3]\r\nFanFail=1\r\n";
+    for (int i = 0; i < ConfigFileContents::MaxIssues + 500; ++i)
+        text += "Unknown" + QByteArray::number(i) + "=1\r\n";
+    const ConfigFileContents file = ConfigFileContents::parse(text);
+    ASSERT_EQ(file.units(), QList<int>{3});
+    EXPECT_TRUE(file.unit(3)->unit.value(QStringLiteral("FanFail")));
+    EXPECT_EQ(file.issues().size(), ConfigFileContents::MaxIssues);
+    EXPECT_EQ(file.issuesLeftOut(3), 500);
+}

@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableWidget>
 
 static void PrintTo(const QString &text, std::ostream *out)
@@ -70,10 +71,20 @@ TEST_F(Load, PickSectionApplyTwoRowsAndSeeTheVerify)
     EXPECT_EQ(dialog->cboSection->count(), 32); // a save writes every ID
     EXPECT_EQ(dialog->cboSection->currentText(), "PS1");
 
-    // Unit 3's section refuses the modules that are not unit 1's.
+    // A section of an ID that was never read holds no configuration: nothing to apply.
+    dialog->cboSection->setCurrentIndex(dialog->cboSection->findText("PS2"));
+    EXPECT_TRUE(dialog->lblSummary->text().startsWith("[PS2] was never read from a unit"));
+    EXPECT_EQ(dialog->tblDiff->rowCount(), 0);
+    for (const QPushButton *b : {dialog->cmdApplyAll, dialog->cmdApplyChosen, dialog->cmdClone})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    // Unit 3's section refuses the modules that are not unit 1's, and says
+    // under the list that it is another unit's.
     dialog->cboSection->setCurrentIndex(dialog->cboSection->findText("PS3"));
     EXPECT_TRUE(
         column(dialog->tblDiff, 3).join('\n').contains("Refused: ModuleCode=ZM 12V/30A (line "));
+    EXPECT_TRUE(dialog->txtNotes->isVisibleTo(dialog));
+    EXPECT_TRUE(dialog->txtNotes->toPlainText().contains("Serial"))
+        << dialog->txtNotes->toPlainText().toStdString();
     dialog->cboSection->setCurrentIndex(dialog->cboSection->findText("PS1"));
     EXPECT_EQ(column(dialog->tblDiff, 0),
               (QStringList{"Fan fail signal", "Module 2 Start-up delay", "Module 2 Set-point",
@@ -94,10 +105,13 @@ TEST_F(Load, PickSectionApplyTwoRowsAndSeeTheVerify)
     EXPECT_EQ(env.dialogs.shown.back().text, "Write 2 setting(s) from [PS1] into unit 1?");
     EXPECT_EQ(setCalls(rec),
               (QStringList{"SetOutputTurnONDelayExUShort", "SetDefaultOutputVoltage"}));
+    // The summary says what was verified and that the refused limit was not written.
     EXPECT_EQ(dialog->txtResult->toPlainText(),
               "Module 2 Start-up delay = 300 ms: written, verified\n"
               "Module 2 Set-point = 11.5 V: written, verified\n"
-              "Verify: every written setting reads back as written");
+              "Verify: 2 of 2 written setting(s) read back as written\n"
+              "Not in the list to write: 1 setting(s) the file holds that the unit refuses or "
+              "that are held back with them");
     // The list is read afresh; the editor shows the unit as it is now.
     EXPECT_EQ(column(dialog->tblDiff, 0),
               (QStringList{"Fan fail signal", "Module 3 Current limit"}));

@@ -1,6 +1,8 @@
 // Block reads on the line: a unit's stored settings and live state fetched
 // as whole runs, against the unit emulator on a pseudo-terminal.
 #include "LineFixture.h"
+#include "configfile/ConfigFileContents.h"
+#include "configfile/ConfigSession.h"
 #include "core/ZelkRoutines.h"
 #include "device/ModbusFrame.h"
 #include "monitor/MonitorSession.h"
@@ -225,4 +227,29 @@ TEST_F(BlockReads, StatusLogLinesAreTheSameWithoutBlocks)
     EXPECT_TRUE(logs[0].contains(QStringLiteral(",Ok,"))) << logs[0].toStdString();
     EXPECT_EQ(logs[0].count(QLatin1Char('\n')), 2);
     EXPECT_EQ(logs[0].toStdString(), logs[1].toStdString());
+}
+
+// Catches a comparison that decides what to write from the stored settings
+// kept a minute: after another client (mbpoll) changed module 1's set-point,
+// the diff of a file holding the old value sees the difference at once.
+TEST_F(BlockReads, AComparisonReadsTheUnitAfreshNotWhatIsKept)
+{
+    const QString path = startLine();
+    const ConfigFileContents file = ConfigFileContents::parse(
+        "[PS1]\r\nSerialNumber=ZX5-21A0117\r\n[PS1MODULE1]\r\nModuleCode=ZM 3.3V/100A\r\n"
+        "OutputVoltageSetpoint=3.3\r\n");
+    const auto writes = [&] {
+        ConfigSession session(*ZelkGlobals::Device, ZelkGlobals::ComPort);
+        QString error;
+        const auto plan = session.diff(*file.unit(1), 1, &error);
+        EXPECT_TRUE(plan) << error.toStdString();
+        return plan ? plan->count(ConfigPlan::Kind::Write) : -1;
+    };
+    EXPECT_EQ(writes(), 0);
+    QProcess mbpoll;
+    mbpoll.start(QStringLiteral("mbpoll"), {"-m", "rtu", "-a", "1", "-b", "115200", "-P", "none",
+                                            "-0", "-1", "-t", "4", "-r", "28", path, "3000"});
+    ASSERT_TRUE(mbpoll.waitForFinished(20000));
+    ASSERT_EQ(mbpoll.exitCode(), 0) << mbpoll.readAllStandardError().constData();
+    EXPECT_EQ(writes(), 1);
 }

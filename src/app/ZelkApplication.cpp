@@ -3,7 +3,11 @@
 #include "about/HelpViewer.h"
 #include "about/frmAboutZelk.h"
 #include "controls/Label3D.h"
+#include "core/AppFolders.h"
+#include "core/Dialogs.h"
+#include "core/Seams.h"
 #include "core/ZelkGlobals.h"
+#include "core/ZelkTexts.h"
 #include "core_windows/MainForm.h"
 #include "core_windows/QtDesktopServices.h"
 #include "core_windows/ShownProbe.h"
@@ -15,8 +19,23 @@
 #include "monitor/MonitorForm.h"
 
 #include <QApplication>
+#include <cstdio>
 
 namespace ZelkApplication {
+
+bool takeFolders(const AppFolders &folders)
+{
+    if (!folders.failure.isEmpty()) {
+        std::fprintf(stderr, "ZelkSoft: %s\n", qPrintable(folders.failure));
+        Seams::dialogs().MsgBox(folders.failure, MsgButtons::OK, MsgIcon::Critical,
+                                ZelkTexts::SoftwareTitle);
+        return false;
+    }
+    ZelkGlobals::ApplicationFolder = folders.applicationFolder;
+    ZelkGlobals::ShippedFolder = folders.shippedFolder;
+    ZelkGlobals::StartupNotes = folders.notes;
+    return true;
+}
 
 void wire()
 {

@@ -61,10 +61,10 @@ int main(int argc, char *argv[])
     DrawnArrowStyle::install();
 
     const QStringList args = QApplication::arguments();
-    const AppFolders folders = AppFolders::resolve(AppFolders::fromProcess(args));
-    ZelkGlobals::ApplicationFolder = folders.applicationFolder;
-    ZelkGlobals::ShippedFolder = folders.shippedFolder;
-    ZelkGlobals::StartupNotes = folders.notes;
+    if (AppFolders::appDirOption(args).missingFolder()) {
+        std::fprintf(stderr, "ZelkSoft: %s needs a value\n", qPrintable(AppFolders::AppDirFlag));
+        return 2;
+    }
     QString badBus;
     if (!SwitchableBus::takeOverride(args, &badBus)) {
         std::fprintf(stderr, "ZelkSoft: %s\n", qPrintable(badBus));
@@ -72,9 +72,13 @@ int main(int argc, char *argv[])
     }
 
     QtDialogs dialogs;
+    Seams::setDialogs(&dialogs);
+    if (!ZelkApplication::takeFolders(AppFolders::resolve(AppFolders::fromProcess(args)))) {
+        Seams::setDialogs(nullptr);
+        return 1;
+    }
     QtDesktopServices desktop(
         QtDesktopServices::singleInstanceLockPath(ZelkGlobals::ApplicationFolder));
-    Seams::setDialogs(&dialogs);
     Seams::setDesktop(&desktop);
 
     // The simulated bus unless the port dialog, ZelkGui.ini or --bus chose the line.

@@ -29,45 +29,73 @@ struct Command
     const char *usage;
     const char *text;
     int (*run)(Console &, const Arguments &);
+    QStringList options; // the command's own, besides the global ones
 };
 
+// Taken by every command.
+const QStringList GlobalOptions = {"--app-dir", "--bus",  "--port",
+                                   "--trace",   "--help", "--version"};
+
 const Command Commands[] = {
-    {"scan", "scan [--json]",
+    {"scan",
+     "scan [--json]",
      "Lists the units that answer on IDs 1 to 32 with their serial number, firmware\n"
      "and module types. An ID where the line garbles the answer is reported: two units\n"
      "may share it.\n",
-     ConfigCommands::scan},
-    {"read", "read UNIT [--json]",
+     ConfigCommands::scan,
+     {"--json"}},
+    {"read",
+     "read UNIT [--json]",
      "Shows every setting the configuration file carries, as the unit holds it now.\n",
-     ConfigCommands::read},
-    {"save", "save FILE [UNIT...]",
+     ConfigCommands::read,
+     {"--json"}},
+    {"save",
+     "save FILE [UNIT...]",
      "Saves the units (all that answer when none is named) to FILE, as the editor's\n"
      "Save does: a unit section PS<u> and a section per fitted module.\n",
-     ConfigCommands::save},
-    {"diff", "diff FILE UNIT [--from PS<n>] [--json]",
+     ConfigCommands::save,
+     {}},
+    {"diff",
+     "diff FILE UNIT [--from PS<n>] [--json]",
      "Sets a section of FILE against UNIT, setting by setting as device values, and\n"
      "lists what differs and what the unit would refuse. Writes nothing. The section\n"
-     "is PS<UNIT> when the file has it, the only one when there is one, else --from.\n",
-     ConfigCommands::diff},
-    {"apply", "apply FILE UNIT... [--from PS<n>] [--dry-run] [--no-verify] [--restart] [--json]",
+     "is the one --from names, even where the file has PS<UNIT> too; without --from,\n"
+     "PS<UNIT> when the file has it, else the file's only section.\n",
+     ConfigCommands::diff,
+     {"--from", "--json"}},
+    {"apply",
+     "apply FILE UNIT... [--from PS<n>] [--dry-run] [--no-verify] [--restart] [--json]",
      "Writes the settings of a section of FILE that differ in each UNIT (\"all\": every\n"
      "unit that answers), in the editor's order, and reads each written setting back.\n"
      "A refused value writes nothing of its module; a failing unit does not stop the\n"
      "others. Outputs are left as they are unless --restart switches them off and on.\n"
+     "The section is the one --from names, even where the file has PS<UNIT> too;\n"
+     "without --from, PS<UNIT> when one UNIT is named and the file has it, else the\n"
+     "file's only section. A section never read from a unit (no serial number, no\n"
+     "module) is refused.\n"
      "  --dry-run    show what would be written, write nothing\n"
      "  --no-verify  do not read the written settings back\n"
      "  --restart    restart the outputs of a unit whose modules were written\n",
-     ConfigCommands::apply},
-    {"set", "set UNIT MODULE (--volts V | --output on|off)",
+     ConfigCommands::apply,
+     {"--from", "--dry-run", "--no-verify", "--restart", "--json"}},
+    {"set",
+     "set UNIT MODULE (--volts V | --output on|off)",
      "Sets a module's live set-point (within its type's range) or switches its output.\n",
-     LiveCommands::set},
-    {"output", "output UNIT on|off", "Switches the unit's global output.\n", LiveCommands::output},
-    {"monitor", "monitor (UNIT | --all) --interval SECONDS --log FILE [--count N]",
+     LiveCommands::set,
+     {"--volts", "--output"}},
+    {"output",
+     "output UNIT on|off",
+     "Switches the unit's global output.\n",
+     LiveCommands::output,
+     {}},
+    {"monitor",
+     "monitor (UNIT | --all) --interval SECONDS --log FILE [--count N]",
      "Polls the unit every SECONDS and appends each poll to the status log FILE (\".csv\"\n"
      "or \".txt\"), the same log as the monitor window writes. Runs until stopped, or N\n"
      "polls. --all polls every unit that answers at the start, each in turn, every\n"
      "SECONDS (0: as fast as the line allows).\n",
-     LiveCommands::monitor},
+     LiveCommands::monitor,
+     {"--all", "--interval", "--log", "--count"}},
 };
 
 const Command *command(const QString &name)
@@ -89,7 +117,8 @@ const char *const Global =
     "  --help         this text, or a command's with COMMAND --help\n"
     "  --version      the version\n"
     "\n"
-    "Exit codes: 0 done; 1 usage; 2 no answer or device error; 3 verify found a\n"
+    "Exit codes: 0 done; 1 usage, or a file or section that cannot be used; 2 no\n"
+    "answer or device error, or a write whose outcome is unknown; 3 verify found a\n"
     "difference; 4 refused by ratings or rules. Where several apply, the first of\n"
     "2, 4, 3 wins.\n";
 
@@ -166,6 +195,9 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     };
     if (!args.error.isEmpty())
         return usage(args.error);
+    // "--app-dir=" would otherwise fall back to the default folder's bus.
+    if (AppFolders::appDirOption(arguments).missingFolder())
+        return usage(QStringLiteral("%1 needs a value").arg(AppFolders::AppDirFlag));
     if (args.has(QStringLiteral("--version"))) {
         out << "zelkctl " << ZelkGlobals::Version << Qt::endl;
         return Done;
@@ -182,11 +214,23 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return usage(QStringLiteral("no command given"));
     if (!c)
         return usage(QStringLiteral("unknown command %1").arg(args.command));
+    // An option the command does not take would be ignored: a --dry-run that
+    // does not keep `output` from switching, say.
+    QStringList given = args.values.keys() + QStringList(args.flags.cbegin(), args.flags.cend());
+    given.sort();
+    for (const QString &option : std::as_const(given)) {
+        if (!GlobalOptions.contains(option) && !c->options.contains(option))
+            return usage(QStringLiteral("%1 does not take %2").arg(QLatin1String(c->name), option));
+    }
 
     QString why;
     if (!SwitchableBus::takeOverride(arguments, &why))
         return usage(why);
     const AppFolders folders = AppFolders::resolve(AppFolders::fromProcess(arguments));
+    if (!folders.failure.isEmpty()) {
+        err << "zelkctl: " << folders.failure << Qt::endl;
+        return Usage;
+    }
     ZelkGlobals::ApplicationFolder = folders.applicationFolder;
     ZelkGlobals::ShippedFolder = folders.shippedFolder;
     ZelkGlobals::StartupNotes = folders.notes;

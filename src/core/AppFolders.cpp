@@ -10,9 +10,15 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
 const QString AppFolders::ShareRelative = QStringLiteral("../share/zelksoft");
 const QString AppFolders::NewSuffix = QStringLiteral(".new");
 const QString AppFolders::SeedRecord = QStringLiteral("seeded.ini");
+const QString AppFolders::AppDirFlag = QStringLiteral("--app-dir");
 
 namespace {
 
@@ -27,9 +33,8 @@ bool holdsData(const QString &folder)
 
 QString overrideFolder(const AppFolders::Environment &env)
 {
-    const qsizetype i = env.arguments.indexOf(QStringLiteral("--app-dir"));
-    if (i >= 0 && i + 1 < env.arguments.size())
-        return QDir(env.arguments.at(i + 1)).absolutePath();
+    if (const auto option = AppFolders::appDirOption(env.arguments); !option.folder.isEmpty())
+        return QDir(option.folder).absolutePath();
     if (!env.appDirVariable.isEmpty())
         return QDir(env.appDirVariable).absolutePath();
     return {};
@@ -42,6 +47,36 @@ QString perUserFolder(const AppFolders::Environment &env)
                              ? env.dataHome
                              : QDir(env.home).filePath(QStringLiteral(".local/share"));
     return QDir::cleanPath(QDir(base).filePath(QStringLiteral("zelksoft")));
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Makes folder and its missing parents. QDir::mkpath does not say why it
+// failed, and the user must hear why: returns the reason, naming the parent
+// that could not be made when it is not folder itself; empty when it exists.
+QString makeFolder(const QString &folder)
+{
+    const QString target = QDir::cleanPath(QDir(folder).absolutePath());
+    qsizetype slash = 0;
+    do {
+        slash = target.indexOf(QLatin1Char('/'), slash + 1);
+        const QString part = slash < 0 ? target : target.left(slash);
+        const QByteArray path = QFile::encodeName(part);
+        struct stat info = {};
+        int error = 0;
+        if (::stat(path.constData(), &info) == 0)
+            error = S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+        else if (::mkdir(path.constData(), 0777) != 0)
+            error = errno;
+        if (error != 0) {
+            return part == target ? systemReason(error)
+                                  : QStringLiteral("%1: %2").arg(part, systemReason(error));
+        }
+    } while (slash >= 0);
+    return {};
 }
 
 QByteArray fileHash(const QString &path)
@@ -60,6 +95,21 @@ AppFolders::Environment AppFolders::fromProcess(const QStringList &arguments)
 {
     return {arguments, qEnvironmentVariable("ZELK_APP_DIR"), QCoreApplication::applicationDirPath(),
             qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath()};
+}
+
+AppFolders::AppDirOption AppFolders::appDirOption(const QStringList &arguments)
+{
+    AppDirOption option;
+    const QString withValue = AppDirFlag + QLatin1Char('=');
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &word = arguments.at(i);
+        if (word == AppDirFlag) {
+            option = {true, i + 1 < arguments.size() ? arguments.at(++i) : QString()};
+        } else if (word.startsWith(withValue)) {
+            option = {true, word.mid(withValue.size())};
+        }
+    }
+    return option;
 }
 
 AppFolders AppFolders::resolve(const Environment &env)
@@ -88,9 +138,20 @@ AppFolders AppFolders::resolve(const Environment &env)
     f.installed = true;
     f.shippedFolder = shipped;
     f.applicationFolder = perUserFolder(env);
-    if (!QDir().mkpath(f.applicationFolder)) {
-        f.notes
-            << QStringLiteral("Could not create the per-user folder %1").arg(f.applicationFolder);
+    // Without its folder the program would start with no port and no
+    // settings, and every later failure would point at the wrong cause.
+    const QString hint = QStringLiteral("Set XDG_DATA_HOME to a folder you may write, or name "
+                                        "one with --app-dir DIR.");
+    if (const QString why = makeFolder(f.applicationFolder); !why.isEmpty()) {
+        f.failure = QStringLiteral("Could not create the folder %1, where the program keeps its "
+                                   "settings: %2.\n%3")
+                        .arg(f.applicationFolder, why, hint);
+        return f;
+    }
+    if (::access(QFile::encodeName(f.applicationFolder).constData(), W_OK | X_OK) != 0) {
+        f.failure = QStringLiteral("Could not write in the folder %1, where the program keeps "
+                                   "its settings: %2.\n%3")
+                        .arg(f.applicationFolder, systemReason(errno), hint);
         return f;
     }
     f.notes << seed(shipped, f.applicationFolder);

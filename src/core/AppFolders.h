@@ -23,8 +23,20 @@ public:
     };
     static Environment fromProcess(const QStringList &arguments);
 
+    // --app-dir DIR or --app-dir=DIR among arguments (the first is the
+    // program; the last one given wins). Given without a folder, the caller
+    // must refuse to start: guessing a folder would use the wrong settings.
+    struct AppDirOption
+    {
+        bool given = false;
+        QString folder;
+        [[nodiscard]] bool missingFolder() const { return given && folder.isEmpty(); }
+    };
+    static AppDirOption appDirOption(const QStringList &arguments);
+    static const QString AppDirFlag; // "--app-dir"
+
     // Chooses the folders and, when installed, creates and seeds the per-user
-    // folder.
+    // folder; when that folder cannot be made or written, says so in failure.
     static AppFolders resolve(const Environment &env);
 
     // Copies the shipped files the user does not have yet into userFolder
@@ -43,4 +55,7 @@ public:
     QString shippedFolder;     // read-only shipped files
     bool installed = false;
     QStringList notes; // for the error file, once start-up knows it
+    // Set when the per-user folder cannot be made or written: which folder and
+    // why, for the user. The program must not start without its folder.
+    QString failure;
 };

@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -170,7 +172,9 @@ TEST_F(ZelkCtlTest, SaveDiffApplyRoundTrip)
             writes << row["name"].toString() + ": " + row["unitText"].toString() + " -> " +
                           row["fileText"].toString();
     EXPECT_EQ(writes, QStringList{"Module 2 Set-point: 12 V -> 11.5 V"});
-    EXPECT_TRUE(diff.err.contains("changed.txt:") && diff.err.contains("unknown key \"Colour\""))
+    // The file's problems are in the output, not only on the terminal.
+    EXPECT_TRUE(d["notes"].toArray().at(0).toString().endsWith(
+        "changed.txt:13: unknown key \"Colour\" in [PS1]; it is ignored"))
         << show(diff);
 
     // Every unit that answers gets its own diff; the others' modules are refused.
@@ -208,6 +212,43 @@ TEST_F(ZelkCtlTest, SaveDiffApplyRoundTrip)
     QFile golden(QStringLiteral(ZELK_EDITOR_SAVED_UNIT3));
     ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
     EXPECT_EQ(env.readFile("unit3.txt"), golden.readAll());
+}
+
+// Catches work done from what should stop it before anything: a section never
+// read from a unit applied, an option of another command ignored (output
+// switched, set-point set, file saved), a file problem told as a device
+// error or not in JSON, a byte-order mark that hides the first section.
+TEST_F(ZelkCtlTest, UnusableFilesAndOptionsStopBeforeAnything)
+{
+    ASSERT_EQ(zelkctl({"save", env.path("one.txt"), "1"}).rc, 0);
+    env.writeFile("bom.txt", "\xEF\xBB\xBF" + env.readFile("one.txt"));
+    const QByteArray bus = env.readFile("simbus.ini");
+    const struct
+    {
+        QStringList args;
+        int rc;
+        const char *says; // on standard error, or in the JSON's error
+    } runs[] = {
+        {{"apply", env.path("one.txt"), "3"}, 1, "[PS3] was never read from a unit"},
+        {{"output", "3", "off", "--dry-run"}, 1, "output does not take --dry-run"},
+        {{"set", "3", "1", "--volts", "6", "--dry-run"}, 1, "set does not take --dry-run"},
+        {{"save", env.path("x.txt"), "3", "--dry-run"}, 1, "save does not take --dry-run"},
+        {{"save", env.path("none/x.txt"), "3"}, 1, "could not be written"},
+        {{"diff", env.path("none.txt"), "1", "--json"}, 1, "cannot read"},
+        {{"read", "40", "--json"}, 1, "read takes one unit ID"},
+        {{"diff", env.path("bom.txt"), "1"}, 0, ""},
+    };
+    for (const auto &run : runs) {
+        const Ran r = zelkctl(run.args);
+        SCOPED_TRACE(show(r));
+        EXPECT_EQ(r.rc, run.rc);
+        EXPECT_TRUE(r.err.contains(QLatin1String(run.says)));
+        if (run.args.contains("--json")) {
+            EXPECT_TRUE(json(r)["error"].toString().contains(QLatin1String(run.says)));
+        }
+    }
+    EXPECT_FALSE(QFile::exists(env.path("x.txt")));
+    EXPECT_EQ(env.readFile("simbus.ini"), bus);
 }
 
 // Catches exit codes that hide a refusal, an ignored write or a silent unit,
@@ -427,4 +468,90 @@ TEST_F(ZelkCtlTest, MonitorAllNamesTheSilentUnit)
     EXPECT_LT(lines, 6 * 4) << out.toStdString();
     unitsim.kill();
     unitsim.waitForFinished();
+}
+
+namespace {
+
+// zelkctl with exactly these arguments and variables: the fixture's own run
+// always names the folder first.
+Ran zelkctlWith(const QString &program, const QStringList &args,
+                const QProcessEnvironment &variables)
+{
+    QProcess p;
+    p.setProcessEnvironment(variables);
+    p.start(program, args);
+    Ran r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QProcessEnvironment withoutAppDirVariable()
+{
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.remove(QStringLiteral("ZELK_APP_DIR"));
+    return variables;
+}
+
+} // namespace
+
+// Catches --app-dir=DIR ignored (the default folder's bus read instead) and
+// an --app-dir without a folder run on that default bus.
+TEST_F(ZelkCtlTest, AppDirInEitherFormAndWithoutAFolder)
+{
+    setBus("Supply1", "SerialNumber", "ZX5-APPDIR");
+    const struct
+    {
+        QStringList args;
+        int rc;
+        const char *says; // on standard output when done, else on standard error
+    } runs[] = {
+        {{"--app-dir", env.folder(), "read", "1"}, 0, "serial ZX5-APPDIR"},
+        {{"--app-dir=" + env.folder(), "read", "1"}, 0, "serial ZX5-APPDIR"},
+        {{"read", "1", "--app-dir"}, 1, "zelkctl: --app-dir needs a value"},
+        {{"--app-dir=", "read", "1"}, 1, "zelkctl: --app-dir needs a value"},
+    };
+    for (const auto &run : runs) {
+        const Ran r = zelkctlWith(QStringLiteral(ZELK_CTL), run.args, withoutAppDirVariable());
+        SCOPED_TRACE(show(r));
+        EXPECT_EQ(r.rc, run.rc);
+        EXPECT_TRUE((run.rc == 0 ? r.out : r.err).contains(QLatin1String(run.says)));
+        if (run.rc != 0) {
+            EXPECT_TRUE(r.out.isEmpty());
+        }
+    }
+}
+
+// Catches an installed zelkctl whose per-user folder cannot be made going on
+// to a port "N/A" (a device error), instead of naming the folder and the
+// reason with the exit code of a file problem.
+TEST_F(ZelkCtlTest, UnmakeablePerUserFolderIsAFileProblem)
+{
+    const QDir root(env.folder());
+    ASSERT_TRUE(root.mkpath("prefix/bin"));
+    ASSERT_TRUE(root.mkpath("prefix/share/zelksoft"));
+    const QString program = env.path("prefix/bin/zelkctl");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZELK_CTL), program));
+    for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+        ASSERT_TRUE(QFile::copy(env.path(QLatin1String(file)),
+                                env.path(QStringLiteral("prefix/share/zelksoft/") + file)));
+    // A parent that is a file: mkdir fails even for root.
+    env.writeFile("taken", "a file, not a folder");
+    QProcessEnvironment variables = withoutAppDirVariable();
+    variables.insert("XDG_DATA_HOME", env.path("taken/data"));
+    variables.insert("HOME", env.path("home"));
+
+    const Ran r = zelkctlWith(program, {"read", "1"}, variables);
+    SCOPED_TRACE(show(r));
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(r.err.startsWith("zelkctl: Could not create the folder " +
+                                 env.path("taken/data/zelksoft")));
+    EXPECT_TRUE(r.err.contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))));
+    EXPECT_TRUE(r.out.isEmpty());
 }

@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 const QStringList Shipped{SettingsFiles::Scale, SettingsFiles::Gui, SettingsFiles::Tooltips,
@@ -53,8 +56,8 @@ protected:
 } // namespace
 
 // Catches the wrong folder for a layout: the build folder no longer portable,
-// an installed copy writing beside /usr/bin, the overrides not winning, an
-// invalid XDG_DATA_HOME used.
+// an installed copy writing beside /usr/bin, the overrides (in either form)
+// not winning, an invalid XDG_DATA_HOME used.
 TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
 {
     const QString bin = path("prefix/bin"), portable = path("portable");
@@ -76,6 +79,11 @@ TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
          true},
         {"--app-dir",
          {{"ZelkSoft", "--app-dir", other}, portable, bin, dataHome, {}},
+         other,
+         share(),
+         false},
+        {"--app-dir=DIR",
+         {{"ZelkSoft", "--app-dir=" + other}, portable, bin, dataHome, {}},
          other,
          share(),
          false},
@@ -136,4 +144,56 @@ TEST_F(AppFoldersTest, SeedsOnceAndOffersAChangedRatingsTable)
     write(user(SettingsFiles::Scale), "[ratings v3]\r\n");
     EXPECT_TRUE(AppFolders::seed(share(), user()).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(user("scale.ini.new")));
+}
+
+// Catches --app-dir=DIR ignored, a missing folder taken for no option (the
+// default folder's settings used), and an earlier --app-dir winning.
+TEST(AppDirOptionTest, ReadsBothFormsAndTellsAMissingFolder)
+{
+    struct Row
+    {
+        QStringList arguments;
+        bool given, missing;
+        QString folder;
+    };
+    const Row rows[] = {
+        {{"zelkctl", "read", "1"}, false, false, {}},
+        {{"zelkctl", "--app-dir", "/x", "read"}, true, false, "/x"},
+        {{"zelkctl", "--app-dir=/x", "read"}, true, false, "/x"},
+        {{"zelkctl", "--app-dir=/a", "--app-dir", "/b"}, true, false, "/b"},
+        {{"zelkctl", "read", "--app-dir"}, true, true, {}},
+        {{"zelkctl", "--app-dir=", "read"}, true, true, {}},
+        {{"zelkctl", "--app-dir", "", "read"}, true, true, {}},
+        {{"zelkctl", "--app-dirs=/x"}, false, false, {}},
+        {{"--app-dir=/program"}, false, false, {}},
+    };
+    for (const Row &row : rows) {
+        const AppFolders::AppDirOption option = AppFolders::appDirOption(row.arguments);
+        const std::string what = row.arguments.join(u' ').toStdString();
+        EXPECT_EQ(option.given, row.given) << what;
+        EXPECT_EQ(option.missingFolder(), row.missing) << what;
+        EXPECT_EQ(option.folder.toStdString(), row.folder.toStdString()) << what;
+    }
+}
+
+// Catches a per-user folder that cannot be made passed off as made (the
+// program then starts with no port and no settings), or told without the
+// folder or the reason. A parent that is a file fails even for root.
+TEST_F(AppFoldersTest, SaysWhichFolderCouldNotBeMadeAndWhy)
+{
+    write(path("taken"), "a file, not a folder");
+    AppFolders::Environment env{{"zelkctl"}, {}, path("prefix/bin"), path("taken/data"), {}};
+    const AppFolders f = AppFolders::resolve(env);
+    const QString folder = path("taken/data/zelksoft");
+    EXPECT_EQ(f.applicationFolder, folder);
+    EXPECT_EQ(f.failure.toStdString(),
+              QStringLiteral("Could not create the folder %1, where the program keeps its "
+                             "settings: %2: %3.\nSet XDG_DATA_HOME to a folder you may write, or "
+                             "name one with --app-dir DIR.")
+                  .arg(folder, path("taken"), QString::fromLocal8Bit(std::strerror(ENOTDIR)))
+                  .toStdString());
+    EXPECT_TRUE(f.notes.isEmpty());
+
+    env.dataHome = path("data");
+    EXPECT_TRUE(AppFolders::resolve(env).failure.isEmpty());
 }

@@ -215,7 +215,8 @@ int monitor(Console &console, const Arguments &args)
         for (qsizetype i = 0; i < units.size(); ++i) {
             const QString u = QString::number(units.at(i));
             MonitorSession &session = *sessions[std::size_t(i)];
-            if (!readUnit(session, u)) {
+            const bool answered = readUnit(session, u);
+            if (!answered) {
                 // One the serial line now asks once, with the short wait.
                 const bool silent = SerialBus::unitSilentNow(units.at(i));
                 console.err << "zelkctl: unit " << u
@@ -224,9 +225,16 @@ int monitor(Console &console, const Arguments &args)
                                        : " does not answer (")
                             << ZelkGlobals::LastError << ")" << Qt::endl;
                 rc = DeviceError;
-                continue;
             }
-            const PollRecord r = record(session, u, session.readOperatingHours(u));
+            // An unanswered poll is a record too, with nothing from the unit.
+            PollRecord r;
+            if (answered) {
+                r = record(session, u, session.readOperatingHours(u));
+            } else {
+                r.stamp = Seams::clock().currentDateTime();
+                r.unitId = u;
+                r.answered = false;
+            }
             log.addHeader();
             log.append(StatusLogFormat::logRecord(r));
             if (!file.sync(path, log)) {

@@ -31,14 +31,15 @@ ZelkDevice *SharedLineDevice::behind(ZelkDevice *device)
 QString SharedLineDevice::OpenPort(const QString &port)
 {
     SharedLine &line = SharedLine::instance();
-    if (line.openSequences() > 0) {
-        line.sequenceOpened();
+    // The line is this sequence's before anything can let window events run
+    // (the port's own open may, and so does testing its reply): work that
+    // starts on its own meanwhile finds it busy and waits. A sequence whose
+    // port did not open keeps its count until its ClosePort, which every
+    // caller makes on that road too.
+    line.sequenceOpened();
+    if (line.openSequences() > 1)
         return CmdOk;
-    }
-    const QString reply = m_inner->OpenPort(port);
-    if (IsCmdOk(reply))
-        line.sequenceOpened();
-    return reply;
+    return m_inner->OpenPort(port);
 }
 
 QString SharedLineDevice::ClosePort()

@@ -515,7 +515,9 @@ void ZelkData::GetPresentModules()
         if (!modulePresent(m))
             continue;
         qint16 code = 0;
-        if (!IsCmdOk(device().GetModuleType(ZelkGlobals::SelectedUnitID, qint16(m), code)))
+        // The unit this read is for: another window may have selected
+        // another unit meanwhile, whose modules these are not.
+        if (!IsCmdOk(device().GetModuleType(UnitID, qint16(m), code)))
             return;
         clsScalability &ratings = ZelkGlobals::ModuleRatings(m);
         ratings.fillFromScaleIni(code);
@@ -773,5 +775,7 @@ void ZelkData::ReadZelkMonitor(const QString &unit)
             run([&] { GetCurrentLimit(); });
         }
     }
+    // The port did not open, or a call failed and ended the read there.
+    ReadFailed = !Responding;
     Responding = ClosePort();
 }

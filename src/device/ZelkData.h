@@ -90,6 +90,9 @@ public:
     // Instance state
     QString UnitID;
     QString LastReply;
+    // The last monitor read stopped at a failure (the port, a call): what it
+    // did not reach is the read's before.
+    bool ReadFailed = false;
     qint16 ModuleIndex = 0;
     bool Responding = false;
 

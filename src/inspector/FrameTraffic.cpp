@@ -2,6 +2,7 @@
 
 #include "core/Dialogs.h"
 #include "core/Seams.h"
+#include "core_windows/ScreenFit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -92,7 +93,6 @@ FrameTraffic::FrameTraffic(QWidget *parent)
 {
     setObjectName(QStringLiteral("FrameTraffic"));
     setWindowTitle(QStringLiteral("Frame Inspector"));
-    resize(1280, 560);
 
     auto *v = new QVBoxLayout(this);
     v->setContentsMargins(8, 8, 8, 8);
@@ -139,7 +139,9 @@ FrameTraffic::FrameTraffic(QWidget *parent)
     const auto width = [&](int column, const char *sample) {
         grdFrames->setColumnWidth(column, fm.horizontalAdvance(QLatin1String(sample)) + 12);
     };
-    width(FrameLog::TimeMs, "Time (ms)__");
+    // Milliseconds since the first frame: room for nine digits before the
+    // point (eleven days), so that a long watch is not cut to "10000...".
+    width(FrameLog::TimeMs, "999999999.999_");
     width(FrameLog::Direction, "recv_");
     width(FrameLog::Unit, "Unit_");
     width(FrameLog::Method, "GetCurrentLimitMode m5");
@@ -151,6 +153,16 @@ FrameTraffic::FrameTraffic(QWidget *parent)
     width(FrameLog::Try, "Try_");
     width(FrameLog::Result, "bad frame: check bytes");
     v->addWidget(grdFrames, 1);
+    // As wide as the columns and a request's bytes: the screen decides the
+    // rest when shown.
+    int columns = fm.horizontalAdvance(QLatin1String("01 03 00 09 00 01 54 08")) + 12;
+    for (int c = 0; c < FrameLog::Bytes; ++c)
+        columns += grdFrames->columnWidth(c);
+    resize(columns + 2 * 8 + grdFrames->verticalScrollBar()->sizeHint().width() + 4, 560);
+    connect(grdFrames->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_refiltering && grdFrames->isVisible())
+            m_follow = value == grdFrames->verticalScrollBar()->maximum();
+    });
 
     lblCount = new QLabel(this);
     lblCount->setObjectName(QStringLiteral("lblCount"));
@@ -179,6 +191,14 @@ FrameTraffic::~FrameTraffic()
 void FrameTraffic::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    ScreenFit::keepOnScreen(this);
+    // Reopened, it goes on where the user left it: at the newest row when
+    // it followed them.
+    if (m_follow) {
+        m_refiltering = true;
+        grdFrames->scrollToBottom();
+        m_refiltering = false;
+    }
     watch(!cmdPause->isChecked());
 }
 
@@ -211,11 +231,11 @@ void FrameTraffic::refresh()
 
 void FrameTraffic::refilter()
 {
-    QScrollBar *bar = grdFrames->verticalScrollBar();
-    const bool following = bar->value() == bar->maximum();
+    m_refiltering = true;
     m_model.refilter(cboUnit->currentData().toInt(), chkErrors->isChecked());
-    if (following)
+    if (m_follow)
         grdFrames->scrollToBottom();
+    m_refiltering = false;
     QString text = QStringLiteral("%1 of %2 frames shown").arg(shownRows()).arg(m_log.size());
     if (m_log.dropped() > 0)
         text += QStringLiteral(", %1 older ones dropped").arg(m_log.dropped());

@@ -76,4 +76,9 @@ private:
     FrameTableModel m_model;
     QTimer m_timer;
     quint64 m_seen = 0;
+    // The view keeps to the newest row until the user scrolls up, and again
+    // once they scroll back to the bottom; a resize or a reopen changes
+    // nothing of that.
+    bool m_follow = true;
+    bool m_refiltering = false; // the view's own scrolling, not the user's
 };

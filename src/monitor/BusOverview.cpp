@@ -2,6 +2,7 @@
 
 #include "core/ZelkGlobals.h"
 #include "core_windows/ControlNames.h"
+#include "core_windows/ScreenFit.h"
 #include "device/SerialBus.h"
 #include "device/SharedLine.h"
 
@@ -89,6 +90,7 @@ BusOverview::BusOverview(std::function<void(int)> readUnit, QWidget *parent)
 void BusOverview::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    ScreenFit::keepOnScreen(this);
     if (!m_scanned && !m_scan.running())
         cmdScan_Click();
 }
@@ -130,6 +132,9 @@ void BusOverview::applyButtons()
 void BusOverview::setWatching(bool on)
 {
     on = on && !m_scan.running() && !m_scan.found().isEmpty();
+    // The line told how long the last cycle took: stopped, that is past.
+    if (m_watching && !on)
+        lblScan->setText(QStringLiteral("Not watching."));
     ++m_watchRun;
     m_watchDue = false;
     m_watching = on;
@@ -176,9 +181,9 @@ void BusOverview::watchNext()
     if (run != m_watchRun)
         return;
     if (!portError.isEmpty()) {
+        setWatching(false);
         lblScan->setText(QStringLiteral("The port %1 could not be opened (%2): watching stopped.")
                              .arg(ZelkGlobals::ComPort, portError));
-        setWatching(false);
         return;
     }
     showLook(id, unit, answers);
@@ -191,7 +196,7 @@ void BusOverview::watchNext()
         if (SerialBus::unitSilentNow(u.id))
             silent << QString::number(u.id);
     lblScan->setText(
-        QStringLiteral("Watching: %1, each asked in %2 ms.")
+        QStringLiteral("Watching: %1, a cycle of all units in %2 ms.")
             .arg(unitsAnswer(units.size()).replace(QLatin1String("answer"), QLatin1String("found")))
             .arg(m_cycle.elapsed()) +
         (silent.isEmpty() ? QString()

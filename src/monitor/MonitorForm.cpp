@@ -2,6 +2,7 @@
 #include "core_windows/ControlNames.h"
 
 #include "core_windows/CommParamsForm.h"
+#include "core_windows/ScreenFit.h"
 #include "core_windows/SingleWindow.h"
 #include "core_windows/TypedCharacter.h"
 #include "core_windows/WindowRegistry.h"
@@ -35,6 +36,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -50,6 +52,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using namespace MonitorTexts;
 
@@ -69,6 +72,21 @@ const QString InvalidLogName = QStringLiteral("Invalid log file name or path.");
 QSize twipsSize(int width, int height)
 {
     return {Twips::toPixels(width), Twips::toPixels(height)};
+}
+
+// Room a title bar takes besides the title: the icon and three buttons.
+constexpr int TitleBarExtras = 112;
+
+// The compact window at its design size, widened where the program's name
+// would not fit its title bar (a window manager cuts it down to "Real...").
+QSize compactSize(const QWidget *window)
+{
+    QFont title = window->font();
+    title.setBold(true);
+    const int wanted =
+        QFontMetrics(title).horizontalAdvance(ZelkTexts::MonitorName) + TitleBarExtras;
+    const QSize design = twipsSize(MonitorForm::CompactWidthTwips, MonitorForm::CompactHeightTwips);
+    return {std::max(design.width(), wanted), design.height()};
 }
 
 // Text with the log's CR LF line ends as the text windows keep them.
@@ -144,6 +162,14 @@ void MonitorForm::buildUi()
         modules->addWidget(buildModulePanel(m));
     outer->addLayout(modules);
     outer->addWidget(buildLogPanel(), 1);
+
+    // The compact window is wider than its unit block where its title needs
+    // it: the panel beside the block stays out of sight there.
+    const QSize design = twipsSize(CompactWidthTwips, CompactHeightTwips);
+    m_compactCover = new QWidget(this);
+    m_compactCover->setAutoFillBackground(true);
+    m_compactCover->setGeometry(design.width(), 0, compactSize(this).width() - design.width(),
+                                design.height());
 
     Timer2 = m_monitorMode.timer();
     connect(Timer2, &QTimer::timeout, this, &MonitorForm::Timer2_Timer);
@@ -540,6 +566,7 @@ void MonitorForm::showModuleStates()
 void MonitorForm::Form_Load()
 {
     // A reload leaves Monitor Mode: the panels no longer show the polled unit.
+    m_shownUnit.clear();
     m_monitorMode.stop();
     m_monitorModeOn = false;
     m_pollWaiting = false;
@@ -643,13 +670,21 @@ void MonitorForm::Form_Resize()
 {
     if (m_resizing || (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)))
         return;
-    const QSize wanted = UnitSelected && !m_silentLayout
-                             ? twipsSize(LargeWidthTwips, LargeHeightTwips)
-                             : twipsSize(CompactWidthTwips, CompactHeightTwips);
+    const bool large = UnitSelected && !m_silentLayout;
+    QSize wanted = large ? twipsSize(LargeWidthTwips, LargeHeightTwips) : compactSize(this);
+    m_compactCover->setVisible(!large && m_compactCover->width() > 0);
+    m_compactCover->raise();
+    // On screen, no larger than the screen: the large layout is taller than
+    // some screens are.
+    if (isVisible())
+        wanted = ScreenFit::boundedSize(this, wanted);
     if (size() == wanted)
         return;
     m_resizing = true;
     resize(wanted);
+    // Grown from the compact window, it may reach past the screen's bottom.
+    if (isVisible())
+        ScreenFit::keepOnScreen(this);
     m_resizing = false;
 }
 
@@ -696,6 +731,8 @@ void MonitorForm::showEvent(QShowEvent *event)
     if (std::exchange(m_unloaded, false))
         Form_Load();
     QWidget::showEvent(event);
+    Form_Resize();
+    ScreenFit::keepOnScreen(this);
 }
 
 bool MonitorForm::eventFilter(QObject *watched, QEvent *event)
@@ -734,6 +771,12 @@ void MonitorForm::cmdSelectUnit_Click()
                                 ZelkTexts::HalvexTitle);
         return;
     }
+    // Another unit than the one the panels show (a double-click in the bus
+    // overview picks it without the list): start from the load state as a
+    // pick in the list does, so that nothing of the old unit stays behind.
+    if (!m_shownUnit.isEmpty() && m_shownUnit != unit)
+        UnitList_Click();
+    m_shownUnit = unit;
     // The read, its refresh and its turn-on delay reads go as one on the line.
     const SharedLine::Holding holding;
     Seams::desktop().setBusyPointer(true);
@@ -817,6 +860,8 @@ void MonitorForm::ShowUnitStatus()
     lblReady->setText(PleaseWait);
     m_noAnswer = false;
     m_session.readUnit(unitText());
+    // Whatever stopped the read, the panels still show the look before.
+    m_lookFailed = m_session.data().ReadFailed;
     showProgress(6);
     if (ZelkGlobals::ErrorFlag) {
         OstransErrorPicture->setStatus(Off);
@@ -883,7 +928,9 @@ void MonitorForm::cmdRefresh_Click()
     ZelkGlobals::MonitorCycleActive = false;
 
     const QString unit = unitText();
-    m_session.readOutputStates(unit);
+    // Outputs the unit did not give are not outputs off: the look saw nothing sure.
+    if (!m_session.readOutputStates(unit))
+        m_lookFailed = true;
     bool allGood = true;
     std::array<ModuleState::Kind, 6> states{};
     for (int m = 1; m <= 5; ++m) {
@@ -1083,6 +1130,7 @@ PollRecord MonitorForm::currentRecord() const
         r.amps[m - 1] = OstransDisplayCurr[m]->text();
     }
     r.outputState = d.OutputStatus;
+    r.answered = !m_noAnswer && !m_lookFailed;
     return r;
 }
 

@@ -266,7 +266,9 @@ private:
     MonitorTrend m_trend;
     TrendWindow *m_trendWindow = nullptr;
     BusOverview *m_busOverview = nullptr;
-    bool m_noAnswer = false;     // the unit did not answer the last read's first query
+    bool m_noAnswer = false;
+    bool m_lookFailed = false; // the last read of the unit stopped at a failure     // the unit did
+                               // not answer the last read's first query
     bool m_lookRecorded = false; // the running read's look went to the trend
     bool m_pollWaiting = false;  // a tick's poll waits for the line
     bool m_silentLayout = false; // Monitor Mode shows the small layout of a silent unit
@@ -275,6 +277,8 @@ private:
     bool m_resizing = false;
     bool m_actionBusy = false;
     bool m_unloaded = false; // closed: the next show starts from the load state
+    QString m_shownUnit;     // the unit the panels were last read from
+    QWidget *m_compactCover = nullptr;
     // Each text window keeps its newest lines only (the status log window its
     // header too): a run of days must not grow the program. The log file
     // keeps every record.

@@ -35,16 +35,18 @@ const clsScalability &MonitorSession::ratings(int m) const
     return m >= 1 && m <= 5 ? m_ratings[std::size_t(m - 1)] : none;
 }
 
-void MonitorSession::readOutputStates(const QString &unit)
+bool MonitorSession::readOutputStates(const QString &unit)
 {
     ZelkDevice &device = *ZelkGlobals::Device;
     StatusArray states;
     device.OpenPort(ZelkGlobals::ComPort);
     const QString reply = device.GetOutputState(unit, states);
     device.ClosePort();
-    if (!IsCmdOk(reply))
+    const bool read = IsCmdOk(reply);
+    if (!read)
         states.clear(); // nothing known to be on
     setOutputStates(states);
+    return read;
 }
 
 void MonitorSession::setOutputStates(const StatusArray &states)

@@ -28,7 +28,8 @@ public:
     void readUnit(const QString &unit);
     // Sets the record's output states and ZelkGlobals::OutputStateText:
     // modules 1..5 and "000"; all "0" while the module types are unknown.
-    void readOutputStates(const QString &unit);
+    // False when the unit did not say: none is taken for on.
+    bool readOutputStates(const QString &unit);
     // Turn-on delay in ms of each present module (index 1..5, 0 elsewhere);
     // a failed read is recorded and leaves that module at 0.
     std::array<qint32, 6> readTurnOnDelays(const QString &unit);

@@ -27,7 +27,8 @@ void MonitorForm::recordLook()
     AlarmWatch::Observation &seen = poll.seen;
     seen.stamp = Seams::clock().currentDateTime();
     seen.unitId = unitText();
-    seen.answered = !m_noAnswer;
+    // A read that failed saw nothing of the unit: the panels are the look before.
+    seen.answered = !m_noAnswer && !m_lookFailed;
     seen.fine = {d.OverTemp,  d.FanFail, d.FanWarn, d.AcOk, d.GlobalDC, !d.GlobalCurrentLimit,
                  !d.GlobalOvp};
     // A read that stopped at a failure left the measurements of the look

@@ -24,4 +24,7 @@ struct PollRecord
     std::array<QString, 5> amps;
     // Character m is "1" while module m's output is on.
     QString outputState;
+    // False for a poll the unit did not answer: nothing of it comes from the
+    // unit, so its record carries only its time and unit.
+    bool answered = true;
 };

@@ -58,6 +58,11 @@ QString StatusLogFormat::logRecord(const PollRecord &r)
     field(r.stamp.toString(QStringLiteral("dd/MM/yyyy")));
     field(r.stamp.toString(QStringLiteral("HH:mm:ss")));
     field(r.unitId.trimmed());
+    if (!r.answered) {
+        // The columns stay; a spreadsheet tells a silence from a reading.
+        text += QString(8 + 3 * 5, Comma);
+        return text;
+    }
     field(r.overTemp);
     field(r.fanFail);
     field(r.fanWarn);
@@ -88,6 +93,8 @@ QString StatusLogFormat::displayRecord(const PollRecord &r)
     QString text = RecordBreak;
     text += r.stamp.toString(QStringLiteral("dd/MM,HH:mm:ss")).trimmed().leftJustified(16);
     text += r.unitId.trimmed().leftJustified(6);
+    if (!r.answered)
+        return text + QStringLiteral("No answer");
     text += r.fanFail.leftJustified(6);
     text += r.globalDcGood.leftJustified(6);
     text += r.overTemp.leftJustified(5);

@@ -5,15 +5,16 @@
 #include "core/Seams.h"
 #include "core/ZelkGlobals.h"
 #include "core_windows/ControlNames.h"
+#include "core_windows/ScreenFit.h"
 #include "monitor/MonitorTrend.h"
 #include "monitor/StatusLogFormat.h"
 
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTimeAxis>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
@@ -34,7 +36,38 @@ namespace {
 const QColor VoltsColor(0x1f, 0x5f, 0xb4);
 const QColor AmpsColor(0xe0, 0x6c, 0x00);
 const QColor LimitColor(0xc0, 0x20, 0x20);
-constexpr qint64 SpanMinuteMs = 60 * 1000;
+constexpr qint64 SpanSecondMs = 1000;
+constexpr qint64 SpanMinuteMs = 60 * SpanSecondMs;
+constexpr qint64 SpanHourMs = 60 * SpanMinuteMs;
+// A stretch longer than this marks its times with the day.
+constexpr qint64 LongSpanMs = 3 * SpanHourMs;
+// The time axis has at most this many marks, a round step apart.
+constexpr qint64 MostTicks = 6;
+constexpr qint64 TickSteps[] = {
+    100,
+    200,
+    500,
+    SpanSecondMs,
+    2 * SpanSecondMs,
+    5 * SpanSecondMs,
+    10 * SpanSecondMs,
+    15 * SpanSecondMs,
+    30 * SpanSecondMs,
+    SpanMinuteMs,
+    2 * SpanMinuteMs,
+    5 * SpanMinuteMs,
+    10 * SpanMinuteMs,
+    15 * SpanMinuteMs,
+    20 * SpanMinuteMs,
+    30 * SpanMinuteMs,
+    SpanHourMs,
+    2 * SpanHourMs,
+    3 * SpanHourMs,
+    4 * SpanHourMs,
+    6 * SpanHourMs,
+    12 * SpanHourMs,
+    24 * SpanHourMs,
+};
 
 struct SpanChoice
 {
@@ -78,6 +111,39 @@ QList<QList<QPointF>> linesOf(const QList<TrendData::Point> &points, bool volts)
     if (!line.isEmpty())
         lines.append(line);
     return lines;
+}
+
+// "1-3, 5": the modules shown, consecutive ones as a run.
+QString modulesText(const QList<int> &modules)
+{
+    QStringList parts;
+    for (qsizetype i = 0; i < modules.size();) {
+        qsizetype last = i;
+        while (last + 1 < modules.size() && modules[last + 1] == modules[last] + 1)
+            ++last;
+        parts << (last > i + 1 ? QStringLiteral("%1-%2").arg(modules[i]).arg(modules[last])
+                               : QString::number(modules[i]));
+        if (last == i + 1)
+            parts << QString::number(modules[last]);
+        i = last + 1;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+// "10 minutes", "1 hour", "24 hours".
+QString spanWords(qint64 ms)
+{
+    const auto words = [](qint64 count, const char *unit) {
+        return QStringLiteral("%1 %2%3")
+            .arg(count)
+            .arg(QLatin1String(unit))
+            .arg(count == 1 ? QString() : QStringLiteral("s"));
+    };
+    if (ms % SpanHourMs == 0)
+        return words(ms / SpanHourMs, "hour");
+    if (ms % SpanMinuteMs == 0)
+        return words(ms / SpanMinuteMs, "minute");
+    return words(ms / SpanSecondMs, "second");
 }
 
 QString twoDecimals(double value)
@@ -146,6 +212,87 @@ qint64 TrendWindow::spanMs(const QString &choice)
             return s.ms;
     }
     return 10 * SpanMinuteMs;
+}
+
+qint64 TrendWindow::tickStepMs(qint64 ms)
+{
+    for (const qint64 step : TickSteps) {
+        if (ms <= MostTicks * step)
+            return step;
+    }
+    return std::end(TickSteps)[-1];
+}
+
+QString TrendWindow::tickFormat(qint64 stepMs, qint64 ms)
+{
+    if (stepMs < SpanSecondMs)
+        return QStringLiteral("HH:mm:ss.zzz");
+    if (stepMs < SpanMinuteMs)
+        return QStringLiteral("HH:mm:ss");
+    return ms > LongSpanMs ? QStringLiteral("dd/MM HH:mm") : QStringLiteral("HH:mm");
+}
+
+QList<qint64> TrendWindow::tickTimes(qint64 from, qint64 to)
+{
+    // Counted from the local midnight before the stretch, so that a mark
+    // reads a whole step on the clock (10:20, 10:30), not on the epoch's.
+    const qint64 step = tickStepMs(to - from);
+    const QDate day = QDateTime::fromMSecsSinceEpoch(from).date();
+    const qint64 midnight = QDateTime(day, QTime(0, 0)).toMSecsSinceEpoch();
+    QList<qint64> ticks;
+    for (qint64 at = midnight + (from - midnight + step - 1) / step * step; at <= to; at += step)
+        ticks << at;
+    return ticks;
+}
+
+QString TrendWindow::pictureCaption(const QString &unit, const QList<int> &modules, qint64 from,
+                                    qint64 to, bool zoomed)
+{
+    QString what = unit.isEmpty() ? QStringLiteral("No unit read") : QStringLiteral("Unit ") + unit;
+    if (!modules.isEmpty())
+        what += (modules.size() == 1 ? QStringLiteral(", module ") : QStringLiteral(", modules ")) +
+                modulesText(modules);
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(from);
+    const QDateTime end = QDateTime::fromMSecsSinceEpoch(to);
+    if (!zoomed)
+        return what + QStringLiteral(" - ") + end.toString(QStringLiteral("dd/MM/yyyy HH:mm")) +
+               QStringLiteral(" - last ") + spanWords(to - from);
+    const QString day = QStringLiteral("dd/MM/yyyy ");
+    const QString time = QStringLiteral("HH:mm:ss");
+    return what + QStringLiteral(" - ") + start.toString(day + time) + QStringLiteral(" to ") +
+           end.toString(start.date() == end.date() ? time : day + time);
+}
+
+QString TrendWindow::pictureCaption() const
+{
+    QList<int> modules;
+    for (int m = 1; m <= 5; ++m) {
+        if (chartView(m))
+            modules << m;
+    }
+    return pictureCaption(m_trend.unitId(), modules, m_from, m_to, m_zoomed);
+}
+
+QImage TrendWindow::picture() const
+{
+    // Saved, the picture leaves the window: it says itself what it shows.
+    const QPixmap charts = chartsArea->grab();
+    const qreal ratio = charts.devicePixelRatio();
+    QFont font = this->font();
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    const int band = metrics.height() + 10;
+    const int width = qRound(charts.width() / ratio);
+    QImage image(charts.width(), charts.height() + qRound(band * ratio), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(8, 0, width - 16, band), Qt::AlignLeft | Qt::AlignVCenter,
+                     metrics.elidedText(pictureCaption(), Qt::ElideRight, width - 16));
+    painter.drawPixmap(0, band, charts);
+    return image;
 }
 
 void TrendWindow::buildUi()
@@ -227,8 +374,9 @@ std::unique_ptr<TrendWindow::ModuleChart> TrendWindow::makeChart(int m)
     title.setBold(true);
     c->chart->setTitleFont(title);
 
-    c->time = new QDateTimeAxis;
-    c->time->setTickCount(6);
+    // Marks at round times, whatever the stretch's ends (see setTimeAxis).
+    c->time = new QCategoryAxis;
+    c->time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     c->time->setLabelsFont(small);
     c->chart->addAxis(c->time, Qt::AlignBottom);
     const auto valueAxis = [&](const QString &name, const QColor &color, Qt::Alignment side) {
@@ -236,6 +384,7 @@ std::unique_ptr<TrendWindow::ModuleChart> TrendWindow::makeChart(int m)
         axis->setTitleText(name);
         axis->setTitleBrush(color);
         axis->setLabelsColor(color);
+        axis->setLinePenColor(color);
         axis->setLabelsFont(small);
         QFont axisTitle = small;
         axisTitle.setBold(true);
@@ -245,8 +394,8 @@ std::unique_ptr<TrendWindow::ModuleChart> TrendWindow::makeChart(int m)
         c->chart->addAxis(axis, side);
         return axis;
     };
-    c->volts = valueAxis(QStringLiteral("Volts"), VoltsColor, Qt::AlignLeft);
-    c->amps = valueAxis(QStringLiteral("Amps"), AmpsColor, Qt::AlignRight);
+    c->volts = valueAxis(QStringLiteral("Volts (V)"), VoltsColor, Qt::AlignLeft);
+    c->amps = valueAxis(QStringLiteral("Amps (A)"), AmpsColor, Qt::AlignRight);
 
     const auto limit = [&](bool named) {
         auto *line = new QLineSeries;
@@ -270,8 +419,8 @@ std::unique_ptr<TrendWindow::ModuleChart> TrendWindow::makeChart(int m)
     c->view->setRubberBand(QChartView::HorizontalRubberBand);
     c->view->setRenderHint(QPainter::Antialiasing);
     c->view->setMinimumSize(320, 200);
-    QDateTimeAxis *axis = c->time;
-    connect(axis, &QDateTimeAxis::rangeChanged, this, [this, axis] { onRangeChanged(axis); });
+    QCategoryAxis *axis = c->time;
+    connect(axis, &QValueAxis::rangeChanged, this, [this, axis] { onRangeChanged(axis); });
     return c;
 }
 
@@ -282,7 +431,9 @@ void TrendWindow::setLines(ModuleChart &c, bool volts, const QList<QList<QPointF
     while (pool.size() < std::size_t(std::max<qsizetype>(1, lines.size()))) {
         auto *series = new QLineSeries;
         series->setName(volts ? QStringLiteral("Volts") : QStringLiteral("Amps"));
-        series->setPen(QPen(volts ? VoltsColor : AmpsColor, 1.6));
+        // The amps go over a wider volts line: where the two meet on the
+        // chart, the volts still show on both sides of the amps.
+        series->setPen(QPen(volts ? VoltsColor : AmpsColor, volts ? 3.0 : 1.4));
         series->setColor(volts ? VoltsColor : AmpsColor);
         series->setMarkerSize(5);
         c.chart->addSeries(series);
@@ -350,6 +501,7 @@ void TrendWindow::refresh()
 void TrendWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    ScreenFit::keepOnScreen(this);
     draw();
 }
 
@@ -409,22 +561,35 @@ void TrendWindow::drawModule(int m)
     const auto [low, high] = padded(std::min(0.0, vLow), vHigh);
     setRoundRange(c.volts, low, high);
     setRoundRange(c.amps, 0, aHigh > 0 ? aHigh * 1.15 : 1);
-    const bool longSpan = m_to - m_from > 3 * 3600 * 1000;
-    c.time->setFormat(longSpan ? QStringLiteral("dd/MM HH:mm") : QStringLiteral("HH:mm:ss"));
-    c.time->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
+    setTimeAxis(c.time);
     c.chart->setTitle(info.type.isEmpty() || info.type == QLatin1String("N/A")
                           ? QStringLiteral("Module %1").arg(m)
                           : QStringLiteral("Module %1   %2").arg(m).arg(info.type));
 }
 
-void TrendWindow::onRangeChanged(QDateTimeAxis *axis)
+void TrendWindow::setTimeAxis(QCategoryAxis *axis)
+{
+    for (const QString &label : axis->categoriesLabels())
+        axis->remove(label);
+    const qint64 span = m_to - m_from;
+    const QString format = tickFormat(tickStepMs(span), span);
+    axis->setStartValue(double(m_from));
+    for (const qint64 at : tickTimes(m_from, m_to)) {
+        // A mark on the very start would stand under the volts axis.
+        if (at > m_from)
+            axis->append(QDateTime::fromMSecsSinceEpoch(at).toString(format), double(at));
+    }
+    axis->setRange(double(m_from), double(m_to));
+}
+
+void TrendWindow::onRangeChanged(QCategoryAxis *axis)
 {
     if (m_drawing)
         return;
     // A drag over a chart (or a right click, which zooms out): every chart
     // follows it, drawn afresh for the stretch.
-    const qint64 from = axis->min().toMSecsSinceEpoch();
-    const qint64 to = axis->max().toMSecsSinceEpoch();
+    const auto from = qint64(std::llround(axis->min()));
+    const auto to = qint64(std::llround(axis->max()));
     QMetaObject::invokeMethod(
         this, [this, from, to] { zoomTo(from, to); }, Qt::QueuedConnection);
 }
@@ -567,6 +732,6 @@ void TrendWindow::cmdExportPng_Click()
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    chartsArea->grab().save(&buffer, "PNG");
+    picture().save(&buffer, "PNG");
     saveFile(path, bytes);
 }

@@ -3,6 +3,7 @@
 #include "monitor/AlarmEvent.h"
 #include "monitor/TrendData.h"
 
+#include <QImage>
 #include <QPointF>
 #include <QWidget>
 #include <array>
@@ -10,11 +11,11 @@
 #include <vector>
 
 class MonitorTrend;
+class QCategoryAxis;
 class QChart;
 class QChartView;
 class QCheckBox;
 class QComboBox;
-class QDateTimeAxis;
 class QGridLayout;
 class QLabel;
 class QLineSeries;
@@ -23,10 +24,11 @@ class QTreeWidget;
 class QValueAxis;
 
 // The monitor's trends: one chart per module of the watched unit with its
-// volts and amps on two axes and its module-good limits as lines, over the
-// chosen span up to now; below, the alarm events, newest first. Dragging
-// over a chart zooms all of them to that stretch; Reset goes back to the
-// span. Pause holds the picture while the readings go on being kept.
+// volts (left axis) and amps (right axis) and its module-good limits as
+// lines, over the chosen span up to now, the time marked at round times;
+// below, the alarm events, newest first. Dragging over a chart zooms all of
+// them to that stretch; Reset goes back to the span. Pause holds the picture
+// while the readings go on being kept.
 class TrendWindow : public QWidget
 {
     Q_OBJECT
@@ -36,6 +38,19 @@ public:
     static QStringList spanChoices();
     static QString defaultSpan();
     static qint64 spanMs(const QString &choice);
+    // The time axis of a stretch of `ms`: the step between its marks (a
+    // round number of seconds, minutes or hours) and how a mark reads.
+    static qint64 tickStepMs(qint64 ms);
+    static QString tickFormat(qint64 stepMs, qint64 ms);
+    // The marks of from..to: every whole step of local time in it.
+    static QList<qint64> tickTimes(qint64 from, qint64 to);
+    // The line above an exported picture: "Unit 1, modules 1-5 -
+    // 04/12/2026 10:30 - last 10 minutes", or from..to when zoomed.
+    static QString pictureCaption(const QString &unit, const QList<int> &modules, qint64 from,
+                                  qint64 to, bool zoomed);
+    QString pictureCaption() const;
+    // The charts as exported: the caption line above them.
+    QImage picture() const;
 
     QLabel *lblUnit = nullptr;
     QComboBox *cboSpan = nullptr;
@@ -78,7 +93,7 @@ private:
     {
         QChartView *view = nullptr;
         QChart *chart = nullptr;
-        QDateTimeAxis *time = nullptr;
+        QCategoryAxis *time = nullptr;
         QValueAxis *volts = nullptr;
         QValueAxis *amps = nullptr;
         QLineSeries *low = nullptr;
@@ -95,7 +110,8 @@ private:
     void drawModule(int m);
     void setLines(ModuleChart &c, bool volts, const QList<QList<QPointF>> &lines);
     void addEvents(const QList<AlarmEvent> &events);
-    void onRangeChanged(QDateTimeAxis *axis);
+    void onRangeChanged(QCategoryAxis *axis);
+    void setTimeAxis(QCategoryAxis *axis);
     bool saveFile(const QString &path, const QByteArray &bytes);
     QString exportName(const QString &suffix) const;
 

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <cerrno>
 #include <cstring>
@@ -462,10 +463,13 @@ TEST_F(ZelkCtlTest, MonitorAllNamesTheSilentUnit)
     EXPECT_TRUE(err.contains("zelkctl: unit 7 is silent: asked once a cycle, with no retry, until "
                              "it answers (Unit 7 Does not Respond"))
         << err.toStdString();
-    // Units 1, 3 and 5 in each of the six cycles, unit 7 until it went.
-    const auto lines = out.count(QLatin1Char('\n'));
-    EXPECT_GE(lines, 4 + 5 * 3) << out.toStdString();
-    EXPECT_LT(lines, 6 * 4) << out.toStdString();
+    // Every unit in each of the six cycles; unit 7, once it went, with
+    // nothing from it, in the log too.
+    EXPECT_EQ(out.count(QLatin1Char('\n')), 6 * 4) << out.toStdString();
+    EXPECT_GE(out.count(QRegularExpression(QStringLiteral("  7 +No answer\n"))), 1)
+        << out.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(env.readFile(QStringLiteral("all.csv")))
+                    .contains(QRegularExpression(QStringLiteral(",7,{24}(\r\n|$)"))));
     unitsim.kill();
     unitsim.waitForFinished();
 }

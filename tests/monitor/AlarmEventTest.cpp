@@ -8,6 +8,8 @@
 #include "monitor/TrendWindow.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
 namespace {
@@ -133,7 +135,8 @@ TEST_F(AlarmEvents, EachForcedAlarmAndItsClearingGiveTheirEventsInOrderInListAnd
         EXPECT_EQ(item->text(4), all[i].state) << i;
     }
 
-    // The file kept the earlier run's bytes and has one line per event after them.
+    // The file kept the earlier run's bytes and has one line per event after
+    // them, its states in plain words.
     const QByteArray file = env.readFile("Log-alarms.csv");
     ASSERT_TRUE(file.startsWith(earlier));
     const QStringList lines =
@@ -143,7 +146,11 @@ TEST_F(AlarmEvents, EachForcedAlarmAndItsClearingGiveTheirEventsInOrderInListAnd
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QStringList f = csvFields(lines[i]);
         ASSERT_EQ(f.size(), 8) << lines[i].toStdString();
-        const Expected &e = all[std::size_t(i)];
+        Expected e = all[std::size_t(i)];
+        for (QString *state : {&e.state, &e.previous}) {
+            if (*state == Fault)
+                *state = QStringLiteral("Output Fault!");
+        }
         EXPECT_EQ((Expected{f[3].toInt(), f[4], f[5], f[6], f[7]}), e) << i;
         EXPECT_EQ(f[2], "1");
     }
@@ -261,8 +268,95 @@ TEST(AlarmLogName, NamedAfterTheStatusLogAndNeverTheSameFile)
                  "Out of Limits Voltage",
                  "Module \"Good\", ok",
                  AlarmEvent::Severity::Alarm};
-    EXPECT_EQ(AlarmLog::record(e), "\r\n04/12/2026,09:05:07,3,2,Module state,Out of Limits "
-                                   "Voltage,\"Module \"\"Good\"\", ok\",Alarm");
+    EXPECT_EQ(AlarmLog::record(e), "04/12/2026,09:05:07,3,2,Module state,Out of Limits "
+                                   "Voltage,\"Module \"\"Good\"\", ok\",Alarm\r\n");
+}
+
+// Catches an alarm log whose last record has no line end, states written as
+// the panel's spaced-out captions, and new lines glued onto the open last
+// line a file of an earlier version ends with.
+TEST(AlarmLogFile, EveryRecordIsAWholeLineInPlainWords)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QDateTime at(QDate(2026, 12, 4), QTime(9, 5, 7));
+    const QList<AlarmEvent> events{
+        {at, "3", 2, "Module state", "O u t p u t   F a u l t !", "Module Good",
+         AlarmEvent::Severity::Alarm},
+        {at.addSecs(5), "3", 0, "Fan Warning", "Fail", "Ok", AlarmEvent::Severity::Warning},
+        {at.addSecs(9), "3", 4, "Module state", "Not Present", "M o d u l e s   O F F",
+         AlarmEvent::Severity::Info},
+    };
+    const QByteArray lines =
+        "04/12/2026,09:05:07,3,2,Module state,Output Fault!,Module Good,Alarm\r\n"
+        "04/12/2026,09:05:12,3,,Fan Warning,Fail,Ok,Warning\r\n"
+        "04/12/2026,09:05:16,3,4,Module state,Not Present,Modules OFF,Info\r\n";
+    const QByteArray header = "Date,Time,UnitID,Module,Event,State,Previous,Severity\r\n";
+    const QByteArray earlier = header + "01/12/2026,08:00:00,1,,Over Temp,Fail,Ok,Alarm";
+    const auto contents = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+    };
+    const QString fresh = dir.filePath("fresh-alarms.csv");
+    const QString kept = dir.filePath("kept-alarms.csv");
+    QFile old(kept);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write(earlier) == earlier.size());
+    old.close();
+    for (const QString &path : {fresh, kept}) {
+        AlarmLog log;
+        log.add(events.mid(0, 1));
+        ASSERT_TRUE(log.write(path));
+        log.add(events.mid(1));
+        ASSERT_TRUE(log.write(path));
+    }
+    EXPECT_EQ(contents(fresh).toStdString(), (header + lines).toStdString());
+    EXPECT_EQ(contents(kept).toStdString(), (earlier + "\r\n" + lines).toStdString());
 }
 
 } // namespace
+
+TEST_F(AlarmEvents, APollThatSawNothingGivesNoReadingNoPointAndNoModuleEvent)
+{
+    // Catches a poll the unit did not answer, or whose read a failure ended,
+    // logged and drawn with the last poll's values and DC Good "Ok", and its
+    // blank panels told as modules gone and back.
+    const struct
+    {
+        const char *what;
+        std::function<void()> fault;
+    } faults[] = {
+        {"silent",
+         [this] {
+             bus->setUnitSilent(1, true);
+         }},
+        {"port lost mid-read",
+         [this] {
+             bus->failMethod(QStringLiteral("GetGlobalStatusByte"),
+                             QStringLiteral("ERR_PORT_LOST: the port has gone"), 1, 0,
+                             SimBusFaults::Count::Always);
+         }},
+    };
+    form->Check1->setChecked(true);
+    startMonitoring("5   Sec.");
+    for (const auto &f : faults) {
+        SCOPED_TRACE(f.what);
+        poll();
+        const std::size_t before = eventCount();
+        const qsizetype pointsBefore = form->trend().data().points(1, 0, 1LL << 50).size();
+        f.fault();
+        poll();
+        const QString silent = form->rtbNewLogText().section(QStringLiteral("\r\n"), -1);
+        EXPECT_TRUE(silent.endsWith(QStringLiteral(",1") + QString(24, u',')))
+            << silent.toStdString();
+        bus->setUnitSilent(1, false);
+        bus->clearFailures();
+        poll();
+        for (const Expected &e : eventsSince(before))
+            EXPECT_EQ(e.event, "No answer") << e.module << ' ' << e.state.toStdString();
+        // One gap and one reading: nothing drawn for the poll that saw nothing.
+        const QList<TrendData::Point> points = form->trend().data().points(1, 0, 1LL << 50);
+        ASSERT_EQ(points.size(), pointsBefore + 2);
+        EXPECT_TRUE(points[pointsBefore].gap);
+        EXPECT_FALSE(points[pointsBefore + 1].gap);
+    }
+}

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTreeWidget>
 
@@ -109,6 +110,55 @@ TEST_F(BusOverviewTest, ScanListsTheAnsweringUnitsAndADoubleClickReadsOne)
     EXPECT_EQ(m.UnitList->currentText(), "7");
     EXPECT_EQ(m.Label3D3->Caption(), "Power supply Id: 7");
     EXPECT_TRUE(m.UnitSelected);
+}
+
+// Catches a double-click that reads another unit over the panels of the one
+// shown: unit 3 has no modules 2, 4 and 5, and their group captions must be
+// those a read of unit 3 picked in the list shows, not unit 1's.
+TEST_F(BusOverviewTest, DoubleClickReadsAUnitAsAPickInTheListDoes)
+{
+    MonitorForm &m = monitorRead("1");
+    const auto groups = [&] {
+        QStringList texts;
+        for (int k = 1; k <= 5; ++k)
+            texts << m.GID[k]->text();
+        return texts;
+    };
+    ASSERT_EQ(groups().mid(3), (QStringList{"M[3]", "S[3]"}));
+    BusOverview &o = openOverview();
+    ASSERT_TRUE(scanEnds(o));
+    QWidget *rows = o.lstUnits->viewport();
+    const QRect unit3 = o.lstUnits->visualItemRect(o.lstUnits->topLevelItem(1));
+    ASSERT_EQ(o.lstUnits->topLevelItem(1)->text(0), "3");
+    QTest::mouseClick(rows, Qt::LeftButton, {}, unit3.center());
+    QTest::mouseDClick(rows, Qt::LeftButton, {}, unit3.center());
+    ASSERT_EQ(m.Label3D3->Caption(), "Power supply Id: 3");
+    const QStringList fromOverview = groups();
+
+    monitorRead("1");
+    const int three = m.UnitList->findText("3");
+    m.UnitList->setCurrentIndex(three);
+    emit m.UnitList->activated(three);
+    QTest::mouseClick(m.cmdSelectUnit, Qt::LeftButton);
+    ASSERT_EQ(m.Label3D3->Caption(), "Power supply Id: 3");
+    EXPECT_EQ(fromOverview.join(" | ").toStdString(), groups().join(" | ").toStdString());
+    for (int k : {2, 4, 5})
+        EXPECT_EQ(m.MMessage[k]->text(), "Not Present") << k;
+}
+
+// Catches a watch line that does not say what its time measures, or one
+// that goes on showing the last cycle once Watch is off.
+TEST_F(BusOverviewTest, WatchLineTellsTheCycleAndWhenItStops)
+{
+    BusOverview &o = openOverview();
+    ASSERT_TRUE(scanEnds(o));
+    QTest::mouseClick(o.cmdWatch, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return o.lblScan->text().startsWith("Watching"); }, 10000));
+    const QRegularExpression cycle("^Watching: 4 units found, a cycle of all units in \\d+ ms\\.$");
+    EXPECT_TRUE(cycle.match(o.lblScan->text()).hasMatch()) << o.lblScan->text().toStdString();
+    QTest::mouseClick(o.cmdWatch, Qt::LeftButton);
+    EXPECT_FALSE(o.watching());
+    EXPECT_EQ(o.lblScan->text().toStdString(), "Not watching.");
 }
 
 TEST_F(BusOverviewTest, CancelStopsBetweenTwoIds)

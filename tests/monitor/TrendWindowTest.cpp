@@ -13,18 +13,35 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSet>
 #include <QTreeWidget>
+#include <QValueAxis>
 
 namespace {
 
 const QSize TrendSmall(Twips::toPixels(2750), Twips::toPixels(2690));
 const QSize TrendLarge(Twips::toPixels(8850), Twips::toPixels(12075));
+
+// The monitor's compact layout: the design's height, at least its width.
+bool compact(const QWidget &w)
+{
+    return w.height() == TrendSmall.height() && w.width() >= TrendSmall.width() &&
+           w.width() < TrendLarge.width();
+}
+// A design size as a shown window gets it: within the screen's free area.
+QSize onScreen(const QWidget &w, QSize design)
+{
+    const QSize frame = w.frameGeometry().size() - w.size();
+    return design.boundedTo(w.screen()->availableGeometry().size() - frame);
+}
 
 class TrendWindowTest : public WindowFixture
 {
@@ -60,7 +77,7 @@ TEST_F(TrendWindowTest, OnePointPerPollAGapPerSilentPollAndTheUnitComesBack)
     bus->setUnitSilent(1, true);
     pollAt(15000);
     pollAt(20000);
-    EXPECT_EQ(form->size(), TrendSmall);
+    EXPECT_TRUE(compact(*form));
     EXPECT_EQ(form->lblReady->text(), MonitorTexts::NotResponding);
     EXPECT_FALSE(form->cmdStopMonitoring->isHidden());
     form->show();
@@ -72,7 +89,7 @@ TEST_F(TrendWindowTest, OnePointPerPollAGapPerSilentPollAndTheUnitComesBack)
     EXPECT_TRUE(QRect(QPoint(0, 0), small.size()).contains(stop)); // in the small layout
     bus->setUnitSilent(1, false);
     pollAt(25000);
-    EXPECT_EQ(form->size(), TrendLarge);
+    EXPECT_EQ(form->size(), onScreen(*form, TrendLarge));
     EXPECT_EQ(form->lblReady->text(), MonitorTexts::MonitorModeText);
     EXPECT_EQ(form->MMessage[1]->text(), "Module Good");
     EXPECT_TRUE(form->cmdStopMonitoring->isHidden());
@@ -108,7 +125,7 @@ TEST_F(TrendWindowTest, OnePointPerPollAGapPerSilentPollAndTheUnitComesBack)
     // Silent again: the small layout still lets the user leave Monitor Mode.
     bus->setUnitSilent(1, true);
     pollAt(30000);
-    ASSERT_EQ(form->size(), TrendSmall);
+    ASSERT_TRUE(compact(*form));
     QTest::mouseClick(form->cmdStopMonitoring, Qt::LeftButton);
     EXPECT_FALSE(form->monitorModeOn());
     EXPECT_FALSE(form->Check1->isChecked());
@@ -179,8 +196,19 @@ TEST_F(TrendWindowTest, ExportsParseBackToThePointsShownAndPauseZoomReset)
     }
     EXPECT_EQ(row, lines.size());
     EXPECT_EQ(row, 1 + 5 * 5);
+    // The charts with their caption line above.
     const QImage png(env.path("t.png"));
-    EXPECT_EQ(png.size(), trends->chartsArea->size());
+    EXPECT_EQ(png.width(), trends->chartsArea->width());
+    EXPECT_GT(png.height(), trends->chartsArea->height() + 10);
+    int ink = 0;
+    for (int x = 0; x < png.width(); ++x)
+        for (int y = 0; y < png.height() - trends->chartsArea->height(); ++y)
+            ink += qGray(png.pixel(x, y)) < 100;
+    EXPECT_GT(ink, 200);
+    EXPECT_EQ(trends->pictureCaption(),
+              "Unit 1, modules 1-5 - " +
+                  QDateTime::fromMSecsSinceEpoch(trends->shownTo()).toString("dd/MM/yyyy HH:mm") +
+                  " - last 10 minutes");
 
     trends->chkPause->setChecked(true);
     pollAt(20000);
@@ -271,6 +299,8 @@ TEST_F(TrendWindowTest, PictureShowsLinesLimitsTextsAndEvents)
         pollAt(5000 * i);
     }
     ASSERT_TRUE(QTest::qWaitForWindowExposed(trends));
+    trends->resize(1040, 820); // as it opens where the screen has room
+    QCoreApplication::processEvents();
     const QImage picture = trends->grab().toImage();
     picture.save(QDir(QCoreApplication::applicationDirPath()).filePath("trend_window.png"));
     EXPECT_GE(picture.width(), 900);
@@ -318,6 +348,125 @@ TEST_F(TrendWindowTest, PictureShowsLinesLimitsTextsAndEvents)
         EXPECT_TRUE(r.bottom() < rows->height() && textDrawn(rows, r)) << i;
     }
     EXPECT_EQ(trends->lstEvents->topLevelItem(0)->text(3), "Fan Warning");
+}
+
+// Catches volts and amps drawn against one scale or an unnamed one: each
+// chart's volts (and limit lines) hang on the left axis in V, its amps on the
+// right axis in A.
+TEST_F(TrendWindowTest, VoltsAndAmpsHaveTheirOwnAxesWithTheirUnits)
+{
+    startMonitoring("5   Sec.");
+    pollAt(5000);
+    for (int m = 1; m <= 5; ++m) {
+        SCOPED_TRACE(m);
+        QChart *chart = trends->chartView(m)->chart();
+        // Each series name: the side and title of every value axis it hangs on.
+        QMap<QString, QSet<QString>> sides;
+        for (QAbstractSeries *series : chart->series()) {
+            for (QAbstractAxis *axis : series->attachedAxes()) {
+                if (axis->orientation() == Qt::Vertical)
+                    sides[series->name()]
+                        << (axis->alignment() == Qt::AlignLeft ? "left " : "right ") +
+                               axis->titleText();
+            }
+        }
+        const QSet<QString> volts{"left Volts (V)"};
+        EXPECT_EQ(sides, (QMap<QString, QSet<QString>>{{"Volts", volts},
+                                                       {"Amps", {"right Amps (A)"}},
+                                                       {"Module good limits", volts}}));
+    }
+}
+
+// Catches time marks at odd times (18:40:26), too many or too few of them,
+// or a mark outside the stretch: for every span offered, the marks stand on
+// whole steps of the clock, one step apart, from 3 to 6 of them.
+TEST(TrendTicks, EverySpanMarksRoundTimes)
+{
+    const struct
+    {
+        const char *span;
+        qint64 stepMs;
+        const char *format;
+    } cases[] = {
+        {"1 min", 10'000, "HH:mm:ss"},       {"5 min", 60'000, "HH:mm"},
+        {"10 min", 120'000, "HH:mm"},        {"30 min", 300'000, "HH:mm"},
+        {"1 h", 600'000, "HH:mm"},           {"2 h", 1'200'000, "HH:mm"},
+        {"6 h", 3'600'000, "dd/MM HH:mm"},   {"12 h", 7'200'000, "dd/MM HH:mm"},
+        {"24 h", 14'400'000, "dd/MM HH:mm"},
+    };
+    ASSERT_EQ(std::size(cases), std::size_t(TrendWindow::spanChoices().size()));
+    const qint64 to = QDateTime(QDate(2026, 12, 7), QTime(16, 27, 43, 217)).toMSecsSinceEpoch();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.span);
+        const qint64 span = TrendWindow::spanMs(c.span);
+        EXPECT_EQ(TrendWindow::tickStepMs(span), c.stepMs);
+        EXPECT_EQ(TrendWindow::tickFormat(c.stepMs, span), c.format);
+        const QList<qint64> ticks = TrendWindow::tickTimes(to - span, to);
+        EXPECT_GE(ticks.size(), 3);
+        EXPECT_LE(ticks.size(), 6);
+        for (qsizetype i = 0; i < ticks.size(); ++i) {
+            const QDateTime at = QDateTime::fromMSecsSinceEpoch(ticks[i]);
+            EXPECT_EQ(at.time().msecsSinceStartOfDay() % c.stepMs, 0)
+                << at.toString().toStdString();
+            EXPECT_TRUE(ticks[i] >= to - span && ticks[i] <= to);
+            if (i > 0) {
+                EXPECT_EQ(ticks[i] - ticks[i - 1], c.stepMs);
+            }
+        }
+    }
+    // A zoom into seconds marks fractions of a second.
+    EXPECT_EQ(TrendWindow::tickFormat(TrendWindow::tickStepMs(2000), 2000), "HH:mm:ss.zzz");
+}
+
+// Catches an exported picture that does not say what it shows: the unit,
+// the modules (runs of them joined), the day and the span or the stretch.
+TEST(TrendCaption, SaysUnitModulesDayAndSpan)
+{
+    const qint64 to = QDateTime(QDate(2026, 12, 7), QTime(16, 30, 12)).toMSecsSinceEpoch();
+    const struct
+    {
+        QList<int> modules;
+        qint64 spanMs;
+        bool zoomed;
+        const char *caption;
+    } cases[] = {
+        {{2}, 600'000, false, "Unit 1, module 2 - 07/12/2026 16:30 - last 10 minutes"},
+        {{1, 2, 3, 5}, 3'600'000, false, "Unit 1, modules 1-3, 5 - 07/12/2026 16:30 - last 1 hour"},
+        {{1, 2}, 86'400'000, false, "Unit 1, modules 1, 2 - 07/12/2026 16:30 - last 24 hours"},
+        {{4}, 150'000, true, "Unit 1, module 4 - 07/12/2026 16:27:42 to 16:30:12"},
+        {{4}, 86'400'000, true, "Unit 1, module 4 - 06/12/2026 16:30:12 to 07/12/2026 16:30:12"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TrendWindow::pictureCaption("1", c.modules, to - c.spanMs, to, c.zoomed),
+                  c.caption);
+}
+
+// Catches a monitor that grows from its compact window past the screen's
+// bottom, and a trend window opened larger than the screen or off it. Qt's
+// offscreen platform gives the tests one screen of 800x800.
+TEST_F(TrendWindowTest, LargeMonitorAndTrendsOpenWithinTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(screen, QRect(0, 0, 800, 800));
+    trends->close();
+    // The compact window low on the screen, then a read makes it large.
+    form->UnitList->setCurrentIndex(form->UnitList->findText("3"));
+    emit form->UnitList->activated(form->UnitList->currentIndex());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    ASSERT_TRUE(compact(*form));
+    form->move(300, 400);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->frameGeometry().top() == 400; }, 2000));
+    QTest::mouseClick(form->cmdSelectUnit, Qt::LeftButton);
+    ASSERT_TRUE(form->UnitSelected);
+    EXPECT_EQ(form->width(), TrendLarge.width());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(form->frameGeometry()); }, 2000))
+        << form->frameGeometry().top() << " " << form->frameGeometry().bottom();
+
+    form->cmdTrends->click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(trends));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(trends->frameGeometry()); }, 2000))
+        << trends->frameGeometry().width() << "x" << trends->frameGeometry().height();
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextDocument>
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <vector>
@@ -217,6 +218,10 @@ TEST_F(MonitorSoak, TenThousandPollsUnderFaultsKeepOneWholeRecordEach)
                                      .toString(QStringLiteral("dd/MM/yyyy,HH:mm:ss"));
         ASSERT_EQ(stamp.toStdString(), expected.toStdString()) << "record " << i;
         ASSERT_EQ(f[2].toStdString(), std::to_string(SoakUnit)) << "record " << i;
+        // A poll the unit did not answer carries nothing from it: never the
+        // last reading again.
+        if (std::all_of(f.begin() + 3, f.end(), [](const QString &x) { return x.isEmpty(); }))
+            continue;
         for (int k = 3; k <= 9; ++k)
             ASSERT_TRUE(isStatus(f[k])) << "record " << i << " column " << k;
         // Hours the unit did not give stay empty rather than stale.

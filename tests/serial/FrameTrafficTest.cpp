@@ -17,6 +17,8 @@
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 
@@ -237,4 +239,90 @@ TEST_F(FrameTrafficLine, GarbledAnswerShowsBadFrameRetryAndGoodAnswer)
     device.ClosePort();
     ZelkApplication::unwire();
     EditorState::reset();
+}
+
+namespace {
+
+// A request of unit 1 at `ns` on the line's clock.
+ModbusFrameEvent requestAt(qint64 ns)
+{
+    return {
+        ModbusFrameEvent::Kind::Request, 1, QByteArray::fromHex("0103000900015408"), ns, false, 1};
+}
+
+} // namespace
+
+// Catches a time column that cuts the times of a long watch ("10000...") or
+// grows with them: times past 1,000 s and up to a day after the first frame
+// fit, whole, in the column the window opens with.
+TEST(FrameTrafficWindow, TimesOfALongWatchFitTheirColumn)
+{
+    FrameTraffic inspector;
+    const int column = inspector.grdFrames->columnWidth(C::TimeMs);
+    for (const qint64 s : {0, 1'234, 86'399})
+        inspector.log().add(requestAt(s * 1'000'000'000 + 123'456'789));
+    inspector.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&inspector));
+    inspector.refresh();
+    ASSERT_EQ(inspector.shownRows(), 3);
+    EXPECT_EQ(inspector.shownRow(2)[C::TimeMs], QStringLiteral("86399000.000"));
+    const QFontMetrics metrics = inspector.grdFrames->fontMetrics();
+    // The cell's own margins, as the item delegate leaves them.
+    const int margins =
+        2 * (inspector.grdFrames->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    for (int row = 0; row < inspector.shownRows(); ++row) {
+        const QString time = inspector.shownRow(row)[C::TimeMs];
+        EXPECT_LE(metrics.horizontalAdvance(time) + margins, column) << time.toStdString();
+    }
+    EXPECT_EQ(inspector.grdFrames->columnWidth(C::TimeMs), column);
+}
+
+// Catches a view that stops following the newest row once the window was
+// closed and opened again at another height, and one that pulls a user who
+// scrolled up back down.
+TEST(FrameTrafficWindow, FollowsNewRowsAlsoAfterItWasReopened)
+{
+    FrameTraffic inspector;
+    qint64 ns = 0;
+    // The window takes them in on its next look, or as it closes.
+    const auto comeIn = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            inspector.log().add(requestAt(ns += 1'000'000));
+    };
+    const auto frames = [&](int count) {
+        comeIn(count);
+        inspector.refresh();
+    };
+    QScrollBar *bar = inspector.grdFrames->verticalScrollBar();
+    const auto atBottom = [&] {
+        return bar->maximum() > 0 && bar->value() == bar->maximum();
+    };
+    inspector.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&inspector));
+    frames(200);
+    EXPECT_TRUE(atBottom());
+
+    // Opened again lower (a smaller screen, a window manager's choice): the
+    // bottom moved away from the scroll position the view had.
+    comeIn(20);
+    inspector.close();
+    inspector.resize(inspector.width(), inspector.height() - 120);
+    inspector.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&inspector));
+    frames(50);
+    EXPECT_TRUE(atBottom()) << bar->value() << " of " << bar->maximum();
+
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    const int readingAt = bar->value();
+    frames(50);
+    EXPECT_EQ(bar->value(), readingAt);
+    inspector.close();
+    inspector.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&inspector));
+    frames(5);
+    EXPECT_EQ(bar->value(), readingAt);
+
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    frames(50);
+    EXPECT_TRUE(atBottom());
 }

@@ -26,6 +26,25 @@ struct Ran
     QString out, err;
 };
 
+// zelkctl with exactly these arguments and variables.
+Ran zelkctlWith(const QString &program, const QStringList &args,
+                const QProcessEnvironment &variables)
+{
+    QProcess p;
+    p.setProcessEnvironment(variables);
+    p.start(program, args);
+    Ran r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
 class ZelkCtlTest : public ::testing::Test
 {
 protected:
@@ -46,20 +65,11 @@ protected:
                                          QString::fromLatin1(key), QString::fromLatin1(value)));
     }
 
+    // The fixture's own run names the folder first.
     Ran zelkctl(QStringList args)
     {
-        QProcess p;
-        p.start(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", env.folder()} + args);
-        Ran r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return zelkctlWith(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", env.folder()} + args,
+                           QProcessEnvironment::systemEnvironment());
     }
 
     // The emulator on a copy of the demo bus at 115200 baud, as COM1 of the
@@ -475,26 +485,6 @@ TEST_F(ZelkCtlTest, MonitorAllNamesTheSilentUnit)
 }
 
 namespace {
-
-// zelkctl with exactly these arguments and variables: the fixture's own run
-// always names the folder first.
-Ran zelkctlWith(const QString &program, const QStringList &args,
-                const QProcessEnvironment &variables)
-{
-    QProcess p;
-    p.setProcessEnvironment(variables);
-    p.start(program, args);
-    Ran r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 QProcessEnvironment withoutAppDirVariable()
 {

@@ -267,8 +267,10 @@ ConfigFileContents ConfigFileContents::parse(const QByteArray &bytes)
                 });
             continue;
         }
-        const auto [it, fresh] = current->values.try_emplace(key);
-        if (!fresh) {
+        // Not a structured binding: the message's lambda captures the entry.
+        const auto inserted = current->values.try_emplace(key);
+        const auto it = inserted.first;
+        if (!inserted.second) {
             if (it->second.repeatedAt == 0)
                 it->second.repeatedAt = line;
             issue(

@@ -41,7 +41,7 @@ TEST_F(LateAnswers, ValueByValueReadsGetTheirOwnAnswerOrFail)
     int reads = 0, good = 0, failed = 0;
     while (reads < Reads) {
         for (const int unit : {1, 3, 5, 7}) {
-            for (qint16 module = 1; module <= 5; ++module) {
+            for (qint16 module = 1; module <= 5 && reads < Reads; ++module) {
                 for (const ModuleGet get : SameShape) {
                     qint16 want = -1, got = -1;
                     const QString wantReply = (inProcess.get()->*get)(UnitArg(unit), module, want);

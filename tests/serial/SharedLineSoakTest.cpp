@@ -26,12 +26,12 @@ namespace {
 
 using SharedLineSoak = LineFixture;
 
-// The soak's length: ZELK_SOAK_SECONDS, else half a minute in the test command.
+// The soak's length: ZELK_SOAK_SECONDS, else 20 s in the test command.
 int soakSeconds()
 {
     bool ok = false;
     const int s = qEnvironmentVariableIntValue("ZELK_SOAK_SECONDS", &ok);
-    return ok && s > 0 ? s : 30;
+    return ok && s > 0 ? s : 20;
 }
 
 } // namespace

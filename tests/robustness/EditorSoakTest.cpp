@@ -11,12 +11,7 @@
 
 namespace {
 
-// The same faults in fewer cycles where the sanitizers make each one slow.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int EditorCycles = 400;
-#else
-constexpr int EditorCycles = 1000;
-#endif
+const int EditorCycles = 1000 * soakScale();
 
 // The device methods of an editor read and of its two writes.
 const QStringList EditorMethods =

@@ -20,12 +20,7 @@
 
 namespace {
 
-// The same faults in fewer polls where the sanitizers make each one slow.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int SoakPolls = 4000;
-#else
-constexpr int SoakPolls = 10000;
-#endif
+const int SoakPolls = 10000 * soakScale();
 constexpr int PaintedPolls = 300;
 constexpr qint64 PollPeriodMs = 5000;
 constexpr int SoakUnit = 1; // the demo unit with all five modules

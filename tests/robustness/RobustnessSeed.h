@@ -18,3 +18,12 @@ inline std::uint32_t robustnessSeed()
     ::testing::Test::RecordProperty("seed", std::to_string(seed));
     return seed;
 }
+
+// How many times the test command's length a soak runs: ZELK_SOAK_SCALE, which
+// bench/soaks.sh sets for the long runs.
+inline int soakScale()
+{
+    bool ok = false;
+    const int scale = qEnvironmentVariableIntValue("ZELK_SOAK_SCALE", &ok);
+    return ok && scale > 0 ? scale : 1;
+}

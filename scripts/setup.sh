@@ -10,7 +10,7 @@ packages=(
   xvfb xauth fonts-dejavu-core xdotool util-linux
   clang-14 libclang-rt-14-dev
   qt6-serialport-dev mbpoll python3-pymodbus python3-serial python3-serial-asyncio
-  dpkg-dev lintian appstream desktop-file-utils librsvg2-bin man-db
+  python3 dpkg-dev lintian appstream desktop-file-utils librsvg2-bin man-db
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every test and runs them with ctest; then
+# Installs what is missing, builds every test and runs them with ctest (and
+# checks meanwhile that each test source and header compiles on its own); then
 # builds them again with AddressSanitizer and UndefinedBehaviorSanitizer and
 # runs them once more; last, fuzzes the parsers and input checks for a bounded
 # time (scripts/fuzz.sh). Any failure or sanitizer report fails the run.
@@ -16,7 +17,19 @@ bash scripts/check-layers.sh
 echo "== Build and test (warnings are errors)"
 cmake --preset test >/dev/null
 cmake --build --preset test -j "$jobs"
-ctest --preset test -j "$jobs"
+# Each test source and each header parsed on its own, as a build without the
+# presets compiles them, while the tests run: most of them wait on timers and
+# lines, and the soak for two minutes.
+includes_log=build-test/check-includes.log
+nice -n 10 python3 scripts/check-includes.py build-test "$jobs" >"$includes_log" 2>&1 &
+includes=$!
+tests_status=0
+ctest --preset test -j "$jobs" || tests_status=$?
+includes_status=0
+wait "$includes" || includes_status=$?
+echo "== Each test source and each header of src/ compiles on its own"
+cat "$includes_log"
+((tests_status == 0 && includes_status == 0))
 
 echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

@@ -3,10 +3,13 @@
 // Monitor Mode poll at 9600 baud, each against the wire time of the frames it
 // sent and against the same work value by value; one status cycle of a
 // bus of 32 five-module units at 9600 and 115200 baud; and 1,000 reads of
-// units that answer a third of their requests late, each value checked.
+// units that answer a third of their requests late, each value checked; and
+// zelkctl's look for the units of the demo bus at both rates.
 #include "core/Seams.h"
+#include "core/SettingsKeys.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
+#include "device/FrameLog.h"
 #include "device/ModbusFrame.h"
 #include "device/SerialBus.h"
 #include "device/SimulatedBus.h"
@@ -16,10 +19,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -315,5 +321,129 @@ void BM_LateAnswersValueByValueOnTheWire(benchmark::State &state)
     state.counters["late_frames"] = line.late;
 }
 BENCHMARK(BM_LateAnswersValueByValueOnTheWire)->Unit(benchmark::kSecond)->Iterations(1);
+
+// One record of a frame trace, quoted cells and all.
+QStringList traceFields(const QString &line)
+{
+    QStringList fields(1);
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i] == u'"' && quoted && i + 1 < line.size() && line[i + 1] == u'"')
+            fields.last() += line[++i];
+        else if (line[i] == u'"')
+            quoted = !quoted;
+        else if (line[i] == u',' && !quoted)
+            fields.append(QString());
+        else
+            fields.last() += line[i];
+    }
+    return fields;
+}
+
+// The wire time of the answered exchanges of a zelkctl --trace file, split
+// into the looks for units (a read of holding register 0 alone: the short
+// question, and zelkctl's GetUnitID) and the rest.
+struct TraceWire
+{
+    double lookMs = 0, restMs = 0;
+    int answers = 0;
+};
+TraceWire traceWire(const QString &path, int baud)
+{
+    TraceWire wire;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return wire;
+    QHash<QString, QString> requestOf; // the unit's last request, in hex
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &line : lines.mid(1)) {
+        const QStringList f = traceFields(line.trimmed());
+        if (f.size() < FrameLog::ColumnCount)
+            continue;
+        const QString unit = f[FrameLog::Unit], bytes = f[FrameLog::Bytes];
+        if (f[FrameLog::Direction] == QLatin1String("send")) {
+            requestOf[unit] = bytes;
+        } else if (f[FrameLog::Result] == QLatin1String("answer")) {
+            const QString request = requestOf.value(unit);
+            const double ms = double(ModbusFrame::exchangeNs(
+                                  int(request.split(u' ', Qt::SkipEmptyParts).size()),
+                                  int(bytes.split(u' ', Qt::SkipEmptyParts).size()), baud)) /
+                              1e6;
+            // Address, function 03, register 0, count 1.
+            (request.mid(3, 15) == QLatin1String("03 00 00 00 01") ? wire.lookMs : wire.restMs) +=
+                ms;
+            ++wire.answers;
+        }
+    }
+    return wire;
+}
+
+// zelkctl with these arguments on the line; its wall time in ms, or -1 when
+// it failed.
+double zelkctlMs(Line &line, const QStringList &arguments)
+{
+    QProcess ctl;
+    const qint64 t0 = nowNs();
+    ctl.start(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", line.dir.path(), "--bus", "serial",
+                                                    "--port", ZelkGlobals::ComPort} +
+                                            arguments);
+    if (!ctl.waitForFinished(120000) || ctl.exitCode() != 0)
+        return -1;
+    return double(nowNs() - t0) / 1e6;
+}
+
+// zelkctl scan of IDs 1..32 with units 1, 3, 5 and 7 on the line, against its
+// floor: the 28 empty IDs' short questions, each a turn within SilentTimeout,
+// and the wire time of what the scan reads of the four units. Then
+// monitor --all's first poll, from process start to its end, against that
+// floor and the wire time of one status cycle.
+void BM_ScanOfTheBusOnTheWire(benchmark::State &state)
+{
+    Line line;
+    const int baud = int(state.range(0));
+    if (!line.start(baud, false)) {
+        state.SkipWithError("the unit emulator did not start");
+        return;
+    }
+    ZelkGlobals::Device.reset(); // the line is zelkctl's
+    const QString trace = line.dir.filePath("trace.csv");
+    const double character = double(ModbusFrame::characterNs(baud)) / 1e6;
+    const double silence = double(ModbusFrame::silenceNs(baud)) / 1e6;
+    // An empty ID's turn: the request with the silences around it, and the
+    // wait, which leaves 5 ms of SilentTimeout for this side to wake but is
+    // never under the one-register answer's time and 20 ms.
+    const double requestMs = 2 * silence + 8 * character;
+    const double waitMs = std::max(std::floor(ZelkIniKeys::DefaultSilentTimeout - requestMs - 5),
+                                   std::ceil(7 * character + silence) + 20);
+    const double turnMs = requestMs + waitMs;
+    double scanMs = 0, scanFloor = 0, pollMs = 0, pollFloor = 0;
+    for (auto _ : state) {
+        QFile::remove(trace);
+        const double scan = zelkctlMs(line, {"--trace", trace, "scan"});
+        const TraceWire scanWire = traceWire(trace, baud);
+        QFile::remove(trace);
+        const double poll =
+            zelkctlMs(line, {"--trace", trace, "monitor", "--all", "--interval", "60", "--log",
+                             line.dir.filePath("all.csv"), "--count", "1"});
+        const TraceWire pollWire = traceWire(trace, baud);
+        if (scan < 0 || poll < 0 || scanWire.answers == 0 || pollWire.answers == 0) {
+            state.SkipWithError("zelkctl failed on the line");
+            return;
+        }
+        scanMs += scan, pollMs += poll;
+        scanFloor += 28 * turnMs + scanWire.lookMs + scanWire.restMs;
+        pollFloor += 28 * turnMs + scanWire.lookMs + scanWire.restMs + pollWire.restMs;
+    }
+    const double runs = double(state.iterations());
+    state.counters["scan_ms"] = scanMs / runs;
+    state.counters["scan_floor_ms"] = scanFloor / runs;
+    state.counters["first_poll_ms"] = pollMs / runs;
+    state.counters["first_poll_floor_ms"] = pollFloor / runs;
+}
+BENCHMARK(BM_ScanOfTheBusOnTheWire)
+    ->Arg(9600)
+    ->Arg(115200)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 } // namespace

@@ -281,13 +281,19 @@ int scan(Console &console, const Arguments &args)
     }
     QJsonArray units;
     int rc = Done;
+    bool garbledNobody = false;
     for (int id = 1; id <= 32; ++id) {
         console.progress(QStringLiteral("Looking for unit %1 of 32").arg(id));
         qint16 probe = qint16(id), answer = 0;
+        const QString asked = device.ProbeUnit(probe);
+        if (ZelkDevice::nobodyAnswered(asked))
+            continue;
         const QString r = device.GetUnitID(probe, answer);
         // Silence is no unit; answers the line damaged are two units talking at once.
-        if (r.startsWith(QLatin1String("ERR_TIMEOUT")) && !r.contains(QLatin1String("damaged")))
+        if (ZelkDevice::nobodyAnswered(r)) {
+            garbledNobody = garbledNobody || !IsCmdOk(asked);
             continue;
+        }
         const UnitArg u(QString::number(id));
         QJsonObject unit{{"unit", id}};
         if (!IsCmdOk(r)) {
@@ -320,8 +326,12 @@ int scan(Console &console, const Arguments &args)
     }
     device.ClosePort();
 
+    const QString hint = units.isEmpty() || garbledNobody ? ZelkDevice::slowUnitHint() : QString();
     if (args.has(Json)) {
-        print(console, {{"units", units}});
+        QJsonObject out{{"units", units}};
+        if (!hint.isEmpty())
+            out.insert("note", hint);
+        print(console, out);
         return rc;
     }
     for (const QJsonValue &v : std::as_const(units)) {
@@ -339,6 +349,8 @@ int scan(Console &console, const Arguments &args)
                     << "\n";
     }
     console.out << units.size() << " unit(s) answer\n";
+    if (!hint.isEmpty())
+        console.out << hint << "\n";
     return rc;
 }
 
@@ -447,7 +459,8 @@ int apply(Console &console, const Arguments &args)
     if (all) {
         units = s.answeringUnits();
         if (units.isEmpty())
-            return failed(console, args, DeviceError, QStringLiteral("no unit answers"));
+            return failed(console, args, DeviceError,
+                          QStringLiteral("no unit answers. ") + ZelkDevice::slowUnitHint());
     }
     const bool dryRun = args.has(QStringLiteral("--dry-run"));
     const bool verify = !args.has(QStringLiteral("--no-verify"));

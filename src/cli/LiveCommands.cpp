@@ -202,7 +202,8 @@ int monitor(Console &console, const Arguments &args)
     if (all) {
         units = ConfigSession(*ZelkGlobals::Device, ZelkGlobals::ComPort).answeringUnits();
         if (units.isEmpty())
-            return fail(console, DeviceError, QStringLiteral("no unit answers"));
+            return fail(console, DeviceError,
+                        QStringLiteral("no unit answers. ") + ZelkDevice::slowUnitHint());
     }
     std::vector<std::unique_ptr<MonitorSession>> sessions;
     for (qsizetype i = 0; i < units.size(); ++i)

@@ -441,7 +441,8 @@ QList<int> ConfigSession::answeringUnits()
         tell(QStringLiteral("Looking for unit %1 of 32").arg(id));
         qint16 probe = qint16(id);
         qint16 answer = 0;
-        if (IsCmdOk(m_device.GetUnitID(probe, answer)))
+        if (!ZelkDevice::nobodyAnswered(m_device.ProbeUnit(probe)) &&
+            IsCmdOk(m_device.GetUnitID(probe, answer)))
             units << id;
     }
     close();

@@ -23,6 +23,28 @@ public:
 
     // Unit addressing
     virtual QString GetUnitID(qint16 &id, qint16 &result) = 0;
+    // Whether a unit answers at this ID, for a look for units rather than a
+    // read of one: one short question with no retry (on the serial line the
+    // silent unit's wait). A unit that answered since the line opened is
+    // there without a question. CMD_OK when a unit answers; otherwise the
+    // failure, which names "damaged" answers when something garbled came.
+    virtual QString ProbeUnit(qint16 unit) = 0;
+    // Whether a ProbeUnit reply says that no unit is at the ID: nothing came
+    // back. A garbled answer may be two units at one ID; a read tells.
+    static bool nobodyAnswered(const QString &probeReply)
+    {
+        return probeReply.startsWith(QLatin1String("ERR_TIMEOUT")) &&
+               !probeReply.contains(QLatin1String("damaged"));
+    }
+    // What a look for units that found none, or heard something garbled where
+    // no unit then answered (a slow unit's answer comes during the next
+    // question), tells the user.
+    static QString slowUnitHint()
+    {
+        return QStringLiteral("A unit that answers later than SilentTimeout ([Serial COM "
+                              "Parameters] of Zelk.ini) allows is not found by a look for "
+                              "units: a slower unit needs a larger SilentTimeout.");
+    }
     virtual QString SetNewUnitID(qint16 &oldId, qint16 &newId) = 0;
 
     // Unit status bytes

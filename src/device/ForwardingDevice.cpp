@@ -20,6 +20,11 @@ QString ForwardingDevice::WhoAmI()
     return target().WhoAmI();
 }
 
+QString ForwardingDevice::ProbeUnit(qint16 unit)
+{
+    return target().ProbeUnit(unit);
+}
+
 QString ForwardingDevice::GetUnitID(qint16 &id, qint16 &result)
 {
     return target().GetUnitID(id, result);

@@ -74,6 +74,12 @@ QString RecordingDevice::GetUnitID(qint16 &id, qint16 &result)
                   reply);
 }
 
+QString RecordingDevice::ProbeUnit(qint16 unit)
+{
+    const QString reply = m_inner.ProbeUnit(unit);
+    return record(QStringLiteral("ProbeUnit"), {QString::number(unit)}, reply);
+}
+
 QString RecordingDevice::SetNewUnitID(qint16 &oldId, qint16 &newId)
 {
     const QString reply = m_inner.SetNewUnitID(oldId, newId);

@@ -37,6 +37,7 @@ public:
     QString ClosePort() override;
     QString WhoAmI() override;
     QString GetUnitID(qint16 &id, qint16 &result) override;
+    QString ProbeUnit(qint16 unit) override;
     QString SetNewUnitID(qint16 &oldId, qint16 &newId) override;
     QString GetPresentModules(const UnitArg &unit, StatusArray &modules) override;
     QString GetModuleGoodStatusByte(const UnitArg &unit, StatusArray &status) override;

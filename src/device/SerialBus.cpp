@@ -95,7 +95,7 @@ int SerialBus::baudRateSetting()
     return DefaultBaud;
 }
 
-int SerialBus::silentTimeoutSetting() const
+int SerialBus::silentTimeoutSetting()
 {
     const QString &path = ZelkGlobals::ZelkIniPath;
     bool ok = false;
@@ -128,14 +128,15 @@ QString SerialBus::where(int unit) const
 
 // ---- the line ------------------------------------------------------------
 
-QString SerialBus::transact(const Request &request, F::Answer &answer)
+QString SerialBus::transact(const Request &request, F::Answer &answer, bool probe)
 {
     if (m_busy)
         return QStringLiteral("ERR_BUSY: the line is waiting for another answer");
     m_busy = true;
     const bool silent = unitSilent(request.unit);
-    const int tries = silent ? 1 : m_retries + 1;
-    const int timeoutMs = silent ? silentWaitMs(request.pdu) : m_timeoutMs;
+    const bool once = silent || probe;
+    const int tries = once ? 1 : m_retries + 1;
+    const int timeoutMs = once ? silentWaitMs(request.pdu) : m_timeoutMs;
     int damaged = 0;
     QString reply;
     for (int attempt = 1; attempt <= tries; ++attempt) {
@@ -145,7 +146,7 @@ QString SerialBus::transact(const Request &request, F::Answer &answer)
         quint8 &misses = m_misses[std::size_t(request.unit)];
         if (e.lateAnswer)
             misses = 0; // it answers, late: not silent
-        if (e.status == ModbusTransport::Exchange::Status::NoAnswer)
+        if (e.status == ModbusTransport::Exchange::Status::NoAnswer && !probe)
             misses = quint8(std::min(misses + 1, 255));
         else if (e.status != ModbusTransport::Exchange::Status::Lost)
             misses = 0; // something came back: the unit is there
@@ -157,10 +158,12 @@ QString SerialBus::transact(const Request &request, F::Answer &answer)
         if (e.status == ModbusTransport::Exchange::Status::Answer) {
             answer = F::parseAnswer(request.pdu, e.pdu);
             if (answer.kind == F::Answer::Kind::Exception) {
+                m_answered |= quint64(1) << request.unit;
                 reply = exceptionReply(answer.exception, request);
                 break;
             }
             if (answer.kind != F::Answer::Kind::Invalid) {
+                m_answered |= quint64(1) << request.unit;
                 reply = ReplyOk;
                 break;
             }
@@ -174,7 +177,9 @@ QString SerialBus::transact(const Request &request, F::Answer &answer)
                     .arg(tries);
         if (damaged > 0)
             reply += QStringLiteral(" (%1 damaged)").arg(damaged);
-        if (silent)
+        if (probe)
+            reply += QStringLiteral("; asked once with the short wait, as a look for units asks");
+        else if (silent)
             reply += QStringLiteral("; silent, asked once until it answers");
     }
     m_busy = false;
@@ -485,8 +490,10 @@ QString SerialBus::OpenPort(const QString &port)
     // than once), not a change of line.
     if (m_path != lastPath)
         m_blocks.clear();
-    if (m_path != lastPath)
+    if (m_path != lastPath) {
         m_misses.fill(0);
+        m_answered = 0;
+    }
     m_silentTimeoutMs = silentTimeoutSetting();
     g_lineInUse = this;
     auto transport = m_factory(m_path, m_baud, m_timeoutMs * (m_retries + 1));
@@ -550,12 +557,26 @@ QString SerialBus::GetUnitID(qint16 &id, qint16 &result)
     return readNumber(UnitArg(id), R::UnitId, 1, 32, result);
 }
 
+QString SerialBus::ProbeUnit(qint16 unit)
+{
+    QString reply = refusal(UnitArg(unit), 0);
+    if (!reply.isEmpty() || (m_answered >> unit) & 1)
+        return reply.isEmpty() ? ReplyOk : reply;
+    F::Answer answer;
+    return transact({unit, 0, F::readRequest(F::Function::ReadHolding, R::UnitId, 1)}, answer,
+                    true);
+}
+
 QString SerialBus::SetNewUnitID(qint16 &oldId, qint16 &newId)
 {
     if (m_transport && (newId < 1 || newId > 32))
         return ReplyRange;
     m_blocks.drop(newId);
-    return write(UnitArg(oldId), 0, R::UnitId, {quint16(newId)}, true);
+    const QString reply = write(UnitArg(oldId), 0, R::UnitId, {quint16(newId)}, true);
+    // The old ID is a question again for the next look for units.
+    if (IsCmdOk(reply) && oldId >= 1 && oldId <= 32)
+        m_answered &= ~(quint64(1) << oldId);
+    return reply;
 }
 
 // ---- unit status bytes ---------------------------------------------------

@@ -74,7 +74,11 @@ public:
     static void readAfresh(int unit);
     // A line left for the simulated bus: its units start afresh when it is
     // taken again.
-    void forgetSilentUnits() { m_misses.fill(0); }
+    void forgetSilentUnits()
+    {
+        m_misses.fill(0);
+        m_answered = 0;
+    }
     int silentTimeoutMs() const { return m_silentTimeoutMs; }
     // What a silent unit is given for this request: SilentTimeout, but never
     // less than the answer's wire time and 20 ms, so that a late answer
@@ -106,6 +110,7 @@ public:
     QString ClosePort() override;
     QString WhoAmI() override;
     QString GetUnitID(qint16 &id, qint16 &result) override;
+    QString ProbeUnit(qint16 unit) override;
     QString SetNewUnitID(qint16 &oldId, qint16 &newId) override;
     QString GetPresentModules(const UnitArg &unit, StatusArray &modules) override;
     QString GetModuleGoodStatusByte(const UnitArg &unit, StatusArray &status) override;
@@ -189,7 +194,9 @@ private:
 
     // The request on the line with its retries: CMD_OK with the answer, or
     // the reply the call fails with.
-    QString transact(const Request &request, ModbusFrame::Answer &answer);
+    // A probe is asked once with the silent unit's wait, and its silence
+    // does not count toward the unit's silent state.
+    QString transact(const Request &request, ModbusFrame::Answer &answer, bool probe = false);
     QString exceptionReply(quint8 code, const Request &request) const;
     // Port, unit and module checks before anything goes on the line.
     QString refusal(const UnitArg &unit, int module) const;
@@ -231,9 +238,12 @@ private:
     // BaudRate of [PARAMS]; 9600 when absent, and when not a rate the line
     // knows (told once in the error file).
     int baudRateSetting();
-    // SilentTimeout of the serial section of Zelk.ini, 10..5000 ms, else 50.
-    int silentTimeoutSetting() const;
 
+public:
+    // SilentTimeout of the serial section of Zelk.ini, 10..5000 ms, else 50.
+    static int silentTimeoutSetting();
+
+private:
     TransportFactory m_factory;
     std::unique_ptr<ModbusTransport> m_transport;
     ModbusFrameTap m_tap;
@@ -247,5 +257,6 @@ private:
     QString m_adapterTold; // the last move of the port's adapter the user was told of
     UnitBlocks m_blocks;
     std::array<quint8, 33> m_misses{}; // requests unanswered in a row, by unit
+    quint64 m_answered = 0;            // units that answered on this line (bit n: unit n)
     int m_silentTimeoutMs = ZelkIniKeys::DefaultSilentTimeout;
 };

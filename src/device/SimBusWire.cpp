@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <algorithm>
 
 namespace {
 // Calls closer together than this continue where the line left off, so that
@@ -32,6 +33,15 @@ void SimBusWire::noAnswer()
     // As on the serial line: every try waits ReadTimeout, and a retry waits
     // as long again for a late answer to the try before.
     m_lastTimeUs = qint64(m_timeoutMs) * (2 * m_retries + 1) * 1000;
+    if (m_enabled)
+        occupyLine(m_lastTimeUs);
+}
+
+void SimBusWire::probeNoAnswer(int silentTimeoutMs)
+{
+    m_lastBytes = 0;
+    const qint64 shortestUs = lineTimeUs(RequestOverhead + AnswerOverhead + 1) + 20'000;
+    m_lastTimeUs = std::max<qint64>(qint64(silentTimeoutMs) * 1000, shortestUs);
     if (m_enabled)
         occupyLine(m_lastTimeUs);
 }

@@ -26,6 +26,10 @@ public:
     void exchange(int requestPayload, int answerPayload);
     // A request nobody answers.
     void noAnswer();
+    // A look for a unit that nobody answers: one try, its whole turn within
+    // silentTimeoutMs, but never less than a one-register answer's time and
+    // 20 ms, as the serial line asks.
+    void probeNoAnswer(int silentTimeoutMs);
 
     int lastBytes() const { return m_lastBytes; }
     qint64 lastTimeUs() const { return m_lastTimeUs; }

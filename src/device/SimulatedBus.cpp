@@ -5,6 +5,7 @@
 #include "core/Seams.h"
 #include "core/SettingsKeys.h"
 #include "core/ZelkGlobals.h"
+#include "device/SerialBus.h"
 #include "device/SimBusIniKeys.h"
 #include "device/SimBusReport.h"
 
@@ -300,6 +301,21 @@ QString SimulatedBus::GetUnitID(qint16 &id, qint16 &result)
         result = u.s.unitId;
         return Ok;
     });
+}
+
+QString SimulatedBus::ProbeUnit(qint16 unit)
+{
+    if (!m_portOpen)
+        return PortClosed;
+    if (unit < 1 || unit > 32)
+        return Range;
+    const int index = indexOf(unit);
+    if (index < 0 || m_store.units()[index].silent) {
+        m_wire.probeNoAnswer(SerialBus::silentTimeoutSetting());
+        return Timeout;
+    }
+    m_wire.exchange(0, 1);
+    return m_portOpen ? Ok : PortClosed; // window events ran meanwhile
 }
 
 QString SimulatedBus::SetNewUnitID(qint16 &oldId, qint16 &newId)

@@ -1,5 +1,6 @@
 #include "monitor/BusOverview.h"
 
+#include "core/ZelkDevice.h"
 #include "core/ZelkGlobals.h"
 #include "core_windows/ControlNames.h"
 #include "core_windows/ScreenFit.h"
@@ -59,6 +60,7 @@ BusOverview::BusOverview(std::function<void(int)> readUnit, QWidget *parent)
     bar->addWidget(progressScan, 1);
     outer->addLayout(bar);
     lblScan = named(new QLabel(this), QStringLiteral("lblScan"));
+    lblScan->setWordWrap(true); // a scan that found none says why it may have missed some
     outer->addWidget(lblScan);
 
     lstUnits = named(new QTreeWidget(this), QStringLiteral("lstUnits"));
@@ -265,13 +267,10 @@ void BusOverview::scanFinished(bool cancelled)
         lblScan->setText(QStringLiteral("Scan cancelled before unit %1: %2.")
                              .arg(m_scan.nextId())
                              .arg(unitsAnswer(count)));
-    else if (count == 0)
-        lblScan->setText(QStringLiteral("No unit answers on IDs %1 to %2.")
-                             .arg(BusScan::FirstId)
-                             .arg(BusScan::LastId));
     else
         lblScan->setText(
-            unitsAnswer(count) +
-            QStringLiteral(" on IDs %1 to %2.").arg(BusScan::FirstId).arg(BusScan::LastId));
+            (count == 0 ? QStringLiteral("No unit answers") : unitsAnswer(count)) +
+            QStringLiteral(" on IDs %1 to %2.").arg(BusScan::FirstId).arg(BusScan::LastId) +
+            (m_scan.slowUnitSuspected() ? ' ' + ZelkDevice::slowUnitHint() : QString()));
     applyButtons();
 }

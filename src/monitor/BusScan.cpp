@@ -19,6 +19,7 @@ void BusScan::start()
     ++m_run;
     m_found.clear();
     m_portError.clear();
+    m_garbledNobody = false;
     m_next = FirstId;
     m_running = true;
     m_cancelled = false;
@@ -64,7 +65,8 @@ void BusScan::step()
     const int id = m_next++;
     Unit unit;
     m_inStep = true;
-    const bool answers = probe(*ZelkGlobals::Device, id, unit, &m_portError);
+    const bool answers =
+        probe(*ZelkGlobals::Device, id, unit, &m_portError, Ask::LookFirst, &m_garbledNobody);
     m_inStep = false;
     if (!m_portError.isEmpty()) {
         // Without the port no ID can answer: saying "none" would be wrong.
@@ -92,7 +94,8 @@ void BusScan::finish(bool cancelled)
     emit finished(cancelled);
 }
 
-bool BusScan::probe(ZelkDevice &device, int id, Unit &unit, QString *portError)
+bool BusScan::probe(ZelkDevice &device, int id, Unit &unit, QString *portError, Ask ask,
+                    bool *garbledNobody)
 {
     const UnitArg at(id);
     const QString opened = device.OpenPort(ZelkGlobals::ComPort);
@@ -103,7 +106,11 @@ bool BusScan::probe(ZelkDevice &device, int id, Unit &unit, QString *portError)
         return false;
     }
     StatusArray modules;
-    const bool answers = IsCmdOk(device.GetPresentModules(at, modules));
+    const QString asked = ask == Ask::Read ? CmdOk : device.ProbeUnit(qint16(id));
+    const bool there = !ZelkDevice::nobodyAnswered(asked);
+    const bool answers = there && IsCmdOk(device.GetPresentModules(at, modules));
+    if (garbledNobody && there && !answers && !IsCmdOk(asked))
+        *garbledNobody = true;
     if (answers) {
         unit.id = id;
         QString serial;

@@ -40,8 +40,15 @@ public:
     const QString &portError() const { return m_portError; }
 
     // Asks one ID in one port sequence; false when no unit answers there or
-    // the port did not open (its reply then in portError).
-    static bool probe(ZelkDevice &device, int id, Unit &unit, QString *portError = nullptr);
+    // the port did not open (its reply then in portError). A look for units
+    // asks first whether anybody is there, with the short question, and
+    // tells in garbledNobody of a garbled answer where no unit then answers.
+    enum class Ask { Read, LookFirst };
+    static bool probe(ZelkDevice &device, int id, Unit &unit, QString *portError = nullptr,
+                      Ask ask = Ask::Read, bool *garbledNobody = nullptr);
+    // Whether the scan found no unit, or heard a garbled answer where none
+    // then answered: a slow unit may be on the line (ZelkDevice::slowUnitHint).
+    bool slowUnitSuspected() const { return m_found.isEmpty() || m_garbledNobody; }
 
 signals:
     void progress(int idDone);
@@ -59,5 +66,6 @@ private:
     bool m_running = false;
     bool m_cancelled = false;
     bool m_inStep = false;
+    bool m_garbledNobody = false;
     quint64 m_run = 0; // steps of an earlier scan never act on this one
 };

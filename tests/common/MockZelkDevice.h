@@ -13,6 +13,7 @@ public:
     MOCK_METHOD(QString, ClosePort, (), (override));
     MOCK_METHOD(QString, WhoAmI, (), (override));
     MOCK_METHOD(QString, GetUnitID, (qint16 & id, qint16 &result), (override));
+    MOCK_METHOD(QString, ProbeUnit, (qint16 unit), (override));
     MOCK_METHOD(QString, SetNewUnitID, (qint16 & oldId, qint16 &newId), (override));
     MOCK_METHOD(QString, GetPresentModules, (const UnitArg &unit, StatusArray &modules),
                 (override));

@@ -2,6 +2,7 @@
 #include "monitor/BusOverview.h"
 #include "MockZelkDevice.h"
 #include "WindowFixture.h"
+#include "configfile/ConfigSession.h"
 #include "controls/Label3D.h"
 #include "device/SharedLine.h"
 
@@ -15,6 +16,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTreeWidget>
+#include <functional>
 
 namespace {
 
@@ -161,6 +163,53 @@ TEST_F(BusOverviewTest, WatchLineTellsTheCycleAndWhenItStops)
     EXPECT_EQ(o.lblScan->text().toStdString(), "Not watching.");
 }
 
+// Catches a look for units that asks an empty ID with the reads' timeout and
+// retries (no short question first), one that reads an ID where nobody
+// answered it, and a read the user asked for that asks the short question.
+TEST_F(BusOverviewTest, OnlyALookForUnitsAsksTheShortQuestion)
+{
+    BusOverview &o = openOverview();
+    RecordingDevice &log = record();
+    ASSERT_TRUE(scanEnds(o));
+    QStringList probed, read;
+    for (const RecordingDevice::Call &c : log.calls())
+        (c.method == "ProbeUnit" ? probed : read) << c.arguments.value(0);
+    QStringList all;
+    for (int id = 1; id <= 32; ++id)
+        all << QString::number(id);
+    EXPECT_EQ(probed, all);
+    EXPECT_EQ(QSet<QString>(read.begin(), read.end()),
+              (QSet<QString>{"1", "3", "5", "7", "\"COM1\"", ""}));
+    log.clear();
+    EXPECT_EQ(ConfigSession(*ZelkGlobals::Device, "COM1").answeringUnits(),
+              (QList<int>{1, 3, 5, 7}));
+    EXPECT_EQ(log.methodNames().count("ProbeUnit"), 32);
+    EXPECT_EQ(log.methodNames().count("GetUnitID"), 4);
+
+    const std::pair<const char *, std::function<void()>> asked[] = {
+        {"watch",
+         [&] {
+             QTest::mouseClick(o.cmdWatch, Qt::LeftButton);
+         }},
+        {"monitor read",
+         [&] {
+             monitorRead("3");
+         }},
+        {"editor read",
+         [&] {
+             editorRead("5");
+         }}, // Detect Unit ID: UnitIdTools
+    };
+    for (const auto &[road, run] : asked) {
+        log.clear();
+        run();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log.calls().size() > 2; }, 10000)) << road;
+        EXPECT_FALSE(log.methodNames().contains("ProbeUnit")) << road;
+        if (o.watching())
+            QTest::mouseClick(o.cmdWatch, Qt::LeftButton);
+    }
+}
+
 TEST_F(BusOverviewTest, CancelStopsBetweenTwoIds)
 {
     // Catches a Cancel that lets the scan run on, or one that cuts a unit's
@@ -168,7 +217,7 @@ TEST_F(BusOverviewTest, CancelStopsBetweenTwoIds)
     BusOverview &o = openOverview();
     RecordingDevice &log = record();
     log.onCall = [&](const RecordingDevice::Call &c) {
-        if (c.method == "GetPresentModules" && c.arguments.value(0) == "4")
+        if (c.method == "ProbeUnit" && c.arguments.value(0) == "4")
             QTest::mouseClick(o.cmdCancel, Qt::LeftButton);
     };
     ASSERT_TRUE(scanEnds(o));

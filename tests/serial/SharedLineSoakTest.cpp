@@ -44,8 +44,10 @@ int soakSeconds()
 TEST_F(SharedLineSoak, PollsWatchTrendsAndReadsShareTheLine)
 {
     startLine({"--commands"});
+    // A retry, and time for an emulator that a busy machine runs late: a
+    // unit that answered must never read as silent here.
     env.writeFile(QStringLiteral("Zelk.ini"),
-                  QByteArray("[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=0\r\n"));
+                  QByteArray("[Serial COM Parameters]\r\nReadTimeout=400\r\nRetryCount=1\r\n"));
     EditorState::reset();
     ZelkApplication::wire();
     ASSERT_TRUE(ZelkApplication::start());

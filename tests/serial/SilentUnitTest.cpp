@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -89,6 +90,58 @@ TEST(SilentUnit, AskedOnceWithTheShortWaitUntilItAnswers)
     answering = true;
     EXPECT_EQ(bus.GetGlobalStatusByte(UnitArg(4), flags), CmdOk);
     EXPECT_FALSE(bus.unitSilent(4));
+}
+
+// Catches a look for units that asks with the reads' wait or retries, that
+// asks again a unit heard on this line, or whose unanswered questions make a
+// unit silent for the reads the user asks for.
+TEST(SilentUnit, AProbeAsksOnceShortAndOnlyUnitsNotHeardFrom)
+{
+    bool answering = false;
+    std::vector<int> waits;
+    SerialBus bus([&](const QString &, int, int) {
+        return std::make_unique<ScriptedLine>(answering, waits);
+    });
+    qint16 timeout = 200, retries = 2;
+    bus.SetINIParams(timeout, retries);
+    ASSERT_EQ(bus.OpenPort(QStringLiteral("/dev/null")), CmdOk);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(ZelkDevice::nobodyAnswered(bus.ProbeUnit(9)));
+    EXPECT_EQ(waits, (std::vector<int>{31, 31, 31, 31})); // as a silent unit's wait
+    EXPECT_FALSE(bus.unitSilent(9));
+    answering = true;
+    EXPECT_EQ(bus.ProbeUnit(9), CmdOk);
+    waits.clear();
+    EXPECT_EQ(bus.ProbeUnit(9), CmdOk);
+    EXPECT_TRUE(waits.empty());
+}
+
+// Catches a look for units that misses a unit answering within the short
+// question's wait, and one that reports a slower unit absent without saying
+// what would find it: with SilentTimeout 200 ms (a wait of about 190 ms at
+// 115200 baud), zelkctl scan finds the emulator's units answering after
+// 100 ms, and after 300 ms finds none and names the setting.
+TEST_F(SilentUnitLine, AScanFindsUnitsWithinTheShortWaitAndNamesTheSettingForSlowerOnes)
+{
+    env.writeFile(QStringLiteral("Zelk.ini"),
+                  QByteArray("[Serial COM Parameters]\r\nReadTimeout=400\r\nRetryCount=0\r\n"
+                             "SilentTimeout=200\r\n"));
+    for (const auto &[delay, found] : {std::pair{"100", 4}, std::pair{"300", 0}}) {
+        startLine({"--delay-ms", delay});
+        QProcess ctl;
+        ctl.start(QStringLiteral(ZELK_CTL),
+                  {"--app-dir", env.folder(), "--bus", "serial", "--port", "COM1", "scan"});
+        ASSERT_TRUE(ctl.waitForFinished(60000));
+        const QString out = QString::fromUtf8(ctl.readAllStandardOutput());
+        EXPECT_TRUE(out.contains(QStringLiteral("\n%1 unit(s) answer\n").arg(found)) ||
+                    out.startsWith(QStringLiteral("%1 unit(s)").arg(found)))
+            << delay << '\n'
+            << out.toStdString();
+        EXPECT_EQ(out.contains(QLatin1String("needs a larger SilentTimeout")), found == 0)
+            << out.toStdString();
+        EXPECT_EQ(out.contains(QLatin1String("[Serial COM Parameters] of Zelk.ini")), found == 0);
+        unitsim.kill();
+    }
 }
 
 // Catches a poll that a dead unit slows: with unit 7 silent in the emulator,

@@ -281,19 +281,18 @@ int scan(Console &console, const Arguments &args)
     }
     QJsonArray units;
     int rc = Done;
-    bool garbledNobody = false;
+    bool garbled = false;
     for (int id = 1; id <= 32; ++id) {
         console.progress(QStringLiteral("Looking for unit %1 of 32").arg(id));
         qint16 probe = qint16(id), answer = 0;
         const QString asked = device.ProbeUnit(probe);
         if (ZelkDevice::nobodyAnswered(asked))
             continue;
+        garbled = garbled || !IsCmdOk(asked);
         const QString r = device.GetUnitID(probe, answer);
         // Silence is no unit; answers the line damaged are two units talking at once.
-        if (ZelkDevice::nobodyAnswered(r)) {
-            garbledNobody = garbledNobody || !IsCmdOk(asked);
+        if (ZelkDevice::nobodyAnswered(r))
             continue;
-        }
         const UnitArg u(QString::number(id));
         QJsonObject unit{{"unit", id}};
         if (!IsCmdOk(r)) {
@@ -326,7 +325,7 @@ int scan(Console &console, const Arguments &args)
     }
     device.ClosePort();
 
-    const QString hint = units.isEmpty() || garbledNobody ? ZelkDevice::slowUnitHint() : QString();
+    const QString hint = units.isEmpty() || garbled ? ZelkDevice::slowUnitHint() : QString();
     if (args.has(Json)) {
         QJsonObject out{{"units", units}};
         if (!hint.isEmpty())

@@ -36,9 +36,9 @@ public:
         return probeReply.startsWith(QLatin1String("ERR_TIMEOUT")) &&
                !probeReply.contains(QLatin1String("damaged"));
     }
-    // What a look for units that found none, or heard something garbled where
-    // no unit then answered (a slow unit's answer comes during the next
-    // question), tells the user.
+    // What a look for units that found none, or heard a garbled answer to a
+    // short question (a slow unit's answer comes during a later question),
+    // tells the user.
     static QString slowUnitHint()
     {
         return QStringLiteral("A unit that answers later than SilentTimeout ([Serial COM "

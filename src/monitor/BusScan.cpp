@@ -19,7 +19,7 @@ void BusScan::start()
     ++m_run;
     m_found.clear();
     m_portError.clear();
-    m_garbledNobody = false;
+    m_garbled = false;
     m_next = FirstId;
     m_running = true;
     m_cancelled = false;
@@ -66,7 +66,7 @@ void BusScan::step()
     Unit unit;
     m_inStep = true;
     const bool answers =
-        probe(*ZelkGlobals::Device, id, unit, &m_portError, Ask::LookFirst, &m_garbledNobody);
+        probe(*ZelkGlobals::Device, id, unit, &m_portError, Ask::LookFirst, &m_garbled);
     m_inStep = false;
     if (!m_portError.isEmpty()) {
         // Without the port no ID can answer: saying "none" would be wrong.
@@ -95,7 +95,7 @@ void BusScan::finish(bool cancelled)
 }
 
 bool BusScan::probe(ZelkDevice &device, int id, Unit &unit, QString *portError, Ask ask,
-                    bool *garbledNobody)
+                    bool *garbled)
 {
     const UnitArg at(id);
     const QString opened = device.OpenPort(ZelkGlobals::ComPort);
@@ -109,8 +109,8 @@ bool BusScan::probe(ZelkDevice &device, int id, Unit &unit, QString *portError, 
     const QString asked = ask == Ask::Read ? CmdOk : device.ProbeUnit(qint16(id));
     const bool there = !ZelkDevice::nobodyAnswered(asked);
     const bool answers = there && IsCmdOk(device.GetPresentModules(at, modules));
-    if (garbledNobody && there && !answers && !IsCmdOk(asked))
-        *garbledNobody = true;
+    if (garbled && there && !IsCmdOk(asked))
+        *garbled = true;
     if (answers) {
         unit.id = id;
         QString serial;

@@ -42,13 +42,13 @@ public:
     // Asks one ID in one port sequence; false when no unit answers there or
     // the port did not open (its reply then in portError). A look for units
     // asks first whether anybody is there, with the short question, and
-    // tells in garbledNobody of a garbled answer where no unit then answers.
+    // tells in garbled of a garbled answer to it.
     enum class Ask { Read, LookFirst };
     static bool probe(ZelkDevice &device, int id, Unit &unit, QString *portError = nullptr,
-                      Ask ask = Ask::Read, bool *garbledNobody = nullptr);
-    // Whether the scan found no unit, or heard a garbled answer where none
-    // then answered: a slow unit may be on the line (ZelkDevice::slowUnitHint).
-    bool slowUnitSuspected() const { return m_found.isEmpty() || m_garbledNobody; }
+                      Ask ask = Ask::Read, bool *garbled = nullptr);
+    // Whether the scan found no unit, or heard a garbled answer to a short
+    // question: a slow unit may be on the line (ZelkDevice::slowUnitHint).
+    bool slowUnitSuspected() const { return m_found.isEmpty() || m_garbled; }
 
 signals:
     void progress(int idDone);
@@ -66,6 +66,6 @@ private:
     bool m_running = false;
     bool m_cancelled = false;
     bool m_inStep = false;
-    bool m_garbledNobody = false;
+    bool m_garbled = false;
     quint64 m_run = 0; // steps of an earlier scan never act on this one
 };

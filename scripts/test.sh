@@ -10,16 +10,19 @@ bash scripts/setup.sh
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
+# Each step says when it starts, so a slow one shows.
+phase() { echo "== $* (at ${SECONDS} s)"; }
 
-echo "== The data libraries reach no window"
+phase "The data libraries reach no window"
 bash scripts/check-layers.sh
 
-echo "== Build and test (warnings are errors)"
+phase "Build and test (warnings are errors)"
 cmake --preset test >/dev/null
 cmake --build --preset test -j "$jobs"
 # Each test source and each header parsed on its own, as a build without the
 # presets compiles them, while the tests run: most of them wait on timers and
 # lines, and the soak for two minutes.
+phase "Run the tests, and the include check beside them"
 includes_log=build-test/check-includes.log
 nice -n 10 python3 scripts/check-includes.py build-test "$jobs" >"$includes_log" 2>&1 &
 includes=$!
@@ -27,17 +30,19 @@ tests_status=0
 ctest --preset test -j "$jobs" || tests_status=$?
 includes_status=0
 wait "$includes" || includes_status=$?
-echo "== Each test source and each header of src/ compiles on its own"
+phase "Each test source and each header of src/ compiles on its own"
 cat "$includes_log"
 ((tests_status == 0 && includes_status == 0))
 
-echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
+phase "Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:suppressions=$PWD/scripts/asan.supp"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+phase "Run the tests under the sanitizers"
 ctest --preset asan -j "$jobs"
 
-echo "== Fuzz the file readers and input checks"
+phase "Fuzz the file readers and input checks"
 bash scripts/fuzz.sh
+phase "Done"

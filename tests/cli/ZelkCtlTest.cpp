@@ -153,6 +153,28 @@ TEST_F(ZelkCtlTest, VersionHelpAndUsage)
     }
 }
 
+// Catches the emulator ending a usage mistake otherwise than its manual page
+// says (2), or serving although it was given an argument it does not take.
+TEST(UnitSimCommandLine, UsageMistakesEndWithTwo)
+{
+    const struct
+    {
+        QStringList args;
+        int rc;
+    } rows[] = {{{"--bogus"}, 2},
+                {{"--baud"}, 2},
+                {{"--store", "simbus.ini", "--pty", "stray"}, 2},
+                {{"--help"}, 0},
+                {{"--version"}, 0}};
+    for (const auto &row : rows) {
+        const Ran r = zelkctlWith(QStringLiteral(ZELK_UNITSIM), row.args,
+                                  QProcessEnvironment::systemEnvironment());
+        EXPECT_EQ(r.rc, row.rc) << row.args.join(' ').toStdString() << show(r);
+        EXPECT_EQ(r.err.startsWith("zelk-unitsim: "), row.rc != 0) << show(r);
+        EXPECT_EQ(r.out.isEmpty(), row.rc != 0) << show(r);
+    }
+}
+
 // Catches a save, diff or apply that differs from its documented output, a
 // diff that misses or invents a change, and an apply that writes twice.
 TEST_F(ZelkCtlTest, SaveDiffApplyRoundTrip)

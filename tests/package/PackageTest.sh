@@ -62,11 +62,10 @@ program=$root/usr/bin/ZelkSoft
 home=$work/home
 user=$home/.local/share/zelksoft
 start() {
-  local out
-  out=$(env -u ZELK_APP_DIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$home" \
+  started=$(env -u ZELK_APP_DIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$home" \
     QT_QPA_PLATFORM=offscreen ZELK_EXIT_WHEN_SHOWN=1 timeout 60 "$program" 2>&1) ||
-    fail "the unpacked program did not start and end cleanly: $out"
-  grep -q '^shown$' <<<"$out" || fail "the launcher was not shown: $out"
+    fail "the unpacked program did not start and end cleanly: $started"
+  grep -q '^shown$' <<<"$started" || fail "the launcher was not shown: $started"
 }
 
 start
@@ -86,4 +85,7 @@ grep -q '^WindowLines=250' "$user/ZelkGui.ini" || fail "the changed setting was 
 cmp -s "$work/scale.mine" "$user/scale.ini" || fail "the user's scale.ini was replaced"
 cmp -s "$root/usr/share/zelksoft/scale.ini" "$user/scale.ini.new" || fail "no scale.ini.new"
 grep -qs 'scale.ini.new' "$user"/error*.txt || fail "the error file does not mention scale.ini.new"
+grep -q 'scale.ini.new' <<<"$started" || fail "the user was not told of scale.ini.new: $started"
+start
+! grep -q 'scale.ini.new' <<<"$started" || fail "scale.ini.new told again: $started"
 echo "package $deb: files, entries, version and the installed program checked"

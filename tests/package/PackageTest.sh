@@ -3,7 +3,8 @@
 # from the package or one that should not be there, a desktop entry or
 # AppStream file the desktop would reject, a version that differs from the
 # project's, and an installed program that does not make, seed or keep its
-# per-user folder, writes beside itself, or hides a changed ratings table.
+# per-user folder, writes beside itself, or hides a changed ratings table,
+# and a manual page without the version.
 # Usage: PackageTest.sh BUILD_DIR SOURCE_DIR WORK_DIR VERSION
 set -euo pipefail
 build=$1 source=$2 work=$3 version=$4
@@ -53,7 +54,10 @@ check_file_list ""
 lint=$(lintian --fail-on error "$deb" 2>&1) || fail "lintian reports an error: $lint"
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" || fail "appstreamcli"
-man -l "$root/usr/share/man/man1/ZelkSoft.1.gz" >/dev/null || fail "man page"
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+  man -l "$page" >/dev/null || fail "man page $page"
+  zcat "$page" | sed -n 1p | grep -q "\"ZelkSoft $version\"" || fail "no version in $page"
+done
 
 program=$root/usr/bin/ZelkSoft
 [ "$("$program" --version)" = "ZelkSoft $version" ] || fail "--version: $("$program" --version)"

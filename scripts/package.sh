@@ -21,7 +21,12 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 [ -z "${SOURCE_DATE_EPOCH:-}" ] || export SOURCE_DATE_EPOCH
 # CMake takes no CPPFLAGS: the fortify define goes with the compiler's flags.
-cmake --preset release -B "$build" -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" \
+# The build folder's own name is mapped too (the last map that fits wins):
+# the debugging information, stripped but hashed into the build ID, would
+# otherwise differ between two folders.
+mkdir -p "$build"
+map="-ffile-prefix-map=$(cd "$build" && pwd -P)=build"
+cmake --preset release -B "$build" -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS $map" \
   -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >/dev/null
 # The help file is made again: the resource compiler stamps its topics with
 # SOURCE_DATE_EPOCH, and a build without it stamped the files' own times.

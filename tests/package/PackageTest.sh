@@ -42,7 +42,7 @@ done
 # Pages and programs other work adds: carried once they exist.
 [ -f "$source/packaging/man/zelk-unitsim.1" ] && expected+=(usr/share/man/man1/zelk-unitsim.1.gz)
 if [ -x "$build/bin/zelkctl" ]; then
-  expected+=(usr/bin/zelkctl)
+  expected+=(usr/bin/zelkctl usr/share/lintian/overrides/zelksoft)
   [ -f "$source/packaging/man/zelkctl.1" ] && expected+=(usr/share/man/man1/zelkctl.1.gz)
 fi
 check_file_list() {

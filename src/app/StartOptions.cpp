@@ -21,12 +21,6 @@ const QStringList QtFlags = {QStringLiteral("reverse"), QStringLiteral("widgetco
 const QStringList QtJoinable = {QStringLiteral("style"), QStringLiteral("stylesheet"),
                                 QStringLiteral("qmljsdebugger")};
 
-// Platforms that show their windows without a display server.
-const QStringList Displayless = {QStringLiteral("offscreen"),   QStringLiteral("minimal"),
-                                 QStringLiteral("minimalegl"),  QStringLiteral("eglfs"),
-                                 QStringLiteral("linuxfb"),     QStringLiteral("vnc"),
-                                 QStringLiteral("vkkhrdisplay")};
-
 } // namespace
 
 StartOptions StartOptions::read(const QStringList &arguments)
@@ -49,13 +43,13 @@ StartOptions StartOptions::read(const QStringList &arguments)
         }
         const QString name = word.section(QLatin1Char('='), 0, 0);
         const bool joined = name.size() < word.size();
+        const bool dashed = name.startsWith(QLatin1Char('-'));
         const QString qtName = name.startsWith(QLatin1String("--")) ? name.mid(2) : name.mid(1);
-        const bool qtOption = name.startsWith(QLatin1Char('-'));
+        const bool own = OwnValued.contains(name);
         // Qt takes NAME=VALUE only for these; any other would be left over.
-        const bool mayJoin = OwnValued.contains(name) || QtJoinable.contains(qtName);
-        if (qtOption && joined && !mayJoin) {
+        if (dashed && joined && !own && !QtJoinable.contains(qtName))
             return mistake(QStringLiteral("unknown option %1").arg(word));
-        } else if (OwnValued.contains(name) || (qtOption && QtValued.contains(qtName))) {
+        if (own || (dashed && QtValued.contains(qtName))) {
             const QString value = joined                     ? word.mid(name.size() + 1)
                                   : i + 1 < arguments.size() ? arguments.at(++i)
                                                              : QString();
@@ -66,10 +60,12 @@ StartOptions StartOptions::read(const QStringList &arguments)
                 o.grabFile = value;
             else if (qtName == QLatin1String("platform"))
                 o.platform = value;
-        } else if (!(qtOption && QtFlags.contains(qtName))) {
-            return mistake(word.startsWith(QLatin1Char('-'))
-                               ? QStringLiteral("unknown option %1").arg(word)
-                               : QStringLiteral("unexpected argument %1").arg(word));
+            else if (qtName == QLatin1String("display"))
+                o.display = value;
+        } else if (!dashed) {
+            return mistake(QStringLiteral("unexpected argument %1").arg(word));
+        } else if (!QtFlags.contains(qtName)) {
+            return mistake(QStringLiteral("unknown option %1").arg(word));
         }
     }
     return o;
@@ -88,18 +84,18 @@ QString StartOptions::missingDisplay(const QString &platform, const QString &dis
                          .arg(hint)
                    : QString();
     }
-    // A list of platforms is tried in turn.
+    // A list of platforms is tried in turn. Only xcb and wayland need a
+    // display server; any other (offscreen, eglfs, a name Qt does not know)
+    // is Qt's to judge.
     QStringList wanting;
     for (const QString &entry : platform.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString name = entry.section(QLatin1Char(':'), 0, 0).trimmed();
         const bool x = name == QLatin1String("xcb");
         const bool wayland = name.startsWith(QLatin1String("wayland"));
-        if (Displayless.contains(name) || (!x && !wayland) || (x && !display.isEmpty()) ||
-            (wayland && !waylandDisplay.isEmpty()))
+        if ((!x && !wayland) || (x && !display.isEmpty()) || (wayland && !waylandDisplay.isEmpty()))
             return {};
         wanting << QStringLiteral("%1 needs %2").arg(name, x ? "DISPLAY" : "WAYLAND_DISPLAY");
     }
-    return QStringLiteral("no display to show the window on: the platform %1, which is not "
-                          "set. %2")
+    return QStringLiteral("no display to show the window on: the platform %1, not set. %2")
         .arg(wanting.join(QStringLiteral(" and ")), hint);
 }

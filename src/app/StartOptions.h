@@ -13,6 +13,7 @@ struct StartOptions
     QString problem;  // with Usage: what is wrong, for standard error
     QString grabFile; // --grab FILE
     QString platform; // Qt's -platform NAME, which wins over QT_QPA_PLATFORM
+    QString display;  // Qt's -display NAME, which wins over DISPLAY
 
     // Takes ours (--app-dir, --bus, --grab, --help, --version) and Qt's own
     // (-platform, -style, -reverse, ...), which QApplication takes from the

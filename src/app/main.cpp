@@ -70,7 +70,9 @@ int main(int argc, char *argv[])
     }
     const QString platform =
         options.platform.isEmpty() ? qEnvironmentVariable("QT_QPA_PLATFORM") : options.platform;
-    if (const QString why = StartOptions::missingDisplay(platform, qEnvironmentVariable("DISPLAY"),
+    const QString display =
+        options.display.isEmpty() ? qEnvironmentVariable("DISPLAY") : options.display;
+    if (const QString why = StartOptions::missingDisplay(platform, display,
                                                          qEnvironmentVariable("WAYLAND_DISPLAY"));
         !why.isEmpty()) {
         std::fprintf(stderr, "ZelkSoft: %s\n", qPrintable(why));

@@ -23,6 +23,11 @@
 
 namespace ZelkApplication {
 
+namespace {
+// What the folders' set-up has to tell the user, once the launcher is up.
+QStringList g_toTell;
+} // namespace
+
 bool takeFolders(const AppFolders &folders)
 {
     if (!folders.failure.isEmpty()) {
@@ -34,6 +39,9 @@ bool takeFolders(const AppFolders &folders)
     ZelkGlobals::ApplicationFolder = folders.applicationFolder;
     ZelkGlobals::ShippedFolder = folders.shippedFolder;
     ZelkGlobals::StartupNotes = folders.notes;
+    for (const QString &line : folders.tell)
+        std::fprintf(stderr, "ZelkSoft: %s\n", qPrintable(line));
+    g_toTell = folders.tell;
     return true;
 }
 
@@ -65,6 +73,11 @@ bool start()
     SharedLineDevice::install();
     ShownProbe::exitWhenShownIfAsked(&launcher);
     launcher.show();
+    // A notice, not a box to answer: start-up goes on, and so do scripts
+    // that start the program.
+    for (const QString &line : std::as_const(g_toTell))
+        Seams::dialogs().Notice(line, MsgIcon::Information, ZelkTexts::SoftwareTitle);
+    g_toTell.clear();
     return true;
 }
 

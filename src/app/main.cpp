@@ -1,3 +1,4 @@
+#include "app/StartOptions.h"
 #include "app/ZelkApplication.h"
 #include "core/AppFolders.h"
 #include "core/Seams.h"
@@ -11,7 +12,6 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -28,32 +28,57 @@ const char *const Usage =
     "  --grab FILE    save a picture of the launcher to FILE and end\n"
     "  --help         show this text and end\n"
     "  --version      show the version and end\n"
+    "Qt's own options, such as -platform NAME and -style NAME, are taken too.\n"
+    "\n"
+    "Exit status: 0 once the program ended; 1 when it cannot start (no display, or\n"
+    "no folder for its settings); 2 for a wrong option or argument.\n"
     "\n"
     "A serial port you may not open: add yourself to the port's group (dialout on\n"
     "Debian) with 'sudo adduser $USER dialout', then log out and back in.\n";
 
-// Answered before any window system is needed, so they work without a display.
-bool answeredAlone(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(Usage, stdout);
-            return true;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("ZelkSoft %s\n", qPrintable(ZelkGlobals::Version));
-            return true;
-        }
-    }
-    return false;
-}
+// Exit codes beside 0, as ZelkSoft(1) gives them.
+constexpr int CannotStart = 1; // no display, or no folder for the settings
+constexpr int UsageMistake = 2;
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (answeredAlone(argc, argv))
+    // Everything about the command line is settled before QApplication,
+    // which needs a display and aborts the process without one.
+    QStringList given;
+    for (int i = 0; i < argc; ++i)
+        given << QString::fromLocal8Bit(argv[i]);
+    const StartOptions options = StartOptions::read(given);
+    switch (options.action) {
+    case StartOptions::Action::Help:
+        std::fputs(Usage, stdout);
         return 0;
+    case StartOptions::Action::Version:
+        std::printf("ZelkSoft %s\n", qPrintable(ZelkGlobals::Version));
+        return 0;
+    case StartOptions::Action::Usage:
+        std::fprintf(stderr, "ZelkSoft: %s\nTry 'ZelkSoft --help'.\n", qPrintable(options.problem));
+        return UsageMistake;
+    case StartOptions::Action::Run:
+        break;
+    }
+    QString badBus;
+    if (!SwitchableBus::takeOverride(given, &badBus)) {
+        std::fprintf(stderr, "ZelkSoft: %s\n", qPrintable(badBus));
+        return UsageMistake;
+    }
+    const QString platform =
+        options.platform.isEmpty() ? qEnvironmentVariable("QT_QPA_PLATFORM") : options.platform;
+    const QString display =
+        options.display.isEmpty() ? qEnvironmentVariable("DISPLAY") : options.display;
+    if (const QString why = StartOptions::missingDisplay(platform, display,
+                                                         qEnvironmentVariable("WAYLAND_DISPLAY"));
+        !why.isEmpty()) {
+        std::fprintf(stderr, "ZelkSoft: %s\n", qPrintable(why));
+        return CannotStart;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZelkSoft"));
     // The desktop entry's name: the desktop finds the menu entry and the icon by it.
@@ -61,21 +86,12 @@ int main(int argc, char *argv[])
     DrawnArrowStyle::install();
 
     const QStringList args = QApplication::arguments();
-    if (AppFolders::appDirOption(args).missingFolder()) {
-        std::fprintf(stderr, "ZelkSoft: %s needs a value\n", qPrintable(AppFolders::AppDirFlag));
-        return 2;
-    }
-    QString badBus;
-    if (!SwitchableBus::takeOverride(args, &badBus)) {
-        std::fprintf(stderr, "ZelkSoft: %s\n", qPrintable(badBus));
-        return 2;
-    }
 
     QtDialogs dialogs;
     Seams::setDialogs(&dialogs);
     if (!ZelkApplication::takeFolders(AppFolders::resolve(AppFolders::fromProcess(args)))) {
         Seams::setDialogs(nullptr);
-        return 1;
+        return CannotStart;
     }
     QtDesktopServices desktop(
         QtDesktopServices::singleInstanceLockPath(ZelkGlobals::ApplicationFolder));
@@ -91,10 +107,8 @@ int main(int argc, char *argv[])
 
     // --grab FILE: save a picture of the launcher and end (for looking at it
     // on a machine without a screen).
-    const qsizetype grab = args.indexOf(QStringLiteral("--grab"));
-    if (grab >= 0 && grab + 1 < args.size()) {
-        const QString file = args.at(grab + 1);
-        QTimer::singleShot(300, &app, [file] {
+    if (!options.grabFile.isEmpty()) {
+        QTimer::singleShot(300, &app, [file = options.grabFile] {
             MainForm::instance().grab().save(file);
             QApplication::quit();
         });

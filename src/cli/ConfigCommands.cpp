@@ -275,6 +275,7 @@ int scan(Console &console, const Arguments &args)
     const QString reply = device.OpenPort(ZelkGlobals::ComPort);
     if (!IsCmdOk(reply)) {
         device.ClosePort();
+        logPortNotOpened(ZelkGlobals::ComPort);
         return fail(console, DeviceError,
                     QStringLiteral("the port %1 could not be opened (%2)")
                         .arg(ZelkGlobals::ComPort, reply));

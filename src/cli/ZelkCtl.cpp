@@ -234,6 +234,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     ZelkGlobals::ApplicationFolder = folders.applicationFolder;
     ZelkGlobals::ShippedFolder = folders.shippedFolder;
     ZelkGlobals::StartupNotes = folders.notes;
+    for (const QString &line : folders.tell)
+        err << "zelkctl: " << line << Qt::endl;
 
     ConsoleDialogs dialogs(err);
     Seams::setDialogs(&dialogs);

@@ -72,6 +72,8 @@ bool ConfigSession::open(QString *error)
     if (IsCmdOk(reply))
         return true;
     m_device.ClosePort();
+    // In the error file as the windows' own reads put it; the caller tells the user.
+    logPortNotOpened(m_port);
     if (error)
         *error = QStringLiteral("the port %1 could not be opened (%2)").arg(m_port, reply);
     return false;

@@ -154,11 +154,12 @@ AppFolders AppFolders::resolve(const Environment &env)
                         .arg(f.applicationFolder, systemReason(errno), hint);
         return f;
     }
-    f.notes << seed(shipped, f.applicationFolder);
+    f.notes << seed(shipped, f.applicationFolder, &f.tell);
     return f;
 }
 
-QStringList AppFolders::seed(const QString &shippedFolder, const QString &userFolder)
+QStringList AppFolders::seed(const QString &shippedFolder, const QString &userFolder,
+                             QStringList *tell)
 {
     QStringList notes;
     const QDir from(shippedFolder);
@@ -199,6 +200,8 @@ QStringList AppFolders::seed(const QString &shippedFolder, const QString &userFo
         notes << QStringLiteral("A newer %1 came with the program; yours is kept and the new one "
                                 "is %2: compare them and merge what you need")
                      .arg(SettingsFiles::Scale, offered);
+        if (tell)
+            *tell << notes.constLast();
     }
     if (!IniFile::writeValue(record, SeedSection, SettingsFiles::Scale, shippedHash))
         notes << QStringLiteral("Could not write %1").arg(record);

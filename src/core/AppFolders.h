@@ -42,8 +42,10 @@ public:
     // Copies the shipped files the user does not have yet into userFolder
     // (all but the help); never replaces one. A shipped scale.ini that changed since
     // it was last seeded is put beside the user's as scale.ini.new. Returns
-    // lines for the error file.
-    static QStringList seed(const QString &shippedFolder, const QString &userFolder);
+    // lines for the error file; the ones the user must also hear of at once
+    // (that scale.ini.new) are added to tell.
+    static QStringList seed(const QString &shippedFolder, const QString &userFolder,
+                            QStringList *tell = nullptr);
 
     // The shipped folder's place relative to the executable's.
     static const QString ShareRelative;
@@ -55,6 +57,7 @@ public:
     QString shippedFolder;     // read-only shipped files
     bool installed = false;
     QStringList notes; // for the error file, once start-up knows it
+    QStringList tell;  // of those, what start-up also tells the user, once
     // Set when the per-user folder cannot be made or written: which folder and
     // why, for the user. The program must not start without its folder.
     QString failure;

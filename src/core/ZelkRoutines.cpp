@@ -39,6 +39,15 @@ void LogError(const QString &message)
     file.write(line.toUtf8());
 }
 
+QString logPortNotOpened(const QString &port)
+{
+    const QString text = QStringLiteral("Can not open Com port, make sure you selected the "
+                                        "correct Com port (COM1, COM2 ...)") +
+                         port;
+    LogError(text);
+    return text;
+}
+
 void reportPortNotOpened(const QString &deviceReply)
 {
     Seams::dialogs().MsgBox(
@@ -48,10 +57,7 @@ void reportPortNotOpened(const QString &deviceReply)
     if (!advice.isEmpty())
         Seams::dialogs().MsgBox(advice, MsgButtons::OK, MsgIcon::Information,
                                 ZelkTexts::SoftwareTitle);
-    const QString text = QStringLiteral("Can not open Com port, make sure you selected the "
-                                        "correct Com port (COM1, COM2 ...)") +
-                         ZelkGlobals::ComPort;
-    LogError(text);
+    const QString text = logPortNotOpened(ZelkGlobals::ComPort);
     ZelkGlobals::LastError = text;
     ZelkGlobals::ErrorFlag = true;
 }

@@ -17,6 +17,10 @@ inline const QString CmdOk = QStringLiteral("CMD_OK");
 // Appends one dated line "<date time> [message]" to the error file.
 void LogError(const QString &message);
 
+// Writes to the error file that port would not open, as every program that
+// opens the line words it; returns the line's message.
+QString logPortNotOpened(const QString &port);
+
 // ComPort would not open: tells the user to check the port setting and
 // records it (error file, LastError, ErrorFlag). The caller closes the port.
 // deviceReply: the device's answer to OpenPort; when it says the user may not

@@ -73,8 +73,8 @@ int main(int argc, char *argv[])
         "Every change a client writes is in the store at once; Ctrl-C ends it cleanly.\n\n"
         "Example: zelk-unitsim --store bus/simbus.ini --pty --link /tmp/zelk-line\n"
         "         ZelkSoft --bus serial   (port /tmp/zelk-line in the port dialog)"));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption store(
         QStringLiteral("store"),
         QStringLiteral("The units' settings file (made with the demo bus when missing)."),
@@ -143,7 +143,17 @@ int main(int argc, char *argv[])
                        "ends it); each is confirmed on standard output."));
     parser.addOptions({store, scale, pty, link, tcp, baud, garble, drop, writesOnly, delay,
                        lateRate, lateMs, silent, seed, noNoise, refuseBlocks, commands});
-    parser.process(app);
+    // Not process(): it ends a wrong option with 1, where the manual page
+    // gives 2 for every usage mistake.
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText() + QStringLiteral(" (see --help)"));
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument %1 (see --help)")
+                        .arg(parser.positionalArguments().constFirst()));
 
     if (!parser.isSet(store))
         return fail(QStringLiteral("--store is needed (see --help)"));

@@ -1,8 +1,9 @@
-// Start-up without its per-user folder.
+// Start-up and its per-user folder: one that could not be made, news from seeding it.
 #include "TestSeams.h"
 #include "app/ZelkApplication.h"
 #include "core/AppFolders.h"
 #include "core/ZelkGlobals.h"
+#include "device/SimulatedBus.h"
 
 #include <gtest/gtest.h>
 
@@ -21,4 +22,26 @@ TEST(FolderFailureTest, UnmakeableFolderIsShownAndStartUpStops)
     EXPECT_EQ(env.dialogs.shown.front().text, folders.failure);
     EXPECT_EQ(env.dialogs.shown.front().icon, MsgIcon::Critical);
     EXPECT_EQ(ZelkGlobals::ApplicationFolder, before) << "took the folder it could not make";
+}
+
+// Catches a newer scale.ini offered only in the error file, where nobody
+// looks: start-up tells it in a notice, which waits for nobody, and once.
+TEST(FolderFailureTest, OfferedScaleIniIsToldOnceAtStartUp)
+{
+    TestEnvironment env;
+    for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+        env.copyShipped(QString::fromLatin1(file));
+    registerSimulatedBus();
+    AppFolders folders;
+    folders.applicationFolder = folders.shippedFolder = env.folder();
+    folders.tell << QStringLiteral("A newer scale.ini came with the program");
+    ASSERT_TRUE(ZelkApplication::takeFolders(folders));
+    for (int start = 0; start < 2; ++start) {
+        ZelkApplication::wire();
+        ASSERT_TRUE(ZelkApplication::start());
+        ZelkApplication::unwire();
+    }
+    ASSERT_EQ(env.dialogs.count(), 1) << env.dialogs.texts().join('\n').toStdString();
+    EXPECT_EQ(env.dialogs.shown.front().kind, "Notice");
+    EXPECT_EQ(env.dialogs.shown.front().text, folders.tell.front());
 }

@@ -153,6 +153,49 @@ TEST_F(ZelkCtlTest, VersionHelpAndUsage)
     }
 }
 
+// Catches the emulator ending a usage mistake otherwise than its manual page
+// says (2), or serving although it was given an argument it does not take.
+TEST(UnitSimCommandLine, UsageMistakesEndWithTwo)
+{
+    const struct
+    {
+        QStringList args;
+        int rc;
+    } rows[] = {{{"--bogus"}, 2},
+                {{"--baud"}, 2},
+                {{"--store", "simbus.ini", "--pty", "stray"}, 2},
+                {{"--help"}, 0},
+                {{"--version"}, 0}};
+    for (const auto &row : rows) {
+        const Ran r = zelkctlWith(QStringLiteral(ZELK_UNITSIM), row.args,
+                                  QProcessEnvironment::systemEnvironment());
+        EXPECT_EQ(r.rc, row.rc) << row.args.join(' ').toStdString() << show(r);
+        EXPECT_EQ(r.err.startsWith("zelk-unitsim: "), row.rc != 0) << show(r);
+        EXPECT_EQ(r.out.isEmpty(), row.rc != 0) << show(r);
+    }
+}
+
+// Catches port failures that zelkctl tells only on the terminal: the error
+// file that its help names gets the line the windows write, from each road.
+TEST_F(ZelkCtlTest, PortFailuresGoToTheErrorFile)
+{
+    const QString port = env.path(QStringLiteral("no-such-port"));
+    const QString line = "Can not open Com port, make sure you selected the correct Com port "
+                         "(COM1, COM2 ...)" +
+                         port + "]";
+    qsizetype logged = 0;
+    for (const QStringList &command :
+         {QStringList{"scan"}, {"read", "1"}, {"set", "1", "1", "--volts", "5"}}) {
+        const Ran r = zelkctl(QStringList{"--bus", "serial", "--port", port} + command);
+        EXPECT_EQ(r.rc, 2) << show(r);
+        const QStringList files = QDir(env.folder()).entryList({QStringLiteral("error*.txt")});
+        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+        const qsizetype now = QString::fromUtf8(env.readFile(files.first())).count(line);
+        EXPECT_GT(now, logged) << command.join(' ').toStdString();
+        logged = now;
+    }
+}
+
 // Catches a save, diff or apply that differs from its documented output, a
 // diff that misses or invents a change, and an apply that writes twice.
 TEST_F(ZelkCtlTest, SaveDiffApplyRoundTrip)

@@ -3,7 +3,8 @@
 # from the package or one that should not be there, a desktop entry or
 # AppStream file the desktop would reject, a version that differs from the
 # project's, and an installed program that does not make, seed or keep its
-# per-user folder, writes beside itself, or hides a changed ratings table.
+# per-user folder, writes beside itself, or hides a changed ratings table,
+# and a manual page without the version.
 # Usage: PackageTest.sh BUILD_DIR SOURCE_DIR WORK_DIR VERSION
 set -euo pipefail
 build=$1 source=$2 work=$3 version=$4
@@ -41,7 +42,7 @@ done
 # Pages and programs other work adds: carried once they exist.
 [ -f "$source/packaging/man/zelk-unitsim.1" ] && expected+=(usr/share/man/man1/zelk-unitsim.1.gz)
 if [ -x "$build/bin/zelkctl" ]; then
-  expected+=(usr/bin/zelkctl)
+  expected+=(usr/bin/zelkctl usr/share/lintian/overrides/zelksoft)
   [ -f "$source/packaging/man/zelkctl.1" ] && expected+=(usr/share/man/man1/zelkctl.1.gz)
 fi
 check_file_list() {
@@ -53,7 +54,10 @@ check_file_list ""
 lint=$(lintian --fail-on error "$deb" 2>&1) || fail "lintian reports an error: $lint"
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" || fail "appstreamcli"
-man -l "$root/usr/share/man/man1/ZelkSoft.1.gz" >/dev/null || fail "man page"
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+  man -l "$page" >/dev/null || fail "man page $page"
+  zcat "$page" | sed -n 1p | grep -q "\"ZelkSoft $version\"" || fail "no version in $page"
+done
 
 program=$root/usr/bin/ZelkSoft
 [ "$("$program" --version)" = "ZelkSoft $version" ] || fail "--version: $("$program" --version)"
@@ -62,11 +66,10 @@ program=$root/usr/bin/ZelkSoft
 home=$work/home
 user=$home/.local/share/zelksoft
 start() {
-  local out
-  out=$(env -u ZELK_APP_DIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$home" \
+  started=$(env -u ZELK_APP_DIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$home" \
     QT_QPA_PLATFORM=offscreen ZELK_EXIT_WHEN_SHOWN=1 timeout 60 "$program" 2>&1) ||
-    fail "the unpacked program did not start and end cleanly: $out"
-  grep -q '^shown$' <<<"$out" || fail "the launcher was not shown: $out"
+    fail "the unpacked program did not start and end cleanly: $started"
+  grep -q '^shown$' <<<"$started" || fail "the launcher was not shown: $started"
 }
 
 start
@@ -86,4 +89,7 @@ grep -q '^WindowLines=250' "$user/ZelkGui.ini" || fail "the changed setting was 
 cmp -s "$work/scale.mine" "$user/scale.ini" || fail "the user's scale.ini was replaced"
 cmp -s "$root/usr/share/zelksoft/scale.ini" "$user/scale.ini.new" || fail "no scale.ini.new"
 grep -qs 'scale.ini.new' "$user"/error*.txt || fail "the error file does not mention scale.ini.new"
+grep -q 'scale.ini.new' <<<"$started" || fail "the user was not told of scale.ini.new: $started"
+start
+! grep -q 'scale.ini.new' <<<"$started" || fail "scale.ini.new told again: $started"
 echo "package $deb: files, entries, version and the installed program checked"

@@ -227,3 +227,44 @@ TEST_F(ShippedProgramTest, ExitWhileTheEditorReadsEndsCleanly)
     ASSERT_NE(display.windowSize(editor), points.editorReadSize) << "the read ended already";
     exitFromTheMenu(launcher);
 }
+
+// Catches options the program took for a start (a window, then exit 0) and
+// Qt's abort where there is no display: each ends before any window, with
+// its documented code and a line on standard error; Qt's own options pass.
+TEST(ShippedProgramCommandLine, MistakesAndNoDisplayEndBeforeAnyWindow)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid() && copyShippedData(folder.path()));
+    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        bare.remove(QString::fromLatin1(name));
+    bare.insert(QStringLiteral("ZELK_APP_DIR"), folder.path());
+    bare.insert(QString::fromLatin1(ShownProbe::EnvironmentVariable), QStringLiteral("1"));
+    const struct
+    {
+        QStringList args;
+        int rc;
+        const char *says;
+    } rows[] = {{{"--bogus"}, 2, "unknown option --bogus\n"},
+                {{"-v"}, 2, "unknown option -v\n"},
+                {{"extra"}, 2, "unexpected argument extra\n"},
+                {{"--app-dir"}, 2, "--app-dir needs a value\n"},
+                {{"--app-dir="}, 2, "--app-dir needs a value\n"},
+                {{"--grab"}, 2, "--grab needs a value\n"},
+                {{"--bus", "carrier"}, 2, "--bus takes"},
+                {{}, 1, "no display"},
+                {{"-platform", "xcb"}, 1, "xcb needs DISPLAY"},
+                {{"-platform", "offscreen", "-style", "fusion"}, 0, ""}};
+    for (const auto &row : rows) {
+        ChildProcess program;
+        program.setProcessEnvironment(bare);
+        program.start(shippedProgram(), row.args);
+        ASSERT_TRUE(program.waitForFinished(60000)) << program.transcript().toStdString();
+        const std::string what =
+            row.args.join(' ').toStdString() + "\n" + program.transcript().toStdString();
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << what;
+        EXPECT_EQ(program.exitCode(), row.rc) << what;
+        EXPECT_TRUE(program.standardError().contains(row.says)) << what;
+        EXPECT_EQ(program.standardOutput(), row.rc == 0 ? "shown\n" : "") << what;
+    }
+}

@@ -477,3 +477,14 @@ TEST_F(WireProtocolDoc, WorkedExamplesAreWhatTheCodeSends)
     EXPECT_EQ(functions, (std::set<int>{3, 4, 6, 16}));
     EXPECT_EQ(runs.size(), 3u) << "an example for each run";
 }
+
+// Catches a frame silence cut short on a fast line: 3.5 characters of ten
+// bits, but never under 1.75 ms, at every rate the port dialog offers.
+TEST(FrameSilence, ThreeAndAHalfCharactersButNeverUnderOnePointSevenFiveMs)
+{
+    const std::pair<int, double> micros[] = {{1200, 29166.7}, {2400, 14583.3},  {4800, 7291.7},
+                                             {9600, 3645.8},  {19200, 1822.9},  {38400, 1750.0},
+                                             {57600, 1750.0}, {115200, 1750.0}, {230400, 1750.0}};
+    for (const auto &[baud, us] : micros)
+        EXPECT_NEAR(double(F::silenceNs(baud)) / 1000, us, 0.1) << baud;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/DiskLogFileAccess.h"
+
 #include <QStringList>
 #include <QStringView>
 
@@ -23,3 +25,25 @@ inline QStringList csvFields(QStringView line)
     }
     return fields;
 }
+
+// The disk, with a switch that makes every write fail like a full disk.
+class SwitchableLogAccess final : public LogFileAccess
+{
+public:
+    bool writable = true;
+    DiskLogFileAccess disk;
+    Info info(const QString &path) override { return disk.info(path); }
+    QByteArray readTail(const QString &path, qint64 bytes) override
+    {
+        return disk.readTail(path, bytes);
+    }
+    bool replace(const QString &path, QByteArrayView content) override
+    {
+        return writable && disk.replace(path, content);
+    }
+    bool append(const QString &path, QByteArrayView tail) override
+    {
+        return writable && disk.append(path, tail);
+    }
+    QString errorString() const override { return writable ? QString() : "No space left"; }
+};

@@ -321,15 +321,18 @@ TEST_F(ZelkCtlTest, ExitCodesAndTheirPrecedence)
         refused.out.contains("Module 2 Set-point: REFUSED: OutputVoltageSetpoint=16 (line "))
         << show(refused);
 
-    const Ran both = zelkctl({"apply", env.path("all.txt"), "1", "3", "--from", "PS1"});
+    // Refused and a verify difference in one unit, then each in a unit of its own.
+    const Ran both = zelkctl({"apply", env.path("all.txt"), "1"});
     EXPECT_EQ(both.rc, 4) << show(both); // refused wins over the verify
     EXPECT_TRUE(both.out.contains("Module 1 Start-up delay = 40 ms: verify: the unit holds 0 ms, "
                                   "not 40 ms"))
         << show(both);
-
     edit("all.txt", "PS1MODULE2", "OutputVoltageSetpoint", "12");
-    const Ran verify = zelkctl({"apply", env.path("all.txt"), "1"});
-    EXPECT_EQ(verify.rc, 3) << show(verify);
+    const Ran apart = zelkctl({"apply", env.path("all.txt"), "1", "3", "--from", "PS1", "--json"});
+    EXPECT_EQ(apart.rc, 4) << show(apart);
+    const QJsonArray units = json(apart)["units"].toArray();
+    EXPECT_EQ(units.at(0)["exitCode"].toInt(), 3) << show(apart); // unit 1: the verify
+    EXPECT_EQ(units.at(1)["exitCode"].toInt(), 4) << show(apart); // unit 3 has no module 2
 
     setBus("Supply2", "Silent", "1"); // unit 3
     const Ran silent = zelkctl({"apply", env.path("all.txt"), "1", "3", "--from", "PS1"});

@@ -5,19 +5,34 @@
 
 #include <QFile>
 #include <QLocale>
+#include <optional>
+
+namespace {
+
+// Keeps the box in the transcript, lets the test act while it is up, and
+// answers with the next scripted answer, if any.
+template<typename Answer>
+std::optional<Answer> show(ScriptedDialogs &d, ScriptedDialogs::Shown s,
+                           std::deque<Answer> &answers)
+{
+    d.shown.push_back(s);
+    if (d.onShow)
+        d.onShow(s);
+    if (answers.empty())
+        return std::nullopt;
+    const Answer r = answers.front();
+    answers.pop_front();
+    return r;
+}
+
+} // namespace
 
 MsgResult ScriptedDialogs::MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
                                   const QString &title)
 {
-    Shown s{QStringLiteral("MsgBox"), title, text, icon, buttons, {}};
-    shown.push_back(s);
-    if (onShow)
-        onShow(s);
-    if (!msgAnswers.empty()) {
-        const MsgResult r = msgAnswers.front();
-        msgAnswers.pop_front();
-        return r;
-    }
+    if (const auto r =
+            show(*this, {QStringLiteral("MsgBox"), title, text, icon, buttons, {}}, msgAnswers))
+        return *r;
     switch (buttons) {
     case MsgButtons::YesNo:
     case MsgButtons::YesNoCancel:
@@ -33,10 +48,8 @@ MsgResult ScriptedDialogs::MsgBox(const QString &text, MsgButtons buttons, MsgIc
 
 void ScriptedDialogs::Notice(const QString &text, MsgIcon icon, const QString &title)
 {
-    Shown s{QStringLiteral("Notice"), title, text, icon, MsgButtons::OK, {}};
-    shown.push_back(s);
-    if (onShow)
-        onShow(s);
+    std::deque<int> none;
+    show(*this, {QStringLiteral("Notice"), title, text, icon, MsgButtons::OK, {}}, none);
 }
 
 InputResult ScriptedDialogs::InputBox(const QString &prompt, const QString &title,
@@ -44,42 +57,23 @@ InputResult ScriptedDialogs::InputBox(const QString &prompt, const QString &titl
 {
     Shown s{QStringLiteral("InputBox"), title, prompt, MsgIcon::None, MsgButtons::OKCancel, {}};
     s.file.defaultName = defaultText;
-    shown.push_back(s);
-    if (onShow)
-        onShow(s);
-    if (inputAnswers.empty())
-        return {};
-    const InputResult r = inputAnswers.front();
-    inputAnswers.pop_front();
-    return r;
+    return show(*this, s, inputAnswers).value_or(InputResult{});
 }
 
 QString ScriptedDialogs::GetSaveFileName(const FileDialogRequest &request)
 {
-    Shown s{QStringLiteral("SaveFile"), request.title, QString(), MsgIcon::None,
-            MsgButtons::OKCancel,       request};
-    shown.push_back(s);
-    if (onShow)
-        onShow(s);
-    if (fileAnswers.empty())
-        return {};
-    const QString r = fileAnswers.front();
-    fileAnswers.pop_front();
-    return r;
+    return show(*this,
+                {"SaveFile", request.title, {}, MsgIcon::None, MsgButtons::OKCancel, request},
+                fileAnswers)
+        .value_or(QString());
 }
 
 QString ScriptedDialogs::GetOpenFileName(const FileDialogRequest &request)
 {
-    Shown s{QStringLiteral("OpenFile"), request.title, QString(), MsgIcon::None,
-            MsgButtons::OKCancel,       request};
-    shown.push_back(s);
-    if (onShow)
-        onShow(s);
-    if (fileAnswers.empty())
-        return {};
-    const QString r = fileAnswers.front();
-    fileAnswers.pop_front();
-    return r;
+    return show(*this,
+                {"OpenFile", request.title, {}, MsgIcon::None, MsgButtons::OKCancel, request},
+                fileAnswers)
+        .value_or(QString());
 }
 
 QStringList ScriptedDialogs::texts() const

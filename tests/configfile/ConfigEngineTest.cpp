@@ -74,6 +74,18 @@ protected:
     }
 };
 
+// Catches a diff that compares values as shown: a set-point one count off
+// the file's (12.001 V, shown "12 V" as the file's 12 V is) differs.
+TEST_F(ConfigEngineTest, DifferenceBelowTheShownPrecisionIsWritten)
+{
+    const ConfigFileContents file = saveAll();
+    EXPECT_EQ(openBus().SetDefaultOutputVoltage("1", 2, 12001), CmdOk);
+    bus->ClosePort();
+    const auto plan = diff(file, 1, 1);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(writeRows(*plan), (QList<std::pair<int, Id>>{{2, Id::Setpoint}}));
+}
+
 // Catches a diff that invents or hides differences, an apply that writes what
 // did not differ, and a verify that reads a cache instead of the unit.
 TEST_F(ConfigEngineTest, RoundTripRestoresExactlyWhatChanged)

@@ -103,38 +103,24 @@ TEST(Label3D, RefusesUnknownAlignmentAndBorder)
     EXPECT_EQ(label.Label1()->frameShape(), QFrame::NoFrame);
 }
 
-// Catches defaults written to the host's bag, or read back as anything but the defaults.
-TEST(Label3D, DefaultsStoreNothingAndReadBackAsDefaults)
+// Catches defaults written to the host's bag or read back as anything but
+// the defaults, and changed properties saved under other names, in another
+// order, or not restored.
+TEST(Label3D, SavesChangedPropertiesInOrderAndDefaultsNot)
 {
     QWidget host;
-    Label3D saved(&host);
-    MemoryPropertyBag bag;
-    saved.WriteProperties(bag);
-    EXPECT_TRUE(bag.keys().isEmpty()) << bag.keys().join(',').toStdString();
-
-    Label3D restored(&host);
-    restored.setCaption(QStringLiteral("x"));
-    restored.setPhase(2);
-    restored.setForeColor2(0x123456);
-    restored.ReadProperties(bag);
-    EXPECT_EQ(restored.Enabled(), -1);
-    EXPECT_EQ(restored.Font(), host.font());
-    EXPECT_EQ(restored.ForeColor1(), 0u);
-    EXPECT_EQ(restored.ForeColor2(), 0xFFFFFFu);
-    EXPECT_EQ(restored.Caption(), QStringLiteral("Label3D"));
-    EXPECT_EQ(restored.Alignment(), 0);
-    EXPECT_EQ(restored.Phase(), 0);
-    EXPECT_EQ(restored.BackColor(), 0x8000000Fu);
-    EXPECT_EQ(restored.BorderStyle(), 0);
-    EXPECT_EQ(bag.readLog(),
+    MemoryPropertyBag none;
+    Label3D(&host).WriteProperties(none);
+    EXPECT_TRUE(none.keys().isEmpty()) << none.keys().join(',').toStdString();
+    Label3D defaults(&host);
+    defaults.setCaption(QStringLiteral("x"));
+    defaults.setPhase(2);
+    defaults.setForeColor2(0x123456);
+    defaults.ReadProperties(none);
+    EXPECT_EQ(none.readLog(),
               QStringList({"Enabled", "ForeColor1", "ForeColor2", "Caption", "Alignment", "Font",
                            "BorderStyle", "Phase", "BackColor"}));
-}
 
-// Catches properties saved under other names, in another order, or not restored.
-TEST(Label3D, SavesEveryChangedPropertyInOrder)
-{
-    QWidget host;
     Label3D saved(&host);
     QFont font = host.font();
     font.setBold(true);
@@ -152,21 +138,24 @@ TEST(Label3D, SavesEveryChangedPropertyInOrder)
     saved.WriteProperties(bag);
     EXPECT_EQ(bag.keys(), QStringList({"Enabled", "Font", "ForeColor1", "ForeColor2", "Caption",
                                        "Alignment", "Phase", "BackColor", "BorderStyle"}));
-
     Label3D restored(&host);
     restored.ReadProperties(bag);
-    EXPECT_EQ(restored.Enabled(), 0);
+    const struct
+    {
+        const Label3D &label;
+        QVariantList values;
+    } expected[] = {
+        {defaults, {-1, host.font(), 0u, 0xFFFFFFu, "Label3D", 0, 0, 0x8000000Fu, 0}},
+        {restored, {0, font, 0x0000FFu, 0x00FF00u, "Real-time monitor", 1, 3, 0x80000005u, 1}}};
+    for (const auto &[label, values] : expected) {
+        EXPECT_EQ((QVariantList{label.Enabled(), label.Font(), label.ForeColor1(),
+                                label.ForeColor2(), label.Caption(), label.Alignment(),
+                                label.Phase(), label.BackColor(), label.BorderStyle()}),
+                  values);
+    }
     EXPECT_FALSE(restored.Label1()->isEnabled());
-    EXPECT_EQ(restored.Font(), font);
-    EXPECT_EQ(restored.ForeColor1(), 0x0000FFu);
-    EXPECT_EQ(restored.ForeColor2(), 0x00FF00u);
-    EXPECT_EQ(restored.Caption(), QStringLiteral("Real-time monitor"));
     EXPECT_EQ(restored.Label2()->text(), QStringLiteral("Real-time monitor"));
-    EXPECT_EQ(restored.Alignment(), 1);
-    EXPECT_EQ(restored.Phase(), 3);
     EXPECT_EQ(restored.Label2()->pos(), QPoint(1, 1));
-    EXPECT_EQ(restored.BackColor(), 0x80000005u);
-    EXPECT_EQ(restored.BorderStyle(), 1);
 }
 
 // Catches the light copy on the wrong side, or the light label drawn over the dark one.

@@ -478,28 +478,38 @@ TEST_F(IniBulkTest, NewFileBatchSeesAnOddCharacterAnywhereInANameOrValue)
     }
 }
 
-TEST_F(IniBatchTest, NewFileBatchReadsItsWritesAndKeepsAnOutsideSave)
+TEST_F(IniBatchTest, ReadsSeeItsWritesTheFileWaitsAndAnOutsideSaveIsKept)
 {
-    // Catches a batch on a new file whose reads miss the writes still waiting
-    // for the end, or whose end overwrites a file another program saved meanwhile.
-    {
+    // Catches a batch, on a new file or an existing one, whose reads miss the
+    // writes still waiting or see stale disk data, that writes through early
+    // or twice, or whose end overwrites a file another program saved meanwhile.
+    for (const QByteArray &start : {QByteArray(), QByteArray("[s]\r\nk=old\r\n")}) {
+        SCOPED_TRACE(start.constData());
+        const auto begin = [&] {
+            QFile::remove(path());
+            if (!start.isEmpty())
+                putBytes(path(), start);
+        };
+        begin();
         IniBatch batch(path());
-        ASSERT_TRUE(IniFile::writeValue(path(), "s", "a", "1"));
-        EXPECT_EQ(IniFile::readString(path(), "S", "A"), "1");
-        ASSERT_TRUE(IniFile::writeValue(path(), "s", "b", "2"));
-        EXPECT_EQ(IniFile::readString(path(), "s", "b"), "2");
-        EXPECT_FALSE(QFile::exists(path()));
+        ASSERT_TRUE(IniFile::writeValue(path(), "s", "k", "new"));
+        EXPECT_EQ(IniFile::readString(path(), "S", "K"), "new");
+        EXPECT_EQ(bytesOf(path()), start.isEmpty() ? QByteArray("<missing>") : start);
         EXPECT_TRUE(batch.commit());
-    }
-    EXPECT_EQ(bytesOf(path()), "[s]\r\na=1\r\nb=2\r\n");
+        EXPECT_EQ(bytesOf(path()), "[s]\r\nk=new\r\n");
+        putBytes(path(), "[s]\r\nk=outside\r\n"); // after commit the batch is over
+        EXPECT_TRUE(batch.commit());
+        EXPECT_EQ(bytesOf(path()), "[s]\r\nk=outside\r\n");
 
-    {
-        IniBatch batch(path("other.ini"));
-        ASSERT_TRUE(IniFile::writeValue(path("other.ini"), "s", "mine", "1"));
-        putBytes(path("other.ini"), "[s]\r\ntheirs=2\r\n");
-        EXPECT_TRUE(batch.commit());
+        begin();
+        {
+            IniBatch mine(path());
+            ASSERT_TRUE(IniFile::writeValue(path(), "s", "mine", "1"));
+            putBytes(path(), "[s]\r\nk=theirs\r\n[other]\r\nx=y\r\n");
+            EXPECT_TRUE(mine.commit());
+        }
+        EXPECT_EQ(bytesOf(path()), "[s]\r\nk=theirs\r\nmine=1\r\n[other]\r\nx=y\r\n");
     }
-    EXPECT_EQ(bytesOf(path("other.ini")), "[s]\r\ntheirs=2\r\nmine=1\r\n");
 
     // A batch that leaves an empty file as it was keeps what another program saved.
     putBytes(path("empty.ini"), "");
@@ -537,23 +547,6 @@ TEST_F(IniBatchTest, SectionTextChangedInPlaceIsSeen)
     EXPECT_EQ(IniFile::readString(path(), view(), "k"), "1");
     borrowed[0] = borrowed[1] = u'b';
     EXPECT_EQ(IniFile::readString(path(), view(), "k"), "2");
-}
-
-TEST_F(IniBatchTest, ReadsSeeOwnWritesAndFileWaitsForCommit)
-{
-    // Catches a batch that writes through early, reads stale disk data, or writes twice.
-    putBytes(path(), "[s]\r\nk=old\r\n");
-    IniBatch batch(path());
-    ASSERT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("k"), QStringLiteral("new")));
-    EXPECT_EQ(IniFile::readString(path(), "s", "k"), "new");
-    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=old\r\n");
-    EXPECT_TRUE(batch.commit());
-    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=new\r\n");
-
-    putBytes(path(), "[s]\r\nk=outside\r\n"); // after commit the batch is over
-    EXPECT_TRUE(batch.commit());
-    EXPECT_EQ(IniFile::readString(path(), "s", "k"), "outside");
-    EXPECT_EQ(bytesOf(path()), "[s]\r\nk=outside\r\n");
 }
 
 TEST_F(IniBatchTest, SectionDeleteKeepsFirstOfDuplicateSections)
@@ -616,17 +609,6 @@ TEST_F(IniBatchTest, FailureReportedOnceAtCommitAndOnlyForRealChanges)
     EXPECT_TRUE(IniFile::writeString(path("no/such.ini"), "s", QStringLiteral("k"), "v"));
     EXPECT_FALSE(missingFolder.commit());
     EXPECT_EQ(entries(), QStringList{"t.ini"});
-}
-
-TEST_F(IniBatchTest, OutsideChangeDuringBatchIsKept)
-{
-    // Catches a batch commit that overwrites what another program saved meanwhile.
-    putBytes(path(), "[s]\r\na=1\r\n");
-    IniBatch batch(path());
-    ASSERT_TRUE(IniFile::writeString(path(), "s", QStringLiteral("b"), QStringLiteral("2")));
-    putBytes(path(), "[s]\r\na=1\r\n[other]\r\nx=y\r\n");
-    EXPECT_TRUE(batch.commit());
-    EXPECT_EQ(bytesOf(path()), "[s]\r\na=1\r\nb=2\r\n[other]\r\nx=y\r\n");
 }
 
 TEST_F(IniRobustnessTest, BadInputsReadAndWriteWithoutHarm)

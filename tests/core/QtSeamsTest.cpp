@@ -1,4 +1,6 @@
-// The Qt side of the seams: one-copy lock, busy window, message boxes.
+// The Qt side of the seams: busy window, message boxes. The one-copy lock is
+// the smoke tests': a second copy of the program is turned away, a killed one's
+// lock blocks nothing.
 #include "core_windows/QtDesktopServices.h"
 #include "core_windows/QtDialogs.h"
 
@@ -9,21 +11,6 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
-
-// Catches a second copy getting the lock while the first holds it, or not after.
-TEST(QtDesktopServicesTest, SecondClaimOfTheSameLockFails)
-{
-    QTemporaryDir dir;
-    const QString lock = dir.filePath("zelk.lock");
-    QtDesktopServices second(lock);
-    {
-        QtDesktopServices first(lock);
-        EXPECT_TRUE(first.claimSingleInstance());
-        EXPECT_TRUE(first.claimSingleInstance()); // the holder keeps it
-        EXPECT_FALSE(second.claimSingleInstance());
-    }
-    EXPECT_TRUE(second.claimSingleInstance()); // the first copy has ended
-}
 
 // Catches the busy mode leaving the window disabled when it is no longer active.
 TEST(QtDesktopServicesTest, BusyWindowIsEnabledAgain)

@@ -1,4 +1,5 @@
-// Shared routines: reply test, error file, key filter, busy modes, pause.
+// Shared routines: error file, key filter, busy modes, pause. The reply test
+// is the device wrappers' (WrapperTest.OddRepliesAreFailures).
 #include "TestSeams.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
@@ -6,14 +7,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
-
-// Catches a reply test that trims or ignores case.
-TEST(IsCmdOkTest, OnlyTheExactReplyIsSuccess)
-{
-    EXPECT_TRUE(IsCmdOk("CMD_OK"));
-    for (const char *reply : {"CMD_OK ", " CMD_OK", "cmd_ok", "CMD_O", ""})
-        EXPECT_FALSE(IsCmdOk(reply)) << reply;
-}
 
 // Catches a wrong line layout, lines overwriting each other, or a crash or a stray file when
 // the error folder cannot be written.

@@ -1,5 +1,6 @@
 // Picking a unit and reading it: progress text, LEDs, what each field shows,
 // window sizes, the failure path and the prompts that guard leaving a unit.
+#include "ReadSteps.h"
 #include "WindowFixture.h"
 #include "controls/OstransLed.h"
 #include "core/Twips.h"
@@ -10,21 +11,6 @@
 #include <QScrollBar>
 
 namespace {
-
-const char *const ReadLabels[] = {
-    "Get present modules................", "Get Module Good Status Byte........",
-    "Get Unit Serial Number.............", "Get Unit Version...................",
-    "Get Fan Fail Polarity..............", "Get Global DCGood Polarity.........",
-    "Get O.T. Fail Polarity.............", "Get Default Global Output Polarity.",
-    "Get Default Group State............", "Get Default Global Output State....",
-    "Get Module Type....................", "Get Module Serial Number...........",
-    "Get Module Version.................", "Get Programming Mode...............",
-    "Get Default Output On Off Polarity.", "Get Default Output On Off State....",
-    "Get Output Turn ON Delay...........", "Get Output Voltage Setpoint........",
-    "Get Module Good Low Threshold......", "Get Module Good High Threshold.....",
-    "Get Current Limit Mode.............", "Get Current Limit..................",
-    "Get Current Limit ON Time..........", "Get Current Limit OFF Time.........",
-    "Get Output State..................."};
 
 const QString RecycleText =
     QStringLiteral("The changes made will not take effect until the supply to the unit is "
@@ -59,8 +45,8 @@ TEST_F(ReadRoad, ReadingUnitThreeFillsTheEditor)
     QStringList expected = {QStringLiteral("Reading Zelk Configuration"),
                             QStringLiteral("Openning COM1, Bauds: 9600, Parity: NO, Databits: 8, "
                                            "...Ok")};
-    for (const char *label : ReadLabels)
-        expected << QString::fromLatin1(label) + QStringLiteral("Ok");
+    for (const auto &step : ReadSteps)
+        expected << QString::fromLatin1(step.first) + QStringLiteral("Ok");
     expected << QString() << QStringLiteral("Closing Communication..............Ok") << QString();
     EXPECT_EQ(e.RichTextBox1->toPlainText().split(QLatin1Char('\n')), expected);
 

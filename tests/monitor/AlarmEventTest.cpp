@@ -1,9 +1,8 @@
 // The alarm events of Monitor Mode, from the simulated bus's forced alarms
 // and a silent unit, in the trend window's list and in the alarm log file.
-#include "CsvFields.h"
+#include "LogFiles.h"
 #include "WindowFixture.h"
 #include "monitor/AlarmLog.h"
-#include "monitor/DiskLogFileAccess.h"
 #include "monitor/MonitorTrend.h"
 #include "monitor/TrendWindow.h"
 
@@ -174,36 +173,12 @@ TEST_F(AlarmEvents, SilentStreakGivesOneStartAndOneEnd)
                               }));
 }
 
-// The disk, with a switch that makes every write fail like a full disk.
-class FailingAlarmAccess final : public LogFileAccess
-{
-public:
-    bool writable = true;
-    DiskLogFileAccess disk;
-    Info info(const QString &path) override { return disk.info(path); }
-    QByteArray readTail(const QString &path, qint64 bytes) override
-    {
-        return disk.readTail(path, bytes);
-    }
-    bool replace(const QString &path, QByteArrayView content) override
-    {
-        return writable && disk.replace(path, content);
-    }
-    bool append(const QString &path, QByteArrayView tail) override
-    {
-        if (!writable)
-            return false;
-        return disk.append(path, tail);
-    }
-    QString errorString() const override { return writable ? QString() : "No space left"; }
-};
-
 TEST_F(AlarmEvents, UnwritableAlarmLogKeepsPollingAndWritesTheWaitingLinesOnce)
 {
     // Catches an alarm log failure that blocks or stops polling, lines lost
     // or written twice after the file can be written again, and a notice per
     // poll instead of one per streak.
-    FailingAlarmAccess access;
+    SwitchableLogAccess access;
     form->setLogFileAccess(&access);
     form->Check2->setChecked(true);
     startMonitoring("5   Sec.");

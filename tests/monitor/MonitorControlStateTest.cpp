@@ -1,5 +1,6 @@
-// The monitor's control-state policy: what each activity and mode lets the
-// user touch.
+// The monitor's control-state policy where the window tests cannot reach it:
+// the Monitor Mode box during a poll, and the global switch of a unit whose
+// outputs are held off. The window tests cover the other controls.
 #include "monitor/MonitorControlState.h"
 
 #include <gtest/gtest.h>
@@ -14,62 +15,27 @@ MonitorControlState::Inputs unitOne(A activity, bool monitorMode)
     in.unitSelected = true;
     in.monitorMode = monitorMode;
     in.modulesKnown = true;
-    in.present = {false, true, true, false, true, true};
-    in.outputOn = {false, true, false, false, true, true};
     return in;
 }
 } // namespace
 
-// Catches a control left free that could start a second conversation with
-// the unit, a Monitor Mode that cannot be left during its poll, or module
-// controls that ignore the module's presence and output.
-TEST(MonitorControlStateTest, ActivityAndModeDecideEveryControl)
+// Catches a Monitor Mode that cannot be left during its poll or can be entered
+// in the middle of something else, a window without a unit that offers
+// polling, and a global switch offered while the outputs are held off.
+TEST(MonitorControlStateTest, MonitorModeBoxAndGlobalSwitch)
 {
-    struct Case
-    {
-        const char *what;
-        MonitorControlState::Inputs in;
-        bool free, monitorBox, moduleControls;
-    };
-    const Case cases[] = {
-        {"interactive, idle", unitOne(A::Idle, false), true, true, true},
-        {"interactive, action", unitOne(A::Action, false), false, false, false},
-        {"interactive, reading", unitOne(A::Reading, false), false, false, false},
-        {"interactive, refresh", unitOne(A::Refreshing, false), false, false, false},
-        {"monitor mode, between polls", unitOne(A::Idle, true), false, true, false},
-        {"monitor mode, polling", unitOne(A::Refreshing, true), false, true, false},
-    };
-    for (const Case &c : cases) {
-        const auto s = MonitorControlState::of(c.in);
-        for (bool control : {s.unitList, s.selectUnit, s.refresh, s.close, s.eeprom, s.comSettings,
-                             s.period, s.globalSwitch, s.switchButtons})
-            EXPECT_EQ(control, c.free) << c.what;
-        EXPECT_EQ(s.monitorMode, c.monitorBox) << c.what;
-        EXPECT_EQ(s.clear, !c.in.monitorMode) << c.what;
-        for (int m = 1; m <= 5; ++m) {
-            EXPECT_EQ(s.moduleSwitch[m], c.moduleControls && c.in.present[m]) << c.what << m;
-            EXPECT_EQ(s.moduleEntry[m], c.moduleControls && c.in.present[m] && c.in.outputOn[m])
-                << c.what << m;
-        }
-    }
-}
-
-// Catches a window without a unit that offers polling or a refresh, a global
-// switch offered while the outputs are held off, or a file name that can
-// change under Autosave.
-TEST(MonitorControlStateTest, NoUnitHeldOffOutputsAndAutosave)
-{
-    const auto none = MonitorControlState::of({});
-    EXPECT_TRUE(none.unitList && none.selectUnit && none.close && none.comSettings);
-    EXPECT_FALSE(none.refresh || none.monitorMode || none.globalSwitch);
+    const std::pair<MonitorControlState::Inputs, bool> monitorBox[] = {
+        {unitOne(A::Idle, false), true},       {unitOne(A::Action, false), false},
+        {unitOne(A::Reading, false), false},   {unitOne(A::Refreshing, false), false},
+        {unitOne(A::Refreshing, true), true},  {unitOne(A::Idle, true), true},
+        {MonitorControlState::Inputs{}, false}};
+    for (const auto &[in, box] : monitorBox)
+        EXPECT_EQ(MonitorControlState::of(in).monitorMode, box)
+            << int(in.activity) << in.monitorMode << in.unitSelected;
 
     auto heldOff = unitOne(A::Idle, false);
+    EXPECT_TRUE(MonitorControlState::of(heldOff).globalSwitch);
     heldOff.modulesKnown = false;
     EXPECT_FALSE(MonitorControlState::of(heldOff).globalSwitch);
     EXPECT_TRUE(MonitorControlState::of(heldOff).switchButtons);
-
-    auto autosave = unitOne(A::Idle, false);
-    autosave.autosave = true;
-    EXPECT_FALSE(MonitorControlState::of(autosave).fileName);
-    EXPECT_TRUE(MonitorControlState::of(unitOne(A::Idle, false)).fileName);
 }

@@ -1,12 +1,10 @@
 // Monitor Mode: the polling period, the two record windows, the log file
 // name checks and the log file that follows the status log.
-#include "CsvFields.h"
+#include "LogFiles.h"
 #include "WindowFixture.h"
 #include "controls/OstransIndicator.h"
 #include "controls/OstransPushButton.h"
 #include "controls/OstransSunkenSwitch.h"
-#include "monitor/DiskLogFileAccess.h"
-#include "monitor/LogFileAccess.h"
 
 #include <QCheckBox>
 #include <QEventLoop>
@@ -20,27 +18,6 @@ const QString Header = QStringLiteral(
     "Global OVP,Operating Hours,Module 1 Good, Module 1 Volts, Module 1 Amps,Module 2 Good, "
     "Module 2 Volts, Module 2 Amps,Module 3 Good, Module 3 Volts, Module 3 Amps,Module 4 Good, "
     "Module 4 Volts, Module 4 Amps,Module 5 Good, Module 5 Volts, Module 5 Amps,");
-
-// The disk, with a switch that makes every write fail like a full disk.
-class SwitchableLogAccess final : public LogFileAccess
-{
-public:
-    bool writable = true;
-    DiskLogFileAccess disk;
-    Info info(const QString &path) override { return disk.info(path); }
-    QByteArray readTail(const QString &path, qint64 bytes) override
-    {
-        return disk.readTail(path, bytes);
-    }
-    bool replace(const QString &path, QByteArrayView content) override
-    {
-        return writable && disk.replace(path, content);
-    }
-    bool append(const QString &path, QByteArrayView tail) override
-    {
-        return writable && disk.append(path, tail);
-    }
-};
 
 class MonitorPoll : public WindowFixture
 {

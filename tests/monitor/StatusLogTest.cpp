@@ -1,7 +1,7 @@
 // The non-window parts of the monitor: the polling schedule, the hours text
 // and the status log's stored format.
 #include "monitor/StatusLog.h"
-#include "CsvFields.h"
+#include "LogFiles.h"
 #include "TestSeams.h"
 #include "core/ZelkGlobals.h"
 #include "monitor/MonitorSession.h"

@@ -2,7 +2,7 @@
 // gaps and limit lines, its exports, its picture, and a unit that stops
 // answering and comes back.
 #include "monitor/TrendWindow.h"
-#include "CsvFields.h"
+#include "LogFiles.h"
 #include "WindowFixture.h"
 #include "controls/OstransDisplay.h"
 #include "core/Twips.h"

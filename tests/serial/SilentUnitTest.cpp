@@ -50,6 +50,24 @@ private:
     std::vector<int> &m_waits;
 };
 
+// A serial device object on a ScriptedLine, open, ReadTimeout 200 ms and two
+// retries at 9600 baud.
+class SilentUnit : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        qint16 timeout = 200, retries = 2;
+        bus.SetINIParams(timeout, retries);
+        ASSERT_EQ(bus.OpenPort(QStringLiteral("/dev/null")), CmdOk);
+    }
+    bool answering = false;
+    std::vector<int> waits;
+    SerialBus bus{[this](const QString &, int, int) {
+        return std::make_unique<ScriptedLine>(answering, waits);
+    }};
+};
+
 } // namespace
 
 // Catches a silent unit that still gets its retries or the long timeout, a
@@ -57,16 +75,8 @@ private:
 // after it answers: the first call tries 1 + RetryCount times with
 // ReadTimeout; from then on one try each with SilentTimeout (never below the
 // answer's wire time + 20 ms); the first answer ends it.
-TEST(SilentUnit, AskedOnceWithTheShortWaitUntilItAnswers)
+TEST_F(SilentUnit, AskedOnceWithTheShortWaitUntilItAnswers)
 {
-    bool answering = false;
-    std::vector<int> waits;
-    SerialBus bus([&](const QString &, int, int) {
-        return std::make_unique<ScriptedLine>(answering, waits);
-    });
-    qint16 timeout = 200, retries = 2;
-    bus.SetINIParams(timeout, retries);
-    ASSERT_EQ(bus.OpenPort(QStringLiteral("/dev/null")), CmdOk);
     bus.setBlockReads(false);
     ASSERT_EQ(bus.baud(), 9600);
     ASSERT_EQ(bus.silentTimeoutMs(), ZelkIniKeys::DefaultSilentTimeout);
@@ -95,16 +105,8 @@ TEST(SilentUnit, AskedOnceWithTheShortWaitUntilItAnswers)
 // Catches a look for units that asks with the reads' wait or retries, that
 // asks again a unit heard on this line, or whose unanswered questions make a
 // unit silent for the reads the user asks for.
-TEST(SilentUnit, AProbeAsksOnceShortAndOnlyUnitsNotHeardFrom)
+TEST_F(SilentUnit, AProbeAsksOnceShortAndOnlyUnitsNotHeardFrom)
 {
-    bool answering = false;
-    std::vector<int> waits;
-    SerialBus bus([&](const QString &, int, int) {
-        return std::make_unique<ScriptedLine>(answering, waits);
-    });
-    qint16 timeout = 200, retries = 2;
-    bus.SetINIParams(timeout, retries);
-    ASSERT_EQ(bus.OpenPort(QStringLiteral("/dev/null")), CmdOk);
     for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(ZelkDevice::nobodyAnswered(bus.ProbeUnit(9)));
     EXPECT_EQ(waits, (std::vector<int>{31, 31, 31, 31})); // as a silent unit's wait

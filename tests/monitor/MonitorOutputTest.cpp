@@ -1,5 +1,6 @@
 // Output control in Interactive Mode: module, global and group switches,
 // set-points typed and stepped, and the window's remaining buttons.
+#include "MonitorShown.h"
 #include "WindowFixture.h"
 #include "controls/OstransBigSquareLed.h"
 #include "controls/OstransDisplay.h"
@@ -37,6 +38,14 @@ protected:
         onBus([&](SimulatedBus &b) { EXPECT_EQ(b.GetOutputState(unit, states), "CMD_OK"); });
         return states.toStatusText().left(5);
     }
+    // Module k's panel: message, volts, amps, switch and module-good LED.
+    QStringList panel(int k)
+    {
+        MonitorForm &m = monitor();
+        return {m.MMessage[k]->text(), m.OstransDisplay[k]->text(), m.OstransDisplayCurr[k]->text(),
+                m.OstransOS[k]->Status() == IsOn ? "on" : "off",
+                m.OstransMG[k]->Status() == IsOn ? "good" : "not good"};
+    }
     void typeAndApply(int m, const QString &text)
     {
         monitor().txtSP[m]->setText(text);
@@ -63,23 +72,15 @@ TEST_F(MonitorOutput, ModuleSwitchTurnsTheOutputOffAndOnAndShowsIt)
     MonitorForm &m = monitorRead("1");
     QTest::mouseClick(m.OstransOS[2], Qt::LeftButton);
     EXPECT_EQ(busOutputs(1), "10111");
-    EXPECT_EQ(m.OstransOS[2]->Status(), IsOff);
-    EXPECT_EQ(m.OstransMG[2]->Status(), IsOff);
-    EXPECT_EQ(m.MMessage[2]->text(), "Module Off");
-    EXPECT_EQ(m.OstransDisplay[2]->text(), "0.00");
-    EXPECT_EQ(m.OstransDisplayCurr[2]->text(), "0.00");
+    EXPECT_EQ(panel(2), (QStringList{"Module Off", "0.00", "0.00", "off", "not good"}));
     EXPECT_FALSE(m.txtSP[2]->isEnabled());
     // Every module's switch is usable again once the action is over.
-    EXPECT_EQ(m.OstransOS[2]->Enable(), IsOn);
-    EXPECT_EQ(m.OstransOS[1]->Enable(), IsOn);
+    EXPECT_TRUE(m.OstransOS[2]->Enable() == IsOn && m.OstransOS[1]->Enable() == IsOn);
     EXPECT_TRUE(windowUnlocked());
 
     QTest::mouseClick(m.OstransOS[2], Qt::LeftButton);
     EXPECT_EQ(busOutputs(1), "11111");
-    EXPECT_EQ(m.MMessage[2]->text(), "Module Good");
-    EXPECT_EQ(m.OstransMG[2]->Status(), IsOn);
-    EXPECT_EQ(m.OstransDisplay[2]->text(), "12.00");
-    EXPECT_EQ(m.OstransDisplayCurr[2]->text(), "12.00");
+    EXPECT_EQ(panel(2), (QStringList{"Module Good", "12.00", "12.00", "on", "good"}));
 
     m.cmdRefresh_Click();
     EXPECT_EQ(m.OstransOS[1]->Enable(), IsOn);
@@ -99,8 +100,7 @@ TEST_F(MonitorOutput, FailedSwitchesReportKeepTheStateAndUnlock)
     EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(env.dialogs.shown[0].text, "I could not open COM port, may be because is already "
                                          "open, close the program and try again.");
-    EXPECT_EQ(m.OstransOS[3]->Status(), IsOn);
-    EXPECT_EQ(m.MMessage[3]->text(), "Module Good");
+    EXPECT_EQ(panel(3), (QStringList{"Module Good", "24.00", "6.00", "on", "good"}));
     EXPECT_EQ(busOutputs(1), "11111");
     EXPECT_FALSE(bus->portOpen());
     EXPECT_TRUE(windowUnlocked());
@@ -113,8 +113,7 @@ TEST_F(MonitorOutput, FailedSwitchesReportKeepTheStateAndUnlock)
     EXPECT_EQ(env.dialogs.shown[1].text,
               "ERROR ! PLEASE CHECK " + ZelkGlobals::ErrorFilePath + " FOR DETAILS");
     EXPECT_EQ(env.dialogs.shown[1].title, ZelkGlobals::AppTitle);
-    EXPECT_EQ(m.OstransErrorPicture->Status(), IsOff);
-    EXPECT_EQ(m.OstransOutputOnOff->Status(), IsOn);
+    EXPECT_TRUE(m.OstransErrorPicture->Status() == IsOff && m.OstransOutputOnOff->Status() == IsOn);
     EXPECT_TRUE(windowUnlocked());
 }
 
@@ -159,10 +158,8 @@ TEST_F(MonitorOutput, GlobalSwitchOffBlanksThenReadsTheUnitAndOnRestoresIt)
     EXPECT_TRUE(windowUnlocked());
 
     QTest::mouseClick(m.OstransOutputOnOff, Qt::LeftButton);
-    EXPECT_EQ(m.MMessage[1]->text(), "Module Good");
-    EXPECT_EQ(m.MMessage[3]->text(), "Module Good");
-    EXPECT_EQ(m.OstransOutputOnOff->Status(), IsOn);
-    EXPECT_EQ(m.OstransOS[1]->Enable(), IsOn);
+    EXPECT_EQ(texts(m.MMessage[1], m.MMessage[3]), (QStringList{"Module Good", "Module Good"}));
+    EXPECT_TRUE(m.OstransOutputOnOff->Status() == IsOn && m.OstransOS[1]->Enable() == IsOn);
 }
 
 TEST_F(MonitorOutput, SwitchButtonsNeedAUnitAndTheFirstPressSwitchesOff)
@@ -184,8 +181,7 @@ TEST_F(MonitorOutput, SwitchButtonsNeedAUnitAndTheFirstPressSwitchesOff)
     EXPECT_EQ(setCalls(), (QStringList{"SetGlobalOutputState(1, 0) -> CMD_OK",
                                        "SetGlobalOutputState(1, 1) -> CMD_OK",
                                        "SetGroupState(1, 0) -> CMD_OK"}));
-    EXPECT_EQ(m.GOutputBtn->text(), "ON");
-    EXPECT_EQ(m.GroupBtn->text(), "OFF");
+    EXPECT_EQ(texts(m.GOutputBtn, m.GroupBtn), (QStringList{"ON", "OFF"}));
 }
 
 TEST_F(MonitorOutput, SetpointAtTheLimitsIsAppliedAndBeyondIsRefused)
@@ -259,7 +255,9 @@ TEST_F(MonitorOutput, SteppingMovesByOneHundredthAndStopsAtTheLimits)
 
 TEST_F(MonitorOutput, LeavingTheBoxSendsOnlyAChangedValue)
 {
-    // Catches a send on every focus change, or a typed-back value compared with a stale reading.
+    // Catches a send on every focus change, or a typed-back value compared with a stale
+    // reading, and a refresh that puts a stale reading back into a set-point box, so that
+    // passing through the box sends the old set-point to the unit.
     MonitorForm &m = monitorRead("1");
     m.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&m));
@@ -283,18 +281,6 @@ TEST_F(MonitorOutput, LeavingTheBoxSendsOnlyAChangedValue)
     EXPECT_EQ(setCalls().last(), "SetOutputVoltageSetpoint(\"1\", 2, 12000) -> CMD_OK");
     EXPECT_EQ(setCalls().size(), 2);
 
-    leave("");
-    EXPECT_EQ(env.dialogs.texts(), QStringList{"Please enter numeric value."});
-    EXPECT_TRUE(m.txtSP[2]->hasFocus());
-}
-
-TEST_F(MonitorOutput, RefreshThenFocusPassSendsNothing)
-{
-    // Catches a refresh that puts a stale reading back into a set-point box,
-    // so that passing through the box sends the old set-point to the unit.
-    MonitorForm &m = monitorRead("1");
-    m.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&m));
     typeAndApply(2, "12.5");
     QTest::mouseClick(m.cmdRefresh, Qt::LeftButton);
     EXPECT_EQ(NumberText::toDouble(m.txtSP[2]->text().trimmed(), ZelkGlobals::DecimalSeparator),
@@ -306,6 +292,10 @@ TEST_F(MonitorOutput, RefreshThenFocusPassSendsNothing)
     qint16 raw = 0;
     onBus([&](SimulatedBus &b) { b.MeasureOutputVoltage(1, 2, raw); }); // the live set-point
     EXPECT_EQ(raw, 12500);
+
+    leave("");
+    EXPECT_EQ(env.dialogs.texts(), QStringList{"Please enter numeric value."});
+    EXPECT_TRUE(m.txtSP[2]->hasFocus());
 }
 
 TEST_F(MonitorOutput, PortDialogAndHelpButtons)

@@ -6,13 +6,12 @@
 
 namespace {
 using Mode = FieldRules::LimitMode;
-const QString Dot = QStringLiteral(".");
+const QString Dot = ".";
 const QString Limits = QStringLiteral(
     "  is invalid value, should be between 4.375 (-12.5% of Min. Volt.) and 16.875 (+12.5% of "
     "Max. Volt.)  And ");
-const QString Numeric = QStringLiteral("Please enter numeric value.");
-const QString ShortSpan =
-    QStringLiteral(" is a short time span, this may lead to unexpected operation");
+const QString Numeric = "Please enter numeric value.";
+const QString ShortSpan = " is a short time span, this may lead to unexpected operation";
 } // namespace
 
 // Catches wrong 12.5 % margins, a lost "0 disables" rule, a high limit that may

@@ -1,5 +1,6 @@
 // The editor's Load: a file section set against the unit shown, rows applied
 // after the user confirms, each write read back.
+#include "EditorShown.h"
 #include "WindowFixture.h"
 #include "configfile/ConfigSession.h"
 #include "core/IniFile.h"
@@ -9,11 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
-
-static void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -44,9 +40,9 @@ TEST_F(Load, PickSectionApplyTwoRowsAndSeeTheVerify)
 {
     // The File frame is up only before a unit is shown: Load reads the unit picked.
     SupplyConfig &e = editor();
-    pick(QStringLiteral("1"));
+    pick("1");
     ASSERT_TRUE(e.Load->isVisible());
-    const QString path = env.path(QStringLiteral("units.txt"));
+    const QString path = env.path("units.txt");
     {
         ConfigSession session(*ZelkGlobals::Device, ZelkGlobals::ComPort);
         ASSERT_EQ(session.save(path, {1, 3}).saved, (QList<int>{1, 3}));
@@ -65,7 +61,7 @@ TEST_F(Load, PickSectionApplyTwoRowsAndSeeTheVerify)
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_TRUE(EditorState::UnitShown);
     EXPECT_EQ(env.dialogs.shown[0].file.title, "Load Zelk Parameters from a file");
-    auto *dialog = e.findChild<LoadConfigDialog *>(QStringLiteral("frmLoadConfig"));
+    auto *dialog = e.findChild<LoadConfigDialog *>("frmLoadConfig");
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
     EXPECT_EQ(dialog->cboSection->count(), 32); // a save writes every ID
@@ -130,9 +126,9 @@ TEST_F(Load, CloneIntoSeveralUnitsSummarisesEach)
 
     SupplyConfig &e = editor();
     QTest::mouseClick(e.Load, Qt::LeftButton); // nothing picked: no file is asked for
-    EXPECT_EQ(env.dialogs.texts(), QStringList{QStringLiteral("Please select a valid unit.")});
-    pick(QStringLiteral("3"));
-    const QString path = env.path(QStringLiteral("unit3.txt"));
+    EXPECT_EQ(env.dialogs.texts(), QStringList{"Please select a valid unit."});
+    pick("3");
+    const QString path = env.path("unit3.txt");
     {
         ConfigSession session(*ZelkGlobals::Device, ZelkGlobals::ComPort);
         ASSERT_TRUE(session.save(path, {3}).written);
@@ -143,7 +139,7 @@ TEST_F(Load, CloneIntoSeveralUnitsSummarisesEach)
 
     env.dialogs.fileAnswers = {path};
     QTest::mouseClick(e.Load, Qt::LeftButton);
-    auto *dialog = e.findChild<LoadConfigDialog *>(QStringLiteral("frmLoadConfig"));
+    auto *dialog = e.findChild<LoadConfigDialog *>("frmLoadConfig");
     ASSERT_TRUE(dialog);
     dialog->txtCloneUnits->setText("3, 5, 7");
     env.dialogs.msgAnswers = {MsgResult::Yes};

@@ -1,5 +1,6 @@
 // Picking a unit and reading it: progress text, LEDs, what each field shows,
 // window sizes, the failure path and the prompts that guard leaving a unit.
+#include "EditorShown.h"
 #include "ReadSteps.h"
 #include "WindowFixture.h"
 #include "controls/OstransLed.h"
@@ -31,32 +32,27 @@ using ReadRoad = WindowFixture;
 TEST_F(ReadRoad, ReadingUnitThreeFillsTheEditor)
 {
     SupplyConfig &e = editor();
-    struct Seen
-    {
-        qint16 txBlinking, rxBlinking, txInterval, rxInterval;
-    };
-    std::vector<Seen> seen;
+    QStringList seen; // both LEDs blinking, and their intervals, at each progress line
     QObject::connect(e.RichTextBox1, &QTextEdit::textChanged, [&] {
-        seen.push_back({e.OstransTx->Blinking(), e.OstransRx->Blinking(), e.OstransTx->BInterval(),
-                        e.OstransRx->BInterval()});
+        seen << QStringLiteral("%1 %2 %3 %4")
+                    .arg(e.OstransTx->Blinking())
+                    .arg(e.OstransRx->Blinking())
+                    .arg(e.OstransTx->BInterval())
+                    .arg(e.OstransRx->BInterval());
     });
-    pickAndStart(QStringLiteral("3"));
+    pickAndStart("3");
 
-    QStringList expected = {QStringLiteral("Reading Zelk Configuration"),
+    QStringList expected = {"Reading Zelk Configuration",
                             QStringLiteral("Openning COM1, Bauds: 9600, Parity: NO, Databits: 8, "
                                            "...Ok")};
     for (const auto &step : ReadSteps)
-        expected << QString::fromLatin1(step.first) + QStringLiteral("Ok");
-    expected << QString() << QStringLiteral("Closing Communication..............Ok") << QString();
+        expected << QString::fromLatin1(step.first) + "Ok";
+    expected << QString() << "Closing Communication..............Ok" << QString();
     EXPECT_EQ(e.RichTextBox1->toPlainText().split(QLatin1Char('\n')), expected);
 
-    ASSERT_GT(seen.size(), 20u);
-    for (std::size_t i = 0; i + 1 < seen.size(); ++i) { // the last line comes after the read
-        EXPECT_EQ(seen[i].txBlinking, OstransLed::True) << i;
-        EXPECT_EQ(seen[i].rxBlinking, OstransLed::True) << i;
-        EXPECT_EQ(seen[i].txInterval, 800);
-        EXPECT_EQ(seen[i].rxInterval, 500);
-    }
+    ASSERT_GT(seen.size(), 20);
+    seen.removeLast(); // the last line comes after the read
+    EXPECT_EQ(seen, QStringList(seen.size(), "-1 -1 800 500"));
     for (OstransLed *led : {e.OstransTx, e.OstransRx}) {
         EXPECT_EQ(led->Blinking(), OstransLed::False);
         EXPECT_EQ(led->Status(), OstransLed::True);
@@ -64,23 +60,16 @@ TEST_F(ReadRoad, ReadingUnitThreeFillsTheEditor)
     }
 
     EXPECT_EQ(e.size(), QSize(px(11850), px(8510)));
-    EXPECT_TRUE(EditorState::UnitShown);
-    EXPECT_EQ(e.lblMain->text(), QStringLiteral("Settings of Power Supply ID: 3"));
-    EXPECT_TRUE(e.SSTab1(1)->isVisible());
-    EXPECT_TRUE(e.ErrorButton->isHidden());
+    EXPECT_TRUE(EditorState::UnitShown && e.SSTab1(1)->isVisible());
+    EXPECT_EQ(e.lblMain->text(), "Settings of Power Supply ID: 3");
     EXPECT_EQ(e.SSTab1(1)->currentIndex(), 4); // Module-1
     for (int m = 1; m <= 5; ++m)
         EXPECT_EQ(e.SSTab1(1)->isTabEnabled(5 - m), m == 1 || m == 3) << m;
-    EXPECT_FALSE(e.cmdApply->isEnabled());
-    EXPECT_FALSE(e.cmdSave->isEnabled());
-    EXPECT_TRUE(e.Save->isEnabled());
-    EXPECT_TRUE(e.Frame6->isHidden());
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{e.SelectButton, e.UnitList, e.Cancel, e.cmdMonitor})
-        EXPECT_TRUE(w->isEnabled());
-    EXPECT_FALSE(env.desktop.busy);
-    EXPECT_TRUE(env.desktop.windowEnabled);
-    EXPECT_EQ(env.dialogs.count(), 0);
+    EXPECT_EQ(flags(&QWidget::isHidden, e.ErrorButton, e.Frame6), "11");
+    EXPECT_EQ(flags(&QWidget::isEnabled, e.cmdApply, e.cmdSave, e.Save, e.SelectButton, e.UnitList,
+                    e.Cancel, e.cmdMonitor),
+              "0011111");
+    EXPECT_TRUE(!env.desktop.busy && env.desktop.windowEnabled && env.dialogs.count() == 0);
 }
 
 // Catches a field that does not show what the unit stores (identity, options,
@@ -99,70 +88,53 @@ TEST_F(ReadRoad, FieldsShowTheUnitsStoredValuesAndRules)
         d.SetFanFailPolarity("1", 0);
         d.SetOTFailPolarity("1", 1);
     });
-    SupplyConfig &e = editorRead(QStringLiteral("1"));
-    EXPECT_EQ(e.PSID->text(), QStringLiteral("1"));
-    EXPECT_EQ(e.SerialNumber->text(), QStringLiteral("ZX5-21A0117"));
-    EXPECT_EQ(e.MajVersion->text(), QStringLiteral("2"));
-    EXPECT_EQ(e.MinVersion->text(), QStringLiteral("11"));
-    EXPECT_TRUE(e.optFanFail(1)->isChecked());
-    EXPECT_TRUE(e.optOverTemp(0)->isChecked());
-    EXPECT_TRUE(e.optGlobal(0)->isChecked());
-    EXPECT_TRUE(e.optGlobalOnOff(0)->isChecked());
+    SupplyConfig &e = editorRead("1");
+    EXPECT_EQ(texts(e.PSID, e.SerialNumber, e.MajVersion, e.MinVersion),
+              (QStringList{"1", "ZX5-21A0117", "2", "11"}));
+    EXPECT_EQ(flags(&QAbstractButton::isChecked, e.optFanFail(1), e.optOverTemp(0), e.optGlobal(0),
+                    e.optGlobalOnOff(0)),
+              "1111");
 
     // Module 1: limits off; group 1, Normally Off.
-    EXPECT_EQ(e.hl(1)->text(), QStringLiteral("0"));
-    EXPECT_FALSE(e.hl(1)->isEnabled());
-    EXPECT_FALSE(e.ll(1)->isEnabled());
+    EXPECT_EQ(e.hl(1)->text(), "0");
     EXPECT_EQ(e.hl(1)->palette().color(QPalette::Disabled, QPalette::Base),
               QColor(0xE0, 0xE0, 0xE0));
     EXPECT_TRUE(e.optStartupState(2)->isChecked());
-    EXPECT_TRUE(e.optStartupState(1)->isEnabled());
-    EXPECT_TRUE(e.optPolarity(1)->isEnabled());
-    EXPECT_FALSE(e.startupdelay(1)->isEnabled());
-    EXPECT_FALSE(e.Label13(5)->isEnabled());
-    EXPECT_FALSE(e.Label9(6)->isEnabled());
+    EXPECT_EQ(flags(&QWidget::isEnabled, e.hl(1), e.ll(1), e.optStartupState(1), e.optPolarity(1),
+                    e.startupdelay(1), e.Label13(5), e.Label9(6)),
+              "0011000");
 
     // Module 2: type 2 (5 to 15 V, 30 A), Hiccup, group 2.
-    EXPECT_EQ(e.vsp(2)->text(), QStringLiteral("12.34"));
-    EXPECT_EQ(e.slrVsp(2)->value(), 123);
-    EXPECT_EQ(e.slrVsp(2)->minimum(), 50);
-    EXPECT_EQ(e.slrVsp(2)->maximum(), 150);
-    EXPECT_EQ(e.hl(2)->text(), QStringLiteral("12.6"));
-    EXPECT_EQ(e.ll(2)->text(), QStringLiteral("11.4"));
+    EXPECT_EQ(texts(e.vsp(2), e.hl(2), e.ll(2), e.startupdelay(2), e.CurrentLimit(2)),
+              (QStringList{"12.34", "12.6", "11.4", "250", "24"}));
+    EXPECT_EQ((QList<int>{e.slrVsp(2)->value(), e.slrVsp(2)->minimum(), e.slrVsp(2)->maximum(),
+                          e.hscrollCurrentLimit(2)->value(), e.hscrollCurrentLimit(2)->maximum()}),
+              (QList<int>{123, 50, 150, 24, 30}));
     EXPECT_TRUE(e.hl(2)->isEnabled());
     EXPECT_EQ(e.hl(2)->palette().color(QPalette::Active, QPalette::Base), QColor(Qt::white));
-    EXPECT_EQ(e.startupdelay(2)->text(), QStringLiteral("250"));
     EXPECT_TRUE(e.optCurrentLimit(6)->isChecked());
-    EXPECT_EQ(e.CurrentLimit(2)->text(), QStringLiteral("24"));
-    EXPECT_EQ(e.hscrollCurrentLimit(2)->value(), 24);
-    EXPECT_EQ(e.hscrollCurrentLimit(2)->maximum(), 30);
-    EXPECT_FALSE(e.cboxResetTime(2)->isHidden());
-    EXPECT_TRUE(e.EnableReset(2)->isHidden());
-    EXPECT_FALSE(e.txtModuleID(2)->text().isEmpty());
-    EXPECT_EQ(e.txtModuleID(2)->text(), e.txtModuleID(2)->text().trimmed());
-    EXPECT_EQ(e.lblMaxCurrent(1)->text(), QStringLiteral("Module Type: ") +
-                                              e.txtModuleID(2)->text() +
-                                              QStringLiteral(" Max. Current: 30 Amp."));
-    EXPECT_EQ(e.lblMinVoltage(1)->text(), QStringLiteral("Min. 5"));
-    EXPECT_EQ(e.lblMaxVoltage(1)->text(), QStringLiteral("Max. 15"));
+    EXPECT_EQ(flags(&QWidget::isHidden, e.cboxResetTime(2), e.EnableReset(2)), "01");
+    const QString type = e.txtModuleID(2)->text();
+    EXPECT_TRUE(!type.isEmpty() && type == type.trimmed());
+    EXPECT_EQ(
+        texts(e.lblMaxCurrent(1), e.lblMinVoltage(1), e.lblMaxVoltage(1)),
+        (QStringList{"Module Type: " + type + " Max. Current: 30 Amp.", "Min. 5", "Max. 15"}));
 
     // Module 3: Latching with reset; module 4: Normal, group 0.
-    EXPECT_TRUE(e.optCurrentLimit(8)->isChecked());
-    EXPECT_TRUE(e.EnableReset(3)->isChecked());
-    EXPECT_FALSE(e.EnableReset(3)->isHidden());
-    EXPECT_TRUE(e.cboxResetTime(3)->isHidden());
-    EXPECT_TRUE(e.optCurrentLimit(10)->isChecked());
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             e.CurrentLimit(4), e.LabelCurrentLimit(4), e.hscrollCurrentLimit(4),
-             e.cboxActivationTime(4), e.cboxResetTime(4), e.EnableReset(4)})
-        EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
+    EXPECT_EQ(flags(&QAbstractButton::isChecked, e.optCurrentLimit(8), e.EnableReset(3),
+                    e.optCurrentLimit(10)),
+              "111");
+    EXPECT_EQ(flags(&QWidget::isHidden, e.EnableReset(3), e.cboxResetTime(3), e.CurrentLimit(4),
+                    e.LabelCurrentLimit(4), e.hscrollCurrentLimit(4), e.cboxActivationTime(4),
+                    e.cboxResetTime(4), e.EnableReset(4)),
+              "01111111");
     // Groups 2 and 0 lock the start-up controls though Normally On.
     for (int m : {2, 4}) {
         EXPECT_TRUE(e.optStartupState(2 * m - 1)->isChecked());
-        EXPECT_FALSE(e.Frame3(SupplyConfig::startUpFrameIndex(m))->isEnabled());
-        EXPECT_FALSE(e.optStartupState(2 * m - 1)->isEnabled());
-        EXPECT_FALSE(e.optPolarity(2 * m)->isEnabled());
-        EXPECT_FALSE(e.startupdelay(m)->isEnabled()) << m;
+        EXPECT_EQ(flags(&QWidget::isEnabled, e.Frame3(SupplyConfig::startUpFrameIndex(m)),
+                        e.optStartupState(2 * m - 1), e.optPolarity(2 * m), e.startupdelay(m)),
+                  "0000")
+            << m;
     }
 }
 
@@ -171,19 +143,17 @@ TEST_F(ReadRoad, FieldsShowTheUnitsStoredValuesAndRules)
 // module settings were not read.
 TEST_F(ReadRoad, TabsFollowTheModulesRead)
 {
-    SupplyConfig &e = editorRead(QStringLiteral("5"));
+    SupplyConfig &e = editorRead("5");
     QTabWidget *tabs = e.SSTab1(1);
     EXPECT_EQ(tabs->currentIndex(), 2);
-    EXPECT_EQ(tabs->tabText(2), QStringLiteral("Module-3"));
+    EXPECT_EQ(tabs->tabText(2), "Module-3");
     EXPECT_FALSE(tabs->isTabEnabled(3));
     EXPECT_FALSE(tabs->isTabEnabled(4));
 
-    editorRead(QStringLiteral("7"));
-    EXPECT_TRUE(tabs->isHidden());
-    EXPECT_TRUE(e.optGlobal(1)->isChecked());
-    EXPECT_TRUE(e.Text1->isHidden());
-    EXPECT_TRUE(e.RichTextBox1->toPlainText().contains(
-        QStringLiteral("Get Module Type....................Ok\n\nClosing")));
+    editorRead("7");
+    EXPECT_TRUE(tabs->isHidden() && e.Text1->isHidden() && e.optGlobal(1)->isChecked());
+    EXPECT_TRUE(
+        e.RichTextBox1->toPlainText().contains("Get Module Type....................Ok\n\nClosing"));
 }
 
 // Catches a read started without a unit, a failed read that leaves the editor
@@ -197,22 +167,21 @@ TEST_F(ReadRoad, FailedReadsLeaveTheSmallWindowWithTheErrorFileButton)
         EXPECT_EQ(e.height(), px(2670));
         EXPECT_FALSE(EditorState::UnitShown);
         EXPECT_EQ(!e.ErrorButton->isHidden() && e.ErrorButton->isEnabled(), errorButton);
-        for (QWidget *w : std::initializer_list<QWidget *>{
-                 e.SelectButton, e.Cancel, e.UnitList, e.cmdMonitor, e.cmdComSettings,
-                 e.cmdDetectUnitID, e.cmdChangeToNewUnitID, e.cmdDllFileVersion})
-            EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-        EXPECT_EQ(e.OstransTx->Blinking(), OstransLed::False);
-        EXPECT_FALSE(env.desktop.busy);
+        EXPECT_EQ(flags(&QWidget::isEnabled, e.SelectButton, e.Cancel, e.UnitList, e.cmdMonitor,
+                        e.cmdComSettings, e.cmdDetectUnitID, e.cmdChangeToNewUnitID,
+                        e.cmdDllFileVersion),
+                  "11111111");
+        EXPECT_TRUE(e.OstransTx->Blinking() == OstransLed::False && !env.desktop.busy);
     };
     ASSERT_TRUE(e.UnitList->currentText().isEmpty());
     QTest::mouseClick(e.SelectButton, Qt::LeftButton);
-    EXPECT_EQ(env.dialogs.texts(), QStringList{QStringLiteral("Please select a valid unit.")});
-    EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("Halvex Electronics"));
+    EXPECT_EQ(env.dialogs.texts(), QStringList{"Please select a valid unit."});
+    EXPECT_EQ(env.dialogs.shown[0].title, "Halvex Electronics");
     EXPECT_TRUE(e.RichTextBox1->toPlainText().isEmpty());
     expectCollapsedAndFree(false);
 
     bus->setUnitSilent(3, true);
-    pickAndStart(QStringLiteral("3"));
+    pickAndStart("3");
     ASSERT_EQ(env.dialogs.count(), 2);
     EXPECT_EQ(env.dialogs.shown[1].text,
               QStringLiteral("Unit 3 Does not Respond, make sure is properly connected and is the "
@@ -220,14 +189,13 @@ TEST_F(ReadRoad, FailedReadsLeaveTheSmallWindowWithTheErrorFileButton)
     EXPECT_EQ(env.dialogs.shown[1].title, ZelkGlobals::AppTitle);
     EXPECT_FALSE(ZelkGlobals::ErrorFlag);
     EXPECT_EQ(e.OstransRx->Status(), OstransLed::True);
-    EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith(
-        QStringLiteral("Get present modules................")));
+    EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith("Get present modules................"));
     expectCollapsedAndFree(true);
     QTest::mouseClick(e.ErrorButton, Qt::LeftButton);
     EXPECT_EQ(env.desktop.openedTextFiles, QStringList{ZelkGlobals::ErrorFilePath});
 
-    bus->failMethod(QStringLiteral("GetUnitSerialN"), QStringLiteral("ERR_TIMEOUT"), 5);
-    pickAndStart(QStringLiteral("5"));
+    bus->failMethod("GetUnitSerialN", "ERR_TIMEOUT", 5);
+    pickAndStart("5");
     EXPECT_EQ(env.dialogs.count(), 2);
     expectCollapsedAndFree(true);
 }
@@ -250,19 +218,19 @@ TEST_F(ReadRoad, LeavingAfterAWritePromptsAndRestarts)
     };
     // Unit and module options written: staying on the unit tells to recycle it.
     written(true, true);
-    pick(QStringLiteral("1"));
+    pick("1");
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_EQ(env.dialogs.shown[0].text, RecycleText);
     EXPECT_EQ(env.dialogs.shown[0].buttons, MsgButtons::OK);
-    EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("EEPROM Configurator"));
+    EXPECT_EQ(env.dialogs.shown[0].title, "EEPROM Configurator");
     EXPECT_FALSE(EditorState::UnitOptionsChanged || EditorState::ModuleOptionsChanged ||
                  EditorState::ChangesWritten);
-    pick(QStringLiteral("1")); // nothing pending: no box
+    pick("1"); // nothing pending: no box
     EXPECT_EQ(env.dialogs.count(), 1);
 
     // Edited but not written: no box, the flag stays.
     written(false, false);
-    pick(QStringLiteral("1"));
+    pick("1");
     EXPECT_EQ(env.dialogs.count(), 1);
     EXPECT_TRUE(EditorState::ModuleOptionsChanged);
 
@@ -276,16 +244,14 @@ TEST_F(ReadRoad, LeavingAfterAWritePromptsAndRestarts)
     ASSERT_EQ(env.dialogs.count(), 2);
     EXPECT_EQ(env.dialogs.shown[1].buttons, MsgButtons::YesNo);
     EXPECT_TRUE(env.dialogs.shown[1].text.startsWith(
-        QStringLiteral("The changes made will not take effect until the outputs are restarted.")));
-    EXPECT_EQ(calls.methodNames(),
-              (QStringList{QStringLiteral("OpenPort"), QStringLiteral("SetGlobalOutputState"),
-                           QStringLiteral("SetGlobalOutputState"), QStringLiteral("ClosePort")}));
+        "The changes made will not take effect until the outputs are restarted."));
+    EXPECT_EQ(calls.methodNames(), (QStringList{"OpenPort", "SetGlobalOutputState",
+                                                "SetGlobalOutputState", "ClosePort"}));
     qint16 state = 0;
     onBus([&](ZelkDevice &d) { d.GetGlobalOutputState(qint16(1), state); });
     EXPECT_EQ(state / 10 % 10, 1);
     EXPECT_FALSE(EditorState::ModuleOptionsChanged || EditorState::ChangesWritten);
-    EXPECT_TRUE(e.isHidden());
-    EXPECT_TRUE(monitor().isVisible());
+    EXPECT_TRUE(e.isHidden() && monitor().isVisible());
 }
 
 // Catches picking the shown unit again collapsing it, another pick leaving
@@ -297,25 +263,21 @@ TEST_F(ReadRoad, PickingResizingAndClosing)
     EXPECT_FALSE(MainForm::instance().isVisible());
     e.resize(900, 400);
     EXPECT_EQ(e.size(), QSize(px(11850), px(2550)));
-    pickAndStart(QStringLiteral("1"));
+    pickAndStart("1");
     e.resize(700, 300);
     EXPECT_EQ(e.size(), QSize(px(11850), px(8510)));
-    pick(QStringLiteral("1"));
+    pick("1");
     EXPECT_EQ(e.height(), px(8510));
-    EXPECT_EQ(e.PSID->text(), QStringLiteral("1"));
-    EXPECT_TRUE(EditorState::UnitShown);
+    EXPECT_TRUE(EditorState::UnitShown && e.PSID->text() == "1");
 
-    pick(QStringLiteral("5"));
+    pick("5");
     EXPECT_EQ(e.height(), px(2670));
-    EXPECT_FALSE(EditorState::UnitShown);
-    EXPECT_TRUE(e.PSID->text().isEmpty());
-    EXPECT_TRUE(e.SerialNumber->text().isEmpty());
-    EXPECT_TRUE(e.SSTab1(1)->isHidden());
+    EXPECT_TRUE(!EditorState::UnitShown && e.SSTab1(1)->isHidden());
+    EXPECT_EQ(texts(e.PSID, e.SerialNumber), (QStringList{"", ""}));
     EXPECT_EQ(e.UnitList->count(), 32);
 
     QTest::mouseClick(e.Cancel, Qt::LeftButton);
-    EXPECT_TRUE(e.isHidden());
-    EXPECT_TRUE(MainForm::instance().isVisible());
+    EXPECT_TRUE(e.isHidden() && MainForm::instance().isVisible());
 }
 
 // Catches one record shared by every unit read: a later read must not
@@ -323,30 +285,30 @@ TEST_F(ReadRoad, PickingResizingAndClosing)
 TEST_F(ReadRoad, EachUnitKeepsItsOwnRecord)
 {
     SupplyConfig &e = editor();
-    ZelkData *unread = e.unitRecord(QStringLiteral("7"));
-    pickAndStart(QStringLiteral("1"));
-    pickAndStart(QStringLiteral("3"));
-    ASSERT_NE(e.unitRecord(QStringLiteral("1")), nullptr);
-    EXPECT_EQ(e.unitRecord(QStringLiteral("1"))->SerialNumber, QStringLiteral("ZX5-21A0117"));
-    EXPECT_EQ(e.unitRecord(QStringLiteral("3"))->SerialNumber, QStringLiteral("ZX2-21B0342"));
-    EXPECT_EQ(e.unitRecord(QStringLiteral("7")), unread);
-    EXPECT_EQ(e.unitRecord(QStringLiteral("32")), unread);
+    ZelkData *unread = e.unitRecord("7");
+    pickAndStart("1");
+    pickAndStart("3");
+    ASSERT_NE(e.unitRecord("1"), nullptr);
+    EXPECT_EQ(e.unitRecord("1")->SerialNumber, "ZX5-21A0117");
+    EXPECT_EQ(e.unitRecord("3")->SerialNumber, "ZX2-21B0342");
+    EXPECT_EQ(e.unitRecord("7"), unread);
+    EXPECT_EQ(e.unitRecord("32"), unread);
     e.LoadForm(); // the grouping dialog's reload keeps what was read
-    EXPECT_EQ(e.unitRecord(QStringLiteral("1"))->SerialNumber, QStringLiteral("ZX5-21A0117"));
+    EXPECT_EQ(e.unitRecord("1")->SerialNumber, "ZX5-21A0117");
 }
 
 // Catches tooltips missing from a control group, and a missing key not shown
 // as "N/A".
 TEST_F(ReadRoad, TooltipsFromTheSettingsFile)
 {
-    QByteArray tips = env.readFile(QStringLiteral("Tooltips.ini"));
+    QByteArray tips = env.readFile("Tooltips.ini");
     tips.replace("EnableReset=", "Unused=");
-    env.writeFile(QStringLiteral("Tooltips.ini"), tips);
+    env.writeFile("Tooltips.ini", tips);
     SupplyConfig &e = editor();
     EXPECT_EQ(e.slrVsp(4)->toolTip(), e.vsp(4)->toolTip());
     EXPECT_FALSE(e.vsp(4)->toolTip().isEmpty());
     EXPECT_EQ(e.optCurrentLimit(20)->toolTip(), e.optCurrentLimit(1)->toolTip());
-    EXPECT_EQ(e.EnableReset(3)->toolTip(), QStringLiteral("N/A"));
+    EXPECT_EQ(e.EnableReset(3)->toolTip(), "N/A");
     EXPECT_FALSE(e.Cancel->toolTip().isEmpty());
 }
 
@@ -357,8 +319,8 @@ TEST_F(ReadRoad, FilledEditorHasNoClippedOrOverlappingControls)
     SupplyConfig &e = editorRead();
     showModule(2); // Hiccup: the fullest layout
     QCoreApplication::processEvents();
-    EXPECT_TRUE(e.grab().save(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("editor-unit1.png"))));
+    EXPECT_TRUE(
+        e.grab().save(QDir(QCoreApplication::applicationDirPath()).filePath("editor-unit1.png")));
 
     std::vector<QWidget *> leaves;
     for (QWidget *w : e.findChildren<QWidget *>()) {
@@ -405,7 +367,7 @@ TEST_F(ReadRoad, ReadClickedWhileTheLineIsTakenRunsAfterIt)
     };
     for (const bool closedMeanwhile : {false, true}) {
         SupplyConfig &e = editor();
-        pick(QStringLiteral("1"));
+        pick("1");
         const QString progressBefore = e.RichTextBox1->toPlainText();
         SharedLine::instance().hold();
         QTest::mouseClick(e.SelectButton, Qt::LeftButton);

@@ -24,19 +24,19 @@ QByteArray reference(const char *name)
 // not reaching the file, or a dialog with the wrong title, filter or suffix.
 TEST_F(Save, FileHoldsAllUnitsInTheStoredFormat)
 {
-    SupplyConfig &e = editorRead(QStringLiteral("3"));
+    SupplyConfig &e = editorRead("3");
     QTest::mouseClick(e.optFanFail(0), Qt::LeftButton); // the form's choice is what is saved
-    env.dialogs.fileAnswers = {env.path(QStringLiteral("units.txt"))};
+    env.dialogs.fileAnswers = {env.path("units.txt")};
     QTest::mouseClick(e.Save, Qt::LeftButton);
     ASSERT_EQ(env.dialogs.count(), 1);
     const FileDialogRequest &asked = env.dialogs.shown[0].file;
-    EXPECT_EQ(asked.title, QStringLiteral("Save Zelk Parameters to a file"));
-    EXPECT_TRUE(asked.filter.startsWith(QStringLiteral("Text files (*.txt);;All files (*.*)")));
-    EXPECT_EQ(asked.defaultSuffix, QStringLiteral("txt"));
-    EXPECT_EQ(ZelkGlobals::LastFileKind, QStringLiteral("CONFIG"));
+    EXPECT_EQ(asked.title, "Save Zelk Parameters to a file");
+    EXPECT_TRUE(asked.filter.startsWith("Text files (*.txt);;All files (*.*)"));
+    EXPECT_EQ(asked.defaultSuffix, "txt");
+    EXPECT_EQ(ZelkGlobals::LastFileKind, "CONFIG");
     const QByteArray expected = reference("saved_unit3.txt");
     ASSERT_FALSE(expected.isEmpty());
-    EXPECT_EQ(env.readFile(QStringLiteral("units.txt")), expected);
+    EXPECT_EQ(env.readFile("units.txt"), expected);
 }
 
 // Catches a cancelled dialog that still collects or writes.
@@ -46,9 +46,9 @@ TEST_F(Save, CancelledDialogWritesNothing)
     QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
     const bool before = e.data()->FanFail;
     QTest::mouseClick(e.Save, Qt::LeftButton);
-    EXPECT_EQ(ZelkGlobals::FileDialogAction, QStringLiteral("CANCEL"));
+    EXPECT_EQ(ZelkGlobals::FileDialogAction, "CANCEL");
     EXPECT_EQ(e.data()->FanFail, before);
-    EXPECT_TRUE(QDir(env.folder()).entryList({QStringLiteral("*.txt")}).isEmpty());
+    EXPECT_TRUE(QDir(env.folder()).entryList({"*.txt"}).isEmpty());
 }
 
 // Catches a save that half-copies the form and writes anyway when a module's
@@ -56,25 +56,24 @@ TEST_F(Save, CancelledDialogWritesNothing)
 TEST_F(Save, OutOfRangeCurrentLimitKeepsFileAndRecord)
 {
     SupplyConfig &e = editorRead(); // module 3: 24 V / 15 A
-    env.writeFile(QStringLiteral("units.txt"), QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
+    env.writeFile("units.txt", QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
     QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
-    e.CurrentLimit(3)->setText(QStringLiteral("16"));
+    e.CurrentLimit(3)->setText("16");
     const bool fanFail = e.data()->FanFail;
-    env.dialogs.fileAnswers = {env.path(QStringLiteral("units.txt"))};
+    env.dialogs.fileAnswers = {env.path("units.txt")};
     QTest::mouseClick(e.Save, Qt::LeftButton);
     ASSERT_EQ(env.dialogs.count(), 2);
     EXPECT_EQ(env.dialogs.shown[1].text,
-              QStringLiteral("Current Limit Out Of Range For Module3 or Module Type not defined"));
+              "Current Limit Out Of Range For Module3 or Module Type not defined");
     EXPECT_EQ(env.dialogs.shown[1].buttons, MsgButtons::OK);
-    EXPECT_EQ(env.readFile(QStringLiteral("units.txt")),
-              QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
+    EXPECT_EQ(env.readFile("units.txt"), QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
     EXPECT_EQ(e.data()->FanFail, fanFail);
 
-    e.CurrentLimit(3)->setText(QStringLiteral("15"));
-    env.dialogs.fileAnswers = {env.path(QStringLiteral("units.txt"))};
+    e.CurrentLimit(3)->setText("15");
+    env.dialogs.fileAnswers = {env.path("units.txt")};
     QTest::mouseClick(e.Save, Qt::LeftButton);
     EXPECT_EQ(env.dialogs.count(), 3);
-    EXPECT_TRUE(env.readFile(QStringLiteral("units.txt")).contains("[PS1MODULE3]"));
+    EXPECT_TRUE(env.readFile("units.txt").contains("[PS1MODULE3]"));
     EXPECT_FALSE(e.data()->FanFail);
 }
 
@@ -88,7 +87,7 @@ TEST_F(Save, PresetAndTrackingSetLimitsToZero)
         ASSERT_FALSE(e.cmdApplyCLM(m - 1)->isEnabled());
         QTest::mouseClick(editable ? e.cmdPreset(m) : e.cmdTracking(m), Qt::LeftButton);
         for (QLineEdit *box : {e.hl(m), e.ll(m)}) {
-            EXPECT_EQ(box->text(), QStringLiteral("0")) << m;
+            EXPECT_EQ(box->text(), "0") << m;
             EXPECT_EQ(box->isEnabled(), editable) << m;
             EXPECT_EQ(box->palette().color(QPalette::Base),
                       editable ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xE0, 0xE0, 0xE0));
@@ -106,12 +105,11 @@ TEST_F(Save, CancelledLoadAndModuleNumberingHelp)
     e.Load_Click();
     EXPECT_EQ(env.dialogs.count(), 1); // the file dialog, cancelled
     EXPECT_TRUE(rec.calls().empty());
-    EXPECT_FALSE(e.findChild<QDialog *>(QStringLiteral("frmLoadConfig")));
+    EXPECT_FALSE(e.findChild<QDialog *>("frmLoadConfig"));
     env.desktop.helpAvailable = false;
     QTest::mouseClick(e.cmdModuleNumbering, Qt::LeftButton);
     EXPECT_EQ(env.desktop.helpTopics,
-              QStringList{QDir(env.folder()).filePath(QStringLiteral("zelksdk.chm")) +
-                          QStringLiteral("::EC.html")});
+              QStringList{QDir(env.folder()).filePath("zelksdk.chm") + "::EC.html"});
     EXPECT_EQ(env.dialogs.count(), 1);
 }
 
@@ -120,7 +118,7 @@ TEST_F(Save, CancelledLoadAndModuleNumberingHelp)
 TEST_F(Save, GroupingAppliedIsShownAfterClose)
 {
     SupplyConfig &e = editorRead();
-    ASSERT_EQ(e.GroupID(1)->text(), QStringLiteral("1"));
+    ASSERT_EQ(e.GroupID(1)->text(), "1");
     // The dialog is driven once its modal loop runs.
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, &e, [&driver] {
@@ -140,7 +138,7 @@ TEST_F(Save, GroupingAppliedIsShownAfterClose)
     driver.stop();
     frmModuleGrouping::destroyInstance();
     EXPECT_TRUE(EditorState::UnitShown);
-    EXPECT_EQ(e.GroupID(1)->text(), QStringLiteral("2"));
+    EXPECT_EQ(e.GroupID(1)->text(), "2");
     EXPECT_TRUE(EditorState::ModuleOptionsChanged);
     EXPECT_TRUE(EditorState::ChangesWritten);
     EXPECT_FALSE(bus->portOpen());
@@ -151,10 +149,10 @@ TEST_F(Save, GroupingAppliedIsShownAfterClose)
 // user sees and what is saved.
 TEST_F(Save, AHeldLimitChangedBehindTheFormIsNotTakenAsShown)
 {
-    SupplyConfig &e = editorRead(QStringLiteral("3"));
-    env.dialogs.fileAnswers = {env.path(QStringLiteral("a.txt"))};
+    SupplyConfig &e = editorRead("3");
+    env.dialogs.fileAnswers = {env.path("a.txt")};
     QTest::mouseClick(e.Save, Qt::LeftButton);
-    const QByteArray first = env.readFile(QStringLiteral("a.txt"));
+    const QByteArray first = env.readFile("a.txt");
     ASSERT_TRUE(first.contains("VoltageHighLimit="));
 
     int changed = 0;
@@ -162,15 +160,15 @@ TEST_F(Save, AHeldLimitChangedBehindTheFormIsNotTakenAsShown)
         ZelkModuleRecord &mod = e.data()->Module(m);
         if (!e.data()->modulePresent(m) || mod.VoltageHighLimit.trimmed().isEmpty())
             continue;
-        mod.VoltageHighLimit = QStringLiteral("1234");
+        mod.VoltageHighLimit = "1234";
         ++changed;
     }
     ASSERT_GT(changed, 0);
-    env.dialogs.fileAnswers = {env.path(QStringLiteral("b.txt"))};
+    env.dialogs.fileAnswers = {env.path("b.txt")};
     QTest::mouseClick(e.Save, Qt::LeftButton);
-    EXPECT_FALSE(env.readFile(QStringLiteral("b.txt")).contains("VoltageHighLimit=1234"));
+    EXPECT_FALSE(env.readFile("b.txt").contains("VoltageHighLimit=1234"));
     for (int m = 1; m <= 5; ++m)
-        EXPECT_NE(e.data()->Module(m).VoltageHighLimit, QStringLiteral("1234")) << m;
+        EXPECT_NE(e.data()->Module(m).VoltageHighLimit, "1234") << m;
 }
 
 // Catches a save into a file this user may not read showing a box per key.
@@ -182,20 +180,20 @@ TEST_F(Save, UnreadableFileAsNobody)
         GTEST_SKIP() << "run as nobody by SaveAsNobody.UnreadableFileShowsOneBoxAndStaysUnchanged";
     // Units 3 and 1 read, saved into the file: one box names the file and the
     // reason, and the save is not reported done.
-    editorRead(QStringLiteral("3"));
-    SupplyConfig &e = editorRead(QStringLiteral("1"));
-    const QString file = folder + QStringLiteral("/units.txt");
+    editorRead("3");
+    SupplyConfig &e = editorRead("1");
+    const QString file = folder + "/units.txt";
     env.dialogs.shown.clear();
     env.dialogs.fileAnswers = {file};
     QTest::mouseClick(e.Save, Qt::LeftButton);
     ASSERT_EQ(env.dialogs.count(), 2); // the file dialog and one box
     const ScriptedDialogs::Shown &box = env.dialogs.shown[1];
-    EXPECT_EQ(box.kind, QStringLiteral("MsgBox"));
+    EXPECT_EQ(box.kind, "MsgBox");
     EXPECT_EQ(box.icon, MsgIcon::Critical);
     EXPECT_TRUE(box.text.contains(file)) << box.text.toStdString();
-    EXPECT_TRUE(box.text.contains(QStringLiteral("Permission denied"))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains("Permission denied")) << box.text.toStdString();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(e.RichTextBox1->toPlainText().contains(QStringLiteral("Saved to")));
+    EXPECT_FALSE(e.RichTextBox1->toPlainText().contains("Saved to"));
 }
 
 // Catches an unreadable file replaced through its writable folder, or a save
@@ -211,7 +209,7 @@ TEST(SaveAsNobody, UnreadableFileShowsOneBoxAndStaysUnchanged)
     ASSERT_TRUE(QFile::setPermissions(scratch.path(), QFile::ReadOwner | QFile::WriteOwner |
                                                           QFile::ExeOwner | QFile::ReadOther |
                                                           QFile::WriteOther | QFile::ExeOther));
-    const QString file = scratch.filePath(QStringLiteral("units.txt"));
+    const QString file = scratch.filePath("units.txt");
     const QByteArray before = QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n");
     {
         QFile out(file);
@@ -220,7 +218,7 @@ TEST(SaveAsNobody, UnreadableFileShowsOneBoxAndStaysUnchanged)
     ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
 
     // The shipped data nobody reads comes from a copy in the scratch folder.
-    const QString data = scratch.filePath(QStringLiteral("data"));
+    const QString data = scratch.filePath("data");
     ASSERT_TRUE(QDir().mkdir(data));
     for (const char *name : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
         ASSERT_TRUE(QFile::copy(QStringLiteral(ZELK_SHIPPED_DATA_DIR "/") + QLatin1String(name),
@@ -229,10 +227,10 @@ TEST(SaveAsNobody, UnreadableFileShowsOneBoxAndStaysUnchanged)
         QFile::setPermissions(data + QLatin1Char('/') + path, QFile::ReadOwner | QFile::ReadOther);
 
     QProcessEnvironment variables;
-    variables.insert(QStringLiteral("ZELK_UNREADABLE_DIR"), scratch.path());
-    variables.insert(QStringLiteral("ZELK_SHIPPED_DATA_DIR"), data);
+    variables.insert("ZELK_UNREADABLE_DIR", scratch.path());
+    variables.insert("ZELK_SHIPPED_DATA_DIR", data);
     const QString failure =
-        failureAsNobody(scratch.path(), QStringLiteral("Save.UnreadableFileAsNobody"), variables);
+        failureAsNobody(scratch.path(), "Save.UnreadableFileAsNobody", variables);
     EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
 
     QFile in(file);
@@ -240,5 +238,5 @@ TEST(SaveAsNobody, UnreadableFileShowsOneBoxAndStaysUnchanged)
     EXPECT_EQ(in.readAll(), before);
     EXPECT_EQ(
         QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-        (QStringList{AsNobodyProgram, QStringLiteral("data"), QStringLiteral("units.txt")}));
+        (QStringList{AsNobodyProgram, "data", "units.txt"}));
 }

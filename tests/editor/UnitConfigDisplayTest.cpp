@@ -24,26 +24,26 @@ UnitConfigDisplay::Context readContext(bool globalState = true, bool globalPolar
 TEST(UnitConfigDisplay, SetPointsAndLimitsInVolts)
 {
     ZelkData record;
-    record.MODULES = QStringLiteral("11100000");
-    record.Module(1).OutputVoltageSetpoint = QStringLiteral("12.34");
-    record.Module(2).OutputVoltageSetpoint = QStringLiteral("  ");
-    record.Module(3).OutputVoltageSetpoint = QStringLiteral("3.3333");
-    record.Module(1).VoltageHighLimit = QStringLiteral("3466");
-    record.Module(1).VoltageLowLimit = QStringLiteral("3136");
-    record.Module(2).VoltageHighLimit = QStringLiteral("0");
-    record.Module(2).VoltageLowLimit = QStringLiteral("0");
-    record.Module(3).VoltageHighLimit = QStringLiteral("100");
+    record.MODULES = "11100000";
+    record.Module(1).OutputVoltageSetpoint = "12.34";
+    record.Module(2).OutputVoltageSetpoint = "  ";
+    record.Module(3).OutputVoltageSetpoint = "3.3333";
+    record.Module(1).VoltageHighLimit = "3466";
+    record.Module(1).VoltageLowLimit = "3136";
+    record.Module(2).VoltageHighLimit = "0";
+    record.Module(2).VoltageLowLimit = "0";
+    record.Module(3).VoltageHighLimit = "100";
     auto context = readContext();
     context.voltageScaleFactor[2] = 0;
     const auto d = UnitConfigDisplay::fromRecord(record, context);
-    EXPECT_EQ(d.module(1).setpoint, QStringLiteral("12.34"));
+    EXPECT_EQ(d.module(1).setpoint, "12.34");
     EXPECT_EQ(d.module(1).setpointSlider, 123);
-    EXPECT_EQ(d.module(2).setpoint, QStringLiteral("0"));
+    EXPECT_EQ(d.module(2).setpoint, "0");
     EXPECT_EQ(d.module(2).setpointSlider, 0);
-    EXPECT_EQ(d.module(3).setpoint, QStringLiteral("3.33"));
+    EXPECT_EQ(d.module(3).setpoint, "3.33");
 
-    EXPECT_EQ(d.module(1).highLimit, QStringLiteral("3.47"));
-    EXPECT_EQ(d.module(1).lowLimit, QStringLiteral("3.14"));
+    EXPECT_EQ(d.module(1).highLimit, "3.47");
+    EXPECT_EQ(d.module(1).lowLimit, "3.14");
     EXPECT_TRUE(d.module(1).limitsEditable);
     EXPECT_TRUE(d.module(2).limitsShown);
     EXPECT_FALSE(d.module(2).limitsEditable);
@@ -57,12 +57,12 @@ TEST(UnitConfigDisplay, SetPointsAndLimitsInVolts)
 TEST(UnitConfigDisplay, ModuleSettingsFollowWhatWasRead)
 {
     ZelkData record;
-    record.MODULES = QStringLiteral("10000000");
-    record.Module(1).VoltageHighLimit = QStringLiteral("5000");
-    record.Module(1).StartUpDelay = QStringLiteral("250");
+    record.MODULES = "10000000";
+    record.Module(1).VoltageHighLimit = "5000";
+    record.Module(1).StartUpDelay = "250";
     auto d = UnitConfigDisplay::fromRecord(record, readContext(true, false));
-    EXPECT_EQ(d.module(1).highLimit, QStringLiteral("5"));
-    EXPECT_EQ(d.module(1).startUpDelay, QStringLiteral("250"));
+    EXPECT_EQ(d.module(1).highLimit, "5");
+    EXPECT_EQ(d.module(1).startUpDelay, "250");
     EXPECT_FALSE(d.globalOnOffFirst);
 
     d = UnitConfigDisplay::fromRecord(record, readContext(false, false));
@@ -114,8 +114,8 @@ TEST(UnitConfigDisplay, ModesAndGroups)
         record.Module(m).CurrentLimitMode = QString::fromLatin1(modules[m - 1].stored);
         record.Module(m).GroupId = modules[m - 1].group;
     }
-    record.Module(2).EnableReset = QStringLiteral("1");
-    record.Module(2).CurrentLimit = QStringLiteral("12.6");
+    record.Module(2).EnableReset = "1";
+    record.Module(2).CurrentLimit = "12.6";
     const auto d = UnitConfigDisplay::fromRecord(record, readContext());
     for (int m = 1; m <= 5; ++m) {
         EXPECT_EQ(d.module(m).limitMode, modules[m - 1].mode) << m;

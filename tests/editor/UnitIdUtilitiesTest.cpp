@@ -32,7 +32,7 @@ TEST_F(UnitIdTools, GivingUpOpensNoPort)
     EXPECT_TRUE(log->calls().empty());
     EXPECT_EQ(env.dialogs.count(), 9);
     EXPECT_EQ(env.dialogs.shown[0].buttons, MsgButtons::OKCancel);
-    EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("Utility: Detect Unit ID"));
+    EXPECT_EQ(env.dialogs.shown[0].title, "Utility: Detect Unit ID");
 }
 
 // Catches 33 accepted as a limit, a scan that goes on after a find, a frozen
@@ -60,13 +60,11 @@ TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeAndStopsAtFirstUnit)
     EXPECT_TRUE(buttonsLocked);
     EXPECT_FALSE(e.pleaseWait().isVisible());
     EXPECT_TRUE(e.cmdDetectUnitID->isEnabled());
-    EXPECT_EQ(e.pleaseWait().lblProgress->text(),
-              QStringLiteral("Scanning... Testing UnitID = 1 to 5  (20 %)"));
+    EXPECT_EQ(e.pleaseWait().lblProgress->text(), "Scanning... Testing UnitID = 1 to 5  (20 %)");
     ASSERT_EQ(env.dialogs.count(), 5);
-    EXPECT_EQ(env.dialogs.shown[1].text,
-              QStringLiteral("Enter maximum number to Scan Unit ID (1 - 32) ?"));
-    EXPECT_EQ(env.dialogs.shown[4].text, QStringLiteral("Unit Id for this Unit is = 1"));
-    EXPECT_EQ(env.dialogs.shown[4].title, QStringLiteral("Utilities, Zelk Unit Detect UnitID"));
+    EXPECT_EQ(env.dialogs.shown[1].text, "Enter maximum number to Scan Unit ID (1 - 32) ?");
+    EXPECT_EQ(env.dialogs.shown[4].text, "Unit Id for this Unit is = 1");
+    EXPECT_EQ(env.dialogs.shown[4].title, "Utilities, Zelk Unit Detect UnitID");
     EXPECT_EQ(env.dialogs.shown[4].icon, MsgIcon::Information);
 }
 
@@ -74,17 +72,15 @@ TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeAndStopsAtFirstUnit)
 TEST_F(UnitIdTools, NothingAnsweringNamesTheLimit)
 {
     SupplyConfig &e = editor();
-    bus->failMethod(QStringLiteral("GetUnitID"), QStringLiteral("ERR_TIMEOUT"));
+    bus->failMethod("GetUnitID", "ERR_TIMEOUT");
     record();
     env.dialogs.inputAnswers = {typed("3")};
     e.cmdDetectUnitID_Click();
-    EXPECT_EQ(log->methodNames().count(QStringLiteral("GetUnitID")), 3);
-    EXPECT_EQ(env.dialogs.texts().last(),
-              QStringLiteral("Unit did not respond from UnitID 1 to 3"));
-    EXPECT_EQ(e.pleaseWait().lblProgress->text(),
-              QStringLiteral("Scanning... Testing UnitID = 3 to 3  (100 %)"));
+    EXPECT_EQ(log->methodNames().count("GetUnitID"), 3);
+    EXPECT_EQ(env.dialogs.texts().last(), "Unit did not respond from UnitID 1 to 3");
+    EXPECT_EQ(e.pleaseWait().lblProgress->text(), "Scanning... Testing UnitID = 3 to 3  (100 %)");
     EXPECT_EQ(SupplyConfig::scanProgressText(1, 3),
-              QStringLiteral("Scanning... Testing UnitID = 1 to 3  (33.33 %)"));
+              "Scanning... Testing UnitID = 1 to 3  (33.33 %)");
 }
 
 // Catches a same-ID change skipped, a new ID that does not reach the unit,
@@ -96,7 +92,7 @@ TEST_F(UnitIdTools, ChangingAnIdMovesTheUnit)
     env.dialogs.inputAnswers = {typed("3"), typed("3")};
     e.cmdChangeToNewUnitID_Click();
     EXPECT_EQ(log->methodNames(), (QStringList{"OpenPort", "SetNewUnitID", "ClosePort"}));
-    EXPECT_EQ(env.dialogs.shown.back().title, QStringLiteral("EEPROM Configurator"));
+    EXPECT_EQ(env.dialogs.shown.back().title, "EEPROM Configurator");
 
     env.dialogs.inputAnswers = {typed("3"), typed("40"), typed("9")};
     e.cmdChangeToNewUnitID_Click();
@@ -109,14 +105,14 @@ TEST_F(UnitIdTools, ChangingAnIdMovesTheUnit)
     EXPECT_EQ(ids, (QList<int>{1, 5, 7, 9}));
     onBus([](ZelkDevice &d) {
         qint16 oldId = 3, newId = 9, answer = 0;
-        EXPECT_NE(d.GetUnitID(oldId, answer), QStringLiteral("CMD_OK"));
-        EXPECT_EQ(d.GetUnitID(newId, answer), QStringLiteral("CMD_OK"));
+        EXPECT_NE(d.GetUnitID(oldId, answer), "CMD_OK");
+        EXPECT_EQ(d.GetUnitID(newId, answer), "CMD_OK");
     });
 
     env.dialogs.inputAnswers = {typed("3"), typed("4")}; // 3 is gone now
     e.cmdChangeToNewUnitID_Click();
     EXPECT_EQ(env.dialogs.shown.back().icon, MsgIcon::Critical);
-    EXPECT_EQ(env.dialogs.shown.back().title, QStringLiteral("Unit ID Changer"));
+    EXPECT_EQ(env.dialogs.shown.back().title, "Unit ID Changer");
     EXPECT_FALSE(bus->portOpen());
 }
 
@@ -130,7 +126,7 @@ TEST_F(UnitIdTools, VersionBoxAndFocusWhileCollapsed)
     QTest::mouseClick(e.cmdDllFileVersion, Qt::LeftButton);
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_EQ(env.dialogs.shown[0].text, ZelkGlobals::Device->WhoAmI());
-    EXPECT_EQ(env.dialogs.shown[0].title, QStringLiteral("Dll file information"));
+    EXPECT_EQ(env.dialogs.shown[0].title, "Dll file information");
     e.cmdDllFileVersion->setFocus(Qt::TabFocusReason);
     e.Cancel->setFocus(Qt::TabFocusReason);
     EXPECT_TRUE(e.UnitList->hasFocus());

@@ -1,6 +1,7 @@
 // Field checks and change marking in the window: each field reaches its rule
 // with its module's ratings, what a refusal does to the focus and the text,
 // which buttons an edit enables, the mode layouts and the key filters.
+#include "EditorShown.h"
 #include "WindowFixture.h"
 
 #include <QTabBar>
@@ -43,9 +44,9 @@ TEST_F(Validation, RefusedValueKeepsFocusAndTextUntilCorrected)
         enterAndLeave(c.field, c.text);
         EXPECT_FALSE(c.field->hasFocus()); // it did leave
         ASSERT_EQ(env.dialogs.count(), before + 1);
-        EXPECT_EQ(env.dialogs.shown.back().text, c.message);
-        EXPECT_EQ(env.dialogs.shown.back().title, QStringLiteral("Halvex Electronics"));
-        EXPECT_EQ(env.dialogs.shown.back().icon, MsgIcon::Information);
+        const ScriptedDialogs::Shown &box = env.dialogs.shown.back();
+        EXPECT_EQ(box.text, c.message);
+        EXPECT_TRUE(box.title == "Halvex Electronics" && box.icon == MsgIcon::Information);
         EXPECT_TRUE(QTest::qWaitFor([&] { return c.field->hasFocus(); }, 2000));
         EXPECT_EQ(lineOf(c.field)->text(), c.text);
 
@@ -77,11 +78,10 @@ TEST_F(Validation, RefusalOutlivesTabAndModeSwitchesAndNothingIsWritten)
         QPushButton *apply;
     };
     const Case cases[] = {
-        {"set-point, another tab, apply all", e.vsp(2), QStringLiteral("3"),
-         QStringLiteral("3 is out of range, please enter value between 5 and 15"),
-         [&] { clickTab(1); }, e.cmdSave},
-        {"current limit, Normal then Hiccup, module apply", e.CurrentLimit(2), QStringLiteral("31"),
-         QStringLiteral("31 is out of range, please enter value between 0 and 30"),
+        {"set-point, another tab, apply all", e.vsp(2), "3",
+         "3 is out of range, please enter value between 5 and 15", [&] { clickTab(1); }, e.cmdSave},
+        {"current limit, Normal then Hiccup, module apply", e.CurrentLimit(2), "31",
+         "31 is out of range, please enter value between 0 and 30",
          [&] {
              onBox(e.optCurrentLimit(4));
              onBox(e.optCurrentLimit(6));
@@ -97,7 +97,7 @@ TEST_F(Validation, RefusalOutlivesTabAndModeSwitchesAndNothingIsWritten)
         ASSERT_EQ(env.dialogs.shown.back().text, c.message);
         // Another module waits to be written too: apply all must not write it either.
         showModule(1);
-        enterAndLeave(e.vsp(1), QStringLiteral("3.3"));
+        enterAndLeave(e.vsp(1), "3.3");
         c.move();
         record();
         EditorState::clearChangeFlags();
@@ -111,8 +111,7 @@ TEST_F(Validation, RefusalOutlivesTabAndModeSwitchesAndNothingIsWritten)
         EXPECT_TRUE(QTest::qWaitFor([&] { return c.field->hasFocus(); }, 2000));
         EXPECT_FALSE(EditorState::ChangesWritten);
         EXPECT_TRUE(c.apply->isEnabled());
-        enterAndLeave(c.field,
-                      c.typed == QStringLiteral("3") ? QStringLiteral("12") : QStringLiteral("24"));
+        enterAndLeave(c.field, c.typed == "3" ? "12" : "24");
         QTest::mouseClick(e.cmdSave, Qt::LeftButton);
     }
 }
@@ -129,14 +128,13 @@ TEST_F(Validation, TypedSetpointStaysAsTypedAfterTheSliderHitsAnEnd)
         slider->setFocus(Qt::MouseFocusReason);
         QTest::keyClick(slider, end);
         QTest::keyClick(slider, end); // already there: the slider does not move
-        enterAndLeave(e.vsp(2), QStringLiteral("12.34"));
-        EXPECT_EQ(e.vsp(2)->text(), QStringLiteral("12.34")) << int(end);
+        enterAndLeave(e.vsp(2), "12.34");
+        EXPECT_EQ(e.vsp(2)->text(), "12.34") << int(end);
         EXPECT_EQ(slider->value(), 123);
     }
     record();
     QTest::mouseClick(e.cmdApplyCLM(1), Qt::LeftButton);
-    EXPECT_TRUE(log->callTexts().contains(
-        QStringLiteral("SetDefaultOutputVoltage(\"1\", 2, 12340) -> CMD_OK")))
+    EXPECT_TRUE(log->callTexts().contains("SetDefaultOutputVoltage(\"1\", 2, 12340) -> CMD_OK"))
         << log->callTexts().join(QLatin1Char('\n')).toStdString();
 }
 
@@ -147,23 +145,23 @@ TEST_F(Validation, TimeBoxesAndUnitListFilterKeys)
 {
     SupplyConfig &e = editorRead();
     showModule(2); // stored as Hiccup: both time boxes shown
-    enterAndLeave(e.cboxResetTime(2), QStringLiteral("2"));
+    enterAndLeave(e.cboxResetTime(2), "2");
     EXPECT_EQ(env.dialogs.texts(),
               QStringList{"2 is a short time span, this may lead to unexpected operation"});
-    EXPECT_EQ(e.cboxResetTime(2)->currentText(), QStringLiteral("2"));
+    EXPECT_EQ(e.cboxResetTime(2)->currentText(), "2");
     QTest::qWait(0);
     EXPECT_FALSE(e.cboxResetTime(2)->hasFocus());
 
     QComboBox *box = e.cboxActivationTime(2);
     box->setFocus(Qt::MouseFocusReason);
-    box->setEditText(QStringLiteral("1234"));
+    box->setEditText("1234");
     box->lineEdit()->end(false);
-    QTest::keyClicks(box, QStringLiteral("56."));
-    EXPECT_EQ(box->currentText(), QStringLiteral("12345"));
+    QTest::keyClicks(box, "56.");
+    EXPECT_EQ(box->currentText(), "12345");
     EXPECT_EQ(env.dialogs.count(), 1); // a full box refuses silently
     QTest::keyClick(box, Qt::Key_A);
-    EXPECT_EQ(env.dialogs.texts().last(), QStringLiteral("Please enter numeric values"));
-    EXPECT_EQ(box->currentText(), QStringLiteral("12345"));
+    EXPECT_EQ(env.dialogs.texts().last(), "Please enter numeric values");
+    EXPECT_EQ(box->currentText(), "12345");
 
     const int unitIndex = e.UnitList->currentIndex();
     e.UnitList->setFocus(Qt::MouseFocusReason);
@@ -207,62 +205,44 @@ TEST_F(Validation, EachEditEnablesItsButtons)
 {
     SupplyConfig &e = editorRead();
     showModule(2);
-    const auto enabled = [&] {
+    QPushButton *const buttons[] = {e.cmdApply,       e.cmdSave,        e.cmdApplyCLM(0),
+                                    e.cmdApplyCLM(1), e.cmdApplyCLM(2), e.cmdApplyCLM(3),
+                                    e.cmdApplyCLM(4)};
+    // The buttons enabled, then the change flags set.
+    const auto pending = [&] {
         QStringList names;
-        for (QPushButton *b : {e.cmdApply, e.cmdSave, e.cmdApplyCLM(0), e.cmdApplyCLM(1),
-                               e.cmdApplyCLM(2), e.cmdApplyCLM(3), e.cmdApplyCLM(4)})
+        for (QPushButton *b : buttons)
             if (b->isEnabled())
                 names << b->objectName();
-        return names;
+        return (names.join(' ') + (EditorState::UnitOptionsChanged ? " unit" : "") +
+                (EditorState::ModuleOptionsChanged ? " module" : ""))
+            .toStdString();
     };
-    EXPECT_TRUE(enabled().isEmpty()); // nothing pending after a read
-    struct Edit
+    EXPECT_EQ(pending(), ""); // nothing pending after a read
+    const bool fanFail = e.optFanFail(0)->isChecked(), progMode = e.OptProgMode(3)->isChecked();
+    const struct
     {
         const char *what;
         std::function<void()> act;
-        QStringList buttons;
-        bool unitFlag, moduleFlag;
+        const char *pending;
+    } edits[] = {
+        {"fan fail", [&] { onBox(e.optFanFail(fanFail)); }, "cmdApply cmdSave unit"},
+        {"programming mode", [&] { onBox(e.OptProgMode(progMode ? 4 : 3)); },
+         "cmdSave cmdApplyCLM_1 module"},
+        {"set-point", [&] { enterAndLeave(e.vsp(2), "11"); }, "cmdSave cmdApplyCLM_1 module"},
+        {"high limit", [&] { enterAndLeave(e.hl(2), "14"); }, "cmdSave cmdApplyCLM_1 module"},
+        {"current limit", [&] { enterAndLeave(e.CurrentLimit(2), "20"); }, "cmdSave cmdApplyCLM_1"},
+        {"reset time", [&] { enterAndLeave(e.cboxResetTime(2), "700"); }, "cmdSave cmdApplyCLM_1"},
+        {"mode", [&] { onBox(e.optCurrentLimit(5)); }, "cmdSave cmdApplyCLM_1"},
+        {"enable reset", [&] { onBox(e.EnableReset(2)); }, "cmdSave cmdApplyCLM_1"},
     };
-    const QStringList module{"cmdSave", "cmdApplyCLM_1"};
-    const Edit edits[] = {
-        {"fan fail",
-         [&] {
-             QTest::mouseClick(e.optFanFail(e.optFanFail(0)->isChecked() ? 1 : 0), Qt::LeftButton);
-         },
-         {"cmdApply", "cmdSave"},
-         true,
-         false},
-        {"programming mode",
-         [&] {
-             QTest::mouseClick(e.OptProgMode(e.OptProgMode(3)->isChecked() ? 4 : 3),
-                               Qt::LeftButton);
-         },
-         module, false, true},
-        {"set-point", [&] { enterAndLeave(e.vsp(2), QStringLiteral("11")); }, module, false, true},
-        {"high limit", [&] { enterAndLeave(e.hl(2), QStringLiteral("14")); }, module, false, true},
-        {"current limit", [&] { enterAndLeave(e.CurrentLimit(2), QStringLiteral("20")); }, module,
-         false, false},
-        {"reset time", [&] { enterAndLeave(e.cboxResetTime(2), QStringLiteral("700")); }, module,
-         false, false},
-        {"mode", [&] { QTest::mouseClick(e.optCurrentLimit(5), Qt::LeftButton); }, module, false,
-         false},
-        {"enable reset",
-         [&] {
-             QCoreApplication::processEvents(); // lay out the box the mode just showed
-             onBox(e.EnableReset(2));
-         },
-         module, false, false},
-    };
-    for (const Edit &edit : edits) {
+    for (const auto &edit : edits) {
         SCOPED_TRACE(edit.what);
-        e.cmdApply->setEnabled(false);
-        e.cmdSave->setEnabled(false);
-        for (int i = 0; i <= 4; ++i)
-            e.cmdApplyCLM(i)->setEnabled(false);
+        for (QPushButton *b : buttons)
+            b->setEnabled(false);
         EditorState::clearChangeFlags();
+        QCoreApplication::processEvents(); // lay out what the last edit showed
         edit.act();
-        EXPECT_EQ(enabled(), edit.buttons);
-        EXPECT_EQ(EditorState::UnitOptionsChanged, edit.unitFlag);
-        EXPECT_EQ(EditorState::ModuleOptionsChanged, edit.moduleFlag);
+        EXPECT_EQ(pending(), edit.pending);
     }
 }

@@ -55,21 +55,17 @@ int inkedPixels(const QImage &image, const QRect &rect)
     return int(rect.width() * rect.height()) - *std::max_element(counts.cbegin(), counts.cend());
 }
 
-QLabel *caption(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
 // Each indicator off and on at its own size and twice it, the display in both
-// digit sets, and the 3D label in every Phase, each with a caption.
+// digit sets, and the 3D label in every Phase, each row with a caption.
 std::unique_ptr<QWidget> buildGallery()
 {
     auto gallery = std::make_unique<QWidget>();
     gallery->setAutoFillBackground(true);
     auto *grid = new QGridLayout(gallery.get());
     grid->setSpacing(10);
+    const auto add = [grid](QWidget *w, int row, int column) {
+        grid->addWidget(w, row, column, Qt::AlignCenter);
+    };
     int row = 0;
     for (const MakeIndicator &make : Indicators) {
         int column = 1;
@@ -78,38 +74,28 @@ std::unique_ptr<QWidget> buildGallery()
                 OstransIndicator *indicator = make(gallery.get());
                 indicator->setFixedSize(indicator->sizeHint() * scale);
                 indicator->setStatus(status);
-                grid->addWidget(indicator, row, column++, Qt::AlignCenter);
+                add(indicator, row, column++);
                 if (column == 2)
-                    grid->addWidget(caption(indicator->metaObject()->className(), gallery.get()),
-                                    row, 0);
+                    add(new QLabel(indicator->metaObject()->className()), row, 0);
             }
         }
         ++row;
     }
-    const QList<QStringList> readings = {{"12345", "67890", "12.5", "0.5"}, {"0", "24.00", ""}};
     for (const qint16 set : {qint16(1), qint16(2)}) {
-        grid->addWidget(caption(QStringLiteral("OstransDisplay %1").arg(set), gallery.get()), row,
-                        0);
-        for (const QStringList &texts : readings) {
-            auto *strip = new QWidget(gallery.get());
-            auto *line = new QHBoxLayout(strip);
-            line->setContentsMargins(0, 0, 0, 0);
-            for (const QString &text : texts) {
-                auto *display = new OstransDisplay(strip);
-                display->setFixedSize(display->sizeHint());
-                display->setFocusPolicy(Qt::NoFocus);
-                display->TextValue(set, text);
-                line->addWidget(display);
-            }
-            line->addStretch();
-            grid->addWidget(strip, row++, 1, 1, 4);
+        add(new QLabel(QStringLiteral("OstransDisplay %1").arg(set)), row, 0);
+        int column = 1;
+        for (const char *text : {"12345", "67890", "12.5", "0.5", "0", "24.00", ""}) {
+            auto *display = new OstransDisplay;
+            display->setFixedSize(display->sizeHint());
+            display->setFocusPolicy(Qt::NoFocus);
+            display->TextValue(set, QString::fromLatin1(text));
+            add(display, row, column++);
         }
+        ++row;
     }
-    auto *labels = new QWidget(gallery.get());
-    auto *labelLine = new QHBoxLayout(labels);
-    labelLine->setContentsMargins(0, 0, 0, 0);
+    add(new QLabel(QStringLiteral("Label3D")), row, 0);
     for (int phase = 0; phase < 4; ++phase) {
-        auto *label = new Label3D(labels);
+        auto *label = new Label3D;
         QFont font = label->Font();
         font.setPointSize(14);
         font.setBold(true);
@@ -120,10 +106,8 @@ std::unique_ptr<QWidget> buildGallery()
         label->setBorderStyle(phase == 3 ? 1 : 0);
         label->setFixedSize(110, 34);
         label->setBackColor(0xA0A0A0);
-        labelLine->addWidget(label);
+        add(label, row, phase + 1);
     }
-    grid->addWidget(caption(QStringLiteral("Label3D"), gallery.get()), row, 0);
-    grid->addWidget(labels, row, 1, 1, 4);
     return gallery;
 }
 } // namespace

@@ -184,11 +184,13 @@ TEST_F(MonitorOutput, SwitchButtonsNeedAUnitAndTheFirstPressSwitchesOff)
     EXPECT_EQ(texts(m.GOutputBtn, m.GroupBtn), (QStringList{"ON", "OFF"}));
 }
 
-TEST_F(MonitorOutput, SetpointAtTheLimitsIsAppliedAndBeyondIsRefused)
+TEST_F(MonitorOutput, SetpointsTypedOrSteppedAreAppliedAtTheLimitsAndRefusedBeyond)
 {
     // Catches an exclusive limit, a wrong scale factor, a refused value that
     // is still sent, or a raw set-point that wraps round 16 bits and reaches
-    // the unit as another voltage.
+    // the unit as another voltage; and a step past the maximum being sent,
+    // binary noise refusing a step onto the minimum, a step read as 1 (or 0)
+    // under a comma, or limits written with a dot.
     QByteArray scale = env.readFile("scale.ini");
     const qsizetype at = scale.indexOf("VoltageScaleFactor=500", scale.indexOf("[TYPE3]"));
     ASSERT_GT(at, 0);
@@ -215,20 +217,12 @@ TEST_F(MonitorOutput, SetpointAtTheLimitsIsAppliedAndBeyondIsRefused)
               (QStringList{"15.01 is Invalid Voltage Setpoint Value!, Should be between 5 and 15",
                            "4.99 is Invalid Voltage Setpoint Value!, Should be between 5 and 15",
                            "24 is Invalid Voltage Setpoint Value!, Should be between 8 and 28"}));
-    EXPECT_EQ(env.dialogs.shown[0].title, "Halvex Electronics");
-    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Information);
+    EXPECT_TRUE(env.dialogs.shown[0].title == "Halvex Electronics" &&
+                env.dialogs.shown[0].icon == MsgIcon::Information);
     EXPECT_TRUE(log->calls().empty());
     EXPECT_EQ(m.OstransDisplay[2]->text(), "5.00");
     EXPECT_TRUE(windowUnlocked());
-}
 
-TEST_F(MonitorOutput, SteppingMovesByOneHundredthAndStopsAtTheLimits)
-{
-    // Catches a step past the maximum being sent, binary noise refusing a step
-    // onto the minimum, a step read as 1 (or 0) under a comma, or limits
-    // written with a dot.
-    MonitorForm &m = monitorRead("1");
-    record();
     m.txtSP[2]->setText("5.01");
     QTest::mouseClick(m.cmdDec[2], Qt::LeftButton);
     EXPECT_EQ(m.txtSP[2]->text(), "5.00");
@@ -237,7 +231,7 @@ TEST_F(MonitorOutput, SteppingMovesByOneHundredthAndStopsAtTheLimits)
     record();
     QTest::mouseClick(m.cmdInc[2], Qt::LeftButton);
     EXPECT_EQ(m.txtSP[2]->text(), "15.01");
-    EXPECT_EQ(env.dialogs.texts(), QStringList{"Invalid Value!, Should be between 5 and 15"});
+    EXPECT_EQ(env.dialogs.texts().last(), "Invalid Value!, Should be between 5 and 15");
     EXPECT_TRUE(log->calls().empty());
     EXPECT_EQ(m.OstransDisplay[2]->text(), "15.00");
 

@@ -46,9 +46,12 @@ TEST_F(MonitorRead, UnitReadFillsEveryPanelFromTheUnitAndScaleIni)
     EXPECT_TRUE(m.cmdRefresh->isEnabled() && m.Check1->isEnabled() && m.UnitList->isEnabled());
 }
 
-TEST_F(MonitorRead, AbsentSlotsShowNotPresentAndCannotBeSwitched)
+TEST_F(MonitorRead, AbsentSlotsAreDeadAndAnOffModuleIsRefreshedOnceAfterItsTurnOnDelay)
 {
-    // Catches an empty slot shown as a module, or a switch that still takes clicks.
+    // Catches an empty slot shown as a module, or a switch that still takes
+    // clicks; and module timers that never start, start on every refresh, or
+    // refreshes that skip the operating hours.
+    onBus([](SimulatedBus &b) { b.SetOutputTurnONDelayExUShort("5", 4, 500); });
     MonitorForm &m = monitorRead("5");
     for (int i : {1, 2}) {
         QTest::mouseClick(m.OstransOS[i], Qt::LeftButton);
@@ -63,6 +66,17 @@ TEST_F(MonitorRead, AbsentSlotsShowNotPresentAndCannotBeSwitched)
     EXPECT_EQ(textColor(m.MMessage[4]), Red);
     EXPECT_FALSE(m.cmdSetVoltage[4]->isEnabled());
     EXPECT_TRUE(m.OstransGlobalDC->Status() == Off && m.OstransErrorPicture->Status() == Off);
+
+    ASSERT_TRUE(m.tmrMod4->isActive());
+    EXPECT_EQ(m.tmrMod4->interval(), 500);
+    // Good modules need no second look, nor do empty slots.
+    EXPECT_FALSE(m.tmrMod3->isActive() || m.tmrMod1->isActive());
+    m.OH->setText("x");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m.OH->text() != "x"; }, 3000));
+    EXPECT_EQ(m.OH->text(), "15,321");
+    EXPECT_FALSE(m.tmrMod4->isActive());
+    m.cmdRefresh_Click();
+    EXPECT_FALSE(m.tmrMod4->isActive());
 }
 
 TEST_F(MonitorRead, ModuleGoodWindowAndFaultBitDecideTheState)
@@ -143,25 +157,6 @@ TEST_F(MonitorRead, GroupAndGlobalButtonsHelpTextsAndHoursFailure)
     QTest::mouseClick(m.cmdRefresh, Qt::LeftButton);
     EXPECT_EQ(m.OH->text(), "");
     EXPECT_TRUE(env.readFile("error124.txt").contains("GetOperatingHoursString"));
-}
-
-TEST_F(MonitorRead, OffModuleIsRefreshedOnceAfterItsTurnOnDelayOnlyAfterARead)
-{
-    // Catches module timers that never start, start on every refresh, or
-    // refreshes that skip the operating hours.
-    onBus([](SimulatedBus &b) { b.SetOutputTurnONDelayExUShort("5", 4, 500); });
-    MonitorForm &m = monitorRead("5");
-    ASSERT_TRUE(m.tmrMod4->isActive());
-    EXPECT_EQ(m.tmrMod4->interval(), 500);
-    // Good modules need no second look, nor do empty slots.
-    EXPECT_FALSE(m.tmrMod3->isActive() || m.tmrMod1->isActive());
-    m.OH->setText("x");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return m.OH->text() != "x"; }, 3000));
-    EXPECT_EQ(m.OH->text(), "15,321");
-    EXPECT_FALSE(m.tmrMod4->isActive());
-
-    m.cmdRefresh_Click();
-    EXPECT_FALSE(m.tmrMod4->isActive());
 }
 
 TEST_F(MonitorRead, UnitListTakesNoTypingAndPickingResetsTheWindow)

@@ -89,12 +89,12 @@ TEST_F(SharedLineTest, WorkStartedInsideASequenceWaitsForItsEnd)
     // (the pass that tests OpenPort's reply, a wait for an answer, a pause):
     // a poll, a watch or scan step or another window's read started there
     // reaches the port, fails and closes it under the first sequence.
-    MonitorForm &m = monitorRead(QStringLiteral("1"));
+    MonitorForm &m = monitorRead("1");
     BusOverview &overview = m.busOverview();
     overview.cmdScan_Click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !overview.scan().running(); }, 20000));
     ASSERT_FALSE(overview.scan().found().isEmpty());
-    pick(QStringLiteral("3"));
+    pick("3");
     startMonitoring("5   Sec.");
 
     // Armed while a road runs, until the first work that waited for it
@@ -122,35 +122,20 @@ TEST_F(SharedLineTest, WorkStartedInsideASequenceWaitsForItsEnd)
     });
     eachPass.start(0);
 
-    const struct
-    {
-        const char *road;
-        std::function<void()> run;
-    } roads[] = {
-        {"the editor's read",
-         [&] {
-             QTest::mouseClick(editor().SelectButton, Qt::LeftButton);
-         }},
-        {"a poll",
-         [&] {
-             pollAt(env.clock.monotonic + 60000);
-         }},
-        {"a refresh",
-         [&] {
-             m.cmdRefresh_Click();
-         }},
-        {"a scan",
-         [&] {
-             overview.cmdScan_Click();
-             EXPECT_TRUE(QTest::qWaitFor([&] { return !overview.scan().running(); }, 20000));
-         }},
-    };
-    for (const auto &road : roads) {
-        SCOPED_TRACE(road.road);
+    const char *const roads[] = {"the editor's read", "a poll", "a refresh", "a scan"};
+    for (int road = 0; road < 4; ++road) {
+        SCOPED_TRACE(roads[road]);
         armed = true;
         editorClicked = false;
         queued = 0;
-        road.run();
+        if (road == 0)
+            QTest::mouseClick(editor().SelectButton, Qt::LeftButton);
+        else if (road == 1)
+            pollAt(env.clock.monotonic + 60000);
+        else if (road == 2)
+            m.cmdRefresh_Click();
+        else
+            overview.cmdScan_Click();
         armed = false;
         // The work that waited runs once the line is free, itself watched.
         EXPECT_TRUE(QTest::qWaitFor(

@@ -2,6 +2,8 @@
 // failed writes, a Clear, and a file removed or a folder made read-only.
 #include "monitor/StatusLogFile.h"
 #include "AsNobody.h"
+#include "LogFiles.h"
+#include "TestSeams.h"
 #include "monitor/DiskLogFileAccess.h"
 #include "monitor/StatusLog.h"
 #include "monitor/StatusLogFormat.h"
@@ -11,42 +13,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
-
-// The file in memory; every write can be made to fail like a full disk.
-class MemoryLogAccess final : public LogFileAccess
-{
-public:
-    QByteArray file;
-    bool exists = false;
-    bool failing = false;
-    Info info(const QString &) override { return {exists, file.size()}; }
-    QByteArray readTail(const QString &, qint64 bytes) override { return file.right(bytes); }
-    bool replace(const QString &, QByteArrayView content) override
-    {
-        if (failing)
-            return false;
-        file = content.toByteArray();
-        exists = true;
-        return true;
-    }
-    bool append(const QString &, QByteArrayView tail) override
-    {
-        if (failing)
-            return false;
-        file = (exists ? file : QByteArray()) + tail.toByteArray();
-        exists = true;
-        return true;
-    }
-    QString errorString() const override { return QStringLiteral("No space left on device"); }
-};
 
 QString numbered(int i)
 {
@@ -78,30 +50,46 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
+// A status log with its header and its writer, on a scratch folder whose
+// writes can be made to fail like a full disk.
+struct Writing
+{
+    TestEnvironment env;
+    SwitchableLogAccess access;
+    StatusLogFile writer{&access};
+    StatusLog log;
+    Writing() { log.addHeader(); }
+    // Record i added to the log, and the log written out.
+    bool add(int i, const char *file = "Log.csv")
+    {
+        log.append(numbered(i));
+        return writer.sync(env.path(file), log);
+    }
+    std::string file(const char *name = "Log.csv") const
+    {
+        return env.readFile(name).toStdString();
+    }
+};
+
 TEST(StatusLogFileTest, RecordsThatCouldNotBeWrittenFollowOnceAndInOrder)
 {
     // Catches records lost or written twice around failed writes, a failed
     // first write that is never retried whole, or a reason that is not kept.
-    MemoryLogAccess access;
-    StatusLogFile writer(&access);
-    StatusLog log;
-    log.addHeader();
+    Writing w;
     const bool fails[] = {true, false, true, true, false, false};
     for (int i = 0; i < 6; ++i) {
-        access.failing = fails[i];
-        log.append(numbered(i));
-        EXPECT_EQ(writer.sync("Log.csv", log), !fails[i]) << i;
+        w.access.writable = !fails[i];
+        EXPECT_EQ(w.add(i), !fails[i]) << i;
         if (i == 3) {
-            EXPECT_EQ(writer.waitingRecords(), 2);
-            EXPECT_EQ(writer.errorString(), "No space left on device");
+            EXPECT_EQ(w.writer.waitingRecords(), 2);
+            EXPECT_EQ(w.writer.errorString(), "No space left");
         }
     }
-    EXPECT_EQ(access.file.toStdString(), (logHeader() + numberedRecords(0, 5)).toStdString());
-    EXPECT_EQ(writer.waitingRecords(), 0);
-    EXPECT_EQ(writer.droppedRecords(), 0);
-    EXPECT_EQ(writer.errorString(), QString());
-    EXPECT_EQ(writer.fullWrites(), 2);
-    EXPECT_EQ(writer.appends(), 4);
+    EXPECT_EQ(w.file(), (logHeader() + numberedRecords(0, 5)).toStdString());
+    EXPECT_EQ(w.writer.errorString(), QString());
+    EXPECT_EQ((QList<qsizetype>{w.writer.waitingRecords(), w.writer.droppedRecords(),
+                                w.writer.fullWrites(), w.writer.appends()}),
+              (QList<qsizetype>{0, 0, 2, 4}));
 }
 
 TEST(StatusLogFileTest, BeyondTheQueueTheOldestAreDroppedAndCounted)
@@ -109,24 +97,21 @@ TEST(StatusLogFileTest, BeyondTheQueueTheOldestAreDroppedAndCounted)
     // Catches a queue without bound, the newest dropped instead of the oldest,
     // or drops not counted, whether the writer or the log let them go.
     constexpr int Total = StatusLogFile::MaxWaiting + 5;
-    const std::vector<int> failedSyncsAfter[] = {{6000, Total}, {1, Total}};
-    for (const std::vector<int> &syncs : failedSyncsAfter) {
-        MemoryLogAccess access;
-        access.failing = true;
-        StatusLogFile writer(&access);
-        StatusLog log;
-        log.addHeader();
-        for (int i = 0; i < Total;) {
-            log.append(numbered(i));
-            if (std::find(syncs.begin(), syncs.end(), ++i) != syncs.end()) {
-                EXPECT_FALSE(writer.sync("Log.csv", log));
+    for (const int firstFailedSync : {6000, 1}) {
+        SCOPED_TRACE(firstFailedSync);
+        Writing w;
+        w.access.writable = false;
+        for (int i = 0; i < Total; ++i) {
+            w.log.append(numbered(i));
+            if (i + 1 == firstFailedSync || i + 1 == Total) {
+                EXPECT_FALSE(w.writer.sync(w.env.path("Log.csv"), w.log));
             }
         }
-        EXPECT_EQ(writer.waitingRecords(), StatusLogFile::MaxWaiting) << syncs[0];
-        EXPECT_EQ(writer.droppedRecords(), 5) << syncs[0];
-        access.failing = false;
-        ASSERT_TRUE(writer.sync("Log.csv", log));
-        EXPECT_TRUE(access.file == logHeader() + numberedRecords(5, Total - 1)) << syncs[0];
+        EXPECT_EQ(w.writer.waitingRecords(), StatusLogFile::MaxWaiting);
+        EXPECT_EQ(w.writer.droppedRecords(), 5);
+        w.access.writable = true;
+        ASSERT_TRUE(w.writer.sync(w.env.path("Log.csv"), w.log));
+        EXPECT_TRUE(w.file() == (logHeader() + numberedRecords(5, Total - 1)).toStdString());
     }
 }
 
@@ -136,27 +121,19 @@ TEST(StatusLogFileTest, ClearEmptiesTheWindowNotTheFile)
     // waiting), a second header in the file, or a new file name that does
     // not start with the header and the log since the Clear.
     for (bool failBeforeClear : {false, true}) {
-        MemoryLogAccess access;
-        StatusLogFile writer(&access);
-        StatusLog log;
-        log.addHeader();
-        log.append(numbered(1));
-        ASSERT_TRUE(writer.sync("a.csv", log));
-        access.failing = failBeforeClear;
-        log.append(numbered(2));
-        EXPECT_EQ(writer.sync("a.csv", log), !failBeforeClear);
-        access.failing = false;
-        log.clear();
-        EXPECT_TRUE(log.addHeader());
-        log.append(numbered(3));
-        ASSERT_TRUE(writer.sync("a.csv", log));
-        EXPECT_EQ(access.file.toStdString(), (logHeader() + numberedRecords(1, 3)).toStdString())
-            << failBeforeClear;
-        EXPECT_EQ(log.bytes().toStdString(), (logHeader() + numberedRecords(3, 3)).toStdString());
-
-        ASSERT_TRUE(writer.sync("b.csv", log));
-        EXPECT_EQ(access.file.toStdString(), (logHeader() + numberedRecords(3, 3)).toStdString())
-            << failBeforeClear;
+        SCOPED_TRACE(failBeforeClear);
+        Writing w;
+        ASSERT_TRUE(w.add(1, "a.csv"));
+        w.access.writable = !failBeforeClear;
+        EXPECT_EQ(w.add(2, "a.csv"), !failBeforeClear);
+        w.access.writable = true;
+        w.log.clear();
+        EXPECT_TRUE(w.log.addHeader());
+        ASSERT_TRUE(w.add(3, "a.csv"));
+        EXPECT_EQ(w.file("a.csv"), (logHeader() + numberedRecords(1, 3)).toStdString());
+        EXPECT_EQ(w.log.bytes().toStdString(), (logHeader() + numberedRecords(3, 3)).toStdString());
+        ASSERT_TRUE(w.writer.sync(w.env.path("b.csv"), w.log));
+        EXPECT_EQ(w.file("b.csv"), (logHeader() + numberedRecords(3, 3)).toStdString());
     }
 }
 
@@ -167,23 +144,19 @@ TEST(StatusLogFileTest, FileChangedFromOutsideIsAppendedToNeverRewritten)
     const struct
     {
         bool exists;
-        QByteArray left;
-        QByteArray expected;
+        QByteArray left, expected;
     } cases[] = {{false, {}, logHeader() + numbered(2).toUtf8()},
                  {true, {}, logHeader() + numbered(2).toUtf8()},
                  {true, "kept by hand", "kept by hand" + numbered(2).toUtf8()}};
     for (const auto &c : cases) {
-        MemoryLogAccess access;
-        StatusLogFile writer(&access);
-        StatusLog log;
-        log.addHeader();
-        log.append(numbered(1));
-        ASSERT_TRUE(writer.sync("Log.csv", log));
-        access.exists = c.exists;
-        access.file = c.left;
-        log.append(numbered(2));
-        ASSERT_TRUE(writer.sync("Log.csv", log));
-        EXPECT_EQ(access.file.toStdString(), c.expected.toStdString()) << c.exists;
+        Writing w;
+        ASSERT_TRUE(w.add(1));
+        if (c.exists)
+            w.env.writeFile("Log.csv", c.left);
+        else
+            QFile::remove(w.env.path("Log.csv"));
+        ASSERT_TRUE(w.add(2));
+        EXPECT_EQ(w.file(), c.expected.toStdString()) << c.exists;
     }
 }
 

@@ -45,22 +45,19 @@ TEST(PollScheduleTest, PeriodArithmetic)
     EXPECT_EQ(PollSchedule::choices().size(), 22);
 }
 
-TEST(MonitorSessionTest, OperatingHoursText)
+TEST(MonitorSessionTest, HoursGroupedAndExactHalvesOfReadingsRoundedToEven)
 {
-    // Catches hours past 32767 shown negative, or grouping that breaks small numbers.
+    // Catches hours past 32767 shown negative, grouping that breaks small
+    // numbers, and a reading on an exact half rounded away from zero instead
+    // of to even.
     TestEnvironment env;
-    EXPECT_EQ(MonitorSession::formatHours("-1"), "65,535");
-    EXPECT_EQ(MonitorSession::formatHours("1234"), "1,234");
-    EXPECT_EQ(MonitorSession::formatHours("999"), "999");
-    EXPECT_EQ(MonitorSession::formatHours("0"), "0");
-    EXPECT_EQ(MonitorSession::formatHours("1234567"), "1,234,567");
+    for (const auto &[stored, shown] : {std::pair{"-1", "65,535"},
+                                        {"1234", "1,234"},
+                                        {"999", "999"},
+                                        {"0", "0"},
+                                        {"1234567", "1,234,567"}})
+        EXPECT_EQ(MonitorSession::formatHours(stored), shown);
     EXPECT_EQ(MonitorSession::plainHours("1,234,567"), "1234567");
-}
-
-TEST(MonitorSessionTest, MeasuredExactHalvesRoundToEven)
-{
-    // Catches a reading on an exact half rounded away from zero instead of to even.
-    TestEnvironment env;
     const struct
     {
         qint16 raw;

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMap>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSet>
@@ -200,7 +199,10 @@ TEST_F(TrendWindowTest, ExportsParseBackToThePointsShownAndPauseZoomReset)
     EXPECT_GE(trends->shownPoints(1).size(), 5); // the polls are all in the newest minute
 }
 
-TEST_F(TrendWindowTest, NewButtonsMoveAndCoverNoControl)
+// Catches a monitor that grows from its compact window past the screen's
+// bottom, and a trend window opened larger than the screen or off it. Qt's
+// offscreen platform gives the tests one screen of 800x800.
+TEST_F(TrendWindowTest, NewButtonsCoverNoControlAndWindowsOpenWithinTheScreen)
 {
     // Catches the Trends or Bus overview button pushing a control of the
     // monitor aside or lying over one.
@@ -231,6 +233,28 @@ TEST_F(TrendWindowTest, NewButtonsMoveAndCoverNoControl)
     before.remove("cmdTrends");
     before.remove("cmdBusOverview");
     EXPECT_EQ(geometries(), before);
+    form->cmdTrends->show();
+    form->cmdBusOverview->show();
+
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(screen, QRect(0, 0, 800, 800));
+    trends->close();
+    // The compact window low on the screen, then a read makes it large.
+    form->UnitList->setCurrentIndex(form->UnitList->findText("3"));
+    emit form->UnitList->activated(form->UnitList->currentIndex());
+    ASSERT_TRUE(compact(*form));
+    form->move(300, 400);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->frameGeometry().top() == 400; }, 2000));
+    QTest::mouseClick(form->cmdSelectUnit, Qt::LeftButton);
+    ASSERT_TRUE(form->UnitSelected);
+    EXPECT_EQ(form->width(), LargeLayout.width());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(form->frameGeometry()); }, 2000))
+        << form->frameGeometry().top() << " " << form->frameGeometry().bottom();
+
+    form->cmdTrends->click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(trends));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(trends->frameGeometry()); }, 2000))
+        << trends->frameGeometry().width() << "x" << trends->frameGeometry().height();
 }
 
 // Whether the picture has a pixel other than the background within r of p.
@@ -269,28 +293,21 @@ TEST_F(TrendWindowTest, PictureShowsLinesLimitsAxesTextsAndEvents)
         SCOPED_TRACE(m);
         QChartView *view = trends->chartView(m);
         ASSERT_NE(view, nullptr);
-        EXPECT_GE(view->width(), 320);
-        EXPECT_GE(view->height(), 150);
+        EXPECT_TRUE(view->width() >= 320 && view->height() >= 150);
         QChart *chart = view->chart();
         const QRgb background = picture.pixel(
             view->mapTo(trends, view->mapFromScene(chart->plotArea().center().toPoint())));
-        const auto check = [&](QLineSeries *series) {
-            for (const QPointF &p : series->points()) {
-                const QPoint at = view->mapTo(
-                    trends, view->mapFromScene(chart->mapToPosition(p, series).toPoint()));
-                EXPECT_TRUE(drawnNear(picture, at, background))
-                    << series->name().toStdString() << " " << p.y();
-            }
-        };
-        int series = 0;
+        int lines = 0;
         for (QAbstractSeries *s : chart->series()) {
             auto *line = qobject_cast<QLineSeries *>(s);
-            if (line && line->count() > 0) {
-                check(line);
-                ++series;
+            lines += line && line->count() > 0;
+            for (const QPointF &p : line ? line->points() : QList<QPointF>()) {
+                const QPoint at = view->mapTo(
+                    trends, view->mapFromScene(chart->mapToPosition(p, line).toPoint()));
+                EXPECT_TRUE(drawnNear(picture, at, background)) << line->name().toStdString();
             }
         }
-        EXPECT_GE(series, 4); // volts and amps (in two stretches) at least
+        EXPECT_GE(lines, 4); // volts and amps (in two stretches) at least
 
         const double limits[] = {form->VLL[m]->text().toDouble(), form->VLH[m]->text().toDouble()};
         for (bool high : {false, true}) {
@@ -300,9 +317,8 @@ TEST_F(TrendWindowTest, PictureShowsLinesLimitsAxesTextsAndEvents)
                 continue;
             }
             ASSERT_EQ(line.size(), 2);
+            EXPECT_TRUE(line[0].y() == line[1].y() && line[0].x() < line[1].x());
             EXPECT_DOUBLE_EQ(line[0].y(), limits[high]);
-            EXPECT_DOUBLE_EQ(line[1].y(), limits[high]);
-            EXPECT_LT(line[0].x(), line[1].x());
         }
         // Each series name: the side and title of every value axis it hangs on.
         QMap<QString, QSet<QString>> sides;
@@ -356,16 +372,13 @@ TEST(TrendTicks, EverySpanMarksRoundTimes)
         EXPECT_EQ(TrendWindow::tickStepMs(span), c.stepMs);
         EXPECT_EQ(TrendWindow::tickFormat(c.stepMs, span), c.format);
         const QList<qint64> ticks = TrendWindow::tickTimes(to - span, to);
-        EXPECT_GE(ticks.size(), 3);
-        EXPECT_LE(ticks.size(), 6);
+        EXPECT_TRUE(ticks.size() >= 3 && ticks.size() <= 6) << ticks.size();
         for (qsizetype i = 0; i < ticks.size(); ++i) {
             const QDateTime at = QDateTime::fromMSecsSinceEpoch(ticks[i]);
             EXPECT_EQ(at.time().msecsSinceStartOfDay() % c.stepMs, 0)
                 << at.toString().toStdString();
             EXPECT_TRUE(ticks[i] >= to - span && ticks[i] <= to);
-            if (i > 0) {
-                EXPECT_EQ(ticks[i] - ticks[i - 1], c.stepMs);
-            }
+            EXPECT_TRUE(i == 0 || ticks[i] - ticks[i - 1] == c.stepMs) << i;
         }
     }
     // A zoom into seconds marks fractions of a second.
@@ -393,34 +406,6 @@ TEST(TrendCaption, SaysUnitModulesDayAndSpan)
     for (const auto &c : cases)
         EXPECT_EQ(TrendWindow::pictureCaption("1", c.modules, to - c.spanMs, to, c.zoomed),
                   c.caption);
-}
-
-// Catches a monitor that grows from its compact window past the screen's
-// bottom, and a trend window opened larger than the screen or off it. Qt's
-// offscreen platform gives the tests one screen of 800x800.
-TEST_F(TrendWindowTest, LargeMonitorAndTrendsOpenWithinTheScreen)
-{
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    ASSERT_EQ(screen, QRect(0, 0, 800, 800));
-    trends->close();
-    // The compact window low on the screen, then a read makes it large.
-    form->UnitList->setCurrentIndex(form->UnitList->findText("3"));
-    emit form->UnitList->activated(form->UnitList->currentIndex());
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-    ASSERT_TRUE(compact(*form));
-    form->move(300, 400);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->frameGeometry().top() == 400; }, 2000));
-    QTest::mouseClick(form->cmdSelectUnit, Qt::LeftButton);
-    ASSERT_TRUE(form->UnitSelected);
-    EXPECT_EQ(form->width(), LargeLayout.width());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(form->frameGeometry()); }, 2000))
-        << form->frameGeometry().top() << " " << form->frameGeometry().bottom();
-
-    form->cmdTrends->click();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(trends));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(trends->frameGeometry()); }, 2000))
-        << trends->frameGeometry().width() << "x" << trends->frameGeometry().height();
 }
 
 } // namespace

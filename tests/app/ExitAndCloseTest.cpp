@@ -89,9 +89,8 @@ TEST_F(ExitAndClose, ExitDuringAnActionLetsItFinishThenEnds)
         EXPECT_EQ(ZelkApplication::run(), 0);
         EXPECT_TRUE(exitPressed);
         EXPECT_FALSE(ZelkGlobals::Device);
-        if (std::string(c.during) != "the settle pause of an output switch") {
-            EXPECT_GT(callsAfterExit, 0); // the action went on after Exit
-        }
+        // The action went on after Exit; a settle pause makes no device call.
+        EXPECT_TRUE(&c == &cases[0] || callsAfterExit > 0);
     }
 }
 
@@ -107,15 +106,13 @@ TEST_F(ExitAndClose, TitleBarCloseFollowsTheCloseButtonAndReopensFromLoad)
     monitor.Check1->setChecked(true); // Monitor Mode: Close is disabled
     ASSERT_FALSE(monitor.cmdClose->isEnabled());
     EXPECT_FALSE(monitor.close());
-    EXPECT_TRUE(monitor.isVisible());
-    EXPECT_TRUE(monitor.Timer2->isActive());
+    EXPECT_TRUE(monitor.isVisible() && monitor.Timer2->isActive());
     monitor.Check1->setChecked(false);
     EXPECT_TRUE(monitor.close());
     EXPECT_TRUE(launcher.isVisible());
     QTest::mouseClick(launcher.Image2, Qt::LeftButton);
-    EXPECT_FALSE(monitor.UnitSelected);
-    EXPECT_FALSE(monitor.cmdRefresh->isEnabled());
-    EXPECT_TRUE(monitor.cmdClose->isEnabled());
+    EXPECT_TRUE(!monitor.UnitSelected && !monitor.cmdRefresh->isEnabled() &&
+                monitor.cmdClose->isEnabled());
 
     launcher.show();
     SupplyConfig &editor = editorBeside();
@@ -123,6 +120,5 @@ TEST_F(ExitAndClose, TitleBarCloseFollowsTheCloseButtonAndReopensFromLoad)
     ASSERT_TRUE(EditorState::UnitShown);
     EXPECT_TRUE(editor.close());
     editorBeside();
-    EXPECT_FALSE(EditorState::UnitShown);
-    EXPECT_FALSE(editor.SSTab1(1)->isVisible());
+    EXPECT_FALSE(EditorState::UnitShown || editor.SSTab1(1)->isVisible());
 }

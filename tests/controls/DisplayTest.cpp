@@ -7,16 +7,27 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <string_view>
 
 namespace {
 using DisplayPictures::pictureIndices;
 using DisplayPictures::Pictures;
 
-constexpr int B = DisplayPictures::Blank;
 constexpr int P = DisplayPictures::Point;
-constexpr int Z = DisplayPictures::Zero;
 constexpr int E = DisplayPictures::EmptyText;
 
+// Pictures written as the display shows them: digits, '.' the point, '_' a
+// blank, 'e' the empty-text picture; a leading '+' takes set 2's pictures.
+Pictures pictures(const char *shown)
+{
+    const int offset = *shown == '+' ? DisplayPictures::SetSize : 0;
+    Pictures p{};
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const char c = shown[i + (offset ? 1 : 0)];
+        p[i] = c == 'e' ? E : offset + int(std::string_view(" 1234567890_.").find(c));
+    }
+    return p;
+}
 } // namespace
 
 // Catches wrong padding, lost digits, zeros blanked inside a number or leading zeros left
@@ -25,45 +36,32 @@ constexpr int E = DisplayPictures::EmptyText;
 // and an empty text shown as set 2's digit "1" (picture 13) in set 1.
 TEST(DisplayPictures, EachPositionShowsItsPicture)
 {
-    constexpr int o = DisplayPictures::SetSize;
-    ASSERT_EQ(E, 2 * o + 1);
-    const Pictures fresh = {E, E, E, E, E}, before = {3, 4, 5, 6, 7};
+    ASSERT_EQ(E, 2 * DisplayPictures::SetSize + 1);
     const struct
     {
         const char *text;
         int set;
-        const char *separator;
-        Pictures previous, shown;
+        const char *separator, *previous, *shown;
     } cases[] = {
-        {"12.5", 1, ".", fresh, {B, 1, 2, P, 5}},
-        {"0.5", 1, ".", fresh, {B, B, Z, P, 5}},
-        {"0", 1, ".", fresh, {B, B, B, B, Z}},
-        {"123456", 1, ".", fresh, {2, 3, 4, 5, 6}},
-        {"24.00", 1, ".", fresh, {2, 4, P, Z, Z}},
-        {"100", 1, ".", fresh, {B, B, 1, Z, Z}},
-        {"0.05", 1, ".", fresh, {B, Z, P, Z, 5}},
-        {"1.05", 1, ".", fresh, {B, 1, P, Z, 5}},
-        {"10005", 1, ".", fresh, {1, Z, Z, Z, 5}},
-        {"0000.", 1, ".", fresh, {B, B, B, B, P}}, // blank after three zeros, separator or not
-        {"00", 1, ".", fresh, {B, B, B, B, Z}},
-        {"12.5", 2, ".", fresh, {o + B, o + 1, o + 2, o + P, o + 5}},
-        {"90", 2, ".", fresh, {o + B, o + B, o + B, o + 9, o + Z}},
-        {"12.5", 3, ".", fresh, {B, 1, 2, P, 5}},
-        {"12.5", 0, ".", fresh, {B, 1, 2, P, 5}},
-        {"12.5", -1, ".", fresh, {B, 1, 2, P, 5}},
-        {"-1.5", 1, ".", before, {B, 4, 1, P, 5}},
-        {"1 2", 1, ".", before, {B, B, 1, 6, 2}},
-        {"abcde", 1, ".", before, before},
-        {"12,5", 1, ",", before, {B, 1, 2, P, 5}},
-        {"12.5", 1, ",", before, {B, 1, 2, 6, 5}},
-        {"0,5", 1, ",", before, {B, B, Z, P, 5}},
-        {"", 2, ".", fresh, fresh},
-        {"", 1, ".", {1, 2, 3, 4, 5}, fresh},
+        {"12.5", 1, ".", "eeeee", "_12.5"},  {"0.5", 1, ".", "eeeee", "__0.5"},
+        {"0", 1, ".", "eeeee", "____0"},     {"123456", 1, ".", "eeeee", "23456"},
+        {"24.00", 1, ".", "eeeee", "24.00"}, {"100", 1, ".", "eeeee", "__100"},
+        {"0.05", 1, ".", "eeeee", "_0.05"},  {"1.05", 1, ".", "eeeee", "_1.05"},
+        {"10005", 1, ".", "eeeee", "10005"}, {"00", 1, ".", "eeeee", "____0"},
+        {"0000.", 1, ".", "eeeee", "____."}, // blank after three zeros, separator or not
+        {"12.5", 2, ".", "eeeee", "+_12.5"}, {"90", 2, ".", "eeeee", "+___90"},
+        {"12.5", 3, ".", "eeeee", "_12.5"},  {"12.5", 0, ".", "eeeee", "_12.5"},
+        {"12.5", -1, ".", "eeeee", "_12.5"}, {"-1.5", 1, ".", "34567", "_41.5"},
+        {"1 2", 1, ".", "34567", "__162"},   {"abcde", 1, ".", "34567", "34567"},
+        {"12,5", 1, ",", "34567", "_12.5"},  {"12.5", 1, ",", "34567", "_1265"},
+        {"0,5", 1, ",", "34567", "__0.5"},   {"", 2, ".", "eeeee", "eeeee"},
+        {"", 1, ".", "12345", "eeeee"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message()
                      << '"' << c.text << "\" set " << c.set << " " << c.separator);
-        EXPECT_EQ(pictureIndices(c.set, c.text, c.separator, c.previous), c.shown);
+        EXPECT_EQ(pictureIndices(c.set, c.text, c.separator, pictures(c.previous)),
+                  pictures(c.shown));
     }
 }
 

@@ -140,9 +140,11 @@ TEST_F(ReadRoad, FieldsShowTheUnitsStoredValuesAndRules)
 
 // Catches the lowest fitted module's tab not chosen when the first positions
 // are empty, and module tabs shown for a unit held off at power-up, whose
-// module settings were not read.
-TEST_F(ReadRoad, TabsFollowTheModulesRead)
+// module settings were not read; and one record shared by every unit read:
+// a later read must not change what is kept for a unit read before it.
+TEST_F(ReadRoad, TabsFollowTheModulesReadAndEachUnitKeepsItsOwnRecord)
 {
+    ZelkData *unread = editor().unitRecord("32");
     SupplyConfig &e = editorRead("5");
     QTabWidget *tabs = e.SSTab1(1);
     EXPECT_EQ(tabs->currentIndex(), 2);
@@ -154,6 +156,15 @@ TEST_F(ReadRoad, TabsFollowTheModulesRead)
     EXPECT_TRUE(tabs->isHidden() && e.Text1->isHidden() && e.optGlobal(1)->isChecked());
     EXPECT_TRUE(
         e.RichTextBox1->toPlainText().contains("Get Module Type....................Ok\n\nClosing"));
+
+    pickAndStart("1");
+    pickAndStart("3");
+    ASSERT_NE(e.unitRecord("1"), nullptr);
+    EXPECT_EQ(e.unitRecord("1")->SerialNumber, "ZX5-21A0117");
+    EXPECT_EQ(e.unitRecord("3")->SerialNumber, "ZX2-21B0342");
+    EXPECT_EQ(e.unitRecord("32"), unread);
+    e.LoadForm(); // the grouping dialog's reload keeps what was read
+    EXPECT_EQ(e.unitRecord("1")->SerialNumber, "ZX5-21A0117");
 }
 
 // Catches a read started without a unit, a failed read that leaves the editor
@@ -278,23 +289,6 @@ TEST_F(ReadRoad, PickingResizingAndClosing)
 
     QTest::mouseClick(e.Cancel, Qt::LeftButton);
     EXPECT_TRUE(e.isHidden() && MainForm::instance().isVisible());
-}
-
-// Catches one record shared by every unit read: a later read must not
-// change what is kept for a unit read before it.
-TEST_F(ReadRoad, EachUnitKeepsItsOwnRecord)
-{
-    SupplyConfig &e = editor();
-    ZelkData *unread = e.unitRecord("7");
-    pickAndStart("1");
-    pickAndStart("3");
-    ASSERT_NE(e.unitRecord("1"), nullptr);
-    EXPECT_EQ(e.unitRecord("1")->SerialNumber, "ZX5-21A0117");
-    EXPECT_EQ(e.unitRecord("3")->SerialNumber, "ZX2-21B0342");
-    EXPECT_EQ(e.unitRecord("7"), unread);
-    EXPECT_EQ(e.unitRecord("32"), unread);
-    e.LoadForm(); // the grouping dialog's reload keeps what was read
-    EXPECT_EQ(e.unitRecord("1")->SerialNumber, "ZX5-21A0117");
 }
 
 // Catches tooltips missing from a control group, and a missing key not shown

@@ -39,16 +39,27 @@ TEST_F(Save, FileHoldsAllUnitsInTheStoredFormat)
     EXPECT_EQ(env.readFile("units.txt"), expected);
 }
 
-// Catches a cancelled dialog that still collects or writes.
-TEST_F(Save, CancelledDialogWritesNothing)
+// Catches a cancelled Save that still collects or writes, a cancelled Load
+// that does more, and help sent to another topic or file.
+TEST_F(Save, CancelledSaveAndLoadDoNothingAndModuleNumberingHelp)
 {
     SupplyConfig &e = editorRead();
     QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
     const bool before = e.data()->FanFail;
+    RecordingDevice &rec = record();
     QTest::mouseClick(e.Save, Qt::LeftButton);
     EXPECT_EQ(ZelkGlobals::FileDialogAction, "CANCEL");
     EXPECT_EQ(e.data()->FanFail, before);
     EXPECT_TRUE(QDir(env.folder()).entryList({"*.txt"}).isEmpty());
+    e.Load_Click();
+    EXPECT_EQ(env.dialogs.count(), 2); // the two file dialogs, cancelled
+    EXPECT_TRUE(rec.calls().empty());
+    EXPECT_FALSE(e.findChild<QDialog *>("frmLoadConfig"));
+    env.desktop.helpAvailable = false;
+    QTest::mouseClick(e.cmdModuleNumbering, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.helpTopics,
+              QStringList{QDir(env.folder()).filePath("zelksdk.chm") + "::EC.html"});
+    EXPECT_EQ(env.dialogs.count(), 2);
 }
 
 // Catches a save that half-copies the form and writes anyway when a module's
@@ -95,22 +106,6 @@ TEST_F(Save, PresetAndTrackingSetLimitsToZero)
         EXPECT_TRUE(e.cmdApplyCLM(m - 1)->isEnabled()) << m;
     }
     EXPECT_TRUE(e.cmdSave->isEnabled());
-}
-
-// Catches a cancelled Load that does more, and help sent to another topic or file.
-TEST_F(Save, CancelledLoadAndModuleNumberingHelp)
-{
-    SupplyConfig &e = editorRead();
-    RecordingDevice &rec = record();
-    e.Load_Click();
-    EXPECT_EQ(env.dialogs.count(), 1); // the file dialog, cancelled
-    EXPECT_TRUE(rec.calls().empty());
-    EXPECT_FALSE(e.findChild<QDialog *>("frmLoadConfig"));
-    env.desktop.helpAvailable = false;
-    QTest::mouseClick(e.cmdModuleNumbering, Qt::LeftButton);
-    EXPECT_EQ(env.desktop.helpTopics,
-              QStringList{QDir(env.folder()).filePath("zelksdk.chm") + "::EC.html"});
-    EXPECT_EQ(env.dialogs.count(), 1);
 }
 
 // Catches an editor that does not show the groups applied in the dialog, or

@@ -1,7 +1,9 @@
 // The mapping from a unit record to what the editor shows.
 #include "configfile/UnitConfigDisplay.h"
+#include "EditorShown.h"
 #include "device/ZelkData.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,19 +38,16 @@ TEST(UnitConfigDisplay, SetPointsAndLimitsInVolts)
     auto context = readContext();
     context.voltageScaleFactor[2] = 0;
     const auto d = UnitConfigDisplay::fromRecord(record, context);
-    EXPECT_EQ(d.module(1).setpoint, "12.34");
-    EXPECT_EQ(d.module(1).setpointSlider, 123);
-    EXPECT_EQ(d.module(2).setpoint, "0");
-    EXPECT_EQ(d.module(2).setpointSlider, 0);
-    EXPECT_EQ(d.module(3).setpoint, "3.33");
-
-    EXPECT_EQ(d.module(1).highLimit, "3.47");
-    EXPECT_EQ(d.module(1).lowLimit, "3.14");
-    EXPECT_TRUE(d.module(1).limitsEditable);
-    EXPECT_TRUE(d.module(2).limitsShown);
-    EXPECT_FALSE(d.module(2).limitsEditable);
-    EXPECT_FALSE(d.module(3).limitsShown);
-    EXPECT_FALSE(d.module(4).limitsShown); // not fitted
+    EXPECT_EQ((QStringList{d.module(1).setpoint, d.module(2).setpoint, d.module(3).setpoint,
+                           d.module(1).highLimit, d.module(1).lowLimit}),
+              (QStringList{"12.34", "0", "3.33", "3.47", "3.14"}));
+    EXPECT_EQ((std::array{d.module(1).setpointSlider, d.module(2).setpointSlider}),
+              (std::array{123, 0}));
+    // Module 4 is not fitted.
+    EXPECT_EQ(
+        (std::array{d.module(1).limitsEditable, d.module(2).limitsShown, d.module(2).limitsEditable,
+                    d.module(3).limitsShown, d.module(4).limitsShown}),
+        (std::array{true, true, false, false, false}));
 }
 
 // Catches the inverted global polarity hiding the limits and delays the unit
@@ -66,8 +65,7 @@ TEST(UnitConfigDisplay, ModuleSettingsFollowWhatWasRead)
     EXPECT_FALSE(d.globalOnOffFirst);
 
     d = UnitConfigDisplay::fromRecord(record, readContext(false, false));
-    EXPECT_FALSE(d.module(1).limitsShown);
-    EXPECT_FALSE(d.module(1).startUpDelayShown);
+    EXPECT_FALSE(d.module(1).limitsShown || d.module(1).startUpDelayShown);
 }
 
 // Catches the option pairs mapped the wrong way round, and the global output
@@ -80,16 +78,14 @@ TEST(UnitConfigDisplay, UnitOptionPairs)
     record.OverTemp = true;
     record.Global = false;
     auto d = UnitConfigDisplay::fromRecord(record, readContext());
-    EXPECT_TRUE(d.fanFailFirst);
-    EXPECT_FALSE(d.globalDCFirst);
-    EXPECT_TRUE(d.overTempFirst);
-    EXPECT_TRUE(d.globalFirst); // state and polarity both true
-    EXPECT_TRUE(d.globalOnOffFirst);
+    // The global pair: state and polarity both true.
+    EXPECT_EQ((std::array{d.fanFailFirst, d.globalDCFirst, d.overTempFirst, d.globalFirst,
+                          d.globalOnOffFirst}),
+              (std::array{true, false, true, true, true}));
 
     record.Global = true;
     d = UnitConfigDisplay::fromRecord(record, readContext(false, false));
-    EXPECT_FALSE(d.globalFirst);
-    EXPECT_FALSE(d.globalOnOffFirst);
+    EXPECT_FALSE(d.globalFirst || d.globalOnOffFirst);
     // Disagreeing: the record decides.
     EXPECT_TRUE(UnitConfigDisplay::fromRecord(record, readContext(false, true)).globalFirst);
 }

@@ -15,10 +15,23 @@ InputResult typed(const char *text)
 }
 } // namespace
 
-// Catches the port being opened although the user gave up at a box.
-TEST_F(UnitIdTools, GivingUpOpensNoPort)
+// Catches the version box showing something other than the device's text,
+// the focus left on hidden controls of the collapsed window, and the port
+// being opened although the user gave up at a box.
+TEST_F(UnitIdTools, VersionBoxFocusWhileCollapsedAndGivingUpOpensNoPort)
 {
     SupplyConfig &e = editor();
+    e.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+    QTest::mouseClick(e.cmdDllFileVersion, Qt::LeftButton);
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text, ZelkGlobals::Device->WhoAmI());
+    EXPECT_EQ(env.dialogs.shown[0].title, "Dll file information");
+    e.cmdDllFileVersion->setFocus(Qt::TabFocusReason);
+    e.Cancel->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(e.UnitList->hasFocus());
+
+    env.dialogs.shown.clear();
     record();
     env.dialogs.msgAnswers = {MsgResult::Cancel};
     e.cmdDetectUnitID_Click();
@@ -114,20 +127,4 @@ TEST_F(UnitIdTools, ChangingAnIdMovesTheUnit)
     EXPECT_EQ(env.dialogs.shown.back().icon, MsgIcon::Critical);
     EXPECT_EQ(env.dialogs.shown.back().title, "Unit ID Changer");
     EXPECT_FALSE(bus->portOpen());
-}
-
-// Catches the version box showing something other than the device's text,
-// and the focus left on hidden controls of the collapsed window.
-TEST_F(UnitIdTools, VersionBoxAndFocusWhileCollapsed)
-{
-    SupplyConfig &e = editor();
-    e.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
-    QTest::mouseClick(e.cmdDllFileVersion, Qt::LeftButton);
-    ASSERT_EQ(env.dialogs.count(), 1);
-    EXPECT_EQ(env.dialogs.shown[0].text, ZelkGlobals::Device->WhoAmI());
-    EXPECT_EQ(env.dialogs.shown[0].title, "Dll file information");
-    e.cmdDllFileVersion->setFocus(Qt::TabFocusReason);
-    e.Cancel->setFocus(Qt::TabFocusReason);
-    EXPECT_TRUE(e.UnitList->hasFocus());
 }

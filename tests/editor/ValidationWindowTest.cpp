@@ -117,8 +117,9 @@ TEST_F(Validation, RefusalOutlivesTabAndModeSwitchesAndNothingIsWritten)
 }
 
 // Catches a typed set-point cut to the slider's tenths after the slider was
-// pushed against either end of its range.
-TEST_F(Validation, TypedSetpointStaysAsTypedAfterTheSliderHitsAnEnd)
+// pushed against either end of its range, and a mode button that shows or
+// hides the wrong current-limit controls.
+TEST_F(Validation, TypedSetpointStaysAsTypedAndEachModeShowsItsControls)
 {
     SupplyConfig &e = editorRead();
     showModule(2);
@@ -136,6 +137,27 @@ TEST_F(Validation, TypedSetpointStaysAsTypedAfterTheSliderHitsAnEnd)
     QTest::mouseClick(e.cmdApplyCLM(1), Qt::LeftButton);
     EXPECT_TRUE(log->callTexts().contains("SetDefaultOutputVoltage(\"1\", 2, 12340) -> CMD_OK"))
         << log->callTexts().join(QLatin1Char('\n')).toStdString();
+
+    QWidget *const limit = e.CurrentLimit(2), *const scroll = e.hscrollCurrentLimit(2),
+                   *const activation = e.cboxActivationTime(2), *const reset = e.cboxResetTime(2),
+                   *const resetCaption = e.LabelRT(2), *const enableReset = e.EnableReset(2);
+    const struct
+    {
+        int button;
+        std::vector<QWidget *> shown, hidden;
+    } modes[] = {
+        {4, {}, {limit, scroll, activation, reset, enableReset, e.Label5(2)}}, // Normal
+        {6, {limit, scroll, activation, reset}, {enableReset}},                // Hiccup
+        {5, {activation, enableReset}, {reset, resetCaption}},                 // Latching
+        {17, {}, {limit, activation}},                                         // Current Share
+    };
+    for (const auto &mode : modes) {
+        QTest::mouseClick(e.optCurrentLimit(mode.button), Qt::LeftButton);
+        for (const auto &[widgets, shown] : {std::pair{mode.shown, true}, {mode.hidden, false}})
+            for (QWidget *w : widgets)
+                EXPECT_EQ(w->isVisibleTo(e.fraCurrentLimit(2)), shown)
+                    << mode.button << " " << w->objectName().toStdString();
+    }
 }
 
 // Catches a time box without the short-span warning or held by it, a sixth
@@ -168,35 +190,6 @@ TEST_F(Validation, TimeBoxesAndUnitListFilterKeys)
     QTest::keyClick(e.UnitList, Qt::Key_Down);
     QTest::keyClick(e.UnitList, Qt::Key_3);
     EXPECT_EQ(e.UnitList->currentIndex(), unitIndex);
-}
-
-// Catches a mode button that shows or hides the wrong current-limit controls.
-TEST_F(Validation, CurrentLimitModeSetsTheLayout)
-{
-    SupplyConfig &e = editorRead();
-    showModule(2);
-    QWidget *const limit = e.CurrentLimit(2), *const scroll = e.hscrollCurrentLimit(2),
-                   *const activation = e.cboxActivationTime(2), *const reset = e.cboxResetTime(2),
-                   *const resetCaption = e.LabelRT(2), *const enableReset = e.EnableReset(2);
-    const struct
-    {
-        int button;
-        std::vector<QWidget *> shown, hidden;
-    } modes[] = {
-        {4, {}, {limit, scroll, activation, reset, enableReset, e.Label5(2)}}, // Normal
-        {6, {limit, scroll, activation, reset}, {enableReset}},                // Hiccup
-        {5, {activation, enableReset}, {reset, resetCaption}},                 // Latching
-        {17, {}, {limit, activation}},                                         // Current Share
-    };
-    for (const auto &mode : modes) {
-        QTest::mouseClick(e.optCurrentLimit(mode.button), Qt::LeftButton);
-        for (QWidget *w : mode.shown)
-            EXPECT_TRUE(w->isVisibleTo(e.fraCurrentLimit(2)))
-                << mode.button << " " << w->objectName().toStdString();
-        for (QWidget *w : mode.hidden)
-            EXPECT_FALSE(w->isVisibleTo(e.fraCurrentLimit(2)))
-                << mode.button << " " << w->objectName().toStdString();
-    }
 }
 
 // Catches an edit that enables the wrong apply button, sets the wrong change

@@ -75,10 +75,16 @@ TEST_F(BenchReportTest, MedianOfTheRepetitionsOfTheNamedRunInNanoseconds)
     }
 }
 
-// Catches a bound that is not inclusive, a ratio taken upside down, and "at least 100x
-// below" checked as a plain ratio, which a slow call would pass.
-TEST_F(BenchReportTest, TargetsInBothDirections)
+// Catches a bound that is not inclusive, a ratio taken upside down, "at least 100x
+// below" checked as a plain ratio, which a slow call would pass, the wire time taken
+// as the whole time (always 1x) or the difference taken the wrong way round, and an
+// allowance added to the whole rather than to the difference.
+TEST_F(BenchReportTest, TargetsInBothDirectionsAndOfDifferences)
 {
+    Quantity wire = counter("BM_Wire", "wall_ms", 1e6); // the time the wire adds: 610 - 20 = 590 ms
+    wire.minus = counter("BM_Wire", "off_ms", 1e6).source;
+    Quantity allowed = wire;
+    allowed.plus = 20e6;
     const struct
     {
         Figure figure;
@@ -90,7 +96,11 @@ TEST_F(BenchReportTest, TargetsInBothDirections)
         {{"floor", time("BM_Floor"), time("BM_Save"), Goal::AtMost, 1}, 0.5, true},
         // 1.5 us against 2 ms: about 1,333x below; 2 ms against 9 ms: only 4.5x below.
         {{"call", time("BM_Floor"), time("BM_Poll/100/0"), Goal::AtLeast, 100}, 2e6 / 1500, true},
-        {{"call", time("BM_Poll/100/0"), time("BM_Poll/1000/0"), Goal::AtLeast, 100}, 4.5, false}};
+        {{"call", time("BM_Poll/100/0"), time("BM_Poll/1000/0"), Goal::AtLeast, 100}, 4.5, false},
+        {{"wire", counter("BM_Wire", "wall_ms", 1e6), wire, Goal::AtMost, 1.1},
+         610.0 / 590.0,
+         true},
+        {{"allowed", counter("BM_Wire", "wall_ms", 1e6), allowed, Goal::AtMost, 1}, 1.0, true}};
     for (const auto &c : cases) {
         const Row r = row(c.figure);
         SCOPED_TRACE(c.figure.title.toStdString());
@@ -100,29 +110,17 @@ TEST_F(BenchReportTest, TargetsInBothDirections)
     }
 }
 
-// Catches the wire time taken as the whole time (always 1x) or the
-// difference taken the wrong way round.
-TEST_F(BenchReportTest, DifferenceGivesTheTimeTheWireAdds)
-{
-    Quantity wire = counter("BM_Wire", "wall_ms", 1e6);
-    wire.minus = counter("BM_Wire", "off_ms", 1e6).source;
-    const Row r = row({"wire", counter("BM_Wire", "wall_ms", 1e6), wire, Goal::AtMost, 1.1});
-    ASSERT_TRUE(r.ratio.has_value());
-    EXPECT_DOUBLE_EQ(*r.against, 590e6);
-    EXPECT_NEAR(*r.ratio, 610.0 / 590.0, 1e-9);
-    EXPECT_TRUE(r.met);
-
-    // An allowance is added to the difference, not to the whole.
-    wire.plus = 20e6;
-    const Row allowed = row({"wire", counter("BM_Wire", "wall_ms", 1e6), wire, Goal::AtMost, 1});
-    EXPECT_DOUBLE_EQ(allowed.against.value(), 610e6);
-    EXPECT_TRUE(allowed.met);
-}
-
 // Catches a figure that could not be taken passing the command: a run that
-// failed, a missing run, counter or executable.
-TEST_F(BenchReportTest, FiguresThatCouldNotBeTakenFailWithTheirReason)
+// failed, a missing run, counter or executable; and a file that is not
+// benchmark output taken as an empty run.
+TEST_F(BenchReportTest, WhatCouldNotBeTakenFailsWithItsReason)
 {
+    Results other;
+    QString error;
+    EXPECT_FALSE(other.add("x_bench", "not json", &error));
+    EXPECT_TRUE(error.contains("x_bench"));
+    EXPECT_FALSE(other.add("x_bench", R"({"context": {}})", &error));
+
     const QList<Row> rows = evaluate(
         {
             {"failed", time("BM_Broken"), time("BM_Floor"), Goal::AtMost, 2},
@@ -164,14 +162,4 @@ TEST_F(BenchReportTest, OnlyFiguresWithTargetsDecide)
     EXPECT_TRUE(lines[2].endsWith("ok"));
     EXPECT_TRUE(lines[3].contains("2.00x"));
     EXPECT_TRUE(lines[3].endsWith("MISSED"));
-}
-
-// Catches a file that is not benchmark output being taken as an empty run.
-TEST(BenchReportInputTest, RefusesWhatIsNotBenchmarkOutput)
-{
-    Results results;
-    QString error;
-    EXPECT_FALSE(results.add("x_bench", "not json", &error));
-    EXPECT_TRUE(error.contains("x_bench"));
-    EXPECT_FALSE(results.add("x_bench", R"({"context": {}})", &error));
 }

@@ -2,28 +2,23 @@
 
 #include <gtest/gtest.h>
 
-// Catches a module listed although its group is unknown or it is absent.
-TEST(GroupLists, UnknownOrAbsentModulesListedNowhere)
+// Catches a module listed although its group is unknown or it is absent, a
+// loose module-name parse that would address a position that does not exist,
+// and an off-by-one at the 65000 ms limit or pasted texts slipping through as
+// delays.
+TEST(GroupLists, OnlyModulesThatAreThereAndDelaysThatAreNumbersInRange)
 {
     // Module 2 read failed (0); module 3 absent although it holds an ID.
     const GroupLists::Lists lists =
         GroupLists::fill(QStringLiteral("11010000"), {2, 0, 2, 1, 0}, 1);
     EXPECT_EQ(lists.group, QStringList{"Module 4"});
     EXPECT_EQ(lists.available, QStringList{"Module 1"});
-}
 
-// Catches a loose module-name parse that would address a position that does not exist.
-TEST(GroupLists, ModuleNumberOnlyFromExactTexts)
-{
     for (int m = 1; m <= 5; ++m)
         EXPECT_EQ(GroupLists::ModuleNumberFromText(QStringLiteral("Module %1").arg(m)), m);
     for (const char *text : {"Module 6", "Module 0", "module 1", "Module 10", "Module", ""})
         EXPECT_EQ(GroupLists::ModuleNumberFromText(QString::fromLatin1(text)), 0) << text;
-}
 
-// Catches an off-by-one at the 65000 ms limit and pasted texts slipping through as delays.
-TEST(GroupLists, StartupDelayRange)
-{
     EXPECT_EQ(GroupLists::startupDelay(true, QStringLiteral("65000")), 65000);
     EXPECT_EQ(GroupLists::startupDelay(true, QStringLiteral(" 250 ")), 250);
     EXPECT_EQ(GroupLists::startupDelay(true, QStringLiteral("  ")), 0);

@@ -9,7 +9,7 @@
 
 // Catches a program that starts when its folder could not be made (the
 // launcher then shows "Default Com Port: N/A"), or ends without a box.
-TEST(FolderFailureTest, UnmakeableFolderIsShownAndStartUpStops)
+TEST(FolderFailureTest, UnmakeableFolderStopsStartUpAndANewerScaleIniIsToldOnce)
 {
     TestEnvironment env;
     const QString before = ZelkGlobals::ApplicationFolder;
@@ -22,17 +22,14 @@ TEST(FolderFailureTest, UnmakeableFolderIsShownAndStartUpStops)
     EXPECT_EQ(env.dialogs.shown.front().text, folders.failure);
     EXPECT_EQ(env.dialogs.shown.front().icon, MsgIcon::Critical);
     EXPECT_EQ(ZelkGlobals::ApplicationFolder, before) << "took the folder it could not make";
-}
 
-// Catches a newer scale.ini offered only in the error file, where nobody
-// looks: start-up tells it in a notice, which waits for nobody, and once.
-TEST(FolderFailureTest, OfferedScaleIniIsToldOnceAtStartUp)
-{
-    TestEnvironment env;
+    // A newer scale.ini offered only in the error file, where nobody looks:
+    // start-up tells it in a notice, which waits for nobody, and once.
+    env.dialogs.shown.clear();
+    folders = AppFolders();
     for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
         env.copyShipped(QString::fromLatin1(file));
     registerSimulatedBus();
-    AppFolders folders;
     folders.applicationFolder = folders.shippedFolder = env.folder();
     folders.tell << QStringLiteral("A newer scale.ini came with the program");
     ASSERT_TRUE(ZelkApplication::takeFolders(folders));

@@ -66,34 +66,26 @@ TEST(DisplayPictures, EachPositionShowsItsPicture)
 }
 
 // Catches the widget losing the previous pictures between readings or ignoring the global
-// separator.
-TEST(OstransDisplay, ShowsReadingsWithTheUserSeparator)
+// separator, and key releases not raised, raised twice on auto-repeat, or with Qt's key numbers.
+TEST(OstransDisplay, ShowsReadingsWithTheUserSeparatorAndRaisesKeyUpWithDesignKeyCodes)
 {
     TestEnvironment env; // puts the separator back
-    ZelkGlobals::DecimalSeparator = QStringLiteral(",");
-    OstransDisplay display;
-    display.show();
-    for (int p = 1; p <= 5; ++p)
-        EXPECT_EQ(display.pictureAt(p), E);
-
-    display.TextValue(2, QStringLiteral("12,5"));
-    EXPECT_EQ(display.pictureAt(4), DisplayPictures::SetSize + P);
-    EXPECT_EQ(display.digitsType(), 2);
-    EXPECT_EQ(display.text(), QStringLiteral("12,5"));
-
-    display.TextValue(1, QStringLiteral("-3,5"));
-    EXPECT_EQ(display.pictureAt(2), DisplayPictures::SetSize + 1);
-    EXPECT_EQ(display.pictureAt(3), 3);
-    EXPECT_EQ(display.pictureAt(0), 0);
-    EXPECT_EQ(display.pictureAt(6), 0);
-}
-
-// Catches key releases not raised, raised twice on auto-repeat, or with Qt's key numbers.
-TEST(OstransDisplay, RaisesControlsKeyUpWithDesignKeyCodes)
-{
+    ZelkGlobals::DecimalSeparator = ",";
     OstransDisplay display;
     display.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&display));
+    EXPECT_EQ(pictures("eeeee"),
+              (Pictures{display.pictureAt(1), display.pictureAt(2), display.pictureAt(3),
+                        display.pictureAt(4), display.pictureAt(5)}));
+    display.TextValue(2, "12,5");
+    EXPECT_EQ(display.pictureAt(4), DisplayPictures::SetSize + P);
+    EXPECT_TRUE(display.digitsType() == 2 && display.text() == "12,5");
+    // The minus keeps the picture before; outside 1 to 5 there is none.
+    display.TextValue(1, "-3,5");
+    EXPECT_EQ((std::array{display.pictureAt(0), display.pictureAt(2), display.pictureAt(3),
+                          display.pictureAt(6)}),
+              (std::array{0, DisplayPictures::SetSize + 1, 3, 0}));
+
     display.setFocus();
     QSignalSpy keys(&display, &OstransDisplay::ControlsKeyUp);
 

@@ -58,37 +58,30 @@ TEST(EveryIndicator, StartsUnlitDisabledAndStillAndClicksOnlyWhenEnabled)
     }
 }
 
-// Catches truth values taken as "non-zero" instead of exactly -1 and 0.
-TEST(Indicator, OnlyMinusOneAndZeroAreTruthValues)
+// Catches truth values taken as "non-zero" instead of exactly -1 and 0, an
+// off-by-one at either end of the blink interval range, a timer left running
+// at 0 ms when blinking starts before any interval, and a blink stopped with
+// the lamp lit or its timer still running.
+TEST(Indicator, OnlyMinusOneAndZeroAreTruthValuesAndIntervalsStayInRange)
 {
     OstransLed led;
     led.setEnable(1);
-    EXPECT_EQ(led.Enable(), False);
-    EXPECT_FALSE(led.isEnabled());
+    EXPECT_TRUE(led.Enable() == False && !led.isEnabled());
     led.setEnable(True);
-    EXPECT_EQ(led.Enable(), True);
-    EXPECT_TRUE(led.isEnabled());
+    EXPECT_TRUE(led.Enable() == True && led.isEnabled());
 
     led.setBInterval(200);
     led.setBlinking(1);
-    EXPECT_EQ(led.Blinking(), False);
-    EXPECT_FALSE(led.Timer1()->isActive());
+    EXPECT_TRUE(led.Blinking() == False && !led.Timer1()->isActive());
 
     led.setStatus(True);
     EXPECT_EQ(led.shownPicture(), OstransIndicator::OnPicture);
     led.setStatus(1);
     EXPECT_EQ(led.Status(), 1);
     EXPECT_EQ(led.shownPicture(), OstransIndicator::OffPicture);
-}
 
-// Catches an off-by-one at either end of the blink interval range, a timer left running at 0 ms
-// when blinking starts before any interval, and a blink stopped with the lamp lit or its timer
-// still running.
-TEST(Indicator, BlinkIntervalAndTimer)
-{
-    OstransLed led;
     for (const auto &[set, kept] :
-         {std::pair{99, 0}, {100, 100}, {10001, 100}, {10000, 10000}, {-1, 10000}}) {
+         {std::pair{99, 200}, {100, 100}, {10001, 100}, {10000, 10000}, {-1, 10000}}) {
         led.setBInterval(set);
         EXPECT_EQ(led.BInterval(), kept) << set;
     }
@@ -96,16 +89,14 @@ TEST(Indicator, BlinkIntervalAndTimer)
     fresh.setBlinking(True);
     EXPECT_FALSE(fresh.Timer1()->isActive());
     fresh.setBInterval(300);
-    EXPECT_TRUE(fresh.Timer1()->isActive());
-    EXPECT_EQ(fresh.Timer1()->interval(), 300);
+    EXPECT_TRUE(fresh.Timer1()->isActive() && fresh.Timer1()->interval() == 300);
     fresh.setBInterval(99);
     EXPECT_EQ(fresh.Timer1()->interval(), 300);
 
     fresh.setStatus(True);
     fresh.setBlinking(False);
-    EXPECT_EQ(fresh.Status(), False);
+    EXPECT_TRUE(fresh.Status() == False && !fresh.Timer1()->isActive());
     EXPECT_EQ(fresh.shownPicture(), OstransIndicator::OffPicture);
-    EXPECT_FALSE(fresh.Timer1()->isActive());
 }
 
 // Catches a blink that does not alternate, or runs at the wrong period, and

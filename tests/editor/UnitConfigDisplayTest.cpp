@@ -50,42 +50,33 @@ TEST(UnitConfigDisplay, SetPointsAndLimitsInVolts)
         (std::array{true, true, false, false, false}));
 }
 
-// Catches the inverted global polarity hiding the limits and delays the unit
-// reported (the form would keep another unit's values), and module settings
-// shown when the global inhibit stopped the read.
-TEST(UnitConfigDisplay, ModuleSettingsFollowWhatWasRead)
-{
-    ZelkData record;
-    record.MODULES = "10000000";
-    record.Module(1).VoltageHighLimit = "5000";
-    record.Module(1).StartUpDelay = "250";
-    auto d = UnitConfigDisplay::fromRecord(record, readContext(true, false));
-    EXPECT_EQ(d.module(1).highLimit, "5");
-    EXPECT_EQ(d.module(1).startUpDelay, "250");
-    EXPECT_FALSE(d.globalOnOffFirst);
-
-    d = UnitConfigDisplay::fromRecord(record, readContext(false, false));
-    EXPECT_FALSE(d.module(1).limitsShown || d.module(1).startUpDelayShown);
-}
-
-// Catches the option pairs mapped the wrong way round, and the global output
-// pair not following the default state and polarity when they agree.
-TEST(UnitConfigDisplay, UnitOptionPairs)
+// Catches the option pairs mapped the wrong way round, the global output
+// pair not following the default state and polarity when they agree, the
+// inverted global polarity hiding the limits and delays the unit reported
+// (the form would keep another unit's values), and module settings shown
+// when the global inhibit stopped the read.
+TEST(UnitConfigDisplay, OptionPairsAndModuleSettingsFollowWhatWasRead)
 {
     ZelkData record;
     record.FanFail = true;
-    record.GlobalDC = false;
     record.OverTemp = true;
-    record.Global = false;
+    record.MODULES = "10000000";
+    record.Module(1).VoltageHighLimit = "5000";
+    record.Module(1).StartUpDelay = "250";
     auto d = UnitConfigDisplay::fromRecord(record, readContext());
     // The global pair: state and polarity both true.
     EXPECT_EQ((std::array{d.fanFailFirst, d.globalDCFirst, d.overTempFirst, d.globalFirst,
                           d.globalOnOffFirst}),
               (std::array{true, false, true, true, true}));
+    d = UnitConfigDisplay::fromRecord(record, readContext(true, false));
+    EXPECT_EQ(d.module(1).highLimit, "5");
+    EXPECT_EQ(d.module(1).startUpDelay, "250");
+    EXPECT_FALSE(d.globalOnOffFirst);
 
     record.Global = true;
     d = UnitConfigDisplay::fromRecord(record, readContext(false, false));
     EXPECT_FALSE(d.globalFirst || d.globalOnOffFirst);
+    EXPECT_FALSE(d.module(1).limitsShown || d.module(1).startUpDelayShown);
     // Disagreeing: the record decides.
     EXPECT_TRUE(UnitConfigDisplay::fromRecord(record, readContext(false, true)).globalFirst);
 }

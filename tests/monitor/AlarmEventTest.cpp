@@ -200,32 +200,16 @@ TEST(AlarmEventList, KeepsTheNewestThousandNewestFirst)
     EXPECT_EQ(window.lstEvents->topLevelItem(999)->text(0), "04/12/2026 08:00:06");
 }
 
-TEST(AlarmLogName, NamedAfterTheStatusLogAndNeverTheSameFile)
+// Catches an alarm log that overwrites the status log or lands elsewhere, one
+// whose last record has no line end, states written as the panel's spaced-out
+// captions, new lines glued onto the open last line a file of an earlier
+// version ends with, and a field with a comma or a quote that spills over.
+TEST(AlarmLogFile, BesideTheStatusLogEveryRecordIsAWholeLineInPlainWords)
 {
-    // Catches an alarm log that overwrites the status log or lands elsewhere.
-    const std::pair<const char *, const char *> cases[] = {
-        {"/a/Log.csv", "/a/Log-alarms.csv"},
-        {"/a/log.txt", "/a/log-alarms.txt"},
-        {"/a/Log-alarms.csv", "/a/Log-alarms-alarms.csv"},
-    };
-    for (const auto &[status, alarms] : cases)
+    for (const auto &[status, alarms] : {std::pair{"/a/Log.csv", "/a/Log-alarms.csv"},
+                                         {"/a/log.txt", "/a/log-alarms.txt"},
+                                         {"/a/Log-alarms.csv", "/a/Log-alarms-alarms.csv"}})
         EXPECT_EQ(AlarmLog::pathBeside(status), alarms);
-    AlarmEvent e{QDateTime(QDate(2026, 12, 4), QTime(9, 5, 7)),
-                 " 3 ",
-                 2,
-                 "Module state",
-                 "Out of Limits Voltage",
-                 "Module \"Good\", ok",
-                 AlarmEvent::Severity::Alarm};
-    EXPECT_EQ(AlarmLog::record(e), "04/12/2026,09:05:07,3,2,Module state,Out of Limits "
-                                   "Voltage,\"Module \"\"Good\"\", ok\",Alarm\r\n");
-}
-
-// Catches an alarm log whose last record has no line end, states written as
-// the panel's spaced-out captions, and new lines glued onto the open last
-// line a file of an earlier version ends with.
-TEST(AlarmLogFile, EveryRecordIsAWholeLineInPlainWords)
-{
     TestEnvironment env;
     const QDateTime at(QDate(2026, 12, 4), QTime(9, 5, 7));
     const QList<AlarmEvent> events{
@@ -234,11 +218,15 @@ TEST(AlarmLogFile, EveryRecordIsAWholeLineInPlainWords)
         {at.addSecs(5), "3", 0, "Fan Warning", "Fail", "Ok", AlarmEvent::Severity::Warning},
         {at.addSecs(9), "3", 4, "Module state", "Not Present", "M o d u l e s   O F F",
          AlarmEvent::Severity::Info},
+        {at.addSecs(10), " 3 ", 2, "Module state", "Out of Limits Voltage", "Module \"Good\", ok",
+         AlarmEvent::Severity::Alarm},
     };
     const QByteArray lines =
         "04/12/2026,09:05:07,3,2,Module state,Output Fault!,Module Good,Alarm\r\n"
         "04/12/2026,09:05:12,3,,Fan Warning,Fail,Ok,Warning\r\n"
-        "04/12/2026,09:05:16,3,4,Module state,Not Present,Modules OFF,Info\r\n";
+        "04/12/2026,09:05:16,3,4,Module state,Not Present,Modules OFF,Info\r\n"
+        "04/12/2026,09:05:17,3,2,Module state,Out of Limits Voltage,\"Module \"\"Good\"\", ok\","
+        "Alarm\r\n";
     const QByteArray header = "Date,Time,UnitID,Module,Event,State,Previous,Severity\r\n";
     const QByteArray earlier = header + "01/12/2026,08:00:00,1,,Over Temp,Fail,Ok,Alarm";
     env.writeFile("kept-alarms.csv", earlier);

@@ -160,45 +160,36 @@ TEST(StatusLogFileTest, FileChangedFromOutsideIsAppendedToNeverRewritten)
     }
 }
 
-TEST(DiskLogFileAccessTest, ReplacesThroughARenameWhereTheFolderAllows)
+TEST(DiskLogFileAccessTest, ReplacesThroughARenameAndAFailedAppendLeavesTheFileAsItWas)
 {
     // Catches a replace written in place although the folder takes a
-    // temporary file: a crash midway would tear the log.
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("Log.csv"));
-    const QString twin = dir.filePath(QStringLiteral("twin"));
+    // temporary file: a crash midway would tear the log; and a failed append
+    // that leaves part of its bytes in the file, to be followed by the whole
+    // record again, or that gives no reason.
+    TestEnvironment env;
+    const QString path = env.path("Log.csv");
     writeBytes(path, "old");
-    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(twin).constData()), 0);
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(),
+                     QFile::encodeName(env.path("twin")).constData()),
+              0);
     DiskLogFileAccess disk;
     ASSERT_TRUE(disk.replace(path, "new"));
     EXPECT_EQ(fileBytes(path), "new");
-    EXPECT_EQ(fileBytes(twin), "old"); // the same inode would show the new bytes
-}
+    EXPECT_EQ(env.readFile("twin"), "old"); // the same inode would show the new bytes
 
-TEST(DiskLogFileAccessTest, FailedAppendLeavesTheFileAsItWasAndSaysWhy)
-{
-    // Catches a failed append that leaves part of its bytes in the file, to
-    // be followed by the whole record again, or that gives no reason.
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("Log.csv"));
-    const QByteArray before(100, 'a');
-    writeBytes(path, before);
     // A file size limit stands in for a full disk: the first bytes go, then
     // the write fails.
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit small = saved;
-    small.rlim_cur = before.size() + 10;
+    small.rlim_cur = 3 + 10;
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    DiskLogFileAccess disk;
     const bool appended = disk.append(path, QByteArray(100, 'b'));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(appended);
-    EXPECT_EQ(fileBytes(path).toStdString(), before.toStdString());
+    EXPECT_EQ(fileBytes(path).toStdString(), "new");
     EXPECT_EQ(disk.errorString(), "File too large");
 }
 

@@ -2,6 +2,7 @@
 // and the status log's stored format.
 #include "monitor/StatusLog.h"
 #include "LogFiles.h"
+#include "MonitorShown.h"
 #include "TestSeams.h"
 #include "core/ZelkGlobals.h"
 #include "monitor/MonitorSession.h"
@@ -10,7 +11,6 @@
 #include "monitor/StatusLogFormat.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -99,46 +99,35 @@ PollRecord distinctColumnsRecord(int k)
     return r;
 }
 
-TEST(StatusLogFormatTest, LogFileMatchesTheStoredFormat)
+TEST(StatusLogFormatTest, RecordsKeepTheStoredColumnsAlsoWithCommasOrQuotes)
 {
     // Catches two columns swapped, a field dropped or doubled, or a line break
-    // misplaced, as the log file holds them.
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+    // misplaced, as the log file holds them; and a decimal comma that splits a
+    // value over two columns, or a quote inside a field that ends it early.
+    TestEnvironment env;
     StatusLog log;
     StatusLogFile writer;
     log.addHeader();
     for (int k = 0; k < 4; ++k) {
         log.append(StatusLogFormat::logRecord(distinctColumnsRecord(k)));
-        ASSERT_TRUE(writer.sync(dir.filePath(QStringLiteral("Log.csv")), log));
+        ASSERT_TRUE(writer.sync(env.path("Log.csv"), log));
     }
-    QFile written(dir.filePath(QStringLiteral("Log.csv")));
     QFile golden(QStringLiteral(ZELK_TEST_DATA_DIR "/alarm_columns.csv"));
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly) && golden.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll().toStdString(), golden.readAll().toStdString());
-}
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
+    EXPECT_EQ(env.readFile("Log.csv").toStdString(), golden.readAll().toStdString());
 
-TEST(StatusLogFormatTest, FieldsWithCommasOrQuotesKeepTheHeaderColumns)
-{
-    // Catches a decimal comma that splits a value over two columns, or a quote
-    // inside a field that ends it early.
     PollRecord r = distinctColumnsRecord(0);
-    const QString values[] = {QStringLiteral("12,50"), QStringLiteral("0,25"),
-                              QStringLiteral("say \"hi\""), QStringLiteral("ERR,\"A\"\r\nB")};
-    r.volts[0] = values[0];
-    r.amps[0] = values[1];
-    r.volts[4] = values[2];
-    r.operatingHours = values[3];
+    r.volts[0] = "12,50";
+    r.amps[0] = "0,25";
+    r.volts[4] = "say \"hi\"";
+    r.operatingHours = "ERR,\"A\"\r\nB";
     const QString record = StatusLogFormat::logRecord(r);
-    ASSERT_TRUE(record.startsWith(QStringLiteral("\r\n")));
+    ASSERT_TRUE(record.startsWith("\r\n"));
     const QStringList fields = csvFields(QStringView(record).sliced(2));
     ASSERT_EQ(fields.size(), csvFields(StatusLogFormat::header()).size());
-    EXPECT_EQ(fields[10], values[3]);
-    EXPECT_EQ(fields[12], values[0]);
-    EXPECT_EQ(fields[13], values[1]);
-    EXPECT_EQ(fields[24], values[2]);
-    EXPECT_EQ(fields[2], QStringLiteral("7"));
-    EXPECT_EQ(fields[26], QString()); // every field ends with the separator
+    // Every field ends with the separator: the last column is empty.
+    EXPECT_EQ((QStringList{fields[2], fields[10], fields[12], fields[13], fields[24], fields[26]}),
+              (QStringList{"7", r.operatingHours, r.volts[0], r.amps[0], r.volts[4], ""}));
 }
 
 } // namespace

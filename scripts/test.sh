@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every test and runs them with ctest (and
 # checks meanwhile that each test source and header compiles on its own); then
-# builds them again with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs them once more; last, fuzzes the parsers and input checks for a bounded
-# time (scripts/fuzz.sh). Any failure or sanitizer report fails the run.
+# builds them again with clang, AddressSanitizer and UndefinedBehaviorSanitizer,
+# together with the fuzz targets, runs them once more and fuzzes the parsers and
+# input checks for a bounded time (scripts/fuzz.sh). Any failure or sanitizer
+# report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -47,5 +48,5 @@ ctest --preset asan -j "$jobs"
 phase "Fuzz the file readers and input checks"
 # Long enough to run each seed corpus and mutate it a while; scripts/fuzz.sh
 # on its own runs 30 s a target, ZELK_FUZZ_SECONDS as long as you like.
-ZELK_FUZZ_SECONDS=${ZELK_FUZZ_SECONDS:-10} bash scripts/fuzz.sh
+ZELK_FUZZ_BUILD=build-asan ZELK_FUZZ_SECONDS=${ZELK_FUZZ_SECONDS:-10} bash scripts/fuzz.sh
 phase "Done"

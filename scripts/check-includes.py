@@ -7,6 +7,11 @@ parses every file alone (no code generated) with the flags of the target that
 builds it, from BUILD/compile_commands.json, so a missing include fails here
 and not on a packager's machine.
 
+A test source that includes the test framework (itself or through a header of
+tests/) gets the framework's headers precompiled: they are most of its parse,
+and every header of tests/ is also parsed alone, without them, so a header
+that forgets them still fails.
+
 Usage: check-includes.py BUILD [JOBS]
 """
 
@@ -44,6 +49,50 @@ def sources_of(entry):
     return [f]
 
 
+FRAMEWORK = {"gtest": "gtest/gtest.h", "gmock": "gmock/gmock.h"}
+INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]', re.M)
+
+
+def framework_of(source, headers):
+    """Which framework header the source reaches through its own includes or
+    those of the tests/ headers it includes: "gmock", "gtest" or None."""
+    seen, todo, found = set(), [source], set()
+    while todo:
+        f = todo.pop()
+        if f in seen:
+            continue
+        seen.add(f)
+        for name in INCLUDE.findall(f.read_text()):
+            for key, header in FRAMEWORK.items():
+                if name == header:
+                    found.add(key)
+            todo += [h for h in headers if h.name == Path(name).name and h not in seen]
+    return "gmock" if "gmock" in found else "gtest" if found else None
+
+
+def precompile(build, flag_sets):
+    """Precompiles each framework header with the flags every test source
+    shares (a macro defined otherwise than in the precompiled header makes the
+    compiler refuse it); returns the -include flags of those that built (a
+    failure only costs time)."""
+    (args, cwd), *rest = flag_sets
+    common = set(a for a in args if a.startswith("-D"))
+    for other, _ in rest:
+        common &= set(other)
+    args = [a for a in args if not a.startswith("-D") or a in common]
+    out = build / "check-includes"
+    out.mkdir(exist_ok=True)
+    flags = {}
+    for key, header in FRAMEWORK.items():
+        stub = out / f"{key}.h"
+        stub.write_text(f"#include <{header}>\n")
+        r = subprocess.run(args + ["-x", "c++-header", str(stub), "-o", f"{stub}.gch"],
+                           cwd=cwd, capture_output=True, text=True)
+        if r.returncode == 0:
+            flags[key] = ["-include", str(stub)]
+    return flags
+
+
 def jobs_for(build):
     db = json.loads((build / "compile_commands.json").read_text())
     by_source, by_folder = {}, {}
@@ -57,12 +106,17 @@ def jobs_for(build):
             if best is None or len(args) > len(best[0]):
                 by_folder[s.resolve().parent] = (args, e["directory"])
     jobs = []
-    for s in sorted((ROOT / "tests").rglob("*.cpp")):
-        if s.resolve() in by_source:
-            args, cwd = by_source[s.resolve()]
-            jobs.append((s, args + ["-fsyntax-only", str(s)], cwd, None))
+    tests = [s for s in sorted((ROOT / "tests").rglob("*.cpp")) if s.resolve() in by_source]
+    test_headers = sorted((ROOT / "tests").rglob("*.h"))
+    framework = {s: framework_of(s, test_headers) for s in tests}
+    users = [by_source[s.resolve()] for s in tests if framework[s]]
+    pch = precompile(build, users) if users else {}
+    for s in tests:
+        args, cwd = by_source[s.resolve()]
+        pre = pch.get(framework[s], [])
+        jobs.append((s, args + pre + ["-fsyntax-only", str(s)], cwd, None))
     missing_flags = []
-    for h in sorted((ROOT / "src").rglob("*.h")):
+    for h in sorted((ROOT / "src").rglob("*.h")) + test_headers:
         twin = h.resolve().with_suffix(".cpp")
         flags = by_source.get(twin) or by_folder.get(h.resolve().parent)
         if flags is None:

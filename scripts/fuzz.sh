@@ -3,18 +3,24 @@
 # for a bounded time (ZELK_FUZZ_SECONDS, default 30) on a copy of its seed
 # corpus, as many at once as there are cores (ZELK_FUZZ_JOBS). Any crash,
 # leak, broken invariant or sanitizer report fails the run; the input that
-# caused it is kept in build-fuzz/artifacts.
+# caused it is kept in BUILD/artifacts. ZELK_FUZZ_BUILD names a build that
+# already holds the targets (the test command's sanitizer build does), and
+# nothing is built then.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 seconds=${ZELK_FUZZ_SECONDS:-30}
 jobs=${ZELK_FUZZ_JOBS:-$(nproc)}
+build=${ZELK_FUZZ_BUILD:-}
 targets=(ini configfile logfilename display fieldrules registermap)
 
-echo "== Build the fuzz targets (clang, sanitizers, coverage)"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc)"
+if [ -z "$build" ]; then
+  echo "== Build the fuzz targets (clang, sanitizers, coverage)"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$(nproc)"
+  build=build-fuzz
+fi
 
 # The corpus grows while a target runs: it works on a copy, in memory when it
 # can, since the targets write and replace files all the time.
@@ -33,7 +39,7 @@ run_target() {
   mkdir -p "$dir/tmp" "$dir/artifacts"
   cp -r "fuzz/corpus/$t" "$dir/corpus"
   local status=0
-  TMPDIR=$dir/tmp "$PWD/build-fuzz/bin/fuzz_$t" "$dir/corpus" \
+  TMPDIR=$dir/tmp "$PWD/$build/bin/fuzz_$t" "$dir/corpus" \
     -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -detect_leaks=1 \
     -print_final_stats=1 -artifact_prefix="$dir/artifacts/" >"$dir/log" 2>&1 || status=$?
   echo "$status" >"$dir/status"
@@ -68,9 +74,9 @@ for t in "${targets[@]}"; do
     # The report from its first line; libFuzzer's progress lines say nothing here.
     grep -vE "^(#[0-9]+|INFO:|MS:|stat::)" "$dir/log" |
       sed -n '/invariant broken\|ERROR: \|runtime error:\|==[0-9]*==/,$p' | head -n 80
-    mkdir -p build-fuzz/artifacts
-    cp -r "$dir/artifacts/." build-fuzz/artifacts/
-    echo "(inputs kept in build-fuzz/artifacts; rerun one with build-fuzz/bin/fuzz_$t FILE)"
+    mkdir -p "$build/artifacts"
+    cp -r "$dir/artifacts/." "$build/artifacts/"
+    echo "(inputs kept in $build/artifacts; rerun one with $build/bin/fuzz_$t FILE)"
   fi
 done
 echo "Fuzzing took $((SECONDS - start)) s"

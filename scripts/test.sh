@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every test and runs them with ctest (and
 # checks meanwhile that each test source and header compiles on its own); then
-# builds them again with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs them once more; last, fuzzes the parsers and input checks for a bounded
-# time (scripts/fuzz.sh). Any failure or sanitizer report fails the run.
+# builds them again with clang, AddressSanitizer and UndefinedBehaviorSanitizer,
+# together with the fuzz targets, runs them once more and fuzzes the parsers and
+# input checks for a bounded time (scripts/fuzz.sh). Any failure or sanitizer
+# report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -41,11 +42,20 @@ cmake --build --preset asan -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:suppressions=$PWD/scripts/asan.supp"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-phase "Run the tests under the sanitizers"
-ctest --preset asan -j "$jobs"
-
-phase "Fuzz the file readers and input checks"
+# The fuzz targets run one at a time beside these tests, which mostly wait on
+# timers and lines; niced, so a test's timer never waits for a fuzzer.
+phase "Run the tests under the sanitizers, and fuzz the file readers and input checks beside them"
 # Long enough to run each seed corpus and mutate it a while; scripts/fuzz.sh
 # on its own runs 30 s a target, ZELK_FUZZ_SECONDS as long as you like.
-ZELK_FUZZ_SECONDS=${ZELK_FUZZ_SECONDS:-10} bash scripts/fuzz.sh
+fuzz_log=build-asan/fuzz.log
+ZELK_FUZZ_BUILD=build-asan ZELK_FUZZ_JOBS=1 ZELK_FUZZ_SECONDS=${ZELK_FUZZ_SECONDS:-10} \
+  nice -n 10 bash scripts/fuzz.sh >"$fuzz_log" 2>&1 &
+fuzz=$!
+tests_status=0
+ctest --preset asan -j "$jobs" || tests_status=$?
+fuzz_status=0
+wait "$fuzz" || fuzz_status=$?
+phase "The fuzz targets"
+cat "$fuzz_log"
+((tests_status == 0 && fuzz_status == 0))
 phase "Done"

@@ -235,9 +235,9 @@ UnitRegisterServer::UnitRegisterServer(SimulatedBus &bus)
               std::pair{R::measuredCurrent(m), &ZelkDevice::MeasureOutputCurrent}}) {
             add(
                 T::Input, address, 1, m,
-                [method](Bus &b, const UnitArg &u, int module, Values &v) {
+                [read = method](Bus &b, const UnitArg &u, int module, Values &v) {
                     qint16 raw = 0;
-                    const QString r = (b.*method)(u, qint16(module), raw);
+                    const QString r = (b.*read)(u, qint16(module), raw);
                     v[0] = quint16(raw);
                     return r;
                 },

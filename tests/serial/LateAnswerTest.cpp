@@ -60,7 +60,7 @@ std::pair<int, int> readSameShape(SerialBus &serial, ZelkDevice &stored, int cou
 TEST_F(LateAnswers, ValueByValueReadsGetTheirOwnAnswerOrFail)
 {
     ASSERT_EQ(inProcess->OpenPort(QStringLiteral("COM1")), CmdOk);
-    startLine({"--refuse-blocks", "2", "--late-rate", "0.33", "--late-ms", "110", "--seed", "3"});
+    startLine({"--refuse-blocks", "2", "--late-rate", "0.33", "--late-ms", "80", "--seed", "3"});
     qint16 timeoutMs = 60, retries = 2;
     serial->SetINIParams(timeoutMs, retries);
     ASSERT_EQ(serial->OpenPort(QStringLiteral("COM1")), CmdOk);

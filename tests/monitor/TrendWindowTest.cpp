@@ -226,7 +226,8 @@ TEST_F(TrendWindowTest, ExportsParseBackToThePointsShownAndPauseZoomReset)
     EXPECT_EQ(trends->shownPoints(2).size(), 6);
 
     // A drag over the right half of one chart zooms every chart to it.
-    QChartView *view = trends->chartView(3);
+    auto *view = qobject_cast<QChartView *>(trends->chartView(3));
+    ASSERT_NE(view, nullptr);
     const QRectF plot = view->chart()->plotArea();
     const QPoint a = view->mapFromScene(QPointF(plot.center().x(), plot.center().y()));
     const QPoint b = view->mapFromScene(QPointF(plot.right() - 1, plot.center().y()));
@@ -307,7 +308,7 @@ TEST_F(TrendWindowTest, PictureShowsLinesLimitsTextsAndEvents)
 
     for (int m = 1; m <= 5; ++m) {
         SCOPED_TRACE(m);
-        QChartView *view = trends->chartView(m);
+        auto *view = qobject_cast<QChartView *>(trends->chartView(m));
         ASSERT_NE(view, nullptr);
         EXPECT_GE(view->width(), 320);
         EXPECT_GE(view->height(), 150);
@@ -359,7 +360,9 @@ TEST_F(TrendWindowTest, VoltsAndAmpsHaveTheirOwnAxesWithTheirUnits)
     pollAt(5000);
     for (int m = 1; m <= 5; ++m) {
         SCOPED_TRACE(m);
-        QChart *chart = trends->chartView(m)->chart();
+        auto *view = qobject_cast<QChartView *>(trends->chartView(m));
+        ASSERT_NE(view, nullptr);
+        QChart *chart = view->chart();
         // Each series name: the side and title of every value axis it hangs on.
         QMap<QString, QSet<QString>> sides;
         for (QAbstractSeries *series : chart->series()) {

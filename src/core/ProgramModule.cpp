@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
-const QString ProgramModule::FolderRelative = QStringLiteral("../lib/zelksoft");
+const QString ProgramModule::FolderRelative = QStringLiteral("../" ZELK_MODULE_FOLDER);
 const QString ProgramModule::MissingStart = QStringLiteral("Part of the program is missing: ");
 
 ProgramModule::ProgramModule(const QString &fileName, const QString &what)

@@ -6,8 +6,9 @@
 // A part of the program kept in a module of its own, opened the first time
 // it is needed: the Qt libraries only it uses (serial port and network for
 // the line, charts with OpenGL for the trends) then cost no start-up. The
-// modules lie in ../lib/zelksoft from the executable's folder, in the build
-// folder as in an installation. Once opened, a module stays for the process.
+// modules lie in ../lib/zelksoft/modules from the executable's folder, in the
+// build folder as in an installation. Once opened, a module stays for the
+// process.
 class ProgramModule
 {
 public:
@@ -27,7 +28,7 @@ public:
     static QString failureIn(const QString &text);
     static const QString MissingStart; // how every why() begins
 
-    static const QString FolderRelative; // "../lib/zelksoft"
+    static const QString FolderRelative; // "../lib/zelksoft/modules"
     static QString folder();
 
     // The serial line and TCP gateway with the serial port list.

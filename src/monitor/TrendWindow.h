@@ -9,8 +9,6 @@
 #include <QPointF>
 #include <QWidget>
 #include <array>
-#include <memory>
-#include <vector>
 
 class MonitorTrend;
 class QCheckBox;

@@ -27,7 +27,7 @@ fi
 mkdir -p "$build"
 map="-ffile-prefix-map=$(cd "$build" && pwd -P)=build"
 cmake --preset release -B "$build" -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS $map" \
-  -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >/dev/null
+  -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" -DCMAKE_MODULE_LINKER_FLAGS="$LDFLAGS" >/dev/null
 # The help file is made again: the resource compiler stamps its topics with
 # SOURCE_DATE_EPOCH, and a build without it stamped the files' own times.
 rm -f "$build/bin/zelksdk.chm"

@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "core/DesktopServices.h"
 #include "core/Dialogs.h"
+#include "core/ProgramModule.h"
 #include "core/Seams.h"
 #include "core/SerialAccess.h"
 #include "core/ZelkGlobals.h"
@@ -56,6 +57,11 @@ void reportPortNotOpened(const QString &deviceReply)
     const QString advice = SerialAccess::adviceIn(deviceReply);
     if (!advice.isEmpty())
         Seams::dialogs().MsgBox(advice, MsgButtons::OK, MsgIcon::Information,
+                                ZelkTexts::SoftwareTitle);
+    // No port would do: the line itself could not be loaded.
+    const QString missing = ProgramModule::failureIn(deviceReply);
+    if (!missing.isEmpty())
+        Seams::dialogs().MsgBox(missing, MsgButtons::OK, MsgIcon::Critical,
                                 ZelkTexts::SoftwareTitle);
     const QString text = logPortNotOpened(ZelkGlobals::ComPort);
     ZelkGlobals::LastError = text;

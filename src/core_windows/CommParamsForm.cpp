@@ -4,6 +4,7 @@
 
 #include "core/Ini.h"
 #include "core/IniFile.h"
+#include "core/LineModule.h"
 #include "core/SettingsKeys.h"
 #include "core/StablePorts.h"
 #include "core/ZelkGlobals.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QSerialPortInfo>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -116,9 +116,13 @@ CommParamsForm::CommParamsForm(QWidget *parent)
     buttons->addStretch(1);
     buttons->addWidget(OKButton);
     buttons->addWidget(CancelButton);
+    lblPortList = named(new QLabel(this), QStringLiteral("lblPortList"));
+    lblPortList->setWordWrap(true);
+    lblPortList->hide();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Label3);
     layout->addLayout(grid);
+    layout->addWidget(lblPortList);
     layout->addLayout(buttons);
 
     connect(OKButton, &QPushButton::clicked, this, &CommParamsForm::OKButton_Click);
@@ -146,14 +150,17 @@ void CommParamsForm::Form_Load()
                          entry.stablePath);
     // Then the ports the system reports that have no stable name, by the path
     // OpenPort takes.
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports) {
-        const QString device = QFileInfo(info.systemLocation()).canonicalFilePath();
+    QString unlisted;
+    const QStringList ports = LineModule::ports(unlisted);
+    for (const QString &port : ports) {
+        const QString device = QFileInfo(port).canonicalFilePath();
         const bool named = std::any_of(stable.begin(), stable.end(),
                                        [&](const auto &entry) { return entry.device == device; });
-        if (!named && ComPort->findText(info.systemLocation()) < 0)
-            ComPort->addItem(info.systemLocation());
+        if (!named && ComPort->findText(port) < 0)
+            ComPort->addItem(port);
     }
+    lblPortList->setText(unlisted);
+    lblPortList->setVisible(!unlisted.isEmpty());
     ComPort->view()->setMinimumWidth(ComPort->view()->sizeHintForColumn(0) +
                                      2 * ComPort->view()->frameWidth() +
                                      ComPort->style()->pixelMetric(QStyle::PM_ScrollBarExtent));

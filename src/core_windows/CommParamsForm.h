@@ -40,6 +40,8 @@ public:
     QComboBox *cboBus = nullptr;
     QLabel *lblLineRate = nullptr;
     QComboBox *cboBaudRate = nullptr;
+    // Why the system's serial ports are not listed, when they cannot be.
+    QLabel *lblPortList = nullptr;
     QPushButton *OKButton = nullptr;
     QPushButton *CancelButton = nullptr;
 

@@ -39,8 +39,6 @@ constexpr qint64 MaxBlockNs = 25'000'000;
 // An exception answer: unit, function, code and two check bytes.
 constexpr qsizetype MinAnswer = 5;
 
-const QString TcpScheme = QStringLiteral("tcp://");
-
 } // namespace
 
 ModbusLink::ModbusLink(const QString &target, int baud, int connectTimeoutMs)
@@ -55,11 +53,6 @@ ModbusLink::ModbusLink(const QString &target, int baud, int connectTimeoutMs)
 ModbusLink::~ModbusLink()
 {
     close();
-}
-
-bool ModbusLink::isTcpTarget(const QString &target)
-{
-    return target.startsWith(TcpScheme, Qt::CaseInsensitive);
 }
 
 QString ModbusLink::open()

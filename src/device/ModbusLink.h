@@ -24,8 +24,6 @@ public:
     ModbusLink(const QString &target, int baud, int connectTimeoutMs);
     ~ModbusLink() override;
 
-    static bool isTcpTarget(const QString &target);
-
     QString open() override;
     void close() override;
     Exchange exchange(quint8 unit, const QByteArray &pdu, int timeoutMs) override;

@@ -62,6 +62,12 @@ public:
 
     virtual ~ModbusTransport() = default;
 
+    // A serial device path or a TCP gateway, "tcp://host:port".
+    static bool isTcpTarget(const QString &target)
+    {
+        return target.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
+    }
+
     // Empty on success, else why the line could not be opened (the caller
     // names the line).
     virtual QString open() = 0;
@@ -73,23 +79,32 @@ public:
     virtual QString lostText() const = 0;
 
     void setTap(ModbusFrameTap tap) { m_tap = std::move(tap); }
+    // The process's watcher and count as the program sees them: a line made
+    // in the line module has copies of its own, which nobody watches.
+    void shareProcessWatch(ModbusFrameTap &everyLine, quint64 &made)
+    {
+        m_everyLine = &everyLine;
+        m_made = &made;
+    }
     // Which try of its call the next exchange is, for whoever watches.
     void setAttempt(int attempt) { m_attempt = attempt; }
 
 protected:
-    bool watched() const { return bool(m_tap) || bool(processFrameTap()); }
+    bool watched() const { return bool(m_tap) || bool(*m_everyLine); }
     void tell(const ModbusFrameEvent &event) const
     {
-        ++frameEventsMade();
+        ++*m_made;
         ModbusFrameEvent counted = event;
         counted.attempt = m_attempt;
         if (m_tap)
             m_tap(counted);
-        if (const ModbusFrameTap &everyLine = processFrameTap())
+        if (const ModbusFrameTap &everyLine = *m_everyLine)
             everyLine(counted);
     }
 
 private:
     ModbusFrameTap m_tap;
+    ModbusFrameTap *m_everyLine = &processFrameTap();
+    quint64 *m_made = &frameEventsMade();
     int m_attempt = 0;
 };

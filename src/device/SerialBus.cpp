@@ -2,11 +2,12 @@
 
 #include "core/Dialogs.h"
 #include "core/IniFile.h"
+#include "core/LineModule.h"
+#include "core/ProgramModule.h"
 #include "core/Seams.h"
 #include "core/StablePorts.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
-#include "device/ModbusLink.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -46,6 +47,26 @@ quint16 moduleAddress(int module, quint16 offset)
     return R::moduleRegister(module, offset);
 }
 
+// The line when its module cannot be opened: opening it says why, where a
+// port that cannot open says so.
+class UnavailableLine final : public ModbusTransport
+{
+public:
+    explicit UnavailableLine(QString why)
+        : m_why(std::move(why))
+    {}
+    QString open() override { return m_why; }
+    void close() override {}
+    Exchange exchange(quint8, const QByteArray &, int) override
+    {
+        return {Exchange::Status::Lost, {}};
+    }
+    QString lostText() const override { return m_why; }
+
+private:
+    QString m_why;
+};
+
 } // namespace
 
 SerialBus::SerialBus(TransportFactory factory)
@@ -53,9 +74,21 @@ SerialBus::SerialBus(TransportFactory factory)
 {
     if (!m_factory) {
         m_factory = [](const QString &target, int baud, int connectTimeoutMs) {
-            return std::make_unique<ModbusLink>(target, baud, connectTimeoutMs);
+            return lineTransport(ProgramModule::line(), target, baud, connectTimeoutMs);
         };
     }
+}
+
+std::unique_ptr<ModbusTransport> SerialBus::lineTransport(ProgramModule &module,
+                                                          const QString &target, int baud,
+                                                          int connectTimeoutMs)
+{
+    auto *make = module.entry<decltype(zelkLineTransport)>("zelkLineTransport");
+    if (!make)
+        return std::make_unique<UnavailableLine>(module.why());
+    std::unique_ptr<ModbusTransport> line(make(target, baud, connectTimeoutMs));
+    line->shareProcessWatch(processFrameTap(), frameEventsMade());
+    return line;
 }
 
 SerialBus::~SerialBus()
@@ -504,7 +537,7 @@ QString SerialBus::OpenPort(const QString &port)
                               "plugged in")
             .arg(portName(), failure);
     if (!failure.isEmpty())
-        return (ModbusLink::isTcpTarget(m_path)
+        return (ModbusTransport::isTcpTarget(m_path)
                     ? QStringLiteral("ERR_PORT_UNAVAILABLE: cannot reach the gateway %1: %2")
                     : QStringLiteral("ERR_PORT_UNAVAILABLE: cannot open %1: %2"))
             .arg(portName(), failure);
@@ -515,7 +548,7 @@ QString SerialBus::OpenPort(const QString &port)
 QString SerialBus::followAdapter(const QString &path)
 {
     const QString &gui = ZelkGlobals::GuiIniPath;
-    if (gui.isEmpty() || ModbusLink::isTcpTarget(path))
+    if (gui.isEmpty() || ModbusTransport::isTcpTarget(path))
         return path;
     const QString adapter =
         IniFile::readString(gui, GuiIniKeys::ParamsSection, GuiIniKeys::PortAdapter).trimmed();

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+class ProgramModule;
+
 // The device object on a real line: every device method is a Modbus read or
 // write of the unit's registers (docs/wire-protocol.md), over RTU on a serial
 // port or Modbus TCP through a gateway. OpenPort takes "COM1".."COM9" (device
@@ -38,8 +40,12 @@ public:
     static constexpr int DefaultRetries = 2;
     static constexpr int DefaultBaud = GuiIniKeys::DefaultBaudRate;
 
-    // Without a factory the line is a ModbusLink.
+    // Without a factory the line is the line module's (ModbusLink).
     explicit SerialBus(TransportFactory factory = {});
+    // The module's line; where the module cannot be opened, one whose
+    // opening fails with the reason.
+    static std::unique_ptr<ModbusTransport>
+    lineTransport(ProgramModule &module, const QString &target, int baud, int connectTimeoutMs);
     ~SerialBus() override;
 
     // "COM3" as [PORTS] of the settings file names it, else /dev/ttyS2; any

@@ -10,9 +10,6 @@
 #include "monitor/StatusLogFormat.h"
 
 #include <QBuffer>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -20,22 +17,16 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
 namespace {
-const QColor VoltsColor(0x1f, 0x5f, 0xb4);
-const QColor AmpsColor(0xe0, 0x6c, 0x00);
-const QColor LimitColor(0xc0, 0x20, 0x20);
 constexpr qint64 SpanSecondMs = 1000;
 constexpr qint64 SpanMinuteMs = 60 * SpanSecondMs;
 constexpr qint64 SpanHourMs = 60 * SpanMinuteMs;
@@ -162,7 +153,7 @@ std::pair<double, double> padded(double low, double high)
 }
 // About four steps of 1, 2, 2.5 or 5 times a power of ten, the range
 // widened to whole steps: a technician reads 0, 5, 10, 15 at a glance.
-void setRoundRange(QValueAxis *axis, double low, double high)
+TrendChart::Range roundRange(double low, double high)
 {
     const double rough = (high - low) / 4;
     const double power = std::pow(10.0, std::floor(std::log10(rough)));
@@ -173,20 +164,24 @@ void setRoundRange(QValueAxis *axis, double low, double high)
             break;
         }
     }
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(step);
-    axis->setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
+    return {std::floor(low / step) * step, std::ceil(high / step) * step, step};
 }
 } // namespace
 
-TrendWindow::TrendWindow(MonitorTrend &trend, QWidget *parent)
+TrendWindow::TrendWindow(MonitorTrend &trend, QWidget *parent, ProgramModule &charts)
     : QWidget(parent, Qt::Window)
     , m_trend(trend)
+    , m_makeChart(charts.entry<decltype(zelkTrendChart)>("zelkTrendChart"))
 {
     setObjectName(QStringLiteral("frmTrends"));
     setWindowTitle(QStringLiteral("Trends"));
     buildUi();
+    if (!m_makeChart) {
+        lblNoCharts = named(new QLabel(charts.why(), chartsArea), QStringLiteral("lblNoCharts"));
+        lblNoCharts->setWordWrap(true);
+        lblNoCharts->setAlignment(Qt::AlignCenter);
+        m_grid->addWidget(lblNoCharts, 0, 0);
+    }
     connect(&m_trend, &MonitorTrend::recorded, this, &TrendWindow::refresh);
     connect(&m_trend, &MonitorTrend::eventsAdded, this, &TrendWindow::addEvents);
     addEvents(QList<AlarmEvent>(m_trend.events().begin(), m_trend.events().end()));
@@ -267,7 +262,7 @@ QString TrendWindow::pictureCaption() const
 {
     QList<int> modules;
     for (int m = 1; m <= 5; ++m) {
-        if (chartView(m))
+        if (m_laidOut[std::size_t(m)])
             modules << m;
     }
     return pictureCaption(m_trend.unitId(), modules, m_from, m_to, m_zoomed);
@@ -360,105 +355,6 @@ void TrendWindow::buildUi()
     resize(1040, 820);
 }
 
-std::unique_ptr<TrendWindow::ModuleChart> TrendWindow::makeChart(int m)
-{
-    auto c = std::make_unique<ModuleChart>();
-    c->chart = new QChart;
-    c->chart->setBackgroundRoundness(0);
-    c->chart->setMargins(QMargins(2, 2, 2, 2));
-    c->chart->legend()->setAlignment(Qt::AlignTop);
-    QFont small = c->chart->legend()->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    c->chart->legend()->setFont(small);
-    QFont title = c->chart->titleFont();
-    title.setBold(true);
-    c->chart->setTitleFont(title);
-
-    // Marks at round times, whatever the stretch's ends (see setTimeAxis).
-    c->time = new QCategoryAxis;
-    c->time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    c->time->setLabelsFont(small);
-    c->chart->addAxis(c->time, Qt::AlignBottom);
-    const auto valueAxis = [&](const QString &name, const QColor &color, Qt::Alignment side) {
-        auto *axis = new QValueAxis;
-        axis->setTitleText(name);
-        axis->setTitleBrush(color);
-        axis->setLabelsColor(color);
-        axis->setLinePenColor(color);
-        axis->setLabelsFont(small);
-        QFont axisTitle = small;
-        axisTitle.setBold(true);
-        axis->setTitleFont(axisTitle);
-        axis->setLabelFormat(QStringLiteral("%g"));
-        axis->setTickCount(5);
-        c->chart->addAxis(axis, side);
-        return axis;
-    };
-    c->volts = valueAxis(QStringLiteral("Volts (V)"), VoltsColor, Qt::AlignLeft);
-    c->amps = valueAxis(QStringLiteral("Amps (A)"), AmpsColor, Qt::AlignRight);
-
-    const auto limit = [&](bool named) {
-        auto *line = new QLineSeries;
-        line->setName(QStringLiteral("Module good limits"));
-        line->setPen(QPen(LimitColor, 1.2, Qt::DashLine));
-        c->chart->addSeries(line);
-        line->attachAxis(c->time);
-        line->attachAxis(c->volts);
-        if (!named) {
-            for (QLegendMarker *marker : c->chart->legend()->markers(line))
-                marker->setVisible(false);
-        }
-        return line;
-    };
-    c->low = limit(true);
-    c->high = limit(false);
-    setLines(*c, true, {});
-    setLines(*c, false, {});
-
-    c->view = named(new QChartView(c->chart, chartsArea), QStringLiteral("chtModule"), m);
-    c->view->setRubberBand(QChartView::HorizontalRubberBand);
-    c->view->setRenderHint(QPainter::Antialiasing);
-    c->view->setMinimumSize(320, 200);
-    QCategoryAxis *axis = c->time;
-    connect(axis, &QValueAxis::rangeChanged, this, [this, axis] { onRangeChanged(axis); });
-    return c;
-}
-
-void TrendWindow::setLines(ModuleChart &c, bool volts, const QList<QList<QPointF>> &lines)
-{
-    std::vector<QLineSeries *> &pool = volts ? c.voltsPool : c.ampsPool;
-    // The first line of each quantity always exists: it carries the legend.
-    while (pool.size() < std::size_t(std::max<qsizetype>(1, lines.size()))) {
-        auto *series = new QLineSeries;
-        series->setName(volts ? QStringLiteral("Volts") : QStringLiteral("Amps"));
-        // The amps go over a wider volts line: where the two meet on the
-        // chart, the volts still show on both sides of the amps.
-        series->setPen(QPen(volts ? VoltsColor : AmpsColor, volts ? 3.0 : 1.4));
-        series->setColor(volts ? VoltsColor : AmpsColor);
-        series->setMarkerSize(5);
-        c.chart->addSeries(series);
-        series->attachAxis(c.time);
-        series->attachAxis(volts ? c.volts : c.amps);
-        if (!pool.empty()) {
-            for (QLegendMarker *marker : c.chart->legend()->markers(series))
-                marker->setVisible(false);
-        }
-        pool.push_back(series);
-    }
-    for (std::size_t i = 0; i < pool.size(); ++i) {
-        QLineSeries *series = pool[i];
-        if (i < std::size_t(lines.size())) {
-            const QList<QPointF> &line = lines[qsizetype(i)];
-            // A reading between two gaps has no line to draw: its point shows.
-            series->setPointsVisible(line.size() == 1);
-            series->replace(line);
-        } else if (series->count() > 0) {
-            series->clear();
-        }
-    }
-    (volts ? c.voltsUsed : c.ampsUsed) = int(lines.size());
-}
-
 void TrendWindow::layoutCharts()
 {
     std::array<bool, 6> wanted{};
@@ -470,10 +366,12 @@ void TrendWindow::layoutCharts()
     if (wanted == m_laidOut)
         return;
     m_laidOut = wanted;
-    for (int m = 1; m <= 5; ++m) {
-        if (ModuleChart *c = m_charts[std::size_t(m)].get()) {
-            m_grid->removeWidget(c->view);
-            c->view->hide();
+    if (!m_makeChart)
+        return;
+    for (const ModuleChart &c : m_charts) {
+        if (c.chart) {
+            m_grid->removeWidget(c.chart->widget());
+            c.chart->widget()->hide();
         }
     }
     // Two columns from three modules on, so that five still have room.
@@ -482,11 +380,14 @@ void TrendWindow::layoutCharts()
     for (int m = 1; m <= 5; ++m) {
         if (!wanted[std::size_t(m)])
             continue;
-        std::unique_ptr<ModuleChart> &c = m_charts[std::size_t(m)];
-        if (!c)
-            c = makeChart(m);
-        m_grid->addWidget(c->view, at / columns, at % columns);
-        c->view->show();
+        TrendChart *&chart = m_charts[std::size_t(m)].chart;
+        if (!chart) {
+            chart = m_makeChart(chartsArea,
+                                [this](qint64 from, qint64 to) { onRangeChanged(from, to); });
+            named(chart->widget(), QStringLiteral("chtModule"), m);
+        }
+        m_grid->addWidget(chart->widget(), at / columns, at % columns);
+        chart->widget()->show();
         ++at;
     }
 }
@@ -521,7 +422,7 @@ void TrendWindow::draw()
                                                     : QString()));
     layoutCharts();
     for (int m = 1; m <= 5; ++m) {
-        if (m_charts[std::size_t(m)] && m_laidOut[std::size_t(m)])
+        if (m_laidOut[std::size_t(m)])
             drawModule(m);
     }
     m_drawing = false;
@@ -529,13 +430,13 @@ void TrendWindow::draw()
 
 void TrendWindow::drawModule(int m)
 {
-    ModuleChart &c = *m_charts[std::size_t(m)];
+    ModuleChart &c = m_charts[std::size_t(m)];
     const MonitorTrend::ModuleInfo &info = m_trend.module(m);
     c.shown = m_trend.data().points(m, m_from, m_to);
-    const QList<QList<QPointF>> volts = linesOf(c.shown, true);
-    const QList<QList<QPointF>> amps = linesOf(c.shown, false);
-    setLines(c, true, volts);
-    setLines(c, false, amps);
+    if (!c.chart)
+        return;
+    c.chart->setLines(true, linesOf(c.shown, true));
+    c.chart->setLines(false, linesOf(c.shown, false));
 
     double vLow = INFINITY, vHigh = -INFINITY, aHigh = 0;
     for (const TrendData::Point &p : c.shown) {
@@ -548,48 +449,44 @@ void TrendWindow::drawModule(int m)
     // No window set (both limits 0) accepts every voltage: nothing to draw.
     const bool limits = info.low && info.high && (*info.low != 0.0 || *info.high != 0.0);
     if (limits) {
-        c.low->replace({QPointF(double(m_from), *info.low), QPointF(double(m_to), *info.low)});
-        c.high->replace({QPointF(double(m_from), *info.high), QPointF(double(m_to), *info.high)});
+        c.chart->setLimits(
+            {QPointF(double(m_from), *info.low), QPointF(double(m_to), *info.low)},
+            {QPointF(double(m_from), *info.high), QPointF(double(m_to), *info.high)});
         vLow = std::min(vLow, *info.low);
         vHigh = std::max(vHigh, *info.high);
     } else {
-        c.low->clear();
-        c.high->clear();
+        c.chart->setLimits({}, {});
     }
     if (!std::isfinite(vLow))
         vLow = vHigh = 0;
     const auto [low, high] = padded(std::min(0.0, vLow), vHigh);
-    setRoundRange(c.volts, low, high);
-    setRoundRange(c.amps, 0, aHigh > 0 ? aHigh * 1.15 : 1);
-    setTimeAxis(c.time);
+    c.chart->setRange(true, roundRange(low, high));
+    c.chart->setRange(false, roundRange(0, aHigh > 0 ? aHigh * 1.15 : 1));
+    c.chart->setTimeAxis(m_from, m_to, timeMarks());
     c.chart->setTitle(info.type.isEmpty() || info.type == QLatin1String("N/A")
                           ? QStringLiteral("Module %1").arg(m)
                           : QStringLiteral("Module %1   %2").arg(m).arg(info.type));
 }
 
-void TrendWindow::setTimeAxis(QCategoryAxis *axis)
+QList<TrendChart::Mark> TrendWindow::timeMarks() const
 {
-    for (const QString &label : axis->categoriesLabels())
-        axis->remove(label);
     const qint64 span = m_to - m_from;
     const QString format = tickFormat(tickStepMs(span), span);
-    axis->setStartValue(double(m_from));
+    QList<TrendChart::Mark> marks;
     for (const qint64 at : tickTimes(m_from, m_to)) {
         // A mark on the very start would stand under the volts axis.
         if (at > m_from)
-            axis->append(QDateTime::fromMSecsSinceEpoch(at).toString(format), double(at));
+            marks.append({at, QDateTime::fromMSecsSinceEpoch(at).toString(format)});
     }
-    axis->setRange(double(m_from), double(m_to));
+    return marks;
 }
 
-void TrendWindow::onRangeChanged(QCategoryAxis *axis)
+void TrendWindow::onRangeChanged(qint64 from, qint64 to)
 {
     if (m_drawing)
         return;
     // A drag over a chart (or a right click, which zooms out): every chart
     // follows it, drawn afresh for the stretch.
-    const auto from = qint64(std::llround(axis->min()));
-    const auto to = qint64(std::llround(axis->max()));
     QMetaObject::invokeMethod(
         this, [this, from, to] { zoomTo(from, to); }, Qt::QueuedConnection);
 }
@@ -608,53 +505,41 @@ void TrendWindow::cmdReset_Click()
 {
     m_zoomed = false;
     m_drawing = true;
-    for (const std::unique_ptr<ModuleChart> &c : m_charts) {
-        if (c)
-            c->chart->zoomReset();
+    for (const ModuleChart &c : m_charts) {
+        if (c.chart)
+            c.chart->zoomReset();
     }
     m_drawing = false;
     if (isVisible())
         draw();
 }
 
-QChartView *TrendWindow::chartView(int m) const
+QWidget *TrendWindow::chartView(int m) const
 {
-    if (m < 1 || m > 5 || !m_laidOut[std::size_t(m)])
+    if (m < 1 || m > 5 || !m_laidOut[std::size_t(m)] || !m_charts[std::size_t(m)].chart)
         return nullptr;
-    return m_charts[std::size_t(m)] ? m_charts[std::size_t(m)]->view : nullptr;
+    return m_charts[std::size_t(m)].chart->widget();
 }
 
 const QList<TrendData::Point> &TrendWindow::shownPoints(int m) const
 {
     static const QList<TrendData::Point> none;
-    const ModuleChart *c = m >= 1 && m <= 5 ? m_charts[std::size_t(m)].get() : nullptr;
-    return c && m_laidOut[std::size_t(m)] ? c->shown : none;
+    return m >= 1 && m <= 5 && m_laidOut[std::size_t(m)] ? m_charts[std::size_t(m)].shown : none;
 }
 
 QList<QList<QPointF>> TrendWindow::voltsLines(int m) const
 {
-    QList<QList<QPointF>> lines;
-    if (const ModuleChart *c = chartView(m) ? m_charts[std::size_t(m)].get() : nullptr) {
-        for (int i = 0; i < c->voltsUsed; ++i)
-            lines << c->voltsPool[std::size_t(i)]->points();
-    }
-    return lines;
+    return chartView(m) ? m_charts[std::size_t(m)].chart->lines(true) : QList<QList<QPointF>>();
 }
 
 QList<QList<QPointF>> TrendWindow::ampsLines(int m) const
 {
-    QList<QList<QPointF>> lines;
-    if (const ModuleChart *c = chartView(m) ? m_charts[std::size_t(m)].get() : nullptr) {
-        for (int i = 0; i < c->ampsUsed; ++i)
-            lines << c->ampsPool[std::size_t(i)]->points();
-    }
-    return lines;
+    return chartView(m) ? m_charts[std::size_t(m)].chart->lines(false) : QList<QList<QPointF>>();
 }
 
 QList<QPointF> TrendWindow::limitLine(int m, bool high) const
 {
-    const ModuleChart *c = chartView(m) ? m_charts[std::size_t(m)].get() : nullptr;
-    return c ? (high ? c->high : c->low)->points() : QList<QPointF>();
+    return chartView(m) ? m_charts[std::size_t(m)].chart->limit(high) : QList<QPointF>();
 }
 
 void TrendWindow::addEvents(const QList<AlarmEvent> &events)

@@ -1,39 +1,37 @@
 #pragma once
 
+#include "core/ProgramModule.h"
 #include "monitor/AlarmEvent.h"
+#include "monitor/TrendChart.h"
 #include "monitor/TrendData.h"
 
 #include <QImage>
 #include <QPointF>
 #include <QWidget>
 #include <array>
-#include <memory>
-#include <vector>
 
 class MonitorTrend;
-class QCategoryAxis;
-class QChart;
-class QChartView;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QLabel;
-class QLineSeries;
 class QPushButton;
 class QTreeWidget;
-class QValueAxis;
 
 // The monitor's trends: one chart per module of the watched unit with its
 // volts (left axis) and amps (right axis) and its module-good limits as
 // lines, over the chosen span up to now, the time marked at round times;
 // below, the alarm events, newest first. Dragging over a chart zooms all of
 // them to that stretch; Reset goes back to the span. Pause holds the picture
-// while the readings go on being kept.
+// while the readings go on being kept. The charts come from the trend charts
+// module; where it cannot be opened, the window says why in their place, and
+// the events and the CSV export still work.
 class TrendWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TrendWindow(MonitorTrend &trend, QWidget *parent = nullptr);
+    explicit TrendWindow(MonitorTrend &trend, QWidget *parent = nullptr,
+                         ProgramModule &charts = ProgramModule::trendCharts());
 
     static QStringList spanChoices();
     static QString defaultSpan();
@@ -59,12 +57,14 @@ public:
     QPushButton *cmdExportCsv = nullptr;
     QPushButton *cmdExportPng = nullptr;
     QWidget *chartsArea = nullptr;
+    QLabel *lblNoCharts = nullptr; // why there are no charts, when there are none
     QTreeWidget *lstEvents = nullptr;
 
     // Draws the charts again from the readings (not while paused or hidden).
     void refresh();
-    // The chart of module m (1..5), or null when the unit shows no such module.
-    QChartView *chartView(int m) const;
+    // The chart of module m (1..5), or null when the unit shows no such
+    // module or there are no charts. A QChartView.
+    QWidget *chartView(int m) const;
     // The stretch shown, in ms since the epoch.
     qint64 shownFrom() const { return m_from; }
     qint64 shownTo() const { return m_to; }
@@ -91,33 +91,24 @@ protected:
 private:
     struct ModuleChart
     {
-        QChartView *view = nullptr;
-        QChart *chart = nullptr;
-        QCategoryAxis *time = nullptr;
-        QValueAxis *volts = nullptr;
-        QValueAxis *amps = nullptr;
-        QLineSeries *low = nullptr;
-        QLineSeries *high = nullptr;
-        std::vector<QLineSeries *> voltsPool, ampsPool;
-        int voltsUsed = 0, ampsUsed = 0;
+        TrendChart *chart = nullptr; // made when the module first shows
         QList<TrendData::Point> shown;
     };
 
     void buildUi();
     void layoutCharts();
-    std::unique_ptr<ModuleChart> makeChart(int m);
     void draw();
     void drawModule(int m);
-    void setLines(ModuleChart &c, bool volts, const QList<QList<QPointF>> &lines);
     void addEvents(const QList<AlarmEvent> &events);
-    void onRangeChanged(QCategoryAxis *axis);
-    void setTimeAxis(QCategoryAxis *axis);
+    void onRangeChanged(qint64 from, qint64 to);
+    QList<TrendChart::Mark> timeMarks() const;
     bool saveFile(const QString &path, const QByteArray &bytes);
     QString exportName(const QString &suffix) const;
 
     MonitorTrend &m_trend;
+    decltype(zelkTrendChart) *m_makeChart = nullptr;
     QGridLayout *m_grid = nullptr;
-    std::array<std::unique_ptr<ModuleChart>, 6> m_charts;
+    std::array<ModuleChart, 6> m_charts;
     std::array<bool, 6> m_laidOut{};
     qint64 m_from = 0;
     qint64 m_to = 0;

@@ -8,6 +8,7 @@
 #include "monitor/TrendWindow.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QTreeWidget>
 
@@ -180,18 +181,28 @@ TEST_F(AlarmEvents, UnwritableAlarmLogKeepsPollingAndWritesTheWaitingLinesOnce)
 
 TEST(AlarmEventList, KeepsTheNewestThousandNewestFirst)
 {
-    // Catches an event list that grows without end or drops the newest.
+    // Catches an event list that grows without end or drops the newest; and
+    // a window whose charts module cannot be loaded that crashes or does not
+    // say why, rather than keep its events.
     MonitorTrend trend;
     MonitorTrend::Poll poll;
     poll.seen.unitId = "2";
     poll.seen.fine.fill(true);
+    poll.modules[1].present = true;
+    poll.readings[1] = MonitorTrend::Reading{12.0, 1.5};
     const QDateTime start(QDate(2026, 12, 4), QTime(8, 0));
-    TrendWindow window(trend);
+    ProgramModule missing(QStringLiteral("no-such-charts.so"), QStringLiteral("the charts"));
+    TrendWindow window(trend, nullptr, missing);
+    window.show();
+    ASSERT_NE(window.lblNoCharts, nullptr);
+    EXPECT_TRUE(window.lblNoCharts->isVisible());
+    EXPECT_TRUE(window.lblNoCharts->text().contains(QLatin1String("no-such-charts.so")));
     for (int i = 0; i <= 1005; ++i) {
         poll.seen.stamp = start.addSecs(i);
         poll.seen.fine[AlarmWatch::FanFail] = i % 2 == 0;
         (void)trend.record(poll);
     }
+    EXPECT_FALSE(window.shownPoints(1).isEmpty()); // still drawn, for the CSV export
     ASSERT_EQ(trend.events().size(), 1000u);
     EXPECT_EQ(trend.events().back().stamp, start.addSecs(1005));
     ASSERT_EQ(window.lstEvents->topLevelItemCount(), 1000);

@@ -184,7 +184,8 @@ TEST_F(TrendWindowTest, ExportsParseBackToThePointsShownAndPauseZoomReset)
     EXPECT_EQ(trends->shownPoints(2).size(), 6);
 
     // A drag over the right half of one chart zooms every chart to it.
-    QChartView *view = trends->chartView(3);
+    auto *view = qobject_cast<QChartView *>(trends->chartView(3));
+    ASSERT_NE(view, nullptr);
     const QRectF plot = view->chart()->plotArea();
     const QPoint a = view->mapFromScene(QPointF(plot.center().x(), plot.center().y()));
     const QPoint b = view->mapFromScene(QPointF(plot.right() - 1, plot.center().y()));
@@ -291,7 +292,7 @@ TEST_F(TrendWindowTest, PictureShowsLinesLimitsAxesTextsAndEvents)
 
     for (int m = 1; m <= 5; ++m) {
         SCOPED_TRACE(m);
-        QChartView *view = trends->chartView(m);
+        auto *view = qobject_cast<QChartView *>(trends->chartView(m));
         ASSERT_NE(view, nullptr);
         EXPECT_TRUE(view->width() >= 320 && view->height() >= 150);
         QChart *chart = view->chart();

@@ -23,12 +23,17 @@ root=$work/root
 
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
 [ "$(dpkg-deb -f "$deb" Section)" = "electronics" ] || fail "section"
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' ||
-  fail "no dependency from the shared libraries: $(dpkg-deb -f "$deb" Depends)"
+# The modules' libraries too: the program does not load them itself.
+for lib in libqt6widgets6 libqt6charts6 libqt6serialport6 libqt6network6; do
+  dpkg-deb -f "$deb" Depends | grep -q "$lib" ||
+    fail "no dependency on $lib from the shared libraries: $(dpkg-deb -f "$deb" Depends)"
+done
 
 id=org.zelksoft.ZelkSoft
 expected=(
   usr/bin/ZelkSoft usr/bin/zelk-unitsim
+  usr/lib/zelksoft/modules/serial-line.so usr/lib/zelksoft/modules/trend-charts.so
+  usr/share/lintian/overrides/zelksoft
   usr/share/zelksoft/scale.ini usr/share/zelksoft/ZelkGui.ini usr/share/zelksoft/Zelk.ini
   usr/share/zelksoft/Tooltips.ini usr/share/zelksoft/zelksdk.chm
   usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml
@@ -42,7 +47,7 @@ done
 # Pages and programs other work adds: carried once they exist.
 [ -f "$source/packaging/man/zelk-unitsim.1" ] && expected+=(usr/share/man/man1/zelk-unitsim.1.gz)
 if [ -x "$build/bin/zelkctl" ]; then
-  expected+=(usr/bin/zelkctl usr/share/lintian/overrides/zelksoft)
+  expected+=(usr/bin/zelkctl)
   [ -f "$source/packaging/man/zelkctl.1" ] && expected+=(usr/share/man/man1/zelkctl.1.gz)
 fi
 check_file_list() {
@@ -60,6 +65,18 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
 done
 
 program=$root/usr/bin/ZelkSoft
+# Start-up loads no library that only a module needs; the installed programs
+# find the modules: a port that does not exist fails as a port.
+! readelf -d "$program" | grep -E 'Qt6(Charts|OpenGL|SerialPort|Network)' ||
+  fail "the program loads a module's library at start"
+! ldd "$root"/usr/lib/zelksoft/modules/*.so | grep 'not found' || fail "a module's library is missing"
+if [ -x "$root/usr/bin/zelkctl" ]; then
+  mkdir -p "$work/ctl"
+  line=$(HOME="$work/home" "$root/usr/bin/zelkctl" --app-dir "$work/ctl" --bus serial \
+    --port "$work/no-such-tty" read 1 2>&1) && fail "read on no port: $line"
+  grep -q "no-such-tty" <<<"$line" && ! grep -q "missing" <<<"$line" ||
+    fail "the installed zelkctl did not reach its line module: $line"
+fi
 [ "$("$program" --version)" = "ZelkSoft $version" ] || fail "--version: $("$program" --version)"
 "$program" --help | grep -q -- '--app-dir' || fail "--help"
 

@@ -3,7 +3,9 @@
 #include "TestSeams.h"
 #include "core/DeviceRegistry.h"
 #include "core/IniFile.h"
+#include "core/ProgramModule.h"
 #include "core/ZelkGlobals.h"
+#include "core/ZelkRoutines.h"
 #include "core_windows/CommParamsForm.h"
 #include "device/SerialBus.h"
 #include "device/SwitchableBus.h"
@@ -37,6 +39,7 @@ TEST(BusChoice, PortDialogChoiceReachesTheSettingsAndTheDevice)
     ASSERT_EQ(ZelkGlobals::Bus, GuiIniKeys::BusSimulated);
 
     CommParamsForm form;
+    EXPECT_TRUE(form.lblPortList->isHidden()) << form.lblPortList->text().toStdString();
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(form.ComPort->itemText(i), QStringLiteral("COM%1").arg(i + 1));
     EXPECT_EQ(form.Baud->text(), QStringLiteral("9600")); // the display-only box stays
@@ -52,9 +55,10 @@ TEST(BusChoice, PortDialogChoiceReachesTheSettingsAndTheDevice)
               QStringLiteral("115200"));
     EXPECT_EQ(SwitchableBus::initialChoice(env.folder()), GuiIniKeys::BusSerial);
     // Only the serial line fails this way: the simulated bus knows no paths.
+    // The line module beside the program was loaded: the port itself failed.
     const QString reply = bus.OpenPort(ZelkGlobals::ComPort);
     EXPECT_TRUE(reply.startsWith(QLatin1String("ERR_PORT_UNAVAILABLE")) &&
-                reply.contains(ZelkGlobals::ComPort))
+                reply.contains(ZelkGlobals::ComPort) && ProgramModule::failureIn(reply).isEmpty())
         << reply.toStdString();
     EXPECT_EQ(bus.kind(), GuiIniKeys::BusSerial);
 
@@ -62,6 +66,26 @@ TEST(BusChoice, PortDialogChoiceReachesTheSettingsAndTheDevice)
     CommParamsForm again;
     EXPECT_EQ(again.cboBus->currentData().toString(), GuiIniKeys::BusSerial);
     EXPECT_EQ(again.cboBaudRate->currentText(), QStringLiteral("115200"));
+}
+
+// Catches a line module that cannot be loaded taken for a wrong port, or a
+// crash: the port opening fails with the loader's reason, which the user is
+// shown after the usual message.
+TEST(BusChoice, AMissingLineModuleIsToldAsSuch)
+{
+    TestEnvironment env;
+    ProgramModule missing(QStringLiteral("no-such-line.so"), QStringLiteral("the line"));
+    SerialBus bus([&](const QString &target, int baud, int connectTimeoutMs) {
+        return SerialBus::lineTransport(missing, target, baud, connectTimeoutMs);
+    });
+    const QString reply = bus.OpenPort(QStringLiteral("/dev/ttyS3"));
+    ASSERT_TRUE(reply.startsWith(QLatin1String("ERR_PORT_UNAVAILABLE"))) << reply.toStdString();
+    const QString why = ProgramModule::failureIn(reply);
+    EXPECT_TRUE(why == missing.why() && why.contains(QLatin1String("the line")) &&
+                why.contains(ProgramModule::folder() + QStringLiteral("/no-such-line.so")))
+        << why.toStdString();
+    reportPortNotOpened(reply);
+    EXPECT_EQ(env.dialogs.texts().value(1), why);
 }
 
 // Catches --bus that loses against the settings file, or takes a bus name

@@ -13,6 +13,19 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 # Each step says when it starts, so a slow one shows.
 phase() { echo "== $* (at ${SECONDS} s)"; }
+# beside PRESET LOG TITLE COMMAND...: runs COMMAND into LOG while ctest runs
+# the tests of PRESET, then shows LOG under TITLE; fails when either failed.
+beside() {
+  local preset=$1 log=$2 title=$3
+  shift 3
+  "$@" >"$log" 2>&1 &
+  local other=$! tests_status=0 other_status=0
+  ctest --preset "$preset" -j "$jobs" || tests_status=$?
+  wait "$other" || other_status=$?
+  phase "$title"
+  cat "$log"
+  ((tests_status == 0 && other_status == 0))
+}
 
 phase "The data libraries reach no window"
 bash scripts/check-layers.sh
@@ -25,16 +38,9 @@ cmake --build --preset test -j "$jobs"
 # lines, and the soak for two minutes. Not niced: on a busy machine it would
 # then wait for every other program.
 phase "Run the tests, and the include check beside them"
-includes_log=build-test/check-includes.log
-python3 scripts/check-includes.py build-test "$jobs" >"$includes_log" 2>&1 &
-includes=$!
-tests_status=0
-ctest --preset test -j "$jobs" || tests_status=$?
-includes_status=0
-wait "$includes" || includes_status=$?
-phase "Each test source and each header of src/ compiles on its own"
-cat "$includes_log"
-((tests_status == 0 && includes_status == 0))
+beside test build-test/check-includes.log \
+  "Each test source and each header compiles on its own" \
+  python3 scripts/check-includes.py build-test "$jobs"
 
 phase "Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
@@ -43,19 +49,11 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:supp
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 # The fuzz targets run one at a time beside these tests, which mostly wait on
-# timers and lines; niced, so a test's timer never waits for a fuzzer.
+# timers and lines; niced, so a test's timer never waits for a fuzzer. Long
+# enough to run each seed corpus and mutate it a while; scripts/fuzz.sh on its
+# own runs 30 s a target, ZELK_FUZZ_SECONDS as long as you like.
 phase "Run the tests under the sanitizers, and fuzz the file readers and input checks beside them"
-# Long enough to run each seed corpus and mutate it a while; scripts/fuzz.sh
-# on its own runs 30 s a target, ZELK_FUZZ_SECONDS as long as you like.
-fuzz_log=build-asan/fuzz.log
-ZELK_FUZZ_BUILD=build-asan ZELK_FUZZ_JOBS=1 ZELK_FUZZ_SECONDS=${ZELK_FUZZ_SECONDS:-10} \
-  nice -n 10 bash scripts/fuzz.sh >"$fuzz_log" 2>&1 &
-fuzz=$!
-tests_status=0
-ctest --preset asan -j "$jobs" || tests_status=$?
-fuzz_status=0
-wait "$fuzz" || fuzz_status=$?
-phase "The fuzz targets"
-cat "$fuzz_log"
-((tests_status == 0 && fuzz_status == 0))
+beside asan build-asan/fuzz.log "The fuzz targets" \
+  env ZELK_FUZZ_BUILD=build-asan ZELK_FUZZ_JOBS=1 ZELK_FUZZ_SECONDS="${ZELK_FUZZ_SECONDS:-10}" \
+  nice -n 10 bash scripts/fuzz.sh
 phase "Done"

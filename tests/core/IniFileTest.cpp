@@ -42,12 +42,9 @@ void putBytes(const QString &path, const QByteArray &bytes)
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-QByteArray nul()
-{
-    return QByteArray(1, '\0');
-}
+const QByteArray Nul(1, '\0');
 
-// Single writes flush every file to disk; in memory the bulk tests stay fast on a busy machine.
+// In memory, the bulk tests stay fast on a busy machine.
 QString memoryTempTemplate()
 {
     const QString base =
@@ -55,13 +52,15 @@ QString memoryTempTemplate()
     return base + QStringLiteral("/zelk-ini-XXXXXX");
 }
 
+struct WriteStep
+{
+    QString section;
+    std::optional<QString> key, value; // no key: delete the section; no value: the key
+};
+
 class IniTest : public ::testing::Test
 {
 protected:
-    explicit IniTest(const QString &dirTemplate = QDir::tempPath() +
-                                                  QStringLiteral("/zelk-ini-XXXXXX"))
-        : m_dir(dirTemplate)
-    {}
     QString path(const QString &name = QStringLiteral("t.ini")) const
     {
         return m_dir.filePath(name);
@@ -75,22 +74,6 @@ protected:
         putBytes(path(), content);
         return IniFile::readString(path(), section, key, QStringLiteral("<none>"));
     }
-
-    QTemporaryDir m_dir;
-};
-
-class IniBulkTest : public IniTest
-{
-protected:
-    IniBulkTest()
-        : IniTest(memoryTempTemplate())
-    {}
-
-    struct WriteStep
-    {
-        QString section;
-        std::optional<QString> key, value; // no key: delete the section; no value: the key
-    };
 
     // Makes the steps in one batch and one by one, on a missing and on an
     // empty file, and expects the same files both ways.
@@ -117,8 +100,11 @@ protected:
             ASSERT_EQ(bytesOf(batchFile), bytesOf(singleFile)) << name.toStdString();
         }
     }
+
+    QTemporaryDir m_dir{memoryTempTemplate()};
 };
 
+using IniBulkTest = IniTest;
 using IniReadTest = IniTest;
 using IniWriteTest = IniTest;
 using IniBatchTest = IniTest;
@@ -234,70 +220,50 @@ TEST_F(IniReadTest, ReadOnlyBatchesShareAParsedCopyOnlyWhileTheFileIsUnchanged)
     EXPECT_EQ(IniFile::readString(path(), "s", "k"), "bbbb");
 }
 
-TEST_F(IniWriteTest, UpdateChangesOnlyThatLine)
+TEST_F(IniWriteTest, WritesChangeOnlyTheLinesTheyMust)
 {
-    // Catches re-saving from a model: lost comments, blanks, NULs, BOM, endings or preamble.
+    // Catches re-saving from a model: lost comments, blanks, NULs, BOM, endings or preamble;
+    // keys put after trailing comments, blank lines before new sections, or glued lines;
+    // values trimmed or quoted, spaces around '=', or the key's case rewritten; rewrites for
+    // missing keys, comments lost with a section, or no file from a delete.
     const QByteArray head = "\xEF\xBB\xBFtop text\n; note\r\n\r\n[main]\nx=1\n";
-    const QByteArray tail = "\r\n; keep\rz=" + nul() + "q" + nul() + "\n\n[other]\ny=2";
-    putBytes(path(), head + "  Bee \t= old  \n" + tail);
-    ASSERT_TRUE(IniFile::writeString(path(), "MAIN", "bee", QStringLiteral("new")));
-    EXPECT_EQ(bytesOf(path()), head + "Bee=new\r\n" + tail);
+    const QByteArray tail = "\r\n; keep\rz=" + Nul + "q" + Nul + "\n\n[other]\ny=2";
+    const QByteArray twoA = "[a]\r\nk=1\r\n;c1\r\nj\r\nk=2\r\n\r\n[b]\r\nm=1\r\n[a]\r\nz=9\r\n";
+    const struct
+    {
+        std::optional<QByteArray> start; // none: no file
+        std::vector<WriteStep> steps;
+        QByteArray after;
+    } rows[] = {
+        {head + "  Bee \t= old  \n" + tail, {{"MAIN", "bee", "new"}}, head + "Bee=new\r\n" + tail},
+        {"[a]\r\nx=1\r\n;c\r\n\r\n[b]\r\ny=2\r\n",
+         {{"a", "n1", "1"}, {"a", "n2", "2"}, {"c", "k", "3"}},
+         "[a]\r\nx=1\r\nn1=1\r\nn2=2\r\n;c\r\n\r\n[b]\r\ny=2\r\n[c]\r\nk=3\r\n"},
+        {"[a]\r\nx=1", {{"b", "k", "v"}}, "[a]\r\nx=1\r\n[b]\r\nk=v\r\n"},
+        {"[a]\r\n;only\r\n[b]",
+         {{"a", "k", "1"}, {"b", "k", "2"}},
+         "[a]\r\nk=1\r\n;only\r\n[b]\r\nk=2\r\n"},
+        {{},
+         {{"  Sec ", " Key ", "  v  "}, {"Sec", "empty", ""}},
+         "[Sec]\r\nKey=  v  \r\nempty=\r\n"},
+        {"[s]\r\n KEY = old\r\nK2=v \n",
+         {{"S", "key", "n\xC3\xA9w"}, {"s", "k2", "v"}}, // the same value again
+         "[s]\r\nKEY=n\xC3\xA9w\r\nK2=v\r\n"},
+        {twoA, {{"a", "missing", {}}, {"nosuch", {}, {}}}, twoA},
+        {twoA, {{"A", "K", {}}}, "[a]\r\n;c1\r\nj\r\nk=2\r\n\r\n[b]\r\nm=1\r\n[a]\r\nz=9\r\n"},
+        {twoA, {{"a", {}, {}}}, ";c1\r\n\r\n[b]\r\nm=1\r\n[a]\r\nz=9\r\n"},
+        {{}, {{"s", "k", {}}}, ""},
+        {{}, {{"s", {}, {}}}, ""}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(&row - rows);
+        QFile::remove(path());
+        if (row.start)
+            putBytes(path(), *row.start);
+        for (const WriteStep &step : row.steps)
+            ASSERT_TRUE(IniFile::writeString(path(), step.section, step.key, step.value));
+        EXPECT_EQ(bytesOf(path()), row.after);
+    }
     EXPECT_EQ(entries(), QStringList{"t.ini"}); // no temporary or lock file left
-}
-
-TEST_F(IniWriteTest, NewKeysAndSectionsLandWhereTheyShould)
-{
-    // Catches keys put after trailing comments, blank lines before new sections, or glued lines.
-    putBytes(path(), "[a]\r\nx=1\r\n;c\r\n\r\n[b]\r\ny=2\r\n");
-    ASSERT_TRUE(IniFile::writeString(path(), "a", "n1", QStringLiteral("1")));
-    ASSERT_TRUE(IniFile::writeString(path(), "a", "n2", QStringLiteral("2")));
-    ASSERT_TRUE(IniFile::writeString(path(), "c", "k", QStringLiteral("3")));
-    EXPECT_EQ(bytesOf(path()),
-              "[a]\r\nx=1\r\nn1=1\r\nn2=2\r\n;c\r\n\r\n[b]\r\ny=2\r\n[c]\r\nk=3\r\n");
-
-    putBytes(path(), "[a]\r\nx=1");
-    ASSERT_TRUE(IniFile::writeString(path(), "b", "k", QStringLiteral("v")));
-    EXPECT_EQ(bytesOf(path()), "[a]\r\nx=1\r\n[b]\r\nk=v\r\n");
-
-    putBytes(path(), "[a]\r\n;only\r\n[b]");
-    ASSERT_TRUE(IniFile::writeString(path(), "a", "k", QStringLiteral("1")));
-    ASSERT_TRUE(IniFile::writeString(path(), "b", "k", QStringLiteral("2")));
-    EXPECT_EQ(bytesOf(path()), "[a]\r\nk=1\r\n;only\r\n[b]\r\nk=2\r\n");
-}
-
-TEST_F(IniWriteTest, ValuesVerbatimAndKeySpellingKept)
-{
-    // Catches values trimmed or quoted on write, spaces around '=', or the key's case rewritten.
-    ASSERT_TRUE(IniFile::writeString(path(), "  Sec ", " Key ", QStringLiteral("  v  ")));
-    ASSERT_TRUE(IniFile::writeString(path(), "Sec", "empty", QStringLiteral("")));
-    EXPECT_EQ(bytesOf(path()), "[Sec]\r\nKey=  v  \r\nempty=\r\n");
-    EXPECT_EQ(IniFile::readString(path(), "sec", "key"), "v");
-
-    putBytes(path(), "[s]\r\n KEY = old\r\nK2=v \n");
-    ASSERT_TRUE(IniFile::writeString(path(), "S", "key", QString::fromUtf8("n\xC3\xA9w")));
-    ASSERT_TRUE(IniFile::writeString(path(), "s", "k2", QStringLiteral("v"))); // same value
-    EXPECT_EQ(bytesOf(path()), "[s]\r\nKEY=n\xC3\xA9w\r\nK2=v\r\n");
-}
-
-TEST_F(IniWriteTest, DeletesRemoveOnlyWhatTheyName)
-{
-    // Catches rewrites for missing keys, comments lost with a section, or no file from a delete.
-    const QByteArray file = "[a]\r\nk=1\r\n;c1\r\nj\r\nk=2\r\n\r\n[b]\r\nm=1\r\n[a]\r\nz=9\r\n";
-    putBytes(path(), file);
-    ASSERT_TRUE(IniFile::writeString(path(), "a", QStringLiteral("missing"), std::nullopt));
-    ASSERT_TRUE(IniFile::writeString(path(), "nosuch", std::nullopt, std::nullopt));
-    EXPECT_EQ(bytesOf(path()), file);
-
-    ASSERT_TRUE(IniFile::writeString(path(), "A", QStringLiteral("K"), std::nullopt));
-    EXPECT_EQ(IniFile::readString(path(), "a", "k"), "2");
-    ASSERT_TRUE(IniFile::writeString(path(), "a", std::nullopt, std::nullopt));
-    EXPECT_EQ(bytesOf(path()), ";c1\r\n\r\n[b]\r\nm=1\r\n[a]\r\nz=9\r\n");
-    EXPECT_EQ(IniFile::readString(path(), "a", "z"), "9"); // the next [a] is now the first
-
-    ASSERT_TRUE(IniFile::writeString(path("new1.ini"), "s", QStringLiteral("k"), std::nullopt));
-    ASSERT_TRUE(IniFile::writeString(path("new2.ini"), "s", std::nullopt, std::nullopt));
-    EXPECT_EQ(bytesOf(path("new1.ini")), "");
-    EXPECT_EQ(bytesOf(path("new2.ini")), "");
 }
 
 TEST_F(IniWriteTest, FailuresChangeNothingAndPermissionsSurvive)
@@ -332,7 +298,7 @@ TEST_F(IniBulkTest, MixedEditsOfAMessyFileMatchOneByOneWrites)
     messy += "[long]\r\n";
     for (int i = 0; i < 70; ++i)
         messy += "key" + QByteArray::number(i % 60) + "=" + QByteArray::number(i) + "\r\n";
-    messy += ";tail\r\n[a]\r\nk2=dup\r\n[c]\r\nnoequals\r\nk1=" + nul() + "\r\n[d]";
+    messy += ";tail\r\n[a]\r\nk2=dup\r\n[c]\r\nnoequals\r\nk1=" + Nul + "\r\n[d]";
     putBytes(path("batch.ini"), messy);
     putBytes(path("single.ini"), messy);
 
@@ -619,7 +585,7 @@ TEST_F(IniRobustnessTest, BadInputsReadAndWriteWithoutHarm)
     for (char &c : junk)
         c = char(random());
     const QByteArray hugeLine = "big=" + QByteArray(1 << 20, 'x');
-    const QByteArray file = junk + "\r\n[s\n" + hugeLine + "\r" + nul() + nul() + "\n[ok]\r\na=1";
+    const QByteArray file = junk + "\r\n[s\n" + hugeLine + "\r" + Nul + Nul + "\n[ok]\r\na=1";
     putBytes(path(), file);
     EXPECT_EQ(IniFile::readString(path(), "s", "big", {}, 1 << 21).size(), 1 << 20);
     EXPECT_EQ(IniFile::readString(path(), "ok", "a"), "1");
@@ -627,7 +593,7 @@ TEST_F(IniRobustnessTest, BadInputsReadAndWriteWithoutHarm)
     ASSERT_TRUE(IniFile::writeString(path(), "ok", QStringLiteral("a"), QStringLiteral("2")));
     // A line of NULs has no '=' but is still an entry line: the new key goes below it.
     EXPECT_EQ(bytesOf(path()),
-              junk + "\r\n[s\n" + hugeLine + "\r" + nul() + nul() + "\nnew=n\r\n[ok]\r\na=2\r\n");
+              junk + "\r\n[s\n" + hugeLine + "\r" + Nul + Nul + "\nnew=n\r\n[ok]\r\na=2\r\n");
     EXPECT_EQ(IniFile::readString(path(), "s", "new"), "n");
 
     EXPECT_EQ(IniFile::readString(m_dir.path(), "s", "k", "d"), "d"); // a folder, not a file
@@ -689,7 +655,7 @@ TEST_F(IniAnsiTest, AnsiBytesAndNulValuesKeepTheirBytesOnEveryRoad)
             SCOPED_TRACE(testing::Message() << int(uchar(byte)) << " road " << int(road));
             const QByteArray ansi = "25" + QByteArray(1, byte) + "C";
             const QByteArray head =
-                "[s]\r\nt=" + ansi + "\r\nz=ab" + nul() + "cd\r\nq=\"x" + nul() + "y\"\r\n";
+                "[s]\r\nt=" + ansi + "\r\nz=ab" + Nul + "cd\r\nq=\"x" + Nul + "y\"\r\n";
             env.writeFile("a.ini", head + "n=1\r\n");
             Session session(road, env.path("a.ini"));
             const QString value = session.read("t");

@@ -52,27 +52,21 @@ protected:
 
 } // namespace
 
-// Catches keys written out of order, a wrong "Global" source, or sections for
-// modules without a serial number.
+// Catches keys written out of order, a wrong "Global" source, sections for
+// modules without a serial number, or a save that clears sections a previous
+// save wrote.
 TEST_F(ConfigFileTest, UnitSevenMatchesTheStoredLayoutByteForByte)
 {
     ZelkData d;
     fillUnit7(d);
     ZelkConfigFile::WriteZelkFile(d, "7");
-    EXPECT_EQ(env.readFile("units.ini"), golden("unit7.ini"));
+    QByteArray expected = golden("unit7.ini");
+    EXPECT_EQ(env.readFile("units.ini"), expected);
     EXPECT_EQ(env.dialogs.count(), 0);
-}
 
-// Catches a save that clears sections a previous save wrote.
-TEST_F(ConfigFileTest, SavingFewerModulesKeepsTheOldModuleSection)
-{
-    ZelkData d;
-    fillUnit7(d);
-    ZelkConfigFile::WriteZelkFile(d, "7");
     d.Module(3).SerialNumber = "N/A";
     d.Module(1).CurrentLimit = "10.25";
     ZelkConfigFile::WriteZelkFile(d, "7");
-    QByteArray expected = golden("unit7.ini");
     expected.replace("CurrentLimit=20.5", "CurrentLimit=10.25");
     EXPECT_EQ(env.readFile("units.ini"), expected);
 }
@@ -162,12 +156,30 @@ TEST_F(ConfigFileTest, JunkFilesReadWithoutHarm)
     EXPECT_EQ(d.Module(1).CurrentLimit.size(), 254);
 }
 
-// Catches a save of many units reporting a failure once per key, or without why.
-TEST_F(ConfigFileTest, UnwritableFileIsReportedOncePerSaveWithItsReason)
+// Catches a 32-unit save writing different bytes than unit-by-unit saves, or
+// reporting a failure once per key, or without why.
+TEST_F(ConfigFileTest, AllUnitsInOneWriteEqualUnitByUnitWrites)
 {
     std::array<ZelkData, 32> units;
-    for (int i = 0; i < 32; ++i)
+    for (int i = 0; i < 32; ++i) {
         fillUnit7(units[i]);
+        units[i].PowerSupplyID = QString::number(i + 1);
+    }
+    const auto unit = [&](int u) {
+        return &units[u - 1];
+    };
+    QList<int> seen;
+    ASSERT_TRUE(ZelkConfigFile::WriteAllUnits(unit, [&](int u) { seen << u; }));
+    EXPECT_EQ(seen.size(), 32);
+    const QByteArray batched = env.readFile("units.ini");
+
+    ZelkGlobals::ConfigFileToWrite = env.path("one-by-one.ini");
+    for (int u = 1; u <= 32; ++u)
+        ZelkConfigFile::WriteZelkFile(units[u - 1], QString::number(u));
+    EXPECT_EQ(env.readFile("one-by-one.ini"), batched);
+    EXPECT_TRUE(batched.startsWith("[PS1]\r\nPowerSupplyID=1\r\n"));
+    EXPECT_TRUE(batched.contains("[PS32MODULE3]\r\n"));
+
     ASSERT_TRUE(QDir(env.folder()).mkdir("folder.ini"));
     env.writeFile("read-only.ini", "[PS1]\r\nFanFail=0\r\n");
     ASSERT_TRUE(QFile::setPermissions(env.path("read-only.ini"), QFile::ReadOwner));
@@ -178,35 +190,12 @@ TEST_F(ConfigFileTest, UnwritableFileIsReportedOncePerSaveWithItsReason)
                  {"folder.ini", "Is a directory"},
                  {"read-only.ini", "The file is read-only"}};
     for (const auto &c : cases) {
-        env.dialogs.shown.clear();
         ZelkGlobals::ConfigFileToWrite = env.path(c.file);
-        EXPECT_FALSE(ZelkConfigFile::WriteAllUnits([&](int u) { return &units[u - 1]; }));
-        ASSERT_EQ(env.dialogs.count(), 1) << c.file;
-        EXPECT_EQ(env.dialogs.shown[0].text,
-                  "Error: Writing to INI file failed! Check the file path!" +
-                      ZelkGlobals::ConfigFileToWrite + '\n' + c.reason);
+        EXPECT_FALSE(ZelkConfigFile::WriteAllUnits(unit));
+        EXPECT_EQ(env.dialogs.texts(),
+                  QStringList{"Error: Writing to INI file failed! Check the file path!" +
+                              ZelkGlobals::ConfigFileToWrite + '\n' + c.reason});
+        env.dialogs.shown.clear();
     }
     EXPECT_EQ(env.readFile("read-only.ini"), "[PS1]\r\nFanFail=0\r\n");
-}
-
-// Catches a 32-unit save writing different bytes than unit-by-unit saves.
-TEST_F(ConfigFileTest, AllUnitsInOneWriteEqualUnitByUnitWrites)
-{
-    std::array<ZelkData, 32> units;
-    for (int i = 0; i < 32; ++i) {
-        fillUnit7(units[i]);
-        units[i].PowerSupplyID = QString::number(i + 1);
-    }
-    QList<int> seen;
-    ASSERT_TRUE(ZelkConfigFile::WriteAllUnits([&](int u) { return &units[u - 1]; },
-                                              [&](int u) { seen << u; }));
-    EXPECT_EQ(seen.size(), 32);
-    const QByteArray batched = env.readFile("units.ini");
-
-    ZelkGlobals::ConfigFileToWrite = env.path("one-by-one.ini");
-    for (int u = 1; u <= 32; ++u)
-        ZelkConfigFile::WriteZelkFile(units[u - 1], QString::number(u));
-    EXPECT_EQ(env.readFile("one-by-one.ini"), batched);
-    EXPECT_TRUE(batched.startsWith("[PS1]\r\nPowerSupplyID=1\r\n"));
-    EXPECT_TRUE(batched.contains("[PS32MODULE3]\r\n"));
 }

@@ -118,9 +118,16 @@ TEST_F(LauncherTest, SizeIsRestoredAfterMaximiseAndResize)
     EXPECT_EQ(form().size(), design);
 }
 
-// Catches help failures reported where they must be silent, or the reverse.
+// Catches help failures reported where they must be silent, or the reverse, and web addresses
+// mangled by the decimal separator or taken from the wrong key.
 TEST_F(LauncherTest, HelpCallsAndTheirFailures)
 {
+    ZelkGlobals::DecimalSeparator = ",";
+    form().HalvexUKHomepage->trigger();
+    QTest::mouseClick(form().Label2, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.openedUrls, (QStringList{"https://www.halvex.example/uk/",
+                                                   "https://www.halvex.example/zelk/products/"}));
+
     form().ZelkHelp->trigger();
     form().Contents->trigger();
     form().Index->trigger();
@@ -141,14 +148,4 @@ TEST_F(LauncherTest, HelpCallsAndTheirFailures)
                                          "machine. Contact system support.");
     EXPECT_EQ(env.dialogs.shown[0].title, "Halvex Electronics");
     EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Information);
-}
-
-// Catches web addresses mangled by the decimal separator or taken from the wrong key.
-TEST_F(LauncherTest, WebLinksOpenTheirPages)
-{
-    ZelkGlobals::DecimalSeparator = ",";
-    form().HalvexUKHomepage->trigger();
-    QTest::mouseClick(form().Label2, Qt::LeftButton);
-    EXPECT_EQ(env.desktop.openedUrls, (QStringList{"https://www.halvex.example/uk/",
-                                                   "https://www.halvex.example/zelk/products/"}));
 }

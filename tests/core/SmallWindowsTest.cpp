@@ -24,9 +24,11 @@ protected:
 };
 } // namespace
 
-// Catches the dialog opening on another port than the one in use.
+// Catches the dialog opening on another port than the one in use, and Cancel
+// leaking the new choice.
 TEST_F(PortDialogTest, OpensOnTheCurrentPortInBothPlaces)
 {
+    const QByteArray before = env.readFile("ZelkGui.ini");
     CommParamsForm form;
     EXPECT_EQ(form.Com->text(), "COM4");
     EXPECT_EQ(form.ComPort->currentText(), "COM4");
@@ -37,9 +39,15 @@ TEST_F(PortDialogTest, OpensOnTheCurrentPortInBothPlaces)
     EXPECT_EQ(form.Baud->text(), "9600");
     EXPECT_EQ(form.Parity->text(), "NO");
     EXPECT_EQ(form.Text1->text(), "8");
+
+    form.ComPort->setCurrentIndex(1);
+    QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+    EXPECT_EQ(ZelkGlobals::ComPort, "COM4");
+    EXPECT_EQ(env.readFile("ZelkGui.ini"), before);
 }
 
-// Catches a typed port being checked, altered or not stored.
+// Catches a typed port being checked, altered or not stored, and a failed
+// store not being reported.
 TEST_F(PortDialogTest, SaveStoresWhateverTheComboHolds)
 {
     CommParamsForm form;
@@ -53,26 +61,12 @@ TEST_F(PortDialogTest, SaveStoresWhateverTheComboHolds)
     QByteArray expected = env.readFile("ZelkGui.ini");
     env.copyShipped("ZelkGui.ini");
     EXPECT_EQ(env.readFile("ZelkGui.ini").replace("port=COM1", "port=ttyUSB7"), expected);
-}
+    EXPECT_EQ(env.dialogs.count(), 0);
 
-// Catches Cancel leaking the new choice.
-TEST_F(PortDialogTest, CancelChangesNothing)
-{
-    const QByteArray before = env.readFile("ZelkGui.ini");
-    CommParamsForm form;
-    form.ComPort->setCurrentIndex(1);
-    QTest::mouseClick(form.CancelButton, Qt::LeftButton);
-    EXPECT_EQ(ZelkGlobals::ComPort, "COM4");
-    EXPECT_EQ(env.readFile("ZelkGui.ini"), before);
-}
-
-// Catches a failed store not being reported.
-TEST_F(PortDialogTest, FailedStoreShowsTheWriteMessage)
-{
     ZelkGlobals::GuiIniPath = "/proc/zelk/ZelkGui.ini";
-    CommParamsForm form;
-    form.ComPort->setCurrentIndex(2);
-    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    CommParamsForm failing;
+    failing.ComPort->setCurrentIndex(2);
+    QTest::mouseClick(failing.OKButton, Qt::LeftButton);
     EXPECT_EQ(ZelkGlobals::ComPort, "COM3");
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_TRUE(env.dialogs.shown[0].text.endsWith("/proc/zelk/ZelkGui.ini"));

@@ -70,22 +70,17 @@ protected:
     // serial line.
     void startLine(QProcess &unitsim, const QStringList &more = {}, int retries = 2)
     {
-        QDir(env.folder()).mkdir(QStringLiteral("line"));
-        for (const char *file : {"simbus.ini", "scale.ini"})
-            ASSERT_TRUE(QFile::copy(env.path(QLatin1String(file)),
-                                    env.path(QStringLiteral("line/") + QLatin1String(file))));
-        const QString link = env.path(QStringLiteral("line.tty"));
-        const QString gui = env.path(QStringLiteral("ZelkGui.ini"));
-        ASSERT_TRUE(
-            IniFile::writeString(gui, QStringLiteral("PORTS"), QStringLiteral("COM1"), link));
-        ASSERT_TRUE(IniFile::writeString(gui, QStringLiteral("PARAMS"), QStringLiteral("BaudRate"),
-                                         QStringLiteral("115200")));
-        env.writeFile(QStringLiteral("Zelk.ini"),
-                      "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=" +
-                          QByteArray::number(retries) + "\r\n");
+        QDir(env.folder()).mkdir("line");
+        for (const QString file : {"simbus.ini", "scale.ini"})
+            ASSERT_TRUE(QFile::copy(env.path(file), env.path("line/" + file)));
+        const QString link = env.path("line.tty");
+        edit("ZelkGui.ini", "PORTS", "COM1", link);
+        edit("ZelkGui.ini", "PARAMS", "BaudRate", "115200");
+        env.writeFile("Zelk.ini", "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=" +
+                                      QByteArray::number(retries) + "\r\n");
         unitsim.start(QStringLiteral(ZELK_UNITSIM),
-                      QStringList{"--store", env.path(QStringLiteral("line/simbus.ini")), "--pty",
-                                  "--link", link, "--baud", "115200", "--no-noise"} +
+                      QStringList{"--store", env.path("line/simbus.ini"), "--pty", "--link", link,
+                                  "--baud", "115200", "--no-noise"} +
                           more);
         ASSERT_TRUE(QTest::qWaitFor([&] { return unitsim.canReadLine(); }, 20000))
             << unitsim.readAllStandardError().constData();
@@ -457,14 +452,10 @@ TEST_F(ZelkCtlTest, RoundTripOverTheUnitEmulator)
     unitsim.kill();
     unitsim.waitForFinished();
     // The emulator's units took the write; the simulated bus here did not.
-    EXPECT_EQ(IniFile::readString(env.path(QStringLiteral("line/simbus.ini")),
-                                  QStringLiteral("Supply1.Module2"),
-                                  QStringLiteral("DefaultVoltage")),
-              QStringLiteral("11500"));
-    EXPECT_EQ(IniFile::readString(env.path(QStringLiteral("simbus.ini")),
-                                  QStringLiteral("Supply1.Module2"),
-                                  QStringLiteral("DefaultVoltage")),
-              QStringLiteral("12000"));
+    for (const auto &[store, millivolts] :
+         {std::pair{"line/simbus.ini", "11500"}, std::pair{"simbus.ini", "12000"}})
+        EXPECT_EQ(IniFile::readString(env.path(store), "Supply1.Module2", "DefaultVoltage"),
+                  millivolts);
 }
 
 // Catches a unit that stopped answering and is not named as silent, or that

@@ -13,9 +13,7 @@ TEST_F(EditorOwnUnitTest, MonitorReadingAnotherUnitChangesNothingInTheEditor)
 
     // The monitor reads unit 1, whose module 3 is a 24 V type (unit 3's is 150 V).
     QTest::mouseClick(editor.cmdMonitor, Qt::LeftButton);
-    MonitorForm &monitor = MonitorForm::instance();
-    monitor.UnitList->setCurrentText("1");
-    monitor.cmdSelectUnit_Click();
+    MonitorForm &monitor = monitorRead("1");
     ASSERT_FALSE(ZelkGlobals::ErrorFlag);
     QTest::mouseClick(monitor.cmdEeprom, Qt::LeftButton);
     ASSERT_TRUE(editor.isVisible());

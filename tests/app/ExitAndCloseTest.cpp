@@ -100,9 +100,7 @@ TEST_F(ExitAndClose, TitleBarCloseFollowsTheCloseButtonAndReopensFromLoad)
 {
     MainForm &launcher = MainForm::instance();
     QTest::mouseClick(launcher.Image2, Qt::LeftButton);
-    MonitorForm &monitor = MonitorForm::instance();
-    monitor.UnitList->setCurrentText("1");
-    monitor.cmdSelectUnit_Click();
+    MonitorForm &monitor = monitorRead("1");
     monitor.Check1->setChecked(true); // Monitor Mode: Close is disabled
     ASSERT_FALSE(monitor.cmdClose->isEnabled());
     EXPECT_FALSE(monitor.close());

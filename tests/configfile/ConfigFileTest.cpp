@@ -81,14 +81,15 @@ TEST_F(ConfigFileTest, UnreadUnitWritesOnlyTheSixFlags)
               "Global=0\r\n");
 }
 
-// Catches flags read as true from anything but "1", and absent data not read as
-// "N/A"/false/0.
+// Catches flags read as true from anything but "1", absent data not read as
+// "N/A"/false/0, a later duplicate section read, or a value not cut to 254 characters.
 TEST_F(ConfigFileTest, ReadBackFlagsGroupsAndAbsentSections)
 {
     env.writeFile("units.ini", "[PS4]\r\nFanFail=True\r\nGlobalDC=-1\r\nOverTemp=1\r\n"
                                "Global=1\r\nMODULES=01000000\r\n"
                                "[PS4MODULE2]\r\nSerialNumber=X2\r\nGroupId=N/A\r\n"
-                               "[PS4MODULE3]\r\nGroupId=3\r\n");
+                               "[PS4MODULE3]\r\nGroupId=3\r\nCurrentLimit=" +
+                                   QByteArray(300, '7') + "\r\n[ps4]\r\nFanFail=1\r\n");
     ZelkData d;
     d.GlobalOutput = true;
     d.Module(1).GroupId = 9;
@@ -103,6 +104,7 @@ TEST_F(ConfigFileTest, ReadBackFlagsGroupsAndAbsentSections)
     EXPECT_EQ(d.Module(2).SerialNumber, "X2");
     EXPECT_EQ(d.Module(2).GroupId, 0);
     EXPECT_EQ(d.Module(3).GroupId, 3);
+    EXPECT_EQ(d.Module(3).CurrentLimit, QString(254, '7'));
     EXPECT_EQ(d.Module(1).GroupId, 0); // missing reads 0
     EXPECT_EQ(d.Module(5).CurrentLimitMode, "N/A");
 
@@ -140,20 +142,6 @@ TEST_F(ConfigFileTest, BadGroupIdRejectsTheFileAndKeepsTheRecord)
         EXPECT_EQ(d.SerialNumber, "OLD");
         EXPECT_TRUE(error.contains("GroupId")) << error.toStdString();
     }
-}
-
-// Catches junk, duplicate sections or a huge value crashing the reader.
-TEST_F(ConfigFileTest, JunkFilesReadWithoutHarm)
-{
-    QByteArray junk = QByteArray("\x00\xff", 2) +
-                      "[PS3 no end\n\x01\x02=\r[PS3]\r\nSerialNumber=first\r\n[ps3]\r\n"
-                      "SerialNumber=second\r\n";
-    junk += "[PS3MODULE1]\r\nCurrentLimit=" + QByteArray(10 * 1024 * 1024, '7') + "\r\n";
-    env.writeFile("units.ini", junk);
-    ZelkData d;
-    ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(d, "3"));
-    EXPECT_EQ(d.SerialNumber, "first");
-    EXPECT_EQ(d.Module(1).CurrentLimit.size(), 254);
 }
 
 // Catches a 32-unit save writing different bytes than unit-by-unit saves, or

@@ -60,8 +60,8 @@ protected:
 // not winning, an invalid XDG_DATA_HOME used.
 TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
 {
-    const QString bin = path("prefix/bin"), portable = path("portable");
-    const QString other = path("other"), dataHome = path("data");
+    const QString bin = path("prefix/bin"), portable = path("portable"), home = path("home");
+    const QString other = path("other"), data = path("data"), shared = share();
     struct Row
     {
         const char *what;
@@ -70,29 +70,25 @@ TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
         bool installed;
     };
     const Row rows[] = {
-        {"data beside", {{}, {}, portable, dataHome, {}}, portable, portable, false},
-        {"installed", {{}, {}, bin, dataHome, {}}, user(), share(), true},
+        {"data beside", {{}, {}, portable, data, {}}, portable, portable, false},
+        {"installed", {{}, {}, bin, data, {}}, user(), shared, true},
         {"relative XDG_DATA_HOME",
-         {{}, {}, bin, QStringLiteral("rel"), path("home")},
-         path("home/.local/share/zelksoft"),
-         share(),
+         {{}, {}, bin, "rel", home},
+         home + "/.local/share/zelksoft",
+         shared,
          true},
         {"--app-dir",
-         {{"ZelkSoft", "--app-dir", other}, portable, bin, dataHome, {}},
+         {{"ZelkSoft", "--app-dir", other}, portable, bin, data, {}},
          other,
-         share(),
+         shared,
          false},
         {"--app-dir=DIR",
-         {{"ZelkSoft", "--app-dir=" + other}, portable, bin, dataHome, {}},
+         {{"ZelkSoft", "--app-dir=" + other}, portable, bin, data, {}},
          other,
-         share(),
+         shared,
          false},
-        {"ZELK_APP_DIR", {{"ZelkSoft"}, other, bin, dataHome, {}}, other, share(), false},
-        {"nothing anywhere",
-         {{}, {}, path("home"), dataHome, {}},
-         path("home"),
-         path("home"),
-         false},
+        {"ZELK_APP_DIR", {{"ZelkSoft"}, other, bin, data, {}}, other, shared, false},
+        {"nothing anywhere", {{}, {}, home, data, {}}, home, home, false},
     };
     for (const Row &row : rows) {
         const AppFolders f = AppFolders::resolve(row.env);

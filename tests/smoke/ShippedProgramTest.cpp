@@ -113,13 +113,6 @@ protected:
         return {};
     }
 
-    // The compact monitor shows only where a unit is chosen; its Close
-    // button lies outside and is reached by its key.
-    void closeTheMonitor(const QString &monitor)
-    {
-        display.keys(monitor, {QStringLiteral("alt+c")});
-    }
-
     // Opens one of the launcher's menus by its key and picks an item by its key.
     void fromTheMenu(const QString &launcher, const QString &menuKey, const QString &itemKey)
     {
@@ -148,9 +141,11 @@ protected:
     }
 
     // Close on the monitor, and File > Exit on the launcher that comes back.
+    // The compact monitor shows only where a unit is chosen; its Close
+    // button lies outside and is reached by its key.
     void closeTheMonitorThenExit(const QString &monitor)
     {
-        closeTheMonitor(monitor);
+        display.keys(monitor, {QStringLiteral("alt+c")});
         const QString launcher = waitForScreen({LauncherCaption}, LauncherCaption);
         ASSERT_FALSE(launcher.isEmpty());
         exitFromTheMenu(launcher);

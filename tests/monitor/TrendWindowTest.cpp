@@ -26,13 +26,6 @@
 
 namespace {
 
-// A design size as a shown window gets it: within the screen's free area.
-QSize onScreen(const QWidget &w, QSize design)
-{
-    const QSize frame = w.frameGeometry().size() - w.size();
-    return design.boundedTo(w.screen()->availableGeometry().size() - frame);
-}
-
 class TrendWindowTest : public WindowFixture
 {
 protected:
@@ -76,7 +69,9 @@ TEST_F(TrendWindowTest, OnePointPerPollAGapPerSilentPollAndTheUnitComesBack)
     EXPECT_TRUE(form->rect().contains(placeIn(form->cmdStopMonitoring, form)));
     bus->setUnitSilent(1, false);
     pollAt(25000);
-    EXPECT_EQ(form->size(), onScreen(*form, LargeLayout));
+    // The large layout within the screen's free area, less the frame.
+    EXPECT_EQ(form->size(), LargeLayout.boundedTo(form->screen()->availableGeometry().size() -
+                                                  (form->frameGeometry().size() - form->size())));
     EXPECT_EQ(texts(form->lblReady, form->MMessage[1]),
               (QStringList{MonitorTexts::MonitorModeText, "Module Good"}));
     EXPECT_TRUE(form->cmdStopMonitoring->isHidden());

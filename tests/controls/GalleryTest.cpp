@@ -26,12 +26,11 @@
 namespace {
 using MakeIndicator = std::function<OstransIndicator *(QWidget *)>;
 const MakeIndicator Indicators[] = {
-    [](QWidget *parent) -> OstransIndicator * { return new OstransLed(parent); },
-    [](QWidget *parent) -> OstransIndicator * { return new OstransBigSquareLed(parent); },
-    [](QWidget *parent) -> OstransIndicator * { return new OstransSunkenSwitch(parent); },
-    [](QWidget *parent) -> OstransIndicator * {
-        return new OstransPushButton(parent);
-    }};
+    [](QWidget *p) -> OstransIndicator * { return new OstransLed(p); },
+    [](QWidget *p) -> OstransIndicator * { return new OstransBigSquareLed(p); },
+    [](QWidget *p) -> OstransIndicator * { return new OstransSunkenSwitch(p); },
+    [](QWidget *p) -> OstransIndicator * { return new OstransPushButton(p); },
+};
 
 // Draws one picture at size on the grey of the windows.
 QImage renderPicture(const std::function<void(QPainter &, const QRectF &)> &draw, QSize size)

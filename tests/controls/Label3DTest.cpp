@@ -49,7 +49,7 @@ std::pair<Copy, Copy> darkAndLightCopies(int phase)
 } // namespace
 
 // Catches a label that can shrink below 100 x 100 twips.
-TEST(Label3D, NeverSmallerThan100Twips)
+TEST(Label3D, NeverSmallerThan100TwipsPhasePlacesTheLabelsAndUnknownValuesAreRefused)
 {
     Label3D label;
     label.resizeTwips(50, 20);
@@ -61,13 +61,9 @@ TEST(Label3D, NeverSmallerThan100Twips)
     label.resize(2, 1);
     EXPECT_EQ(QSize(label.widthTwips(), label.heightTwips()), QSize(100, 100));
     EXPECT_EQ(label.Label2()->size(), label.size());
-}
 
-// Catches the labels placed by the wrong Phase row, or moved by a Phase
-// outside 0..3, and out-of-range Alignment or BorderStyle values being taken.
-TEST(Label3D, PhasePlacesTheTwoLabelsOnePixelApartAndUnknownValuesAreRefused)
-{
-    Label3D label;
+    // Catches the labels placed by the wrong Phase row, or moved by a Phase
+    // outside 0..3, and out-of-range Alignment or BorderStyle values being taken.
     const QPoint placements[4][2] = {
         {{1, 1}, {0, 0}}, {{0, 1}, {1, 0}}, {{1, 0}, {0, 1}}, {{0, 0}, {1, 1}}};
     for (int phase = 0; phase < 5; ++phase) { // Phase 4 places them as Phase 3

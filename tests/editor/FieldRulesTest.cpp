@@ -18,7 +18,7 @@ const QString ShortSpan = " is a short time span, this may lead to unexpected op
 // fall to the low one, off-by-one delays and times, a missing short-span
 // warning, values beyond the ratings, an empty field that does not take its
 // fallback, or a refusal in other words.
-TEST(FieldRules, EachFieldKeepsItsRangeFallbackAndWords)
+TEST(FieldRules, EachFieldKeepsItsRangeFallbackAndWordsTimeBoxKeysAndLimitButtons)
 {
     struct Row
     {
@@ -43,11 +43,7 @@ TEST(FieldRules, EachFieldKeepsItsRangeFallbackAndWords)
          "12" + Limits + "smaller than High-Limit [Or 0 to Disable]"},
         {"low under high", FieldRules::lowLimit("11.9", "12", 5, 15, Dot), true, nullptr, {}},
         {"low off", FieldRules::lowLimit("0", "12", 5, 15, Dot), true, nullptr, {}},
-        {"margin no binary fraction",
-         FieldRules::highLimit("4.05", "0", 1, 3.6, Dot),
-         true,
-         nullptr,
-         {}},
+        {"margin binary", FieldRules::highLimit("4.05", "0", 1, 3.6, Dot), true, nullptr, {}},
         {"high empty", FieldRules::highLimit("", "9", 5, 15, Dot), true, "0", {}},
         {"high no number", FieldRules::highLimit("abc", "9", 5, 15, Dot), true, "0", {}},
         {"delay max", FieldRules::startUpDelay("65000", Dot), true, nullptr, {}},
@@ -82,12 +78,9 @@ TEST(FieldRules, EachFieldKeepsItsRangeFallbackAndWords)
         }
         EXPECT_EQ(r.verdict.message, r.message);
     }
-}
 
-// Catches a time box that takes a sixth character or a stray one, a time out
-// of range marked for writing, or a mode button mapped to the wrong module or mode.
-TEST(FieldRules, TimeBoxKeysAndLimitButtons)
-{
+    // Catches a time box that takes a sixth character or a stray one, a time out
+    // of range marked for writing, or a mode button mapped to the wrong module or mode.
     EXPECT_TRUE(FieldRules::limitTimeMarksChange("65535", Dot));
     EXPECT_FALSE(FieldRules::limitTimeMarksChange("65536", Dot));
     EXPECT_FALSE(FieldRules::limitTimeMarksChange("1x", Dot));

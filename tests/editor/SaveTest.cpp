@@ -53,8 +53,7 @@ TEST_F(Save, CancelledSaveAndLoadDoNothingAndModuleNumberingHelp)
     EXPECT_TRUE(QDir(env.folder()).entryList({"*.txt"}).isEmpty());
     e.Load_Click();
     EXPECT_EQ(env.dialogs.count(), 2); // the two file dialogs, cancelled
-    EXPECT_TRUE(rec.calls().empty());
-    EXPECT_FALSE(e.findChild<QDialog *>("frmLoadConfig"));
+    EXPECT_TRUE(rec.calls().empty() && !e.findChild<QDialog *>("frmLoadConfig"));
     env.desktop.helpAvailable = false;
     QTest::mouseClick(e.cmdModuleNumbering, Qt::LeftButton);
     EXPECT_EQ(env.desktop.helpTopics,
@@ -84,8 +83,7 @@ TEST_F(Save, OutOfRangeCurrentLimitKeepsFileAndRecord)
     env.dialogs.fileAnswers = {env.path("units.txt")};
     QTest::mouseClick(e.Save, Qt::LeftButton);
     EXPECT_EQ(env.dialogs.count(), 3);
-    EXPECT_TRUE(env.readFile("units.txt").contains("[PS1MODULE3]"));
-    EXPECT_FALSE(e.data()->FanFail);
+    EXPECT_TRUE(env.readFile("units.txt").contains("[PS1MODULE3]") && !e.data()->FanFail);
 }
 
 // Catches Preset and Tracking swapped, limits left unchanged or a module's
@@ -134,8 +132,7 @@ TEST_F(Save, GroupingAppliedIsShownAfterClose)
     frmModuleGrouping::destroyInstance();
     EXPECT_TRUE(EditorState::UnitShown);
     EXPECT_EQ(e.GroupID(1)->text(), "2");
-    EXPECT_TRUE(EditorState::ModuleOptionsChanged);
-    EXPECT_TRUE(EditorState::ChangesWritten);
+    EXPECT_TRUE(EditorState::ModuleOptionsChanged && EditorState::ChangesWritten);
     EXPECT_FALSE(bus->portOpen());
 }
 

@@ -8,11 +8,6 @@
 
 namespace {
 using UnitIdTools = WindowFixture;
-
-InputResult typed(const char *text)
-{
-    return {true, QString::fromLatin1(text)};
-}
 } // namespace
 
 // Catches the version box showing something other than the device's text,
@@ -25,8 +20,8 @@ TEST_F(UnitIdTools, VersionBoxFocusWhileCollapsedAndGivingUpOpensNoPort)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
     QTest::mouseClick(e.cmdDllFileVersion, Qt::LeftButton);
     ASSERT_EQ(env.dialogs.count(), 1);
-    EXPECT_EQ(env.dialogs.shown[0].text, ZelkGlobals::Device->WhoAmI());
-    EXPECT_EQ(env.dialogs.shown[0].title, "Dll file information");
+    EXPECT_EQ(env.dialogs.shown[0].title + "|" + env.dialogs.shown[0].text,
+              "Dll file information|" + ZelkGlobals::Device->WhoAmI());
     e.cmdDllFileVersion->setFocus(Qt::TabFocusReason);
     e.Cancel->setFocus(Qt::TabFocusReason);
     EXPECT_TRUE(e.UnitList->hasFocus());
@@ -35,17 +30,17 @@ TEST_F(UnitIdTools, VersionBoxFocusWhileCollapsedAndGivingUpOpensNoPort)
     record();
     env.dialogs.msgAnswers = {MsgResult::Cancel};
     e.cmdDetectUnitID_Click();
-    env.dialogs.inputAnswers = {typed("0")};
+    env.dialogs.inputAnswers = {{true, "0"}};
     e.cmdDetectUnitID_Click();
-    env.dialogs.inputAnswers = {typed("none")};
+    env.dialogs.inputAnswers = {{true, "none"}};
     e.cmdDetectUnitID_Click();
     e.cmdDetectUnitID_Click(); // input cancelled
-    env.dialogs.inputAnswers = {typed("4"), typed("")};
+    env.dialogs.inputAnswers = {{true, "4"}, {true, ""}};
     e.cmdChangeToNewUnitID_Click();
     EXPECT_TRUE(log->calls().empty());
     EXPECT_EQ(env.dialogs.count(), 9);
-    EXPECT_EQ(env.dialogs.shown[0].buttons, MsgButtons::OKCancel);
-    EXPECT_EQ(env.dialogs.shown[0].title, "Utility: Detect Unit ID");
+    EXPECT_TRUE(env.dialogs.shown[0].buttons == MsgButtons::OKCancel &&
+                env.dialogs.shown[0].title == "Utility: Detect Unit ID");
 }
 
 // Catches 33 accepted as a limit, a scan that goes on after a find, a frozen
@@ -54,7 +49,7 @@ TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeAndStopsAtFirstUnit)
 {
     SupplyConfig &e = editor();
     record();
-    env.dialogs.inputAnswers = {typed("33"), typed("-2"), typed("4.6")};
+    env.dialogs.inputAnswers = {{true, "33"}, {true, "-2"}, {true, "4.6"}};
     // Events run during the scan: a probe sees the busy window up and the
     // buttons locked.
     bool busyShown = false, buttonsLocked = false;
@@ -69,15 +64,13 @@ TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeAndStopsAtFirstUnit)
     e.cmdDetectUnitID_Click();
     probe.stop();
     EXPECT_EQ(log->methodNames(), (QStringList{"OpenPort", "GetUnitID", "ClosePort"}));
-    EXPECT_TRUE(busyShown);
-    EXPECT_TRUE(buttonsLocked);
-    EXPECT_FALSE(e.pleaseWait().isVisible());
-    EXPECT_TRUE(e.cmdDetectUnitID->isEnabled());
+    EXPECT_TRUE(busyShown && buttonsLocked);
+    EXPECT_TRUE(!e.pleaseWait().isVisible() && e.cmdDetectUnitID->isEnabled());
     EXPECT_EQ(e.pleaseWait().lblProgress->text(), "Scanning... Testing UnitID = 1 to 5  (20 %)");
     ASSERT_EQ(env.dialogs.count(), 5);
     EXPECT_EQ(env.dialogs.shown[1].text, "Enter maximum number to Scan Unit ID (1 - 32) ?");
-    EXPECT_EQ(env.dialogs.shown[4].text, "Unit Id for this Unit is = 1");
-    EXPECT_EQ(env.dialogs.shown[4].title, "Utilities, Zelk Unit Detect UnitID");
+    EXPECT_EQ(env.dialogs.shown[4].title + "|" + env.dialogs.shown[4].text,
+              "Utilities, Zelk Unit Detect UnitID|Unit Id for this Unit is = 1");
     EXPECT_EQ(env.dialogs.shown[4].icon, MsgIcon::Information);
 }
 
@@ -87,7 +80,7 @@ TEST_F(UnitIdTools, NothingAnsweringNamesTheLimit)
     SupplyConfig &e = editor();
     bus->failMethod("GetUnitID", "ERR_TIMEOUT");
     record();
-    env.dialogs.inputAnswers = {typed("3")};
+    env.dialogs.inputAnswers = {{true, "3"}};
     e.cmdDetectUnitID_Click();
     EXPECT_EQ(log->methodNames().count("GetUnitID"), 3);
     EXPECT_EQ(env.dialogs.texts().last(), "Unit did not respond from UnitID 1 to 3");
@@ -102,12 +95,12 @@ TEST_F(UnitIdTools, ChangingAnIdMovesTheUnit)
 {
     SupplyConfig &e = editor();
     record();
-    env.dialogs.inputAnswers = {typed("3"), typed("3")};
+    env.dialogs.inputAnswers = {{true, "3"}, {true, "3"}};
     e.cmdChangeToNewUnitID_Click();
     EXPECT_EQ(log->methodNames(), (QStringList{"OpenPort", "SetNewUnitID", "ClosePort"}));
     EXPECT_EQ(env.dialogs.shown.back().title, "EEPROM Configurator");
 
-    env.dialogs.inputAnswers = {typed("3"), typed("40"), typed("9")};
+    env.dialogs.inputAnswers = {{true, "3"}, {true, "40"}, {true, "9"}};
     e.cmdChangeToNewUnitID_Click();
     EXPECT_EQ(env.dialogs.texts().last(),
               QStringLiteral("The changes made will not take effect until the supply to the unit "
@@ -122,9 +115,8 @@ TEST_F(UnitIdTools, ChangingAnIdMovesTheUnit)
         EXPECT_EQ(d.GetUnitID(newId, answer), "CMD_OK");
     });
 
-    env.dialogs.inputAnswers = {typed("3"), typed("4")}; // 3 is gone now
+    env.dialogs.inputAnswers = {{true, "3"}, {true, "4"}}; // 3 is gone now
     e.cmdChangeToNewUnitID_Click();
-    EXPECT_EQ(env.dialogs.shown.back().icon, MsgIcon::Critical);
-    EXPECT_EQ(env.dialogs.shown.back().title, "Unit ID Changer");
-    EXPECT_FALSE(bus->portOpen());
+    EXPECT_TRUE(env.dialogs.shown.back().icon == MsgIcon::Critical &&
+                env.dialogs.shown.back().title == "Unit ID Changer" && !bus->portOpen());
 }

@@ -109,8 +109,7 @@ TEST_F(Validation, RefusalOutlivesTabAndModeSwitchesAndNothingIsWritten)
         EXPECT_EQ(env.dialogs.shown.back().text, c.message);
         EXPECT_EQ(e.SSTab1(1)->currentIndex(), SupplyConfig::tabOfModule(2));
         EXPECT_TRUE(QTest::qWaitFor([&] { return c.field->hasFocus(); }, 2000));
-        EXPECT_FALSE(EditorState::ChangesWritten);
-        EXPECT_TRUE(c.apply->isEnabled());
+        EXPECT_TRUE(!EditorState::ChangesWritten && c.apply->isEnabled());
         enterAndLeave(c.field, c.typed == "3" ? "12" : "24");
         QTest::mouseClick(e.cmdSave, Qt::LeftButton);
     }

@@ -205,18 +205,13 @@ TEST_F(Write, FailedSetAfterADifferenceIsReported)
     }
 }
 
-// Catches a restart that leaves the outputs off when the unit's default is
-// on, or switches them on when its remote input would hold them off.
+// Catches a restart that switches the outputs on when the unit's remote input
+// would hold them off (ReadRoad.LeavingAfterAWritePromptsAndRestarts sees a
+// restart bring them back on where the options agree).
 TEST_F(Write, RestartFollowsTheGlobalOptions)
 {
     SupplyConfig &e = editorRead();
-    record();
     e.optGlobal(0)->setChecked(true);
-    e.optGlobalOnOff(0)->setChecked(true);
-    e.RestartUnit();
-    EXPECT_EQ(log->callTexts(),
-              (QStringList{"OpenPort(\"COM1\") -> CMD_OK", "SetGlobalOutputState(1, 0) -> CMD_OK",
-                           "SetGlobalOutputState(1, 1) -> CMD_OK", "ClosePort() -> CMD_OK"}));
     e.optGlobalOnOff(1)->setChecked(true);
     record();
     e.RestartUnit();

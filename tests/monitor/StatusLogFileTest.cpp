@@ -44,12 +44,6 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
 // A status log with its header and its writer, on a scratch folder whose
 // writes can be made to fail like a full disk.
 struct Writing
@@ -168,13 +162,13 @@ TEST(DiskLogFileAccessTest, ReplacesThroughARenameAndAFailedAppendLeavesTheFileA
     // record again, or that gives no reason.
     TestEnvironment env;
     const QString path = env.path("Log.csv");
-    writeBytes(path, "old");
+    env.writeFile("Log.csv", "old");
     ASSERT_EQ(::link(QFile::encodeName(path).constData(),
                      QFile::encodeName(env.path("twin")).constData()),
               0);
     DiskLogFileAccess disk;
     ASSERT_TRUE(disk.replace(path, "new"));
-    EXPECT_EQ(fileBytes(path), "new");
+    EXPECT_EQ(env.readFile("Log.csv"), "new");
     EXPECT_EQ(env.readFile("twin"), "old"); // the same inode would show the new bytes
 
     // A file size limit stands in for a full disk: the first bytes go, then
@@ -189,7 +183,7 @@ TEST(DiskLogFileAccessTest, ReplacesThroughARenameAndAFailedAppendLeavesTheFileA
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(appended);
-    EXPECT_EQ(fileBytes(path).toStdString(), "new");
+    EXPECT_EQ(env.readFile("Log.csv").toStdString(), "new");
     EXPECT_EQ(disk.errorString(), "File too large");
 }
 
@@ -226,7 +220,11 @@ TEST(StatusLogFileAsNobody, ReadOnlyFolderKeepsEveryRecord)
     QTemporaryDir scratch;
     ASSERT_TRUE(scratch.isValid());
     const QString path = scratch.filePath(QStringLiteral("Log.csv"));
-    writeBytes(path, QByteArray(600, 'o'));
+    {
+        QFile earlier(path);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) &&
+                    earlier.write(QByteArray(600, 'o')) == 600);
+    }
     const auto all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     const auto exec = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
     ASSERT_TRUE(QFile::setPermissions(path, all | QFile::WriteOwner | QFile::WriteGroup |

@@ -88,10 +88,9 @@ protected:
     void expectWindowFree(int cycle)
     {
         SupplyConfig &e = editor();
-        EXPECT_TRUE(e.SelectButton->isEnabled()) << "cycle " << cycle;
-        EXPECT_TRUE(e.UnitList->isEnabled()) << "cycle " << cycle;
-        EXPECT_EQ(e.OstransTx->Blinking(), OstransLed::False) << "cycle " << cycle;
-        EXPECT_FALSE(env.desktop.busy) << "cycle " << cycle;
+        EXPECT_TRUE(e.SelectButton->isEnabled() && e.UnitList->isEnabled() &&
+                    e.OstransTx->Blinking() == OstransLed::False && !env.desktop.busy)
+            << "cycle " << cycle;
     }
 
     bool wroteOk()

@@ -113,13 +113,6 @@ protected:
         return {};
     }
 
-    // The compact monitor shows only where a unit is chosen; its Close
-    // button lies outside and is reached by its key.
-    void closeTheMonitor(const QString &monitor)
-    {
-        display.keys(monitor, {QStringLiteral("alt+c")});
-    }
-
     // Opens one of the launcher's menus by its key and picks an item by its key.
     void fromTheMenu(const QString &launcher, const QString &menuKey, const QString &itemKey)
     {
@@ -148,9 +141,11 @@ protected:
     }
 
     // Close on the monitor, and File > Exit on the launcher that comes back.
+    // The compact monitor shows only where a unit is chosen; its Close
+    // button lies outside and is reached by its key.
     void closeTheMonitorThenExit(const QString &monitor)
     {
-        closeTheMonitor(monitor);
+        display.keys(monitor, {QStringLiteral("alt+c")});
         const QString launcher = waitForScreen({LauncherCaption}, LauncherCaption);
         ASSERT_FALSE(launcher.isEmpty());
         exitFromTheMenu(launcher);
@@ -173,22 +168,17 @@ protected:
 
 } // namespace
 
-// Catches a monitor the launcher cannot open or get back from, and an unclean exit.
-TEST_F(ShippedProgramTest, MonitorFromTheLauncherAndBackThenExit)
+// Catches a monitor the launcher cannot open or get back from, a break on the
+// editor road (unit not picked or read, monitor not reached), and an unclean exit.
+TEST_F(ShippedProgramTest, MonitorAndBackThenEditorReadsAUnitThenMonitorThenExit)
 {
-    const QString launcher = waitForScreen({LauncherCaption}, LauncherCaption, points.launcherSize);
+    QString launcher = waitForScreen({LauncherCaption}, LauncherCaption, points.launcherSize);
     ASSERT_FALSE(launcher.isEmpty());
     display.click(launcher, points.monitorPicture);
-
-    const QString monitor = waitForScreen({MonitorCaption}, MonitorCaption, points.monitorSize);
+    QString monitor = waitForScreen({MonitorCaption}, MonitorCaption, points.monitorSize);
     ASSERT_FALSE(monitor.isEmpty());
-    closeTheMonitorThenExit(monitor);
-}
-
-// Catches a break on the editor road: unit not picked or read, monitor not reached.
-TEST_F(ShippedProgramTest, EditorReadsAUnitThenMonitorThenLauncherThenExit)
-{
-    const QString launcher = waitForScreen({LauncherCaption}, LauncherCaption);
+    display.keys(monitor, {QStringLiteral("alt+c")});
+    launcher = waitForScreen({LauncherCaption}, LauncherCaption);
     ASSERT_FALSE(launcher.isEmpty());
     display.click(launcher, points.editorPicture);
 
@@ -208,7 +198,7 @@ TEST_F(ShippedProgramTest, EditorReadsAUnitThenMonitorThenLauncherThenExit)
         display.click(editor, points.monitorButton);
     } while (!QTest::qWaitFor([&] { return display.visibleCaptions() != editorOnly; }, 1000) &&
              !deadline.hasExpired());
-    const QString monitor = waitForScreen({MonitorCaption}, MonitorCaption, points.monitorSize);
+    monitor = waitForScreen({MonitorCaption}, MonitorCaption, points.monitorSize);
     ASSERT_FALSE(monitor.isEmpty());
     closeTheMonitorThenExit(monitor);
 }

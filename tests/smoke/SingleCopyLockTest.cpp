@@ -102,11 +102,11 @@ protected:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
             env.insert(QString::fromLatin1(name), home);
-        env.remove(QStringLiteral("ZELK_APP_DIR"));
-        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        for (const char *name :
+             {"ZELK_APP_DIR", "XDG_RUNTIME_DIR", ShownProbe::EnvironmentVariable})
+            env.remove(QString::fromLatin1(name));
         if (withRuntimeFolder)
             env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder);
-        env.remove(QString::fromLatin1(ShownProbe::EnvironmentVariable));
         if (exitWhenShown)
             env.insert(QString::fromLatin1(ShownProbe::EnvironmentVariable), QStringLiteral("1"));
         for (auto it = sanitizerOptions.cbegin(); it != sanitizerOptions.cend(); ++it)
@@ -190,8 +190,7 @@ TEST_F(SingleCopyLockTest, RunningCopyTurnsASecondAwayAKilledOneBlocksNothing)
 
     ASSERT_NO_FATAL_FAILURE(start(second, true, true));
     ASSERT_TRUE(second.waitForFinished(20000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
     EXPECT_TRUE(second.standardOutput().isEmpty() && second.standardError().isEmpty())
         << "a second copy is not silent:\n"
         << second.transcript().toStdString();

@@ -32,11 +32,6 @@ ChildProcess::ChildProcess()
     setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
-ChildProcess::~ChildProcess()
-{
-    stop();
-}
-
 void ChildProcess::stop()
 {
     if (state() == QProcess::NotRunning)
@@ -47,16 +42,6 @@ void ChildProcess::stop()
         return;
     kill();
     waitForFinished(5000);
-}
-
-QByteArray ChildProcess::standardOutput()
-{
-    return m_out += readAllStandardOutput();
-}
-
-QByteArray ChildProcess::standardError()
-{
-    return m_err += readAllStandardError();
 }
 
 QString ChildProcess::transcript()

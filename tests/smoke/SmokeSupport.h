@@ -17,13 +17,13 @@ class ChildProcess : public QProcess
 {
 public:
     ChildProcess();
-    ~ChildProcess() override;
+    ~ChildProcess() override { stop(); }
 
     // Ends the child if it still runs and waits for it to go.
     void stop();
     // Everything the child wrote so far.
-    QByteArray standardOutput();
-    QByteArray standardError();
+    QByteArray standardOutput() { return m_out += readAllStandardOutput(); }
+    QByteArray standardError() { return m_err += readAllStandardError(); }
     // Both, for a failure's message.
     QString transcript();
 

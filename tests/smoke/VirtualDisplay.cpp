@@ -11,9 +11,8 @@ bool VirtualDisplay::start()
     // if it connects at that moment.
     m_server.setStandardErrorFile(QProcess::nullDevice());
     m_server.start(QStringLiteral("Xvfb"),
-                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                    QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                    QStringLiteral("1280x1024x24"), QStringLiteral("-noreset")});
+                   QStringLiteral("-displayfd 1 -nolisten tcp -screen 0 1280x1024x24 -noreset")
+                       .split(QLatin1Char(' ')));
     if (!m_server.waitForStarted(5000)) {
         m_error = QStringLiteral("Xvfb does not start: ") + m_server.errorString();
         return false;
@@ -94,15 +93,12 @@ QSize VirtualDisplay::windowSize(const QString &id) const
 
 void VirtualDisplay::click(const QString &id, QPoint at) const
 {
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), id, QStringLiteral("--sync"),
-             QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
-             QStringLiteral("1"), QStringLiteral("mousemove"), QStringLiteral("--sync"),
-             QStringLiteral("1279"), QStringLiteral("1023")});
+    xdotool(QStringLiteral("mousemove --window %1 --sync %2 %3 click 1 mousemove --sync 1279 1023")
+                .arg(id, QString::number(at.x()), QString::number(at.y()))
+                .split(QLatin1Char(' ')));
 }
 
 void VirtualDisplay::keys(const QString &id, const QStringList &keys) const
 {
-    xdotool(QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"), id,
-                        QStringLiteral("key")} +
-            keys);
+    xdotool(QStringLiteral("windowfocus --sync %1 key").arg(id).split(QLatin1Char(' ')) + keys);
 }

@@ -175,8 +175,11 @@ TEST_F(WrapperTest, FailureFallbacks)
     EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
 }
 
-// Catches unknown modes overwriting the stored mode, or the enable-reset value lost.
-TEST_F(WrapperTest, CurrentLimitModeDecoding)
+// Catches unknown modes overwriting the stored mode or the enable-reset value
+// lost, the alarm element clearing the error flag or element 7 ignored,
+// status texts built in the wrong order or the globals not updated, and the
+// master/slave patterns decoded wrongly.
+TEST_F(WrapperTest, StatusBytesAndModesDecode)
 {
     data.MODULES = "10000000";
     data.Module(1).CurrentLimitMode = "Hiccup";
@@ -190,11 +193,7 @@ TEST_F(WrapperTest, CurrentLimitModeDecoding)
     data.GetCurrentLimitMode();
     EXPECT_EQ(data.Module(1).CurrentLimitMode, "CurrentShare");
     EXPECT_EQ(data.Module(1).EnableReset, "0");
-}
 
-// Catches the alarm element clearing the error flag, or element 7 ignored.
-TEST_F(WrapperTest, GlobalStatusByteFlags)
-{
     EXPECT_CALL(*device, GetGlobalStatusByte(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
         for (int i : {1, 3, 5, 6, 7, 8})
             a.set(i, 1);
@@ -213,11 +212,7 @@ TEST_F(WrapperTest, GlobalStatusByteFlags)
     EXPECT_TRUE(ZelkGlobals::ErrorFlag);
     EXPECT_TRUE(data.Responding);
     EXPECT_EQ(data.ModuleGoodStatus, "00000000");
-}
 
-// Catches status texts built in the wrong order or the globals not updated.
-TEST_F(WrapperTest, StatusTextsAndGlobalOutputDigits)
-{
     EXPECT_CALL(*device, GetOutputState(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
         a.set(2, 1);
         a.set(3, 1);
@@ -226,7 +221,6 @@ TEST_F(WrapperTest, StatusTextsAndGlobalOutputDigits)
     data.GetOutputState();
     EXPECT_EQ(data.OutputStatus, "01100000");
     EXPECT_EQ(ZelkGlobals::OutputStateText, "01100000");
-
     EXPECT_CALL(*device, GetGlobalOutputState(_, _))
         .WillOnce(DoAll(SetArgReferee<1>(qint16(110)), Return("CMD_OK")))
         .WillOnce(DoAll(SetArgReferee<1>(qint16(101)), Return("CMD_OK")));
@@ -236,11 +230,7 @@ TEST_F(WrapperTest, StatusTextsAndGlobalOutputDigits)
     data.GetGlobalOutputState();
     EXPECT_TRUE(data.GlobalOutput); // never cleared here
     EXPECT_TRUE(data.Group);
-}
 
-// Catches the master/slave patterns decoded wrongly.
-TEST_F(WrapperTest, MasterSlaveNumbers)
-{
     EXPECT_CALL(*device, GetMasterSlaveMode(_, _, _))
         .WillOnce([](const UnitArg &, StatusArray &a, StatusArray &b) {
             a.set(4, 1); // 0001 -> 1
@@ -371,13 +361,15 @@ TEST_F(WrapperTest, CurrentLimitRoundTripAndRange)
 TEST(FormatDecimalsTest, AtLeastTwoDecimals)
 {
     TestEnvironment env;
-    EXPECT_EQ(ZelkData::FormatDecimals("5"), "5.00");
-    EXPECT_EQ(ZelkData::FormatDecimals("5."), "5.00");
-    EXPECT_EQ(ZelkData::FormatDecimals("5.1"), "5.10");
-    EXPECT_EQ(ZelkData::FormatDecimals("5.125"), "5.125");
-    ZelkGlobals::DecimalSeparator = ",";
-    EXPECT_EQ(ZelkData::FormatDecimals("5,1"), "5,10");
-    EXPECT_EQ(ZelkData::FormatDecimals("5"), "5,00");
+    for (const auto &[separator, text, shown] : {std::tuple{".", "5", "5.00"},
+                                                 {".", "5.", "5.00"},
+                                                 {".", "5.1", "5.10"},
+                                                 {".", "5.125", "5.125"},
+                                                 {",", "5,1", "5,10"},
+                                                 {",", "5", "5,00"}}) {
+        ZelkGlobals::DecimalSeparator = separator;
+        EXPECT_EQ(ZelkData::FormatDecimals(text), shown) << text;
+    }
 }
 
 // Catches a silent unit not reported the designed way, or absent modules read.

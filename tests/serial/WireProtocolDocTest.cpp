@@ -2,6 +2,7 @@
 // client sends and the emulator serves, and its worked examples are the frames
 // our encoder makes and the answers the unit emulator gives on the demo bus.
 #include "TestSeams.h"
+#include "UnitSimProcess.h"
 #include "core/ZelkRoutines.h"
 #include "device/ModbusFrame.h"
 #include "device/SerialBus.h"
@@ -212,39 +213,6 @@ const std::map<QString, Call> Methods = {
 #undef ZELK_METHOD
 // clang-format on
 
-// The client's side of the line: each request kept, each read answered with
-// `values` (the last one for the registers after), each write echoed.
-class RecordedLine final : public ModbusTransport
-{
-public:
-    RecordedLine(std::vector<QByteArray> &requests, const std::vector<quint16> &values)
-        : m_requests(requests)
-        , m_values(values)
-    {}
-    QString open() override { return {}; }
-    void close() override {}
-    QString lostText() const override { return {}; }
-    Exchange exchange(quint8, const QByteArray &pdu, int) override
-    {
-        m_requests.push_back(pdu);
-        const quint8 function = quint8(pdu[0]);
-        if (function == F::Function::WriteSingle || function == F::Function::WriteMultiple)
-            return {Exchange::Status::Answer,
-                    function == F::Function::WriteSingle ? pdu : pdu.left(5)};
-        QByteArray answer = pdu.left(1);
-        const int count = F::word(pdu, 3);
-        answer.append(char(2 * count));
-        for (int i = 0; i < count; ++i)
-            F::appendWord(answer,
-                          m_values[std::min<std::size_t>(std::size_t(i), m_values.size() - 1)]);
-        return {Exchange::Status::Answer, answer};
-    }
-
-private:
-    std::vector<QByteArray> &m_requests;
-    const std::vector<quint16> &m_values;
-};
-
 class WireProtocolDoc : public ::testing::Test
 {
 protected:
@@ -285,9 +253,19 @@ TEST_F(WireProtocolDoc, RegisterTablesAreWhatTheClientSendsAndTheEmulatorTakes)
 
     std::vector<QByteArray> requests;
     std::vector<quint16> values{1};
-    SerialBus client([&](const QString &, int, int) {
-        return std::make_unique<RecordedLine>(requests, values);
-    });
+    // The client's side of the line: each request kept, each read answered
+    // with `values` (the last one for the registers after), each write echoed.
+    SerialBus client(fakeLine([&](const QByteArray &pdu, int) {
+        requests.push_back(pdu);
+        const quint8 function = quint8(pdu[0]);
+        QByteArray answer = function == F::Function::WriteSingle ? pdu : pdu.left(5);
+        if (function != F::Function::WriteSingle && function != F::Function::WriteMultiple) {
+            answer = pdu.left(1) + char(2 * F::word(pdu, 3));
+            for (int i = 0; i < F::word(pdu, 3); ++i)
+                F::appendWord(answer, values[std::min<std::size_t>(i, values.size() - 1)]);
+        }
+        return ModbusTransport::Exchange{ModbusTransport::Exchange::Status::Answer, answer};
+    }));
     ASSERT_EQ(client.OpenPort(QStringLiteral("/dev/null")), CmdOk);
     client.setBlockReads(false);
 

@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+using std::placeholders::_1;
 using ::testing::_;
 using ::testing::DefaultValue;
 using ::testing::DoAll;
@@ -83,14 +84,8 @@ const WrapperCase FamilyCases[] = {
     {"GetGlobalOutputState", &ZelkData::GetGlobalOutputState},
     {"GetUnitVersion", &ZelkData::GetUnitVersion, ForUnit},
     {"GetOperatingHours", &ZelkData::GetOperatingHours},
-    {"SetGlobalOutputState",
-     [](ZelkData &d) {
-         d.SetGlobalOutputState(7, 1);
-     }},
-    {"SetGroupState",
-     [](ZelkData &d) {
-         d.SetGroupState(1);
-     }},
+    {"SetGlobalOutputState", std::bind(&ZelkData::SetGlobalOutputState, _1, 7, 1)},
+    {"SetGroupState", std::bind(&ZelkData::SetGroupState, _1, 1)},
     {"GetModuleSerialN", &ZelkData::GetModuleSerialN, PerModule},
     {"GetCurrentLimitMode", &ZelkData::GetCurrentLimitMode, PerModule},
     {"GetDefaultOutputOnOffPolarity", &ZelkData::GetDefaultOutputOnOffPolarity, PerModule},

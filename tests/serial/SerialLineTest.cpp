@@ -53,7 +53,10 @@ struct WireClock
 // mbpoll reads unit 1's stored settings (one request of 125 registers) and
 // live state as the register server in this process answers them; options
 // written through the editor's writer are in the emulator's simbus.ini after
-// Ctrl-C (which must end it cleanly) and read back through the line.
+// Ctrl-C (which must end it cleanly) and read back through the line. Catches
+// too a client that only understands our own emulator: a pymodbus server
+// filled with unit 1's runs serves it, and the editor's read through our
+// serial device object equals the in-process read.
 TEST_F(SerialLine, EditorReadEqualsTheInProcessRead)
 {
     const QString path = startLine();
@@ -108,14 +111,8 @@ TEST_F(SerialLine, EditorReadEqualsTheInProcessRead)
     EXPECT_NE(stored, before);
     startLine();
     EXPECT_EQ(readSetup(*serial, QStringLiteral("1")).record.toStdString(), stored.toStdString());
-}
 
-// Catches a client that only understands our own emulator: a pymodbus
-// server filled with unit 1's runs (as imageOf gives them) serves unit 1, and the editor's read
-// through our serial device object equals the in-process read.
-TEST_F(SerialLine, ReadsAUnitServedByPymodbus)
-{
-    const RegisterImage image = imageOf(*inProcess, 1);
+    // A pymodbus server filled with the same runs serves unit 1 on a line of its own.
     QByteArray lines;
     for (const auto &[kind, table] : {std::pair{"h", &image.holding}, std::pair{"i", &image.input}})
         for (const auto &[at, v] : *table)
@@ -127,12 +124,10 @@ TEST_F(SerialLine, ReadsAUnitServedByPymodbus)
     server.start(QStringLiteral("/usr/bin/python3"),
                  {QStringLiteral(ZELK_SERIAL_DATA_DIR "/pymodbus_unit.py"),
                   env.path(QStringLiteral("registers.txt")), QStringLiteral("1")});
-    const QString path = readLine(server, 20000);
-    ASSERT_FALSE(path.isEmpty()) << server.readAllStandardError().toStdString();
-    const Read expected = readSetup(*inProcess, QStringLiteral("1"));
-    ZelkGlobals::ComPort = path;
-    EXPECT_EQ(readSetup(*serial, QStringLiteral("1")).record.toStdString(),
-              expected.record.toStdString());
+    const QString expected = readSetup(*inProcess, QStringLiteral("1")).record;
+    ZelkGlobals::ComPort = readLine(server, 20000);
+    ASSERT_FALSE(ZelkGlobals::ComPort.isEmpty()) << server.readAllStandardError().toStdString();
+    EXPECT_EQ(readSetup(*serial, QStringLiteral("1")).record.toStdString(), expected.toStdString());
     server.kill();
     server.waitForFinished(10000);
 }

@@ -182,35 +182,27 @@ Call call(QString (ZelkDevice::*f)(qint16 &, qint16 &))
 
 // Every device method the page's register tables name.
 // clang-format off
-#define ZELK_METHOD(name) {QStringLiteral(#name), call(&ZelkDevice::name)}
+#define M(name) {QStringLiteral(#name), call(&ZelkDevice::name)}
 const std::map<QString, Call> Methods = {
-    ZELK_METHOD(GetUnitID), ZELK_METHOD(SetNewUnitID), ZELK_METHOD(GetUnitSerialN),
-    ZELK_METHOD(GetUnitVersion), ZELK_METHOD(GetFanFailPolarity), ZELK_METHOD(SetFanFailPolarity),
-    ZELK_METHOD(GetGlobalDCGoodPolarity), ZELK_METHOD(SetGlobalDCGoodPolarity),
-    ZELK_METHOD(GetOTFailPolarity), ZELK_METHOD(SetOTFailPolarity),
-    ZELK_METHOD(GetDefaultGlobalOutputPolarity), ZELK_METHOD(SetDefaultGlobalOutputPolarity),
-    ZELK_METHOD(GetDefaultGlobalOutputState), ZELK_METHOD(SetDefaultGlobalOutputState),
-    ZELK_METHOD(GetDefaultGroupState), ZELK_METHOD(SetDefaultGroupState),
-    ZELK_METHOD(GetModuleType), ZELK_METHOD(GetModuleSerialN), ZELK_METHOD(GetModuleVersion),
-    ZELK_METHOD(GetProgrammingMode), ZELK_METHOD(SetProgrammingMode),
-    ZELK_METHOD(GetDefaultOutputOnOffPolarity), ZELK_METHOD(SetDefaultOutputOnOffPolarity),
-    ZELK_METHOD(GetDefaultOutputOnOffState), ZELK_METHOD(SetDefaultOutputOnOffState),
-    ZELK_METHOD(GetOutputTurnONDelayExUShort), ZELK_METHOD(SetOutputTurnONDelay),
-    ZELK_METHOD(SetOutputTurnONDelayExUShort), ZELK_METHOD(GetDefaultOutputVoltage),
-    ZELK_METHOD(SetDefaultOutputVoltage), ZELK_METHOD(GetModuleGoodHighThreshold),
-    ZELK_METHOD(SetModuleGoodHighThreshold), ZELK_METHOD(GetModuleGoodLowThreshold),
-    ZELK_METHOD(SetModuleGoodLowThreshold), ZELK_METHOD(GetCurrentLimitMode),
-    ZELK_METHOD(SetCurrentLimitMode), ZELK_METHOD(GetCurrentLimit), ZELK_METHOD(SetCurrentLimit),
-    ZELK_METHOD(GetCurrentLimitONTimeExUShort), ZELK_METHOD(SetCurrentLimitONTimeExUShort),
-    ZELK_METHOD(GetCurrentLimitOFFTimeExUShort), ZELK_METHOD(SetCurrentLimitOFFTimeExUShort),
-    ZELK_METHOD(GetGroupID), ZELK_METHOD(SetGroupID), ZELK_METHOD(GetPresentModules),
-    ZELK_METHOD(GetModuleGoodStatusByte), ZELK_METHOD(GetGlobalStatusByte),
-    ZELK_METHOD(GetOutputState), ZELK_METHOD(GetMasterSlaveMode), ZELK_METHOD(GetGlobalOutputState),
-    ZELK_METHOD(GetGroupState), ZELK_METHOD(GetOperatingHoursString),
-    ZELK_METHOD(MeasureOutputVoltage), ZELK_METHOD(MeasureOutputCurrent),
-    ZELK_METHOD(SetGlobalOutputState), ZELK_METHOD(SetGroupState), ZELK_METHOD(SetOutputState),
-    ZELK_METHOD(SetOutputVoltageSetpoint)};
-#undef ZELK_METHOD
+    M(GetUnitID), M(SetNewUnitID), M(GetUnitSerialN), M(GetUnitVersion), M(GetFanFailPolarity),
+    M(SetFanFailPolarity), M(GetGlobalDCGoodPolarity), M(SetGlobalDCGoodPolarity),
+    M(GetOTFailPolarity), M(SetOTFailPolarity), M(GetDefaultGlobalOutputPolarity),
+    M(SetDefaultGlobalOutputPolarity), M(GetDefaultGlobalOutputState),
+    M(SetDefaultGlobalOutputState), M(GetDefaultGroupState), M(SetDefaultGroupState),
+    M(GetModuleType), M(GetModuleSerialN), M(GetModuleVersion), M(GetProgrammingMode),
+    M(SetProgrammingMode), M(GetDefaultOutputOnOffPolarity), M(SetDefaultOutputOnOffPolarity),
+    M(GetDefaultOutputOnOffState), M(SetDefaultOutputOnOffState), M(GetOutputTurnONDelayExUShort),
+    M(SetOutputTurnONDelay), M(SetOutputTurnONDelayExUShort), M(GetDefaultOutputVoltage),
+    M(SetDefaultOutputVoltage), M(GetModuleGoodHighThreshold), M(SetModuleGoodHighThreshold),
+    M(GetModuleGoodLowThreshold), M(SetModuleGoodLowThreshold), M(GetCurrentLimitMode),
+    M(SetCurrentLimitMode), M(GetCurrentLimit), M(SetCurrentLimit),
+    M(GetCurrentLimitONTimeExUShort), M(SetCurrentLimitONTimeExUShort),
+    M(GetCurrentLimitOFFTimeExUShort), M(SetCurrentLimitOFFTimeExUShort), M(GetGroupID),
+    M(SetGroupID), M(GetPresentModules), M(GetModuleGoodStatusByte), M(GetGlobalStatusByte),
+    M(GetOutputState), M(GetMasterSlaveMode), M(GetGlobalOutputState), M(GetGroupState),
+    M(GetOperatingHoursString), M(MeasureOutputVoltage), M(MeasureOutputCurrent),
+    M(SetGlobalOutputState), M(SetGroupState), M(SetOutputState), M(SetOutputVoltageSetpoint)};
+#undef M
 // clang-format on
 
 class WireProtocolDoc : public ::testing::Test

@@ -83,13 +83,14 @@ TEST_F(LateAnswers, ValueByValueReadsGetTheirOwnAnswerOrFail)
     const struct
     {
         QStringList emulator;
+        qint16 timeoutMs;
         int reads, good;     // more good reads than that; -1: none
         int late, bad, lost; // frame events: 1 some, 0 none, -1 either
-    } lines[] = {
-        {pty + late + QStringList{"80"}, Reads, Reads / 2, 1, -1, -1},
-        {QStringList{"--tcp", "0"} + late + QStringList{"110"}, 60, 10, 1, -1, -1},
-        {pty + QStringList{"--garble-rate", "0.25", "--drop-rate", "0.1"}, 40, 0, -1, 1, 1},
-        {pty + QStringList{"--garble-rate", "1"}, 40, -1, -1, 1, 0}};
+    } lines[] = {{pty + late + QStringList{"80"}, 60, Reads, Reads / 2, 1, -1, -1},
+                 {QStringList{"--tcp", "0"} + late + QStringList{"110"}, 60, 60, 10, 1, -1, -1},
+                 {pty + QStringList{"--garble-rate", "0.25", "--drop-rate", "0.1"}, TimeoutMs, 40,
+                  0, -1, 1, 1},
+                 {pty + QStringList{"--garble-rate", "1"}, TimeoutMs, 40, -1, -1, 1, 0}};
     const auto events = [](int count, int want) {
         return want < 0 || (count > 0) == (want > 0);
     };
@@ -102,7 +103,7 @@ TEST_F(LateAnswers, ValueByValueReadsGetTheirOwnAnswerOrFail)
         const bool tcp = l.emulator[0] == QLatin1String("--tcp");
         ASSERT_TRUE(tcp ? address.startsWith(QLatin1String("127.0.0.1:")) : !address.isEmpty())
             << unitsim.errors().toStdString();
-        qint16 timeoutMs = 60, retries = 2;
+        qint16 timeoutMs = l.timeoutMs, retries = Retries;
         serial->SetINIParams(timeoutMs, retries);
         ASSERT_EQ(
             serial->OpenPort(tcp ? QStringLiteral("tcp://") + address : QStringLiteral("COM1")),

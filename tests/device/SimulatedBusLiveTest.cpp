@@ -164,7 +164,8 @@ TEST_F(SimBusLiveTest, HiccupLimitCyclesWithOnAndOffTimes)
 }
 
 // Catches a module-good byte or DC-good flag that ignores the thresholds or
-// the output state.
+// the output state, and forced alarms that do not show, or that leave the
+// module-good byte up during an over-voltage.
 TEST_F(SimBusLiveTest, ModuleGoodFollowsThresholds)
 {
     EXPECT_EQ(status("1", false).toStatusText(), "11111000");
@@ -183,12 +184,8 @@ TEST_F(SimBusLiveTest, ModuleGoodFollowsThresholds)
     ASSERT_EQ(bus->SetOutputState("1", 2, 0), CmdOk);
     EXPECT_EQ(status("1", false)(2), 0);
     EXPECT_EQ(status("1", true)(4), 1); // a module switched off is not a DC failure
-}
 
-// Catches forced alarms that do not show, or that leave the module-good byte
-// up during an over-voltage.
-TEST_F(SimBusLiveTest, ForcedAlarmsShowInTheStatusBytes)
-{
+    // Forced alarms.
     ASSERT_TRUE(bus->forceAlarm(1, 1, true));
     ASSERT_TRUE(bus->forceAlarm(1, 8, true));
     StatusArray g = status("1", true);

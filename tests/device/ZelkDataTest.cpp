@@ -141,35 +141,6 @@ TEST_F(WrapperTest, EveryWrapperReportsAFailingReplyTheSameWay)
     }
 }
 
-// Catches status bytes not falling back to all-zero, and the global fallbacks
-// not being set on failure.
-TEST_F(WrapperTest, FailureFallbacks)
-{
-    DefaultValue<QString>::Set(QStringLiteral("BAD"));
-    data.ModuleGoodStatus = "11111111";
-    data.OutputStatus = "11111111";
-    data.GetModuleGoodStatusByte();
-    data.GetOutputState();
-    EXPECT_EQ(data.ModuleGoodStatus, "00000000");
-    EXPECT_EQ(data.OutputStatus, "00000000");
-
-    ZelkGlobals::DefaultGlobalState = true;
-    ZelkGlobals::DefaultGlobalPolarity = true;
-    data.Global = true;
-    data.GetDefaultGlobalOutputState();
-    data.GetDefaultGlobalOutputPolarity();
-    EXPECT_FALSE(ZelkGlobals::DefaultGlobalState);
-    EXPECT_FALSE(ZelkGlobals::DefaultGlobalPolarity);
-    EXPECT_TRUE(data.Global); // the field keeps its value
-
-    // The set-point read also shows its own box before the usual report.
-    data.GetOutputVoltageSetpoint();
-    ASSERT_GE(env.dialogs.count(), 1);
-    EXPECT_EQ(env.dialogs.shown[0].text, "Error#2303");
-    EXPECT_EQ(env.dialogs.shown[0].title, "Error Handler");
-    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
-}
-
 // Catches unknown modes overwriting the stored mode or the enable-reset value
 // lost, the alarm element clearing the error flag or element 7 ignored,
 // status texts built in the wrong order or the globals not updated, and the
@@ -290,7 +261,9 @@ TEST_F(WrapperTest, MeasurementScaling)
     }
 }
 
-// Catches odd replies taken for success or crashing the error report.
+// Catches odd replies taken for success or crashing the error report, status
+// bytes not falling back to all-zero, and the global fallbacks not being set
+// on failure.
 TEST_F(WrapperTest, OddRepliesAreFailures)
 {
     for (const QString &reply : {QString(), QString(100000, 'x'), QString("CMD_OK "),
@@ -305,6 +278,32 @@ TEST_F(WrapperTest, OddRepliesAreFailures)
         EXPECT_EQ(data.SerialNumber, "kept");
         EXPECT_EQ(ZelkGlobals::LastError, "Error in GetUnitSerialNumber for Unit 7 " + reply);
     }
+
+    // The fallbacks of a failure: status bytes all-zero, the globals cleared.
+    DefaultValue<QString>::Set(QStringLiteral("BAD"));
+    data.ModuleGoodStatus = "11111111";
+    data.OutputStatus = "11111111";
+    data.GetModuleGoodStatusByte();
+    data.GetOutputState();
+    EXPECT_EQ(data.ModuleGoodStatus, "00000000");
+    EXPECT_EQ(data.OutputStatus, "00000000");
+
+    ZelkGlobals::DefaultGlobalState = true;
+    ZelkGlobals::DefaultGlobalPolarity = true;
+    data.Global = true;
+    data.GetDefaultGlobalOutputState();
+    data.GetDefaultGlobalOutputPolarity();
+    EXPECT_FALSE(ZelkGlobals::DefaultGlobalState);
+    EXPECT_FALSE(ZelkGlobals::DefaultGlobalPolarity);
+    EXPECT_TRUE(data.Global); // the field keeps its value
+
+    // The set-point read also shows its own box before the usual report.
+    env.dialogs.shown.clear();
+    data.GetOutputVoltageSetpoint();
+    ASSERT_GE(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text, "Error#2303");
+    EXPECT_EQ(env.dialogs.shown[0].title, "Error Handler");
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
 }
 
 // Catches a current limit that reads back as another number than was written.

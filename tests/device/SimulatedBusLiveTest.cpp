@@ -54,7 +54,8 @@ protected:
 // 500/V 400/A.
 
 // Catches measurements that ignore the set-point, the output switch or the
-// global output, or noise that is not small.
+// global output, noise that is not small, or a global output switch that
+// does not restart the outputs.
 TEST_F(SimBusLiveTest, MeasurementsFollowSetpointAndSwitches)
 {
     bus->setNoiseEnabled(true);
@@ -86,6 +87,13 @@ TEST_F(SimBusLiveTest, MeasurementsFollowSetpointAndSwitches)
     qint16 global = 0;
     EXPECT_EQ(bus->GetGlobalOutputState("1", global), CmdOk);
     EXPECT_EQ(global, 100);
+    // Switched on again, it restarts every output (one switched off too), each
+    // group on its delay.
+    ASSERT_EQ(bus->SetOutputState("1", 1, 0), CmdOk);
+    ASSERT_EQ(bus->SetGlobalOutputState(qint16(1), 1), CmdOk);
+    EXPECT_EQ(outputs("1"), "10000000");
+    advanceClock(500);
+    EXPECT_EQ(outputs("1"), "11111000");
 }
 
 // Catches a Normal limit that lets the overload through or trips.
@@ -156,7 +164,8 @@ TEST_F(SimBusLiveTest, HiccupLimitCyclesWithOnAndOffTimes)
 }
 
 // Catches a module-good byte or DC-good flag that ignores the thresholds or
-// the output state.
+// the output state, and forced alarms that do not show, or that leave the
+// module-good byte up during an over-voltage.
 TEST_F(SimBusLiveTest, ModuleGoodFollowsThresholds)
 {
     EXPECT_EQ(status("1", false).toStatusText(), "11111000");
@@ -175,12 +184,8 @@ TEST_F(SimBusLiveTest, ModuleGoodFollowsThresholds)
     ASSERT_EQ(bus->SetOutputState("1", 2, 0), CmdOk);
     EXPECT_EQ(status("1", false)(2), 0);
     EXPECT_EQ(status("1", true)(4), 1); // a module switched off is not a DC failure
-}
 
-// Catches forced alarms that do not show, or that leave the module-good byte
-// up during an over-voltage.
-TEST_F(SimBusLiveTest, ForcedAlarmsShowInTheStatusBytes)
-{
+    // Forced alarms.
     ASSERT_TRUE(bus->forceAlarm(1, 1, true));
     ASSERT_TRUE(bus->forceAlarm(1, 8, true));
     StatusArray g = status("1", true);
@@ -227,18 +232,6 @@ TEST_F(SimBusLiveTest, RecycleStartsOutputsGroupByGroup)
     EXPECT_EQ(outputs("7"), "00000000");
     ASSERT_EQ(bus->SetGlobalOutputState(qint16(7), 1), CmdOk);
     EXPECT_EQ(outputs("7"), "11000000");
-}
-
-// Catches a global output switch that does not restart the outputs.
-TEST_F(SimBusLiveTest, GlobalOutputOnRestartsTheOutputs)
-{
-    ASSERT_EQ(bus->SetOutputState("1", 1, 0), CmdOk);
-    EXPECT_EQ(outputs("1"), "01111000");
-    ASSERT_EQ(bus->SetGlobalOutputState(qint16(1), 0), CmdOk);
-    ASSERT_EQ(bus->SetGlobalOutputState(qint16(1), 1), CmdOk);
-    EXPECT_EQ(outputs("1"), "10000000");
-    advanceClock(500);
-    EXPECT_EQ(outputs("1"), "11111000");
 }
 
 // Catches operating hours that stand still or are lost with the device object.

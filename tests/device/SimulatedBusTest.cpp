@@ -266,16 +266,20 @@ TEST_F(SimBusTest, DamagedKeysReadAsCleanDefaults)
     EXPECT_EQ(errorFileLines(), 1);
 }
 
-// Catches faults written in the bus file that are not applied, or a one-shot
-// failure that fails more than once.
+// Catches faults written in the bus file that are not applied, a one-shot
+// failure that fails more than once, and the wire model running in tests
+// unasked or the bus file's switch being ignored.
 TEST_F(SimBusTest, FaultsFromTheBusFile)
 {
-    env.writeFile("simbus.ini", "[Supply1]\r\nUnitID=1\r\n[Supply1.Module1]\r\nTypeCode=2\r\n"
+    EXPECT_FALSE(bus->wireModelEnabled()); // not under a test clock unless the file says so
+    env.writeFile("simbus.ini", "[Bus]\r\nWireModel=1\r\n"
+                                "[Supply1]\r\nUnitID=1\r\n[Supply1.Module1]\r\nTypeCode=2\r\n"
                                 "[Supply2]\r\nUnitID=2\r\nSilent=1\r\nForcedAlarms=1, 7\r\n"
                                 "[Supply3]\r\nUnitID=3\r\nForcedAlarms=2\r\n"
                                 "[Faults]\r\nFail1=GetUnitSerialN, 1, 0, once, ERR_CHECKSUM\r\n");
     restartBus();
-    openBus();
+    EXPECT_TRUE(bus->wireModelEnabled());
+    openBus().setWireModelEnabled(false); // the clock here stands still
     QString serial;
     StatusArray a;
     EXPECT_EQ(bus->GetPresentModules("2", a), "ERR_TIMEOUT");
@@ -316,17 +320,8 @@ TEST_F(SimBusTest, FaultsFromTests)
     EXPECT_EQ(bus->MeasureOutputVoltage("1", 2, v), CmdOk);
 }
 
-// Catches the wire model running in tests unasked, or the bus file's switch
-// being ignored.
-TEST_F(SimBusTest, WireModelIsOffUnderATestClockUnlessTheFileSaysOn)
-{
-    EXPECT_FALSE(bus->wireModelEnabled());
-    env.writeFile("simbus.ini", "[Bus]\r\nWireModel=1\r\n[Supply1]\r\nUnitID=1\r\n");
-    restartBus();
-    EXPECT_TRUE(bus->wireModelEnabled());
-}
-
-// Catches a wrong byte time (baud rate, 10 bits a byte) or byte count, and a
+// Catches a wait that blocks the window events the program's busy-waits let
+// run, a wrong byte time (baud rate, 10 bits a byte) or byte count, and a
 // silent unit or an empty ID that answers at once instead of costing the read
 // timeout for the first try and, as on the serial line, twice that for every
 // retry (the wait, and the wait for the late answer before it).
@@ -337,6 +332,11 @@ TEST_F(SimBusTest, CallsTakeTheirLineTime)
     qint16 v = 0, timeout = 250, retries = 3;
     StatusArray a, b;
     QString serial;
+    bool ran = false;
+    QMetaObject::invokeMethod(
+        qApp, [&] { ran = true; }, Qt::QueuedConnection);
+    EXPECT_EQ(bus->GetFanFailPolarity("1", v), CmdOk);
+    EXPECT_TRUE(ran); // the wait lets the window events run
     const std::function<QString()> calls[] = {
         [&] { return bus->GetFanFailPolarity("1", v); },
         [&] { return bus->GetMasterSlaveMode("1", a, b); },
@@ -359,17 +359,4 @@ TEST_F(SimBusTest, CallsTakeTheirLineTime)
         EXPECT_EQ(bus->GetFanFailPolarity(unit, v), "ERR_TIMEOUT");
         EXPECT_NEAR(double(env.clock.monotonic - before), 250.0 * 7, 100.0) << unit;
     }
-}
-
-// Catches a wait that blocks the window events the program's busy-waits let run.
-TEST_F(SimBusTest, WaitingOnTheLineLetsEventsRun)
-{
-    env.clock.autoAdvanceMs = 1;
-    openBus().setWireModelEnabled(true);
-    bool ran = false;
-    QMetaObject::invokeMethod(
-        qApp, [&] { ran = true; }, Qt::QueuedConnection);
-    qint16 v = 0;
-    EXPECT_EQ(bus->GetFanFailPolarity("1", v), CmdOk);
-    EXPECT_TRUE(ran);
 }

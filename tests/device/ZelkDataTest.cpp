@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+using std::placeholders::_1;
 using ::testing::_;
 using ::testing::DefaultValue;
 using ::testing::DoAll;
@@ -83,14 +84,8 @@ const WrapperCase FamilyCases[] = {
     {"GetGlobalOutputState", &ZelkData::GetGlobalOutputState},
     {"GetUnitVersion", &ZelkData::GetUnitVersion, ForUnit},
     {"GetOperatingHours", &ZelkData::GetOperatingHours},
-    {"SetGlobalOutputState",
-     [](ZelkData &d) {
-         d.SetGlobalOutputState(7, 1);
-     }},
-    {"SetGroupState",
-     [](ZelkData &d) {
-         d.SetGroupState(1);
-     }},
+    {"SetGlobalOutputState", std::bind(&ZelkData::SetGlobalOutputState, _1, 7, 1)},
+    {"SetGroupState", std::bind(&ZelkData::SetGroupState, _1, 1)},
     {"GetModuleSerialN", &ZelkData::GetModuleSerialN, PerModule},
     {"GetCurrentLimitMode", &ZelkData::GetCurrentLimitMode, PerModule},
     {"GetDefaultOutputOnOffPolarity", &ZelkData::GetDefaultOutputOnOffPolarity, PerModule},
@@ -146,37 +141,11 @@ TEST_F(WrapperTest, EveryWrapperReportsAFailingReplyTheSameWay)
     }
 }
 
-// Catches status bytes not falling back to all-zero, and the global fallbacks
-// not being set on failure.
-TEST_F(WrapperTest, FailureFallbacks)
-{
-    DefaultValue<QString>::Set(QStringLiteral("BAD"));
-    data.ModuleGoodStatus = "11111111";
-    data.OutputStatus = "11111111";
-    data.GetModuleGoodStatusByte();
-    data.GetOutputState();
-    EXPECT_EQ(data.ModuleGoodStatus, "00000000");
-    EXPECT_EQ(data.OutputStatus, "00000000");
-
-    ZelkGlobals::DefaultGlobalState = true;
-    ZelkGlobals::DefaultGlobalPolarity = true;
-    data.Global = true;
-    data.GetDefaultGlobalOutputState();
-    data.GetDefaultGlobalOutputPolarity();
-    EXPECT_FALSE(ZelkGlobals::DefaultGlobalState);
-    EXPECT_FALSE(ZelkGlobals::DefaultGlobalPolarity);
-    EXPECT_TRUE(data.Global); // the field keeps its value
-
-    // The set-point read also shows its own box before the usual report.
-    data.GetOutputVoltageSetpoint();
-    ASSERT_GE(env.dialogs.count(), 1);
-    EXPECT_EQ(env.dialogs.shown[0].text, "Error#2303");
-    EXPECT_EQ(env.dialogs.shown[0].title, "Error Handler");
-    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
-}
-
-// Catches unknown modes overwriting the stored mode, or the enable-reset value lost.
-TEST_F(WrapperTest, CurrentLimitModeDecoding)
+// Catches unknown modes overwriting the stored mode or the enable-reset value
+// lost, the alarm element clearing the error flag or element 7 ignored,
+// status texts built in the wrong order or the globals not updated, and the
+// master/slave patterns decoded wrongly.
+TEST_F(WrapperTest, StatusBytesAndModesDecode)
 {
     data.MODULES = "10000000";
     data.Module(1).CurrentLimitMode = "Hiccup";
@@ -190,11 +159,7 @@ TEST_F(WrapperTest, CurrentLimitModeDecoding)
     data.GetCurrentLimitMode();
     EXPECT_EQ(data.Module(1).CurrentLimitMode, "CurrentShare");
     EXPECT_EQ(data.Module(1).EnableReset, "0");
-}
 
-// Catches the alarm element clearing the error flag, or element 7 ignored.
-TEST_F(WrapperTest, GlobalStatusByteFlags)
-{
     EXPECT_CALL(*device, GetGlobalStatusByte(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
         for (int i : {1, 3, 5, 6, 7, 8})
             a.set(i, 1);
@@ -213,11 +178,7 @@ TEST_F(WrapperTest, GlobalStatusByteFlags)
     EXPECT_TRUE(ZelkGlobals::ErrorFlag);
     EXPECT_TRUE(data.Responding);
     EXPECT_EQ(data.ModuleGoodStatus, "00000000");
-}
 
-// Catches status texts built in the wrong order or the globals not updated.
-TEST_F(WrapperTest, StatusTextsAndGlobalOutputDigits)
-{
     EXPECT_CALL(*device, GetOutputState(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
         a.set(2, 1);
         a.set(3, 1);
@@ -226,7 +187,6 @@ TEST_F(WrapperTest, StatusTextsAndGlobalOutputDigits)
     data.GetOutputState();
     EXPECT_EQ(data.OutputStatus, "01100000");
     EXPECT_EQ(ZelkGlobals::OutputStateText, "01100000");
-
     EXPECT_CALL(*device, GetGlobalOutputState(_, _))
         .WillOnce(DoAll(SetArgReferee<1>(qint16(110)), Return("CMD_OK")))
         .WillOnce(DoAll(SetArgReferee<1>(qint16(101)), Return("CMD_OK")));
@@ -236,11 +196,7 @@ TEST_F(WrapperTest, StatusTextsAndGlobalOutputDigits)
     data.GetGlobalOutputState();
     EXPECT_TRUE(data.GlobalOutput); // never cleared here
     EXPECT_TRUE(data.Group);
-}
 
-// Catches the master/slave patterns decoded wrongly.
-TEST_F(WrapperTest, MasterSlaveNumbers)
-{
     EXPECT_CALL(*device, GetMasterSlaveMode(_, _, _))
         .WillOnce([](const UnitArg &, StatusArray &a, StatusArray &b) {
             a.set(4, 1); // 0001 -> 1
@@ -305,7 +261,9 @@ TEST_F(WrapperTest, MeasurementScaling)
     }
 }
 
-// Catches odd replies taken for success or crashing the error report.
+// Catches odd replies taken for success or crashing the error report, status
+// bytes not falling back to all-zero, and the global fallbacks not being set
+// on failure.
 TEST_F(WrapperTest, OddRepliesAreFailures)
 {
     for (const QString &reply : {QString(), QString(100000, 'x'), QString("CMD_OK "),
@@ -320,6 +278,32 @@ TEST_F(WrapperTest, OddRepliesAreFailures)
         EXPECT_EQ(data.SerialNumber, "kept");
         EXPECT_EQ(ZelkGlobals::LastError, "Error in GetUnitSerialNumber for Unit 7 " + reply);
     }
+
+    // The fallbacks of a failure: status bytes all-zero, the globals cleared.
+    DefaultValue<QString>::Set(QStringLiteral("BAD"));
+    data.ModuleGoodStatus = "11111111";
+    data.OutputStatus = "11111111";
+    data.GetModuleGoodStatusByte();
+    data.GetOutputState();
+    EXPECT_EQ(data.ModuleGoodStatus, "00000000");
+    EXPECT_EQ(data.OutputStatus, "00000000");
+
+    ZelkGlobals::DefaultGlobalState = true;
+    ZelkGlobals::DefaultGlobalPolarity = true;
+    data.Global = true;
+    data.GetDefaultGlobalOutputState();
+    data.GetDefaultGlobalOutputPolarity();
+    EXPECT_FALSE(ZelkGlobals::DefaultGlobalState);
+    EXPECT_FALSE(ZelkGlobals::DefaultGlobalPolarity);
+    EXPECT_TRUE(data.Global); // the field keeps its value
+
+    // The set-point read also shows its own box before the usual report.
+    env.dialogs.shown.clear();
+    data.GetOutputVoltageSetpoint();
+    ASSERT_GE(env.dialogs.count(), 1);
+    EXPECT_EQ(env.dialogs.shown[0].text, "Error#2303");
+    EXPECT_EQ(env.dialogs.shown[0].title, "Error Handler");
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
 }
 
 // Catches a current limit that reads back as another number than was written.
@@ -371,13 +355,15 @@ TEST_F(WrapperTest, CurrentLimitRoundTripAndRange)
 TEST(FormatDecimalsTest, AtLeastTwoDecimals)
 {
     TestEnvironment env;
-    EXPECT_EQ(ZelkData::FormatDecimals("5"), "5.00");
-    EXPECT_EQ(ZelkData::FormatDecimals("5."), "5.00");
-    EXPECT_EQ(ZelkData::FormatDecimals("5.1"), "5.10");
-    EXPECT_EQ(ZelkData::FormatDecimals("5.125"), "5.125");
-    ZelkGlobals::DecimalSeparator = ",";
-    EXPECT_EQ(ZelkData::FormatDecimals("5,1"), "5,10");
-    EXPECT_EQ(ZelkData::FormatDecimals("5"), "5,00");
+    for (const auto &[separator, text, shown] : {std::tuple{".", "5", "5.00"},
+                                                 {".", "5.", "5.00"},
+                                                 {".", "5.1", "5.10"},
+                                                 {".", "5.125", "5.125"},
+                                                 {",", "5,1", "5,10"},
+                                                 {",", "5", "5,00"}}) {
+        ZelkGlobals::DecimalSeparator = separator;
+        EXPECT_EQ(ZelkData::FormatDecimals(text), shown) << text;
+    }
 }
 
 // Catches a silent unit not reported the designed way, or absent modules read.

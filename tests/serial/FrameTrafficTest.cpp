@@ -3,9 +3,9 @@
 #include "inspector/FrameTraffic.h"
 #include "LineFixture.h"
 #include "app/ZelkApplication.h"
+#include "core/ZelkRoutines.h"
 #include "core_windows/MainForm.h"
 #include "core_windows/WindowRegistry.h"
-#include "core/ZelkRoutines.h"
 #include "device/FrameLog.h"
 #include "device/SharedLineDevice.h"
 #include "editor/EditorState.h"
@@ -41,7 +41,8 @@ QStringList linesOf(const QString &path)
 // wrong registers or named for the wrong method: each call of unit 1 is one
 // request and one answer with good check bytes, and the bytes are those of
 // the wire page's examples; an exception answer shows its code, and the
-// filters keep exactly the matching rows.
+// filters keep exactly the matching rows. Catches too a log that watches,
+// copies or formats while nobody looks.
 TEST_F(FrameTrafficLine, EachCallIsOneRequestAndOneAnswer)
 {
     startLine();
@@ -108,17 +109,9 @@ TEST_F(FrameTrafficLine, EachCallIsOneRequestAndOneAnswer)
     inspector.cmdClear->click();
     EXPECT_EQ(inspector.shownRows(), 0);
     serial->ClosePort();
-}
 
-// Catches a log that watches, copies or formats while nobody looks: with the
-// inspector closed (and while it is paused) the editor's whole read of a unit
-// makes no frame event and no row; open, every frame of it is taken.
-TEST_F(FrameTrafficLine, ClosedOrPausedCostsNothing)
-{
-    startLine();
-    serial->setBlockReads(false); // every read of the unit goes on the line
-    FrameTraffic inspector;
-    inspector.show();
+    // Closed (and paused), the editor's whole read of a unit makes no frame
+    // event and no row; open again, every frame of it is taken.
     inspector.close();
     const quint64 events = frameEventsMade();
     const quint64 rows = FrameLog::rowsMade();
@@ -126,12 +119,10 @@ TEST_F(FrameTrafficLine, ClosedOrPausedCostsNothing)
     EXPECT_EQ(frameEventsMade(), events);
     EXPECT_EQ(FrameLog::rowsMade(), rows);
     EXPECT_EQ(inspector.log().size(), 0u);
-
     inspector.show();
     inspector.cmdPause->click();
     readSetup(*serial, QStringLiteral("1"));
     EXPECT_EQ(frameEventsMade(), events);
-
     inspector.cmdPause->click();
     readSetup(*serial, QStringLiteral("1"));
     EXPECT_GT(frameEventsMade(), events + 100);

@@ -45,13 +45,21 @@ struct WireClock
 } // namespace
 
 // Catches a register the client and the emulator place differently, a value
-// decoded wrongly, a read that ends early, or a line that is not paced: the
-// editor's read of every demo unit (empty positions, the global inhibit)
-// through the serial line equals the read in this process, record and
-// progress log alike, and takes at least the wire time of its frames.
+// decoded wrongly, a read that ends early, a line that is not paced, a map
+// that only our own two ends agree on, or an editor write the emulator does
+// not keep: the editor's read of every demo unit (empty positions, the global
+// inhibit) through the serial line equals the read in this process, record
+// and progress log alike, and takes at least the wire time of its frames;
+// mbpoll reads unit 1's stored settings (one request of 125 registers) and
+// live state as the register server in this process answers them; options
+// written through the editor's writer are in the emulator's simbus.ini after
+// Ctrl-C (which must end it cleanly) and read back through the line. Catches
+// too a client that only understands our own emulator: a pymodbus server
+// filled with unit 1's runs serves it, and the editor's read through our
+// serial device object equals the in-process read.
 TEST_F(SerialLine, EditorReadEqualsTheInProcessRead)
 {
-    startLine();
+    const QString path = startLine();
     WireClock wire;
     wire.watch(*serial, 115200);
     for (const char *unit : {"1", "3", "5", "7"}) {
@@ -66,20 +74,32 @@ TEST_F(SerialLine, EditorReadEqualsTheInProcessRead)
         wire.ns = 0;
     }
     EXPECT_GE(wire.exchanges, 8); // at least the two runs of each unit
-}
+    serial->setFrameTap({});
 
-// Catches an editor write that the emulator does not keep: options written
-// through the editor's writer are in the emulator's simbus.ini after Ctrl-C
-// (which must end it cleanly) and read back through the line.
-TEST_F(SerialLine, EditorWritePersistsInTheEmulatorsStore)
-{
-    startLine();
+    const RegisterImage image = imageOf(*inProcess, 1);
+    for (const auto &[table, expected] :
+         {std::pair{"4", &image.holding}, std::pair{"3", &image.input}}) {
+        QProcess mbpoll;
+        mbpoll.start(QStringLiteral("mbpoll"),
+                     {"-m", "rtu", "-a", "1", "-b", "115200", "-P", "none", "-0", "-1", "-o", "2",
+                      "-t", table, "-r", "0", "-c", QString::number(expected->size()), path});
+        ASSERT_TRUE(mbpoll.waitForFinished(20000));
+        std::map<int, quint16> got;
+        static const QRegularExpression value(QStringLiteral("^\\[(\\d+)\\]:\\s+(-?\\d+)"),
+                                              QRegularExpression::MultilineOption);
+        const QString out = QString::fromLocal8Bit(mbpoll.readAllStandardOutput());
+        for (auto it = value.globalMatch(out); it.hasNext();) {
+            const auto m = it.next();
+            got[m.captured(1).toInt()] = quint16(m.captured(2).toInt());
+        }
+        EXPECT_EQ(got, *expected) << "table " << table << '\n' << out.toStdString();
+    }
+
     const QString before = readSetup(*inProcess, QStringLiteral("1")).record;
     EepromWriter writer(*ZelkGlobals::Device, QStringLiteral("1"), ZelkGlobals::ComPort,
                         QStringLiteral("."));
     ASSERT_EQ(writer.writeUnitOptions({0, 0, 1, 1, 1}), EepromWriter::Result::Written);
     ASSERT_EQ(unitsim.interrupt(), 0);
-
     QString stored;
     {
         // Released before the emulator takes the store again.
@@ -91,55 +111,8 @@ TEST_F(SerialLine, EditorWritePersistsInTheEmulatorsStore)
     EXPECT_NE(stored, before);
     startLine();
     EXPECT_EQ(readSetup(*serial, QStringLiteral("1")).record.toStdString(), stored.toStdString());
-}
 
-// Catches a register map that only our own two ends agree on: mbpoll reads
-// unit 1's stored settings (one request of 125 registers) and its live state
-// from the emulator and gets what the map says the unit holds.
-TEST_F(SerialLine, MbpollReadsTheRegistersOfTheMap)
-{
-    const QString path = startLine();
-    ASSERT_EQ(inProcess->OpenPort(QStringLiteral("COM1")), CmdOk);
-    const RegisterImage image = imageOf(*inProcess, 1);
-    inProcess->ClosePort();
-    const struct
-    {
-        const char *table;
-        int count;
-        const std::map<int, quint16> &expected;
-    } reads[] = {{"4", ZelkRegisters::StoredCount, image.holding},
-                 {"3", ZelkRegisters::LiveCount, image.input}};
-    for (const auto &read : reads) {
-        QProcess mbpoll;
-        mbpoll.start(QStringLiteral("mbpoll"),
-                     {"-m", "rtu", "-a", "1", "-b", "115200", "-P", "none", "-0", "-1", "-o", "2",
-                      "-t", read.table, "-r", "0", "-c", QString::number(read.count), path});
-        ASSERT_TRUE(mbpoll.waitForFinished(20000));
-        std::map<int, quint16> got;
-        static const QRegularExpression value(QStringLiteral("^\\[(\\d+)\\]:\\s+(-?\\d+)"),
-                                              QRegularExpression::MultilineOption);
-        const QString out = QString::fromLocal8Bit(mbpoll.readAllStandardOutput());
-        for (auto it = value.globalMatch(out); it.hasNext();) {
-            const auto m = it.next();
-            got[m.captured(1).toInt()] = quint16(m.captured(2).toInt());
-        }
-        ASSERT_EQ(int(got.size()), read.count) << out.toStdString();
-        for (int at = 0; at < read.count; ++at) {
-            const auto e = read.expected.find(at);
-            EXPECT_EQ(got[at], e == read.expected.end() ? 0 : e->second)
-                << "table " << read.table << " register " << at;
-        }
-    }
-}
-
-// Catches a client that only understands our own emulator: a pymodbus
-// server filled from the register map serves unit 1, and the editor's read
-// through our serial device object equals the in-process read.
-TEST_F(SerialLine, ReadsAUnitServedByPymodbus)
-{
-    ASSERT_EQ(inProcess->OpenPort(QStringLiteral("COM1")), CmdOk);
-    const RegisterImage image = imageOf(*inProcess, 1);
-    inProcess->ClosePort();
+    // A pymodbus server filled with the same runs serves unit 1 on a line of its own.
     QByteArray lines;
     for (const auto &[kind, table] : {std::pair{"h", &image.holding}, std::pair{"i", &image.input}})
         for (const auto &[at, v] : *table)
@@ -151,21 +124,22 @@ TEST_F(SerialLine, ReadsAUnitServedByPymodbus)
     server.start(QStringLiteral("/usr/bin/python3"),
                  {QStringLiteral(ZELK_SERIAL_DATA_DIR "/pymodbus_unit.py"),
                   env.path(QStringLiteral("registers.txt")), QStringLiteral("1")});
-    const QString path = readLine(server, 20000);
-    ASSERT_FALSE(path.isEmpty()) << server.readAllStandardError().toStdString();
-    const Read expected = readSetup(*inProcess, QStringLiteral("1"));
-    ZelkGlobals::ComPort = path;
-    EXPECT_EQ(readSetup(*serial, QStringLiteral("1")).record.toStdString(),
-              expected.record.toStdString());
+    const QString expected = readSetup(*inProcess, QStringLiteral("1")).record;
+    ZelkGlobals::ComPort = readLine(server, 20000);
+    ASSERT_FALSE(ZelkGlobals::ComPort.isEmpty()) << server.readAllStandardError().toStdString();
+    EXPECT_EQ(readSetup(*serial, QStringLiteral("1")).record.toStdString(), expected.toStdString());
     server.kill();
     server.waitForFinished(10000);
 }
 
 // Catches a call that hangs on a dead line, a failure without the port and
-// unit in its text, and a port that cannot be opened again: the emulator is
-// killed in the middle of the editor's read; the rest of the read fails at
-// once (the terminal hangs up, as an unplugged adapter does), well within
-// ReadTimeout x (RetryCount + 1); a new emulator on the same link is read.
+// unit in its text, a port that cannot be opened again, and a window that a
+// dead line leaves locked or frozen: the emulator is killed in the middle of
+// the editor's read; the rest of the read fails at once (the terminal hangs
+// up, as an unplugged adapter does), well within ReadTimeout x (RetryCount +
+// 1); on a new emulator on the same link, killed in the middle of the
+// editor's own read, the editor offers the error file, collapses and takes
+// the next choice, and reads the unit once the emulator is back.
 TEST_F(SerialLine, EmulatorKilledMidReadFailsPromptlyAndComesBack)
 {
     startLine();
@@ -213,107 +187,8 @@ TEST_F(SerialLine, EmulatorKilledMidReadFailsPromptlyAndComesBack)
     EXPECT_TRUE(ZelkGlobals::LastError.contains(QLatin1String("unit 1")))
         << ZelkGlobals::LastError.toStdString();
 
+    // The editor's own read, on a new emulator on the same link, killed alike.
     unitsim.kill();
-    startLine();
-    EXPECT_EQ(readSetup(*serial, QStringLiteral("1")).record,
-              readSetup(*inProcess, QStringLiteral("1")).record);
-}
-
-namespace {
-// Every number of a unit's first module that the editor reads, by getter.
-using ModuleGet = QString (ZelkDevice::*)(const UnitArg &, qint16, qint16 &);
-const ModuleGet ModuleNumbers[] = {&ZelkDevice::GetModuleType,
-                                   &ZelkDevice::GetProgrammingMode,
-                                   &ZelkDevice::GetDefaultOutputVoltage,
-                                   &ZelkDevice::GetModuleGoodHighThreshold,
-                                   &ZelkDevice::GetModuleGoodLowThreshold,
-                                   &ZelkDevice::GetCurrentLimit,
-                                   &ZelkDevice::GetGroupID};
-} // namespace
-
-// Catches a damaged answer taken for a value, a lost one that is not tried
-// again, and a read that gives up without saying so: with answers garbled
-// and dropped, a read either gives the exact value or an error naming the
-// unit and the port; with every answer garbled, every read fails.
-TEST_F(SerialLine, DamagedAndLostAnswersAreRetriedAndNeverMisread)
-{
-    ASSERT_EQ(inProcess->OpenPort(QStringLiteral("COM1")), CmdOk);
-    std::vector<qint16> expected;
-    for (const ModuleGet get : ModuleNumbers) {
-        qint16 v = 0;
-        ASSERT_EQ((inProcess.get()->*get)(UnitArg(1), 1, v), CmdOk);
-        expected.push_back(v);
-    }
-    inProcess->ClosePort();
-
-    const struct
-    {
-        const char *garble;
-        const char *drop;
-        bool someSucceed;
-    } lines[] = {{"0.25", "0.1", true}, {"1", "0", false}};
-    for (const auto &line : lines) {
-        startLine({"--garble-rate", line.garble, "--drop-rate", line.drop, "--seed", "7"});
-        int bad = 0, lost = 0, ok = 0;
-        serial->setFrameTap([&](const ModbusFrameEvent &e) {
-            bad += e.kind == ModbusFrameEvent::Kind::BadFrame;
-            lost += e.kind == ModbusFrameEvent::Kind::Timeout;
-        });
-        // Every value on its own: many exchanges, each retried alone.
-        serial->setBlockReads(false);
-        ASSERT_EQ(serial->OpenPort(QStringLiteral("COM1")), CmdOk);
-        for (int round = 0; round < 4; ++round) {
-            for (std::size_t i = 0; i < std::size(ModuleNumbers); ++i) {
-                qint16 v = -1;
-                const ModuleGet get = ModuleNumbers[i];
-                const QString reply = (serial->*get)(UnitArg(1), 1, v);
-                if (reply == CmdOk) {
-                    ++ok;
-                    EXPECT_EQ(v, expected[i]) << i;
-                } else {
-                    EXPECT_TRUE(reply.startsWith(QLatin1String("ERR_TIMEOUT")) &&
-                                reply.contains(QLatin1String("unit 1")) && reply.contains(link))
-                        << reply.toStdString();
-                }
-            }
-        }
-        serial->ClosePort();
-        serial->setFrameTap({});
-        EXPECT_GT(bad, 0) << line.garble;
-        EXPECT_EQ(lost > 0, line.drop != std::string_view("0")) << line.drop;
-        EXPECT_EQ(ok > 0, line.someSucceed) << line.garble;
-        unitsim.kill();
-    }
-}
-
-// Catches a silent unit that holds the caller longer than its settings
-// allow, or fails before its retries: a unit the emulator keeps silent
-// fails after ReadTimeout x (RetryCount + 1), each retry after the late
-// answer of the try before could have come (ReadTimeout more), naming the
-// unit and the port.
-TEST_F(SerialLine, SilentUnitFailsAfterItsRetries)
-{
-    startLine({"--silent", "1"});
-    ASSERT_EQ(serial->OpenPort(QStringLiteral("COM1")), CmdOk);
-    QElapsedTimer timer;
-    timer.start();
-    qint16 value = 0;
-    const QString reply = serial->GetFanFailPolarity(UnitArg(1), value);
-    const qint64 elapsedMs = timer.elapsed();
-    serial->ClosePort();
-    EXPECT_TRUE(reply.startsWith(QLatin1String("ERR_TIMEOUT")) &&
-                reply.contains(QLatin1String("unit 1")) && reply.contains(link))
-        << reply.toStdString();
-    EXPECT_GE(elapsedMs, TimeoutMs * (2 * Retries + 1));
-    EXPECT_LE(elapsedMs, TimeoutMs * (2 * Retries + 1) + 100);
-}
-
-// Catches a window that a dead line leaves locked or frozen: the emulator is
-// killed in the middle of the editor's own read; the editor offers the error
-// file, collapses and takes the next choice, and reads the unit once the
-// emulator is back.
-TEST_F(SerialLine, EditorStaysUsableWhenTheLineDies)
-{
     startLine();
     EditorState::reset();
     ZelkApplication::wire();
@@ -328,7 +203,7 @@ TEST_F(SerialLine, EditorStaysUsableWhenTheLineDies)
         emit e.UnitList->activated(index);
         QTest::mouseClick(e.SelectButton, Qt::LeftButton);
     };
-    int requests = 0;
+    requests = 0;
     line->setFrameTap([&](const ModbusFrameEvent &ev) {
         if (ev.kind == ModbusFrameEvent::Kind::Request && ++requests == 2)
             ::kill(pid_t(unitsim.process.processId()), SIGKILL);

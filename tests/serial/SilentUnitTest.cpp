@@ -11,6 +11,7 @@
 #include "monitor/MonitorForm.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -23,34 +24,8 @@ namespace {
 
 using SilentUnitLine = LineFixture;
 
-// A line that answers nothing until told to, then answers every read.
-class ScriptedLine final : public ModbusTransport
-{
-public:
-    explicit ScriptedLine(bool &answering, std::vector<int> &waits)
-        : m_answering(answering)
-        , m_waits(waits)
-    {}
-    QString open() override { return {}; }
-    void close() override {}
-    QString lostText() const override { return {}; }
-    Exchange exchange(quint8, const QByteArray &pdu, int timeoutMs) override
-    {
-        m_waits.push_back(timeoutMs);
-        if (!m_answering)
-            return {Exchange::Status::NoAnswer, {}};
-        QByteArray answer = pdu.left(1);
-        answer.append(char(2 * ModbusFrame::word(pdu, 3)));
-        answer.append(QByteArray(2 * ModbusFrame::word(pdu, 3), '\0'));
-        return {Exchange::Status::Answer, answer};
-    }
-
-private:
-    bool &m_answering;
-    std::vector<int> &m_waits;
-};
-
-// A serial device object on a ScriptedLine, open, ReadTimeout 200 ms and two
+// A serial device object on a line that answers nothing until told to,
+// then answers every read with zeros; open, ReadTimeout 200 ms and two
 // retries at 9600 baud.
 class SilentUnit : public ::testing::Test
 {
@@ -63,9 +38,14 @@ protected:
     }
     bool answering = false;
     std::vector<int> waits;
-    SerialBus bus{[this](const QString &, int, int) {
-        return std::make_unique<ScriptedLine>(answering, waits);
-    }};
+    SerialBus bus{fakeLine([this](const QByteArray &pdu, int timeoutMs) {
+        waits.push_back(timeoutMs);
+        const int count = ModbusFrame::word(pdu, 3);
+        return answering ? ModbusTransport::Exchange{ModbusTransport::Exchange::Status::Answer,
+                                                     pdu.left(1) + char(2 * count) +
+                                                         QByteArray(2 * count, '\0')}
+                         : ModbusTransport::Exchange{};
+    })};
 };
 
 } // namespace
@@ -146,11 +126,15 @@ TEST_F(SilentUnitLine, AScanFindsUnitsWithinTheShortWaitAndNamesTheSettingForSlo
     }
 }
 
-// Catches a poll that a dead unit slows: with unit 7 silent in the emulator,
-// in every cycle over units 1, 3, 5 and 7 after the fourth unit 7 is asked
-// once, never with the normal wait, and its turn on the line (from unit 5's
-// answer to the next cycle's first request) takes about one SilentTimeout;
-// scripts/bench.sh gives every cycle against the wire time.
+// Catches a poll that a dead unit slows, or a silent unit that holds the
+// caller longer than its settings allow or fails before its retries: with
+// unit 7 silent in the emulator, its first call fails after ReadTimeout x
+// (RetryCount + 1), each retry after the late answer of the try before could
+// have come (ReadTimeout more), naming the unit and the port; in every cycle
+// over units 1, 3, 5 and 7 after the fourth unit 7 is asked once, never with
+// the normal wait, and its turn on the line (from unit 5's answer to the next
+// cycle's first request) takes about one SilentTimeout; scripts/bench.sh
+// gives every cycle against the wire time.
 TEST_F(SilentUnitLine, CycleWithOneSilentUnitStaysShort)
 {
     startLine({"--silent", "7"});
@@ -174,8 +158,18 @@ TEST_F(SilentUnitLine, CycleWithOneSilentUnitStaysShort)
         askedSilent = 0;
         for (const int unit : {1, 3, 5, 7}) {
             StatusArray flags;
+            QElapsedTimer timer;
+            timer.start();
             const QString reply = serial->GetGlobalStatusByte(UnitArg(unit), flags);
+            const qint64 ms = timer.elapsed();
             EXPECT_EQ(reply == CmdOk, unit != 7) << unit << reply.toStdString();
+            if (unit == 7 && cycle == 1) {
+                EXPECT_TRUE(reply.startsWith(QLatin1String("ERR_TIMEOUT")) &&
+                            reply.contains(QLatin1String("unit 7")) && reply.contains(link))
+                    << reply.toStdString();
+                EXPECT_GE(ms, TimeoutMs * (2 * Retries + 1));
+                EXPECT_LE(ms, TimeoutMs * (2 * Retries + 1) + 100);
+            }
         }
         asked.push_back(askedSilent);
     }

@@ -53,8 +53,10 @@ void plugIn(const TestEnvironment &env, const StableFolder &stable)
 
 } // namespace
 
-// Catches a dangling link listed as a port, a chain of links not followed, or
-// an adapter followed to the wrong device (or a key that opens any file).
+// Catches a dangling link listed as a port, a chain of links not followed, an
+// adapter followed to the wrong device (or a key that opens any file), and a
+// port dialog that does not offer the stable name, stores the item's display
+// text, or forgets (or wrongly keeps) a short name's adapter.
 TEST(StablePorts, ListsFollowsChainsAndResolvesAdapters)
 {
     TestEnvironment env;
@@ -96,22 +98,14 @@ TEST(StablePorts, ListsFollowsChainsAndResolvesAdapters)
     EXPECT_EQ(
         StablePorts::resolve(QStringLiteral("COM3"), usb0, stable.path(AdapterB)).notice,
         QStringLiteral("The adapter of COM3 (%1) now sits at %2: %2 is used.").arg(AdapterB, usb1));
-}
 
-// Catches a dialog that does not offer the stable name, stores the item's
-// display text, or forgets (or wrongly keeps) a short name's adapter.
-TEST(StablePorts, PortDialogStoresStableNamesAndRemembersAdapters)
-{
-    TestEnvironment env;
+    // The port dialog.
     for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
         env.copyShipped(QString::fromLatin1(file));
-    StableFolder stable(env);
-    plugIn(env, stable);
     const QString gui = ZelkGlobals::GuiIniPath = env.path(QStringLiteral("ZelkGui.ini"));
     ASSERT_TRUE(IniFile::writeValue(gui, QStringLiteral("PORTS"), QStringLiteral("COM3"),
                                     env.path(QStringLiteral("dev/alias"))));
     ZelkGlobals::ComPort = QStringLiteral("COM1");
-    const QString usb0 = env.path(QStringLiteral("dev/ttyUSB0"));
 
     {
         CommParamsForm form;
@@ -130,7 +124,7 @@ TEST(StablePorts, PortDialogStoresStableNamesAndRemembersAdapters)
     {
         QString typed;
         QString adapter;
-    } rows[] = {
+    } typedRows[] = {
         {usb0, stable.path(AdapterA)},
         {QStringLiteral("COM3"), stable.path(AdapterB)},
         {env.path(QStringLiteral("dev/other")), QString()},
@@ -138,7 +132,7 @@ TEST(StablePorts, PortDialogStoresStableNamesAndRemembersAdapters)
         {stable.path(AdapterB), QString()},
         {usb0, stable.path(AdapterA)},
     };
-    for (const auto &row : rows) {
+    for (const auto &row : typedRows) {
         CommParamsForm form;
         form.ComPort->setEditText(row.typed);
         QTest::mouseClick(form.OKButton, Qt::LeftButton);

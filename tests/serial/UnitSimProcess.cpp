@@ -1,10 +1,12 @@
 #include "UnitSimProcess.h"
 
-#include "device/ZelkRegisterMap.h"
+#include "device/ModbusFrame.h"
+#include "device/SimulatedBus.h"
+#include "unitsim/UnitRegisterServer.h"
 
 #include <QDeadlineTimer>
-#include <array>
 #include <csignal>
+#include <gtest/gtest.h>
 
 UnitSimProcess::~UnitSimProcess()
 {
@@ -62,137 +64,70 @@ QString UnitSimProcess::errors()
 
 QString recordText(const ZelkData &d)
 {
-    QStringList lines;
-    const auto flag = [](bool b) {
-        return b ? QStringLiteral("1") : QStringLiteral("0");
-    };
-    lines << d.PowerSupplyID << d.SerialNumber << d.MajorVersion << d.MinorVersion << d.MODULES
-          << d.ModuleGoodStatus << d.OutputStatus << d.OperatingHours
-          << flag(d.FanFail) + flag(d.GlobalDC) + flag(d.OverTemp) + flag(d.GlobalOnOff) +
-                 flag(d.Global) + flag(d.Group) + flag(d.AcOk) + flag(d.GlobalCurrentLimit) +
-                 flag(d.FanWarn) + flag(d.GlobalOutput) + flag(d.Responding);
+    QStringList lines{d.PowerSupplyID, d.SerialNumber,     d.MajorVersion, d.MinorVersion,
+                      d.MODULES,       d.ModuleGoodStatus, d.OutputStatus, d.OperatingHours};
+    QString flags;
+    for (const bool b : {d.FanFail, d.GlobalDC, d.OverTemp, d.GlobalOnOff, d.Global, d.Group,
+                         d.AcOk, d.GlobalCurrentLimit, d.FanWarn, d.GlobalOutput, d.Responding})
+        flags += QLatin1Char(b ? '1' : '0');
+    lines << flags;
     for (const qint16 n : d.MasterSlave)
         lines << QString::number(n);
     for (int m = 1; m <= 5; ++m) {
         const ZelkModuleRecord &r = d.Module(m);
-        lines << QStringList{r.ModuleCode,
-                             r.SerialNumber,
-                             r.MajorVersion,
-                             r.MinorVersion,
-                             r.DefaultOutputPolarity,
-                             r.StartUpState,
-                             r.OutputVoltageSetpoint,
-                             r.VoltageHighLimit,
-                             r.VoltageLowLimit,
-                             r.CurrentLimitMode,
-                             r.CurrentLimit,
-                             r.ActivationTime,
-                             r.ResetTime,
-                             r.EnableReset,
-                             r.StartUpDelay,
-                             r.ProgrammingMode,
-                             QString::number(r.GroupId),
-                             r.ModuleSection,
-                             r.MeasuredVoltage,
-                             r.MeasuredCurrent}
-                     .join(QLatin1Char('|'));
+        QStringList f;
+        f << r.ModuleCode << r.SerialNumber << r.MajorVersion << r.MinorVersion
+          << r.DefaultOutputPolarity << r.StartUpState << r.OutputVoltageSetpoint
+          << r.VoltageHighLimit << r.VoltageLowLimit << r.CurrentLimitMode << r.CurrentLimit
+          << r.ActivationTime << r.ResetTime << r.EnableReset << r.StartUpDelay << r.ProgrammingMode
+          << QString::number(r.GroupId) << r.ModuleSection << r.MeasuredVoltage
+          << r.MeasuredCurrent;
+        lines << f.join(QLatin1Char('|'));
     }
     return lines.join(QLatin1Char('\n'));
 }
 
-RegisterImage imageOf(ZelkDevice &d, int unit)
+RegisterImage imageOf(SimulatedBus &bus, int unit)
 {
-    namespace R = ZelkRegisters;
-    using Get = QString (ZelkDevice::*)(const UnitArg &, qint16 &);
-    using ModuleGet = QString (ZelkDevice::*)(const UnitArg &, qint16, qint16 &);
-    using TimeGet = QString (ZelkDevice::*)(const UnitArg &, qint16, qint32 &);
-    using FlagsGet = QString (ZelkDevice::*)(const UnitArg &, StatusArray &);
-    static const std::pair<int, Get> unitNumbers[] = {
-        {R::FanFailPolarity, &ZelkDevice::GetFanFailPolarity},
-        {R::DcGoodPolarity, &ZelkDevice::GetGlobalDCGoodPolarity},
-        {R::OtFailPolarity, &ZelkDevice::GetOTFailPolarity},
-        {R::DefaultGlobalPolarity, &ZelkDevice::GetDefaultGlobalOutputPolarity},
-        {R::DefaultGlobalState, &ZelkDevice::GetDefaultGlobalOutputState},
-        {R::DefaultGroupState, &ZelkDevice::GetDefaultGroupState}};
-    static const std::pair<int, FlagsGet> unitFlags[] = {
-        {R::PresentModules, &ZelkDevice::GetPresentModules},
-        {R::ModuleGood, &ZelkDevice::GetModuleGoodStatusByte},
-        {R::GlobalStatus, &ZelkDevice::GetGlobalStatusByte},
-        {R::OutputState, &ZelkDevice::GetOutputState}};
-    static const std::pair<quint16, ModuleGet> moduleNumbers[] = {
-        {R::Module::ProgrammingMode, &ZelkDevice::GetProgrammingMode},
-        {R::Module::OnOffPolarity, &ZelkDevice::GetDefaultOutputOnOffPolarity},
-        {R::Module::StartUpState, &ZelkDevice::GetDefaultOutputOnOffState},
-        {R::Module::DefaultVoltage, &ZelkDevice::GetDefaultOutputVoltage},
-        {R::Module::GoodHigh, &ZelkDevice::GetModuleGoodHighThreshold},
-        {R::Module::GoodLow, &ZelkDevice::GetModuleGoodLowThreshold},
-        {R::Module::CurrentLimit, &ZelkDevice::GetCurrentLimit},
-        {R::Module::GroupId, &ZelkDevice::GetGroupID}};
-    static const std::pair<quint16, TimeGet> moduleTimes[] = {
-        {R::Module::TurnOnDelay, &ZelkDevice::GetOutputTurnONDelayExUShort},
-        {R::Module::LimitOnTime, &ZelkDevice::GetCurrentLimitONTimeExUShort},
-        {R::Module::LimitOffTime, &ZelkDevice::GetCurrentLimitOFFTimeExUShort}};
-
+    UnitRegisterServer server(bus);
     RegisterImage image;
-    auto &h = image.holding;
-    auto &in = image.input;
-    const UnitArg u(unit);
-    const auto text = [&](int at, const QString &value) {
-        std::array<quint16, R::SerialRegisters> r{};
-        R::putText(value, r);
-        for (int i = 0; i < R::SerialRegisters; ++i)
-            h[at + i] = r[std::size_t(i)];
-    };
-    QString s;
-    qint16 a = 0, b = 0;
-    h[R::UnitId] = quint16(unit);
-    d.GetUnitSerialN(u, s);
-    text(R::UnitSerial, s);
-    d.GetUnitVersion(u, a, b);
-    h[R::UnitVersion] = quint16(a), h[R::UnitVersion + 1] = quint16(b);
-    for (const auto &[at, get] : unitNumbers) {
-        (d.*get)(u, a);
-        h[at] = quint16(a);
+    EXPECT_EQ(bus.OpenPort(QStringLiteral("COM1")), QStringLiteral("CMD_OK"));
+    for (const auto &[function, count, table] :
+         {std::tuple{quint8(3), ZelkRegisters::StoredCount, &image.holding},
+          std::tuple{quint8(4), ZelkRegisters::LiveCount, &image.input}}) {
+        const QByteArray pdu = ModbusFrame::readRequest(function, 0, count);
+        const auto answer =
+            ModbusFrame::parseAnswer(pdu, server.answer(quint8(unit), pdu).value_or(QByteArray()));
+        for (std::size_t i = 0; i < answer.registers.size(); ++i)
+            (*table)[int(i)] = answer.registers[i];
     }
-    StatusArray flags, second;
-    for (const auto &[at, get] : unitFlags) {
-        (d.*get)(u, flags);
-        in[at] = R::flags(flags);
-    }
-    d.GetMasterSlaveMode(u, flags, second);
-    in[R::MasterSlave] = R::flags(flags), in[R::MasterSlave + 1] = R::flags(second);
-    d.GetGlobalOutputState(u, a);
-    in[R::OutputSwitches] = R::outputSwitches(a);
-    d.GetOperatingHoursString(u, s);
-    in[R::OperatingHours] = quint16(s.toUInt() >> 16);
-    in[R::OperatingHours + 1] = quint16(s.toUInt() & 0xFFFF);
-
-    for (qint16 m = 1; m <= 5; ++m) {
-        const auto at = [m](quint16 offset) {
-            return int(R::moduleRegister(m, offset));
-        };
-        if (d.GetModuleType(u, m, a) != QLatin1String("CMD_OK"))
-            continue; // an empty position reads as zeros
-        h[at(R::Module::Type)] = quint16(a);
-        d.GetModuleSerialN(u, m, s);
-        text(at(R::Module::Serial), s);
-        d.GetModuleVersion(u, m, a, b);
-        h[at(R::Module::Version)] = quint16(a), h[at(R::Module::Version) + 1] = quint16(b);
-        d.GetCurrentLimitMode(u, m, a, b);
-        h[at(R::Module::CurrentLimitMode)] = quint16(a), h[at(R::Module::EnableReset)] = quint16(b);
-        for (const auto &[offset, get] : moduleNumbers) {
-            (d.*get)(u, m, a);
-            h[at(offset)] = quint16(a);
-        }
-        for (const auto &[offset, get] : moduleTimes) {
-            qint32 ms = 0;
-            (d.*get)(u, m, ms);
-            h[at(offset)] = quint16(ms);
-        }
-        d.MeasureOutputVoltage(u, m, a);
-        in[R::measuredVoltage(m)] = quint16(a);
-        d.MeasureOutputCurrent(u, m, a);
-        in[R::measuredCurrent(m)] = quint16(a);
-    }
+    bus.ClosePort();
     return image;
+}
+
+namespace {
+class FakeLine final : public ModbusTransport
+{
+public:
+    explicit FakeLine(LineAnswer answer)
+        : m_answer(std::move(answer))
+    {}
+    QString open() override { return {}; }
+    void close() override {}
+    QString lostText() const override { return {}; }
+    Exchange exchange(quint8, const QByteArray &pdu, int timeoutMs) override
+    {
+        return m_answer(pdu, timeoutMs);
+    }
+
+private:
+    LineAnswer m_answer;
+};
+} // namespace
+
+SerialBus::TransportFactory fakeLine(LineAnswer answer)
+{
+    return [answer](const QString &, int, int) {
+        return std::make_unique<FakeLine>(answer);
+    };
 }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "TestSeams.h"
+#include "device/SerialBus.h"
 #include "device/ZelkData.h"
 
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <map>
+
+class SimulatedBus;
 
 // The unit emulator as a real process: started, asked for the line it
 // opened, interrupted or killed.
@@ -43,12 +46,18 @@ public:
 // Lines of a child process's output up to a deadline; empty when none came.
 QString readLine(QProcess &process, int timeoutMs);
 
-// A unit's registers as the register map places them, built from a device
-// object's answers (not from the emulator's code), for tools that read or
-// serve the registers themselves.
+// A unit's two runs as the emulator's register server answers them on a
+// bus in this process (the wire page's worked examples pin that placement),
+// for tools that read or serve the registers themselves (the bus's COM1
+// opened and closed again).
 struct RegisterImage
 {
     std::map<int, quint16> holding;
     std::map<int, quint16> input;
 };
-RegisterImage imageOf(ZelkDevice &device, int unit);
+RegisterImage imageOf(SimulatedBus &bus, int unit);
+
+// A line in this process for a serial device object: every exchange is
+// answered by `answer` from the request PDU and the wait.
+using LineAnswer = std::function<ModbusTransport::Exchange(const QByteArray &pdu, int timeoutMs)>;
+SerialBus::TransportFactory fakeLine(LineAnswer answer);

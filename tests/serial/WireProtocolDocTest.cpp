@@ -2,6 +2,7 @@
 // client sends and the emulator serves, and its worked examples are the frames
 // our encoder makes and the answers the unit emulator gives on the demo bus.
 #include "TestSeams.h"
+#include "UnitSimProcess.h"
 #include "core/ZelkRoutines.h"
 #include "device/ModbusFrame.h"
 #include "device/SerialBus.h"
@@ -181,69 +182,28 @@ Call call(QString (ZelkDevice::*f)(qint16 &, qint16 &))
 
 // Every device method the page's register tables name.
 // clang-format off
-#define ZELK_METHOD(name) {QStringLiteral(#name), call(&ZelkDevice::name)}
+#define M(name) {QStringLiteral(#name), call(&ZelkDevice::name)}
 const std::map<QString, Call> Methods = {
-    ZELK_METHOD(GetUnitID), ZELK_METHOD(SetNewUnitID), ZELK_METHOD(GetUnitSerialN),
-    ZELK_METHOD(GetUnitVersion), ZELK_METHOD(GetFanFailPolarity), ZELK_METHOD(SetFanFailPolarity),
-    ZELK_METHOD(GetGlobalDCGoodPolarity), ZELK_METHOD(SetGlobalDCGoodPolarity),
-    ZELK_METHOD(GetOTFailPolarity), ZELK_METHOD(SetOTFailPolarity),
-    ZELK_METHOD(GetDefaultGlobalOutputPolarity), ZELK_METHOD(SetDefaultGlobalOutputPolarity),
-    ZELK_METHOD(GetDefaultGlobalOutputState), ZELK_METHOD(SetDefaultGlobalOutputState),
-    ZELK_METHOD(GetDefaultGroupState), ZELK_METHOD(SetDefaultGroupState),
-    ZELK_METHOD(GetModuleType), ZELK_METHOD(GetModuleSerialN), ZELK_METHOD(GetModuleVersion),
-    ZELK_METHOD(GetProgrammingMode), ZELK_METHOD(SetProgrammingMode),
-    ZELK_METHOD(GetDefaultOutputOnOffPolarity), ZELK_METHOD(SetDefaultOutputOnOffPolarity),
-    ZELK_METHOD(GetDefaultOutputOnOffState), ZELK_METHOD(SetDefaultOutputOnOffState),
-    ZELK_METHOD(GetOutputTurnONDelayExUShort), ZELK_METHOD(SetOutputTurnONDelay),
-    ZELK_METHOD(SetOutputTurnONDelayExUShort), ZELK_METHOD(GetDefaultOutputVoltage),
-    ZELK_METHOD(SetDefaultOutputVoltage), ZELK_METHOD(GetModuleGoodHighThreshold),
-    ZELK_METHOD(SetModuleGoodHighThreshold), ZELK_METHOD(GetModuleGoodLowThreshold),
-    ZELK_METHOD(SetModuleGoodLowThreshold), ZELK_METHOD(GetCurrentLimitMode),
-    ZELK_METHOD(SetCurrentLimitMode), ZELK_METHOD(GetCurrentLimit), ZELK_METHOD(SetCurrentLimit),
-    ZELK_METHOD(GetCurrentLimitONTimeExUShort), ZELK_METHOD(SetCurrentLimitONTimeExUShort),
-    ZELK_METHOD(GetCurrentLimitOFFTimeExUShort), ZELK_METHOD(SetCurrentLimitOFFTimeExUShort),
-    ZELK_METHOD(GetGroupID), ZELK_METHOD(SetGroupID), ZELK_METHOD(GetPresentModules),
-    ZELK_METHOD(GetModuleGoodStatusByte), ZELK_METHOD(GetGlobalStatusByte),
-    ZELK_METHOD(GetOutputState), ZELK_METHOD(GetMasterSlaveMode), ZELK_METHOD(GetGlobalOutputState),
-    ZELK_METHOD(GetGroupState), ZELK_METHOD(GetOperatingHoursString),
-    ZELK_METHOD(MeasureOutputVoltage), ZELK_METHOD(MeasureOutputCurrent),
-    ZELK_METHOD(SetGlobalOutputState), ZELK_METHOD(SetGroupState), ZELK_METHOD(SetOutputState),
-    ZELK_METHOD(SetOutputVoltageSetpoint)};
-#undef ZELK_METHOD
+    M(GetUnitID), M(SetNewUnitID), M(GetUnitSerialN), M(GetUnitVersion), M(GetFanFailPolarity),
+    M(SetFanFailPolarity), M(GetGlobalDCGoodPolarity), M(SetGlobalDCGoodPolarity),
+    M(GetOTFailPolarity), M(SetOTFailPolarity), M(GetDefaultGlobalOutputPolarity),
+    M(SetDefaultGlobalOutputPolarity), M(GetDefaultGlobalOutputState),
+    M(SetDefaultGlobalOutputState), M(GetDefaultGroupState), M(SetDefaultGroupState),
+    M(GetModuleType), M(GetModuleSerialN), M(GetModuleVersion), M(GetProgrammingMode),
+    M(SetProgrammingMode), M(GetDefaultOutputOnOffPolarity), M(SetDefaultOutputOnOffPolarity),
+    M(GetDefaultOutputOnOffState), M(SetDefaultOutputOnOffState), M(GetOutputTurnONDelayExUShort),
+    M(SetOutputTurnONDelay), M(SetOutputTurnONDelayExUShort), M(GetDefaultOutputVoltage),
+    M(SetDefaultOutputVoltage), M(GetModuleGoodHighThreshold), M(SetModuleGoodHighThreshold),
+    M(GetModuleGoodLowThreshold), M(SetModuleGoodLowThreshold), M(GetCurrentLimitMode),
+    M(SetCurrentLimitMode), M(GetCurrentLimit), M(SetCurrentLimit),
+    M(GetCurrentLimitONTimeExUShort), M(SetCurrentLimitONTimeExUShort),
+    M(GetCurrentLimitOFFTimeExUShort), M(SetCurrentLimitOFFTimeExUShort), M(GetGroupID),
+    M(SetGroupID), M(GetPresentModules), M(GetModuleGoodStatusByte), M(GetGlobalStatusByte),
+    M(GetOutputState), M(GetMasterSlaveMode), M(GetGlobalOutputState), M(GetGroupState),
+    M(GetOperatingHoursString), M(MeasureOutputVoltage), M(MeasureOutputCurrent),
+    M(SetGlobalOutputState), M(SetGroupState), M(SetOutputState), M(SetOutputVoltageSetpoint)};
+#undef M
 // clang-format on
-
-// The client's side of the line: each request kept, each read answered with
-// `values` (the last one for the registers after), each write echoed.
-class RecordedLine final : public ModbusTransport
-{
-public:
-    RecordedLine(std::vector<QByteArray> &requests, const std::vector<quint16> &values)
-        : m_requests(requests)
-        , m_values(values)
-    {}
-    QString open() override { return {}; }
-    void close() override {}
-    QString lostText() const override { return {}; }
-    Exchange exchange(quint8, const QByteArray &pdu, int) override
-    {
-        m_requests.push_back(pdu);
-        const quint8 function = quint8(pdu[0]);
-        if (function == F::Function::WriteSingle || function == F::Function::WriteMultiple)
-            return {Exchange::Status::Answer,
-                    function == F::Function::WriteSingle ? pdu : pdu.left(5)};
-        QByteArray answer = pdu.left(1);
-        const int count = F::word(pdu, 3);
-        answer.append(char(2 * count));
-        for (int i = 0; i < count; ++i)
-            F::appendWord(answer,
-                          m_values[std::min<std::size_t>(std::size_t(i), m_values.size() - 1)]);
-        return {Exchange::Status::Answer, answer};
-    }
-
-private:
-    std::vector<QByteArray> &m_requests;
-    const std::vector<quint16> &m_values;
-};
 
 class WireProtocolDoc : public ::testing::Test
 {
@@ -285,9 +245,19 @@ TEST_F(WireProtocolDoc, RegisterTablesAreWhatTheClientSendsAndTheEmulatorTakes)
 
     std::vector<QByteArray> requests;
     std::vector<quint16> values{1};
-    SerialBus client([&](const QString &, int, int) {
-        return std::make_unique<RecordedLine>(requests, values);
-    });
+    // The client's side of the line: each request kept, each read answered
+    // with `values` (the last one for the registers after), each write echoed.
+    SerialBus client(fakeLine([&](const QByteArray &pdu, int) {
+        requests.push_back(pdu);
+        const quint8 function = quint8(pdu[0]);
+        QByteArray answer = function == F::Function::WriteSingle ? pdu : pdu.left(5);
+        if (function != F::Function::WriteSingle && function != F::Function::WriteMultiple) {
+            answer = pdu.left(1) + char(2 * F::word(pdu, 3));
+            for (int i = 0; i < F::word(pdu, 3); ++i)
+                F::appendWord(answer, values[std::min<std::size_t>(i, values.size() - 1)]);
+        }
+        return ModbusTransport::Exchange{ModbusTransport::Exchange::Status::Answer, answer};
+    }));
     ASSERT_EQ(client.OpenPort(QStringLiteral("/dev/null")), CmdOk);
     client.setBlockReads(false);
 

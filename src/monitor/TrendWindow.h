@@ -2,7 +2,7 @@
 
 #include "core/ProgramModule.h"
 #include "monitor/AlarmEvent.h"
-#include "monitor/TrendChart.h"
+#include "charts/TrendChart.h"
 #include "monitor/TrendData.h"
 
 #include <QImage>

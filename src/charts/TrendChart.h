@@ -7,8 +7,9 @@
 
 class QWidget;
 
-// One module's chart in the trend window, drawn by the trend charts module
-// (trend-charts.so, src/monitor/TrendChartView.cpp) with Qt Charts. The
+// A chart of volts and amps against time: one module's in the trend window,
+// the checked values' in the test-plan window. Drawn by the trend charts
+// module (trend-charts.so, src/charts/TrendChartView.cpp) with Qt Charts. The
 // window decides what it shows: lines, limits, ranges and marks come in as
 // they are drawn. The chart belongs to the parent widget it was made for.
 class TrendChart

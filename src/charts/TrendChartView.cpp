@@ -1,7 +1,7 @@
-// The trend charts module (trend-charts.so): a module's chart drawn with Qt
-// Charts, whose libraries (and OpenGL's, which they bring) load only when the
-// trend window first opens.
-#include "monitor/TrendChart.h"
+// The trend charts module (trend-charts.so): a chart drawn with Qt Charts,
+// whose libraries (and OpenGL's, which they bring) load only when a window
+// first makes a chart.
+#include "charts/TrendChart.h"
 
 #include <QCategoryAxis>
 #include <QChart>

@@ -137,7 +137,7 @@ SimBusPhysics::Output SimBusPhysics::operate(const SimUnitSettings &s, const Sim
 
     const SimTypeRatings &r = m_ratings.ratings(x.typeCode);
     const double volts = ml.setpoint / r.voltageFactor();
-    const double amps = ml.loadOhms > 0 ? volts / ml.loadOhms : 0.0;
+    const double amps = ml.loadAmps ? *ml.loadAmps : ml.loadOhms > 0 ? volts / ml.loadOhms : 0.0;
     const double limit = x.currentLimit > 0 ? x.currentLimit / r.currentFactor()
                          : r.known          ? r.maxCurrent * RatedLimitMargin
                                             : std::numeric_limits<double>::infinity();
@@ -165,7 +165,9 @@ SimBusPhysics::Output SimBusPhysics::operate(const SimUnitSettings &s, const Sim
     if (holding) {
         o.delivering = true;
         o.amps = limit;
-        o.volts = limit * ml.loadOhms;
+        // A constant-current load wanting more than the limit pulls the
+        // output down to nothing.
+        o.volts = ml.loadAmps ? 0.0 : limit * ml.loadOhms;
     }
     return o;
 }

@@ -5,6 +5,7 @@
 
 #include <QtGlobal>
 #include <array>
+#include <optional>
 #include <random>
 
 class SimBusRatings;
@@ -16,6 +17,9 @@ struct SimModuleLive
     qint64 onAtMs = 0;       // the output follows the command from here (turn-on delay)
     qint16 setpoint = 0;     // live set-point, raw; the stored default at power-up
     double loadOhms = 0;
+    // A constant-current load connected in place of loadOhms: it draws this
+    // whatever the voltage (0: draws nothing), as far as the limit lets it.
+    std::optional<double> loadAmps;
     bool latched = false; // tripped by a latching current limit
     qint64 epochMs = 0;   // last change of anything that decides the current
 };

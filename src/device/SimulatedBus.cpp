@@ -10,6 +10,7 @@
 #include "device/SimBusReport.h"
 
 #include <QDir>
+#include <cmath>
 #include <limits>
 
 namespace K = SimBusIniKeys;
@@ -211,6 +212,20 @@ bool SimulatedBus::setLoadResistance(int unitId, int module, double ohms)
     Unit u = unitAt(index);
     m_physics.touch(u.s, u.l, module, now());
     u.l.module(module).loadOhms = ohms;
+    u.l.module(module).loadAmps.reset();
+    return true;
+}
+
+bool SimulatedBus::setLoadCurrent(int unitId, int module, double amps)
+{
+    const int index = indexOf(unitId);
+    if (index < 0 || !validModule(module) || !std::isfinite(amps) || amps < 0)
+        return false;
+    Unit u = unitAt(index);
+    if (!u.s.module(module).present())
+        return false;
+    m_physics.touch(u.s, u.l, module, now());
+    u.l.module(module).loadAmps = amps;
     return true;
 }
 

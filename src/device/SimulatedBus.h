@@ -43,7 +43,10 @@ public:
     QList<int> unitIds() const;
     // Power off and on: start-up states, turn-on delays and groups apply.
     bool recycle(int unitId);
+    // A module has one load: a resistance, or a constant current (amps >= 0,
+    // finite; the module must be fitted), each replacing the other.
     bool setLoadResistance(int unitId, int module, double ohms);
+    bool setLoadCurrent(int unitId, int module, double amps);
     // A stored type code; one without a scale.ini section makes an unrated module.
     bool setModuleType(int unitId, int module, qint16 typeCode);
     bool setUnitSilent(int unitId, bool silent);

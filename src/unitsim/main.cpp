@@ -5,6 +5,7 @@
 #include "device/SimBusIniKeys.h"
 #include "device/SimulatedBus.h"
 #include "unitsim/UnitRegisterServer.h"
+#include "unitsim/UnitSimCommands.h"
 #include "unitsim/UnitSimLine.h"
 
 #include <QCommandLineParser>
@@ -15,6 +16,8 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+
+using UnitSimCommands::rate;
 
 namespace {
 
@@ -30,30 +33,6 @@ int fail(const QString &text)
 {
     std::fprintf(stderr, "zelk-unitsim: %s\n", qPrintable(text));
     return 2;
-}
-
-// "3,5,7-9" as unit IDs; nothing for text that is not one.
-std::optional<QList<int>> unitList(const QString &text)
-{
-    QList<int> units;
-    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList ends = part.trimmed().split(QLatin1Char('-'));
-        bool okFirst = false, okLast = true;
-        const int first = ends.value(0).toInt(&okFirst);
-        const int last = ends.size() == 2 ? ends.value(1).toInt(&okLast) : first;
-        if (!okFirst || !okLast || ends.size() > 2 || first < 1 || last > 32 || first > last)
-            return std::nullopt;
-        for (int id = first; id <= last; ++id)
-            units << id;
-    }
-    return units;
-}
-
-std::optional<double> rate(const QString &text)
-{
-    bool ok = false;
-    const double r = text.toDouble(&ok);
-    return ok && r >= 0 && r <= 1 ? std::optional(r) : std::nullopt;
 }
 
 } // namespace
@@ -135,14 +114,26 @@ int main(int argc, char *argv[])
         QStringLiteral("Answer a read of more than one value with this exception (2 or 3), as "
                        "a unit that reads one value a request."),
         QStringLiteral("CODE"));
+    const QCommandLineOption load(
+        QStringLiteral("load"),
+        QStringLiteral("Constant-current loads from the start, as UNIT:MODULE:AMPS[,...] (unit "
+                       "1..32, module 1..5, amperes 0 or more): the module draws AMPS whatever "
+                       "its set-point, as far as its current limit lets it (0: nothing), in "
+                       "place of the store's load; nothing is written to the store."),
+        QStringLiteral("LOADS"));
     const QCommandLineOption commands(
         QStringLiteral("commands"),
-        QStringLiteral("Take commands from standard input while serving, one a line: "
-                       "\"silent UNITS\" takes units off the line, \"answer UNITS\" puts them "
-                       "back, \"late P MS\" makes a share P of the answers MS late (\"late 0\" "
-                       "ends it); each is confirmed on standard output."));
+        QStringLiteral(
+            "Take commands from standard input while serving, one a line: \"silent UNITS\" "
+            "takes units off the line, \"answer UNITS\" puts them back, \"late P MS\" makes a "
+            "share P of the answers MS late (\"late 0\" ends it), \"load UNIT MODULE AMPS\" "
+            "connects a constant-current load as --load does, \"alarm UNIT NAME on|off\" "
+            "raises or clears an alarm of the global status (NAME over-temp, fan-fail, ac-fail "
+            "or dc-good: global DC good lost); loads and alarms last until the end, the store "
+            "keeps none. Each is confirmed on standard output, a wrong one is told on "
+            "standard error."));
     parser.addOptions({store, scale, pty, link, tcp, baud, garble, drop, writesOnly, delay,
-                       lateRate, lateMs, silent, seed, noNoise, refuseBlocks, commands});
+                       lateRate, lateMs, silent, seed, noNoise, refuseBlocks, load, commands});
     // Not process(): it ends a wrong option with 1, where the manual page
     // gives 2 for every usage mistake.
     if (!parser.parse(QCoreApplication::arguments()))
@@ -184,9 +175,13 @@ int main(int argc, char *argv[])
     const int refusal = parser.isSet(refuseBlocks) ? parser.value(refuseBlocks).toInt(&ok) : 0;
     if (parser.isSet(refuseBlocks) && (!ok || (refusal != 2 && refusal != 3)))
         return fail(QStringLiteral("--refuse-blocks: exception 2 or 3"));
-    const auto silentUnits = unitList(parser.value(silent));
+    const auto silentUnits = UnitSimCommands::unitList(parser.value(silent));
     if (!silentUnits)
         return fail(QStringLiteral("--silent: unit IDs 1..32 as 3,5,7-9"));
+    const auto loads = UnitSimCommands::loadList(parser.value(load));
+    if (!loads)
+        return fail(QStringLiteral("--load: UNIT:MODULE:AMPS[,...] with unit 1..32, module "
+                                   "1..5, amperes 0 or more"));
 
     const QString folder = storeFile.absolutePath();
     QString scalePath = parser.value(scale);
@@ -212,6 +207,11 @@ int main(int argc, char *argv[])
     bus.setNoiseEnabled(!parser.isSet(noNoise));
     for (const int id : *silentUnits)
         bus.setUnitSilent(id, true);
+    for (const UnitSimCommands::Load &one : *loads) {
+        const QString why = UnitSimCommands::connectLoad(bus, one);
+        if (!why.isEmpty())
+            return fail(QStringLiteral("--load: ") + why);
+    }
     bus.OpenPort(QStringLiteral("COM1"));
     UnitRegisterServer server(bus);
     server.refuseBlocks(quint8(refusal));
@@ -230,34 +230,10 @@ int main(int argc, char *argv[])
     UnitSimLine line(server, baudRate, faults);
     if (parser.isSet(commands)) {
         line.takeCommands(STDIN_FILENO, [&bus, &line](const QByteArray &text) {
-            const QStringList words = QString::fromUtf8(text).simplified().split(QLatin1Char(' '));
-            if (words[0] == QLatin1String("late")) {
-                const auto share = words.size() >= 2 ? rate(words[1]) : std::nullopt;
-                bool msOk = words.size() == 2;
-                const int ms = words.size() == 3 ? words[2].toInt(&msOk) : 0;
-                if (!share || !msOk || ms < 0 || words.size() > 3) {
-                    std::fprintf(stderr, "zelk-unitsim: not a command: %s (late P MS)\n",
-                                 text.constData());
-                    return;
-                }
-                line.setLate(*share, ms);
-                std::printf("%s\n", qPrintable(words.join(QLatin1Char(' '))));
-                std::fflush(stdout);
-                return;
-            }
-            const auto units = words.size() == 2 ? unitList(words[1]) : std::nullopt;
-            const bool off = words[0] == QLatin1String("silent");
-            if (!units || units->isEmpty() || (!off && words[0] != QLatin1String("answer"))) {
-                std::fprintf(stderr,
-                             "zelk-unitsim: not a command: %s (silent UNITS, answer UNITS, "
-                             "late P MS)\n",
-                             text.constData());
-                return;
-            }
-            for (const int id : *units)
-                bus.setUnitSilent(id, off);
-            std::printf("%s\n", qPrintable(words.join(QLatin1Char(' '))));
-            std::fflush(stdout);
+            const auto outcome = UnitSimCommands::run(QString::fromUtf8(text), bus, line);
+            std::fprintf(outcome.done ? stdout : stderr, "%s%s\n",
+                         outcome.done ? "" : "zelk-unitsim: ", qPrintable(outcome.text));
+            std::fflush(outcome.done ? stdout : stderr);
         });
     }
     QString why;

@@ -41,6 +41,15 @@ bool UnitSimProcess::command(const QString &line)
     return readLine(process, 10000) == line;
 }
 
+QString UnitSimProcess::refusal(const QString &line)
+{
+    process.write((line + QLatin1Char('\n')).toUtf8());
+    process.setReadChannel(QProcess::StandardError);
+    const QString said = readLine(process, 10000);
+    process.setReadChannel(QProcess::StandardOutput);
+    return said;
+}
+
 void UnitSimProcess::kill()
 {
     if (process.state() == QProcess::NotRunning)

@@ -23,6 +23,9 @@ public:
     QString start(const QStringList &arguments);
     // A line to an emulator started with --commands; true once it confirmed it.
     bool command(const QString &line);
+    // A line the emulator should refuse: what it then said on standard error
+    // (empty when nothing came there in time).
+    QString refusal(const QString &line);
     void kill();
     // Ctrl-C; its exit code, or -1 when it did not end.
     int interrupt();

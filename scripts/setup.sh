@@ -11,6 +11,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-serialport-dev mbpoll python3-pymodbus python3-serial python3-serial-asyncio
   python3 dpkg-dev lintian appstream desktop-file-utils librsvg2-bin man-db
+  libxml2-utils python3-junitparser
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "cli/ConfigCommands.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/LiveCommands.h"
+#include "cli/PlanCommands.h"
 #include "core/AppFolders.h"
 #include "core/Seams.h"
 #include "core/ZelkGlobals.h"
@@ -18,8 +19,9 @@ namespace ZelkCtl {
 
 namespace {
 
-const QStringList ValueOptions = {"--port", "--bus",   "--app-dir", "--from",   "--interval",
-                                  "--log",  "--count", "--volts",   "--output", "--trace"};
+const QStringList ValueOptions = {"--port",     "--bus",   "--app-dir", "--from",
+                                  "--interval", "--log",   "--count",   "--volts",
+                                  "--output",   "--trace", "--report"};
 const QStringList FlagOptions = {"--json", "--dry-run", "--no-verify", "--restart",
                                  "--all",  "--help",    "-h",          "--version"};
 
@@ -96,6 +98,26 @@ const Command Commands[] = {
      "SECONDS (0: as fast as the line allows).\n",
      LiveCommands::monitor,
      {"--all", "--interval", "--log", "--count"}},
+    {"run",
+     "run PLAN UNIT... [--dry-run] [--report BASE] [--json]",
+     "Runs the test plan PLAN on each UNIT in turn: reads the units, checks every value\n"
+     "the plan would send against the module types' ratings, the modules fitted and\n"
+     "the plan's apply and require files, and refuses the whole plan (exit code 4)\n"
+     "before anything is sent when one does not fit. Then each step, one line per\n"
+     "check, and a PASS/FAIL line per unit. However the run ends (a failed check with\n"
+     "stop-on-fail, an alarm the plan stops on, a unit that stops answering, Ctrl-C\n"
+     "or SIGTERM), the plan's finally steps (by default every output and the global\n"
+     "output off) are sent to each unit the run started; a unit they could not reach\n"
+     "is named on standard error.\n"
+     "  --dry-run      show what would be sent to each unit, send nothing\n"
+     "  --report BASE  write BASE.xml (JUnit), BASE.csv and BASE.json\n"
+     "  --json         the run's results as one JSON object, as BASE.json\n"
+     "Exit codes of run: 0 every unit passed; 2 a unit or the port failed; 4 the plan\n"
+     "was refused, nothing sent; 5 a check failed; 6 stopped (signal or alarm). Where\n"
+     "several apply, the first of 2, 6, 5 wins; a report that could not be written\n"
+     "turns 0 into 1.\n",
+     PlanCommands::run,
+     {"--dry-run", "--report", "--json"}},
 };
 
 const Command *command(const QString &name)
@@ -120,7 +142,7 @@ const char *const Global =
     "Exit codes: 0 done; 1 usage, or a file or section that cannot be used; 2 no\n"
     "answer or device error, or a write whose outcome is unknown; 3 verify found a\n"
     "difference; 4 refused by ratings or rules. Where several apply, the first of\n"
-    "2, 4, 3 wins.\n";
+    "2, 4, 3 wins. run adds 5 (a check failed) and 6 (stopped); see run --help.\n";
 
 } // namespace
 

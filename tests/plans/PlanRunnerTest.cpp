@@ -1,0 +1,248 @@
+// Test plans run by zelkctl over the serial line, on the unit emulator behind
+// a pseudo-terminal: passing runs, every kind of stop, refusals.
+#include "TestSeams.h"
+#include "UnitSimProcess.h"
+#include "core/IniFile.h"
+#include "device/FrameLog.h"
+#include "device/SimulatedBus.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Ran
+{
+    int rc = -1;
+    QString out, err;
+};
+
+std::string show(const Ran &r)
+{
+    return QStringLiteral("rc %1\n--- out\n%2--- err\n%3")
+        .arg(r.rc)
+        .arg(r.out, r.err)
+        .toStdString();
+}
+
+// Every check of module 1's current on the units: off when nothing flows.
+const QByteArray OutputsOff = "check current 1 between 0A and 0.001A\n";
+
+class PlanRunnerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+            env.copyShipped(QString::fromLatin1(file));
+        {
+            SimulatedBus made(env.folder()); // the demo bus, written once
+        }
+        QDir(env.folder()).mkdir("line");
+        for (const QString file : {"simbus.ini", "scale.ini"})
+            ASSERT_TRUE(QFile::copy(env.path(file), env.path("line/" + file)));
+        const QString link = env.path("line.tty");
+        ASSERT_TRUE(IniFile::writeString(env.path("ZelkGui.ini"), "PORTS", "COM1", link));
+        ASSERT_TRUE(IniFile::writeString(env.path("ZelkGui.ini"), "PARAMS", "BaudRate", "115200"));
+        env.writeFile("Zelk.ini", "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=2\r\n");
+        ASSERT_FALSE(unitsim
+                         .start({"--store", env.path("line/simbus.ini"), "--pty", "--link", link,
+                                 "--baud", "115200", "--no-noise", "--commands"})
+                         .isEmpty())
+            << unitsim.errors().toStdString();
+    }
+
+    QStringList args(const QString &plan, const QStringList &more) const
+    {
+        return QStringList{"--app-dir", env.folder(), "--bus", "serial", "run", env.path(plan)} +
+               more;
+    }
+
+    Ran zelkctl(const QString &plan, const QByteArray &text, const QStringList &more)
+    {
+        env.writeFile(plan, text);
+        QProcess p;
+        p.start(QStringLiteral(ZELK_CTL), args(plan, more));
+        return finish(p);
+    }
+
+    static Ran finish(QProcess &p)
+    {
+        Ran r;
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+        } else {
+            r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        }
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    // The frames of a trace file, each as its cells.
+    QList<QStringList> frames(const QString &name) const
+    {
+        QList<QStringList> rows;
+        const QStringList lines =
+            QString::fromUtf8(env.readFile(name)).split('\n', Qt::SkipEmptyParts);
+        for (const QString &line : lines.mid(1))
+            rows << line.split(',');
+        return rows;
+    }
+
+    TestEnvironment env;
+    UnitSimProcess unitsim;
+};
+
+} // namespace
+
+// Catches a run on two units that misses a check, reads a measurement by the
+// wrong scale, passes with a failed check, writes no report, or leaves the
+// outputs on at its end.
+TEST_F(PlanRunnerTest, PassingPlanOnUnitsOneAndThree)
+{
+    ASSERT_TRUE(unitsim.command("load 1 1 20"));
+    ASSERT_TRUE(unitsim.command("load 3 1 20"));
+    const Ran r = zelkctl("pass.plan",
+                          "plan Pass\npoll 100ms\noutput 1 on\nglobal on\nhold 300ms\n"
+                          "check voltage 1 within 2%\ncheck current 1 between 19.5A and 20.5A\n"
+                          "check good 1\ncheck no-alarm\ncheck hours\n",
+                          {"--report", env.path("report"), "1", "3"});
+    ASSERT_EQ(r.rc, 0) << show(r);
+    EXPECT_EQ(r.out.count(": PASS\n"), 10) << show(r);
+    EXPECT_TRUE(r.out.contains("Unit 1 ZX5-21A0117: PASS, 5 check(s)\n")) << show(r);
+    EXPECT_TRUE(r.out.contains("Unit 3 ZX2-21B0342: PASS, 5 check(s)\n")) << show(r);
+    EXPECT_TRUE(r.out.contains("Unit 3: Module 1 voltage (line 6): 5.200 V")) << show(r);
+    for (const char *ext : {"xml", "csv", "json"})
+        EXPECT_TRUE(QFile::exists(env.path(QStringLiteral("report.") + ext))) << ext;
+
+    const Ran off = zelkctl("off.plan", OutputsOff, {"1", "3"});
+    EXPECT_EQ(off.rc, 0) << show(off);
+}
+
+// Catches a stop that is ignored or acted on only at the end of a long hold
+// or ramp, a stop-on-fail that runs on, and an ending that skips the finally
+// steps (or claims to have reached a unit that no longer answers).
+TEST_F(PlanRunnerTest, EveryStopEndsWithTheFinallySteps)
+{
+    const QByteArray start = "poll 100ms\noutput 1 on\nglobal on\ncheck hours\n";
+    const struct
+    {
+        const char *name;
+        QByteArray plan;
+        std::function<void(QProcess &)> midRun; // once the first check is out
+        int rc;
+        const char *said;
+        bool reached;
+        QStringList units = {"1", "3"};
+    } rows[] = {
+        {"stop-on-fail",
+         "stop-on-fail\n" + start + "check current 1 between 50A and 60A\nhold 30s\ncheck hours\n",
+         nullptr, 5, "stop-on-fail: unit 1: Module 1 current failed (line 6)", true},
+        {"alarm", "stop-on-alarm over-temp\n" + start + "hold 30s\n",
+         [this](QProcess &) { ASSERT_TRUE(unitsim.command("alarm 1 over-temp on")); }, 6,
+         "stop-on-alarm: unit 1: over-temp raised", true},
+        {"silent", start + "hold 2s\n",
+         [this](QProcess &) { ASSERT_TRUE(unitsim.command("silent 1")); }, 2,
+         "unit 1 could not be reached to leave it safe", false},
+        {"sigterm",
+         start + "ramp 1 1V to 3.5V step 0.1V dwell 1s\n",
+         [](QProcess &p) { ::kill(pid_t(p.processId()), SIGTERM); },
+         6,
+         "terminated (SIGTERM)",
+         true,
+         {"1"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        unitsim.command("answer 1");
+        unitsim.command("alarm 1 over-temp off");
+        env.writeFile("stop.plan", row.plan);
+        QProcess p;
+        p.start(QStringLiteral(ZELK_CTL), args("stop.plan", row.units));
+        QElapsedTimer sinceMidRun;
+        if (row.midRun) {
+            const QDeadlineTimer deadline(60000);
+            while (!p.peek(1 << 16).contains("Operating hours") && !deadline.hasExpired() &&
+                   p.state() != QProcess::NotRunning)
+                p.waitForReadyRead(100);
+            ASSERT_TRUE(p.peek(1 << 16).contains("Operating hours"));
+            row.midRun(p);
+        }
+        sinceMidRun.start();
+        const Ran r = finish(p);
+        EXPECT_EQ(r.rc, row.rc) << show(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String(row.said))) << show(r);
+        // Well before the 30 s hold or the 25 s ramp would have ended.
+        EXPECT_LT(sinceMidRun.elapsed(), 15000) << show(r);
+        // Unit 3 is not started once the run stopped; a unit gone silent
+        // stops only its own run.
+        EXPECT_EQ(r.out.contains("Unit 3:"), std::string(row.name) == "silent") << show(r);
+        if (row.reached) {
+            unitsim.command("alarm 1 over-temp off");
+            const Ran off = zelkctl("off.plan", OutputsOff, {"1"});
+            EXPECT_EQ(off.rc, 0) << show(off);
+        }
+    }
+}
+
+// Catches a value outside a module type's ratings (a ramp's last, shorter
+// step included, and a finally set-point) or a module not fitted that is
+// found only once something was written, a reader's refusal that still
+// opens the line, and a dry run that writes.
+TEST_F(PlanRunnerTest, RefusedPlansWriteNothing)
+{
+    const struct
+    {
+        QByteArray plan;
+        QStringList units;
+        int rc;
+        const char *said; // on standard error, or on standard output for 0
+        bool framesSent;
+    } rows[] = {
+        {"setpoint 1 5V\n",
+         {"1"},
+         4,
+         "refused.plan:1: unit 1: 5 V is out of range for module 1",
+         true},
+        {"output 1 on\nramp 1 3V to 3.7V step 0.3V dwell 10ms\n",
+         {"1"},
+         4,
+         "refused.plan:2: unit 1: 3.7 V is out of range for module 1: it takes 1 and 3.6 V",
+         true},
+        {"output 1 on\nfinally\nsetpoint 1 9V\nend\n",
+         {"1"},
+         4,
+         "refused.plan:3: unit 1: 9 V is out of range",
+         true},
+        {"check good 2\n", {"1", "3"}, 4, "refused.plan:1: unit 3: module 2 is not fitted", true},
+        {"apply none.txt\n", {"1"}, 4, "refused.plan:1: cannot read none.txt", false},
+        {"setpoint 1 5\n", {"1"}, 4, "refused.plan:1: ", false},
+        {"ramp 1 3V to 3.5V step 0.2V dwell 10ms\n",
+         {"1", "--dry-run"},
+         0,
+         "line 1: module 1 set-point 3, 3.2, 3.4, 3.5 V, 10 ms after each",
+         true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.plan.toStdString());
+        const QString trace = env.path("trace.csv");
+        QFile::remove(trace);
+        const Ran r = zelkctl("refused.plan", row.plan, QStringList{"--trace", trace} + row.units);
+        EXPECT_EQ(r.rc, row.rc) << show(r);
+        EXPECT_TRUE((row.rc ? r.err : r.out).contains(QLatin1String(row.said))) << show(r);
+        const QList<QStringList> sent = frames("trace.csv");
+        EXPECT_EQ(!sent.isEmpty(), row.framesSent) << show(r);
+        for (const QStringList &frame : sent)
+            ASSERT_TRUE(frame.value(FrameLog::Function).startsWith("0") &&
+                        !frame.value(FrameLog::Function).startsWith("06"))
+                << frame.join(',').toStdString();
+    }
+}

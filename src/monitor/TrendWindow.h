@@ -1,8 +1,8 @@
 #pragma once
 
+#include "charts/TrendChart.h"
 #include "core/ProgramModule.h"
 #include "monitor/AlarmEvent.h"
-#include "charts/TrendChart.h"
 #include "monitor/TrendData.h"
 
 #include <QImage>

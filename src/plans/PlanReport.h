@@ -18,8 +18,8 @@ struct PlanCheckResult
     std::optional<double> low; // limits, where the check has them
     std::optional<double> high;
     bool passed = false;
-    QString message; // why it failed, or what it read ("Module good", "1,234 hours")
-    QDateTime time;  // when it was measured
+    QString message;    // why it failed, or what it read ("Module good", "1,234 hours")
+    QDateTime time;     // when it was measured
     double seconds = 0; // since the unit's run started
 };
 
@@ -30,9 +30,9 @@ struct PlanUnitResult
     QDateTime start;
     double seconds = 0; // the unit's whole run
     QList<PlanCheckResult> checks;
-    QString stopReason;   // empty when the plan ran to its end
+    QString stopReason;     // empty when the plan ran to its end
     bool safeState = false; // the finally steps reached the unit
-    bool passed() const;  // every check passed and nothing stopped the run
+    bool passed() const;    // every check passed and nothing stopped the run
 };
 
 struct PlanRunResult

@@ -17,6 +17,7 @@
 #include "grouping/frmModuleGrouping.h"
 #include "inspector/FrameTraffic.h"
 #include "monitor/MonitorForm.h"
+#include "planwindow/PlanWindow.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -56,6 +57,8 @@ void wire()
                                    [] { return new frmAboutZelk(&MainForm::instance()); });
     WindowRegistry::registerWindow(WindowRegistry::FrameTraffic,
                                    [] { return new FrameTraffic(&MainForm::instance()); });
+    WindowRegistry::registerWindow(WindowRegistry::TestPlans,
+                                   [] { return new PlanWindow(&MainForm::instance()); });
     WindowRegistry::registerControl(QStringLiteral("Label3D"),
                                     [](QWidget *parent) { return new Label3D(parent); });
     QtDesktopServices::setHelpHandler(

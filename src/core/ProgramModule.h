@@ -33,7 +33,7 @@ public:
 
     // The serial line and TCP gateway with the serial port list.
     static ProgramModule &line();
-    // The trend window's charts.
+    // The charts of the trend window and the test-plan window.
     static ProgramModule &trendCharts();
 
 private:

@@ -205,6 +205,8 @@ void MainForm::buildMenus()
     // Last in the menu, so the items before it keep their places.
     FrameTraffic = action(Setup, "FrameTraffic", QStringLiteral("&Frame Inspector"),
                           &MainForm::FrameTraffic_Click);
+    TestPlans =
+        action(Setup, "TestPlans", QStringLiteral("&Test Plans"), &MainForm::TestPlans_Click);
     Monitor = menu("Monitor", QStringLiteral("&Monitor"));
     View = action(Monitor, "View", QStringLiteral("&Zelk Interactive Program"),
                   &MainForm::Image2_Click);
@@ -353,13 +355,26 @@ void MainForm::CommParams_Click()
     showBus();
 }
 
-void MainForm::FrameTraffic_Click()
+namespace {
+// A window of the Setup menu, in front.
+void bringUp(const QString &name)
 {
-    if (QWidget *w = WindowRegistry::window(WindowRegistry::FrameTraffic)) {
+    if (QWidget *w = WindowRegistry::window(name)) {
         w->show();
         w->raise();
         w->activateWindow();
     }
+}
+} // namespace
+
+void MainForm::FrameTraffic_Click()
+{
+    bringUp(WindowRegistry::FrameTraffic);
+}
+
+void MainForm::TestPlans_Click()
+{
+    bringUp(WindowRegistry::TestPlans);
 }
 
 void MainForm::AboutZelk_Click()

@@ -25,6 +25,7 @@ public:
     void cmdComPort_Click();
     void CommParams_Click();
     void FrameTraffic_Click();
+    void TestPlans_Click();
     void AboutZelk_Click();
     void cmdExit_Click();
     // Help and web
@@ -54,6 +55,7 @@ public:
     QAction *DefaultBeside = nullptr;
     QAction *CommParams = nullptr;
     QAction *FrameTraffic = nullptr;
+    QAction *TestPlans = nullptr;
     QMenu *Monitor = nullptr;
     QAction *View = nullptr;
     QMenu *Help = nullptr;

@@ -13,6 +13,7 @@ inline const QString Launcher = QStringLiteral("MainForm");
 inline const QString Editor = QStringLiteral("SupplyConfig");
 inline const QString Monitor = QStringLiteral("MonitorForm");
 inline const QString FrameTraffic = QStringLiteral("FrameTraffic");
+inline const QString TestPlans = QStringLiteral("TestPlans");
 
 using Factory = std::function<QWidget *()>;
 

@@ -296,13 +296,22 @@ QWidget *MonitorForm::buildUnitPanel()
         named(new QPushButton(QStringLiteral("&Frames..."), panel), QStringLiteral("cmdFrames"));
     cmdFrames->setToolTip(QStringLiteral("Every frame on the serial line"));
     cmdFrames->setFixedHeight(OH->sizeHint().height());
-    connect(cmdFrames, &QPushButton::clicked, this, [] {
-        if (QWidget *w = WindowRegistry::window(WindowRegistry::FrameTraffic)) {
+    const auto bringUp = [](const QString &name) {
+        if (QWidget *w = WindowRegistry::window(name)) {
             w->show();
             w->raise();
         }
-    });
+    };
+    connect(cmdFrames, &QPushButton::clicked, this,
+            [bringUp] { bringUp(WindowRegistry::FrameTraffic); });
     hours->addWidget(cmdFrames);
+    cmdPlans =
+        named(new QPushButton(QStringLiteral("&Plans..."), panel), QStringLiteral("cmdPlans"));
+    cmdPlans->setToolTip(QStringLiteral("Run test plans on the units"));
+    cmdPlans->setFixedHeight(OH->sizeHint().height());
+    connect(cmdPlans, &QPushButton::clicked, this,
+            [bringUp] { bringUp(WindowRegistry::TestPlans); });
+    hours->addWidget(cmdPlans);
     cmdTrends =
         named(new QPushButton(QStringLiteral("&Trends..."), panel), QStringLiteral("cmdTrends"));
     cmdTrends->setToolTip(QStringLiteral("Volts and amps over time, and the alarm events"));

@@ -65,6 +65,7 @@ public:
     // units on the bus.
     QPushButton *cmdTrends = nullptr;
     QPushButton *cmdFrames = nullptr;
+    QPushButton *cmdPlans = nullptr;
     QPushButton *cmdBusOverview = nullptr;
     QPushButton *cmdStopMonitoring = nullptr; // only in Monitor Mode's small layout
 

@@ -1,5 +1,6 @@
 #include "monitor/TrendWindow.h"
 
+#include "charts/ChartRange.h"
 #include "core/Clock.h"
 #include "core/Dialogs.h"
 #include "core/Seams.h"
@@ -141,30 +142,6 @@ QString twoDecimals(double value)
 {
     QString text = QString::number(value, 'f', 2);
     return text.replace(QLatin1Char('.'), ZelkGlobals::DecimalSeparator);
-}
-
-// Room above the values (and below, when they go under 0), so that a line
-// at the edge stays in sight.
-std::pair<double, double> padded(double low, double high)
-{
-    const double margin =
-        high - low < 1e-9 ? std::max(0.5, std::abs(high) * 0.1) : (high - low) * 0.1;
-    return {low < 0 ? low - margin : low, high + margin};
-}
-// About four steps of 1, 2, 2.5 or 5 times a power of ten, the range
-// widened to whole steps: a technician reads 0, 5, 10, 15 at a glance.
-TrendChart::Range roundRange(double low, double high)
-{
-    const double rough = (high - low) / 4;
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    double step = power * 10;
-    for (const double f : {1.0, 2.0, 2.5, 5.0}) {
-        if (f * power >= rough) {
-            step = f * power;
-            break;
-        }
-    }
-    return {std::floor(low / step) * step, std::ceil(high / step) * step, step};
 }
 } // namespace
 
@@ -459,9 +436,9 @@ void TrendWindow::drawModule(int m)
     }
     if (!std::isfinite(vLow))
         vLow = vHigh = 0;
-    const auto [low, high] = padded(std::min(0.0, vLow), vHigh);
-    c.chart->setRange(true, roundRange(low, high));
-    c.chart->setRange(false, roundRange(0, aHigh > 0 ? aHigh * 1.15 : 1));
+    const auto [low, high] = ChartRange::padded(std::min(0.0, vLow), vHigh);
+    c.chart->setRange(true, ChartRange::rounded(low, high));
+    c.chart->setRange(false, ChartRange::rounded(0, aHigh > 0 ? aHigh * 1.15 : 1));
     c.chart->setTimeAxis(m_from, m_to, timeMarks());
     c.chart->setTitle(info.type.isEmpty() || info.type == QLatin1String("N/A")
                           ? QStringLiteral("Module %1").arg(m)

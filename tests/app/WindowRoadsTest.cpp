@@ -16,7 +16,8 @@ TEST_F(WindowRoadsTest, MenusOpenTheActivities)
         bool launcherStays;
     } roads[] = {{launcher.View, WindowRegistry::Monitor, false},
                  {launcher.Default, WindowRegistry::Editor, false},
-                 {launcher.DefaultBeside, WindowRegistry::Editor, true}};
+                 {launcher.DefaultBeside, WindowRegistry::Editor, true},
+                 {launcher.TestPlans, WindowRegistry::TestPlans, true}};
     for (const auto &road : roads) {
         road.item->trigger();
         QWidget *opened = WindowRegistry::existing(road.window);

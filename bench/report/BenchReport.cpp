@@ -303,6 +303,8 @@ QList<Figure> projectFigures()
     const char *applyRun = "BM_ApplyFiveModulesEverySettingWire9600";
     const char *ctlRun = "BM_ZelkctlReadVsVersionInTurns";
     const char *silentRun = "BM_SerialSilentUnitCycleWire9600";
+    const char *planRun = "BM_PlanWindowRunWire9600";
+    const char *planStop = "BM_PlanWindowStopInHoldWire9600";
 
     return {
         {QStringLiteral("INI: batch save of 3,712 keys vs one write of the file"), iniSave,
@@ -426,6 +428,14 @@ QList<Figure> projectFigures()
         {QStringLiteral("zelkctl: read from process start to output vs zelkctl --version"),
          counter("config_bench", ctlRun, "read_ms", ms),
          counter("config_bench", ctlRun, "version_ms", ms), Goal::AtMost, 2},
+        {QStringLiteral("Test plans: longest the window waits to answer during a run of unit 1 "
+                        "at 9600 baud (read, steps, ramps, holds, finally) vs 100 ms"),
+         counter("plan_bench", planRun, "max_gap_ms", ms),
+         counter("plan_bench", planRun, "budget_ms", ms), Goal::AtMost, 1},
+        {QStringLiteral("Test plans: the same with Stop clicked in a hold, through the finally "
+                        "steps"),
+         counter("plan_bench", planStop, "max_gap_ms", ms),
+         counter("plan_bench", planStop, "budget_ms", ms), Goal::AtMost, 1},
     };
 }
 

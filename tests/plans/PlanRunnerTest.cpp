@@ -129,7 +129,8 @@ TEST_F(PlanRunnerTest, PassingPlanOnUnitsOneAndThree)
 
 // Catches a stop that is ignored or acted on only at the end of a long hold
 // or ramp, a stop-on-fail that runs on, and an ending that skips the finally
-// steps (or claims to have reached a unit that no longer answers).
+// steps (or claims to have reached a unit that no longer answers, or runs on
+// once the port is gone).
 TEST_F(PlanRunnerTest, EveryStopEndsWithTheFinallySteps)
 {
     const QByteArray start = "poll 100ms\noutput 1 on\nglobal on\ncheck hours\n";
@@ -159,6 +160,9 @@ TEST_F(PlanRunnerTest, EveryStopEndsWithTheFinallySteps)
          "terminated (SIGTERM)",
          true,
          {"1"}},
+        // Last: the emulator does not come back.
+        {"port lost", start + "hold 30s\n", [this](QProcess &) { unitsim.kill(); }, 2, "was lost",
+         false},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);

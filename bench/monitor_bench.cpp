@@ -4,6 +4,7 @@
 #include "core/ZelkGlobals.h"
 #include "device/SimulatedBus.h"
 #include "monitor/DiskLogFileAccess.h"
+#include "monitor/LogRotation.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/StatusLog.h"
 #include "monitor/StatusLogFile.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <memory>
 
 namespace {
@@ -28,6 +30,7 @@ struct PollBench
     DiskLogFileAccess disk;
     QString path;
     int polls = 0;
+    LogRotation *rotation = nullptr; // the log cut into files when set
 
     explicit PollBench(int records)
     {
@@ -97,6 +100,8 @@ struct PollBench
         if (fullRewrite) {
             whole += line.toUtf8();
             (void)disk.replace(path, whole);
+        } else if (rotation) {
+            (void)rotation->write(writer, path, log);
         } else {
             (void)writer.sync(path, log);
         }
@@ -143,6 +148,44 @@ void BM_PollOnTheWire(benchmark::State &state)
     state.counters["cpu_ms"] = off / n / 1e6;
     state.counters["wall_over_wire"] = on / (on - off);
 }
+// The same poll with its status log cut by size every 50 records, the newest
+// 5 files kept (each cut starts a file and removes the oldest), and without
+// cuts, timed in turns so that both see the same disk. Counters: the mean
+// poll of each, cuts included, in µs.
+void BM_PollWithLogCutsInTurns(benchmark::State &state)
+{
+    using Clock = std::chrono::steady_clock;
+    PollBench plain(100);
+    PollBench cut(100);
+    LogRotation rotation;
+    const qint64 recordBytes = StatusLogFormat::logRecord(cut.record()).toUtf8().size();
+    rotation.setSettings({LogRotationSettings::Cut::Size, 50 * recordBytes, 5});
+    cut.rotation = &rotation;
+    double plainNs = 0, cutNs = 0;
+    bool plainFirst = true;
+    for (auto _ : state) {
+        const auto timed = [](PollBench &bench, double &total) {
+            const auto start = Clock::now();
+            bench.poll(false);
+            total += std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+        };
+        if (plainFirst) {
+            timed(plain, plainNs);
+            timed(cut, cutNs);
+        } else {
+            timed(cut, cutNs);
+            timed(plain, plainNs);
+        }
+        plainFirst = !plainFirst;
+    }
+    const double n = double(state.iterations());
+    state.counters["plain_us"] = plainNs / n / 1e3;
+    state.counters["rotating_us"] = cutNs / n / 1e3;
+    state.counters["files"] =
+        double(QDir(cut.dir.path()).entryList({QStringLiteral("Log-*.csv")}).size());
+}
+BENCHMARK(BM_PollWithLogCutsInTurns)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
 BENCHMARK(BM_PollOnTheWire)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace

@@ -100,3 +100,15 @@ bool AlarmLog::write(const QString &path)
     m_notice.afterWrite(ok, m_file, path);
     return ok;
 }
+
+bool AlarmLog::writeBeside(const QString &statusLogPath)
+{
+    if (!m_rotation.isOn())
+        return write(pathBeside(statusLogPath));
+    // Cut files are only ever written by this log: their lines are whole.
+    const bool ok = m_rotation.write(m_file, statusLogPath, m_log);
+    if (ok)
+        m_unwritten = false;
+    m_notice.afterWrite(ok, m_file, m_file.path());
+    return ok;
+}

@@ -2,6 +2,7 @@
 
 #include "monitor/AlarmEvent.h"
 #include "monitor/LogFailureNotice.h"
+#include "monitor/LogRotation.h"
 #include "monitor/StatusLog.h"
 #include "monitor/StatusLogFile.h"
 
@@ -37,6 +38,10 @@ public:
     // Brings the file up to the events added; false when it could not be
     // written (they wait for the next write).
     bool write(const QString &path);
+    // The same beside the status log of that name (pathBeside), in the
+    // files the rotation cuts when it is on.
+    bool writeBeside(const QString &statusLogPath);
+    void setRotation(const LogRotationSettings &settings) { m_rotation.setSettings(settings); }
     const StatusLogFile &file() const { return m_file; }
 
 private:
@@ -50,5 +55,6 @@ private:
     bool m_unwritten = false;
     StatusLog m_log;
     StatusLogFile m_file;
+    LogRotation m_rotation{&AlarmLog::pathBeside};
     LogFailureNotice m_notice{QStringLiteral("alarm log")};
 };

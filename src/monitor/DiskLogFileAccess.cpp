@@ -1,5 +1,6 @@
 #include "monitor/DiskLogFileAccess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -64,4 +65,14 @@ bool DiskLogFileAccess::append(const QString &path, QByteArrayView tail)
     // is tried again.
     file.resize(before);
     return false;
+}
+
+QStringList DiskLogFileAccess::fileNames(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+bool DiskLogFileAccess::remove(const QString &path)
+{
+    return QFile::remove(path);
 }

@@ -10,6 +10,8 @@ public:
     QByteArray readTail(const QString &path, qint64 bytes) override;
     bool replace(const QString &path, QByteArrayView content) override;
     bool append(const QString &path, QByteArrayView tail) override;
+    QStringList fileNames(const QString &folder) override;
+    bool remove(const QString &path) override;
     QString errorString() const override { return m_error; }
 
 private:

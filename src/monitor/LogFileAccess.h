@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 // What the status log writer needs of the file system, so that a full disk or
 // a read-only folder can be reproduced without one.
@@ -24,6 +25,10 @@ public:
     // Adds to the end of the file, creating it when missing; false when not
     // every byte was written, and then the file is as it was.
     [[nodiscard]] virtual bool append(const QString &path, QByteArrayView tail) = 0;
+    // The names of the files in a folder, for the log's cut files.
+    virtual QStringList fileNames(const QString &folder) = 0;
+    // Removes a file; false when it stays.
+    virtual bool remove(const QString &path) = 0;
     // Why the last replace or append failed, in the system's words.
     virtual QString errorString() const { return {}; }
 };

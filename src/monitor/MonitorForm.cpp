@@ -604,6 +604,7 @@ void MonitorForm::Form_Load()
     m_windowLines = lines > 0 ? lines : DefaultWindowLines;
     RichTextBox1->setMaximumBlockCount(m_windowLines);
     m_monitorMode.setHeldRecords(m_windowLines);
+    m_monitorMode.setRotation(LogRotationSettings::fromIni(ZelkGlobals::GuiIniPath));
     keepNewestLines();
 
     // Nothing to refresh or poll until a unit has been read.

@@ -45,7 +45,15 @@ QString MonitorModeController::addRecord(const PollRecord &record)
 
 bool MonitorModeController::writeFile(const QString &path)
 {
-    const bool ok = m_file.sync(path, m_log);
-    m_notice.afterWrite(ok, m_file, path);
+    const bool ok = m_rotation.write(m_file, path, m_log);
+    m_notice.afterWrite(ok, m_file, m_file.path());
     return ok;
+}
+
+void MonitorModeController::setRotation(const LogRotationSettings &settings)
+{
+    m_rotation.setSettings(settings);
+    // A day's file may be opened again by a later run: it keeps its records.
+    m_file.setAppendOnly(m_rotation.isOn());
+    m_alarms.setRotation(settings);
 }

@@ -2,6 +2,7 @@
 
 #include "monitor/AlarmLog.h"
 #include "monitor/LogFailureNotice.h"
+#include "monitor/LogRotation.h"
 #include "monitor/PollRecord.h"
 #include "monitor/PollSchedule.h"
 #include "monitor/StatusLog.h"
@@ -49,6 +50,8 @@ public:
     // Brings the file up to the log. A failure is told once until a write
     // succeeds again, with the file, the reason and what waits or was lost.
     bool writeFile(const QString &path);
+    // How the status log and the alarm log are cut into files.
+    void setRotation(const LogRotationSettings &settings);
 
 private:
     QTimer *m_timer;
@@ -56,5 +59,6 @@ private:
     StatusLog m_log;
     StatusLogFile m_file;
     AlarmLog m_alarms;
+    LogRotation m_rotation;
     LogFailureNotice m_notice{QStringLiteral("status log")};
 };

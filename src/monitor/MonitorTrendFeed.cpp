@@ -57,7 +57,7 @@ void MonitorForm::recordLook()
     AlarmLog &alarms = m_monitorMode.alarms();
     alarms.add(events);
     // Also without new events: lines that could not be written wait.
-    (void)alarms.write(alarmLogPath());
+    (void)alarms.writeBeside(logFilePath());
 }
 
 QString MonitorForm::alarmLogPath() const

@@ -25,6 +25,16 @@ void StatusLogFile::startFile(const QString &path, const StatusLog &log)
     m_written = false;
 }
 
+void StatusLogFile::continueIn(const QString &path)
+{
+    if (!m_started || path == m_path)
+        return; // a first file starts as any file does
+    m_path = path;
+    // Appended to, never replaced: a file of the same name may hold
+    // records already.
+    m_written = true;
+}
+
 void StatusLogFile::take(const StatusLog &log)
 {
     if (m_next < log.firstHeld()) {

@@ -25,12 +25,20 @@ public:
 
     // The file stays the same: what was written is not written again.
     void setAccess(LogFileAccess *access);
+    LogFileAccess &access() const { return *m_access; }
     // The first write appends too, so a file kept from earlier runs keeps
     // every byte (the alarm log); nothing is written before a record.
     void setAppendOnly(bool on) { m_appendOnly = on; }
     // Takes the records of the log it has not taken yet and writes every
     // waiting one. False when the file could not be written: they wait.
     [[nodiscard]] bool sync(const QString &path, const StatusLog &log);
+
+    // The next sync goes to path and takes up where the last file left
+    // off: what waits stays waiting and nothing is taken twice (a log cut
+    // into files). A file that is new or empty starts with the header.
+    void continueIn(const QString &path);
+    // The file the writer is at; empty before the first sync.
+    const QString &path() const { return m_path; }
 
     // Why the last sync failed, in the system's words; empty after a success.
     QString errorString() const { return m_error; }

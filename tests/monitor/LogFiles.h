@@ -45,5 +45,7 @@ public:
     {
         return writable && disk.append(path, tail);
     }
+    QStringList fileNames(const QString &folder) override { return disk.fileNames(folder); }
+    bool remove(const QString &path) override { return writable && disk.remove(path); }
     QString errorString() const override { return writable ? QString() : "No space left"; }
 };

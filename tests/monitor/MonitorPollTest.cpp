@@ -6,6 +6,9 @@
 #include "controls/OstransIndicator.h"
 #include "controls/OstransPushButton.h"
 #include "controls/OstransSunkenSwitch.h"
+#include "core/Ini.h"
+#include "core/SettingsKeys.h"
+#include "monitor/LogRotation.h"
 #include "monitor/StatusLogFormat.h"
 
 #include <QCheckBox>
@@ -225,6 +228,32 @@ TEST_F(MonitorPoll, WindowsKeepTheirNewestLinesTheFileEveryRecord)
     EXPECT_EQ(log.first(), Header);
     EXPECT_EQ(file.last(), log.last());
     EXPECT_EQ(file[501], log[1]);
+}
+
+TEST_F(MonitorPoll, LogCutAtMidnightKeepsEveryRecordWhilePollingGoesOn)
+{
+    // Catches Monitor Mode that ignores the rotation settings, a cut that
+    // loses or doubles a record when the new file cannot be written at
+    // first, or polling that stops meanwhile.
+    WriteIni(GuiIniKeys::MonitorSection, LogRotationKeys::Cut, "day", ZelkGlobals::GuiIniPath);
+    form->ReloadForm();
+    form = &monitorRead("1");
+    SwitchableLogAccess access;
+    form->setLogFileAccess(&access);
+    form->Check2->setChecked(true);
+    startMonitoring("5   Sec.");
+    env.clock.now = QDateTime(QDate(2026, 12, 4), QTime(23, 59, 50));
+    for (int i = 1; i <= 6; ++i) {
+        access.writable = i != 2 && i != 3; // 00:00:00 and 00:00:05
+        pollAt(5000 * i);
+    }
+    EXPECT_EQ(records(), 6);
+    const QByteArray before = env.readFile("Log-2026-12-04.csv");
+    const QByteArray after = env.readFile("Log-2026-12-05.csv");
+    ASSERT_TRUE(before.startsWith(Header.toUtf8()) && after.startsWith(Header.toUtf8()));
+    EXPECT_EQ(before.count("\r\n"), 1);
+    EXPECT_EQ(before + after.mid(Header.size()), form->rtbNewLogText().toUtf8());
+    EXPECT_FALSE(QFile::exists(env.path(form->txtFileName->text())));
 }
 
 } // namespace

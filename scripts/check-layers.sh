@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The data libraries (settings, device, configuration file) must never reach
+# The data libraries (settings, device, configuration file, metrics) must never reach
 # a window: they include no header of a window library and no Qt Widgets
 # header. Exits non-zero and names each offending line otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-data=(src/core src/device src/configfile)
+data=(src/core src/device src/configfile src/metrics)
 windows='core_windows|controls|charts|editor|grouping|monitor|planwindow|about|inspector|app'
 found=$(grep -rnE "#[[:space:]]*include[[:space:]]*[\"<]($windows)/|#[[:space:]]*include[[:space:]]*<Qt(Widgets|Gui)|#[[:space:]]*include[[:space:]]*<Q(Widget|Dialog|MessageBox|Application)>" \
   "${data[@]}" || true)

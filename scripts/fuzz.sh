@@ -13,7 +13,7 @@ bash scripts/setup.sh
 seconds=${ZELK_FUZZ_SECONDS:-30}
 jobs=${ZELK_FUZZ_JOBS:-$(nproc)}
 build=${ZELK_FUZZ_BUILD:-}
-targets=(ini configfile logfilename display fieldrules registermap planreader)
+targets=(ini configfile logfilename display fieldrules registermap planreader httphead)
 
 if [ -z "$build" ]; then
   echo "== Build the fuzz targets (clang, sanitizers, coverage)"

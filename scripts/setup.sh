@@ -12,6 +12,7 @@ packages=(
   qt6-serialport-dev mbpoll python3-pymodbus python3-serial python3-serial-asyncio
   python3 dpkg-dev lintian appstream desktop-file-utils librsvg2-bin man-db
   libxml2-utils python3-junitparser
+  qt6-httpserver-dev qt6-websockets-dev prometheus
 )
 
 missing=()

@@ -306,7 +306,18 @@ QList<Figure> projectFigures()
     const char *planRun = "BM_PlanWindowRunWire9600";
     const char *planStop = "BM_PlanWindowStopInHoldWire9600";
 
+    const char *scrape = "BM_ScrapeFullLine";
+    const char *scrapes = "BM_ScrapeMemoryOver100k";
+    Quantity scrapeEarlyPlusAllowance = counter("metrics_bench", scrapes, "rss_early_kib", kib);
+    scrapeEarlyPlusAllowance.plus = 1024 * 1024;
+
     return {
+        {QStringLiteral("Metrics: CPU time of a scrape of 32 units x 5 modules vs 1 ms"),
+         counter("metrics_bench", scrape, "cpu_us", us),
+         counter("metrics_bench", scrape, "limit_us", us), Goal::AtMost, 1},
+        {QStringLiteral("Metrics: memory after 100,000 scrapes vs after 1,000 plus 1 MiB"),
+         counter("metrics_bench", scrapes, "rss_late_kib", kib), scrapeEarlyPlusAllowance,
+         Goal::AtMost, 1, Unit::Memory},
         {QStringLiteral("INI: batch save of 3,712 keys vs one write of the file"), iniSave,
          inTurns("ini_bench", iniTurns, "floor_us"), Goal::AtMost, 2},
         {QStringLiteral("INI: the 3,712 writes one by one vs the batch save"),

@@ -1,10 +1,13 @@
 #include "app/StartOptions.h"
 
+#include "metrics/MetricsEndpoint.h"
+
 namespace {
 
 // Literals: a list made from another file's constants could be made first.
 const QStringList OwnValued = {QStringLiteral("--app-dir"), QStringLiteral("--bus"),
-                               QStringLiteral("--grab")};
+                               QStringLiteral("--grab"), QStringLiteral("--metrics"),
+                               QStringLiteral("--bench")};
 
 // Qt's documented options of QGuiApplication and QApplication, without their
 // dash; Qt takes them with one dash or two.
@@ -58,6 +61,13 @@ StartOptions StartOptions::read(const QStringList &arguments)
                 return mistake(QStringLiteral("%1 needs a value").arg(name));
             if (name == QLatin1String("--grab"))
                 o.grabFile = value;
+            else if (name == QLatin1String("--metrics")) {
+                QString why;
+                if (!MetricsEndpoint::parse(value, &why))
+                    return mistake(QStringLiteral("--metrics ") + why);
+                o.metrics = value;
+            } else if (name == QLatin1String("--bench"))
+                o.bench = value;
             else if (qtName == QLatin1String("platform"))
                 o.platform = value;
             else if (qtName == QLatin1String("display"))

@@ -12,10 +12,13 @@ struct StartOptions
     Action action = Action::Run;
     QString problem;  // with Usage: what is wrong, for standard error
     QString grabFile; // --grab FILE
+    QString metrics;  // --metrics ADDRESS:PORT: serve the live state for Prometheus
+    QString bench;    // --bench NAME: the bench label of the metrics
     QString platform; // Qt's -platform NAME, which wins over QT_QPA_PLATFORM
     QString display;  // Qt's -display NAME, which wins over DISPLAY
 
-    // Takes ours (--app-dir, --bus, --grab, --help, --version) and Qt's own
+    // Takes ours (--app-dir, --bus, --grab, --metrics, --bench, --help,
+    // --version) and Qt's own
     // (-platform, -style, -reverse, ...), which QApplication takes from the
     // arguments later; anything else is a usage mistake. The first of help,
     // version and a mistake decides.

@@ -8,6 +8,7 @@
 #include "core_windows/QtDesktopServices.h"
 #include "core_windows/QtDialogs.h"
 #include "device/SwitchableBus.h"
+#include "metrics/MetricsEndpoint.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -17,6 +18,7 @@ namespace {
 
 const char *const Usage =
     "Usage: ZelkSoft [--app-dir DIR] [--bus simulated|serial] [--grab FILE]\n"
+    "                [--metrics ADDRESS:PORT] [--bench NAME]\n"
     "Configure and watch modular programmable power supplies on a serial line,\n"
     "or on a simulated bus of virtual units when no hardware is attached.\n"
     "\n"
@@ -26,6 +28,10 @@ const char *const Usage =
     "                 (~/.local/share/zelksoft), seeded from share/zelksoft\n"
     "  --bus KIND     talk to the simulated bus or the serial line for this run\n"
     "  --grab FILE    save a picture of the launcher to FILE and end\n"
+    "  --metrics ADDRESS:PORT  serve the units' live state for Prometheus at\n"
+    "                 http://ADDRESS:PORT/metrics (PORT alone: 127.0.0.1; also\n"
+    "                 ZelkGui.ini's [METRICS] Listen); off by default\n"
+    "  --bench NAME   the bench label of every metric (also [METRICS] Bench)\n"
     "  --help         show this text and end\n"
     "  --version      show the version and end\n"
     "Qt's own options, such as -platform NAME and -style NAME, are taken too.\n"
@@ -105,6 +111,17 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // The metrics endpoint, when asked for: one that cannot listen is told,
+    // and the program works on without it.
+    if (const QString why = MetricsEndpoint::startConfigured(options.metrics, options.bench,
+                                                             ZelkGlobals::GuiIniPath);
+        !why.isEmpty()) {
+        std::fprintf(stderr, "ZelkSoft: %s\n", qPrintable(why));
+        Seams::dialogs().Notice(why + QStringLiteral("\n\nThe units are polled as before; "
+                                                     "Prometheus cannot scrape this bench."),
+                                MsgIcon::Exclamation, QStringLiteral("Metrics"));
+    }
+
     // --grab FILE: save a picture of the launcher and end (for looking at it
     // on a machine without a screen).
     if (!options.grabFile.isEmpty()) {
@@ -115,6 +132,7 @@ int main(int argc, char *argv[])
     }
 
     const int rc = ZelkApplication::run();
+    MetricsEndpoint::stop();
     Seams::setDialogs(nullptr);
     Seams::setDesktop(nullptr);
     return rc;

@@ -7,6 +7,7 @@
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
 #include "device/SerialBus.h"
+#include "metrics/MetricsEndpoint.h"
 #include "monitor/ModuleState.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/SetpointRange.h"
@@ -15,8 +16,10 @@
 #include "monitor/StatusLogFormat.h"
 
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QThread>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -174,18 +177,30 @@ int output(Console &console, const Arguments &args)
 int monitor(Console &console, const Arguments &args)
 {
     const bool all = args.has(QStringLiteral("--all"));
-    const auto unit = unitNumber(args.words.value(0));
+    QList<int> units;
+    bool unitsOk = !args.words.isEmpty();
+    for (const QString &word : args.words) {
+        const auto unit = unitNumber(word);
+        unitsOk = unitsOk && unit && !units.contains(*unit);
+        if (unit)
+            units << *unit;
+    }
     bool intervalOk = false, countOk = true;
     const double interval = args.value(QStringLiteral("--interval")).toDouble(&intervalOk);
     const QString path = args.value(QStringLiteral("--log"));
     int count = -1;
     if (args.values.contains(QStringLiteral("--count")))
         count = args.value(QStringLiteral("--count")).toInt(&countOk);
-    if ((all ? !args.words.isEmpty() : args.words.size() != 1 || !unit) || !intervalOk ||
-        interval < 0 || path.isEmpty() || !countOk || count == 0 || count < -1)
+    if ((all ? !args.words.isEmpty() : !unitsOk) || !intervalOk || interval < 0 || path.isEmpty() ||
+        !countOk || count == 0 || count < -1)
         return fail(console, Usage,
-                    QStringLiteral("monitor takes UNIT or --all, --interval SECONDS, --log FILE "
-                                   "[--count N]"));
+                    QStringLiteral("monitor takes UNIT... (each once) or --all, --interval "
+                                   "SECONDS, --log FILE [--count N] [--metrics ADDRESS:PORT]"));
+    const QString metrics = args.value(QStringLiteral("--metrics"));
+    QString badAddress;
+    if (args.values.contains(QStringLiteral("--metrics")) &&
+        !MetricsEndpoint::parse(metrics, &badAddress))
+        return fail(console, Usage, QStringLiteral("--metrics ") + badAddress);
     // The monitor's rule for its log's name: a text or csv file.
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.indexOf(u'.');
@@ -198,7 +213,6 @@ int monitor(Console &console, const Arguments &args)
 
     // --all: every unit that answers now, each polled in turn every cycle;
     // on the serial line each poll is one status block.
-    QList<int> units{unit.value_or(0)};
     if (all) {
         units = ConfigSession(*ZelkGlobals::Device, ZelkGlobals::ComPort).answeringUnits();
         if (units.isEmpty())
@@ -211,6 +225,27 @@ int monitor(Console &console, const Arguments &args)
     StatusLog log;
     StatusLogFile file;
     int rc = Done;
+    // The endpoint serves between polls and while a poll waits on the line;
+    // one that cannot listen is told, and the polls go on.
+    const QString bench = args.value(QStringLiteral("--bench"));
+    if (!metrics.isEmpty()) {
+        const QString why =
+            MetricsEndpoint::startConfigured(metrics, bench, ZelkGlobals::GuiIniPath);
+        if (!why.isEmpty())
+            console.err << "zelkctl: " << why << "; polling goes on without it" << Qt::endl;
+    }
+    const auto waitUntil = [](const QDeadlineTimer &next) {
+        if (MetricsEndpoint::port() == 0) {
+            while (!next.hasExpired())
+                QThread::msleep(quint64(qMin<qint64>(next.remainingTime(), 200)));
+            return;
+        }
+        while (!next.hasExpired()) {
+            QEventLoop wait;
+            QTimer::singleShot(next.remainingTime(), &wait, &QEventLoop::quit);
+            wait.exec();
+        }
+    };
     for (int poll = 0; count < 0 || poll < count; ++poll) {
         QDeadlineTimer next(qint64(interval * 1000));
         for (qsizetype i = 0; i < units.size(); ++i) {
@@ -246,9 +281,9 @@ int monitor(Console &console, const Arguments &args)
         }
         if (count >= 0 && poll + 1 >= count)
             break;
-        while (!next.hasExpired())
-            QThread::msleep(quint64(qMin<qint64>(next.remainingTime(), 200)));
+        waitUntil(next);
     }
+    MetricsEndpoint::stop();
     return rc;
 }
 

@@ -19,9 +19,9 @@ namespace ZelkCtl {
 
 namespace {
 
-const QStringList ValueOptions = {"--port",     "--bus",   "--app-dir", "--from",
-                                  "--interval", "--log",   "--count",   "--volts",
-                                  "--output",   "--trace", "--report"};
+const QStringList ValueOptions = {"--port",   "--bus",     "--app-dir", "--from",   "--interval",
+                                  "--log",    "--count",   "--volts",   "--output", "--trace",
+                                  "--report", "--metrics", "--bench"};
 const QStringList FlagOptions = {"--json", "--dry-run", "--no-verify", "--restart",
                                  "--all",  "--help",    "-h",          "--version"};
 
@@ -91,13 +91,20 @@ const Command Commands[] = {
      LiveCommands::output,
      {}},
     {"monitor",
-     "monitor (UNIT | --all) --interval SECONDS --log FILE [--count N]",
-     "Polls the unit every SECONDS and appends each poll to the status log FILE (\".csv\"\n"
-     "or \".txt\"), the same log as the monitor window writes. Runs until stopped, or N\n"
-     "polls. --all polls every unit that answers at the start, each in turn, every\n"
-     "SECONDS (0: as fast as the line allows).\n",
+     "monitor (UNIT... | --all) --interval SECONDS --log FILE [--count N]\n"
+     "        [--metrics ADDRESS:PORT [--bench NAME]]",
+     "Polls the units every SECONDS and appends each poll to the status log FILE\n"
+     "(\".csv\" or \".txt\"), the same log as the monitor window writes. Runs until\n"
+     "stopped, or N polls. Several UNITs are polled in turn; --all polls every unit\n"
+     "that answers at the start, each in turn, every SECONDS (0: as fast as the line\n"
+     "allows).\n"
+     "  --metrics ADDRESS:PORT  serve the units' live state for Prometheus at\n"
+     "               http://ADDRESS:PORT/metrics (PORT alone: 127.0.0.1), from what\n"
+     "               the polls saw: a scrape sends nothing to a unit\n"
+     "  --bench NAME the bench label of every series (else ZelkGui.ini's\n"
+     "               [METRICS] Bench)\n",
      LiveCommands::monitor,
-     {"--all", "--interval", "--log", "--count"}},
+     {"--all", "--interval", "--log", "--count", "--metrics", "--bench"}},
     {"run",
      "run PLAN UNIT... [--dry-run] [--report BASE] [--json]",
      "Runs the test plan PLAN on each UNIT in turn: reads the units, checks every value\n"

@@ -50,3 +50,10 @@ ProgramModule &ProgramModule::trendCharts()
                                 QStringLiteral("the trend charts module"));
     return module;
 }
+
+ProgramModule &ProgramModule::metricsHttp()
+{
+    static ProgramModule module(QStringLiteral("metrics-http.so"),
+                                QStringLiteral("the metrics module"));
+    return module;
+}

@@ -35,6 +35,8 @@ public:
     static ProgramModule &line();
     // The charts of the trend window and the test-plan window.
     static ProgramModule &trendCharts();
+    // The metrics endpoint's HTTP side, opened when metrics are turned on.
+    static ProgramModule &metricsHttp();
 
 private:
     QLibrary m_library;

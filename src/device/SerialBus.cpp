@@ -28,6 +28,7 @@ const QString ReplyIdInUse = QStringLiteral("ERR_ID_IN_USE");
 // The device object whose line was opened last: whose silent units show.
 SerialBus *g_lineInUse = nullptr;
 SerialBus::WriteSettlement g_lastWrite;
+SerialBus::FrameCounts g_frameCounts;
 
 // No good answer came after the tries, or the port went away: the request
 // may have reached the unit.
@@ -177,8 +178,14 @@ QString SerialBus::transact(const Request &request, F::Answer &answer, bool prob
         const ModbusTransport::Exchange e =
             m_transport->exchange(quint8(request.unit), request.pdu, timeoutMs);
         quint8 &misses = m_misses[std::size_t(request.unit)];
-        if (e.lateAnswer)
+        if (e.lateAnswer) {
             misses = 0; // it answers, late: not silent
+            ++g_frameCounts.late;
+        }
+        if (e.status == ModbusTransport::Exchange::Status::NoAnswer)
+            ++g_frameCounts.timedOut;
+        else if (e.status == ModbusTransport::Exchange::Status::BadFrame)
+            ++g_frameCounts.damaged;
         if (e.status == ModbusTransport::Exchange::Status::NoAnswer && !probe)
             misses = quint8(std::min(misses + 1, 255));
         else if (e.status != ModbusTransport::Exchange::Status::Lost)
@@ -190,6 +197,8 @@ QString SerialBus::transact(const Request &request, F::Answer &answer, bool prob
         }
         if (e.status == ModbusTransport::Exchange::Status::Answer) {
             answer = F::parseAnswer(request.pdu, e.pdu);
+            ++(answer.kind == F::Answer::Kind::Invalid ? g_frameCounts.damaged
+                                                       : g_frameCounts.good);
             if (answer.kind == F::Answer::Kind::Exception) {
                 m_answered |= quint64(1) << request.unit;
                 reply = exceptionReply(answer.exception, request);
@@ -390,6 +399,11 @@ void SerialBus::readAfresh(int unit)
 {
     if (g_lineInUse)
         g_lineInUse->m_blocks.drop(unit);
+}
+
+SerialBus::FrameCounts SerialBus::frameCounts()
+{
+    return g_frameCounts;
 }
 
 SerialBus::WriteSettlement SerialBus::lastWrite()

@@ -111,6 +111,18 @@ public:
     };
     static WriteSettlement lastWrite();
 
+    // Every exchange of the process's serial lines by what came back, since
+    // the process started (the metrics endpoint's frame counts). A late
+    // answer is counted besides the exchange it came before.
+    struct FrameCounts
+    {
+        quint64 good = 0;     // a whole, checked answer (an exception answer too)
+        quint64 damaged = 0;  // check bytes, length or contents wrong
+        quint64 timedOut = 0; // nothing whole in time
+        quint64 late = 0;     // an earlier request's answer, discarded
+    };
+    static FrameCounts frameCounts();
+
     void SetINIParams(qint16 &readTimeout, qint16 &retryCount) override;
     QString OpenPort(const QString &port) override;
     QString ClosePort() override;

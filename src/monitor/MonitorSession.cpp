@@ -1,12 +1,16 @@
 #include "monitor/MonitorSession.h"
 
 #include "core/NumberText.h"
+#include "core/Seams.h"
 #include "core/UnitArg.h"
 #include "core/ZelkGlobals.h"
 #include "core/ZelkRoutines.h"
 #include "core/clsScalability.h"
+#include "monitor/ModuleState.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <cmath>
 
 namespace {
@@ -23,10 +27,83 @@ MonitorSession::MonitorSession(QObject *parent)
 
 void MonitorSession::readUnit(const QString &unit)
 {
+    QElapsedTimer took;
+    took.start();
     m_data.ReadZelkMonitor(unit);
     for (int m = 1; m <= 5; ++m)
         m_ratings[std::size_t(m - 1)] = ZelkGlobals::ModuleRatings(m);
     m_modulesKnown = ZelkGlobals::ModuleTypesKnown;
+    publish(unit, double(took.nsecsElapsed()) / 1e9);
+}
+
+void MonitorSession::publish(const QString &unit, double seconds)
+{
+    LiveState &live = LiveState::process();
+    const int id = unit.toInt();
+    live.pollTook(seconds);
+    if (ZelkGlobals::ErrorFlag || m_data.ReadFailed) {
+        live.silent(id);
+        return;
+    }
+    if (live.wantsIdentity(id)) {
+        // Once per unit while someone watches; a failure here is no failed
+        // poll, and it is tried again at the next one.
+        const bool error = ZelkGlobals::ErrorFlag;
+        const QString lastError = ZelkGlobals::LastError;
+        if (m_data.OpenPort()) {
+            m_data.GetUnitSerialN();
+            m_data.GetModuleSerialN();
+            m_data.ClosePort();
+        }
+        ZelkGlobals::ErrorFlag = error;
+        ZelkGlobals::LastError = lastError;
+    }
+    live.answered(id, livePicture(),
+                  double(Seams::clock().currentDateTime().toMSecsSinceEpoch()) / 1000.0);
+}
+
+LiveState::Unit MonitorSession::livePicture() const
+{
+    const ZelkData &d = m_data;
+    LiveState::Unit u;
+    u.serial = d.SerialNumber.trimmed();
+    // The record's status flags are true when all is well.
+    u.overTemp = !d.OverTemp;
+    u.fanFail = !(d.FanWarn && d.FanFail);
+    u.acFail = !d.AcOk;
+    if (!d.OperatingHours.isEmpty())
+        u.hours =
+            NumberText::toDouble(plainHours(formatHours(d.OperatingHours)), QStringLiteral("."));
+    bool allGood = true;
+    for (int m = 1; m <= 5; ++m) {
+        const ZelkModuleRecord &mod = d.Module(m);
+        LiveState::Module &live = u.modules[std::size_t(m - 1)];
+        ModuleState::Reading reading;
+        reading.present = d.modulePresent(m);
+        reading.outputOn = d.OutputStatus.mid(m - 1, 1) == QLatin1String("1");
+        reading.goodBit = d.ModuleGoodStatus.mid(m - 1, 1) != QLatin1String("0");
+        reading.volts = NumberText::toDouble(mod.MeasuredVoltage, ZelkGlobals::DecimalSeparator);
+        reading.low = limitVolts(m, mod.VoltageLowLimit);
+        reading.high = limitVolts(m, mod.VoltageHighLimit);
+        const ModuleState::Kind kind = ModuleState::of(reading);
+        allGood = allGood && (kind == ModuleState::NotPresent || kind == ModuleState::Good);
+        live.present = reading.present;
+        if (!live.present)
+            continue;
+        live.type = mod.ModuleCode.trimmed();
+        live.serial = mod.SerialNumber.trimmed();
+        live.volts = reading.volts.value_or(0);
+        live.amps =
+            NumberText::toDouble(mod.MeasuredCurrent, ZelkGlobals::DecimalSeparator).value_or(0);
+        live.setpoint =
+            NumberText::toDouble(mod.OutputVoltageSetpoint, ZelkGlobals::DecimalSeparator);
+        live.low = reading.low;
+        live.high = reading.high;
+        live.outputOn = reading.outputOn;
+        live.good = ModuleState::ledOn(kind);
+    }
+    u.dcGood = allGood;
+    return u;
 }
 
 const clsScalability &MonitorSession::ratings(int m) const
@@ -46,6 +123,10 @@ bool MonitorSession::readOutputStates(const QString &unit)
     if (!read)
         states.clear(); // nothing known to be on
     setOutputStates(states);
+    LiveState &live = LiveState::process();
+    const int id = unit.toInt();
+    if (read && id >= 1 && id <= LiveState::MaxUnit && live.unit(id).up)
+        live.answered(id, livePicture(), live.unit(id).lastAnswer);
     return read;
 }
 
@@ -94,7 +175,11 @@ std::optional<QString> MonitorSession::readOperatingHours(const QString &unit)
             QStringLiteral("Error in GetOperatingHoursString in Unit ") + unit + u' ' + reply;
         return std::nullopt;
     }
-    return hours.isEmpty() ? QStringLiteral("0") : hours;
+    if (hours.isEmpty())
+        hours = QStringLiteral("0");
+    LiveState::process().setHours(
+        unit.toInt(), NumberText::toDouble(plainHours(formatHours(hours)), QStringLiteral(".")));
+    return hours;
 }
 
 bool MonitorSession::OutputBurst::ok() const

@@ -2,6 +2,7 @@
 
 #include "core/clsScalability.h"
 #include "device/ZelkData.h"
+#include "metrics/LiveState.h"
 
 #include <QObject>
 #include <QString>
@@ -25,6 +26,9 @@ public:
     bool modulesKnown() const { return m_modulesKnown; }
 
     // The monitor read; short while ZelkGlobals::MonitorCycleActive is set.
+    // What it saw (or that the unit did not answer) goes to the process's
+    // LiveState; while metrics are served, a unit's first answered read also
+    // fetches its serial numbers.
     void readUnit(const QString &unit);
     // Sets the record's output states and ZelkGlobals::OutputStateText:
     // modules 1..5 and "000"; all "0" while the module types are unknown.
@@ -71,7 +75,11 @@ public:
     // "0", the group number, or M[n] / S[n] for the master or slave of group n.
     QString groupCaption(int m) const;
 
+    // The record as the live state keeps it.
+    LiveState::Unit livePicture() const;
+
 private:
+    void publish(const QString &unit, double seconds);
     // Measures module m and reads the states back, inside an open port.
     void readBack(const QString &unit, int m, OutputBurst &burst);
     void setOutputStates(const StatusArray &states);

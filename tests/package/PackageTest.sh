@@ -33,9 +33,11 @@ id=org.zelksoft.ZelkSoft
 expected=(
   usr/bin/ZelkSoft usr/bin/zelk-unitsim
   usr/lib/zelksoft/modules/serial-line.so usr/lib/zelksoft/modules/trend-charts.so
+  usr/lib/zelksoft/modules/metrics-http.so
   usr/share/lintian/overrides/zelksoft
   usr/share/zelksoft/scale.ini usr/share/zelksoft/ZelkGui.ini usr/share/zelksoft/Zelk.ini
   usr/share/zelksoft/Tooltips.ini usr/share/zelksoft/zelksdk.chm
+  usr/share/zelksoft/plans/burn-in.plan
   usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml
   usr/share/icons/hicolor/scalable/apps/$id.svg
   usr/share/man/man1/ZelkSoft.1.gz
@@ -67,7 +69,7 @@ done
 program=$root/usr/bin/ZelkSoft
 # Start-up loads no library that only a module needs; the installed programs
 # find the modules: a port that does not exist fails as a port.
-! readelf -d "$program" | grep -E 'Qt6(Charts|OpenGL|SerialPort|Network)' ||
+! readelf -d "$program" | grep -E 'Qt6(Charts|OpenGL|SerialPort|Network|HttpServer|WebSockets)' ||
   fail "the program loads a module's library at start"
 ! ldd "$root"/usr/lib/zelksoft/modules/*.so | grep 'not found' || fail "a module's library is missing"
 if [ -x "$root/usr/bin/zelkctl" ]; then

@@ -241,6 +241,8 @@ TEST(ShippedProgramCommandLine, MistakesAndNoDisplayEndBeforeAnyWindow)
                 {{"--app-dir"}, 2, "--app-dir needs a value\n"},
                 {{"--app-dir="}, 2, "--app-dir needs a value\n"},
                 {{"--grab"}, 2, "--grab needs a value\n"},
+                {{"--metrics"}, 2, "--metrics needs a value\n"},
+                {{"--metrics", "localhost:9464"}, 2, "--metrics localhost:9464: localhost is not"},
                 {{"--bus", "carrier"}, 2, "--bus takes"},
                 {{}, 1, "no display"},
                 {{"-platform", "xcb"}, 1, "xcb needs DISPLAY"},

@@ -4,6 +4,8 @@
 #include "metrics/LiveState.h"
 #include "metrics/MetricsEndpoint.h"
 
+#include <QByteArray>
+#include <QList>
 #include <gtest/gtest.h>
 
 namespace {

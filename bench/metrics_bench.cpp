@@ -1,6 +1,7 @@
 // The metrics endpoint's text: what one scrape of a full line costs in CPU
 // time, that it sends nothing on the line, and that memory stays flat over
 // many scrapes.
+#include "Resident.h"
 #include "device/ModbusTransport.h"
 #include "device/SerialBus.h"
 #include "metrics/LiveState.h"
@@ -35,17 +36,6 @@ double cpuUs()
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
-}
-
-double residentKib()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble();
-    return 0;
 }
 
 quint64 framesSent()

@@ -2,6 +2,7 @@
 // monitor window, Autosave on, a clock that jumps a poll period at a time.
 // Resident memory must level off (the windows keep their newest lines, the
 // log file takes every record) and a poll must cost no more at the end.
+#include "Resident.h"
 #include "core/Clock.h"
 #include "core/Seams.h"
 #include "core/ZelkGlobals.h"
@@ -37,17 +38,6 @@ public:
     QDateTime currentDateTime() override { return start.addMSecs(ms); }
     qint64 monotonicMs() override { return ms += 10; }
 };
-
-double residentKib()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble();
-    return 0;
-}
 
 double median(std::vector<double> v)
 {

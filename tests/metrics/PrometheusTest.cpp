@@ -32,18 +32,7 @@ protected:
             SimulatedBus made(env.folder());
         }
         ASSERT_TRUE(IniFile::writeString(env.path("simbus.ini"), "Bus", "WireModel", "0"));
-        QDir(env.folder()).mkdir("line");
-        for (const QString file : {"simbus.ini", "scale.ini"})
-            ASSERT_TRUE(QFile::copy(env.path(file), env.path("line/" + file)));
-        const QString link = env.path("line.tty");
-        ASSERT_TRUE(IniFile::writeString(env.path("ZelkGui.ini"), "PORTS", "COM1", link));
-        ASSERT_TRUE(IniFile::writeString(env.path("ZelkGui.ini"), "PARAMS", "BaudRate", "115200"));
-        env.writeFile("Zelk.ini", "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=1\r\n");
-        ASSERT_FALSE(
-            unitsim
-                .start({"--store", env.path("line/simbus.ini"), "--pty", "--link", link, "--baud",
-                        "115200", "--no-noise", "--commands", "--load", "3:1:2.5"})
-                .isEmpty())
+        ASSERT_TRUE(unitsim.startScratchLine(env, 1, {"--commands", "--load", "3:1:2.5"}))
             << unitsim.errors().toStdString();
     }
     void TearDown() override

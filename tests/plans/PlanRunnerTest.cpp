@@ -44,17 +44,7 @@ protected:
         {
             SimulatedBus made(env.folder()); // the demo bus, written once
         }
-        QDir(env.folder()).mkdir("line");
-        for (const QString file : {"simbus.ini", "scale.ini"})
-            ASSERT_TRUE(QFile::copy(env.path(file), env.path("line/" + file)));
-        const QString link = env.path("line.tty");
-        ASSERT_TRUE(IniFile::writeString(env.path("ZelkGui.ini"), "PORTS", "COM1", link));
-        ASSERT_TRUE(IniFile::writeString(env.path("ZelkGui.ini"), "PARAMS", "BaudRate", "115200"));
-        env.writeFile("Zelk.ini", "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=2\r\n");
-        ASSERT_FALSE(unitsim
-                         .start({"--store", env.path("line/simbus.ini"), "--pty", "--link", link,
-                                 "--baud", "115200", "--no-noise", "--commands"})
-                         .isEmpty())
+        ASSERT_TRUE(unitsim.startScratchLine(env, 2, {"--commands"}))
             << unitsim.errors().toStdString();
     }
 

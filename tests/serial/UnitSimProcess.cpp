@@ -1,10 +1,13 @@
 #include "UnitSimProcess.h"
 
+#include "core/IniFile.h"
 #include "device/ModbusFrame.h"
 #include "device/SimulatedBus.h"
 #include "unitsim/UnitRegisterServer.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -33,6 +36,31 @@ QString UnitSimProcess::start(const QStringList &arguments)
     if (!process.waitForStarted(10000))
         return {};
     return readLine(process, 20000);
+}
+
+bool UnitSimProcess::startScratchLine(const TestEnvironment &env, int retries,
+                                      const QStringList &more)
+{
+    QDir(env.folder()).mkdir(QStringLiteral("line"));
+    for (const QString &file : {QStringLiteral("simbus.ini"), QStringLiteral("scale.ini")}) {
+        if (!QFile::copy(env.path(file), env.path(QStringLiteral("line/") + file)))
+            return false;
+    }
+    const QString link = env.path(QStringLiteral("line.tty"));
+    const QString gui = env.path(QStringLiteral("ZelkGui.ini"));
+    if (!IniFile::writeString(gui, QStringLiteral("PORTS"), QStringLiteral("COM1"), link) ||
+        !IniFile::writeString(gui, QStringLiteral("PARAMS"), QStringLiteral("BaudRate"),
+                              QStringLiteral("115200")))
+        return false;
+    env.writeFile(QStringLiteral("Zelk.ini"),
+                  "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=" +
+                      QByteArray::number(retries) + "\r\n");
+    return !start(QStringList{QStringLiteral("--store"),
+                              env.path(QStringLiteral("line/simbus.ini")), QStringLiteral("--pty"),
+                              QStringLiteral("--link"), link, QStringLiteral("--baud"),
+                              QStringLiteral("115200"), QStringLiteral("--no-noise")} +
+                  more)
+                .isEmpty();
 }
 
 bool UnitSimProcess::command(const QString &line)

@@ -21,6 +21,11 @@ public:
     // Starts zelk-unitsim with the arguments and returns the line it printed
     // (a terminal's path or 127.0.0.1:PORT), or empty when it did not start.
     QString start(const QStringList &arguments);
+    // Serves a copy of the folder's demo bus (line/simbus.ini) behind the
+    // pseudo-terminal line.tty, which becomes the program's COM1 at 115200
+    // baud with a 150 ms read timeout and these retries; false (errors()
+    // says why) when the emulator did not start.
+    bool startScratchLine(const TestEnvironment &env, int retries, const QStringList &more = {});
     // A line to an emulator started with --commands; true once it confirmed it.
     bool command(const QString &line);
     // A line the emulator should refuse: what it then said on standard error

@@ -1,5 +1,6 @@
 #include "monitor/MonitorSession.h"
 
+#include "core/Clock.h"
 #include "core/NumberText.h"
 #include "core/Seams.h"
 #include "core/UnitArg.h"

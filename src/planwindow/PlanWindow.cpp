@@ -8,6 +8,7 @@
 #include "core/ZelkGlobals.h"
 #include "core_windows/ControlNames.h"
 #include "core_windows/ScreenFit.h"
+#include "device/SharedLine.h"
 #include "plans/PlanReader.h"
 
 #include <QCloseEvent>
@@ -176,8 +177,10 @@ void PlanWindow::buildUi(QWidget *chartsArea)
     cmdStop = named(new QPushButton(QStringLiteral("&Stop"), this), QStringLiteral("cmdStop"));
     cmdStop->setToolTip(
         QStringLiteral("Ends the run; the units are left as the plan's finally says"));
-    connect(cmdStop, &QPushButton::clicked, this,
-            [this] { m_runner.requestStop(QStringLiteral("the user clicked Stop")); });
+    connect(cmdStop, &QPushButton::clicked, this, [this] {
+        m_stopAsked = true;
+        m_runner.requestStop(QStringLiteral("the user clicked Stop"));
+    });
     cmdClose = named(new QPushButton(QStringLiteral("&Close"), this), QStringLiteral("cmdClose"));
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
     for (QPushButton *b : {cmdRun, cmdStop, cmdClose})
@@ -299,6 +302,7 @@ void PlanWindow::cmdRun_Click()
     // Claimed before the first call that lets events run: a second click,
     // a close or an Open must find the window busy.
     setRunning(true);
+    m_stopAsked = false;
     grdResults->setRowCount(0);
     m_volts.clear();
     m_amps.clear();
@@ -306,21 +310,36 @@ void PlanWindow::cmdRun_Click()
     drawChart();
     lblReports->clear();
     prgRun->setValue(0);
-    tell(QStringLiteral("Reading the units..."));
+    // A click while another window's sequence has the line (a Monitor Mode
+    // poll letting events run) goes after it, not into it.
+    if (SharedLine::instance().busy())
+        tell(QStringLiteral("Waiting for the line: another window is talking to a unit..."));
+    SharedLine::instance().whenFree(this, [this, units = *units] { runOn(units); });
+}
 
-    const PlanRunner::Preparation prepared = m_runner.prepare(*m_plan, *units);
-    if (!prepared.ok()) {
-        tell(QStringLiteral("The plan was not run: nothing was written to any unit."));
+void PlanWindow::runOn(const QList<int> &units)
+{
+    if (m_stopAsked || m_closeAfterRun) {
+        tell(QStringLiteral("Stopped before anything was sent."));
         setRunning(false);
-        Seams::dialogs().MsgBox(
-            QStringLiteral("The plan was not run: nothing was written to any unit.\n\n%1")
-                .arg(issueLines(prepared.issues)),
-            MsgButtons::OK, MsgIcon::Exclamation, Title);
-    } else if (m_closeAfterRun) {
-        setRunning(false); // closed while the units were read: nothing was written
     } else {
-        showRun(m_runner.run());
-        setRunning(false);
+        // The units' reads and the run are one piece of work on the line.
+        const SharedLine::Holding line;
+        tell(QStringLiteral("Reading the units..."));
+        const PlanRunner::Preparation prepared = m_runner.prepare(*m_plan, units);
+        if (!prepared.ok()) {
+            tell(QStringLiteral("The plan was not run: nothing was written to any unit."));
+            setRunning(false);
+            Seams::dialogs().MsgBox(
+                QStringLiteral("The plan was not run: nothing was written to any unit.\n\n%1")
+                    .arg(issueLines(prepared.issues)),
+                MsgButtons::OK, MsgIcon::Exclamation, Title);
+        } else if (m_closeAfterRun) {
+            setRunning(false); // closed while the units were read: nothing was written
+        } else {
+            showRun(m_runner.run());
+            setRunning(false);
+        }
     }
     if (m_closeAfterRun) {
         m_closeAfterRun = false;

@@ -60,6 +60,8 @@ private:
     void buildUi(QWidget *chartsArea);
     void cmdOpen_Click();
     void cmdRun_Click();
+    // The run itself, once the line is free.
+    void runOn(const QList<int> &units);
     void showCheck(int unit, const PlanCheckResult &check);
     void showRun(const PlanRunResult &run);
     void drawChart();
@@ -77,4 +79,5 @@ private:
     QList<TrendChart::Mark> m_marks;
     TrendChart *m_chart = nullptr;
     bool m_closeAfterRun = false;
+    bool m_stopAsked = false; // Stop clicked since Run
 };

@@ -3,6 +3,7 @@
 #include "planwindow/PlanWindow.h"
 #include "WindowFixture.h"
 #include "core_windows/WindowRegistry.h"
+#include "device/SharedLine.h"
 
 #include <QDir>
 #include <QLabel>
@@ -112,6 +113,25 @@ TEST_F(PlanWindowTest, StopAndCloseEndAHoldAndLeaveTheOutputsOff)
         EXPECT_EQ(w.isVisible(), !close);
         EXPECT_EQ(outputsOn(), std::make_pair(false, false)) << close;
         EXPECT_TRUE(w.lblStatus->text().contains(QStringLiteral("Stopped: "))) << close;
+    }
+}
+
+// Catches a Run that goes into another window's sequence on the line instead
+// of after it, and a Stop while it waits that still sends.
+TEST_F(PlanWindowTest, ARunWaitsForTheLineAndAStopWhileWaitingSendsNothing)
+{
+    env.clock.autoAdvanceMs = 20;
+    PlanWindow &w = opened(ShortPlan, QStringLiteral("1"));
+    for (const bool stop : {true, false}) {
+        SharedLine::instance().hold(); // as a Monitor Mode poll holds it
+        QTest::mouseClick(w.cmdRun, Qt::LeftButton);
+        EXPECT_TRUE(w.lblStatus->text().startsWith(QStringLiteral("Waiting for the line")));
+        EXPECT_FALSE(w.cmdRun->isEnabled());
+        if (stop)
+            QTest::mouseClick(w.cmdStop, Qt::LeftButton);
+        SharedLine::instance().release();
+        QTRY_VERIFY(w.cmdRun->isEnabled());
+        EXPECT_EQ(w.grdResults->rowCount(), stop ? 0 : 3) << stop;
     }
 }
 

@@ -35,7 +35,7 @@ public:
 
 private:
     QValueAxis *valueAxis(const QString &name, const QColor &color, Qt::Alignment side);
-    QLineSeries *limitLine(bool named);
+    QLineSeries *limitLine();
 
     QFont m_small;
     QCategoryAxis *m_time = nullptr;
@@ -68,8 +68,8 @@ TrendChartView::TrendChartView(QWidget *parent, const RangeChanged &rangeChanged
     c->addAxis(m_time, Qt::AlignBottom);
     m_volts = valueAxis(QStringLiteral("Volts (V)"), VoltsColor, Qt::AlignLeft);
     m_amps = valueAxis(QStringLiteral("Amps (A)"), AmpsColor, Qt::AlignRight);
-    m_low = limitLine(true);
-    m_high = limitLine(false);
+    m_low = limitLine();
+    m_high = limitLine();
     setLines(true, {});
     setLines(false, {});
 
@@ -98,7 +98,7 @@ QValueAxis *TrendChartView::valueAxis(const QString &name, const QColor &color, 
     return axis;
 }
 
-QLineSeries *TrendChartView::limitLine(bool named)
+QLineSeries *TrendChartView::limitLine()
 {
     auto *line = new QLineSeries;
     line->setName(QStringLiteral("Module good limits"));
@@ -106,11 +106,9 @@ QLineSeries *TrendChartView::limitLine(bool named)
     chart()->addSeries(line);
     line->attachAxis(m_time);
     line->attachAxis(m_volts);
-    // One entry in the legend for both.
-    if (!named) {
-        for (QLegendMarker *marker : chart()->legend()->markers(line))
-            marker->setVisible(false);
-    }
+    // One entry in the legend for both, shown once there are limits to draw.
+    for (QLegendMarker *marker : chart()->legend()->markers(line))
+        marker->setVisible(false);
     return line;
 }
 
@@ -162,6 +160,8 @@ void TrendChartView::setLimits(const QList<QPointF> &low, const QList<QPointF> &
 {
     m_low->replace(low);
     m_high->replace(high);
+    for (QLegendMarker *marker : chart()->legend()->markers(m_low))
+        marker->setVisible(!low.isEmpty() || !high.isEmpty());
 }
 
 void TrendChartView::setRange(bool volts, const Range &range)

@@ -537,13 +537,15 @@ PlanRunResult PlanRunner::run()
             r.stopReason = u.result.stopReason;
         r.units << u.result;
         emit unitFinished(u.result);
-        done = int(r.units.size() * qsizetype(m_actions.size()));
+        // A unit that ended early is over; a stopped run shows how far it got.
+        if (status != Status::Stop)
+            done = int(r.units.size() * qsizetype(m_actions.size()));
     }
     if (!m_stopReason.isEmpty()) {
         r.stopReason = m_stopReason;
         r.outcome = worse(r.outcome, m_stopOutcome);
     }
-    emit progress(total, total);
+    emit progress(m_stopReason.isEmpty() ? total : done, total);
     m_running = false;
     emit finished(r);
     return r;

@@ -25,7 +25,9 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -400,18 +402,24 @@ void PlanWindow::drawChart()
 void PlanWindow::showRun(const PlanRunResult &run)
 {
     m_lastRun = run;
-    QStringList passed, failed;
+    // A unit whose checks all passed but whose run ended early did not fail:
+    // it is not finished, and the stop line says why.
+    QStringList passed, failed, unfinished;
     for (const PlanUnitResult &u : run.units) {
         const QString name = u.serialNumber.isEmpty()
                                  ? QStringLiteral("unit %1").arg(u.unit)
                                  : QStringLiteral("unit %1 (%2)").arg(u.unit).arg(u.serialNumber);
-        (u.passed() ? passed : failed) << name;
+        const bool checkFailed = std::any_of(u.checks.cbegin(), u.checks.cend(),
+                                             [](const PlanCheckResult &c) { return !c.passed; });
+        (u.passed() ? passed : checkFailed ? failed : unfinished) << name;
     }
     QStringList lines;
-    if (!passed.isEmpty())
-        lines << QStringLiteral("Passed: ") + passed.join(QStringLiteral(", "));
-    if (!failed.isEmpty())
-        lines << QStringLiteral("Failed: ") + failed.join(QStringLiteral(", "));
+    for (const auto &[title, names] : {std::pair{QStringLiteral("Passed: "), passed},
+                                       {QStringLiteral("Failed: "), failed},
+                                       {QStringLiteral("Not finished: "), unfinished}}) {
+        if (!names.isEmpty())
+            lines << title + names.join(QStringLiteral(", "));
+    }
     if (!run.stopReason.isEmpty())
         lines << QStringLiteral("Stopped: ") + run.stopReason;
     if (!run.unreached.isEmpty()) {

@@ -7,7 +7,6 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <utility>
@@ -150,16 +149,8 @@ protected:
     QString base;
 };
 
-TEST_F(PlanReportFiles, XmlIsWellFormed)
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty())
-        GTEST_SKIP() << "xmllint is not installed (scripts/setup.sh installs it)";
-    QByteArray out, err;
-    EXPECT_EQ(runProcess("xmllint", {"--noout", base + ".xml"}, &out, &err), 0)
-        << err.toStdString();
-    EXPECT_EQ(read(".xml"), PlanReport::junitXml(run));
-}
-
+// Catches a file a JUnit reader cannot parse (markup or a control character
+// let through), and counts, times, properties or texts other than the run's.
 TEST_F(PlanReportFiles, JUnitConsumerReadsWhatWentIn)
 {
     const char *script = R"(

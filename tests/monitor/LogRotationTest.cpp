@@ -13,98 +13,22 @@
 
 #include <QDir>
 #include <QFile>
-#include <csignal>
-#include <functional>
 #include <gtest/gtest.h>
 #include <map>
-#include <set>
-#include <sys/resource.h>
 
 namespace {
 
 using Cut = LogRotationSettings::Cut;
 
-QByteArray numberedLine(int i)
-{
-    return QStringLiteral("\r\nr%1,").arg(i, 4, 10, QLatin1Char('0')).toUtf8();
-}
-
 const QByteArray StatusHeader = StatusLogFormat::header().toUtf8();
-
-// The disk, keeping what each removed file held; a folder can be made to
-// refuse new files and removals as a read-only folder does.
-class KeepingAccess final : public LogFileAccess
-{
-public:
-    bool folderWritable = true;
-    std::map<QString, QByteArray> removed; // by file name
-    DiskLogFileAccess disk;
-
-    Info info(const QString &path) override { return disk.info(path); }
-    QByteArray readTail(const QString &path, qint64 bytes) override
-    {
-        return disk.readTail(path, bytes);
-    }
-    bool replace(const QString &path, QByteArrayView content) override
-    {
-        return allowed(path) && disk.replace(path, content);
-    }
-    bool append(const QString &path, QByteArrayView tail) override
-    {
-        return allowed(path) && disk.append(path, tail);
-    }
-    QStringList fileNames(const QString &folder) override { return disk.fileNames(folder); }
-    bool remove(const QString &path) override
-    {
-        if (!folderWritable)
-            return false;
-        removed[QFileInfo(path).fileName()] = disk.readTail(path, 1 << 20);
-        return disk.remove(path);
-    }
-    QString errorString() const override
-    {
-        return m_refused ? "Permission denied" : disk.errorString();
-    }
-
-private:
-    bool allowed(const QString &path)
-    {
-        m_refused = !folderWritable && !info(path).exists;
-        return !m_refused;
-    }
-    bool m_refused = false;
-};
-
-// Lifts a file size limit that stands in for a full disk, also when a test fails.
-struct FileSizeLimit
-{
-    rlimit saved{};
-    void (*handler)(int) = SIG_DFL;
-    bool on = false;
-    void set(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = bytes;
-        on = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
-    }
-    void lift()
-    {
-        if (std::exchange(on, false)) {
-            ::setrlimit(RLIMIT_FSIZE, &saved);
-            std::signal(SIGXFSZ, handler);
-        }
-    }
-    ~FileSizeLimit() { lift(); }
-};
+const qsizetype RecordSize = numberedRecord(0).size();
 
 // A status log written through the rotation into env's "logs" folder, one
 // record per poll.
 struct RotatedLog
 {
     TestEnvironment env;
-    KeepingAccess access;
+    SwitchableLogAccess access;
     StatusLog log;
     StatusLogFile writer{&access};
     LogRotation rotation;
@@ -132,29 +56,30 @@ struct RotatedLog
     }
 };
 
-using LogFault = std::function<void(RotatedLog &)>;
+// What goes wrong for a while during a run.
+enum class LogFault { None, FolderRemoved, FolderReadOnly, FullDisk };
 
-const LogFault FolderRemoved = [](RotatedLog &r) {
-    for (const QString &name : QDir(r.folder).entryList(QDir::Files))
-        r.access.removed[name] = r.access.disk.readTail(QDir(r.folder).filePath(name), 1 << 20);
-    QDir(r.folder).removeRecursively();
-};
-const LogFault FolderBack = [](RotatedLog &r) {
-    QDir().mkpath(r.folder);
-};
-const LogFault FolderReadOnly = [](RotatedLog &r) {
-    r.access.folderWritable = false;
-};
-const LogFault FolderWritable = [](RotatedLog &r) {
-    r.access.folderWritable = true;
-};
-// Room for the header and three records in any one file.
-const LogFault FullDisk = [](RotatedLog &r) {
-    r.limit.set(StatusHeader.size() + 3 * numberedLine(0).size() + 2);
-};
-const LogFault DiskFreedAgain = [](RotatedLog &r) {
-    r.limit.lift();
-};
+void setLogFault(RotatedLog &r, LogFault fault, bool on)
+{
+    if (fault == LogFault::FolderRemoved && on) {
+        for (const QString &name : QDir(r.folder).entryList(QDir::Files))
+            r.access.removed[name] = r.access.disk.readTail(QDir(r.folder).filePath(name), 1 << 20);
+        QDir(r.folder).removeRecursively();
+    } else if (fault == LogFault::FolderRemoved) {
+        QDir().mkpath(r.folder);
+    } else if (fault == LogFault::FolderReadOnly) {
+        r.access.folderWritable = !on;
+    } else if (fault == LogFault::FullDisk && on) {
+        r.limit.set(StatusHeader.size() + 3 * RecordSize + 2); // the header and three records
+    } else {
+        r.limit.lift();
+    }
+}
+
+QStringList words(const char *text)
+{
+    return QString::fromLatin1(text).split(u' ', Qt::SkipEmptyParts);
+}
 
 TEST(LogRotation, EveryRecordOnceEachFileWithItsHeaderTheNewestKept)
 {
@@ -163,102 +88,62 @@ TEST(LogRotation, EveryRecordOnceEachFileWithItsHeaderTheNewestKept)
     // record late or early at midnight, a size cut that ignores the size, a
     // new file that could not be made taking the records down with it, and
     // the wrong files removed.
-    const qint64 sizeOf3 = StatusHeader.size() + 3 * numberedLine(0).size();
+    const qint64 sizeOf3 = StatusHeader.size() + 3 * RecordSize;
     const QDateTime lateEvening(QDate(2026, 12, 7), QTime(23, 59, 30));
     const QDateTime evening(QDate(2026, 12, 7), QTime(18, 0));
     const QDateTime morning(QDate(2026, 12, 8), QTime(10, 30));
     const struct
     {
         const char *name;
-        LogRotationSettings settings;
+        Cut cut;
+        qint64 maxBytes;
+        int keep;
         QDateTime start;
         int stepSecs, polls;
-        std::map<int, LogFault> faults; // before the poll of that index
-        std::set<int> failing;          // polls whose write fails
-        QStringList kept;
-        QList<int> firstRecords; // of every file, in name order
+        LogFault fault;
+        int faultFrom, faultUntil; // the polls before which it comes and goes
+        const char *failing;       // polls whose write fails
+        const char *kept;
+        const char *firstRecords; // of every file, in name order
     } cases[] = {
-        {"midnight",
-         {Cut::Day, 1 << 20, 2},
-         lateEvening,
-         10,
-         6,
-         {},
-         {},
-         {"Log-2026-12-07.csv", "Log-2026-12-08.csv"},
-         {0, 3}},
-        {"days beyond those kept",
-         {Cut::Day, 1 << 20, 2},
-         lateEvening,
-         8 * 3600,
-         8,
-         {},
-         {},
-         {"Log-2026-12-09.csv", "Log-2026-12-10.csv"},
-         {0, 1, 4, 7}},
-        {"size",
-         {Cut::Size, sizeOf3, 3},
-         morning,
-         1,
-         10,
-         {},
-         {},
-         {"Log-2026-12-08T103003.csv", "Log-2026-12-08T103006.csv", "Log-2026-12-08T103009.csv"},
-         {0, 3, 6, 9}},
-        {"folder removed over midnight",
-         {Cut::Day, 1 << 20, 5},
-         evening,
-         2 * 3600,
-         7,
-         {{3, FolderRemoved}, {5, FolderBack}},
-         {3, 4},
-         {"Log-2026-12-08.csv"},
-         {0, 3}},
-        {"read-only folder at midnight",
-         {Cut::Day, 1 << 20, 1},
-         evening,
-         2 * 3600,
-         7,
-         {{2, FolderReadOnly}, {5, FolderWritable}},
-         {},
-         {"Log-2026-12-08.csv"},
-         {0, 5}},
-        {"full disk",
-         {Cut::Size, sizeOf3 + 3 * numberedLine(0).size(), 10},
-         morning,
-         1,
-         9,
-         {{2, FullDisk}, {6, DiskFreedAgain}},
-         {3, 4, 5},
-         {"Log-2026-12-08T103000.csv", "Log-2026-12-08T103007.csv"},
-         {0, 7}},
+        {"midnight", Cut::Day, 1 << 20, 2, lateEvening, 10, 6, LogFault::None, 0, 0, "",
+         "Log-2026-12-07.csv Log-2026-12-08.csv", "0 3"},
+        {"days beyond those kept", Cut::Day, 1 << 20, 2, lateEvening, 8 * 3600, 8, LogFault::None,
+         0, 0, "", "Log-2026-12-09.csv Log-2026-12-10.csv", "0 1 4 7"},
+        {"size", Cut::Size, sizeOf3, 3, morning, 1, 10, LogFault::None, 0, 0, "",
+         "Log-2026-12-08T103003.csv Log-2026-12-08T103006.csv Log-2026-12-08T103009.csv",
+         "0 3 6 9"},
+        {"folder removed over midnight", Cut::Day, 1 << 20, 5, evening, 2 * 3600, 7,
+         LogFault::FolderRemoved, 3, 5, "3 4", "Log-2026-12-08.csv", "0 3"},
+        {"read-only folder at midnight", Cut::Day, 1 << 20, 1, evening, 2 * 3600, 7,
+         LogFault::FolderReadOnly, 2, 5, "", "Log-2026-12-08.csv", "0 5"},
+        {"full disk", Cut::Size, sizeOf3 + 3 * RecordSize, 10, morning, 1, 9, LogFault::FullDisk, 2,
+         6, "3 4 5", "Log-2026-12-08T103000.csv Log-2026-12-08T103007.csv", "0 7"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        RotatedLog run(c.settings);
+        RotatedLog run({c.cut, c.maxBytes, c.keep});
         for (int i = 0; i < c.polls; ++i) {
-            if (auto f = c.faults.find(i); f != c.faults.end())
-                f->second(run);
+            if (c.fault != LogFault::None && (i == c.faultFrom || i == c.faultUntil))
+                setLogFault(run, c.fault, i == c.faultFrom);
             run.env.clock.now = c.start.addSecs(qint64(i) * c.stepSecs);
-            run.log.append(QString::fromUtf8(numberedLine(i)));
-            EXPECT_EQ(run.rotation.write(run.writer, run.base, run.log), !c.failing.count(i)) << i;
+            run.log.append(numberedRecord(i));
+            EXPECT_EQ(run.rotation.write(run.writer, run.base, run.log),
+                      !words(c.failing).contains(QString::number(i)))
+                << i;
         }
         run.limit.lift();
-        QStringList kept;
+        QStringList kept, firsts;
         QByteArray records;
-        QList<int> firsts;
         for (const auto &[name, bytes] : run.files(&kept)) {
             EXPECT_TRUE(bytes.startsWith(StatusHeader + "\r\n")) << name.toStdString();
             const QByteArray body = bytes.mid(StatusHeader.size());
-            firsts.append(body.mid(3, 4).toInt());
+            firsts << QString::number(body.mid(3, 4).toInt());
             records += body;
         }
-        QByteArray expected;
-        for (int i = 0; i < c.polls; ++i)
-            expected += numberedLine(i);
-        EXPECT_EQ(records.toStdString(), expected.toStdString());
-        EXPECT_EQ(kept, c.kept);
-        EXPECT_EQ(firsts, c.firstRecords);
+        EXPECT_EQ(records.toStdString(), numberedRecords(0, c.polls - 1).toStdString());
+        EXPECT_EQ(kept, words(c.kept));
+        EXPECT_EQ(firsts, words(c.firstRecords));
     }
 }
 

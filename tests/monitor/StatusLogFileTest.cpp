@@ -13,30 +13,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
-QString numbered(int i)
-{
-    return QStringLiteral("\r\nr%1,").arg(i);
-}
-
-QByteArray logHeader()
-{
-    return StatusLogFormat::header().toUtf8();
-}
-
-QByteArray numberedRecords(int from, int to)
-{
-    QByteArray bytes;
-    for (int i = from; i <= to; ++i)
-        bytes += numbered(i).toUtf8();
-    return bytes;
-}
+const QString LogHeader = StatusLogFormat::header();
 
 QByteArray fileBytes(const QString &path)
 {
@@ -56,7 +38,7 @@ struct Writing
     // Record i added to the log, and the log written out.
     bool add(int i, const char *file = "Log.csv")
     {
-        log.append(numbered(i));
+        log.append(numberedRecord(i));
         return writer.sync(env.path(file), log);
     }
     std::string file(const char *name = "Log.csv") const
@@ -79,7 +61,7 @@ TEST(StatusLogFileTest, RecordsThatCouldNotBeWrittenFollowOnceAndInOrder)
             EXPECT_EQ(w.writer.errorString(), "No space left");
         }
     }
-    EXPECT_EQ(w.file(), (logHeader() + numberedRecords(0, 5)).toStdString());
+    EXPECT_EQ(w.file(), (LogHeader + numberedRecords(0, 5)).toStdString());
     EXPECT_EQ(w.writer.errorString(), QString());
     EXPECT_EQ((QList<qsizetype>{w.writer.waitingRecords(), w.writer.droppedRecords(),
                                 w.writer.fullWrites(), w.writer.appends()}),
@@ -96,7 +78,7 @@ TEST(StatusLogFileTest, BeyondTheQueueTheOldestAreDroppedAndCounted)
         Writing w;
         w.access.writable = false;
         for (int i = 0; i < Total; ++i) {
-            w.log.append(numbered(i));
+            w.log.append(numberedRecord(i));
             if (i + 1 == firstFailedSync || i + 1 == Total) {
                 EXPECT_FALSE(w.writer.sync(w.env.path("Log.csv"), w.log));
             }
@@ -105,7 +87,7 @@ TEST(StatusLogFileTest, BeyondTheQueueTheOldestAreDroppedAndCounted)
         EXPECT_EQ(w.writer.droppedRecords(), 5);
         w.access.writable = true;
         ASSERT_TRUE(w.writer.sync(w.env.path("Log.csv"), w.log));
-        EXPECT_TRUE(w.file() == (logHeader() + numberedRecords(5, Total - 1)).toStdString());
+        EXPECT_TRUE(w.file() == (LogHeader + numberedRecords(5, Total - 1)).toStdString());
     }
 }
 
@@ -124,10 +106,10 @@ TEST(StatusLogFileTest, ClearEmptiesTheWindowNotTheFile)
         w.log.clear();
         EXPECT_TRUE(w.log.addHeader());
         ASSERT_TRUE(w.add(3, "a.csv"));
-        EXPECT_EQ(w.file("a.csv"), (logHeader() + numberedRecords(1, 3)).toStdString());
-        EXPECT_EQ(w.log.bytes().toStdString(), (logHeader() + numberedRecords(3, 3)).toStdString());
+        EXPECT_EQ(w.file("a.csv"), (LogHeader + numberedRecords(1, 3)).toStdString());
+        EXPECT_EQ(w.log.bytes().toStdString(), (LogHeader + numberedRecords(3, 3)).toStdString());
         ASSERT_TRUE(w.writer.sync(w.env.path("b.csv"), w.log));
-        EXPECT_EQ(w.file("b.csv"), (logHeader() + numberedRecords(3, 3)).toStdString());
+        EXPECT_EQ(w.file("b.csv"), (LogHeader + numberedRecords(3, 3)).toStdString());
     }
 }
 
@@ -138,10 +120,11 @@ TEST(StatusLogFileTest, FileChangedFromOutsideIsAppendedToNeverRewritten)
     const struct
     {
         bool exists;
-        QByteArray left, expected;
-    } cases[] = {{false, {}, logHeader() + numbered(2).toUtf8()},
-                 {true, {}, logHeader() + numbered(2).toUtf8()},
-                 {true, "kept by hand", "kept by hand" + numbered(2).toUtf8()}};
+        QByteArray left;
+        QString expected;
+    } cases[] = {{false, {}, LogHeader + numberedRecord(2)},
+                 {true, {}, LogHeader + numberedRecord(2)},
+                 {true, "kept by hand", "kept by hand" + numberedRecord(2)}};
     for (const auto &c : cases) {
         Writing w;
         ASSERT_TRUE(w.add(1));
@@ -171,18 +154,10 @@ TEST(DiskLogFileAccessTest, ReplacesThroughARenameAndAFailedAppendLeavesTheFileA
     EXPECT_EQ(env.readFile("Log.csv"), "new");
     EXPECT_EQ(env.readFile("twin"), "old"); // the same inode would show the new bytes
 
-    // A file size limit stands in for a full disk: the first bytes go, then
-    // the write fails.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 3 + 10;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool appended = disk.append(path, QByteArray(100, 'b'));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(appended);
+    FileSizeLimit limit;
+    ASSERT_TRUE(limit.set(3 + 10));
+    EXPECT_FALSE(disk.append(path, QByteArray(100, 'b')));
+    limit.lift();
     EXPECT_EQ(env.readFile("Log.csv").toStdString(), "new");
     EXPECT_EQ(disk.errorString(), "File too large");
 }
@@ -199,7 +174,7 @@ TEST(StatusLogFileAsNobody, ReadOnlyFolderChild)
     StatusLogFile writer;
     log.addHeader();
     for (int i = 1; i <= 3; ++i) {
-        log.append(numbered(i));
+        log.append(numberedRecord(i));
         ASSERT_TRUE(writer.sync(folder + QStringLiteral("/Log.csv"), log))
             << i << ": " << writer.errorString().toStdString();
     }
@@ -239,7 +214,7 @@ TEST(StatusLogFileAsNobody, ReadOnlyFolderKeepsEveryRecord)
     const QString failure = failureAsNobody(
         scratch.path(), QStringLiteral("StatusLogFileAsNobody.ReadOnlyFolderChild"), variables);
     EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
-    EXPECT_EQ(fileBytes(path).toStdString(), (logHeader() + numberedRecords(1, 3)).toStdString());
+    EXPECT_EQ(fileBytes(path).toStdString(), (LogHeader + numberedRecords(1, 3)).toStdString());
     QStringList left =
         QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     left.sort();

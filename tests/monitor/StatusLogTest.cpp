@@ -1,14 +1,17 @@
-// The non-window parts of the monitor: the polling schedule, the hours text
-// and the status log's stored format.
+// The non-window parts of the monitor: the polling schedule, the hours text,
+// the status log's stored format, the control-state policy where the window
+// tests cannot reach it, and the trend readings over a long run.
 #include "monitor/StatusLog.h"
 #include "LogFiles.h"
 #include "MonitorShown.h"
 #include "TestSeams.h"
 #include "core/ZelkGlobals.h"
+#include "monitor/MonitorControlState.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/PollSchedule.h"
 #include "monitor/StatusLogFile.h"
 #include "monitor/StatusLogFormat.h"
+#include "monitor/TrendData.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -127,6 +130,82 @@ TEST(StatusLogFormatTest, RecordsKeepTheStoredColumnsAlsoWithCommasOrQuotes)
     // Every field ends with the separator: the last column is empty.
     EXPECT_EQ((QStringList{fields[2], fields[10], fields[12], fields[13], fields[24], fields[26]}),
               (QStringList{"7", r.operatingHours, r.volts[0], r.amps[0], r.volts[4], ""}));
+}
+
+// The Monitor Mode box during a poll, and the global switch of a unit whose
+// outputs are held off; the window tests cover the other controls.
+using A = MonitorControlState::Activity;
+
+MonitorControlState::Inputs unitOne(A activity, bool monitorMode)
+{
+    MonitorControlState::Inputs in;
+    in.activity = activity;
+    in.unitSelected = true;
+    in.monitorMode = monitorMode;
+    in.modulesKnown = true;
+    return in;
+}
+
+// Catches a Monitor Mode that cannot be left during its poll or can be entered
+// in the middle of something else, a window without a unit that offers
+// polling, and a global switch offered while the outputs are held off.
+TEST(MonitorControlStateTest, MonitorModeBoxAndGlobalSwitch)
+{
+    const std::pair<MonitorControlState::Inputs, bool> monitorBox[] = {
+        {unitOne(A::Idle, false), true},       {unitOne(A::Action, false), false},
+        {unitOne(A::Reading, false), false},   {unitOne(A::Refreshing, false), false},
+        {unitOne(A::Refreshing, true), true},  {unitOne(A::Idle, true), true},
+        {MonitorControlState::Inputs{}, false}};
+    for (const auto &[in, box] : monitorBox)
+        EXPECT_EQ(MonitorControlState::of(in).monitorMode, box)
+            << int(in.activity) << in.monitorMode << in.unitSelected;
+
+    auto heldOff = unitOne(A::Idle, false);
+    EXPECT_TRUE(MonitorControlState::of(heldOff).globalSwitch);
+    heldOff.modulesKnown = false;
+    EXPECT_FALSE(MonitorControlState::of(heldOff).globalSwitch);
+    EXPECT_TRUE(MonitorControlState::of(heldOff).switchButtons);
+}
+
+constexpr qint64 Second = 1000;
+constexpr qint64 Hour = 3600 * Second;
+
+TEST(TrendDataTest, ADayOfSecondPollsStaysBoundedAndKeepsExtremesAndGaps)
+{
+    // Catches readings kept without bound, a spike or a silent poll lost
+    // when old readings are folded, and a chart asked for a day getting
+    // every poll of it.
+    TrendData data;
+    const qint64 start = 1'000'000 * Second;
+    const qint64 spike = start + 3 * Hour + 17 * Second;
+    const qint64 silent = start + 5 * Hour + 42 * Second;
+    for (qint64 t = start; t < start + 24 * Hour; t += Second) {
+        for (int m = 1; m <= 5; ++m) {
+            if (t == silent)
+                data.add(m, t, std::nullopt, std::nullopt);
+            else
+                data.add(m, t, t == spike ? 30.0 : 12.0 + m, 2.5);
+        }
+    }
+    EXPECT_LT(data.heldBytes(), 20 * 1024 * 1024);
+    const qint64 end = start + 24 * Hour - Second;
+    for (int m = 1; m <= 5; ++m) {
+        SCOPED_TRACE(m);
+        const QList<TrendData::Point> day = data.points(m, start, end);
+        EXPECT_LE(day.size(), 1200 + 2 * 24 * 60 / 1 + 10);
+        double highest = 0;
+        int gaps = 0;
+        for (const TrendData::Point &p : day) {
+            highest = p.gap ? highest : std::max(highest, p.volts);
+            gaps += p.gap ? 1 : 0;
+        }
+        EXPECT_DOUBLE_EQ(highest, 30.0);
+        EXPECT_EQ(gaps, 1);
+        // The last ten minutes come poll by poll.
+        const QList<TrendData::Point> recent = data.points(m, end - 600 * Second + 1, end);
+        ASSERT_EQ(recent.size(), 600);
+        EXPECT_EQ(recent.back(), (TrendData::Point{end, 12.0 + m, 2.5, false}));
+    }
 }
 
 } // namespace

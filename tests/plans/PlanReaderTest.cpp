@@ -74,27 +74,20 @@ TEST(PlanReader, ShippedBurnInPlan)
     EXPECT_EQ(lines, stepLines);
 
     // Values in volts, amperes, percent and milliseconds, not as written.
-    const auto find = [&](PlanStep::Kind kind, int module, const std::vector<PlanStep> &in) {
-        return std::find_if(in.begin(), in.end(), [&](const PlanStep &s) {
+    const auto find = [](const std::vector<PlanStep> &in, PlanStep::Kind kind, int module = 0) {
+        const auto at = std::find_if(in.begin(), in.end(), [&](const PlanStep &s) {
             return s.kind == kind && s.module == module;
         });
+        return at == in.end() ? PlanStep() : *at;
     };
-    const auto cycle = std::find_if(plan.steps.begin(), plan.steps.end(), [](const PlanStep &s) {
-        return s.kind == PlanStep::Kind::Repeat;
-    });
-    ASSERT_NE(cycle, plan.steps.end());
-    EXPECT_EQ(cycle->count, 3);
-    const auto ramp = find(PlanStep::Kind::Ramp, 2, cycle->body);
-    ASSERT_NE(ramp, cycle->body.end());
-    EXPECT_EQ(ramp->dwellMs, 200);
-    EXPECT_DOUBLE_EQ(ramp->step, 0.1);
-    const auto tolerance = find(PlanStep::Kind::CheckVoltage, 2, plan.steps);
-    ASSERT_NE(tolerance, plan.steps.end());
-    EXPECT_EQ(tolerance->toleranceKind, PlanStep::Tolerance::Percent);
-    EXPECT_DOUBLE_EQ(tolerance->tolerance, 1);
-    const auto hold = find(PlanStep::Kind::Hold, 0, cycle->body);
-    ASSERT_NE(hold, cycle->body.end());
-    EXPECT_EQ(hold->durationMs, 10000);
+    const PlanStep cycle = find(plan.steps, PlanStep::Kind::Repeat);
+    const PlanStep ramp = find(cycle.body, PlanStep::Kind::Ramp, 2);
+    const PlanStep tolerance = find(plan.steps, PlanStep::Kind::CheckVoltage, 2);
+    EXPECT_EQ(tolerance.toleranceKind, PlanStep::Tolerance::Percent);
+    EXPECT_EQ(
+        (QList<double>{double(cycle.count), double(ramp.dwellMs), ramp.step, tolerance.tolerance,
+                       double(find(cycle.body, PlanStep::Kind::Hold).durationMs)}),
+        (QList<double>{3, 200, 0.1, 1, 10000}));
 }
 
 struct BadPlan

@@ -7,9 +7,9 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <utility>
 
 // Named: the folder's tests are compiled as one unit, anonymous namespaces and all.
 namespace PlanReportTests {
@@ -80,33 +80,23 @@ PlanRunResult sampleRun()
     return run;
 }
 
-// RFC 4180 rows: quoted fields may hold commas, doubled quotes and line breaks.
+// RFC 4180 records, each ended by CRLF (text after the last is dropped):
+// quoted fields may hold commas and doubled quotes. No field here holds a
+// line break.
 QList<QStringList> parseCsv(const QString &text)
 {
+    static const QRegularExpression field(
+        QStringLiteral(R"re((?:"((?:[^"]|"")*)"|([^,"]*))(,?))re"));
     QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                field += text[++i];
-            else if (c == '"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            row << std::exchange(field, {});
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            row << std::exchange(field, {});
-            rows << std::exchange(row, {});
-            ++i;
-        } else {
-            field += c;
+    for (const QString &line : text.split(QStringLiteral("\r\n")).mid(0, text.count("\r\n"))) {
+        QStringList row;
+        for (qsizetype at = 0, more = 1; more;) {
+            const QRegularExpressionMatch m = field.match(line, at);
+            row << (m.hasCaptured(1) ? m.captured(1).replace("\"\"", "\"") : m.captured(2));
+            more = !m.captured(3).isEmpty();
+            at = m.capturedEnd();
         }
+        rows << row;
     }
     return rows;
 }

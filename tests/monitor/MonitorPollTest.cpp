@@ -165,35 +165,6 @@ TEST_F(MonitorPoll, HeaderOnceAndBackAfterClearWhileTheFileKeepsEveryRecord)
     EXPECT_EQ(logFile(), first + record);
 }
 
-TEST_F(MonitorPoll, UnwritableLogIsToldOnceAndItsRecordsFollowLater)
-{
-    // Catches a notice at every poll, a box that waits for the user (left open
-    // unattended, it would hold up the poll timer), one that does not name the
-    // file, records lost while the file could not be written, or monitoring
-    // that stops.
-    SwitchableLogAccess access;
-    form->setLogFileAccess(&access);
-    form->Check2->setChecked(true);
-    startMonitoring("5   Sec.");
-    pollAt(5000);
-    access.writable = false;
-    pollAt(10000);
-    pollAt(15000);
-    ASSERT_EQ(env.dialogs.count(), 1);
-    EXPECT_TRUE(env.dialogs.shown[0].kind == "Notice" &&
-                env.dialogs.shown[0].icon == MsgIcon::Exclamation &&
-                env.dialogs.shown[0].text.contains(form->txtFileName->text()));
-    EXPECT_EQ(records(), 3);
-    EXPECT_NE(logFile(), form->rtbNewLogText().toUtf8());
-    access.writable = true;
-    pollAt(20000);
-    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
-    EXPECT_EQ(records(), 4);
-    access.writable = false;
-    pollAt(25000);
-    EXPECT_EQ(env.dialogs.count(), 2); // a new stretch of failures is told again
-}
-
 TEST_F(MonitorPoll, LeavingMonitorModeDuringAPollTakesEffectWhenItEnds)
 {
     // Catches a control left usable in Monitor Mode that could change the unit
@@ -405,11 +376,13 @@ TEST_F(AlarmEvents, SilentStreakGivesOneStartAndOneEnd)
                               "|No answer|Answering|No answer for 3 polls|Cleared");
 }
 
-TEST_F(AlarmEvents, UnwritableAlarmLogKeepsPollingAndWritesTheWaitingLinesOnce)
+TEST_F(AlarmEvents, UnwritableLogsAreToldOncePerStreakAndTheirLinesFollowLater)
 {
-    // Catches an alarm log failure that blocks or stops polling, lines lost
-    // or written twice after the file can be written again, and a notice per
-    // poll instead of one per streak.
+    // Catches a notice at every poll instead of one per log and streak, a box
+    // that waits for the user (left open unattended, it would hold up the poll
+    // timer), one that does not name the file, status records or alarm lines
+    // lost or written twice once the files can be written again, and a
+    // failure that blocks or stops polling.
     SwitchableLogAccess access;
     form->setLogFileAccess(&access);
     form->Check2->setChecked(true);
@@ -422,9 +395,16 @@ TEST_F(AlarmEvents, UnwritableAlarmLogKeepsPollingAndWritesTheWaitingLinesOnce)
     poll();
     poll();
     EXPECT_EQ(records(), 4);
-    EXPECT_EQ(env.dialogs.texts().filter("alarm log").size(), 1);
+    const QStringList told = env.dialogs.texts();
+    EXPECT_EQ(told.filter("alarm log").size(), 1);
+    ASSERT_EQ(told.filter("status log").size(), 1) << told.join('\n').toStdString();
+    EXPECT_TRUE(told.filter("status log")[0].contains(form->txtFileName->text()));
+    for (const auto &shown : env.dialogs.shown)
+        EXPECT_TRUE(shown.kind == "Notice" && shown.icon == MsgIcon::Exclamation);
+    EXPECT_NE(logFile(), form->rtbNewLogText().toUtf8());
     access.writable = true;
     poll();
+    EXPECT_EQ(logFile(), form->rtbNewLogText().toUtf8());
     const QString lines = QString::fromUtf8(env.readFile("Log-alarms.csv"));
     EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(AlarmLog::header()) +
                                    "\r\n[^\r]*,Fan Warning,Fail,Ok,Warning"
@@ -432,6 +412,9 @@ TEST_F(AlarmEvents, UnwritableAlarmLogKeepsPollingAndWritesTheWaitingLinesOnce)
                     .match(lines)
                     .hasMatch())
         << lines.toStdString();
+    access.writable = false;
+    poll();
+    EXPECT_EQ(env.dialogs.texts().filter("status log").size(), 2); // a new streak is told again
 }
 
 TEST(AlarmEventList, KeepsTheNewestThousandNewestFirst)

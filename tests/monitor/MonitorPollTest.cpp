@@ -360,22 +360,6 @@ TEST_F(AlarmEvents, EachForcedAlarmAndItsClearingGiveTheirEventsInOrderInListAnd
     EXPECT_EQ(logged, all.join(u'\n').replace(Fault, "Output Fault!").split(u'\n'));
 }
 
-TEST_F(AlarmEvents, SilentStreakGivesOneStartAndOneEnd)
-{
-    // Catches an event per silent poll, a streak that never ends, and module
-    // states reported as changed by the silence.
-    startMonitoring("5   Sec.");
-    poll();
-    bus->setUnitSilent(1, true);
-    for (int i = 0; i < 3; ++i)
-        poll();
-    bus->setUnitSilent(1, false);
-    poll();
-    poll();
-    EXPECT_EQ(eventsSince(0), "|No answer|Unit does not respond!|Answering|Alarm\n"
-                              "|No answer|Answering|No answer for 3 polls|Cleared");
-}
-
 TEST_F(AlarmEvents, UnwritableLogsAreToldOncePerStreakAndTheirLinesFollowLater)
 {
     // Catches a notice at every poll instead of one per log and streak, a box
@@ -850,33 +834,46 @@ TEST(TrendTicks, EverySpanMarksRoundTimesAndThePictureSaysWhatItShows)
 
 } // namespace
 
-TEST_F(AlarmEvents, APollThatSawNothingGivesNoReadingNoPointAndNoModuleEvent)
+TEST_F(AlarmEvents, PollsThatSawNothingGiveNoReadingNoPointAndOneStartAndEnd)
 {
     // Catches a poll the unit did not answer, or whose read a failure ended,
     // logged and drawn with the last poll's values and DC Good "Ok", and its
-    // blank panels told as modules gone and back.
+    // blank panels told as modules gone and back; an event per silent poll,
+    // and a streak that never ends.
     form->Check1->setChecked(true);
     startMonitoring("5   Sec.");
-    for (const bool silent : {true, false}) { // or the port lost in the middle of the read
-        SCOPED_TRACE(silent);
+    const struct
+    {
+        bool silent; // or the port lost in the middle of the read
+        int polls;
+    } cases[] = {{true, 3}, {false, 1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.silent);
         poll();
         const std::size_t before = eventCount();
         const qsizetype pointsBefore = form->trend().data().points(1, 0, 1LL << 50).size();
-        if (silent)
+        if (c.silent)
             bus->setUnitSilent(1, true);
         else
             bus->failMethod("GetGlobalStatusByte", "ERR_PORT_LOST: the port has gone");
-        poll();
+        for (int i = 0; i < c.polls; ++i)
+            poll();
         const QString record = form->rtbNewLogText().section("\r\n", -1);
         EXPECT_TRUE(record.endsWith(",1" + QString(24, u','))) << record.toStdString();
         bus->setUnitSilent(1, false);
         bus->clearFailures();
         poll();
-        for (const QString &e : eventsSince(before).split(u'\n', Qt::SkipEmptyParts))
+        const QString events = eventsSince(before);
+        EXPECT_TRUE(!c.silent || events == "|No answer|Unit does not respond!|Answering|Alarm\n"
+                                           "|No answer|Answering|No answer for 3 polls|Cleared")
+            << events.toStdString();
+        for (const QString &e : events.split(u'\n', Qt::SkipEmptyParts))
             EXPECT_EQ(e.section(u'|', 1, 1), "No answer") << e.toStdString();
-        // One gap and one reading: nothing drawn for the poll that saw nothing.
-        const QList<TrendData::Point> points = form->trend().data().points(1, 0, 1LL << 50);
-        ASSERT_EQ(points.size(), pointsBefore + 2);
-        EXPECT_TRUE(points[pointsBefore].gap && !points[pointsBefore + 1].gap);
+        // A gap for each poll that saw nothing, then a reading.
+        QList<bool> gaps;
+        for (const TrendData::Point &p :
+             form->trend().data().points(1, 0, 1LL << 50).mid(pointsBefore))
+            gaps << p.gap;
+        EXPECT_EQ(gaps, QList<bool>(c.polls, true) << false);
     }
 }

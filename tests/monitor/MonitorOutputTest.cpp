@@ -88,11 +88,26 @@ protected:
     }
 };
 
-TEST_F(MonitorOutput, ModuleSwitchTurnsTheOutputOffAndOnAndShowsIt)
+TEST_F(MonitorOutput, ModuleSwitchLocksTheWindowTurnsTheOutputOffAndOnAndShowsIt)
 {
-    // Catches a switch that toggles only the picture, or leaves the LED, text or meters stale.
+    // Catches a switch that toggles only the picture, or leaves the LED, text
+    // or meters stale; and an unlocked window during a burst, or a click that
+    // starts a second one.
     MonitorForm &m = monitorRead("1");
+    record();
+    bool lockedDuring = false;
+    env.clock.hook = [&] {
+        lockedDuring = windowLocked() && m.OstransOS[4]->Enable() == IsOff;
+        // Module 3's step button and box stay clickable while module 2 switches.
+        QTest::mouseClick(m.cmdInc[3], Qt::LeftButton);
+        QTest::keyClick(m.txtSP[1], Qt::Key_Return);
+        QTest::mouseClick(m.OstransOS[4], Qt::LeftButton);
+        QTest::mouseClick(m.OstransOutputOnOff, Qt::LeftButton);
+    };
     QTest::mouseClick(m.OstransOS[2], Qt::LeftButton);
+    EXPECT_TRUE(lockedDuring);
+    EXPECT_EQ(m.txtSP[3]->text(), "24");
+    EXPECT_EQ(setCalls(), QStringList{"SetOutputState(\"1\", 2, 0) -> CMD_OK"});
     EXPECT_EQ(busOutputs(1), "10111");
     EXPECT_EQ(panel(2), (QStringList{"Module Off", "0.00", "0.00", "off", "not good"}));
     EXPECT_FALSE(m.txtSP[2]->isEnabled());
@@ -135,27 +150,6 @@ TEST_F(MonitorOutput, FailedSwitchesReportKeepTheStateAndUnlock)
               ZelkGlobals::AppTitle + "|ERROR ! PLEASE CHECK " + ZelkGlobals::ErrorFilePath +
                   " FOR DETAILS");
     EXPECT_TRUE(m.OstransErrorPicture->Status() == IsOff && m.OstransOutputOnOff->Status() == IsOn);
-    EXPECT_TRUE(windowUnlocked());
-}
-
-TEST_F(MonitorOutput, ActionLocksTheWindowAndASecondClickStartsNothing)
-{
-    // Catches an unlocked window during a burst, or a click that starts a second one.
-    MonitorForm &m = monitorRead("1");
-    record();
-    bool lockedDuring = false;
-    env.clock.hook = [&] {
-        lockedDuring = windowLocked() && m.OstransOS[4]->Enable() == IsOff;
-        // Module 3's step button and box stay clickable while module 2 switches.
-        QTest::mouseClick(m.cmdInc[3], Qt::LeftButton);
-        QTest::keyClick(m.txtSP[1], Qt::Key_Return);
-        QTest::mouseClick(m.OstransOS[4], Qt::LeftButton);
-        QTest::mouseClick(m.OstransOutputOnOff, Qt::LeftButton);
-    };
-    QTest::mouseClick(m.OstransOS[2], Qt::LeftButton);
-    EXPECT_TRUE(lockedDuring);
-    EXPECT_EQ(m.txtSP[3]->text(), "24");
-    EXPECT_EQ(setCalls(), QStringList{"SetOutputState(\"1\", 2, 0) -> CMD_OK"});
     EXPECT_TRUE(windowUnlocked());
 }
 

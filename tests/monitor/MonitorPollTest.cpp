@@ -85,10 +85,12 @@ TEST_F(MonitorPoll, PeriodsPollOnTheRightTicksButNotInsideARefresh)
     EXPECT_EQ(form->pollSchedule().periodSeconds(), 120);
 }
 
-TEST_F(MonitorPoll, RecordsMatchTheStoredFormatsExactly)
+TEST_F(MonitorPoll, RecordsMatchTheStoredFormatsAndClearKeepsTheFile)
 {
     // Catches a changed field order, a missing comma, a line break after the
-    // header, a wrong date layout or a misaligned display line.
+    // header, a wrong date layout or a misaligned display line; a doubled
+    // header, a cleared window that loses it, or a Clear that takes the
+    // records already written out of the file.
     form->Check2->setChecked(true);
     startMonitoring("5   Sec.");
     pollAt(10000);
@@ -97,6 +99,16 @@ TEST_F(MonitorPoll, RecordsMatchTheStoredFormatsExactly)
     EXPECT_EQ(logFile(), stored("unit1_two_polls.csv"));
     // The window starts with the line break of its first record.
     EXPECT_EQ(form->RichTextBox1->toPlainText().toUtf8(), stored("unit1_two_polls_shown.txt"));
+
+    form->Check1->setChecked(false);
+    form->cmdClear_Click();
+    EXPECT_EQ(form->rtbNewLogText(), "");
+    startMonitoring("5   Sec.");
+    EXPECT_EQ(form->rtbNewLogText(), Header);
+    pollAt(20000);
+    EXPECT_TRUE(form->rtbNewLogText().startsWith(Header + "\r\n"));
+    const QByteArray record = form->rtbNewLogText().mid(Header.size()).toUtf8();
+    EXPECT_EQ(logFile(), stored("unit1_two_polls.csv") + record);
 }
 
 TEST_F(MonitorPoll, OffModulesGetNoDisplayPart)
@@ -143,26 +155,6 @@ TEST_F(MonitorPoll, LogFileNamesAreCheckedWithTheirMessages)
         EXPECT_EQ(form->Check2->isChecked(), c.message.isEmpty());
         EXPECT_EQ(form->txtFileName->isEnabled(), !c.message.isEmpty());
     }
-}
-
-TEST_F(MonitorPoll, HeaderOnceAndBackAfterClearWhileTheFileKeepsEveryRecord)
-{
-    // Catches a doubled header, a cleared window that loses it, or a Clear
-    // that takes the records already written out of the file.
-    startMonitoring("5   Sec.");
-    form->Check2->setChecked(true);
-    pollAt(5000);
-    EXPECT_EQ(form->rtbNewLogText().count(Header), 1);
-    const QByteArray first = logFile();
-    form->Check1->setChecked(false);
-    form->cmdClear_Click();
-    EXPECT_EQ(form->rtbNewLogText(), "");
-    startMonitoring("5   Sec.");
-    EXPECT_EQ(form->rtbNewLogText(), Header);
-    pollAt(5000);
-    EXPECT_TRUE(form->rtbNewLogText().startsWith(Header + "\r\n"));
-    const QByteArray record = form->rtbNewLogText().mid(Header.size()).toUtf8();
-    EXPECT_EQ(logFile(), first + record);
 }
 
 TEST_F(MonitorPoll, LeavingMonitorModeDuringAPollTakesEffectWhenItEnds)

@@ -99,9 +99,10 @@ LiveState twoUnits()
     return s;
 }
 
-// Catches stale readings of a silent unit, a missing up series, and labels
-// that break the format.
-TEST(MetricsText, SilentUnitIsDownWithNoReadings)
+// Catches stale readings of a silent unit, a missing up series, labels that
+// break the format, and OpenMetrics output without its end, units or counter
+// naming, or not chosen when asked for.
+TEST(MetricsText, SilentUnitIsDownWithNoReadingsAndOpenMetricsWhenAsked)
 {
     const QByteArray text = MetricsText::render(twoUnits(), {7, 1, 2, 3}, Format::Prometheus);
     const QByteArray unit1 = R"(bench="bench \"A\"\\1",unit="1",unit_serial="ZX5-1")";
@@ -119,16 +120,12 @@ TEST(MetricsText, SilentUnitIsDownWithNoReadings)
         EXPECT_TRUE(text.contains(line)) << line.constData() << "\n" << text.constData();
     EXPECT_EQ(text.count("unit=\"2\""), 2) << "up and the time of the last answer only";
     EXPECT_FALSE(text.contains("# EOF"));
-}
 
-// Catches OpenMetrics output without its end, units or counter naming.
-TEST(MetricsText, OpenMetricsWhenAsked)
-{
-    const QByteArray text = MetricsText::render(twoUnits(), {}, Format::OpenMetrics);
-    EXPECT_TRUE(text.endsWith("# EOF\n"));
-    EXPECT_TRUE(text.contains("# TYPE zelk_line_frames counter\n"));
-    EXPECT_TRUE(text.contains("# UNIT zelk_module_voltage_volts volts\n"));
-    EXPECT_TRUE(text.contains("zelk_line_frames_total{"));
+    const QByteArray open = MetricsText::render(twoUnits(), {}, Format::OpenMetrics);
+    EXPECT_TRUE(open.endsWith("# EOF\n"));
+    for (const char *line : {"# TYPE zelk_line_frames counter\n",
+                             "# UNIT zelk_module_voltage_volts volts\n", "zelk_line_frames_total{"})
+        EXPECT_TRUE(open.contains(line)) << line;
     const struct
     {
         QByteArray accept;

@@ -442,10 +442,12 @@ TEST_F(MonitorRead, SilentUnitIsToldInTheSmallLayout)
     EXPECT_TRUE(m.cmdClear->isEnabled() && m.txtFileName->isEnabled());
 }
 
-TEST_F(MonitorRead, GroupAndGlobalButtonsHelpTextsAndHoursFailure)
+TEST_F(MonitorRead, OwnControlsUnitListAndHoursFailure)
 {
-    // Catches the window's own controls and texts missing or altered, and
-    // operating hours that stay on show after the unit stopped giving them.
+    // Catches the window's own controls and texts missing or altered, a read
+    // started without a unit, a unit list that accepts typed IDs, a pick that
+    // keeps the old unit's panels, and operating hours that stay on show
+    // after the unit stopped giving them.
     MonitorForm &m = monitor();
     for (const auto &[button, frame] :
          {std::pair{m.GOutputBtn, "Global Output"}, std::pair{m.GroupBtn, "Group"}}) {
@@ -459,18 +461,6 @@ TEST_F(MonitorRead, GroupAndGlobalButtonsHelpTextsAndHoursFailure)
     for (QPushButton *help : {m.cmdHelp, m.cmdModuleNumering})
         EXPECT_EQ(help->toolTip(), "Click to view Help") << help->objectName().toStdString();
 
-    monitorRead("1");
-    bus->failMethod("GetOperatingHoursString", "ERR_TIMEOUT");
-    QTest::mouseClick(m.cmdRefresh, Qt::LeftButton);
-    EXPECT_EQ(m.OH->text(), "");
-    EXPECT_TRUE(env.readFile("error124.txt").contains("GetOperatingHoursString"));
-}
-
-TEST_F(MonitorRead, UnitListTakesNoTypingAndPickingResetsTheWindow)
-{
-    // Catches a read started without a unit, a unit list that accepts typed
-    // IDs, or a pick that keeps the old unit's panels.
-    MonitorForm &m = monitor();
     m.cmdSelectUnit_Click();
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_EQ(env.dialogs.shown[0].title + "|" + env.dialogs.shown[0].text,
@@ -486,6 +476,12 @@ TEST_F(MonitorRead, UnitListTakesNoTypingAndPickingResetsTheWindow)
     EXPECT_TRUE(compact(m) && !m.cmdRefresh->isEnabled());
     EXPECT_EQ(texts(m.MMessage[2], m.RV[2]), (QStringList{"Module Off", "0.0 - 0.0"}));
     EXPECT_EQ(m.Combo1->currentText(), "5   Sec.");
+
+    monitorRead("1");
+    bus->failMethod("GetOperatingHoursString", "ERR_TIMEOUT");
+    QTest::mouseClick(m.cmdRefresh, Qt::LeftButton);
+    EXPECT_EQ(m.OH->text(), "");
+    EXPECT_TRUE(env.readFile("error124.txt").contains("GetOperatingHoursString"));
 }
 
 TEST_F(MonitorRead, PictureShowsEveryCaptionAtTheLargeSize)

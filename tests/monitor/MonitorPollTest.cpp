@@ -426,31 +426,6 @@ TEST(AlarmEventList, KeepsTheNewestThousandNewestFirst)
               (QStringList{"04/12/2026 08:16:45", "Fail", "04/12/2026 08:00:06"}));
 }
 
-// Catches an alarm log that overwrites the status log or lands elsewhere, one
-// whose last record has no line end, states written as the panel's spaced-out
-// captions, and a field with a comma or a quote that spills over. (The events
-// test above sees new lines kept off the open last line of an older file.)
-TEST(AlarmLogFile, BesideTheStatusLogEveryRecordIsAWholeLineInPlainWords)
-{
-    for (const auto &[status, alarms] : {std::pair{"/a/Log.csv", "/a/Log-alarms.csv"},
-                                         {"/a/log.txt", "/a/log-alarms.txt"},
-                                         {"/a/Log-alarms.csv", "/a/Log-alarms-alarms.csv"}})
-        EXPECT_EQ(AlarmLog::pathBeside(status), alarms);
-    TestEnvironment env;
-    const QDateTime at(QDate(2026, 12, 4), QTime(9, 5, 7));
-    AlarmLog log;
-    log.add({{at, "3", 4, "Module state", "Not Present", "M o d u l e s   O F F",
-              AlarmEvent::Severity::Info},
-             {at.addSecs(10), " 3 ", 2, "Module state", "Out of Limits Voltage",
-              "Module \"Good\", ok", AlarmEvent::Severity::Alarm}});
-    ASSERT_TRUE(log.write(env.path("a-alarms.csv")));
-    EXPECT_EQ(env.readFile("a-alarms.csv").toStdString(),
-              "Date,Time,UnitID,Module,Event,State,Previous,Severity\r\n"
-              "04/12/2026,09:05:07,3,4,Module state,Not Present,Modules OFF,Info\r\n"
-              "04/12/2026,09:05:17,3,2,Module state,Out of Limits Voltage,"
-              "\"Module \"\"Good\"\", ok\",Alarm\r\n");
-}
-
 class TrendWindowTest : public MonitorPoll
 {
 protected:

@@ -177,9 +177,11 @@ TEST_F(MonitorOutput, GlobalSwitchOffBlanksThenReadsTheUnitAndOnRestoresIt)
     EXPECT_TRUE(m.OstransOutputOnOff->Status() == IsOn && m.OstransOS[1]->Enable() == IsOn);
 }
 
-TEST_F(MonitorOutput, SwitchButtonsNeedAUnitAndTheFirstPressSwitchesOff)
+TEST_F(MonitorOutput, SwitchPortAndHelpButtons)
 {
-    // Catches a button that sends without a unit, or reads the designed "Off" as off.
+    // Catches a switch button that sends without a unit, or reads the designed
+    // "Off" as off; a port caption left stale after the dialog, or a help
+    // failure passed over in silence.
     MonitorForm &m = monitor();
     record();
     m.GOutputBtn->click();
@@ -197,6 +199,25 @@ TEST_F(MonitorOutput, SwitchButtonsNeedAUnitAndTheFirstPressSwitchesOff)
                                        "SetGlobalOutputState(1, 1) -> CMD_OK",
                                        "SetGroupState(1, 0) -> CMD_OK"}));
     EXPECT_EQ(texts(m.GOutputBtn, m.GroupBtn), (QStringList{"ON", "OFF"}));
+
+    env.dialogs.shown.clear();
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<CommParamsForm *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->ComPort->setEditText("COM4");
+        dialog->OKButton_Click();
+    });
+    QTest::mouseClick(m.cmdComSettings, Qt::LeftButton);
+    EXPECT_EQ(m.cmdComSettings->text(), "Default Com Port = COM4");
+
+    const QString topic = QDir(env.folder()).filePath("zelksdk.chm") + "::VIP.html";
+    env.desktop.helpAvailable = false;
+    m.cmdHelp_Click();
+    EXPECT_EQ(env.dialogs.count(), 0);
+    QTest::mouseClick(m.cmdModuleNumering, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.helpTopics, (QStringList{topic, topic}));
+    EXPECT_EQ(env.dialogs.texts(), QStringList{"The required help file not properly installed "
+                                               "in your machine. Contact system support."});
 }
 
 TEST_F(MonitorOutput, SetpointsTypedOrSteppedAreAppliedAtTheLimitsAndRefusedBeyond)
@@ -305,29 +326,6 @@ TEST_F(MonitorOutput, LeavingTheBoxSendsOnlyAChangedValue)
     leave("");
     EXPECT_EQ(env.dialogs.texts(), QStringList{"Please enter numeric value."});
     EXPECT_TRUE(m.txtSP[2]->hasFocus());
-}
-
-TEST_F(MonitorOutput, PortDialogAndHelpButtons)
-{
-    // Catches a port caption left stale after the dialog, or a help failure passed over in silence.
-    MonitorForm &m = monitorRead("1");
-    QTimer::singleShot(0, [] {
-        auto *dialog = qobject_cast<CommParamsForm *>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        dialog->ComPort->setEditText("COM4");
-        dialog->OKButton_Click();
-    });
-    QTest::mouseClick(m.cmdComSettings, Qt::LeftButton);
-    EXPECT_EQ(m.cmdComSettings->text(), "Default Com Port = COM4");
-
-    const QString topic = QDir(env.folder()).filePath("zelksdk.chm") + "::VIP.html";
-    env.desktop.helpAvailable = false;
-    m.cmdHelp_Click();
-    EXPECT_EQ(env.dialogs.count(), 0);
-    QTest::mouseClick(m.cmdModuleNumering, Qt::LeftButton);
-    EXPECT_EQ(env.desktop.helpTopics, (QStringList{topic, topic}));
-    EXPECT_EQ(env.dialogs.texts(), QStringList{"The required help file not properly installed "
-                                               "in your machine. Contact system support."});
 }
 
 QRgb textColor(QLabel *label)
@@ -645,10 +643,11 @@ TEST_F(BusOverviewTest, OnlyALookForUnitsAsksTheShortQuestion)
     }
 }
 
-TEST_F(BusOverviewTest, CancelStopsBetweenTwoIds)
+TEST_F(BusOverviewTest, CancelOrAPortThatDoesNotOpenEndsTheScanSayingSo)
 {
     // Catches a Cancel that lets the scan run on, or one that cuts a unit's
-    // sequence in half (its port left open).
+    // sequence in half (its port left open); and a scan that reports "no unit
+    // answers" when it never reached the line.
     BusOverview &o = openOverview();
     RecordingDevice &log = record();
     log.onCall = [&](const RecordingDevice::Call &c) {
@@ -663,14 +662,9 @@ TEST_F(BusOverviewTest, CancelStopsBetweenTwoIds)
     EXPECT_EQ(log.methodNames().last(), "ClosePort");
     EXPECT_TRUE(!SharedLine::instance().busy() && o.cmdScan->isEnabled() &&
                 !o.cmdCancel->isEnabled());
-}
 
-TEST_F(BusOverviewTest, PortThatDoesNotOpenEndsTheScanSayingSo)
-{
-    // Catches a scan that reports "no unit answers" when it never reached
-    // the line.
     ZelkGlobals::ComPort = "ttyNone";
-    BusOverview &o = openOverview();
+    QTest::mouseClick(o.cmdScan, Qt::LeftButton);
     ASSERT_TRUE(scanEnds(o));
     EXPECT_EQ(o.lstUnits->topLevelItemCount(), 0);
     EXPECT_TRUE(o.lblScan->text().startsWith("The port ttyNone could not be opened ("));

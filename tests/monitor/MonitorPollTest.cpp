@@ -69,8 +69,10 @@ protected:
 TEST_F(MonitorPoll, PeriodsPollOnTheRightTicksButNotInsideARefresh)
 {
     // Catches the period's box not reaching the schedule (PollScheduleTest
-    // holds its arithmetic), and a poll that runs inside a refresh and writes
-    // a half-made record.
+    // holds its arithmetic), a poll that runs inside a refresh and writes a
+    // half-made record, and a display line that lists modules whose output is
+    // off (unit 5's module 4).
+    monitorRead("5");
     startMonitoring("5   Sec.");
     EXPECT_EQ(form->pollSchedule().intervalMs(), 5000);
     form->RefreshBusy = true;
@@ -80,6 +82,10 @@ TEST_F(MonitorPoll, PeriodsPollOnTheRightTicksButNotInsideARefresh)
     for (int i = 2; i <= 4; ++i)
         pollAt(5000 * i);
     EXPECT_EQ(records(), 3);
+    const QString line = form->RichTextBox1->toPlainText().split('\n').last();
+    EXPECT_TRUE(line.contains("Fail  Ok   3  ") && line.contains("5  15.00") &&
+                !line.contains("4  "))
+        << line.toStdString();
     form->Check1->setChecked(false);
     startMonitoring("2   Min.");
     EXPECT_EQ(form->pollSchedule().periodSeconds(), 120);
@@ -109,18 +115,6 @@ TEST_F(MonitorPoll, RecordsMatchTheStoredFormatsAndClearKeepsTheFile)
     EXPECT_TRUE(form->rtbNewLogText().startsWith(Header + "\r\n"));
     const QByteArray record = form->rtbNewLogText().mid(Header.size()).toUtf8();
     EXPECT_EQ(logFile(), stored("unit1_two_polls.csv") + record);
-}
-
-TEST_F(MonitorPoll, OffModulesGetNoDisplayPart)
-{
-    // Catches a display line that lists modules whose output is off.
-    monitorRead("5");
-    startMonitoring("5   Sec.");
-    pollAt(5000);
-    const QString line = form->RichTextBox1->toPlainText().split('\n').last();
-    EXPECT_TRUE(line.contains("Fail  Ok   3  ") && line.contains("5  15.00") &&
-                !line.contains("4  "))
-        << line.toStdString();
 }
 
 TEST_F(MonitorPoll, LogFileNamesAreCheckedWithTheirMessages)

@@ -472,15 +472,13 @@ TEST_F(PlanReportFiles, JsonReadsBack)
         << QJsonDocument(fields).toJson(QJsonDocument::Compact).constData();
 }
 
-TEST(PlanReport, WriteIntoMissingFolderNamesTheFile)
+TEST_F(PlanReportFiles, WriteIntoMissingFolderNamesTheFile)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString base = dir.filePath(QStringLiteral("missing/report"));
+    const QString missing = dir.filePath(QStringLiteral("missing/report"));
     QString error;
-    EXPECT_FALSE(PlanReport::writeFiles(sampleRun(), base, &error));
-    EXPECT_TRUE(error.contains(base + QStringLiteral(".xml"))) << error.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(base + QStringLiteral(".xml")));
+    EXPECT_FALSE(PlanReport::writeFiles(run, missing, &error));
+    EXPECT_TRUE(error.contains(missing + QStringLiteral(".xml"))) << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(missing + QStringLiteral(".xml")));
 }
 
 TEST(PlanReport, RefusedRunWithoutUnitsIsAnError)
@@ -495,9 +493,8 @@ TEST(PlanReport, RefusedRunWithoutUnitsIsAnError)
         << xml.toStdString();
 }
 
-TEST(PlanReport, UnitPassesOnlyWithEveryCheckAndNoStop)
+TEST_F(PlanReportFiles, UnitPassesOnlyWithEveryCheckAndNoStop)
 {
-    const PlanRunResult run = sampleRun();
     EXPECT_TRUE(run.units[0].passed());
     PlanUnitResult stoppedClean = run.units[0];
     stoppedClean.stopReason = QStringLiteral("Port closed");

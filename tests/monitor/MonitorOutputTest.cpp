@@ -536,12 +536,18 @@ protected:
     }
 };
 
-TEST_F(BusOverviewTest, ScanListsTheAnsweringUnits)
+TEST_F(BusOverviewTest, ScanListsTheAnsweringUnitsAndADoubleClickReadsOne)
 {
     // Catches a unit missed or invented by the scan, wrong serial, firmware,
     // module types or alarms, and progress that does not reach the end. The
-    // picture is kept beside the test program for a person to look at.
+    // picture is kept beside the test program for a person to look at. And a
+    // double-click that reads another unit over the panels of the one shown:
+    // unit 3 has no modules 2, 4 and 5, and their group captions must be
+    // those a read of unit 3 picked in the list shows, not unit 1's.
     bus->forceAlarm(5, 8, true);
+    MonitorForm &m = monitorRead("1");
+    ASSERT_EQ(texts(m.GID[1], m.GID[2], m.GID[3], m.GID[4], m.GID[5]).mid(3),
+              (QStringList{"M[3]", "S[3]"}));
     BusOverview &o = openOverview();
     ASSERT_TRUE(scanEnds(o));
     EXPECT_EQ(o.progressScan->value(), 32);
@@ -552,13 +558,6 @@ TEST_F(BusOverviewTest, ScanListsTheAnsweringUnits)
     // Unit 7 starts with its outputs held off: no DC good.
     EXPECT_EQ(column(o, 4),
               (QStringList{"None", "None", "Fan Warning: Fail", "Global DC Good: Fail"}));
-    // The module types as the monitor's read shows them.
-    MonitorForm &m = monitorRead("3");
-    QStringList types;
-    for (int k = 1; k <= 5; ++k)
-        if (m.session().data().modulePresent(k))
-            types << QStringLiteral("%1: %2").arg(k).arg(m.session().ratings(k).Type);
-    EXPECT_EQ(column(o, 3).value(1), types.join("; "));
 
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&o));
     const QImage picture = o.grab().toImage();
@@ -572,19 +571,7 @@ TEST_F(BusOverviewTest, ScanListsTheAnsweringUnits)
                           QSize(o.lstUnits->header()->sectionSize(c), row.height()));
             EXPECT_TRUE(inked(picture, r)) << "row " << i << " column " << c;
         }
-}
 
-// Catches a double-click that reads another unit over the panels of the one
-// shown: unit 3 has no modules 2, 4 and 5, and their group captions must be
-// those a read of unit 3 picked in the list shows, not unit 1's.
-TEST_F(BusOverviewTest, DoubleClickReadsAUnitAsAPickInTheListDoes)
-{
-    MonitorForm &m = monitorRead("1");
-    ASSERT_EQ(texts(m.GID[1], m.GID[2], m.GID[3], m.GID[4], m.GID[5]).mid(3),
-              (QStringList{"M[3]", "S[3]"}));
-    BusOverview &o = openOverview();
-    ASSERT_TRUE(scanEnds(o));
-    QWidget *rows = o.lstUnits->viewport();
     const QRect unit3 = o.lstUnits->visualItemRect(o.lstUnits->topLevelItem(1));
     ASSERT_EQ(o.lstUnits->topLevelItem(1)->text(0), "3");
     QTest::mouseClick(rows, Qt::LeftButton, {}, unit3.center());
@@ -592,6 +579,12 @@ TEST_F(BusOverviewTest, DoubleClickReadsAUnitAsAPickInTheListDoes)
     ASSERT_EQ(m.Label3D3->Caption(), "Power supply Id: 3");
     EXPECT_TRUE(m.UnitList->currentText() == "3" && m.UnitSelected);
     const QStringList fromOverview = texts(m.GID[1], m.GID[2], m.GID[3], m.GID[4], m.GID[5]);
+    // The module types as the monitor's read shows them.
+    QStringList types;
+    for (int k = 1; k <= 5; ++k)
+        if (m.session().data().modulePresent(k))
+            types << QStringLiteral("%1: %2").arg(k).arg(m.session().ratings(k).Type);
+    EXPECT_EQ(column(o, 3).value(1), types.join("; "));
 
     monitorRead("1");
     const int three = m.UnitList->findText("3");

@@ -53,11 +53,9 @@ TEST(PollScheduleTest, PeriodArithmetic)
     EXPECT_EQ(pollsIn(s, 1000), 1000);
     ASSERT_TRUE(s.start("30  Min."));
     EXPECT_EQ(s.periodSeconds(), 1800);
-    EXPECT_EQ(pollsIn(s, 29), 0);
-    EXPECT_EQ(pollsIn(s, 1), 1);
+    EXPECT_EQ((QList<int>{pollsIn(s, 29), pollsIn(s, 1)}), (QList<int>{0, 1}));
     ASSERT_TRUE(s.start("1   Hr."));
-    EXPECT_EQ(pollsIn(s, 59), 0);
-    EXPECT_EQ(pollsIn(s, 1), 1);
+    EXPECT_EQ((QList<int>{pollsIn(s, 59), pollsIn(s, 1)}), (QList<int>{0, 1}));
     ASSERT_TRUE(s.start("24  Hr."));
     EXPECT_EQ(pollsIn(s, 24 * 60 * 3), 3);
     EXPECT_TRUE(!s.start("5   Days") && !s.tick());
@@ -226,12 +224,6 @@ TEST(TrendDataTest, ADayOfSecondPollsStaysBoundedAndKeepsExtremesAndGaps)
 }
 
 const QString LogHeader = StatusLogFormat::header();
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 // A status log with its header and its writer, on a scratch folder whose
 // writes can be made to fail like a full disk.
@@ -421,7 +413,8 @@ TEST(StatusLogFileAsNobody, ReadOnlyFolderKeepsEveryRecord)
     const QString failure = failureAsNobody(
         scratch.path(), QStringLiteral("StatusLogFileAsNobody.ReadOnlyFolderChild"), variables);
     EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
-    EXPECT_EQ(fileBytes(path).toStdString(), (LogHeader + numberedRecords(1, 3)).toStdString());
+    EXPECT_EQ(DiskLogFileAccess().readTail(path, 1 << 20).toStdString(),
+              (LogHeader + numberedRecords(1, 3)).toStdString());
     QStringList left =
         QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     left.sort();

@@ -5,6 +5,7 @@
 #include "core/ZelkGlobals.h"
 
 #include <QRegularExpression>
+#include <array>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -113,31 +114,38 @@ const WrapperCase FamilyCases[] = {
 } // namespace
 
 // Catches a wrapper whose failure texts, flags or per-module loop differ from
-// the convention (two blanks in the file, one in LastError, modules 1 and 3 only).
+// the convention (two blanks in the file, one in LastError, modules 1 and 3
+// only), odd replies taken for success or crashing the error report, and a
+// failed read that overwrites what the record held.
 TEST_F(WrapperTest, EveryWrapperReportsAFailingReplyTheSameWay)
 {
-    DefaultValue<QString>::Set(QStringLiteral("ERR_TIMEOUT"));
-    for (const WrapperCase &c : FamilyCases) {
-        SCOPED_TRACE(c.text);
-        QFile::remove(env.path("error124.txt"));
-        ZelkGlobals::ErrorFlag = false;
-        ZelkGlobals::LastError.clear();
-        data.Responding = true;
+    for (const QString &reply : {QString("ERR_TIMEOUT"), QString(), QString(100000, 'x'),
+                                 QString("CMD_OK "), QString("CMD_Ok"), QString("CMD_OK\n")}) {
+        DefaultValue<QString>::Set(reply);
+        for (const WrapperCase &c : FamilyCases) {
+            SCOPED_TRACE(std::string(c.text) + " " + reply.left(12).toStdString());
+            QFile::remove(env.path("error124.txt"));
+            ZelkGlobals::ErrorFlag = false;
+            ZelkGlobals::LastError.clear();
+            data.Responding = true;
+            data.SerialNumber = "kept";
 
-        c.run(data);
+            c.run(data);
 
-        const QString head = QStringLiteral("Error in %1 %2 Unit ")
-                                 .arg(QLatin1String(c.text), c.kind == ForUnit ? "for" : "in");
-        const QString file = c.kind == ForUnit ? head : head + ' ';
-        const QString last = c.kind == PerModule ? "7 and Module 3" : "7";
-        EXPECT_EQ(ZelkGlobals::LastError, head + last + " ERR_TIMEOUT");
-        EXPECT_TRUE(ZelkGlobals::ErrorFlag);
-        EXPECT_EQ(data.Responding, !c.clearsResponding);
-        EXPECT_EQ(data.LastReply, "ERR_TIMEOUT");
-        const QStringList lines =
-            c.kind == PerModule ? QStringList{file + "7 and Module 1", file + "7 and Module 3"}
-                                : QStringList{file + "7"};
-        EXPECT_EQ(errorFileMessages(), lines);
+            const QString head = QStringLiteral("Error in %1 %2 Unit ")
+                                     .arg(QLatin1String(c.text), c.kind == ForUnit ? "for" : "in");
+            const QString file = c.kind == ForUnit ? head : head + ' ';
+            const QString last = c.kind == PerModule ? "7 and Module 3" : "7";
+            EXPECT_EQ(ZelkGlobals::LastError, head + last + " " + reply);
+            EXPECT_TRUE(ZelkGlobals::ErrorFlag);
+            EXPECT_EQ(data.Responding, !c.clearsResponding);
+            EXPECT_EQ(data.LastReply, reply);
+            EXPECT_EQ(data.SerialNumber, "kept");
+            const QStringList lines =
+                c.kind == PerModule ? QStringList{file + "7 and Module 1", file + "7 and Module 3"}
+                                    : QStringList{file + "7"};
+            EXPECT_EQ(errorFileMessages(), lines);
+        }
     }
 }
 
@@ -169,14 +177,10 @@ TEST_F(WrapperTest, StatusBytesAndModesDecode)
     data.ModuleGoodStatus = "11000000";
     ZelkGlobals::ErrorFlag = false;
     data.GetGlobalStatusByte();
-    EXPECT_TRUE(data.OverTemp);
-    EXPECT_FALSE(data.FanFail);
-    EXPECT_TRUE(data.AcOk);
-    EXPECT_FALSE(data.GlobalDC);
-    EXPECT_TRUE(data.GlobalCurrentLimit);
-    EXPECT_TRUE(data.FanWarn);
-    EXPECT_TRUE(ZelkGlobals::ErrorFlag);
-    EXPECT_TRUE(data.Responding);
+    EXPECT_EQ(
+        (std::array{data.OverTemp, data.FanFail, data.AcOk, data.GlobalDC, data.GlobalCurrentLimit,
+                    data.FanWarn, ZelkGlobals::ErrorFlag, data.Responding}),
+        (std::array{true, false, true, false, true, true, true, true}));
     EXPECT_EQ(data.ModuleGoodStatus, "00000000");
 
     EXPECT_CALL(*device, GetOutputState(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
@@ -261,25 +265,10 @@ TEST_F(WrapperTest, MeasurementScaling)
     }
 }
 
-// Catches odd replies taken for success or crashing the error report, status
-// bytes not falling back to all-zero, and the global fallbacks not being set
-// on failure.
-TEST_F(WrapperTest, OddRepliesAreFailures)
+// Catches status bytes not falling back to all-zero, and the global
+// fallbacks not being set on failure.
+TEST_F(WrapperTest, FailuresFallBack)
 {
-    for (const QString &reply : {QString(), QString(100000, 'x'), QString("CMD_OK "),
-                                 QString("CMD_Ok"), QString("CMD_OK\n")}) {
-        ZelkGlobals::ErrorFlag = false;
-        data.Responding = true;
-        EXPECT_CALL(*device, GetUnitSerialN(_, _)).WillOnce(Return(reply));
-        data.SerialNumber = "kept";
-        data.GetUnitSerialN();
-        EXPECT_TRUE(ZelkGlobals::ErrorFlag);
-        EXPECT_FALSE(data.Responding);
-        EXPECT_EQ(data.SerialNumber, "kept");
-        EXPECT_EQ(ZelkGlobals::LastError, "Error in GetUnitSerialNumber for Unit 7 " + reply);
-    }
-
-    // The fallbacks of a failure: status bytes all-zero, the globals cleared.
     DefaultValue<QString>::Set(QStringLiteral("BAD"));
     data.ModuleGoodStatus = "11111111";
     data.OutputStatus = "11111111";

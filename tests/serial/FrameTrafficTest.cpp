@@ -2,13 +2,11 @@
 // the window shows is what went over the line, and closed it costs nothing.
 #include "inspector/FrameTraffic.h"
 #include "LineFixture.h"
-#include "app/ZelkApplication.h"
 #include "core/ZelkRoutines.h"
 #include "core_windows/MainForm.h"
 #include "core_windows/WindowRegistry.h"
 #include "device/FrameLog.h"
 #include "device/SharedLineDevice.h"
-#include "editor/EditorState.h"
 #include "monitor/MonitorForm.h"
 
 #include <QCheckBox>
@@ -139,9 +137,7 @@ TEST_F(FrameTrafficLine, EachCallIsOneRequestAndOneAnswer)
 TEST_F(FrameTrafficLine, GarbledAnswerShowsBadFrameRetryAndGoodAnswer)
 {
     startLine({"--garble-rate", "0.3", "--seed", "11"});
-    EditorState::reset();
-    ZelkApplication::wire();
-    ASSERT_TRUE(ZelkApplication::start());
+    startProgram();
     MainForm::instance().FrameTraffic->trigger();
     auto *inspector =
         dynamic_cast<FrameTraffic *>(WindowRegistry::existing(WindowRegistry::FrameTraffic));
@@ -231,8 +227,6 @@ TEST_F(FrameTrafficLine, GarbledAnswerShowsBadFrameRetryAndGoodAnswer)
     EXPECT_GT(shaded, 1000);
     EXPECT_GT(ink, 1000);
     device.ClosePort();
-    ZelkApplication::unwire();
-    EditorState::reset();
 }
 
 namespace {

@@ -2,10 +2,8 @@
 // outcome is settled by reading back, never called "not written" while the
 // unit holds the value.
 #include "LineFixture.h"
-#include "app/ZelkApplication.h"
 #include "core/ZelkRoutines.h"
 #include "core_windows/MainForm.h"
-#include "editor/EditorState.h"
 #include "editor/EepromWriter.h"
 #include "editor/SupplyConfig.h"
 #include "monitor/MonitorSession.h"
@@ -99,9 +97,7 @@ TEST_F(WriteOutcomes, EditorAndMonitorWritesWithLostAnswersSucceed)
 TEST_F(WriteOutcomes, EditorUnitIdChangeSaysWhereTheUnitAnswers)
 {
     startLine({"--writes-only", "--garble-rate", "1"});
-    EditorState::reset();
-    ZelkApplication::wire();
-    ASSERT_TRUE(ZelkApplication::start());
+    startProgram();
     QTest::mouseClick(MainForm::instance().Picture1, Qt::LeftButton);
     SupplyConfig &e = SupplyConfig::instance();
     const auto change = [&](const char *from, const char *to) {
@@ -122,6 +118,4 @@ TEST_F(WriteOutcomes, EditorUnitIdChangeSaysWhereTheUnitAnswers)
     EXPECT_TRUE(boxes[0].startsWith(QLatin1String("Error trying to change Unit ID")));
     EXPECT_EQ(boxes[1], QStringLiteral("The unit still answers at Unit ID 9: its Unit ID was not "
                                        "changed."));
-    ZelkApplication::unwire();
-    EditorState::reset();
 }

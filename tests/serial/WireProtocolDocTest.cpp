@@ -22,13 +22,6 @@ namespace {
 namespace F = ModbusFrame;
 namespace R = ZelkRegisters;
 
-QString page()
-{
-    QFile doc(QStringLiteral(ZELK_DOCS_DIR "/wire-protocol.md"));
-    return doc.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(doc.readAll())
-                                                           : QString();
-}
-
 // The body rows of the first table under the heading line that starts so,
 // cells trimmed; none when the heading or its table is not there.
 QList<QStringList> tableUnder(const QString &text, const QString &heading)
@@ -65,6 +58,12 @@ QList<Range> rangesIn(const QString &cell)
         out << Range{m.captured(1).toLongLong(), m.captured(2).toLongLong()};
     }
     return out;
+}
+
+// The range of register i of a row: its own, or the one every register shares.
+Range rangeOf(const QList<Range> &ranges, int i)
+{
+    return ranges.value(ranges.size() > 1 ? i : 0);
 }
 
 // A row of the register tables: where its value lies for module m (1 for
@@ -224,7 +223,11 @@ protected:
         return server->answer(unit, pdu);
     }
 
-    const QString text = page();
+    const QString text = [] {
+        QFile doc(QStringLiteral(ZELK_DOCS_DIR "/wire-protocol.md"));
+        return doc.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(doc.readAll())
+                                                               : QString();
+    }();
     TestEnvironment env;
     std::unique_ptr<SimulatedBus> bus;
     std::unique_ptr<UnitRegisterServer> server;
@@ -290,20 +293,17 @@ TEST_F(WireProtocolDoc, RegisterTablesAreWhatTheClientSendsAndTheEmulatorTakes)
                 continue;
             // One range for every register, or one a register; above 16 bits, one value.
             const bool wide = ranges[0].hi > 0xFFFF;
-            const auto range = [&](int i) {
-                return ranges.value(ranges.size() > 1 ? i : 0);
-            };
             const auto edges = [&](int i, qint64 v) {
                 values.clear();
                 for (int r = 0; r < row.count; ++r)
                     values.push_back(quint16(wide ? (r == 0 ? v >> 16 : v & 0xFFFF)
-                                                  : (r == i ? v : range(r).hi)));
+                                                  : (r == i ? v : rangeOf(ranges, r).hi)));
                 return call->second(client, 1);
             };
             for (int i = 0; i < (wide ? 1 : row.count); ++i) {
                 SCOPED_TRACE(testing::Message() << method.toStdString() << " register " << i);
-                EXPECT_EQ(edges(i, range(i).hi).toStdString(), "CMD_OK");
-                for (const qint64 v : {range(i).lo - 1, range(i).hi + 1}) {
+                EXPECT_EQ(edges(i, rangeOf(ranges, i).hi).toStdString(), "CMD_OK");
+                for (const qint64 v : {rangeOf(ranges, i).lo - 1, rangeOf(ranges, i).hi + 1}) {
                     const QString reply = edges(i, v);
                     if (v >= 0 && v <= (wide ? 0xFFFFFFFF : 0xFFFF)) {
                         EXPECT_TRUE(reply.startsWith("ERR_BAD_VALUE")) << v << reply.toStdString();
@@ -322,22 +322,20 @@ TEST_F(WireProtocolDoc, RegisterTablesAreWhatTheClientSendsAndTheEmulatorTakes)
             continue;
         }
         const QList<Range> ranges = rangesIn(row.write);
-        const auto range = [&](int i) {
-            return ranges.value(ranges.size() > 1 ? i : 0);
-        };
         const auto write = [&](int i, qint64 v) {
             std::vector<quint16> words;
             for (int r = 0; r < row.count; ++r)
-                words.push_back(quint16(r == i ? v : range(r).hi));
+                words.push_back(quint16(r == i ? v : rangeOf(ranges, r).hi));
             const QByteArray pdu =
                 row.count == 1 ? F::writeSingle(at, words[0]) : F::writeMultiple(at, words);
             return F::parseAnswer(pdu, ask(unit, pdu).value_or(QByteArray()));
         };
         for (int i = 0; i < (ranges.isEmpty() ? 0 : row.count); ++i) {
-            EXPECT_EQ(write(i, range(i).hi).kind, F::Answer::Kind::Written) << range(i).hi;
+            EXPECT_EQ(write(i, rangeOf(ranges, i).hi).kind, F::Answer::Kind::Written)
+                << rangeOf(ranges, i).hi;
             if (at == R::UnitId)
-                unit = quint8(range(i).hi); // the unit answers at its new ID from now on
-            for (const qint64 v : {range(i).lo - 1, range(i).hi + 1}) {
+                unit = quint8(rangeOf(ranges, i).hi); // the unit answers at its new ID from now on
+            for (const qint64 v : {rangeOf(ranges, i).lo - 1, rangeOf(ranges, i).hi + 1}) {
                 if (v >= 0 && v <= 0xFFFF) {
                     EXPECT_EQ(write(i, v).exception, F::Exception::IllegalValue) << v;
                 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using std::placeholders::_1;
 using ::testing::_;
@@ -162,11 +163,11 @@ TEST_F(WrapperTest, StatusBytesAndModesDecode)
         .WillOnce(
             DoAll(SetArgReferee<2>(qint16(3)), SetArgReferee<3>(qint16(0)), Return("CMD_OK")));
     data.GetCurrentLimitMode();
-    EXPECT_EQ(data.Module(1).CurrentLimitMode, "Hiccup");
-    EXPECT_EQ(data.Module(1).EnableReset, "1");
+    EXPECT_EQ(std::pair(data.Module(1).CurrentLimitMode, data.Module(1).EnableReset),
+              std::pair(QString("Hiccup"), QString("1")));
     data.GetCurrentLimitMode();
-    EXPECT_EQ(data.Module(1).CurrentLimitMode, "CurrentShare");
-    EXPECT_EQ(data.Module(1).EnableReset, "0");
+    EXPECT_EQ(std::pair(data.Module(1).CurrentLimitMode, data.Module(1).EnableReset),
+              std::pair(QString("CurrentShare"), QString("0")));
 
     EXPECT_CALL(*device, GetGlobalStatusByte(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
         for (int i : {1, 3, 5, 6, 7, 8})
@@ -344,12 +345,10 @@ TEST_F(WrapperTest, CurrentLimitRoundTripAndRange)
 TEST(FormatDecimalsTest, AtLeastTwoDecimals)
 {
     TestEnvironment env;
-    for (const auto &[separator, text, shown] : {std::tuple{".", "5", "5.00"},
-                                                 {".", "5.", "5.00"},
-                                                 {".", "5.1", "5.10"},
-                                                 {".", "5.125", "5.125"},
-                                                 {",", "5,1", "5,10"},
-                                                 {",", "5", "5,00"}}) {
+    const char *const cases[][3] = {{".", "5", "5.00"},   {".", "5.", "5.00"},
+                                    {".", "5.1", "5.10"}, {".", "5.125", "5.125"},
+                                    {",", "5,1", "5,10"}, {",", "5", "5,00"}};
+    for (const auto &[separator, text, shown] : cases) {
         ZelkGlobals::DecimalSeparator = separator;
         EXPECT_EQ(ZelkData::FormatDecimals(text), shown) << text;
     }
@@ -364,11 +363,9 @@ TEST_F(WrapperTest, PresentModulesAndTypes)
     data.GetPresentModules();
     const QString text = "Unit 7 Does not Respond, make sure is properly connected and is the "
                          "correct UnitID Number";
-    EXPECT_EQ(ZelkGlobals::LastError, text);
-    EXPECT_EQ(ZelkGlobals::LastErrorCopy, text);
-    EXPECT_EQ(data.MODULES, "00000000");
-    EXPECT_FALSE(data.Responding);
-    EXPECT_EQ(silentSignals, 1);
+    EXPECT_EQ(std::tuple(ZelkGlobals::LastError, ZelkGlobals::LastErrorCopy, data.MODULES,
+                         data.Responding, silentSignals),
+              std::tuple(text, text, QString("00000000"), false, 1));
 
     EXPECT_CALL(*device, GetPresentModules(_, _))
         .WillRepeatedly([](const UnitArg &, StatusArray &a) {
@@ -386,16 +383,14 @@ TEST_F(WrapperTest, PresentModulesAndTypes)
     });
     data.GetPresentModules();
     data.GetPresentModules(); // counted afresh, not added up
-    EXPECT_EQ(data.MODULES, "10100000");
-    EXPECT_EQ(ZelkGlobals::PresentModuleCount, 2);
-    EXPECT_EQ(ZelkGlobals::ModulePresent[3], "1");
-    EXPECT_EQ(ZelkGlobals::ModulePresent[8], "0");
-    EXPECT_EQ(named, (QList<int>{1, 1}));
+    EXPECT_EQ(std::tuple(data.MODULES, ZelkGlobals::PresentModuleCount,
+                         ZelkGlobals::ModulePresent[3], ZelkGlobals::ModulePresent[8], named),
+              std::tuple(QString("10100000"), 2, QString("1"), QString("0"), QList<int>{1, 1}));
 
     data.Module(3).ModuleCode = "old";
     data.GetModuleType();
     EXPECT_TRUE(ZelkGlobals::ModuleTypesKnown); // module 1 answered
-    EXPECT_EQ(data.Module(1).ModuleSection, "TYPE2");
-    EXPECT_EQ(data.Module(1).ModuleCode, "ZM 12V/30A");
-    EXPECT_EQ(data.Module(3).ModuleCode, "old");
+    EXPECT_EQ(std::tuple(data.Module(1).ModuleSection, data.Module(1).ModuleCode,
+                         data.Module(3).ModuleCode),
+              std::tuple(QString("TYPE2"), QString("ZM 12V/30A"), QString("old")));
 }

@@ -217,12 +217,6 @@ protected:
         ASSERT_EQ(bus->OpenPort(QStringLiteral("COM1")), CmdOk);
         server = std::make_unique<UnitRegisterServer>(*bus);
     }
-    // The emulator's answer to a request PDU.
-    std::optional<QByteArray> ask(quint8 unit, const QByteArray &pdu)
-    {
-        return server->answer(unit, pdu);
-    }
-
     const QString text = [] {
         QFile doc(QStringLiteral(ZELK_DOCS_DIR "/wire-protocol.md"));
         return doc.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(doc.readAll())
@@ -317,7 +311,7 @@ TEST_F(WireProtocolDoc, RegisterTablesAreWhatTheClientSendsAndTheEmulatorTakes)
         SCOPED_TRACE(row.methods.join(',').toStdString());
         const quint16 at = quint16(row.address(1));
         if (row.write == QLatin1String("read-only")) {
-            EXPECT_EQ(ask(unit, F::writeSingle(at, 0)),
+            EXPECT_EQ(server->answer(unit, F::writeSingle(at, 0)),
                       F::exceptionAnswer(F::Function::WriteSingle, F::Exception::IllegalAddress));
             continue;
         }
@@ -328,7 +322,7 @@ TEST_F(WireProtocolDoc, RegisterTablesAreWhatTheClientSendsAndTheEmulatorTakes)
                 words.push_back(quint16(r == i ? v : rangeOf(ranges, r).hi));
             const QByteArray pdu =
                 row.count == 1 ? F::writeSingle(at, words[0]) : F::writeMultiple(at, words);
-            return F::parseAnswer(pdu, ask(unit, pdu).value_or(QByteArray()));
+            return F::parseAnswer(pdu, server->answer(unit, pdu).value_or(QByteArray()));
         };
         for (int i = 0; i < (ranges.isEmpty() ? 0 : row.count); ++i) {
             EXPECT_EQ(write(i, rangeOf(ranges, i).hi).kind, F::Answer::Kind::Written)
@@ -365,10 +359,10 @@ TEST_F(WireProtocolDoc, RunsAndFunctionsAreThePages)
         const quint8 function = table == R::Table::Input ? 4 : 3;
         const QByteArray whole =
             F::readRequest(function, quint16(span[0].lo), quint16(span[0].hi - span[0].lo + 1));
-        EXPECT_EQ(F::parseAnswer(whole, ask(1, whole).value_or("")).kind,
+        EXPECT_EQ(F::parseAnswer(whole, server->answer(1, whole).value_or("")).kind,
                   F::Answer::Kind::Registers)
             << run[0].toStdString();
-        EXPECT_EQ(ask(1, F::readRequest(function, quint16(span[0].hi + 1), 1)),
+        EXPECT_EQ(server->answer(1, F::readRequest(function, quint16(span[0].hi + 1), 1)),
                   F::exceptionAnswer(function, F::Exception::IllegalAddress))
             << run[0].toStdString();
     }
@@ -384,7 +378,7 @@ TEST_F(WireProtocolDoc, RunsAndFunctionsAreThePages)
                                         F::Function::WriteSingle, F::Function::WriteMultiple}));
     for (int f = 1; f < 0x80; ++f) {
         if (functions.count(f) == 0) {
-            EXPECT_EQ(ask(1, QByteArray(1, char(f)) + QByteArray(4, '\0')),
+            EXPECT_EQ(server->answer(1, QByteArray(1, char(f)) + QByteArray(4, '\0')),
                       F::exceptionAnswer(quint8(f), F::Exception::IllegalFunction))
                 << f;
         }
@@ -432,7 +426,7 @@ TEST_F(WireProtocolDoc, WorkedExamplesAreWhatTheCodeSends)
         ASSERT_FALSE(request.isEmpty()) << "an answer without its request";
         const quint8 unit = quint8(request[0]);
         const QByteArray pdu = request.mid(1, request.size() - 3);
-        const auto answer = ask(unit, pdu);
+        const auto answer = server->answer(unit, pdu);
         ASSERT_TRUE(answer.has_value()) << request.toHex(' ').toStdString();
         const QByteArray expected = F::rtuFrame(unit, *answer);
         EXPECT_EQ(bytes, expected) << "answer to " << request.toHex(' ').toUpper().toStdString()

@@ -28,7 +28,7 @@ struct Ran
 
 // zelkctl with exactly these arguments and variables.
 Ran zelkctlWith(const QString &program, const QStringList &args,
-                const QProcessEnvironment &variables)
+                const QProcessEnvironment &variables = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
     p.setProcessEnvironment(variables);
@@ -62,8 +62,7 @@ protected:
     // The fixture's own run names the folder first.
     Ran zelkctl(QStringList args)
     {
-        return zelkctlWith(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", env.folder()} + args,
-                           QProcessEnvironment::systemEnvironment());
+        return zelkctlWith(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", env.folder()} + args);
     }
 
     // The emulator on a copy of the demo bus at 115200 baud, as COM1 of the
@@ -114,42 +113,39 @@ std::string show(const Ran &r)
 
 } // namespace
 
-// Catches a tool that needs a bus or a window to say what it is.
+// Catches a tool that needs a bus or a window to say what it is, and the
+// emulator ending a usage mistake otherwise than its manual page says (2), or
+// serving although it was given an argument it does not take.
 TEST_F(ZelkCtlTest, VersionHelpAndUsage)
 {
-    const Ran version = zelkctl({"--version"});
-    EXPECT_EQ(version.rc, 0);
-    EXPECT_EQ(version.out, QStringLiteral("zelkctl %1\n").arg(QStringLiteral(ZELK_VERSION)));
-    const Ran help = zelkctl({"--help"});
-    EXPECT_EQ(help.rc, 0);
-    for (const char *command :
-         {"scan", "read", "save", "diff", "apply", "set", "output", "monitor"})
-        EXPECT_TRUE(help.out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(command))))
-            << command;
-    const Ran applyHelp = zelkctl({"apply", "--help"});
-    EXPECT_EQ(applyHelp.rc, 0);
-    EXPECT_TRUE(applyHelp.out.contains("--dry-run")) << show(applyHelp);
-}
-
-// Catches the emulator ending a usage mistake otherwise than its manual page
-// says (2), or serving although it was given an argument it does not take.
-TEST(UnitSimCommandLine, UsageMistakesEndWithTwo)
-{
+    const QString ctl = QStringLiteral(ZELK_CTL), unitsim = QStringLiteral(ZELK_UNITSIM);
+    const QStringList here{"--app-dir", env.folder()};
     const struct
     {
+        QString program;
         QStringList args;
         int rc;
-    } rows[] = {{{"--bogus"}, 2},
-                {{"--baud"}, 2},
-                {{"--store", "simbus.ini", "--pty", "stray"}, 2},
-                {{"--help"}, 0},
-                {{"--version"}, 0}};
-    for (const auto &row : rows) {
-        const Ran r = zelkctlWith(QStringLiteral(ZELK_UNITSIM), row.args,
-                                  QProcessEnvironment::systemEnvironment());
-        EXPECT_EQ(r.rc, row.rc) << row.args.join(' ').toStdString() << show(r);
-        EXPECT_EQ(r.err.startsWith("zelk-unitsim: "), row.rc != 0) << show(r);
-        EXPECT_EQ(r.out.isEmpty(), row.rc != 0) << show(r);
+        QStringList says; // in the output; a text ending a line is the whole output
+    } runs[] = {{ctl, here + QStringList{"--version"}, 0, {"zelkctl " ZELK_VERSION "\n"}},
+                {ctl,
+                 here + QStringList{"--help"},
+                 0,
+                 {"\n  scan ", "\n  read ", "\n  save ", "\n  diff ", "\n  apply ", "\n  set ",
+                  "\n  output ", "\n  monitor "}},
+                {ctl, here + QStringList{"apply", "--help"}, 0, {"--dry-run"}},
+                {unitsim, {"--bogus"}, 2, {}},
+                {unitsim, {"--baud"}, 2, {}},
+                {unitsim, {"--store", "simbus.ini", "--pty", "stray"}, 2, {}},
+                {unitsim, {"--help"}, 0, {}},
+                {unitsim, {"--version"}, 0, {}}};
+    for (const auto &run : runs) {
+        const Ran r = zelkctlWith(run.program, run.args);
+        SCOPED_TRACE(run.args.join(' ').toStdString() + "\n" + show(r));
+        EXPECT_EQ(r.rc, run.rc);
+        EXPECT_EQ(r.err.startsWith(run.program.section('/', -1) + ": "), run.rc != 0);
+        EXPECT_EQ(r.out.isEmpty(), run.rc != 0);
+        for (const QString &text : run.says)
+            EXPECT_TRUE(text.endsWith('\n') ? r.out == text : r.out.contains(text));
     }
 }
 
@@ -499,68 +495,56 @@ TEST_F(ZelkCtlTest, MonitorAllNamesTheSilentUnit)
     unitsim.waitForFinished();
 }
 
-namespace {
-
-QProcessEnvironment withoutAppDirVariable()
-{
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    variables.remove(QStringLiteral("ZELK_APP_DIR"));
-    return variables;
-}
-
-} // namespace
-
-// Catches --app-dir=DIR ignored (the default folder's bus read instead) and
-// an --app-dir without a folder run on that default bus.
-TEST_F(ZelkCtlTest, AppDirInEitherFormAndWithoutAFolder)
+// Catches --app-dir=DIR ignored (the default folder's bus read instead), an
+// --app-dir without a folder run on that default bus, and an installed
+// zelkctl whose per-user folder cannot be made going on to a port "N/A" (a
+// device error), instead of naming the folder and the reason with the exit
+// code of a file problem.
+TEST_F(ZelkCtlTest, AppDirInEitherFormWithoutAFolderOrUnmakeable)
 {
     edit("simbus.ini", "Supply1", "SerialNumber", "ZX5-APPDIR");
+    const QDir root(env.folder());
+    ASSERT_TRUE(root.mkpath("prefix/bin") && root.mkpath("prefix/share/zelksoft"));
+    const QString ctl = QStringLiteral(ZELK_CTL), installed = env.path("prefix/bin/zelkctl");
+    ASSERT_TRUE(QFile::copy(ctl, installed));
+    for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+        ASSERT_TRUE(QFile::copy(env.path(QLatin1String(file)),
+                                env.path(QStringLiteral("prefix/share/zelksoft/") + file)));
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.remove(QStringLiteral("ZELK_APP_DIR"));
+    // The installed copy's per-user folder has a file for a parent: mkdir fails even for root.
+    env.writeFile("taken", "a file, not a folder");
+    QProcessEnvironment unmakeable = variables;
+    unmakeable.insert("XDG_DATA_HOME", env.path("taken/data"));
+    unmakeable.insert("HOME", env.path("home"));
     const struct
     {
+        QString program;
+        QProcessEnvironment variables;
         QStringList args;
         int rc;
-        const char *says; // on standard output when done, else on standard error
+        QStringList says; // on standard output when done, else first on standard error
     } runs[] = {
-        {{"--app-dir", env.folder(), "read", "1"}, 0, "serial ZX5-APPDIR"},
-        {{"--app-dir=" + env.folder(), "read", "1"}, 0, "serial ZX5-APPDIR"},
-        {{"read", "1", "--app-dir"}, 1, "zelkctl: --app-dir needs a value"},
-        {{"--app-dir=", "read", "1"}, 1, "zelkctl: --app-dir needs a value"},
+        {ctl, variables, {"--app-dir", env.folder(), "read", "1"}, 0, {"serial ZX5-APPDIR"}},
+        {ctl, variables, {"--app-dir=" + env.folder(), "read", "1"}, 0, {"serial ZX5-APPDIR"}},
+        {ctl, variables, {"read", "1", "--app-dir"}, 1, {"zelkctl: --app-dir needs a value"}},
+        {ctl, variables, {"--app-dir=", "read", "1"}, 1, {"zelkctl: --app-dir needs a value"}},
+        {installed,
+         unmakeable,
+         {"read", "1"},
+         1,
+         {"zelkctl: Could not create the folder " + env.path("taken/data/zelksoft"),
+          QString::fromLocal8Bit(std::strerror(ENOTDIR))}},
     };
     for (const auto &run : runs) {
-        const Ran r = zelkctlWith(QStringLiteral(ZELK_CTL), run.args, withoutAppDirVariable());
+        const Ran r = zelkctlWith(run.program, run.args, run.variables);
         SCOPED_TRACE(show(r));
         EXPECT_EQ(r.rc, run.rc);
-        EXPECT_TRUE((run.rc == 0 ? r.out : r.err).contains(QLatin1String(run.says)));
+        EXPECT_TRUE(run.rc == 0 ? r.out.contains(run.says[0]) : r.err.startsWith(run.says[0]));
+        for (const QString &text : run.says.mid(1))
+            EXPECT_TRUE(r.err.contains(text)) << text.toStdString();
         if (run.rc != 0) {
             EXPECT_TRUE(r.out.isEmpty());
         }
     }
-}
-
-// Catches an installed zelkctl whose per-user folder cannot be made going on
-// to a port "N/A" (a device error), instead of naming the folder and the
-// reason with the exit code of a file problem.
-TEST_F(ZelkCtlTest, UnmakeablePerUserFolderIsAFileProblem)
-{
-    const QDir root(env.folder());
-    ASSERT_TRUE(root.mkpath("prefix/bin"));
-    ASSERT_TRUE(root.mkpath("prefix/share/zelksoft"));
-    const QString program = env.path("prefix/bin/zelkctl");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(ZELK_CTL), program));
-    for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-        ASSERT_TRUE(QFile::copy(env.path(QLatin1String(file)),
-                                env.path(QStringLiteral("prefix/share/zelksoft/") + file)));
-    // A parent that is a file: mkdir fails even for root.
-    env.writeFile("taken", "a file, not a folder");
-    QProcessEnvironment variables = withoutAppDirVariable();
-    variables.insert("XDG_DATA_HOME", env.path("taken/data"));
-    variables.insert("HOME", env.path("home"));
-
-    const Ran r = zelkctlWith(program, {"read", "1"}, variables);
-    SCOPED_TRACE(show(r));
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(r.err.startsWith("zelkctl: Could not create the folder " +
-                                 env.path("taken/data/zelksoft")));
-    EXPECT_TRUE(r.err.contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))));
-    EXPECT_TRUE(r.out.isEmpty());
 }

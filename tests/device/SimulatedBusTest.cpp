@@ -1,5 +1,7 @@
 // The simulated bus as the program and the window tests rely on it: stored
-// settings, bus addressing, bad input, the bus file, faults and line time.
+// settings, bus addressing, bad input, the bus file, faults and line time; and
+// its units' live behaviour: outputs, measurements, current limit, status
+// bytes, power-up and operating hours.
 #include "BusFixture.h"
 #include "core/IniFile.h"
 #include "core/clsScalability.h"
@@ -8,8 +10,15 @@
 #include <QMap>
 #include <QSet>
 #include <functional>
+#include <tuple>
 
 namespace {
+
+struct Reading
+{
+    qint16 volts = -1;
+    qint16 amps = -1;
+};
 
 // The demo bus on a clock that stands still unless a test moves it.
 class SimBusTest : public BusFixture
@@ -35,6 +44,39 @@ protected:
         const QByteArray text = env.readFile(errorFileName(env.clock.now.date()));
         return int(text.count('\n'));
     }
+
+    Reading measure(const char *unit, qint16 module)
+    {
+        Reading r;
+        EXPECT_EQ(bus->MeasureOutputVoltage(unit, module, r.volts), CmdOk);
+        EXPECT_EQ(bus->MeasureOutputCurrent(unit, module, r.amps), CmdOk);
+        return r;
+    }
+    QString outputs(const char *unit)
+    {
+        StatusArray a;
+        EXPECT_EQ(bus->GetOutputState(unit, a), CmdOk);
+        return a.toStatusText();
+    }
+    StatusArray status(const char *unit, bool global)
+    {
+        StatusArray a;
+        EXPECT_EQ(global ? bus->GetGlobalStatusByte(unit, a)
+                         : bus->GetModuleGoodStatusByte(unit, a),
+                  CmdOk);
+        return a;
+    }
+};
+
+// The demo bus, port open.
+class SimBusLiveTest : public SimBusTest
+{
+protected:
+    void SetUp() override
+    {
+        SimBusTest::SetUp();
+        openBus();
+    }
 };
 
 } // namespace
@@ -43,38 +85,30 @@ protected:
 TEST_F(SimBusTest, StoredSettingsSurviveANewDeviceObject)
 {
     openBus();
-    EXPECT_EQ(bus->SetFanFailPolarity("3", 0), CmdOk);
-    EXPECT_EQ(bus->SetDefaultGroupState("3", 1), CmdOk);
-    EXPECT_EQ(bus->SetDefaultOutputVoltage("3", 3, 12345), CmdOk);
-    EXPECT_EQ(bus->SetModuleGoodHighThreshold("3", 3, 13000), CmdOk);
-    EXPECT_EQ(bus->SetCurrentLimitMode("3", 1, 2, 1), CmdOk);
-    EXPECT_EQ(bus->SetCurrentLimitOFFTimeExUShort("3", 1, 4321), CmdOk);
-    EXPECT_EQ(bus->SetOutputTurnONDelay("3", 3, 65000), CmdOk);
-    EXPECT_EQ(bus->SetGroupID("3", 3, 3), CmdOk);
+    for (const QString &reply :
+         {bus->SetFanFailPolarity("3", 0), bus->SetDefaultGroupState("3", 1),
+          bus->SetDefaultOutputVoltage("3", 3, 12345),
+          bus->SetModuleGoodHighThreshold("3", 3, 13000), bus->SetCurrentLimitMode("3", 1, 2, 1),
+          bus->SetCurrentLimitOFFTimeExUShort("3", 1, 4321),
+          bus->SetOutputTurnONDelay("3", 3, 65000), bus->SetGroupID("3", 3, 3)})
+        EXPECT_EQ(reply, CmdOk);
     restartBus();
     openBus();
-    qint16 v = -1, reset = -1;
-    qint32 t = -1;
-    EXPECT_EQ(bus->GetFanFailPolarity("3", v), CmdOk);
-    EXPECT_EQ(v, 0);
-    EXPECT_EQ(bus->GetDefaultGroupState("3", v), CmdOk);
-    EXPECT_EQ(v, 1);
-    EXPECT_EQ(bus->GetDefaultOutputVoltage("3", 3, v), CmdOk);
-    EXPECT_EQ(v, 12345);
-    EXPECT_EQ(bus->GetModuleGoodHighThreshold("3", 3, v), CmdOk);
-    EXPECT_EQ(v, 13000);
-    EXPECT_EQ(bus->GetCurrentLimitMode("3", 1, v, reset), CmdOk);
-    EXPECT_EQ(v, 2);
-    EXPECT_EQ(reset, 1);
-    EXPECT_EQ(bus->GetCurrentLimitOFFTimeExUShort("3", 1, t), CmdOk);
-    EXPECT_EQ(t, 4321);
-    EXPECT_EQ(bus->GetOutputTurnONDelayExUShort("3", 3, t), CmdOk);
-    EXPECT_EQ(t, 65000);
-    EXPECT_EQ(bus->GetGroupID("3", 3, v), CmdOk);
-    EXPECT_EQ(v, 3);
+    qint16 fan = -1, group = -1, volts = -1, high = -1, mode = -1, reset = -1, id = -1,
+           byNumber = -1;
+    qint32 off = -1, delay = -1;
     // The unit as a number reaches the same unit as its text.
-    EXPECT_EQ(bus->GetFanFailPolarity(qint16(3), v), CmdOk);
-    EXPECT_EQ(v, 0);
+    for (const QString &reply :
+         {bus->GetFanFailPolarity("3", fan), bus->GetDefaultGroupState("3", group),
+          bus->GetDefaultOutputVoltage("3", 3, volts),
+          bus->GetModuleGoodHighThreshold("3", 3, high),
+          bus->GetCurrentLimitMode("3", 1, mode, reset),
+          bus->GetCurrentLimitOFFTimeExUShort("3", 1, off),
+          bus->GetOutputTurnONDelayExUShort("3", 3, delay), bus->GetGroupID("3", 3, id),
+          bus->GetFanFailPolarity(qint16(3), byNumber)})
+        EXPECT_EQ(reply, CmdOk);
+    EXPECT_EQ(std::tuple(fan, group, volts, high, mode, reset, off, delay, id, byNumber),
+              std::tuple(0, 1, 12345, 13000, 2, 1, 4321, 65000, 3, 0));
 }
 
 // Catches arguments out of range that are accepted, stored, or crash the bus.
@@ -105,10 +139,10 @@ TEST_F(SimBusTest, OutOfRangeArgumentsAreRefusedAndChangeNothing)
 
     restartBus(); // what was refused never reached the file
     openBus();
-    EXPECT_EQ(bus->GetDefaultOutputVoltage("1", 1, v), CmdOk);
-    EXPECT_EQ(v, 3600);
-    EXPECT_EQ(bus->GetOutputTurnONDelayExUShort("1", 1, t), CmdOk);
-    EXPECT_EQ(t, 0);
+    EXPECT_EQ(bus->GetDefaultOutputVoltage("1", 1, v) +
+                  bus->GetOutputTurnONDelayExUShort("1", 1, t),
+              CmdOk + CmdOk);
+    EXPECT_EQ(std::pair(v, t), std::pair(qint16(3600), 0));
 }
 
 // Catches ports that open although they do not exist, a second open, and calls
@@ -197,19 +231,16 @@ TEST_F(SimBusTest, DemoBusMatchesTheShippedRatings)
     }
     EXPECT_GE(types.size(), 5);
     EXPECT_TRUE(groups.contains(2) && groups.contains(3));
-    qint16 state = -1, global = -1;
-    EXPECT_EQ(bus->GetDefaultGlobalOutputState("7", state), CmdOk);
-    EXPECT_EQ(state, 0);
-    EXPECT_EQ(bus->GetGlobalOutputState("7", global), CmdOk);
-    EXPECT_EQ(global, 100);
-    EXPECT_EQ(bus->GetGlobalOutputState("1", global), CmdOk);
-    EXPECT_EQ(global, 110);
-
-    // Unit 1 modules 4 and 5 share current in group 3: master 4, slave 5.
+    // Unit 7 held off; unit 1's modules 4 and 5 share current in group 3:
+    // master 4, slave 5.
+    qint16 state = -1, global7 = -1, global1 = -1;
     StatusArray first, second;
-    EXPECT_EQ(bus->GetMasterSlaveMode("1", first, second), CmdOk);
-    EXPECT_EQ(first.toStatusText(), "00000000");
-    EXPECT_EQ(second.toStatusText(), "01000101");
+    for (const QString &reply :
+         {bus->GetDefaultGlobalOutputState("7", state), bus->GetGlobalOutputState("7", global7),
+          bus->GetGlobalOutputState("1", global1), bus->GetMasterSlaveMode("1", first, second)})
+        EXPECT_EQ(reply, CmdOk);
+    EXPECT_EQ(std::tuple(state, global7, global1, first.toStatusText(), second.toStatusText()),
+              std::tuple(0, 100, 110, QString("00000000"), QString("01000101")));
 }
 
 // Catches a corrupt bus file that crashes the bus, is lost without a copy, is
@@ -244,25 +275,20 @@ TEST_F(SimBusTest, DamagedKeysReadAsCleanDefaults)
     openBus();
     EXPECT_EQ(bus->unitIds(), QList<int>{9});
     EXPECT_EQ(env.readFile("simbus.ini"), text); // reading changes nothing
-    qint16 v = -1, reset = -1;
+    qint16 fan = -1, mode = -1, reset = -1, type = -1, v = -1;
     QString hours;
-    EXPECT_EQ(bus->GetFanFailPolarity("9", v), CmdOk);
-    EXPECT_EQ(v, 1);
-    EXPECT_EQ(bus->GetOperatingHoursString("9", hours), CmdOk);
-    EXPECT_EQ(hours, "0");
     StatusArray modules;
-    EXPECT_EQ(bus->GetPresentModules("9", modules), CmdOk);
-    EXPECT_EQ(modules.toStatusText(), "01000000");
-    EXPECT_EQ(bus->GetCurrentLimitMode("9", 2, v, reset), CmdOk);
-    EXPECT_EQ(v, 0);
-    // A type with no ratings still answers.
-    EXPECT_EQ(bus->GetModuleType("9", 2, v), CmdOk);
-    EXPECT_EQ(v, 42);
-    EXPECT_EQ(bus->SetOutputVoltageSetpoint("9", 2, 1200), CmdOk);
-    EXPECT_EQ(bus->MeasureOutputVoltage("9", 2, v), CmdOk);
-    EXPECT_EQ(bus->MeasureOutputCurrent("9", 2, v), CmdOk);
-    // The one unreadable fault rule is skipped and said so.
-    EXPECT_EQ(bus->GetFanFailPolarity("9", v), CmdOk);
+    // A type with no ratings still answers; the one unreadable fault rule is
+    // skipped and said so.
+    for (const QString &reply :
+         {bus->GetFanFailPolarity("9", fan), bus->GetOperatingHoursString("9", hours),
+          bus->GetPresentModules("9", modules), bus->GetCurrentLimitMode("9", 2, mode, reset),
+          bus->GetModuleType("9", 2, type), bus->SetOutputVoltageSetpoint("9", 2, 1200),
+          bus->MeasureOutputVoltage("9", 2, v), bus->MeasureOutputCurrent("9", 2, v),
+          bus->GetFanFailPolarity("9", v)})
+        EXPECT_EQ(reply, CmdOk);
+    EXPECT_EQ(std::tuple(fan, hours, modules.toStatusText(), mode, type),
+              std::tuple(1, QString("0"), QString("01000000"), 0, 42));
     EXPECT_EQ(errorFileLines(), 1);
 }
 
@@ -359,4 +385,202 @@ TEST_F(SimBusTest, CallsTakeTheirLineTime)
         EXPECT_EQ(bus->GetFanFailPolarity(unit, v), "ERR_TIMEOUT");
         EXPECT_NEAR(double(env.clock.monotonic - before), 250.0 * 7, 100.0) << unit;
     }
+}
+
+// Demo unit 1: module 1 3.3 V Normal limit 80 A on 0.0825 ohm; module 2 12 V
+// Hiccup limit 24 A (100 ms on, 1000 ms off) on 1 ohm; module 3 24 V Latching
+// limit 12 A after 100 ms on 4 ohm. Counts: module 2 1000/V 200/A, module 3
+// 500/V 400/A.
+
+// Catches measurements that ignore the set-point, the output switch or the
+// global output, noise that is not small, or a global output switch that
+// does not restart the outputs.
+TEST_F(SimBusLiveTest, MeasurementsFollowSetpointAndSwitches)
+{
+    bus->setNoiseEnabled(true);
+    Reading r = measure("1", 2);
+    EXPECT_NEAR(r.volts, 12000, 12000 * 0.002);
+    EXPECT_NEAR(r.amps, 2400, 2400 * 0.002);
+    QSet<qint16> seen;
+    for (int i = 0; i < 20; ++i)
+        seen << measure("1", 2).volts;
+    EXPECT_GT(seen.size(), 1); // a real supply never reads the same twice
+    bus->setNoiseEnabled(false);
+
+    ASSERT_EQ(bus->SetOutputVoltageSetpoint("1", 2, 10000), CmdOk);
+    r = measure("1", 2);
+    EXPECT_EQ(std::pair(r.volts, r.amps), (std::pair<qint16, qint16>(10000, 2000)));
+
+    ASSERT_EQ(bus->SetOutputState("1", 2, 0), CmdOk);
+    r = measure("1", 2);
+    EXPECT_EQ(std::pair(r.volts, r.amps), (std::pair<qint16, qint16>(0, 0)));
+    EXPECT_EQ(outputs("1"), "10111000");
+    ASSERT_EQ(bus->SetOutputState("1", 2, 1), CmdOk);
+    EXPECT_EQ(measure("1", 2).volts, 10000); // the live set-point is kept
+
+    ASSERT_EQ(bus->SetGlobalOutputState(qint16(1), 0), CmdOk);
+    EXPECT_EQ(measure("1", 1).volts, 0);
+    EXPECT_EQ(outputs("1"), "00000000");
+    qint16 global = 0;
+    EXPECT_EQ(bus->GetGlobalOutputState("1", global), CmdOk);
+    EXPECT_EQ(global, 100);
+    // Switched on again, it restarts every output (one switched off too), each
+    // group on its delay.
+    ASSERT_EQ(bus->SetOutputState("1", 1, 0), CmdOk);
+    ASSERT_EQ(bus->SetGlobalOutputState(qint16(1), 1), CmdOk);
+    EXPECT_EQ(outputs("1"), "10000000");
+    advanceClock(500);
+    EXPECT_EQ(outputs("1"), "11111000");
+}
+
+// Catches a Normal limit that lets the overload through or trips.
+TEST_F(SimBusLiveTest, NormalLimitHoldsTheCurrent)
+{
+    ASSERT_TRUE(bus->setLoadResistance(1, 1, 0.02)); // 165 A wanted
+    for (int i = 0; i < 3; ++i) {
+        const Reading r = measure("1", 1); // 80 A, through 0.02 ohm
+        EXPECT_EQ(std::pair(r.volts, r.amps), (std::pair<qint16, qint16>(1600, 6400)));
+        advanceClock(5000);
+    }
+    EXPECT_EQ(status("1", true)(5), 1);  // global current limit
+    EXPECT_EQ(status("1", false)(1), 0); // 1.6 V is outside the window
+}
+
+// Catches a latch that trips early, late, or not at all, that clears when the
+// load goes, or that ignores the enable-reset setting.
+TEST_F(SimBusLiveTest, LatchingLimitTripsAfterOnTimeAndStaysOff)
+{
+    ASSERT_TRUE(bus->setLoadResistance(1, 3, 1.0)); // 24 A wanted
+    EXPECT_EQ(measure("1", 3).amps, 4800);
+    advanceClock(99);
+    EXPECT_EQ(measure("1", 3).volts, 6000); // 12 A through 1 ohm
+    advanceClock(1);
+    EXPECT_EQ(measure("1", 3).volts, 0);
+    EXPECT_EQ(outputs("1")[2], '0');
+    ASSERT_TRUE(bus->setLoadResistance(1, 3, 4.0));
+    advanceClock(1000);
+    EXPECT_EQ(measure("1", 3).amps, 0);
+
+    // Enable-reset on: switching the output off and on clears the latch.
+    ASSERT_EQ(bus->SetOutputState("1", 3, 0), CmdOk);
+    ASSERT_EQ(bus->SetOutputState("1", 3, 1), CmdOk);
+    EXPECT_EQ(measure("1", 3).volts, 12000);
+
+    // Enable-reset off: only a power cycle does.
+    ASSERT_EQ(bus->SetCurrentLimitMode("1", 3, 1, 0), CmdOk);
+    ASSERT_TRUE(bus->setLoadResistance(1, 3, 1.0));
+    advanceClock(100);
+    ASSERT_TRUE(bus->setLoadResistance(1, 3, 4.0));
+    ASSERT_EQ(bus->SetOutputState("1", 3, 0), CmdOk);
+    ASSERT_EQ(bus->SetOutputState("1", 3, 1), CmdOk);
+    EXPECT_EQ(measure("1", 3).volts, 0);
+    ASSERT_TRUE(bus->recycle(1));
+    advanceClock(250);
+    EXPECT_EQ(measure("1", 3).volts, 12000);
+}
+
+// Catches a hiccup that does not switch off, does not come back, or uses the
+// wrong ON/OFF times.
+TEST_F(SimBusLiveTest, HiccupLimitCyclesWithOnAndOffTimes)
+{
+    ASSERT_TRUE(bus->setLoadResistance(1, 2, 0.25)); // 48 A wanted
+    const Reading held = measure("1", 2);
+    EXPECT_EQ(held.amps, 4800); // 24 A
+    EXPECT_EQ(held.volts, 6000);
+    advanceClock(150);
+    EXPECT_EQ(measure("1", 2).amps, 0);
+    EXPECT_EQ(outputs("1")[1], '1'); // still commanded on while it waits
+    advanceClock(940);
+    EXPECT_EQ(measure("1", 2).amps, 0);
+    advanceClock(20);
+    EXPECT_EQ(measure("1", 2).amps, 4800);
+    ASSERT_TRUE(bus->setLoadResistance(1, 2, 1.0));
+    advanceClock(5000);
+    EXPECT_EQ(measure("1", 2).volts, 12000);
+}
+
+// Catches a module-good byte or DC-good flag that ignores the thresholds or
+// the output state, and forced alarms that do not show, or that leave the
+// module-good byte up during an over-voltage.
+TEST_F(SimBusLiveTest, ModuleGoodFollowsThresholds)
+{
+    EXPECT_EQ(status("1", false).toStatusText(), "11111000");
+    EXPECT_EQ(status("1", true).toStatusText(), "11110001");
+
+    ASSERT_EQ(bus->SetModuleGoodLowThreshold("1", 2, 12100), CmdOk);
+    EXPECT_EQ(status("1", false).toStatusText(), "10111000");
+    EXPECT_EQ(status("1", true)(4), 0);
+    ASSERT_EQ(bus->SetModuleGoodLowThreshold("1", 2, 11900), CmdOk);
+    ASSERT_EQ(bus->SetModuleGoodHighThreshold("1", 2, 11950), CmdOk);
+    EXPECT_EQ(status("1", false)(2), 0);
+    ASSERT_EQ(bus->SetModuleGoodLowThreshold("1", 2, 0), CmdOk);
+    EXPECT_EQ(status("1", false)(2), 0); // still above the high threshold
+    ASSERT_EQ(bus->SetModuleGoodHighThreshold("1", 2, 0), CmdOk);
+    EXPECT_EQ(status("1", false)(2), 1); // no window set
+    ASSERT_EQ(bus->SetOutputState("1", 2, 0), CmdOk);
+    EXPECT_EQ(status("1", false)(2), 0);
+    EXPECT_EQ(status("1", true)(4), 1); // a module switched off is not a DC failure
+
+    // Forced alarms.
+    ASSERT_TRUE(bus->forceAlarm(1, 1, true));
+    ASSERT_TRUE(bus->forceAlarm(1, 8, true));
+    StatusArray g = status("1", true);
+    EXPECT_EQ(g(1), 0);
+    EXPECT_EQ(g(6), 1);
+    EXPECT_EQ(g(8), 0);
+    ASSERT_TRUE(bus->forceAlarm(1, 7, true));
+    EXPECT_EQ(status("1", true)(7), 1);
+    EXPECT_EQ(status("1", false).toStatusText(), "00000000");
+    EXPECT_EQ(status("3", true).toStatusText(), "11110001");
+    EXPECT_EQ(status("7", true)(4), 0); // outputs held off: DC not good
+}
+
+// Catches a power-up that ignores start-up states, turn-on delays or groups,
+// or that keeps the live set-point.
+TEST_F(SimBusLiveTest, RecycleStartsOutputsGroupByGroup)
+{
+    // Group 2 (modules 2, 3) follows its first module: its start-up state and delay.
+    ASSERT_EQ(bus->SetDefaultOutputOnOffState("1", 3, 0), CmdOk);
+    ASSERT_EQ(bus->SetOutputTurnONDelay("1", 3, 50), CmdOk);
+    ASSERT_EQ(bus->SetDefaultOutputOnOffState("1", 1, 0), CmdOk);
+    ASSERT_EQ(bus->SetOutputVoltageSetpoint("1", 2, 9000), CmdOk);
+
+    ASSERT_TRUE(bus->recycle(1));
+    EXPECT_EQ(outputs("1"), "00000000");
+    advanceClock(249);
+    EXPECT_EQ(outputs("1"), "00000000");
+    advanceClock(1);
+    EXPECT_EQ(outputs("1"), "01100000");
+    EXPECT_EQ(measure("1", 2).volts, 12000);
+    advanceClock(250);
+    EXPECT_EQ(outputs("1"), "01111000");
+
+    // The group switch takes every grouped module along, each group on its delay.
+    ASSERT_EQ(bus->SetGroupState("1", 0), CmdOk);
+    EXPECT_EQ(outputs("1"), "00000000");
+    ASSERT_EQ(bus->SetGroupState("1", 1), CmdOk);
+    advanceClock(250);
+    EXPECT_EQ(outputs("1"), "01100000");
+    advanceClock(250);
+    EXPECT_EQ(outputs("1"), "01111000");
+
+    ASSERT_TRUE(bus->recycle(7)); // held off until its global output is switched on
+    EXPECT_EQ(outputs("7"), "00000000");
+    ASSERT_EQ(bus->SetGlobalOutputState(qint16(7), 1), CmdOk);
+    EXPECT_EQ(outputs("7"), "11000000");
+}
+
+// Catches operating hours that stand still or are lost with the device object.
+TEST_F(SimBusLiveTest, OperatingHoursAdvanceWithTheClock)
+{
+    QString hours;
+    ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
+    EXPECT_EQ(hours, "1234");
+    advanceClock(2 * 3600000 + 1);
+    ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
+    EXPECT_EQ(hours, "1236");
+    restartBus();
+    openBus();
+    ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
+    EXPECT_EQ(hours, "1236");
 }

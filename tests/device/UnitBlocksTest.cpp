@@ -84,36 +84,3 @@ TEST_F(UnitBlocksKept, AgesWritesAndPauses)
     EXPECT_FALSE(blocks.refused(2, Run::Stored));
     EXPECT_TRUE(blocks.stale(2, Run::Stored));
 }
-
-// Catches a block that answers where the unit would refuse, or the wrong
-// registers: an empty position's settings are refused unless the read takes
-// its type register, its measurements by its present flag.
-TEST_F(UnitBlocksKept, SlicesAndEmptyPositions)
-{
-    keepBoth(3);
-    const quint16 type2 = R::moduleRegister(2, R::Module::Type);
-    const struct
-    {
-        Table table;
-        quint16 address;
-        int count;
-        int module;
-        bool noModule;
-    } reads[] = {
-        {Table::Holding, R::UnitSerial, 6, 0, false},
-        {Table::Holding, type2, 1, 2, false},
-        {Table::Holding, quint16(type2 + R::Module::CurrentLimit), 1, 2, true},
-        {Table::Holding, quint16(type2 + R::Module::Serial), 6, 2, true},
-        {Table::Holding, R::moduleRegister(3, R::Module::GroupId), 1, 3, false},
-        {Table::Input, R::measuredVoltage(2), 1, 2, true},
-        {Table::Input, R::measuredCurrent(3), 1, 3, false},
-        {Table::Input, R::OperatingHours, 2, 0, false},
-    };
-    for (const auto &r : reads) {
-        const auto s = blocks.slice(3, r.table, r.address, r.count, r.module);
-        ASSERT_TRUE(s.has_value()) << r.address;
-        EXPECT_EQ(s->noModule, r.noModule) << r.address;
-        ASSERT_EQ(int(s->registers.size()), r.count);
-        EXPECT_EQ(s->registers.front(), r.address == type2 ? 0 : r.address + 1) << r.address;
-    }
-}

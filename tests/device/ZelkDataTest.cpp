@@ -5,9 +5,11 @@
 #include "core/ZelkGlobals.h"
 
 #include <QRegularExpression>
+#include <array>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using std::placeholders::_1;
 using ::testing::_;
@@ -113,31 +115,38 @@ const WrapperCase FamilyCases[] = {
 } // namespace
 
 // Catches a wrapper whose failure texts, flags or per-module loop differ from
-// the convention (two blanks in the file, one in LastError, modules 1 and 3 only).
+// the convention (two blanks in the file, one in LastError, modules 1 and 3
+// only), odd replies taken for success or crashing the error report, and a
+// failed read that overwrites what the record held.
 TEST_F(WrapperTest, EveryWrapperReportsAFailingReplyTheSameWay)
 {
-    DefaultValue<QString>::Set(QStringLiteral("ERR_TIMEOUT"));
-    for (const WrapperCase &c : FamilyCases) {
-        SCOPED_TRACE(c.text);
-        QFile::remove(env.path("error124.txt"));
-        ZelkGlobals::ErrorFlag = false;
-        ZelkGlobals::LastError.clear();
-        data.Responding = true;
+    for (const QString &reply : {QString("ERR_TIMEOUT"), QString(), QString(100000, 'x'),
+                                 QString("CMD_OK "), QString("CMD_Ok"), QString("CMD_OK\n")}) {
+        DefaultValue<QString>::Set(reply);
+        for (const WrapperCase &c : FamilyCases) {
+            SCOPED_TRACE(std::string(c.text) + " " + reply.left(12).toStdString());
+            QFile::remove(env.path("error124.txt"));
+            ZelkGlobals::ErrorFlag = false;
+            ZelkGlobals::LastError.clear();
+            data.Responding = true;
+            data.SerialNumber = "kept";
 
-        c.run(data);
+            c.run(data);
 
-        const QString head = QStringLiteral("Error in %1 %2 Unit ")
-                                 .arg(QLatin1String(c.text), c.kind == ForUnit ? "for" : "in");
-        const QString file = c.kind == ForUnit ? head : head + ' ';
-        const QString last = c.kind == PerModule ? "7 and Module 3" : "7";
-        EXPECT_EQ(ZelkGlobals::LastError, head + last + " ERR_TIMEOUT");
-        EXPECT_TRUE(ZelkGlobals::ErrorFlag);
-        EXPECT_EQ(data.Responding, !c.clearsResponding);
-        EXPECT_EQ(data.LastReply, "ERR_TIMEOUT");
-        const QStringList lines =
-            c.kind == PerModule ? QStringList{file + "7 and Module 1", file + "7 and Module 3"}
-                                : QStringList{file + "7"};
-        EXPECT_EQ(errorFileMessages(), lines);
+            const QString head = QStringLiteral("Error in %1 %2 Unit ")
+                                     .arg(QLatin1String(c.text), c.kind == ForUnit ? "for" : "in");
+            const QString file = c.kind == ForUnit ? head : head + ' ';
+            const QString last = c.kind == PerModule ? "7 and Module 3" : "7";
+            EXPECT_EQ(ZelkGlobals::LastError, head + last + " " + reply);
+            EXPECT_TRUE(ZelkGlobals::ErrorFlag);
+            EXPECT_EQ(data.Responding, !c.clearsResponding);
+            EXPECT_EQ(data.LastReply, reply);
+            EXPECT_EQ(data.SerialNumber, "kept");
+            const QStringList lines =
+                c.kind == PerModule ? QStringList{file + "7 and Module 1", file + "7 and Module 3"}
+                                    : QStringList{file + "7"};
+            EXPECT_EQ(errorFileMessages(), lines);
+        }
     }
 }
 
@@ -154,11 +163,11 @@ TEST_F(WrapperTest, StatusBytesAndModesDecode)
         .WillOnce(
             DoAll(SetArgReferee<2>(qint16(3)), SetArgReferee<3>(qint16(0)), Return("CMD_OK")));
     data.GetCurrentLimitMode();
-    EXPECT_EQ(data.Module(1).CurrentLimitMode, "Hiccup");
-    EXPECT_EQ(data.Module(1).EnableReset, "1");
+    EXPECT_EQ(std::pair(data.Module(1).CurrentLimitMode, data.Module(1).EnableReset),
+              std::pair(QString("Hiccup"), QString("1")));
     data.GetCurrentLimitMode();
-    EXPECT_EQ(data.Module(1).CurrentLimitMode, "CurrentShare");
-    EXPECT_EQ(data.Module(1).EnableReset, "0");
+    EXPECT_EQ(std::pair(data.Module(1).CurrentLimitMode, data.Module(1).EnableReset),
+              std::pair(QString("CurrentShare"), QString("0")));
 
     EXPECT_CALL(*device, GetGlobalStatusByte(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
         for (int i : {1, 3, 5, 6, 7, 8})
@@ -169,14 +178,10 @@ TEST_F(WrapperTest, StatusBytesAndModesDecode)
     data.ModuleGoodStatus = "11000000";
     ZelkGlobals::ErrorFlag = false;
     data.GetGlobalStatusByte();
-    EXPECT_TRUE(data.OverTemp);
-    EXPECT_FALSE(data.FanFail);
-    EXPECT_TRUE(data.AcOk);
-    EXPECT_FALSE(data.GlobalDC);
-    EXPECT_TRUE(data.GlobalCurrentLimit);
-    EXPECT_TRUE(data.FanWarn);
-    EXPECT_TRUE(ZelkGlobals::ErrorFlag);
-    EXPECT_TRUE(data.Responding);
+    EXPECT_EQ(
+        (std::array{data.OverTemp, data.FanFail, data.AcOk, data.GlobalDC, data.GlobalCurrentLimit,
+                    data.FanWarn, ZelkGlobals::ErrorFlag, data.Responding}),
+        (std::array{true, false, true, false, true, true, true, true}));
     EXPECT_EQ(data.ModuleGoodStatus, "00000000");
 
     EXPECT_CALL(*device, GetOutputState(_, _)).WillOnce([](const UnitArg &, StatusArray &a) {
@@ -261,25 +266,10 @@ TEST_F(WrapperTest, MeasurementScaling)
     }
 }
 
-// Catches odd replies taken for success or crashing the error report, status
-// bytes not falling back to all-zero, and the global fallbacks not being set
-// on failure.
-TEST_F(WrapperTest, OddRepliesAreFailures)
+// Catches status bytes not falling back to all-zero, and the global
+// fallbacks not being set on failure.
+TEST_F(WrapperTest, FailuresFallBack)
 {
-    for (const QString &reply : {QString(), QString(100000, 'x'), QString("CMD_OK "),
-                                 QString("CMD_Ok"), QString("CMD_OK\n")}) {
-        ZelkGlobals::ErrorFlag = false;
-        data.Responding = true;
-        EXPECT_CALL(*device, GetUnitSerialN(_, _)).WillOnce(Return(reply));
-        data.SerialNumber = "kept";
-        data.GetUnitSerialN();
-        EXPECT_TRUE(ZelkGlobals::ErrorFlag);
-        EXPECT_FALSE(data.Responding);
-        EXPECT_EQ(data.SerialNumber, "kept");
-        EXPECT_EQ(ZelkGlobals::LastError, "Error in GetUnitSerialNumber for Unit 7 " + reply);
-    }
-
-    // The fallbacks of a failure: status bytes all-zero, the globals cleared.
     DefaultValue<QString>::Set(QStringLiteral("BAD"));
     data.ModuleGoodStatus = "11111111";
     data.OutputStatus = "11111111";
@@ -355,12 +345,10 @@ TEST_F(WrapperTest, CurrentLimitRoundTripAndRange)
 TEST(FormatDecimalsTest, AtLeastTwoDecimals)
 {
     TestEnvironment env;
-    for (const auto &[separator, text, shown] : {std::tuple{".", "5", "5.00"},
-                                                 {".", "5.", "5.00"},
-                                                 {".", "5.1", "5.10"},
-                                                 {".", "5.125", "5.125"},
-                                                 {",", "5,1", "5,10"},
-                                                 {",", "5", "5,00"}}) {
+    const char *const cases[][3] = {{".", "5", "5.00"},   {".", "5.", "5.00"},
+                                    {".", "5.1", "5.10"}, {".", "5.125", "5.125"},
+                                    {",", "5,1", "5,10"}, {",", "5", "5,00"}};
+    for (const auto &[separator, text, shown] : cases) {
         ZelkGlobals::DecimalSeparator = separator;
         EXPECT_EQ(ZelkData::FormatDecimals(text), shown) << text;
     }
@@ -375,11 +363,9 @@ TEST_F(WrapperTest, PresentModulesAndTypes)
     data.GetPresentModules();
     const QString text = "Unit 7 Does not Respond, make sure is properly connected and is the "
                          "correct UnitID Number";
-    EXPECT_EQ(ZelkGlobals::LastError, text);
-    EXPECT_EQ(ZelkGlobals::LastErrorCopy, text);
-    EXPECT_EQ(data.MODULES, "00000000");
-    EXPECT_FALSE(data.Responding);
-    EXPECT_EQ(silentSignals, 1);
+    EXPECT_EQ(std::tuple(ZelkGlobals::LastError, ZelkGlobals::LastErrorCopy, data.MODULES,
+                         data.Responding, silentSignals),
+              std::tuple(text, text, QString("00000000"), false, 1));
 
     EXPECT_CALL(*device, GetPresentModules(_, _))
         .WillRepeatedly([](const UnitArg &, StatusArray &a) {
@@ -397,16 +383,14 @@ TEST_F(WrapperTest, PresentModulesAndTypes)
     });
     data.GetPresentModules();
     data.GetPresentModules(); // counted afresh, not added up
-    EXPECT_EQ(data.MODULES, "10100000");
-    EXPECT_EQ(ZelkGlobals::PresentModuleCount, 2);
-    EXPECT_EQ(ZelkGlobals::ModulePresent[3], "1");
-    EXPECT_EQ(ZelkGlobals::ModulePresent[8], "0");
-    EXPECT_EQ(named, (QList<int>{1, 1}));
+    EXPECT_EQ(std::tuple(data.MODULES, ZelkGlobals::PresentModuleCount,
+                         ZelkGlobals::ModulePresent[3], ZelkGlobals::ModulePresent[8], named),
+              std::tuple(QString("10100000"), 2, QString("1"), QString("0"), QList<int>{1, 1}));
 
     data.Module(3).ModuleCode = "old";
     data.GetModuleType();
     EXPECT_TRUE(ZelkGlobals::ModuleTypesKnown); // module 1 answered
-    EXPECT_EQ(data.Module(1).ModuleSection, "TYPE2");
-    EXPECT_EQ(data.Module(1).ModuleCode, "ZM 12V/30A");
-    EXPECT_EQ(data.Module(3).ModuleCode, "old");
+    EXPECT_EQ(std::tuple(data.Module(1).ModuleSection, data.Module(1).ModuleCode,
+                         data.Module(3).ModuleCode),
+              std::tuple(QString("TYPE2"), QString("ZM 12V/30A"), QString("old")));
 }

@@ -2,13 +2,11 @@
 // the window shows is what went over the line, and closed it costs nothing.
 #include "inspector/FrameTraffic.h"
 #include "LineFixture.h"
-#include "app/ZelkApplication.h"
 #include "core/ZelkRoutines.h"
 #include "core_windows/MainForm.h"
 #include "core_windows/WindowRegistry.h"
 #include "device/FrameLog.h"
 #include "device/SharedLineDevice.h"
-#include "editor/EditorState.h"
 #include "monitor/MonitorForm.h"
 
 #include <QCheckBox>
@@ -139,9 +137,7 @@ TEST_F(FrameTrafficLine, EachCallIsOneRequestAndOneAnswer)
 TEST_F(FrameTrafficLine, GarbledAnswerShowsBadFrameRetryAndGoodAnswer)
 {
     startLine({"--garble-rate", "0.3", "--seed", "11"});
-    EditorState::reset();
-    ZelkApplication::wire();
-    ASSERT_TRUE(ZelkApplication::start());
+    startProgram();
     MainForm::instance().FrameTraffic->trigger();
     auto *inspector =
         dynamic_cast<FrameTraffic *>(WindowRegistry::existing(WindowRegistry::FrameTraffic));
@@ -231,8 +227,6 @@ TEST_F(FrameTrafficLine, GarbledAnswerShowsBadFrameRetryAndGoodAnswer)
     EXPECT_GT(shaded, 1000);
     EXPECT_GT(ink, 1000);
     device.ClosePort();
-    ZelkApplication::unwire();
-    EditorState::reset();
 }
 
 namespace {
@@ -248,8 +242,10 @@ ModbusFrameEvent requestAt(qint64 ns)
 
 // Catches a time column that cuts the times of a long watch ("10000...") or
 // grows with them: times past 1,000 s and up to a day after the first frame
-// fit, whole, in the column the window opens with.
-TEST(FrameTrafficWindow, TimesOfALongWatchFitTheirColumn)
+// fit, whole, in the column the window opens with. Catches too a view that
+// stops following the newest row once the window was closed and opened again
+// at another height, and one that pulls a user who scrolled up back down.
+TEST(FrameTrafficWindow, LongWatchTimesFitAndNewRowsAreFollowedAfterReopening)
 {
     FrameTraffic inspector;
     const int column = inspector.grdFrames->columnWidth(C::TimeMs);
@@ -269,15 +265,8 @@ TEST(FrameTrafficWindow, TimesOfALongWatchFitTheirColumn)
         EXPECT_LE(metrics.horizontalAdvance(time) + margins, column) << time.toStdString();
     }
     EXPECT_EQ(inspector.grdFrames->columnWidth(C::TimeMs), column);
-}
 
-// Catches a view that stops following the newest row once the window was
-// closed and opened again at another height, and one that pulls a user who
-// scrolled up back down.
-TEST(FrameTrafficWindow, FollowsNewRowsAlsoAfterItWasReopened)
-{
-    FrameTraffic inspector;
-    qint64 ns = 0;
+    qint64 ns = 86'400'000'000'000;
     // The window takes them in on its next look, or as it closes.
     const auto comeIn = [&](int count) {
         for (int i = 0; i < count; ++i)
@@ -291,8 +280,6 @@ TEST(FrameTrafficWindow, FollowsNewRowsAlsoAfterItWasReopened)
     const auto atBottom = [&] {
         return bar->maximum() > 0 && bar->value() == bar->maximum();
     };
-    inspector.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&inspector));
     frames(200);
     EXPECT_TRUE(atBottom());
 

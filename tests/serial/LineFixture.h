@@ -2,12 +2,14 @@
 
 #include "TestSeams.h"
 #include "UnitSimProcess.h"
+#include "app/ZelkApplication.h"
 #include "core/DeviceRegistry.h"
 #include "core/IniFile.h"
 #include "core/ZelkGlobals.h"
 #include "device/RecordingDevice.h"
 #include "device/SerialBus.h"
 #include "device/SimulatedBus.h"
+#include "editor/EditorState.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,17 +41,38 @@ protected:
             IniFile::writeValue(gui, QStringLiteral("PORTS"), QStringLiteral("COM1"), link));
         ASSERT_TRUE(IniFile::writeValue(gui, QStringLiteral("PARAMS"), QStringLiteral("BaudRate"),
                                         QStringLiteral("115200")));
-        env.writeFile(
-            QStringLiteral("Zelk.ini"),
-            QStringLiteral("[Serial COM Parameters]\r\nReadTimeout=%1\r\nRetryCount=%2\r\n")
-                .arg(TimeoutMs)
-                .arg(Retries)
-                .toLatin1());
+        lineSettings(TimeoutMs, Retries);
         registerDeviceObject(ZelkGlobals::DeviceIdentifier,
                              [] { return std::make_unique<SerialBus>(); });
         ASSERT_TRUE(InitGlobals(env.folder()));
         serial = dynamic_cast<SerialBus *>(ZelkGlobals::Device.get());
         ASSERT_NE(serial, nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (wired) {
+            ZelkApplication::unwire();
+            EditorState::reset();
+        }
+    }
+
+    // The line's settings in Zelk.ini, for the next start of the program.
+    void lineSettings(int timeoutMs, int retries, const QByteArray &more = {})
+    {
+        env.writeFile(QStringLiteral("Zelk.ini"),
+                      "[Serial COM Parameters]\r\nReadTimeout=" + QByteArray::number(timeoutMs) +
+                          "\r\nRetryCount=" + QByteArray::number(retries) + "\r\n" + more);
+    }
+
+    // The program's windows wired and started, as the program starts them;
+    // taken down again after the test.
+    void startProgram()
+    {
+        EditorState::reset();
+        ZelkApplication::wire();
+        wired = true;
+        ASSERT_TRUE(ZelkApplication::start());
     }
 
     // The emulator on the fixture's store, with more options if given.
@@ -88,4 +111,5 @@ protected:
     UnitSimProcess unitsim;
     std::unique_ptr<SimulatedBus> inProcess;
     SerialBus *serial = nullptr;
+    bool wired = false;
 };

@@ -1,12 +1,10 @@
 // One silent unit among answering ones: it is asked once a call, without
 // retries and with the short wait, so a cycle over the bus stays short.
 #include "LineFixture.h"
-#include "app/ZelkApplication.h"
 #include "core/ZelkRoutines.h"
 #include "device/ModbusFrame.h"
 #include "device/SharedLine.h"
 #include "device/SharedLineDevice.h"
-#include "editor/EditorState.h"
 #include "monitor/BusOverview.h"
 #include "monitor/MonitorForm.h"
 
@@ -105,9 +103,7 @@ TEST_F(SilentUnit, AProbeAsksOnceShortAndOnlyUnitsNotHeardFrom)
 // 100 ms, and after 300 ms finds none and names the setting.
 TEST_F(SilentUnitLine, AScanFindsUnitsWithinTheShortWaitAndNamesTheSettingForSlowerOnes)
 {
-    env.writeFile(QStringLiteral("Zelk.ini"),
-                  QByteArray("[Serial COM Parameters]\r\nReadTimeout=400\r\nRetryCount=0\r\n"
-                             "SilentTimeout=200\r\n"));
+    lineSettings(400, 0, "SilentTimeout=200\r\n");
     for (const auto &[delay, found] : {std::pair{"100", 4}, std::pair{"300", 0}}) {
         startLine({"--delay-ms", delay});
         QProcess ctl;
@@ -200,11 +196,8 @@ TEST_F(SilentUnitLine, MonitorAndBusOverviewShowTheSilentUnit)
 {
     startLine({"--commands"});
     // No retries: the scan of the 28 IDs without a unit takes 4 s, not 13.
-    env.writeFile(QStringLiteral("Zelk.ini"),
-                  QByteArray("[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=0\r\n"));
-    EditorState::reset();
-    ZelkApplication::wire();
-    ASSERT_TRUE(ZelkApplication::start());
+    lineSettings(TimeoutMs, 0);
+    startProgram();
     MonitorForm &m = MonitorForm::instance();
     m.cmdBusOverview->click();
     BusOverview &o = m.busOverview();
@@ -255,5 +248,4 @@ TEST_F(SilentUnitLine, MonitorAndBusOverviewShowTheSilentUnit)
     m.cmdSelectUnit_Click();
     EXPECT_TRUE(m.lblLineSilent->isHidden());
     EXPECT_FALSE(silent(7));
-    ZelkApplication::unwire();
 }

@@ -22,13 +22,6 @@ namespace {
 namespace F = ModbusFrame;
 namespace R = ZelkRegisters;
 
-QString page()
-{
-    QFile doc(QStringLiteral(ZELK_DOCS_DIR "/wire-protocol.md"));
-    return doc.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(doc.readAll())
-                                                           : QString();
-}
-
 // The body rows of the first table under the heading line that starts so,
 // cells trimmed; none when the heading or its table is not there.
 QList<QStringList> tableUnder(const QString &text, const QString &heading)
@@ -65,6 +58,12 @@ QList<Range> rangesIn(const QString &cell)
         out << Range{m.captured(1).toLongLong(), m.captured(2).toLongLong()};
     }
     return out;
+}
+
+// The range of register i of a row: its own, or the one every register shares.
+Range rangeOf(const QList<Range> &ranges, int i)
+{
+    return ranges.value(ranges.size() > 1 ? i : 0);
 }
 
 // A row of the register tables: where its value lies for module m (1 for
@@ -218,13 +217,11 @@ protected:
         ASSERT_EQ(bus->OpenPort(QStringLiteral("COM1")), CmdOk);
         server = std::make_unique<UnitRegisterServer>(*bus);
     }
-    // The emulator's answer to a request PDU.
-    std::optional<QByteArray> ask(quint8 unit, const QByteArray &pdu)
-    {
-        return server->answer(unit, pdu);
-    }
-
-    const QString text = page();
+    const QString text = [] {
+        QFile doc(QStringLiteral(ZELK_DOCS_DIR "/wire-protocol.md"));
+        return doc.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(doc.readAll())
+                                                               : QString();
+    }();
     TestEnvironment env;
     std::unique_ptr<SimulatedBus> bus;
     std::unique_ptr<UnitRegisterServer> server;
@@ -290,20 +287,17 @@ TEST_F(WireProtocolDoc, RegisterTablesAreWhatTheClientSendsAndTheEmulatorTakes)
                 continue;
             // One range for every register, or one a register; above 16 bits, one value.
             const bool wide = ranges[0].hi > 0xFFFF;
-            const auto range = [&](int i) {
-                return ranges.value(ranges.size() > 1 ? i : 0);
-            };
             const auto edges = [&](int i, qint64 v) {
                 values.clear();
                 for (int r = 0; r < row.count; ++r)
                     values.push_back(quint16(wide ? (r == 0 ? v >> 16 : v & 0xFFFF)
-                                                  : (r == i ? v : range(r).hi)));
+                                                  : (r == i ? v : rangeOf(ranges, r).hi)));
                 return call->second(client, 1);
             };
             for (int i = 0; i < (wide ? 1 : row.count); ++i) {
                 SCOPED_TRACE(testing::Message() << method.toStdString() << " register " << i);
-                EXPECT_EQ(edges(i, range(i).hi).toStdString(), "CMD_OK");
-                for (const qint64 v : {range(i).lo - 1, range(i).hi + 1}) {
+                EXPECT_EQ(edges(i, rangeOf(ranges, i).hi).toStdString(), "CMD_OK");
+                for (const qint64 v : {rangeOf(ranges, i).lo - 1, rangeOf(ranges, i).hi + 1}) {
                     const QString reply = edges(i, v);
                     if (v >= 0 && v <= (wide ? 0xFFFFFFFF : 0xFFFF)) {
                         EXPECT_TRUE(reply.startsWith("ERR_BAD_VALUE")) << v << reply.toStdString();
@@ -317,27 +311,25 @@ TEST_F(WireProtocolDoc, RegisterTablesAreWhatTheClientSendsAndTheEmulatorTakes)
         SCOPED_TRACE(row.methods.join(',').toStdString());
         const quint16 at = quint16(row.address(1));
         if (row.write == QLatin1String("read-only")) {
-            EXPECT_EQ(ask(unit, F::writeSingle(at, 0)),
+            EXPECT_EQ(server->answer(unit, F::writeSingle(at, 0)),
                       F::exceptionAnswer(F::Function::WriteSingle, F::Exception::IllegalAddress));
             continue;
         }
         const QList<Range> ranges = rangesIn(row.write);
-        const auto range = [&](int i) {
-            return ranges.value(ranges.size() > 1 ? i : 0);
-        };
         const auto write = [&](int i, qint64 v) {
             std::vector<quint16> words;
             for (int r = 0; r < row.count; ++r)
-                words.push_back(quint16(r == i ? v : range(r).hi));
+                words.push_back(quint16(r == i ? v : rangeOf(ranges, r).hi));
             const QByteArray pdu =
                 row.count == 1 ? F::writeSingle(at, words[0]) : F::writeMultiple(at, words);
-            return F::parseAnswer(pdu, ask(unit, pdu).value_or(QByteArray()));
+            return F::parseAnswer(pdu, server->answer(unit, pdu).value_or(QByteArray()));
         };
         for (int i = 0; i < (ranges.isEmpty() ? 0 : row.count); ++i) {
-            EXPECT_EQ(write(i, range(i).hi).kind, F::Answer::Kind::Written) << range(i).hi;
+            EXPECT_EQ(write(i, rangeOf(ranges, i).hi).kind, F::Answer::Kind::Written)
+                << rangeOf(ranges, i).hi;
             if (at == R::UnitId)
-                unit = quint8(range(i).hi); // the unit answers at its new ID from now on
-            for (const qint64 v : {range(i).lo - 1, range(i).hi + 1}) {
+                unit = quint8(rangeOf(ranges, i).hi); // the unit answers at its new ID from now on
+            for (const qint64 v : {rangeOf(ranges, i).lo - 1, rangeOf(ranges, i).hi + 1}) {
                 if (v >= 0 && v <= 0xFFFF) {
                     EXPECT_EQ(write(i, v).exception, F::Exception::IllegalValue) << v;
                 }
@@ -367,10 +359,10 @@ TEST_F(WireProtocolDoc, RunsAndFunctionsAreThePages)
         const quint8 function = table == R::Table::Input ? 4 : 3;
         const QByteArray whole =
             F::readRequest(function, quint16(span[0].lo), quint16(span[0].hi - span[0].lo + 1));
-        EXPECT_EQ(F::parseAnswer(whole, ask(1, whole).value_or("")).kind,
+        EXPECT_EQ(F::parseAnswer(whole, server->answer(1, whole).value_or("")).kind,
                   F::Answer::Kind::Registers)
             << run[0].toStdString();
-        EXPECT_EQ(ask(1, F::readRequest(function, quint16(span[0].hi + 1), 1)),
+        EXPECT_EQ(server->answer(1, F::readRequest(function, quint16(span[0].hi + 1), 1)),
                   F::exceptionAnswer(function, F::Exception::IllegalAddress))
             << run[0].toStdString();
     }
@@ -386,7 +378,7 @@ TEST_F(WireProtocolDoc, RunsAndFunctionsAreThePages)
                                         F::Function::WriteSingle, F::Function::WriteMultiple}));
     for (int f = 1; f < 0x80; ++f) {
         if (functions.count(f) == 0) {
-            EXPECT_EQ(ask(1, QByteArray(1, char(f)) + QByteArray(4, '\0')),
+            EXPECT_EQ(server->answer(1, QByteArray(1, char(f)) + QByteArray(4, '\0')),
                       F::exceptionAnswer(quint8(f), F::Exception::IllegalFunction))
                 << f;
         }
@@ -434,7 +426,7 @@ TEST_F(WireProtocolDoc, WorkedExamplesAreWhatTheCodeSends)
         ASSERT_FALSE(request.isEmpty()) << "an answer without its request";
         const quint8 unit = quint8(request[0]);
         const QByteArray pdu = request.mid(1, request.size() - 3);
-        const auto answer = ask(unit, pdu);
+        const auto answer = server->answer(unit, pdu);
         ASSERT_TRUE(answer.has_value()) << request.toHex(' ').toStdString();
         const QByteArray expected = F::rtuFrame(unit, *answer);
         EXPECT_EQ(bytes, expected) << "answer to " << request.toHex(' ').toUpper().toStdString()

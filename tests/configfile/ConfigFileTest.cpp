@@ -1,12 +1,12 @@
 // The unit configuration file: layout, encodings, and reading it back.
 #include "TestSeams.h"
 #include "configfile/ZelkConfigFile.h"
-#include "core/Ini.h"
 #include "core/ZelkGlobals.h"
 #include "device/ZelkData.h"
 
 #include <QDir>
 #include <QFile>
+#include <array>
 #include <gtest/gtest.h>
 
 namespace {
@@ -82,51 +82,38 @@ TEST_F(ConfigFileTest, UnreadUnitWritesOnlyTheSixFlags)
 }
 
 // Catches flags read as true from anything but "1", absent data not read as
-// "N/A"/false/0, a later duplicate section read, or a value not cut to 254 characters.
-TEST_F(ConfigFileTest, ReadBackFlagsGroupsAndAbsentSections)
+// "N/A"/false/0, a later duplicate section read, a value not cut to 254
+// characters, or numbers read back in the wrong decimal separator.
+TEST_F(ConfigFileTest, ReadBackFlagsGroupsSeparatorsAndAbsentSections)
 {
     env.writeFile("units.ini", "[PS4]\r\nFanFail=True\r\nGlobalDC=-1\r\nOverTemp=1\r\n"
                                "Global=1\r\nMODULES=01000000\r\n"
+                               "[PS4MODULE1]\r\nOutputVoltageSetpoint=12.5\r\n"
                                "[PS4MODULE2]\r\nSerialNumber=X2\r\nGroupId=N/A\r\n"
+                               "OutputVoltageSetpoint=12,5\r\n"
                                "[PS4MODULE3]\r\nGroupId=3\r\nCurrentLimit=" +
                                    QByteArray(300, '7') + "\r\n[ps4]\r\nFanFail=1\r\n");
     ZelkData d;
-    d.GlobalOutput = true;
-    d.Module(1).GroupId = 9;
+    d.GlobalOutput = true;   // not touched by a file read
+    d.Module(1).GroupId = 9; // missing reads 0
+    ZelkGlobals::DecimalSeparator = ",";
     ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(d, "4"));
-    EXPECT_FALSE(d.FanFail);
-    EXPECT_FALSE(d.GlobalDC);
-    EXPECT_TRUE(d.OverTemp);
-    EXPECT_TRUE(d.Global);
-    EXPECT_TRUE(d.GlobalOutput); // not touched by a file read
-    EXPECT_EQ(d.MODULES, "01000000");
-    EXPECT_EQ(d.SerialNumber, "N/A");
-    EXPECT_EQ(d.Module(2).SerialNumber, "X2");
-    EXPECT_EQ(d.Module(2).GroupId, 0);
-    EXPECT_EQ(d.Module(3).GroupId, 3);
+    EXPECT_EQ((std::array{d.FanFail, d.GlobalDC, d.OverTemp, d.Global, d.GlobalOutput}),
+              (std::array{false, false, true, true, true}));
+    EXPECT_EQ((QStringList{d.MODULES, d.SerialNumber, d.Module(2).SerialNumber,
+                           d.Module(5).CurrentLimitMode, d.Module(1).OutputVoltageSetpoint}),
+              (QStringList{"01000000", "N/A", "X2", "N/A", "12,5"}));
+    EXPECT_EQ((std::array{d.Module(1).GroupId, d.Module(2).GroupId, d.Module(3).GroupId}),
+              (std::array<qint16, 3>{0, 0, 3}));
     EXPECT_EQ(d.Module(3).CurrentLimit, QString(254, '7'));
-    EXPECT_EQ(d.Module(1).GroupId, 0); // missing reads 0
-    EXPECT_EQ(d.Module(5).CurrentLimitMode, "N/A");
 
+    ZelkGlobals::DecimalSeparator = ".";
+    ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(d, "4"));
+    EXPECT_EQ(d.Module(2).OutputVoltageSetpoint, "12,5");
     ZelkData absent;
     ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(absent, "30"));
-    EXPECT_EQ(absent.MODULES, "N/A");
-    EXPECT_EQ(absent.PowerSupplyID, "N/A");
+    EXPECT_EQ(absent.MODULES + absent.PowerSupplyID, "N/AN/A");
     EXPECT_FALSE(absent.Group);
-}
-
-// Catches numbers read back in the wrong decimal separator.
-TEST_F(ConfigFileTest, DecimalSeparatorAppliesOnRead)
-{
-    env.writeFile("units.ini", "[PS1MODULE1]\r\nOutputVoltageSetpoint=12.5\r\n"
-                               "[PS1MODULE2]\r\nOutputVoltageSetpoint=12,5\r\n");
-    ZelkData d;
-    ZelkGlobals::DecimalSeparator = ",";
-    ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(d, "1"));
-    EXPECT_EQ(d.Module(1).OutputVoltageSetpoint, "12,5");
-    ZelkGlobals::DecimalSeparator = ".";
-    ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(d, "1"));
-    EXPECT_EQ(d.Module(2).OutputVoltageSetpoint, "12,5");
 }
 
 // Catches a bad group number half-loading a file.

@@ -44,8 +44,9 @@ TEST_F(UnitIdTools, VersionBoxFocusWhileCollapsedAndGivingUpOpensNoPort)
 }
 
 // Catches 33 accepted as a limit, a scan that goes on after a find, a frozen
-// or re-enterable window during the scan, or a wrong progress line.
-TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeAndStopsAtFirstUnit)
+// or re-enterable window during the scan, or a wrong progress line; and a
+// not-found message without the limit, or a scan past the limit.
+TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeStopsAtFirstUnitAndNamesTheLimit)
 {
     SupplyConfig &e = editor();
     record();
@@ -72,12 +73,7 @@ TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeAndStopsAtFirstUnit)
     EXPECT_EQ(env.dialogs.shown[4].title + "|" + env.dialogs.shown[4].text,
               "Utilities, Zelk Unit Detect UnitID|Unit Id for this Unit is = 1");
     EXPECT_EQ(env.dialogs.shown[4].icon, MsgIcon::Information);
-}
 
-// Catches a not-found message without the limit, or a scan past the limit.
-TEST_F(UnitIdTools, NothingAnsweringNamesTheLimit)
-{
-    SupplyConfig &e = editor();
     bus->failMethod("GetUnitID", "ERR_TIMEOUT");
     record();
     env.dialogs.inputAnswers = {{true, "3"}};

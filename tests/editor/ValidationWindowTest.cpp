@@ -115,14 +115,40 @@ TEST_F(Validation, RefusalOutlivesTabAndModeSwitchesAndNothingIsWritten)
     }
 }
 
-// Catches a typed set-point cut to the slider's tenths after the slider was
-// pushed against either end of its range, and a mode button that shows or
+// Catches a time box without the short-span warning or held by it, a sixth
+// character or a letter that gets into a time box, a unit list that takes
+// typed keys, a typed set-point cut to the slider's tenths after the slider
+// was pushed against either end of its range, and a mode button that shows or
 // hides the wrong current-limit controls.
-TEST_F(Validation, TypedSetpointStaysAsTypedAndEachModeShowsItsControls)
+TEST_F(Validation, KeyFiltersTypedSetpointAndEachModesControls)
 {
     SupplyConfig &e = editorRead();
-    showModule(2);
+    showModule(2); // stored as Hiccup: both time boxes shown
     QCoreApplication::processEvents();
+    enterAndLeave(e.cboxResetTime(2), "2");
+    EXPECT_EQ(env.dialogs.texts(),
+              QStringList{"2 is a short time span, this may lead to unexpected operation"});
+    EXPECT_EQ(e.cboxResetTime(2)->currentText(), "2");
+    QTest::qWait(0);
+    EXPECT_FALSE(e.cboxResetTime(2)->hasFocus());
+
+    QComboBox *box = e.cboxActivationTime(2);
+    box->setFocus(Qt::MouseFocusReason);
+    box->setEditText("1234");
+    box->lineEdit()->end(false);
+    QTest::keyClicks(box, "56.");
+    EXPECT_EQ(box->currentText(), "12345");
+    EXPECT_EQ(env.dialogs.count(), 1); // a full box refuses silently
+    QTest::keyClick(box, Qt::Key_A);
+    EXPECT_EQ(env.dialogs.texts().last(), "Please enter numeric values");
+    EXPECT_EQ(box->currentText(), "12345");
+
+    const int unitIndex = e.UnitList->currentIndex();
+    e.UnitList->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(e.UnitList, Qt::Key_Down);
+    QTest::keyClick(e.UnitList, Qt::Key_3);
+    EXPECT_EQ(e.UnitList->currentIndex(), unitIndex);
+
     for (Qt::Key end : {Qt::Key_End, Qt::Key_Home}) {
         QSlider *slider = e.slrVsp(2);
         slider->setFocus(Qt::MouseFocusReason);
@@ -157,38 +183,6 @@ TEST_F(Validation, TypedSetpointStaysAsTypedAndEachModeShowsItsControls)
                 EXPECT_EQ(w->isVisibleTo(e.fraCurrentLimit(2)), shown)
                     << mode.button << " " << w->objectName().toStdString();
     }
-}
-
-// Catches a time box without the short-span warning or held by it, a sixth
-// character or a letter that gets into a time box, and a unit list that
-// takes typed keys.
-TEST_F(Validation, TimeBoxesAndUnitListFilterKeys)
-{
-    SupplyConfig &e = editorRead();
-    showModule(2); // stored as Hiccup: both time boxes shown
-    enterAndLeave(e.cboxResetTime(2), "2");
-    EXPECT_EQ(env.dialogs.texts(),
-              QStringList{"2 is a short time span, this may lead to unexpected operation"});
-    EXPECT_EQ(e.cboxResetTime(2)->currentText(), "2");
-    QTest::qWait(0);
-    EXPECT_FALSE(e.cboxResetTime(2)->hasFocus());
-
-    QComboBox *box = e.cboxActivationTime(2);
-    box->setFocus(Qt::MouseFocusReason);
-    box->setEditText("1234");
-    box->lineEdit()->end(false);
-    QTest::keyClicks(box, "56.");
-    EXPECT_EQ(box->currentText(), "12345");
-    EXPECT_EQ(env.dialogs.count(), 1); // a full box refuses silently
-    QTest::keyClick(box, Qt::Key_A);
-    EXPECT_EQ(env.dialogs.texts().last(), "Please enter numeric values");
-    EXPECT_EQ(box->currentText(), "12345");
-
-    const int unitIndex = e.UnitList->currentIndex();
-    e.UnitList->setFocus(Qt::MouseFocusReason);
-    QTest::keyClick(e.UnitList, Qt::Key_Down);
-    QTest::keyClick(e.UnitList, Qt::Key_3);
-    EXPECT_EQ(e.UnitList->currentIndex(), unitIndex);
 }
 
 // Catches an edit that enables the wrong apply button, sets the wrong change

@@ -13,20 +13,11 @@
 
 namespace {
 
-const QByteArray ShortPlan = "plan Window check\n"
-                             "setpoint 1 3.3V\n"
-                             "output 1 on\n"
-                             "global on\n"
-                             "hold 200ms\n"
-                             "check voltage 1 within 0.05V\n"
-                             "check current 1 between 0A and 1A\n"
-                             "check good 1\n";
+const QByteArray ShortPlan = "plan Window check\nsetpoint 1 3.3V\noutput 1 on\nglobal on\n"
+                             "hold 200ms\ncheck voltage 1 within 0.05V\n"
+                             "check current 1 between 0A and 1A\ncheck good 1\n";
 // Until a click on Stop or a close ends it.
-const QByteArray LongHold = "plan Long hold\n"
-                            "output 1 on\n"
-                            "global on\n"
-                            "hold 10min\n"
-                            "check good 1\n";
+const QByteArray LongHold = "plan Long hold\noutput 1 on\nglobal on\nhold 10min\ncheck good 1\n";
 
 } // namespace
 

@@ -87,19 +87,14 @@ TEST(PauseTest, WaitsTheTimeAndLetsEventsRun)
     EXPECT_TRUE(ran);
 }
 
-// Catches the program launcher not reaching the desktop.
-TEST(RunProgramTest, StartsTheCommandLine)
+// Catches the program launcher not reaching the desktop, and an installed
+// program looking for its help in the per-user folder, where it is never
+// copied.
+TEST(DesktopRoutinesTest, RunsTheCommandLineAndReadsTheHelpWhereItWasShipped)
 {
     TestEnvironment env;
     RunProgram("editor /tmp/error124.txt");
     EXPECT_EQ(env.desktop.commands, QStringList{"editor /tmp/error124.txt"});
-}
-
-// Catches an installed program looking for its help in the per-user folder,
-// where it is never copied.
-TEST(ShowHelpTest, ReadsTheHelpWhereItWasShipped)
-{
-    TestEnvironment env;
     EXPECT_TRUE(showHelp("GUI.html", HelpCommand::DisplayTopic));
     ZelkGlobals::ShippedFolder = env.path("share");
     EXPECT_TRUE(showHelp("VIP.html", HelpCommand::DisplayTopic));

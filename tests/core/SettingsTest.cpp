@@ -11,38 +11,33 @@
 #include <optional>
 
 // Catches a read buffer that returns more than 254 characters, empty or missing values coming
-// back as empty text, or the separator replacement skipped for texts that are not numbers.
-TEST(ReadIniTest, CutToTheBufferNAForNothingAndTheUsersSeparator)
+// back as empty text, or the separator replacement skipped for texts that are not numbers;
+// and a failed write reported as success, without the path, or by making a folder, and a
+// folder nobody may write to (not even root: /proc) crashing.
+TEST(IniCallsTest, ReadsCutToTheBufferNAForNothingAndWriteFailuresShowTheirPath)
 {
     TestEnvironment env;
     env.writeFile("a.ini", "[s]\r\nk=" + QByteArray(300, 'x') +
                                "\r\nempty=\r\nv=12.50\r\ntip=Read the unit. Then save.\r\n");
     const QString a = env.path("a.ini");
     EXPECT_EQ(ReadIni("s", "k", a), QString(254, 'x'));
-    EXPECT_EQ(ReadIni("s", "empty", a), "N/A");
-    EXPECT_EQ(ReadIni("s", "none", a), "N/A");
-    EXPECT_EQ(ReadIni("t", "k", a), "N/A");
-    EXPECT_EQ(ReadIni("s", "k", env.path("nofile.ini")), "N/A");
+    EXPECT_EQ((QStringList{ReadIni("s", "empty", a), ReadIni("s", "none", a), ReadIni("t", "k", a),
+                           ReadIni("s", "k", env.path("nofile.ini"))}),
+              QStringList(4, "N/A"));
     ZelkGlobals::DecimalSeparator = ",";
     EXPECT_EQ(ReadIni("s", "v", a), "12,50");
     EXPECT_EQ(ReadIni("s", "tip", a), "Read the unit, Then save,");
     ZelkGlobals::DecimalSeparator = ".";
     EXPECT_EQ(ReadIni("s", "v", a), "12.50");
-}
 
-// Catches a failed write reported as success, without the path, or by making a folder, and a
-// folder nobody may write to (not even root: /proc) crashing.
-TEST(WriteIniTest, FailureShowsMessageWithPathAndReturnsZero)
-{
-    TestEnvironment env;
     const QString path = env.path("no/such/folder/x.ini");
     EXPECT_EQ(WriteIni("s", "k", "v", path), "0");
     EXPECT_EQ(Ini::IniWriteResult, "0");
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_EQ(env.dialogs.shown[0].text,
               "Error: Writing to INI file failed! Check the file path!" + path);
-    EXPECT_EQ(env.dialogs.shown[0].title, "Error");
-    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(env.dialogs.shown[0].title == "Error" &&
+                env.dialogs.shown[0].icon == MsgIcon::Critical);
     EXPECT_FALSE(QFileInfo::exists(env.path("no")));
 
     EXPECT_EQ(WriteIni("s", "k", "new", "/proc/zelk-settings.ini"), "0");

@@ -5,7 +5,6 @@
 #include "core/ZelkGlobals.h"
 #include "core_windows/MainForm.h"
 
-#include <QDir>
 #include <QFile>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,9 +21,8 @@ class StartupTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        env.copyShipped(QStringLiteral("ZelkGui.ini"));
-        env.copyShipped(QStringLiteral("Zelk.ini"));
-        env.copyShipped(QStringLiteral("scale.ini"));
+        for (const char *file : {"ZelkGui.ini", "Zelk.ini", "scale.ini"})
+            env.copyShipped(QString::fromLatin1(file));
     }
     void TearDown() override
     {
@@ -70,21 +68,18 @@ TEST_F(StartupTest, InitGlobalsFormsPathsAndReadsSettings)
     env.clock.now = QDateTime(QDate(2026, 12, 4), QTime(9, 0));
     ASSERT_TRUE(InitGlobals(env.folder()));
 
-    const QDir dir(env.folder());
-    EXPECT_EQ(ZelkGlobals::ScaleIniPath, dir.filePath("scale.ini"));
-    EXPECT_EQ(ZelkGlobals::GuiIniPath, dir.filePath("ZelkGui.ini"));
-    EXPECT_EQ(ZelkGlobals::TooltipsIniPath, dir.filePath("Tooltips.ini"));
-    EXPECT_EQ(ZelkGlobals::ZelkIniPath, dir.filePath("Zelk.ini"));
-    // Inside the application folder, not glued to its name.
-    EXPECT_EQ(ZelkGlobals::ErrorFilePath, dir.filePath("error124.txt"));
-    EXPECT_EQ(ZelkGlobals::ComPort, "COM1");
-    EXPECT_EQ(ZelkGlobals::TestSetting, "N");
-    EXPECT_FALSE(ZelkGlobals::TestMode);
-    EXPECT_EQ(ZelkGlobals::NormalTextColor, "-2147483640");
-    EXPECT_EQ(ZelkGlobals::DesktopColor, "-2147483647");
-    EXPECT_EQ(ZelkGlobals::DecimalSeparator, ".");
-    EXPECT_TRUE(ZelkGlobals::FileDialogAction.isEmpty());
-    ASSERT_TRUE(ZelkGlobals::Device);
+    // The error file inside the application folder, not glued to its name.
+    const QString in = env.folder() + '/';
+    EXPECT_EQ((QStringList{ZelkGlobals::ScaleIniPath, ZelkGlobals::GuiIniPath,
+                           ZelkGlobals::TooltipsIniPath, ZelkGlobals::ZelkIniPath,
+                           ZelkGlobals::ErrorFilePath}),
+              (QStringList{in + "scale.ini", in + "ZelkGui.ini", in + "Tooltips.ini",
+                           in + "Zelk.ini", in + "error124.txt"}));
+    EXPECT_EQ((QStringList{ZelkGlobals::ComPort, ZelkGlobals::TestSetting,
+                           ZelkGlobals::NormalTextColor, ZelkGlobals::DesktopColor,
+                           ZelkGlobals::DecimalSeparator, ZelkGlobals::FileDialogAction}),
+              (QStringList{"COM1", "N", "-2147483640", "-2147483647", ".", ""}));
+    EXPECT_TRUE(!ZelkGlobals::TestMode && ZelkGlobals::Device);
 }
 
 // Catches a case-insensitive test flag, a missing port not read as "N/A", and the separator

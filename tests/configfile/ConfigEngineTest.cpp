@@ -128,7 +128,8 @@ TEST_F(ConfigEngineTest, RoundTripRestoresExactlyWhatChanged)
     EXPECT_TRUE(setCalls(rec).isEmpty()) << setCalls(rec).join(' ').toStdString();
 }
 
-// Catches a verify that trusts the write's reply.
+// Catches a verify that trusts the write's reply, and outcomes ranked
+// otherwise than a silent unit over a refusal over a verify difference.
 TEST_F(ConfigEngineTest, UnitThatIgnoresAWriteFailsTheVerify)
 {
     const ConfigFileContents file = saveAll();
@@ -153,6 +154,12 @@ TEST_F(ConfigEngineTest, UnitThatIgnoresAWriteFailsTheVerify)
     EXPECT_EQ(bad->setting, Id::StartUpState);
     EXPECT_EQ(bad->text, "verify: the unit holds Normally Off, not Normally On");
     EXPECT_TRUE(s.text.contains("verify found 1 difference")) << s.text.toStdString();
+    EXPECT_EQ(ConfigSession::worse(ConfigSession::Outcome::VerifyDiffers,
+                                   ConfigSession::Outcome::Refused),
+              ConfigSession::Outcome::Refused);
+    EXPECT_EQ(
+        ConfigSession::worse(ConfigSession::Outcome::DeviceError, ConfigSession::Outcome::Refused),
+        ConfigSession::Outcome::DeviceError);
 }
 
 // Catches a refused value that still writes part of its module, or a
@@ -253,36 +260,6 @@ TEST_F(ConfigEngineTest, HandEditedFilesAreReportedByKeyAndLine)
     ConfigSession session(rec, ZelkGlobals::ComPort);
     EXPECT_EQ(session.apply(*plan, plan->writable()).outcome, ConfigSession::Outcome::Done);
     EXPECT_EQ(setCalls(rec), QStringList{"SetFanFailPolarity"});
-}
-
-// Catches a clone that stops at the first unit that fails, or copies identity.
-TEST_F(ConfigEngineTest, CloneGoesOnPastAFailingUnit)
-{
-    const ConfigFileContents file = saveAll();
-    ASSERT_TRUE(bus->setUnitSilent(5, true));
-    ConfigSession session(*ZelkGlobals::Device, ZelkGlobals::ComPort);
-    // Unit 3's section into units 3, 5 (silent) and 7 (another module set).
-    const QList<ConfigSession::UnitSummary> all =
-        session.clone(*file.unit(3), {3, 5, 7}, false, true);
-    ASSERT_EQ(all.size(), 3);
-    EXPECT_EQ(all.at(0).outcome, ConfigSession::Outcome::Done);
-    EXPECT_EQ(all.at(0).differences, 0);
-    EXPECT_EQ(all.at(1).outcome, ConfigSession::Outcome::DeviceError);
-    EXPECT_TRUE(all.at(1).text.startsWith("Unit 5: unit 5 does not answer"))
-        << all.at(1).text.toStdString();
-    // Unit 7 has another type in position 1 and nothing in position 3.
-    EXPECT_EQ(all.at(2).outcome, ConfigSession::Outcome::Refused);
-    EXPECT_GT(all.at(2).writes, 0); // its unit options still go in
-    bool serialShown = false;
-    for (const ConfigPlan::Row &r : all.at(2).plan->rows)
-        serialShown = serialShown || (r.key == "SerialNumber" && r.kind == ConfigPlan::Kind::Info);
-    EXPECT_TRUE(serialShown);
-    EXPECT_EQ(ConfigSession::worse(ConfigSession::Outcome::VerifyDiffers,
-                                   ConfigSession::Outcome::Refused),
-              ConfigSession::Outcome::Refused);
-    EXPECT_EQ(
-        ConfigSession::worse(ConfigSession::Outcome::DeviceError, ConfigSession::Outcome::Refused),
-        ConfigSession::Outcome::DeviceError);
 }
 
 // Catches a module-good limit checked against nothing where the file leaves

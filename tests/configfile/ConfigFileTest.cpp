@@ -71,16 +71,6 @@ TEST_F(ConfigFileTest, UnitSevenMatchesTheStoredLayoutByteForByte)
     EXPECT_EQ(env.readFile("units.ini"), expected);
 }
 
-// Catches never-read units writing "N/A" texts instead of leaving keys out.
-TEST_F(ConfigFileTest, UnreadUnitWritesOnlyTheSixFlags)
-{
-    ZelkData d;
-    ZelkConfigFile::WriteZelkFile(d, "12");
-    EXPECT_EQ(env.readFile("units.ini"),
-              "[PS12]\r\nFanFail=0\r\nGlobalDC=0\r\nOverTemp=0\r\nGlobalOnOff=0\r\nGroup=0\r\n"
-              "Global=0\r\n");
-}
-
 // Catches flags read as true from anything but "1", absent data not read as
 // "N/A"/false/0, a later duplicate section read, a value not cut to 254
 // characters, or numbers read back in the wrong decimal separator.

@@ -23,8 +23,8 @@ QString builtHelpFile()
 } // namespace
 
 // Catches the box showing its design-time text instead of the device's own,
-// and a missing system-information tool started anyway, or one found but not
-// started.
+// a missing system-information tool started anyway, or one found but not
+// started, and stored numbers read with unpadded bytes.
 TEST(AboutTest, ShowsTheDeviceObjectsSelfDescriptionAndStartsTheSystemTool)
 {
     TestEnvironment env;
@@ -49,11 +49,8 @@ TEST(AboutTest, ShowsTheDeviceObjectsSelfDescriptionAndStartsTheSystemTool)
     EXPECT_EQ(env.dialogs.count(), 1);
     QTest::mouseClick(about.cmdOK, Qt::LeftButton);
     EXPECT_EQ(about.result(), QDialog::Accepted);
-}
 
-// Catches stored numbers read with unpadded bytes (0x0102 read as 0x12).
-TEST(SysInfoTest, StoredNumberBytesReadLastToFirst)
-{
+    // Stored numbers read last byte first, each byte padded (0x0102 is not 0x12).
     EXPECT_EQ(registryNumberText(QByteArray("\x10\x00\x00\x00", 4)), "16");
     EXPECT_EQ(registryNumberText(QByteArray("\x02\x01\x00\x00", 4)), "258");
     EXPECT_EQ(registryNumberText(QByteArray("\xff\xff\xff\xff", 4)), "4294967295");

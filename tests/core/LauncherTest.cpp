@@ -82,8 +82,9 @@ TEST_F(LauncherTest, HeadingHoverCaptionsAndBorders)
     EXPECT_EQ(form().Image2->frameShape(), QFrame::NoFrame);
 }
 
-// Catches the port label refreshed from the menu, or with the load-time text.
-TEST_F(LauncherTest, PortButtonRefreshesTheLabelTheMenuDoesNot)
+// Catches the port label refreshed from the menu, or with the load-time text,
+// and a maximised or resized launcher keeping the new size.
+TEST_F(LauncherTest, PortButtonRefreshesTheLabelTheMenuDoesNotAndTheSizeStays)
 {
     EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port: COM1");
     answerPortDialog("COM6");
@@ -105,11 +106,7 @@ TEST_F(LauncherTest, PortButtonRefreshesTheLabelTheMenuDoesNot)
     QTest::mouseClick(form().lblDefaultComPort, Qt::LeftButton);
     QCoreApplication::processEvents();
     EXPECT_FALSE(opened);
-}
 
-// Catches a maximised or resized launcher keeping the new size.
-TEST_F(LauncherTest, SizeIsRestoredAfterMaximiseAndResize)
-{
     const QSize design(11235 / 15, 7080 / 15);
     form().resize(900, 700);
     EXPECT_EQ(form().size(), design);

@@ -67,9 +67,12 @@ TEST(SerialAccessTest, NamesAGroupOnlyWhereJoiningItHelps)
     }
 }
 
-// Catches the file's owner, group and mode not taken from the file itself, and
-// advice for a failure that is not a permission one or a port that is not there.
-TEST(SerialAccessTest, ReadsTheDeviceFileForPermissionFailuresOnly)
+// Catches the file's owner, group and mode not taken from the file itself,
+// advice for a failure that is not a permission one or a port that is not
+// there, and advice lost between the device's reply and the user: a port this
+// user may not open is followed by a box naming the group; any other failure
+// shows the one message it always did.
+TEST(SerialAccessTest, ReadsTheDeviceFileForPermissionFailuresAndTellsTheUser)
 {
     QTemporaryFile port;
     ASSERT_TRUE(port.open());
@@ -103,22 +106,15 @@ TEST(SerialAccessTest, ReadsTheDeviceFileForPermissionFailuresOnly)
     // a port without read and write permission.
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
     EXPECT_EQ(SerialAccess::permissionText(path).isEmpty(), root);
-}
 
-// Catches advice lost between the device's reply and the user: a port this
-// user may not open is followed by a box naming the group; any other failure
-// shows the one message it always did.
-TEST(SerialAccessTest, PortNotOpenedTellsWhichGroupGrantsThePort)
-{
-    QTemporaryFile port;
-    ASSERT_TRUE(port.open());
-    const QString advice = SerialAccess::permissionText(port.fileName(), EACCES);
+    // From the device's reply to the user: the box naming the group follows
+    // the one message a port failure always shows.
+    const QString advice = SerialAccess::permissionText(path, EACCES);
     ASSERT_FALSE(advice.isEmpty());
     for (const bool denied : {true, false}) {
         TestEnvironment env;
         const QString reply = denied ? QStringLiteral("ERR_PORT_UNAVAILABLE: cannot open COM1 (") +
-                                           port.fileName() +
-                                           QStringLiteral("): Permission denied. ") + advice
+                                           path + QStringLiteral("): Permission denied. ") + advice
                                      : QStringLiteral("ERR_PORT_UNAVAILABLE: no port named");
         EXPECT_EQ(SerialAccess::adviceIn(reply), denied ? advice : QString());
         reportPortNotOpened(reply);

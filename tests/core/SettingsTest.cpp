@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <array>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -79,8 +80,8 @@ protected:
 } // namespace
 
 // Catches an unknown type code or a missing ratings file giving anything but "N/A" and zeros,
-// or stopping the program.
-TEST_F(RatingsTest, TypeWithoutRatingsGivesNAAndZeros)
+// or stopping the program, and a text that is not a number read as its leading digits.
+TEST_F(RatingsTest, TypeWithoutRatingsGivesNAAndZerosAndNonNumericRatingsReadZero)
 {
     clsScalability noFile;
     noFile.fillFromScaleIni(1);
@@ -101,20 +102,15 @@ TEST_F(RatingsTest, TypeWithoutRatingsGivesNAAndZeros)
         EXPECT_EQ(v, 0.0);
     EXPECT_EQ(GetVoltageRange(scaleSectionName(99)), "N/A - N/A");
     EXPECT_EQ(GetMaxCurrent("TYPE99"), "N/A");
-}
 
-// Catches a text that is not a number read as its leading digits.
-TEST_F(RatingsTest, NonNumericRatingReadsZeroButShowsAsStored)
-{
     env.writeFile("scale.ini", "[TYPE12]\r\nType=Test\r\nMinVoltage=5.0\r\nMaxVoltage=15V\r\n"
                                "MaxCurrent=2.5\r\n");
     ZelkGlobals::DecimalSeparator = ",";
-    clsScalability r;
-    r.fillFromScaleIni(12);
-    EXPECT_EQ(r.Type, "Test");
-    EXPECT_EQ(r.MinVoltage, 5.0); // "5.0" is read as 5 under a comma separator
-    EXPECT_EQ(r.MaxVoltage, 0.0);
-    EXPECT_EQ(r.MaxCurrent, 2.5);
+    clsScalability t;
+    t.fillFromScaleIni(12);
+    EXPECT_EQ(t.Type, "Test");
+    // "5.0" is read as 5 under a comma separator.
+    EXPECT_EQ((std::array{t.MinVoltage, t.MaxVoltage, t.MaxCurrent}), (std::array{5.0, 0.0, 2.5}));
     EXPECT_EQ(GetVoltageRange("TYPE12"), "5,0 - 15V");
     EXPECT_EQ(GetMaxCurrent("TYPE12"), "2,5");
 }

@@ -121,25 +121,22 @@ TEST_F(StartupTest, BadSerialParametersKeepDeviceDefaultsAndAreLogged)
     EXPECT_TRUE(InitGlobals(env.folder()));
 }
 
-// Catches start-up going on without a device object.
-TEST_F(StartupTest, UnknownDeviceEndsStartupWithAMessage)
+// Catches start-up going on without a device object, and a second copy
+// doing anything before it ends.
+TEST_F(StartupTest, UnknownDeviceOrASecondCopyEndsStartup)
 {
-    unregisterDeviceObject(ZelkGlobals::DeviceIdentifier);
     ZelkGlobals::ApplicationFolder = env.folder();
-    EXPECT_FALSE(MainForm::instance().Form_Load());
-    ASSERT_EQ(env.dialogs.count(), 1);
-    EXPECT_TRUE(env.dialogs.shown[0].text.contains("ZelkX.Zelk.1"));
-    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
-    EXPECT_FALSE(ZelkGlobals::Device);
-}
-
-// Catches a second copy doing anything before it ends.
-TEST_F(StartupTest, SecondCopyEndsSilentlyBeforeStartup)
-{
     registerMock(500, 2, 0);
     env.desktop.instanceFree = false;
-    ZelkGlobals::ApplicationFolder = env.folder();
     EXPECT_FALSE(MainForm::instance().Form_Load());
     EXPECT_EQ(env.dialogs.count(), 0);
+    EXPECT_FALSE(ZelkGlobals::Device);
+
+    env.desktop.instanceFree = true;
+    unregisterDeviceObject(ZelkGlobals::DeviceIdentifier);
+    EXPECT_FALSE(MainForm::instance().Form_Load());
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_TRUE(env.dialogs.shown[0].text.contains("ZelkX.Zelk.1") &&
+                env.dialogs.shown[0].icon == MsgIcon::Critical);
     EXPECT_FALSE(ZelkGlobals::Device);
 }

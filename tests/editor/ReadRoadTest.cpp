@@ -263,12 +263,21 @@ TEST_F(ReadRoad, LeavingAfterAWritePromptsAndRestarts)
     EXPECT_TRUE(e.isHidden() && monitor().isVisible());
 }
 
-// Catches picking the shown unit again collapsing it, another pick leaving
-// the old unit's identity on screen, a resize not put back to the state's
-// size, and a close that does not bring the launcher back.
-TEST_F(ReadRoad, PickingResizingAndClosing)
+// Catches tooltips missing from a control group, a missing key not shown as
+// "N/A", picking the shown unit again collapsing it, another pick leaving the
+// old unit's identity on screen, a resize not put back to the state's size,
+// and a close that does not bring the launcher back.
+TEST_F(ReadRoad, TooltipsPickingResizingAndClosing)
 {
+    QByteArray tips = env.readFile("Tooltips.ini");
+    tips.replace("EnableReset=", "Unused=");
+    env.writeFile("Tooltips.ini", tips);
     SupplyConfig &e = editor();
+    EXPECT_EQ(e.slrVsp(4)->toolTip(), e.vsp(4)->toolTip());
+    EXPECT_FALSE(e.vsp(4)->toolTip().isEmpty() || e.Cancel->toolTip().isEmpty());
+    EXPECT_EQ(e.optCurrentLimit(20)->toolTip(), e.optCurrentLimit(1)->toolTip());
+    EXPECT_EQ(e.EnableReset(3)->toolTip(), "N/A");
+
     EXPECT_FALSE(MainForm::instance().isVisible());
     e.resize(900, 400);
     EXPECT_EQ(e.size(), QSize(px(11850), px(2550)));
@@ -287,21 +296,6 @@ TEST_F(ReadRoad, PickingResizingAndClosing)
 
     QTest::mouseClick(e.Cancel, Qt::LeftButton);
     EXPECT_TRUE(e.isHidden() && MainForm::instance().isVisible());
-}
-
-// Catches tooltips missing from a control group, and a missing key not shown
-// as "N/A".
-TEST_F(ReadRoad, TooltipsFromTheSettingsFile)
-{
-    QByteArray tips = env.readFile("Tooltips.ini");
-    tips.replace("EnableReset=", "Unused=");
-    env.writeFile("Tooltips.ini", tips);
-    SupplyConfig &e = editor();
-    EXPECT_EQ(e.slrVsp(4)->toolTip(), e.vsp(4)->toolTip());
-    EXPECT_FALSE(e.vsp(4)->toolTip().isEmpty());
-    EXPECT_EQ(e.optCurrentLimit(20)->toolTip(), e.optCurrentLimit(1)->toolTip());
-    EXPECT_EQ(e.EnableReset(3)->toolTip(), "N/A");
-    EXPECT_FALSE(e.Cancel->toolTip().isEmpty());
 }
 
 // Catches clipped captions and controls that overlap after a read; saves a

@@ -78,11 +78,26 @@ TEST_F(Save, CancelledSaveAndLoadDoNothingAndModuleNumberingHelp)
     EXPECT_EQ(env.dialogs.count(), 2);
 }
 
-// Catches a save that half-copies the form and writes anyway when a module's
-// current limit is above its rating.
-TEST_F(Save, OutOfRangeCurrentLimitKeepsFileAndRecord)
+// Catches Preset and Tracking swapped, limits left unchanged or a module's
+// apply button not offered; and a save that half-copies the form and writes
+// anyway when a module's current limit is above its rating.
+TEST_F(Save, PresetsSetLimitsToZeroAndOutOfRangeCurrentLimitKeepsFileAndRecord)
 {
     SupplyConfig &e = editorRead(); // module 3: 24 V / 15 A
+    for (const auto &[m, editable] : {std::pair{2, false}, std::pair{3, true}}) {
+        showModule(m);
+        ASSERT_FALSE(e.cmdApplyCLM(m - 1)->isEnabled());
+        QTest::mouseClick(editable ? e.cmdPreset(m) : e.cmdTracking(m), Qt::LeftButton);
+        for (QLineEdit *box : {e.hl(m), e.ll(m)}) {
+            EXPECT_EQ(box->text(), "0") << m;
+            EXPECT_EQ(box->isEnabled(), editable) << m;
+            EXPECT_EQ(box->palette().color(QPalette::Base),
+                      editable ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xE0, 0xE0, 0xE0));
+        }
+        EXPECT_TRUE(e.cmdApplyCLM(m - 1)->isEnabled()) << m;
+    }
+    EXPECT_TRUE(e.cmdSave->isEnabled());
+
     env.writeFile("units.txt", QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
     QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
     e.CurrentLimit(3)->setText("16");
@@ -101,26 +116,6 @@ TEST_F(Save, OutOfRangeCurrentLimitKeepsFileAndRecord)
     QTest::mouseClick(e.Save, Qt::LeftButton);
     EXPECT_EQ(env.dialogs.count(), 3);
     EXPECT_TRUE(env.readFile("units.txt").contains("[PS1MODULE3]") && !e.data()->FanFail);
-}
-
-// Catches Preset and Tracking swapped, limits left unchanged or a module's
-// apply button not offered.
-TEST_F(Save, PresetAndTrackingSetLimitsToZero)
-{
-    SupplyConfig &e = editorRead();
-    for (const auto &[m, editable] : {std::pair{2, false}, std::pair{3, true}}) {
-        showModule(m);
-        ASSERT_FALSE(e.cmdApplyCLM(m - 1)->isEnabled());
-        QTest::mouseClick(editable ? e.cmdPreset(m) : e.cmdTracking(m), Qt::LeftButton);
-        for (QLineEdit *box : {e.hl(m), e.ll(m)}) {
-            EXPECT_EQ(box->text(), "0") << m;
-            EXPECT_EQ(box->isEnabled(), editable) << m;
-            EXPECT_EQ(box->palette().color(QPalette::Base),
-                      editable ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xE0, 0xE0, 0xE0));
-        }
-        EXPECT_TRUE(e.cmdApplyCLM(m - 1)->isEnabled()) << m;
-    }
-    EXPECT_TRUE(e.cmdSave->isEnabled());
 }
 
 // Catches an editor that does not show the groups applied in the dialog, or

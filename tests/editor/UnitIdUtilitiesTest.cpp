@@ -11,9 +11,10 @@ using UnitIdTools = WindowFixture;
 } // namespace
 
 // Catches the version box showing something other than the device's text,
-// the focus left on hidden controls of the collapsed window, and the port
-// being opened although the user gave up at a box.
-TEST_F(UnitIdTools, VersionBoxFocusWhileCollapsedAndGivingUpOpensNoPort)
+// the focus left on hidden controls of the collapsed window, the port being
+// opened although the user gave up at a box; a same-ID change skipped, a new
+// ID that does not reach the unit, or a failed change told as a success.
+TEST_F(UnitIdTools, VersionBoxFocusGivingUpAndChangingAnIdMovesTheUnit)
 {
     SupplyConfig &e = editor();
     e.activateWindow();
@@ -41,6 +42,32 @@ TEST_F(UnitIdTools, VersionBoxFocusWhileCollapsedAndGivingUpOpensNoPort)
     EXPECT_EQ(env.dialogs.count(), 9);
     EXPECT_TRUE(env.dialogs.shown[0].buttons == MsgButtons::OKCancel &&
                 env.dialogs.shown[0].title == "Utility: Detect Unit ID");
+
+    record();
+    env.dialogs.inputAnswers = {{true, "3"}, {true, "3"}};
+    e.cmdChangeToNewUnitID_Click();
+    EXPECT_EQ(log->methodNames(), (QStringList{"OpenPort", "SetNewUnitID", "ClosePort"}));
+    EXPECT_EQ(env.dialogs.shown.back().title, "EEPROM Configurator");
+
+    env.dialogs.inputAnswers = {{true, "3"}, {true, "40"}, {true, "9"}};
+    e.cmdChangeToNewUnitID_Click();
+    EXPECT_EQ(env.dialogs.texts().last(),
+              QStringLiteral("The changes made will not take effect until the supply to the unit "
+                             "is recycled.\r\nTo avoid unexpected operation please recycle the "
+                             "supply before continuing."));
+    QList<int> ids = bus->unitIds();
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (QList<int>{1, 5, 7, 9}));
+    onBus([](ZelkDevice &d) {
+        qint16 oldId = 3, newId = 9, answer = 0;
+        EXPECT_NE(d.GetUnitID(oldId, answer), "CMD_OK");
+        EXPECT_EQ(d.GetUnitID(newId, answer), "CMD_OK");
+    });
+
+    env.dialogs.inputAnswers = {{true, "3"}, {true, "4"}}; // 3 is gone now
+    e.cmdChangeToNewUnitID_Click();
+    EXPECT_TRUE(env.dialogs.shown.back().icon == MsgIcon::Critical &&
+                env.dialogs.shown.back().title == "Unit ID Changer" && !bus->portOpen());
 }
 
 // Catches 33 accepted as a limit, a scan that goes on after a find, a frozen
@@ -83,36 +110,4 @@ TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeStopsAtFirstUnitAndNamesTheLimit)
     EXPECT_EQ(e.pleaseWait().lblProgress->text(), "Scanning... Testing UnitID = 3 to 3  (100 %)");
     EXPECT_EQ(SupplyConfig::scanProgressText(1, 3),
               "Scanning... Testing UnitID = 1 to 3  (33.33 %)");
-}
-
-// Catches a same-ID change skipped, a new ID that does not reach the unit,
-// or a failed change told as a success.
-TEST_F(UnitIdTools, ChangingAnIdMovesTheUnit)
-{
-    SupplyConfig &e = editor();
-    record();
-    env.dialogs.inputAnswers = {{true, "3"}, {true, "3"}};
-    e.cmdChangeToNewUnitID_Click();
-    EXPECT_EQ(log->methodNames(), (QStringList{"OpenPort", "SetNewUnitID", "ClosePort"}));
-    EXPECT_EQ(env.dialogs.shown.back().title, "EEPROM Configurator");
-
-    env.dialogs.inputAnswers = {{true, "3"}, {true, "40"}, {true, "9"}};
-    e.cmdChangeToNewUnitID_Click();
-    EXPECT_EQ(env.dialogs.texts().last(),
-              QStringLiteral("The changes made will not take effect until the supply to the unit "
-                             "is recycled.\r\nTo avoid unexpected operation please recycle the "
-                             "supply before continuing."));
-    QList<int> ids = bus->unitIds();
-    std::sort(ids.begin(), ids.end());
-    EXPECT_EQ(ids, (QList<int>{1, 5, 7, 9}));
-    onBus([](ZelkDevice &d) {
-        qint16 oldId = 3, newId = 9, answer = 0;
-        EXPECT_NE(d.GetUnitID(oldId, answer), "CMD_OK");
-        EXPECT_EQ(d.GetUnitID(newId, answer), "CMD_OK");
-    });
-
-    env.dialogs.inputAnswers = {{true, "3"}, {true, "4"}}; // 3 is gone now
-    e.cmdChangeToNewUnitID_Click();
-    EXPECT_TRUE(env.dialogs.shown.back().icon == MsgIcon::Critical &&
-                env.dialogs.shown.back().title == "Unit ID Changer" && !bus->portOpen());
 }

@@ -38,8 +38,11 @@ QStringList inner(const RecordingDevice &log)
 } // namespace
 
 // Catches unit options written although the unit holds them, a missing
-// always-written setting, a group state other than 0, or no "Ok" line.
-TEST_F(Write, UnitOptionsAreWrittenOnlyWhereTheyDiffer)
+// always-written setting, a group state other than 0, or no "Ok" line; and a
+// restart that switches the outputs on when the unit's remote input would
+// hold them off (ReadRoad.LeavingAfterAWritePromptsAndRestarts sees a restart
+// bring them back on where the options agree).
+TEST_F(Write, UnitOptionsAreWrittenOnlyWhereTheyDifferAndTheRestartFollowsThem)
 {
     onBus([](ZelkDevice &d) { d.SetDefaultGroupState("1", 1); });
     SupplyConfig &e = editorRead();
@@ -63,6 +66,14 @@ TEST_F(Write, UnitOptionsAreWrittenOnlyWhereTheyDiffer)
                                  "SetDefaultGlobalOutputPolarity SetDefaultGlobalOutputState"));
     EXPECT_EQ(argumentsOf(*log, "SetFanFailPolarity").last(), "0");
     EXPECT_FALSE(e.cmdApply->isEnabled());
+
+    // The restart follows the global options: the remote input holds the outputs off.
+    e.optGlobal(0)->setChecked(true);
+    e.optGlobalOnOff(1)->setChecked(true);
+    record();
+    e.RestartUnit();
+    EXPECT_EQ(inner(*log), names("SetGlobalOutputState"));
+    EXPECT_EQ(argumentsOf(*log, "SetGlobalOutputState").last(), "0");
 }
 
 // Catches module settings written although unchanged, a set-point of 0
@@ -203,20 +214,6 @@ TEST_F(Write, FailedSetAfterADifferenceIsReported)
         EXPECT_FALSE(e.RichTextBox1->toPlainText().endsWith("Ok") || env.desktop.busy);
         EXPECT_TRUE(e.OstransTx->Status() == OstransLed::True && c.apply->isEnabled());
     }
-}
-
-// Catches a restart that switches the outputs on when the unit's remote input
-// would hold them off (ReadRoad.LeavingAfterAWritePromptsAndRestarts sees a
-// restart bring them back on where the options agree).
-TEST_F(Write, RestartFollowsTheGlobalOptions)
-{
-    SupplyConfig &e = editorRead();
-    e.optGlobal(0)->setChecked(true);
-    e.optGlobalOnOff(1)->setChecked(true);
-    record();
-    e.RestartUnit();
-    EXPECT_EQ(inner(*log), names("SetGlobalOutputState"));
-    EXPECT_EQ(argumentsOf(*log, "SetGlobalOutputState").last(), "0");
 }
 
 // Catches a module setting that is written wrongly, to the wrong module or

@@ -66,7 +66,9 @@ protected:
 };
 
 // Catches a check missing from the table, a failed one not marked, the
-// chart or the reports left out, and the buttons not following the run.
+// chart or the reports left out, the buttons not following the run, a Run
+// that goes into another window's sequence on the line instead of after it,
+// and a Stop while it waits that still sends.
 TEST_F(PlanWindowTest, ARunShowsEveryCheckMarksTheFailedOneAndWritesItsReports)
 {
     env.clock.autoAdvanceMs = 20;
@@ -89,6 +91,20 @@ TEST_F(PlanWindowTest, ARunShowsEveryCheckMarksTheFailedOneAndWritesItsReports)
     EXPECT_TRUE(w.lblReports->text().contains(QStringLiteral("Window_check-")));
     EXPECT_EQ(w.lastRun().outcome, PlanRunResult::Outcome::CheckFailed);
     EXPECT_EQ(w.lblNoChart, nullptr) << "the charts module is built beside the tests";
+
+    // Another window's sequence on the line: the run waits for it, and a Stop
+    // while it waits sends nothing.
+    for (const bool stop : {true, false}) {
+        SharedLine::instance().hold(); // as a Monitor Mode poll holds it
+        QTest::mouseClick(w.cmdRun, Qt::LeftButton);
+        EXPECT_TRUE(w.lblStatus->text().startsWith(QStringLiteral("Waiting for the line")));
+        EXPECT_FALSE(w.cmdRun->isEnabled());
+        if (stop)
+            QTest::mouseClick(w.cmdStop, Qt::LeftButton);
+        SharedLine::instance().release();
+        QTRY_VERIFY(w.cmdRun->isEnabled());
+        EXPECT_EQ(w.grdResults->rowCount(), stop ? 0 : 3) << stop;
+    }
 }
 
 // Catches a Stop or a close that is not acted on during a hold, or that
@@ -104,25 +120,6 @@ TEST_F(PlanWindowTest, StopAndCloseEndAHoldAndLeaveTheOutputsOff)
         EXPECT_EQ(w.isVisible(), !close);
         EXPECT_EQ(outputsOn(), std::make_pair(false, false)) << close;
         EXPECT_TRUE(w.lblStatus->text().contains(QStringLiteral("Stopped: "))) << close;
-    }
-}
-
-// Catches a Run that goes into another window's sequence on the line instead
-// of after it, and a Stop while it waits that still sends.
-TEST_F(PlanWindowTest, ARunWaitsForTheLineAndAStopWhileWaitingSendsNothing)
-{
-    env.clock.autoAdvanceMs = 20;
-    PlanWindow &w = opened(ShortPlan, QStringLiteral("1"));
-    for (const bool stop : {true, false}) {
-        SharedLine::instance().hold(); // as a Monitor Mode poll holds it
-        QTest::mouseClick(w.cmdRun, Qt::LeftButton);
-        EXPECT_TRUE(w.lblStatus->text().startsWith(QStringLiteral("Waiting for the line")));
-        EXPECT_FALSE(w.cmdRun->isEnabled());
-        if (stop)
-            QTest::mouseClick(w.cmdStop, Qt::LeftButton);
-        SharedLine::instance().release();
-        QTRY_VERIFY(w.cmdRun->isEnabled());
-        EXPECT_EQ(w.grdResults->rowCount(), stop ? 0 : 3) << stop;
     }
 }
 

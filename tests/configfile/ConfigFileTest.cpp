@@ -73,8 +73,9 @@ TEST_F(ConfigFileTest, UnitSevenMatchesTheStoredLayoutByteForByte)
 
 // Catches flags read as true from anything but "1", absent data not read as
 // "N/A"/false/0, a later duplicate section read, a value not cut to 254
-// characters, or numbers read back in the wrong decimal separator.
-TEST_F(ConfigFileTest, ReadBackFlagsGroupsSeparatorsAndAbsentSections)
+// characters, numbers read back in the wrong decimal separator, or a bad
+// group number half-loading a file.
+TEST_F(ConfigFileTest, ReadBackFlagsGroupsSeparatorsAbsentSectionsAndBadGroups)
 {
     env.writeFile("units.ini", "[PS4]\r\nFanFail=True\r\nGlobalDC=-1\r\nOverTemp=1\r\n"
                                "Global=1\r\nMODULES=01000000\r\n"
@@ -104,11 +105,8 @@ TEST_F(ConfigFileTest, ReadBackFlagsGroupsSeparatorsAndAbsentSections)
     ASSERT_TRUE(ZelkConfigFile::ReadZelkFile(absent, "30"));
     EXPECT_EQ(absent.MODULES + absent.PowerSupplyID, "N/AN/A");
     EXPECT_FALSE(absent.Group);
-}
 
-// Catches a bad group number half-loading a file.
-TEST_F(ConfigFileTest, BadGroupIdRejectsTheFileAndKeepsTheRecord)
-{
+    // A bad group number rejects the whole file and keeps the record.
     for (const QByteArray &bad : {QByteArray("abc"), QByteArray("70000"), QByteArray("2.5")}) {
         env.writeFile("units.ini",
                       "[PS2]\r\nSerialNumber=NEW\r\n[PS2MODULE4]\r\nGroupId=" + bad + "\r\n");

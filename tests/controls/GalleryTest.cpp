@@ -95,10 +95,7 @@ std::unique_ptr<QWidget> buildGallery()
     add(new QLabel(QStringLiteral("Label3D")), row, 0);
     for (int phase = 0; phase < 4; ++phase) {
         auto *label = new Label3D;
-        QFont font = label->Font();
-        font.setPointSize(14);
-        font.setBold(true);
-        label->setFont(font);
+        label->setFont(QFont(label->Font().family(), 14, QFont::Bold));
         label->setCaption(QStringLiteral("Phase %1").arg(phase));
         label->setPhase(phase);
         label->setAlignment(Label3D::Center);

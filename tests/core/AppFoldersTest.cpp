@@ -56,8 +56,8 @@ protected:
 } // namespace
 
 // Catches the wrong folder for a layout: the build folder no longer portable,
-// an installed copy writing beside /usr/bin, the overrides (in either form)
-// not winning, an invalid XDG_DATA_HOME used.
+// an installed copy writing beside /usr/bin, the overrides not winning, an
+// invalid XDG_DATA_HOME used. (The option's two forms are AppDirOptionTest's.)
 TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
 {
     const QString bin = path("prefix/bin"), portable = path("portable"), home = path("home");
@@ -79,11 +79,6 @@ TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
          true},
         {"--app-dir",
          {{"ZelkSoft", "--app-dir", other}, portable, bin, data, {}},
-         other,
-         shared,
-         false},
-        {"--app-dir=DIR",
-         {{"ZelkSoft", "--app-dir=" + other}, portable, bin, data, {}},
          other,
          shared,
          false},

@@ -82,9 +82,10 @@ TEST_F(StartupTest, InitGlobalsFormsPathsAndReadsSettings)
     EXPECT_TRUE(!ZelkGlobals::TestMode && ZelkGlobals::Device);
 }
 
-// Catches a case-insensitive test flag, a missing port not read as "N/A", and the separator
-// taken from somewhere other than the locale.
-TEST_F(StartupTest, TestFlagPortAndSeparator)
+// Catches a case-insensitive test flag, a missing port not read as "N/A", the separator
+// taken from somewhere other than the locale, and unreadable serial parameters crashing
+// start-up or reaching the device.
+TEST_F(StartupTest, TestFlagPortSeparatorAndBadSerialParameters)
 {
     registerMock(500, 2, 1);
     env.writeFile("ZelkGui.ini", "[DEV]\r\nTest=y\r\n");
@@ -98,11 +99,8 @@ TEST_F(StartupTest, TestFlagPortAndSeparator)
     ASSERT_TRUE(InitGlobals(env.folder()));
     EXPECT_TRUE(ZelkGlobals::TestMode);
     EXPECT_EQ(ZelkGlobals::DecimalSeparator, ",");
-}
 
-// Catches unreadable serial parameters crashing start-up or reaching the device.
-TEST_F(StartupTest, BadSerialParametersKeepDeviceDefaultsAndAreLogged)
-{
+    // Unreadable serial parameters keep the device's defaults and are logged.
     for (const QByteArray &timeout : {QByteArray("N/A"), QByteArray("abc"), QByteArray("99999")}) {
         ZelkGlobals::reset();
         registerMock(0, 0, 0);

@@ -179,7 +179,7 @@ TEST_F(IniReadTest, WhatAReadFinds)
     }
 }
 
-TEST_F(IniReadTest, ExternalRewriteOfSameSizeAndTimeIsSeen)
+TEST_F(IniReadTest, OutsideRewritesAreSeenAndReadOnlyBatchesShareACopyOnlyWhileUnchanged)
 {
     // Catches a read cache trusted on size and modification time.
     putBytes(path(), "[s]\r\nk=aaaa\r\n");
@@ -191,10 +191,7 @@ TEST_F(IniReadTest, ExternalRewriteOfSameSizeAndTimeIsSeen)
     ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
     file.close();
     EXPECT_EQ(IniFile::readString(path(), "s", "k"), "bbbb");
-}
 
-TEST_F(IniReadTest, ReadOnlyBatchesShareAParsedCopyOnlyWhileTheFileIsUnchanged)
-{
     // A batch that only reads leaves its parsed copy for the next batch on the
     // same bytes. Catches that copy trusted after an outside rewrite of the
     // same size, or changed by a later batch's writes.
@@ -489,7 +486,7 @@ TEST_F(IniBatchTest, ReadsSeeItsWritesTheFileWaitsAndAnOutsideSaveIsKept)
     EXPECT_EQ(bytesOf(path("empty.ini")), "[s]\r\nk=1\r\n");
 }
 
-TEST_F(IniBatchTest, SectionTextChangedInPlaceIsSeen)
+TEST_F(IniBatchTest, SectionsAreFoundByTheirTextAndPlaceAsTheyAreNow)
 {
     // Catches a remembered section text going stale: a text on borrowed memory
     // changed behind the same address, or a text changed after use.
@@ -513,20 +510,17 @@ TEST_F(IniBatchTest, SectionTextChangedInPlaceIsSeen)
     EXPECT_EQ(IniFile::readString(path(), view(), "k"), "1");
     borrowed[0] = borrowed[1] = u'b';
     EXPECT_EQ(IniFile::readString(path(), view(), "k"), "2");
-}
 
-TEST_F(IniBatchTest, SectionDeleteKeepsFirstOfDuplicateSections)
-{
     // Catches a batch that still finds a section by its old position after another was deleted.
-    putBytes(path(), "[x]\r\nk=0\r\n[n]\r\nk=1\r\n[n]\r\nk=2\r\n");
-    IniBatch batch(path());
-    EXPECT_EQ(IniFile::readString(path(), "n", "k"), "1");
-    ASSERT_TRUE(IniFile::writeString(path(), "x", std::nullopt, std::nullopt));
-    EXPECT_EQ(IniFile::readString(path(), "n", "k"), "1");
-    ASSERT_TRUE(IniFile::writeString(path(), "n", std::nullopt, std::nullopt));
-    EXPECT_EQ(IniFile::readString(path(), "n", "k"), "2");
+    putBytes(path("dup.ini"), "[x]\r\nk=0\r\n[n]\r\nk=1\r\n[n]\r\nk=2\r\n");
+    IniBatch batch(path("dup.ini"));
+    EXPECT_EQ(IniFile::readString(path("dup.ini"), "n", "k"), "1");
+    ASSERT_TRUE(IniFile::writeString(path("dup.ini"), "x", std::nullopt, std::nullopt));
+    EXPECT_EQ(IniFile::readString(path("dup.ini"), "n", "k"), "1");
+    ASSERT_TRUE(IniFile::writeString(path("dup.ini"), "n", std::nullopt, std::nullopt));
+    EXPECT_EQ(IniFile::readString(path("dup.ini"), "n", "k"), "2");
     EXPECT_TRUE(batch.commit());
-    EXPECT_EQ(bytesOf(path()), "[n]\r\nk=2\r\n");
+    EXPECT_EQ(bytesOf(path("dup.ini")), "[n]\r\nk=2\r\n");
 }
 
 TEST_F(IniBatchTest, NestedBatchAndOtherPathSpellingsJoin)

@@ -24,8 +24,10 @@ QString builtHelpFile()
 
 // Catches the box showing its design-time text instead of the device's own,
 // a missing system-information tool started anyway, or one found but not
-// started, and stored numbers read with unpadded bytes.
-TEST(AboutTest, ShowsTheDeviceObjectsSelfDescriptionAndStartsTheSystemTool)
+// started, and stored numbers read with unpadded bytes; a help topic shown in
+// the wrong place, a missing file or topic reported as shown, and a help
+// topic some window calls for missing from the help file.
+TEST(AboutAndHelpTest, AboutBoxAndHelpViewer)
 {
     TestEnvironment env;
     auto mock = std::make_unique<NiceMock<MockZelkDevice>>();
@@ -54,13 +56,7 @@ TEST(AboutTest, ShowsTheDeviceObjectsSelfDescriptionAndStartsTheSystemTool)
     EXPECT_EQ(registryNumberText(QByteArray("\x10\x00\x00\x00", 4)), "16");
     EXPECT_EQ(registryNumberText(QByteArray("\x02\x01\x00\x00", 4)), "258");
     EXPECT_EQ(registryNumberText(QByteArray("\xff\xff\xff\xff", 4)), "4294967295");
-}
 
-// Catches a topic shown in the wrong place, a missing file or topic reported
-// as shown, and a help topic some window calls for missing from the help file.
-TEST(HelpViewerTest, OpensTopicsContentsAndIndexAndHasEveryTopicCalledFor)
-{
-    TestEnvironment env;
     HelpViewer &viewer = HelpViewer::instance();
     ASSERT_TRUE(viewer.open(builtHelpFile(), "GUI.html", HelpCommand::DisplayTopic));
     EXPECT_EQ(viewer.currentTopic(), "GUI.html");

@@ -54,8 +54,11 @@ protected:
 
 // Catches keys written out of order, a wrong "Global" source, sections for
 // modules without a serial number, or a save that clears sections a previous
-// save wrote.
-TEST_F(ConfigFileTest, UnitSevenMatchesTheStoredLayoutByteForByte)
+// save wrote; and a 32-unit save that does not tell its progress unit by unit,
+// or reports a failure once per key, or without why. (The 32-unit save's bytes
+// are the editor's saved file:
+// Save.FileHoldsAllUnitsInTheStoredFormatAndTheLimitsShown.)
+TEST_F(ConfigFileTest, UnitSevenMatchesTheStoredLayoutAndA32UnitSaveTellsEachUnitAndOneFailure)
 {
     ZelkData d;
     fillUnit7(d);
@@ -69,6 +72,32 @@ TEST_F(ConfigFileTest, UnitSevenMatchesTheStoredLayoutByteForByte)
     ZelkConfigFile::WriteZelkFile(d, "7");
     expected.replace("CurrentLimit=20.5", "CurrentLimit=10.25");
     EXPECT_EQ(env.readFile("units.ini"), expected);
+
+    const auto unit = [&d](int) {
+        return &d;
+    };
+    QList<int> seen;
+    ASSERT_TRUE(ZelkConfigFile::WriteAllUnits(unit, [&](int u) { seen << u; }));
+    EXPECT_EQ(seen.size(), 32);
+
+    ASSERT_TRUE(QDir(env.folder()).mkdir("folder.ini"));
+    env.writeFile("read-only.ini", "[PS1]\r\nFanFail=0\r\n");
+    ASSERT_TRUE(QFile::setPermissions(env.path("read-only.ini"), QFile::ReadOwner));
+    const struct
+    {
+        const char *file, *reason;
+    } cases[] = {{"missing-folder/units.ini", "No such file or directory"},
+                 {"folder.ini", "Is a directory"},
+                 {"read-only.ini", "The file is read-only"}};
+    for (const auto &c : cases) {
+        ZelkGlobals::ConfigFileToWrite = env.path(c.file);
+        EXPECT_FALSE(ZelkConfigFile::WriteAllUnits(unit));
+        EXPECT_EQ(env.dialogs.texts(),
+                  QStringList{"Error: Writing to INI file failed! Check the file path!" +
+                              ZelkGlobals::ConfigFileToWrite + '\n' + c.reason});
+        env.dialogs.shown.clear();
+    }
+    EXPECT_EQ(env.readFile("read-only.ini"), "[PS1]\r\nFanFail=0\r\n");
 }
 
 // Catches flags read as true from anything but "1", absent data not read as
@@ -117,38 +146,4 @@ TEST_F(ConfigFileTest, ReadBackFlagsGroupsSeparatorsAbsentSectionsAndBadGroups)
         EXPECT_EQ(d.SerialNumber, "OLD");
         EXPECT_TRUE(error.contains("GroupId")) << error.toStdString();
     }
-}
-
-// Catches a 32-unit save that does not tell its progress unit by unit, or
-// reports a failure once per key, or without why. (Its bytes are the editor's
-// saved file: Save.FileHoldsAllUnitsInTheStoredFormatAndTheLimitsShown.)
-TEST_F(ConfigFileTest, AllUnitsInOneWriteTellEachUnitAndOneFailure)
-{
-    ZelkData d;
-    fillUnit7(d);
-    const auto unit = [&d](int) {
-        return &d;
-    };
-    QList<int> seen;
-    ASSERT_TRUE(ZelkConfigFile::WriteAllUnits(unit, [&](int u) { seen << u; }));
-    EXPECT_EQ(seen.size(), 32);
-
-    ASSERT_TRUE(QDir(env.folder()).mkdir("folder.ini"));
-    env.writeFile("read-only.ini", "[PS1]\r\nFanFail=0\r\n");
-    ASSERT_TRUE(QFile::setPermissions(env.path("read-only.ini"), QFile::ReadOwner));
-    const struct
-    {
-        const char *file, *reason;
-    } cases[] = {{"missing-folder/units.ini", "No such file or directory"},
-                 {"folder.ini", "Is a directory"},
-                 {"read-only.ini", "The file is read-only"}};
-    for (const auto &c : cases) {
-        ZelkGlobals::ConfigFileToWrite = env.path(c.file);
-        EXPECT_FALSE(ZelkConfigFile::WriteAllUnits(unit));
-        EXPECT_EQ(env.dialogs.texts(),
-                  QStringList{"Error: Writing to INI file failed! Check the file path!" +
-                              ZelkGlobals::ConfigFileToWrite + '\n' + c.reason});
-        env.dialogs.shown.clear();
-    }
-    EXPECT_EQ(env.readFile("read-only.ini"), "[PS1]\r\nFanFail=0\r\n");
 }

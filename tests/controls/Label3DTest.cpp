@@ -145,8 +145,10 @@ TEST(Label3D, SavesChangedPropertiesInOrderAndDefaultsNot)
     EXPECT_EQ(restored.Label2()->pos(), QPoint(1, 1));
 }
 
-// Catches the light copy on the wrong side, or the light label drawn over the dark one.
-TEST(Label3D, PhaseZeroLightEdgeUpLeftPhaseThreeDownRight)
+// Catches the light copy on the wrong side, or the light label drawn over the
+// dark one; and mouse events not raised, raised in the wrong order, or given
+// pixel coordinates.
+TEST(Label3D, PhasePlacesTheLightEdgeAndMouseEventsAreRaised)
 {
     const auto [dark0, light0] = darkAndLightCopies(0);
     ASSERT_GT(dark0.pixels, 50);
@@ -159,11 +161,7 @@ TEST(Label3D, PhaseZeroLightEdgeUpLeftPhaseThreeDownRight)
     EXPECT_EQ(light3.bounds.bottomRight(), dark3.bounds.bottomRight() + QPoint(1, 1));
     EXPECT_EQ(light3.bounds.topLeft(), dark3.bounds.topLeft() + QPoint(1, 1));
     EXPECT_EQ(dark3.pixels, dark0.pixels);
-}
 
-// Catches mouse events not raised, raised in the wrong order, or given pixel coordinates.
-TEST(Label3D, RaisesMouseEventsFromTheLabel)
-{
     Label3D label;
     label.resizeTwips(1500, 450);
     label.show();

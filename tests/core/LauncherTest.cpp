@@ -53,9 +53,11 @@ protected:
 };
 } // namespace
 
-// Catches the heading differing from the design, or the hover captions or borders not
-// following the pointer, edges included.
-TEST_F(LauncherTest, HeadingHoverCaptionsAndBorders)
+// Catches the heading differing from the design, or the hover captions or
+// borders not following the pointer, edges included; help failures reported
+// where they must be silent, or the reverse, and web addresses mangled by the
+// decimal separator or taken from the wrong key.
+TEST_F(LauncherTest, HeadingHoverHelpAndWebLinks)
 {
     EXPECT_EQ(caption(), "S e l e c t   O p t i o n . . .");
     EXPECT_EQ(form().lbl->property("BackColor").toUInt(), 0xFFFFFFu);
@@ -80,6 +82,33 @@ TEST_F(LauncherTest, HeadingHoverCaptionsAndBorders)
     EXPECT_EQ(caption(), "S e l e c t   O p t i o n . . .");
     form().Form_MouseMove(QPoint(g.left() + g.width() + 1, g.top()));
     EXPECT_EQ(form().Image2->frameShape(), QFrame::NoFrame);
+
+    ZelkGlobals::DecimalSeparator = ",";
+    form().HalvexUKHomepage->trigger();
+    QTest::mouseClick(form().Label2, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.openedUrls, (QStringList{"https://www.halvex.example/uk/",
+                                                   "https://www.halvex.example/zelk/products/"}));
+
+    form().ZelkHelp->trigger();
+    form().Contents->trigger();
+    form().Index->trigger();
+    QTest::mouseClick(form().Label1, Qt::LeftButton);
+    const QString file = env.path("zelksdk.chm");
+    EXPECT_EQ(env.desktop.helpTopics,
+              (QStringList{file + "::GUI.html", file + "::Introduction.html#contents",
+                           file + "::Introduction.html#index", file + "::GUI.html"}));
+    EXPECT_EQ(env.dialogs.count(), 0);
+
+    env.desktop.helpAvailable = false;
+    form().Index->trigger();
+    EXPECT_EQ(env.dialogs.count(), 0);
+    form().ZelkHelp->trigger();
+    form().Contents->trigger();
+    ASSERT_EQ(env.dialogs.count(), 2);
+    EXPECT_EQ(env.dialogs.shown[0].text, "The required help file not properly installed in your "
+                                         "machine. Contact system support.");
+    EXPECT_EQ(env.dialogs.shown[0].title, "Halvex Electronics");
+    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Information);
 }
 
 // Catches the port label refreshed from the menu, or with the load-time text,
@@ -113,36 +142,4 @@ TEST_F(LauncherTest, PortButtonRefreshesTheLabelTheMenuDoesNotAndTheSizeStays)
     form().showMaximized();
     EXPECT_TRUE(QTest::qWaitFor([] { return !form().isMaximized(); }, 2000));
     EXPECT_EQ(form().size(), design);
-}
-
-// Catches help failures reported where they must be silent, or the reverse, and web addresses
-// mangled by the decimal separator or taken from the wrong key.
-TEST_F(LauncherTest, HelpCallsAndTheirFailures)
-{
-    ZelkGlobals::DecimalSeparator = ",";
-    form().HalvexUKHomepage->trigger();
-    QTest::mouseClick(form().Label2, Qt::LeftButton);
-    EXPECT_EQ(env.desktop.openedUrls, (QStringList{"https://www.halvex.example/uk/",
-                                                   "https://www.halvex.example/zelk/products/"}));
-
-    form().ZelkHelp->trigger();
-    form().Contents->trigger();
-    form().Index->trigger();
-    QTest::mouseClick(form().Label1, Qt::LeftButton);
-    const QString file = env.path("zelksdk.chm");
-    EXPECT_EQ(env.desktop.helpTopics,
-              (QStringList{file + "::GUI.html", file + "::Introduction.html#contents",
-                           file + "::Introduction.html#index", file + "::GUI.html"}));
-    EXPECT_EQ(env.dialogs.count(), 0);
-
-    env.desktop.helpAvailable = false;
-    form().Index->trigger();
-    EXPECT_EQ(env.dialogs.count(), 0);
-    form().ZelkHelp->trigger();
-    form().Contents->trigger();
-    ASSERT_EQ(env.dialogs.count(), 2);
-    EXPECT_EQ(env.dialogs.shown[0].text, "The required help file not properly installed in your "
-                                         "machine. Contact system support.");
-    EXPECT_EQ(env.dialogs.shown[0].title, "Halvex Electronics");
-    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Information);
 }

@@ -122,8 +122,10 @@ std::unique_ptr<QWidget> buildGallery()
 } // namespace
 
 // Catches two states of a control or two display pictures drawn alike (a wrong
-// segment table, a set drawn in the other colour), or a picture that draws nothing.
-TEST(Gallery, EveryPictureIsDistinct)
+// segment table, a set drawn in the other colour), a picture that draws
+// nothing, and a control or caption that paints nothing on the offscreen
+// platform, at one or at twice the pixel density; leaves the gallery PNGs.
+TEST(Gallery, EveryPictureIsDistinctAndEveryControlShowsInTheGallery)
 {
     QWidget host;
     std::vector<QImage> pictures;
@@ -145,12 +147,7 @@ TEST(Gallery, EveryPictureIsDistinct)
         for (std::size_t j = i + 1; j < pictures.size(); ++j)
             EXPECT_NE(pictures[i], pictures[j]) << "pictures " << i << " and " << j;
     }
-}
 
-// Catches a control or caption that paints nothing on the offscreen platform,
-// at one or at twice the pixel density; leaves the gallery PNGs.
-TEST(Gallery, EveryControlAndCaptionShowsInTheGallery)
-{
     auto gallery = buildGallery();
     gallery->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(gallery.get()));
@@ -181,40 +178,14 @@ TEST(Gallery, EveryControlAndCaptionShowsInTheGallery)
     EXPECT_EQ(shown, 7 + 4 * 4 + 14 + 4); // captions, indicators, displays, 3D labels
 }
 
-// Catches a new indicator that starts lit, clickable or with its timer
-// running, or a missing or reworded tooltip; and a click that is not raised,
-// raised while disabled, or raised for the right button.
-TEST(EveryIndicator, StartsUnlitDisabledAndStillAndClicksOnlyWhenEnabled)
-{
-    for (const auto &[make, toolTip] : Indicators) {
-        const std::unique_ptr<OstransIndicator> led(make(nullptr));
-        SCOPED_TRACE(led->metaObject()->className());
-        EXPECT_EQ(led->toolTip(), toolTip);
-        EXPECT_EQ(led->Status(), True);
-        EXPECT_EQ(led->shownPicture(), OstransIndicator::OffPicture);
-        EXPECT_TRUE(led->Enable() == False && !led->isEnabled() && !led->Timer1()->isActive());
-        led->resize(40, 40);
-        led->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(led.get()));
-        QSignalSpy clicks(led.get(), &OstransIndicator::MouseClick);
-        QList<qsizetype> counts; // after each click
-        for (const auto &[enable, button] : {std::pair{False, Qt::LeftButton},
-                                             {True, Qt::LeftButton},
-                                             {True, Qt::RightButton},
-                                             {False, Qt::LeftButton}}) {
-            led->setEnable(enable);
-            QTest::mouseClick(led.get(), button);
-            counts << clicks.count();
-        }
-        EXPECT_EQ(counts, (QList<qsizetype>{0, 1, 1, 1}));
-    }
-}
-
 // Catches truth values taken as "non-zero" instead of exactly -1 and 0, an
 // off-by-one at either end of the blink interval range, a timer left running
 // at 0 ms when blinking starts before any interval, and a blink stopped with
-// the lamp lit or its timer still running.
-TEST(Indicator, OnlyMinusOneAndZeroAreTruthValuesAndIntervalsStayInRange)
+// the lamp lit or its timer still running; and a new indicator that starts
+// lit, clickable or with its timer running, or a missing or reworded tooltip,
+// and a click that is not raised, raised while disabled, or raised for the
+// right button.
+TEST(Indicator, TruthValuesIntervalsStartAndClicks)
 {
     OstransLed led;
     led.setEnable(1);
@@ -249,6 +220,29 @@ TEST(Indicator, OnlyMinusOneAndZeroAreTruthValuesAndIntervalsStayInRange)
     fresh.setBlinking(False);
     EXPECT_TRUE(fresh.Status() == False && !fresh.Timer1()->isActive());
     EXPECT_EQ(fresh.shownPicture(), OstransIndicator::OffPicture);
+
+    for (const auto &[make, toolTip] : Indicators) {
+        const std::unique_ptr<OstransIndicator> led(make(nullptr));
+        SCOPED_TRACE(led->metaObject()->className());
+        EXPECT_EQ(led->toolTip(), toolTip);
+        EXPECT_EQ(led->Status(), True);
+        EXPECT_EQ(led->shownPicture(), OstransIndicator::OffPicture);
+        EXPECT_TRUE(led->Enable() == False && !led->isEnabled() && !led->Timer1()->isActive());
+        led->resize(40, 40);
+        led->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(led.get()));
+        QSignalSpy clicks(led.get(), &OstransIndicator::MouseClick);
+        QList<qsizetype> counts; // after each click
+        for (const auto &[enable, button] : {std::pair{False, Qt::LeftButton},
+                                             {True, Qt::LeftButton},
+                                             {True, Qt::RightButton},
+                                             {False, Qt::LeftButton}}) {
+            led->setEnable(enable);
+            QTest::mouseClick(led.get(), button);
+            counts << clicks.count();
+        }
+        EXPECT_EQ(counts, (QList<qsizetype>{0, 1, 1, 1}));
+    }
 }
 
 // Catches a blink that does not alternate, or runs at the wrong period, and

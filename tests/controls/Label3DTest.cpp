@@ -48,8 +48,10 @@ std::pair<Copy, Copy> darkAndLightCopies(int phase)
 }
 } // namespace
 
-// Catches a label that can shrink below 100 x 100 twips.
-TEST(Label3D, NeverSmallerThan100TwipsPhasePlacesTheLabelsAndUnknownValuesAreRefused)
+// Catches a label that can shrink below 100 x 100 twips, defaults written to
+// the host's bag or read back as anything but the defaults, and changed
+// properties saved under other names, in another order, or not restored.
+TEST(Label3D, SizePhaseAndSavedProperties)
 {
     Label3D label;
     label.resizeTwips(50, 20);
@@ -88,13 +90,7 @@ TEST(Label3D, NeverSmallerThan100TwipsPhasePlacesTheLabelsAndUnknownValuesAreRef
     EXPECT_EQ(label.BorderStyle(), 1);
     EXPECT_NE(label.Label2()->frameShape(), QFrame::NoFrame);
     EXPECT_EQ(label.Label1()->frameShape(), QFrame::NoFrame);
-}
 
-// Catches defaults written to the host's bag or read back as anything but
-// the defaults, and changed properties saved under other names, in another
-// order, or not restored.
-TEST(Label3D, SavesChangedPropertiesInOrderAndDefaultsNot)
-{
     QWidget host;
     MemoryPropertyBag none;
     Label3D(&host).WriteProperties(none);

@@ -339,7 +339,7 @@ TEST_F(IniBulkTest, MixedEditsOfAMessyFileMatchOneByOneWrites)
     EXPECT_EQ(bytesOf(path("batch.ini")), bytesOf(path("single.ini")));
 }
 
-TEST_F(IniBulkTest, NewFileBatchOfSectionRunsMatchesOneByOneWrites)
+TEST_F(IniBulkTest, NewFileBatchesOfSectionRunsAndOddCharactersMatchOneByOneWrites)
 {
     // A save writes each section's keys together, and such a batch lays the
     // file out as it records. Catches that layout drifting from single writes
@@ -405,10 +405,7 @@ TEST_F(IniBulkTest, NewFileBatchOfSectionRunsMatchesOneByOneWrites)
         }
         expectBatchMatchesSingleWrites(steps, QStringLiteral("runs%1").arg(seed));
     }
-}
 
-TEST_F(IniBulkTest, NewFileBatchSeesAnOddCharacterAnywhereInANameOrValue)
-{
     // Keys and values are narrowed several characters at a time, in steps that
     // overlap at the end. Catches a character that changes how the line
     // parses, or one outside ASCII, missed at some length or position of a
@@ -636,7 +633,7 @@ protected:
     const QString micro = QStringLiteral("\u00B5");
 };
 
-TEST_F(IniAnsiTest, AnsiBytesAndNulValuesKeepTheirBytesOnEveryRoad)
+TEST_F(IniAnsiTest, AnsiBytesAndNulValuesKeepTheirBytesUntilTheLastAnsiLineGoes)
 {
     // Catches an ANSI byte read as U+FFFD and written back as EF BF BD, a byte code page 1252
     // leaves undefined lost, text after a NUL handed on (or cut before the quotes come off),
@@ -661,6 +658,27 @@ TEST_F(IniAnsiTest, AnsiBytesAndNulValuesKeepTheirBytesOnEveryRoad)
             session.write("copy", value);
             EXPECT_TRUE(session.done());
             EXPECT_EQ(env.readFile("a.ini"), head + "n=2\r\ncopy=" + ansi + "\r\n");
+        }
+    }
+
+    // Catches a batch that still writes Windows-1252 after the file's last ANSI line was
+    // rewritten or deleted, while single writes see a UTF-8 file from then on.
+    const std::pair<std::function<bool(const QString &)>, QByteArray> drops[] = {
+        {[](const QString &p) { return IniFile::writeValue(p, "a", "t", "25"); },
+         "[a]\r\nt=25\r\n[s]\r\n"},
+        {[](const QString &p) { return IniFile::deleteKey(p, "a", "t"); }, "[a]\r\n[s]\r\n"},
+        {[](const QString &p) { return IniFile::writeString(p, "a", std::nullopt, std::nullopt); },
+         "[s]\r\n"}};
+    for (const auto &[drop, rest] : drops) {
+        for (const Road road : kRoads) {
+            env.writeFile("f.ini", "[a]\r\nt=25\xB0\r\n[s]\r\n");
+            Session session(road, env.path("f.ini"));
+            session.write("k", "1"); // a batch works on a copy of its own from here on
+            EXPECT_EQ(session.read("t", "a"), QStringLiteral("25\u00B0"));
+            EXPECT_TRUE(drop(env.path("f.ini")));
+            session.write("m", micro);
+            EXPECT_TRUE(session.done());
+            EXPECT_EQ(env.readFile("f.ini"), rest + "k=1\r\nm=\xC2\xB5\r\n");
         }
     }
 }
@@ -702,30 +720,6 @@ TEST_F(IniAnsiTest, EachFileKeepsItsEncodingAndAnsiRefusesWhatItCannotHold)
         EXPECT_EQ(env.dialogs.texts().mid(boxes),
                   road == Road::IniCalls ? QStringList{Ini::WriteFailedText + env.path("a.ini")}
                                          : QStringList());
-    }
-}
-
-TEST_F(IniAnsiTest, FileTurnsUtf8OnceItsLastAnsiLineGoes)
-{
-    // Catches a batch that still writes Windows-1252 after the file's last ANSI line was
-    // rewritten or deleted, while single writes see a UTF-8 file from then on.
-    const std::pair<std::function<bool(const QString &)>, QByteArray> drops[] = {
-        {[](const QString &p) { return IniFile::writeValue(p, "a", "t", "25"); },
-         "[a]\r\nt=25\r\n[s]\r\n"},
-        {[](const QString &p) { return IniFile::deleteKey(p, "a", "t"); }, "[a]\r\n[s]\r\n"},
-        {[](const QString &p) { return IniFile::writeString(p, "a", std::nullopt, std::nullopt); },
-         "[s]\r\n"}};
-    for (const auto &[drop, rest] : drops) {
-        for (const Road road : kRoads) {
-            env.writeFile("f.ini", "[a]\r\nt=25\xB0\r\n[s]\r\n");
-            Session session(road, env.path("f.ini"));
-            session.write("k", "1"); // a batch works on a copy of its own from here on
-            EXPECT_EQ(session.read("t", "a"), QStringLiteral("25\u00B0"));
-            EXPECT_TRUE(drop(env.path("f.ini")));
-            session.write("m", micro);
-            EXPECT_TRUE(session.done());
-            EXPECT_EQ(env.readFile("f.ini"), rest + "k=1\r\nm=\xC2\xB5\r\n");
-        }
     }
 }
 

@@ -80,8 +80,9 @@ protected:
 } // namespace
 
 // Catches an unknown type code or a missing ratings file giving anything but "N/A" and zeros,
-// or stopping the program, and a text that is not a number read as its leading digits.
-TEST_F(RatingsTest, TypeWithoutRatingsGivesNAAndZerosAndNonNumericRatingsReadZero)
+// or stopping the program, a text that is not a number read as its leading digits, and
+// shipped ratings whose full-scale readings would not fit 16 bits.
+TEST_F(RatingsTest, TypesWithoutRatingsNonNumericRatingsAndShippedRatings)
 {
     clsScalability noFile;
     noFile.fillFromScaleIni(1);
@@ -113,11 +114,9 @@ TEST_F(RatingsTest, TypeWithoutRatingsGivesNAAndZerosAndNonNumericRatingsReadZer
     EXPECT_EQ((std::array{t.MinVoltage, t.MaxVoltage, t.MaxCurrent}), (std::array{5.0, 0.0, 2.5}));
     EXPECT_EQ(GetVoltageRange("TYPE12"), "5,0 - 15V");
     EXPECT_EQ(GetMaxCurrent("TYPE12"), "2,5");
-}
 
-// Catches shipped ratings whose full-scale readings would not fit 16 bits.
-TEST_F(RatingsTest, ShippedTypesKeepRawReadingsInside16Bits)
-{
+    // The shipped ratings, read with the usual separator.
+    ZelkGlobals::DecimalSeparator = ".";
     env.copyShipped("scale.ini");
     clsScalability none;
     none.fillFromScaleIni(0);

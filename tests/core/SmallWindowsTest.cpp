@@ -67,8 +67,9 @@ TEST_F(PortDialogTest, OpensOnTheCurrentPortAndSaveStoresWhateverTheComboHolds)
     EXPECT_TRUE(env.dialogs.shown[0].text.endsWith("/proc/zelk/ZelkGui.ini"));
 }
 
-// Catches the busy window closing on a key or a click on its frame.
-TEST(PleaseWaitTest, KeysAndCloseRequestsDoNothing)
+// Catches the busy window closing on a key or a click on its frame, and a
+// window made twice or an unknown name making anything.
+TEST(SmallWindowsTest, BusyWindowIgnoresKeysAndClosesAndTheRegistryMakesOneWindowPerName)
 {
     frmPleaseWait wait;
     wait.show();
@@ -79,11 +80,7 @@ TEST(PleaseWaitTest, KeysAndCloseRequestsDoNothing)
     QApplication::sendEvent(&wait, &byUser); // not spontaneous: the program may close it
     wait.hide();
     EXPECT_FALSE(wait.isVisible());
-}
 
-// Catches a window made twice or an unknown name making anything.
-TEST(WindowRegistryTest, OneWindowPerNameMadeOnFirstUse)
-{
     int made = 0;
     QWidget w;
     WindowRegistry::registerWindow("Test", [&] {

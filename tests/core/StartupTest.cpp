@@ -50,18 +50,9 @@ protected:
 
 } // namespace
 
-// Catches month/day written with leading zeros or in the wrong order.
-TEST(ErrorFileNameTest, MonthThenDayWithoutLeadingZeros)
-{
-    EXPECT_EQ(errorFileName(QDate(2026, 12, 4)), "error124.txt");
-    EXPECT_EQ(errorFileName(QDate(2026, 3, 25)), "error325.txt");
-    // Two dates share a name: the rule is kept as it stands.
-    EXPECT_EQ(errorFileName(QDate(2026, 11, 1)), errorFileName(QDate(2026, 1, 11)));
-    EXPECT_EQ(errorFileName(QDate(2026, 1, 11)), "error111.txt");
-}
-
-// Catches globals formed in the wrong place or from the wrong keys, and serial parameters
-// handed to the device altered or more than once.
+// Catches globals formed in the wrong place or from the wrong keys, serial parameters
+// handed to the device altered or more than once, and an error file's month and day
+// written with leading zeros or in the wrong order.
 TEST_F(StartupTest, InitGlobalsFormsPathsAndReadsSettings)
 {
     registerMock(500, 2, 1);
@@ -80,6 +71,13 @@ TEST_F(StartupTest, InitGlobalsFormsPathsAndReadsSettings)
                            ZelkGlobals::DecimalSeparator, ZelkGlobals::FileDialogAction}),
               (QStringList{"COM1", "N", "-2147483640", "-2147483647", ".", ""}));
     EXPECT_TRUE(!ZelkGlobals::TestMode && ZelkGlobals::Device);
+
+    // The error file is named by month then day, without leading zeros.
+    EXPECT_EQ(errorFileName(QDate(2026, 12, 4)), "error124.txt");
+    EXPECT_EQ(errorFileName(QDate(2026, 3, 25)), "error325.txt");
+    // Two dates share a name: the rule is kept as it stands.
+    EXPECT_EQ(errorFileName(QDate(2026, 11, 1)), errorFileName(QDate(2026, 1, 11)));
+    EXPECT_EQ(errorFileName(QDate(2026, 1, 11)), "error111.txt");
 }
 
 // Catches a case-insensitive test flag, a missing port not read as "N/A", the separator

@@ -57,8 +57,10 @@ TEST_F(Save, FileHoldsAllUnitsInTheStoredFormatAndTheLimitsShown)
 }
 
 // Catches a cancelled Save that still collects or writes, a cancelled Load
-// that does more, and help sent to another topic or file.
-TEST_F(Save, CancelledSaveAndLoadDoNothingAndModuleNumberingHelp)
+// that does more, help sent to another topic or file, and an editor that does
+// not show the groups applied in the dialog, or loses the restart offer the
+// grouping earned.
+TEST_F(Save, CancelledSaveAndLoadNumberingHelpAndGroupingAppliedIsShown)
 {
     SupplyConfig &e = editorRead();
     QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
@@ -76,6 +78,30 @@ TEST_F(Save, CancelledSaveAndLoadDoNothingAndModuleNumberingHelp)
     EXPECT_EQ(env.desktop.helpTopics,
               QStringList{QDir(env.folder()).filePath("zelksdk.chm") + "::EC.html"});
     EXPECT_EQ(env.dialogs.count(), 2);
+
+    ASSERT_EQ(e.GroupID(1)->text(), "1");
+    // The dialog is driven once its modal loop runs.
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, &e, [&driver] {
+        frmModuleGrouping &d = frmModuleGrouping::instance();
+        if (!d.isVisible())
+            return;
+        driver.stop();
+        d.cboGroup->setCurrentIndex(1);
+        emit d.cboGroup->activated(1);
+        d.lstAvailableModules->setCurrentRow(0); // Module 1
+        QTest::mouseClick(d.btnAssign, Qt::LeftButton);
+        QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+        QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
+    });
+    driver.start(0);
+    QTest::mouseClick(e.cmdModueGrouping, Qt::LeftButton);
+    driver.stop();
+    frmModuleGrouping::destroyInstance();
+    EXPECT_TRUE(EditorState::UnitShown);
+    EXPECT_EQ(e.GroupID(1)->text(), "2");
+    EXPECT_TRUE(EditorState::ModuleOptionsChanged && EditorState::ChangesWritten);
+    EXPECT_FALSE(bus->portOpen());
 }
 
 // Catches Preset and Tracking swapped, limits left unchanged or a module's
@@ -116,36 +142,6 @@ TEST_F(Save, PresetsSetLimitsToZeroAndOutOfRangeCurrentLimitKeepsFileAndRecord)
     QTest::mouseClick(e.Save, Qt::LeftButton);
     EXPECT_EQ(env.dialogs.count(), 3);
     EXPECT_TRUE(env.readFile("units.txt").contains("[PS1MODULE3]") && !e.data()->FanFail);
-}
-
-// Catches an editor that does not show the groups applied in the dialog, or
-// loses the restart offer the grouping earned.
-TEST_F(Save, GroupingAppliedIsShownAfterClose)
-{
-    SupplyConfig &e = editorRead();
-    ASSERT_EQ(e.GroupID(1)->text(), "1");
-    // The dialog is driven once its modal loop runs.
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, &e, [&driver] {
-        frmModuleGrouping &d = frmModuleGrouping::instance();
-        if (!d.isVisible())
-            return;
-        driver.stop();
-        d.cboGroup->setCurrentIndex(1);
-        emit d.cboGroup->activated(1);
-        d.lstAvailableModules->setCurrentRow(0); // Module 1
-        QTest::mouseClick(d.btnAssign, Qt::LeftButton);
-        QTest::mouseClick(d.cmdApply, Qt::LeftButton);
-        QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
-    });
-    driver.start(0);
-    QTest::mouseClick(e.cmdModueGrouping, Qt::LeftButton);
-    driver.stop();
-    frmModuleGrouping::destroyInstance();
-    EXPECT_TRUE(EditorState::UnitShown);
-    EXPECT_EQ(e.GroupID(1)->text(), "2");
-    EXPECT_TRUE(EditorState::ModuleOptionsChanged && EditorState::ChangesWritten);
-    EXPECT_FALSE(bus->portOpen());
 }
 
 // Catches a save into a file this user may not read showing a box per key.

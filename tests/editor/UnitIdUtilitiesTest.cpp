@@ -13,8 +13,11 @@ using UnitIdTools = WindowFixture;
 // Catches the version box showing something other than the device's text,
 // the focus left on hidden controls of the collapsed window, the port being
 // opened although the user gave up at a box; a same-ID change skipped, a new
-// ID that does not reach the unit, or a failed change told as a success.
-TEST_F(UnitIdTools, VersionBoxFocusGivingUpAndChangingAnIdMovesTheUnit)
+// ID that does not reach the unit, or a failed change told as a success; 33
+// accepted as a limit, a scan that goes on after a find, a frozen or
+// re-enterable window during the scan, or a wrong progress line; and a
+// not-found message without the limit, or a scan past the limit.
+TEST_F(UnitIdTools, VersionBoxGivingUpChangingAnIdAndScanning)
 {
     SupplyConfig &e = editor();
     e.activateWindow();
@@ -68,14 +71,8 @@ TEST_F(UnitIdTools, VersionBoxFocusGivingUpAndChangingAnIdMovesTheUnit)
     e.cmdChangeToNewUnitID_Click();
     EXPECT_TRUE(env.dialogs.shown.back().icon == MsgIcon::Critical &&
                 env.dialogs.shown.back().title == "Unit ID Changer" && !bus->portOpen());
-}
 
-// Catches 33 accepted as a limit, a scan that goes on after a find, a frozen
-// or re-enterable window during the scan, or a wrong progress line; and a
-// not-found message without the limit, or a scan past the limit.
-TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeStopsAtFirstUnitAndNamesTheLimit)
-{
-    SupplyConfig &e = editor();
+    env.dialogs.shown.clear();
     record();
     env.dialogs.inputAnswers = {{true, "33"}, {true, "-2"}, {true, "4.6"}};
     // Events run during the scan: a probe sees the busy window up and the

@@ -160,8 +160,10 @@ TEST_F(GroupingDialogTest, DelayKeysResetLimitOnApplyHelpAndNormallyOff)
     EXPECT_EQ(callsNamed("Set"), expected);
 }
 
-// Catches ungrouping writing start-up settings, or modules written in position order.
-TEST_F(GroupingDialogTest, GroupOneWritesOnlyGroupIdsInListOrder)
+// Catches ungrouping writing start-up settings, or modules written in position
+// order; Apply with an empty group writing anything, and a wrong empty-group
+// display.
+TEST_F(GroupingDialogTest, GroupOneWritesOnlyGroupIdsInListOrderAndAnEmptyGroupIsRefused)
 {
     frmModuleGrouping &d = open();
     QTest::mouseClick(d.btnAssign, Qt::LeftButton);
@@ -176,20 +178,18 @@ TEST_F(GroupingDialogTest, GroupOneWritesOnlyGroupIdsInListOrder)
     EXPECT_EQ(callsNamed("Set"),
               (QStringList{"SetGroupID(\"1\", 1, 1) -> CMD_OK", "SetGroupID(\"1\", 4, 1) -> CMD_OK",
                            "SetGroupID(\"1\", 2, 1) -> CMD_OK"}));
-}
 
-// Catches Apply with an empty group writing anything, and a wrong empty-group display.
-TEST_F(GroupingDialogTest, EmptyGroupIsRefused)
-{
+    // Unit 3, modules 1 and 3: group 3 is empty.
     ZelkGlobals::SelectedUnitID = "3";
     ZelkGlobals::PresentModulesText = "10100000";
-    frmModuleGrouping &d = open();
+    open();
     selectGroup(2);
-    EXPECT_TRUE(d.lstGroupModules->count() == 0 && d.optGrpStartupState.at(1)->isChecked() &&
-                d.txtStartupDelay->isEnabled() && d.txtStartupDelay->text().isEmpty());
-    QTest::mouseClick(d.optGrpStartupState.at(1), Qt::LeftButton);
+    EXPECT_TRUE(dialog->lstGroupModules->count() == 0 &&
+                dialog->optGrpStartupState.at(1)->isChecked() &&
+                dialog->txtStartupDelay->isEnabled() && dialog->txtStartupDelay->text().isEmpty());
+    QTest::mouseClick(dialog->optGrpStartupState.at(1), Qt::LeftButton);
     record();
-    QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+    QTest::mouseClick(dialog->cmdApply, Qt::LeftButton);
     EXPECT_EQ(env.dialogs.texts().last(), "Please select some modules for the group.");
     EXPECT_EQ(log->methodNames(), QStringList{"GetPresentModules"});
 }

@@ -23,9 +23,11 @@ QString builtHelpFile()
 } // namespace
 
 // Catches the box showing its design-time text instead of the device's own,
-// and a missing system-information tool started anyway, or one found but not
-// started.
-TEST(AboutTest, ShowsTheDeviceObjectsSelfDescriptionAndStartsTheSystemTool)
+// a missing system-information tool started anyway, or one found but not
+// started, and stored numbers read with unpadded bytes; a help topic shown in
+// the wrong place, a missing file or topic reported as shown, and a help
+// topic some window calls for missing from the help file.
+TEST(AboutAndHelpTest, AboutBoxAndHelpViewer)
 {
     TestEnvironment env;
     auto mock = std::make_unique<NiceMock<MockZelkDevice>>();
@@ -49,21 +51,12 @@ TEST(AboutTest, ShowsTheDeviceObjectsSelfDescriptionAndStartsTheSystemTool)
     EXPECT_EQ(env.dialogs.count(), 1);
     QTest::mouseClick(about.cmdOK, Qt::LeftButton);
     EXPECT_EQ(about.result(), QDialog::Accepted);
-}
 
-// Catches stored numbers read with unpadded bytes (0x0102 read as 0x12).
-TEST(SysInfoTest, StoredNumberBytesReadLastToFirst)
-{
+    // Stored numbers read last byte first, each byte padded (0x0102 is not 0x12).
     EXPECT_EQ(registryNumberText(QByteArray("\x10\x00\x00\x00", 4)), "16");
     EXPECT_EQ(registryNumberText(QByteArray("\x02\x01\x00\x00", 4)), "258");
     EXPECT_EQ(registryNumberText(QByteArray("\xff\xff\xff\xff", 4)), "4294967295");
-}
 
-// Catches a topic shown in the wrong place, a missing file or topic reported
-// as shown, and a help topic some window calls for missing from the help file.
-TEST(HelpViewerTest, OpensTopicsContentsAndIndexAndHasEveryTopicCalledFor)
-{
-    TestEnvironment env;
     HelpViewer &viewer = HelpViewer::instance();
     ASSERT_TRUE(viewer.open(builtHelpFile(), "GUI.html", HelpCommand::DisplayTopic));
     EXPECT_EQ(viewer.currentTopic(), "GUI.html");

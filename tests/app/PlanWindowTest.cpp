@@ -13,20 +13,11 @@
 
 namespace {
 
-const QByteArray ShortPlan = "plan Window check\n"
-                             "setpoint 1 3.3V\n"
-                             "output 1 on\n"
-                             "global on\n"
-                             "hold 200ms\n"
-                             "check voltage 1 within 0.05V\n"
-                             "check current 1 between 0A and 1A\n"
-                             "check good 1\n";
+const QByteArray ShortPlan = "plan Window check\nsetpoint 1 3.3V\noutput 1 on\nglobal on\n"
+                             "hold 200ms\ncheck voltage 1 within 0.05V\n"
+                             "check current 1 between 0A and 1A\ncheck good 1\n";
 // Until a click on Stop or a close ends it.
-const QByteArray LongHold = "plan Long hold\n"
-                            "output 1 on\n"
-                            "global on\n"
-                            "hold 10min\n"
-                            "check good 1\n";
+const QByteArray LongHold = "plan Long hold\noutput 1 on\nglobal on\nhold 10min\ncheck good 1\n";
 
 } // namespace
 
@@ -75,7 +66,9 @@ protected:
 };
 
 // Catches a check missing from the table, a failed one not marked, the
-// chart or the reports left out, and the buttons not following the run.
+// chart or the reports left out, the buttons not following the run, a Run
+// that goes into another window's sequence on the line instead of after it,
+// and a Stop while it waits that still sends.
 TEST_F(PlanWindowTest, ARunShowsEveryCheckMarksTheFailedOneAndWritesItsReports)
 {
     env.clock.autoAdvanceMs = 20;
@@ -98,6 +91,20 @@ TEST_F(PlanWindowTest, ARunShowsEveryCheckMarksTheFailedOneAndWritesItsReports)
     EXPECT_TRUE(w.lblReports->text().contains(QStringLiteral("Window_check-")));
     EXPECT_EQ(w.lastRun().outcome, PlanRunResult::Outcome::CheckFailed);
     EXPECT_EQ(w.lblNoChart, nullptr) << "the charts module is built beside the tests";
+
+    // Another window's sequence on the line: the run waits for it, and a Stop
+    // while it waits sends nothing.
+    for (const bool stop : {true, false}) {
+        SharedLine::instance().hold(); // as a Monitor Mode poll holds it
+        QTest::mouseClick(w.cmdRun, Qt::LeftButton);
+        EXPECT_TRUE(w.lblStatus->text().startsWith(QStringLiteral("Waiting for the line")));
+        EXPECT_FALSE(w.cmdRun->isEnabled());
+        if (stop)
+            QTest::mouseClick(w.cmdStop, Qt::LeftButton);
+        SharedLine::instance().release();
+        QTRY_VERIFY(w.cmdRun->isEnabled());
+        EXPECT_EQ(w.grdResults->rowCount(), stop ? 0 : 3) << stop;
+    }
 }
 
 // Catches a Stop or a close that is not acted on during a hold, or that
@@ -113,25 +120,6 @@ TEST_F(PlanWindowTest, StopAndCloseEndAHoldAndLeaveTheOutputsOff)
         EXPECT_EQ(w.isVisible(), !close);
         EXPECT_EQ(outputsOn(), std::make_pair(false, false)) << close;
         EXPECT_TRUE(w.lblStatus->text().contains(QStringLiteral("Stopped: "))) << close;
-    }
-}
-
-// Catches a Run that goes into another window's sequence on the line instead
-// of after it, and a Stop while it waits that still sends.
-TEST_F(PlanWindowTest, ARunWaitsForTheLineAndAStopWhileWaitingSendsNothing)
-{
-    env.clock.autoAdvanceMs = 20;
-    PlanWindow &w = opened(ShortPlan, QStringLiteral("1"));
-    for (const bool stop : {true, false}) {
-        SharedLine::instance().hold(); // as a Monitor Mode poll holds it
-        QTest::mouseClick(w.cmdRun, Qt::LeftButton);
-        EXPECT_TRUE(w.lblStatus->text().startsWith(QStringLiteral("Waiting for the line")));
-        EXPECT_FALSE(w.cmdRun->isEnabled());
-        if (stop)
-            QTest::mouseClick(w.cmdStop, Qt::LeftButton);
-        SharedLine::instance().release();
-        QTRY_VERIFY(w.cmdRun->isEnabled());
-        EXPECT_EQ(w.grdResults->rowCount(), stop ? 0 : 3) << stop;
     }
 }
 

@@ -33,8 +33,10 @@ Pictures pictures(const char *shown)
 // Catches wrong padding, lost digits, zeros blanked inside a number or leading zeros left
 // visible, a digit set's offset missing or an unknown set used as one, other characters drawn
 // instead of keeping the position's picture, a hard-wired "." instead of the user's separator,
-// and an empty text shown as set 2's digit "1" (picture 13) in set 1.
-TEST(DisplayPictures, EachPositionShowsItsPicture)
+// and an empty text shown as set 2's digit "1" (picture 13) in set 1; the widget losing the
+// previous pictures between readings or ignoring the global separator, and key releases not
+// raised, raised twice on auto-repeat, or with Qt's key numbers.
+TEST(Display, EachPositionShowsItsPictureAndTheWidgetRaisesKeyUp)
 {
     ASSERT_EQ(E, 2 * DisplayPictures::SetSize + 1);
     const struct
@@ -63,12 +65,7 @@ TEST(DisplayPictures, EachPositionShowsItsPicture)
         EXPECT_EQ(pictureIndices(c.set, c.text, c.separator, pictures(c.previous)),
                   pictures(c.shown));
     }
-}
 
-// Catches the widget losing the previous pictures between readings or ignoring the global
-// separator, and key releases not raised, raised twice on auto-repeat, or with Qt's key numbers.
-TEST(OstransDisplay, ShowsReadingsWithTheUserSeparatorAndRaisesKeyUpWithDesignKeyCodes)
-{
     TestEnvironment env; // puts the separator back
     ZelkGlobals::DecimalSeparator = ",";
     OstransDisplay display;

@@ -1,6 +1,7 @@
-// Every picture of every control, checked for distinctness, and a gallery of
-// the controls, checked for content and written to PNGs beside the test
-// executable for a person to look at.
+// The indicators' behaviour (truth values, blinking, clicks), every picture
+// of every control, checked for distinctness, and a gallery of the controls,
+// checked for content and written to PNGs beside the test executable for a
+// person to look at.
 #include "controls/DigitPictures.h"
 #include "controls/DisplayPictures.h"
 #include "controls/Label3D.h"
@@ -11,10 +12,12 @@
 #include "controls/OstransSunkenSwitch.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHash>
 #include <QLabel>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -24,12 +27,22 @@
 #include <vector>
 
 namespace {
-using MakeIndicator = std::function<OstransIndicator *(QWidget *)>;
-const MakeIndicator Indicators[] = {
-    [](QWidget *p) -> OstransIndicator * { return new OstransLed(p); },
-    [](QWidget *p) -> OstransIndicator * { return new OstransBigSquareLed(p); },
-    [](QWidget *p) -> OstransIndicator * { return new OstransSunkenSwitch(p); },
-    [](QWidget *p) -> OstransIndicator * { return new OstransPushButton(p); },
+constexpr qint16 True = OstransIndicator::True;
+constexpr qint16 False = OstransIndicator::False;
+
+// Every indicator with the tooltip it starts with: only the output push
+// button explains itself.
+struct IndicatorKind
+{
+    std::function<OstransIndicator *(QWidget *)> make;
+    QString toolTip;
+};
+const IndicatorKind Indicators[] = {
+    {[](QWidget *p) -> OstransIndicator * { return new OstransLed(p); }, {}},
+    {[](QWidget *p) -> OstransIndicator * { return new OstransBigSquareLed(p); }, {}},
+    {[](QWidget *p) -> OstransIndicator * { return new OstransSunkenSwitch(p); }, {}},
+    {[](QWidget *p) -> OstransIndicator * { return new OstransPushButton(p); },
+     QStringLiteral("Click to switch Module Output ON/OFF")},
 };
 
 // Draws one picture at size on the grey of the windows.
@@ -66,11 +79,11 @@ std::unique_ptr<QWidget> buildGallery()
         grid->addWidget(w, row, column, Qt::AlignCenter);
     };
     int row = 0;
-    for (const MakeIndicator &make : Indicators) {
+    for (const IndicatorKind &kind : Indicators) {
         int column = 1;
         for (const int scale : {1, 2}) {
             for (const qint16 status : {OstransIndicator::False, OstransIndicator::True}) {
-                OstransIndicator *indicator = make(gallery.get());
+                OstransIndicator *indicator = kind.make(gallery.get());
                 indicator->setFixedSize(indicator->sizeHint() * scale);
                 indicator->setStatus(status);
                 add(indicator, row, column++);
@@ -95,10 +108,7 @@ std::unique_ptr<QWidget> buildGallery()
     add(new QLabel(QStringLiteral("Label3D")), row, 0);
     for (int phase = 0; phase < 4; ++phase) {
         auto *label = new Label3D;
-        QFont font = label->Font();
-        font.setPointSize(14);
-        font.setBold(true);
-        label->setFont(font);
+        label->setFont(QFont(label->Font().family(), 14, QFont::Bold));
         label->setCaption(QStringLiteral("Phase %1").arg(phase));
         label->setPhase(phase);
         label->setAlignment(Label3D::Center);
@@ -112,13 +122,15 @@ std::unique_ptr<QWidget> buildGallery()
 } // namespace
 
 // Catches two states of a control or two display pictures drawn alike (a wrong
-// segment table, a set drawn in the other colour), or a picture that draws nothing.
-TEST(Gallery, EveryPictureIsDistinct)
+// segment table, a set drawn in the other colour), a picture that draws
+// nothing, and a control or caption that paints nothing on the offscreen
+// platform, at one or at twice the pixel density; leaves the gallery PNGs.
+TEST(Gallery, EveryPictureIsDistinctAndEveryControlShowsInTheGallery)
 {
     QWidget host;
     std::vector<QImage> pictures;
-    for (const MakeIndicator &make : Indicators) {
-        OstransIndicator *indicator = make(&host);
+    for (const IndicatorKind &kind : Indicators) {
+        OstransIndicator *indicator = kind.make(&host);
         for (const int picture : {OstransIndicator::OnPicture, OstransIndicator::OffPicture}) {
             pictures.push_back(renderPicture(
                 [&](QPainter &p, const QRectF &r) { indicator->drawPicture(p, r, picture); },
@@ -135,12 +147,7 @@ TEST(Gallery, EveryPictureIsDistinct)
         for (std::size_t j = i + 1; j < pictures.size(); ++j)
             EXPECT_NE(pictures[i], pictures[j]) << "pictures " << i << " and " << j;
     }
-}
 
-// Catches a control or caption that paints nothing on the offscreen platform,
-// at one or at twice the pixel density; leaves the gallery PNGs.
-TEST(Gallery, EveryControlAndCaptionShowsInTheGallery)
-{
     auto gallery = buildGallery();
     gallery->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(gallery.get()));
@@ -169,4 +176,96 @@ TEST(Gallery, EveryControlAndCaptionShowsInTheGallery)
         EXPECT_GE(inkedPixels(sharp, QRect(at.topLeft() * 2, at.size() * 2)), 80);
     }
     EXPECT_EQ(shown, 7 + 4 * 4 + 14 + 4); // captions, indicators, displays, 3D labels
+}
+
+// Catches truth values taken as "non-zero" instead of exactly -1 and 0, an
+// off-by-one at either end of the blink interval range, a timer left running
+// at 0 ms when blinking starts before any interval, and a blink stopped with
+// the lamp lit or its timer still running; and a new indicator that starts
+// lit, clickable or with its timer running, or a missing or reworded tooltip,
+// and a click that is not raised, raised while disabled, or raised for the
+// right button.
+TEST(Indicator, TruthValuesIntervalsStartAndClicks)
+{
+    OstransLed led;
+    led.setEnable(1);
+    EXPECT_TRUE(led.Enable() == False && !led.isEnabled());
+    led.setEnable(True);
+    EXPECT_TRUE(led.Enable() == True && led.isEnabled());
+
+    led.setBInterval(200);
+    led.setBlinking(1);
+    EXPECT_TRUE(led.Blinking() == False && !led.Timer1()->isActive());
+
+    led.setStatus(True);
+    EXPECT_EQ(led.shownPicture(), OstransIndicator::OnPicture);
+    led.setStatus(1);
+    EXPECT_EQ(led.Status(), 1);
+    EXPECT_EQ(led.shownPicture(), OstransIndicator::OffPicture);
+
+    for (const auto &[set, kept] :
+         {std::pair{99, 200}, {100, 100}, {10001, 100}, {10000, 10000}, {-1, 10000}}) {
+        led.setBInterval(set);
+        EXPECT_EQ(led.BInterval(), kept) << set;
+    }
+    OstransLed fresh;
+    fresh.setBlinking(True);
+    EXPECT_FALSE(fresh.Timer1()->isActive());
+    fresh.setBInterval(300);
+    EXPECT_TRUE(fresh.Timer1()->isActive() && fresh.Timer1()->interval() == 300);
+    fresh.setBInterval(99);
+    EXPECT_EQ(fresh.Timer1()->interval(), 300);
+
+    fresh.setStatus(True);
+    fresh.setBlinking(False);
+    EXPECT_TRUE(fresh.Status() == False && !fresh.Timer1()->isActive());
+    EXPECT_EQ(fresh.shownPicture(), OstransIndicator::OffPicture);
+
+    for (const auto &[make, toolTip] : Indicators) {
+        const std::unique_ptr<OstransIndicator> led(make(nullptr));
+        SCOPED_TRACE(led->metaObject()->className());
+        EXPECT_EQ(led->toolTip(), toolTip);
+        EXPECT_EQ(led->Status(), True);
+        EXPECT_EQ(led->shownPicture(), OstransIndicator::OffPicture);
+        EXPECT_TRUE(led->Enable() == False && !led->isEnabled() && !led->Timer1()->isActive());
+        led->resize(40, 40);
+        led->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(led.get()));
+        QSignalSpy clicks(led.get(), &OstransIndicator::MouseClick);
+        QList<qsizetype> counts; // after each click
+        for (const auto &[enable, button] : {std::pair{False, Qt::LeftButton},
+                                             {True, Qt::LeftButton},
+                                             {True, Qt::RightButton},
+                                             {False, Qt::LeftButton}}) {
+            led->setEnable(enable);
+            QTest::mouseClick(led.get(), button);
+            counts << clicks.count();
+        }
+        EXPECT_EQ(counts, (QList<qsizetype>{0, 1, 1, 1}));
+    }
+}
+
+// Catches a blink that does not alternate, or runs at the wrong period, and
+// the bitwise complement of a stray Status (1 -> -2 -> 1) that never lights.
+TEST(Indicator, BlinksEvery500MillisecondsAlsoFromAStrayStatus)
+{
+    OstransLed led;
+    led.show();
+    led.setStatus(1);
+    led.setBInterval(500);
+    led.setBlinking(True);
+    QElapsedTimer clock;
+    clock.start();
+
+    // The first tick complements the Status it finds: the stray one lights.
+    QList<qint64> ticks;
+    for (const int picture :
+         {OstransIndicator::OnPicture, OstransIndicator::OffPicture, OstransIndicator::OnPicture}) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return led.shownPicture() == picture; }, 2000));
+        ticks << clock.elapsed();
+    }
+    EXPECT_EQ(led.Status(), True);
+    EXPECT_TRUE(ticks[0] >= 450 && ticks[0] <= 900) << ticks[0];
+    for (int i = 1; i < 3; ++i)
+        EXPECT_TRUE(ticks[i] - ticks[i - 1] >= 400 && ticks[i] - ticks[i - 1] <= 900) << i;
 }

@@ -48,8 +48,10 @@ std::pair<Copy, Copy> darkAndLightCopies(int phase)
 }
 } // namespace
 
-// Catches a label that can shrink below 100 x 100 twips.
-TEST(Label3D, NeverSmallerThan100TwipsPhasePlacesTheLabelsAndUnknownValuesAreRefused)
+// Catches a label that can shrink below 100 x 100 twips, defaults written to
+// the host's bag or read back as anything but the defaults, and changed
+// properties saved under other names, in another order, or not restored.
+TEST(Label3D, SizePhaseAndSavedProperties)
 {
     Label3D label;
     label.resizeTwips(50, 20);
@@ -88,13 +90,7 @@ TEST(Label3D, NeverSmallerThan100TwipsPhasePlacesTheLabelsAndUnknownValuesAreRef
     EXPECT_EQ(label.BorderStyle(), 1);
     EXPECT_NE(label.Label2()->frameShape(), QFrame::NoFrame);
     EXPECT_EQ(label.Label1()->frameShape(), QFrame::NoFrame);
-}
 
-// Catches defaults written to the host's bag or read back as anything but
-// the defaults, and changed properties saved under other names, in another
-// order, or not restored.
-TEST(Label3D, SavesChangedPropertiesInOrderAndDefaultsNot)
-{
     QWidget host;
     MemoryPropertyBag none;
     Label3D(&host).WriteProperties(none);
@@ -145,8 +141,10 @@ TEST(Label3D, SavesChangedPropertiesInOrderAndDefaultsNot)
     EXPECT_EQ(restored.Label2()->pos(), QPoint(1, 1));
 }
 
-// Catches the light copy on the wrong side, or the light label drawn over the dark one.
-TEST(Label3D, PhaseZeroLightEdgeUpLeftPhaseThreeDownRight)
+// Catches the light copy on the wrong side, or the light label drawn over the
+// dark one; and mouse events not raised, raised in the wrong order, or given
+// pixel coordinates.
+TEST(Label3D, PhasePlacesTheLightEdgeAndMouseEventsAreRaised)
 {
     const auto [dark0, light0] = darkAndLightCopies(0);
     ASSERT_GT(dark0.pixels, 50);
@@ -159,11 +157,7 @@ TEST(Label3D, PhaseZeroLightEdgeUpLeftPhaseThreeDownRight)
     EXPECT_EQ(light3.bounds.bottomRight(), dark3.bounds.bottomRight() + QPoint(1, 1));
     EXPECT_EQ(light3.bounds.topLeft(), dark3.bounds.topLeft() + QPoint(1, 1));
     EXPECT_EQ(dark3.pixels, dark0.pixels);
-}
 
-// Catches mouse events not raised, raised in the wrong order, or given pixel coordinates.
-TEST(Label3D, RaisesMouseEventsFromTheLabel)
-{
     Label3D label;
     label.resizeTwips(1500, 450);
     label.show();

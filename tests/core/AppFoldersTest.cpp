@@ -56,9 +56,11 @@ protected:
 } // namespace
 
 // Catches the wrong folder for a layout: the build folder no longer portable,
-// an installed copy writing beside /usr/bin, the overrides (in either form)
-// not winning, an invalid XDG_DATA_HOME used.
-TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
+// an installed copy writing beside /usr/bin, the overrides not winning, an
+// invalid XDG_DATA_HOME used; and --app-dir=DIR ignored, a missing folder
+// taken for no option (the default folder's settings used), and an earlier
+// --app-dir winning.
+TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayoutAndReadsTheOption)
 {
     const QString bin = path("prefix/bin"), portable = path("portable"), home = path("home");
     const QString other = path("other"), data = path("data"), shared = share();
@@ -82,11 +84,6 @@ TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
          other,
          shared,
          false},
-        {"--app-dir=DIR",
-         {{"ZelkSoft", "--app-dir=" + other}, portable, bin, data, {}},
-         other,
-         shared,
-         false},
         {"ZELK_APP_DIR", {{"ZelkSoft"}, other, bin, data, {}}, other, shared, false},
         {"nothing anywhere", {{}, {}, home, data, {}}, home, home, false},
     };
@@ -102,11 +99,40 @@ TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayout)
         }
     }
     EXPECT_FALSE(QFileInfo::exists(path("prefix/bin/scale.ini"))) << "wrote beside the program";
+
+    // The option itself, in both forms.
+    struct OptionRow
+    {
+        QStringList arguments;
+        bool given, missing;
+        QString folder;
+    };
+    const OptionRow options[] = {
+        {{"zelkctl", "read", "1"}, false, false, {}},
+        {{"zelkctl", "--app-dir", "/x", "read"}, true, false, "/x"},
+        {{"zelkctl", "--app-dir=/x", "read"}, true, false, "/x"},
+        {{"zelkctl", "--app-dir=/a", "--app-dir", "/b"}, true, false, "/b"},
+        {{"zelkctl", "read", "--app-dir"}, true, true, {}},
+        {{"zelkctl", "--app-dir=", "read"}, true, true, {}},
+        {{"zelkctl", "--app-dir", "", "read"}, true, true, {}},
+        {{"zelkctl", "--app-dirs=/x"}, false, false, {}},
+        {{"--app-dir=/program"}, false, false, {}},
+    };
+    for (const OptionRow &row : options) {
+        const AppFolders::AppDirOption option = AppFolders::appDirOption(row.arguments);
+        const std::string what = row.arguments.join(u' ').toStdString();
+        EXPECT_EQ(option.given, row.given) << what;
+        EXPECT_EQ(option.missingFolder(), row.missing) << what;
+        EXPECT_EQ(option.folder.toStdString(), row.folder.toStdString()) << what;
+    }
 }
 
 // Catches seeding that overwrites the user's files, leaves them read-only,
-// misses a changed ratings table, or nags about one change at every start.
-TEST_F(AppFoldersTest, SeedsOnceAndOffersAChangedRatingsTable)
+// misses a changed ratings table, or nags about one change at every start; and
+// a per-user folder that cannot be made passed off as made (the program then
+// starts with no port and no settings), or told without the folder or the
+// reason. A parent that is a file fails even for root.
+TEST_F(AppFoldersTest, SeedsOnceOffersAChangedRatingsTableAndSaysWhichFolderCouldNotBeMade)
 {
     ASSERT_TRUE(QDir().mkpath(user()));
     write(share(QStringLiteral("zelksdk.chm")), "help");
@@ -140,43 +166,7 @@ TEST_F(AppFoldersTest, SeedsOnceAndOffersAChangedRatingsTable)
     write(user(SettingsFiles::Scale), "[ratings v3]\r\n");
     EXPECT_TRUE(AppFolders::seed(share(), user()).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(user("scale.ini.new")));
-}
 
-// Catches --app-dir=DIR ignored, a missing folder taken for no option (the
-// default folder's settings used), and an earlier --app-dir winning.
-TEST(AppDirOptionTest, ReadsBothFormsAndTellsAMissingFolder)
-{
-    struct Row
-    {
-        QStringList arguments;
-        bool given, missing;
-        QString folder;
-    };
-    const Row rows[] = {
-        {{"zelkctl", "read", "1"}, false, false, {}},
-        {{"zelkctl", "--app-dir", "/x", "read"}, true, false, "/x"},
-        {{"zelkctl", "--app-dir=/x", "read"}, true, false, "/x"},
-        {{"zelkctl", "--app-dir=/a", "--app-dir", "/b"}, true, false, "/b"},
-        {{"zelkctl", "read", "--app-dir"}, true, true, {}},
-        {{"zelkctl", "--app-dir=", "read"}, true, true, {}},
-        {{"zelkctl", "--app-dir", "", "read"}, true, true, {}},
-        {{"zelkctl", "--app-dirs=/x"}, false, false, {}},
-        {{"--app-dir=/program"}, false, false, {}},
-    };
-    for (const Row &row : rows) {
-        const AppFolders::AppDirOption option = AppFolders::appDirOption(row.arguments);
-        const std::string what = row.arguments.join(u' ').toStdString();
-        EXPECT_EQ(option.given, row.given) << what;
-        EXPECT_EQ(option.missingFolder(), row.missing) << what;
-        EXPECT_EQ(option.folder.toStdString(), row.folder.toStdString()) << what;
-    }
-}
-
-// Catches a per-user folder that cannot be made passed off as made (the
-// program then starts with no port and no settings), or told without the
-// folder or the reason. A parent that is a file fails even for root.
-TEST_F(AppFoldersTest, SaysWhichFolderCouldNotBeMadeAndWhy)
-{
     write(path("taken"), "a file, not a folder");
     AppFolders::Environment env{{"zelkctl"}, {}, path("prefix/bin"), path("taken/data"), {}};
     const AppFolders f = AppFolders::resolve(env);

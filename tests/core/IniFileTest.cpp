@@ -179,7 +179,7 @@ TEST_F(IniReadTest, WhatAReadFinds)
     }
 }
 
-TEST_F(IniReadTest, ExternalRewriteOfSameSizeAndTimeIsSeen)
+TEST_F(IniReadTest, OutsideRewritesAreSeenAndReadOnlyBatchesShareACopyOnlyWhileUnchanged)
 {
     // Catches a read cache trusted on size and modification time.
     putBytes(path(), "[s]\r\nk=aaaa\r\n");
@@ -191,10 +191,7 @@ TEST_F(IniReadTest, ExternalRewriteOfSameSizeAndTimeIsSeen)
     ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
     file.close();
     EXPECT_EQ(IniFile::readString(path(), "s", "k"), "bbbb");
-}
 
-TEST_F(IniReadTest, ReadOnlyBatchesShareAParsedCopyOnlyWhileTheFileIsUnchanged)
-{
     // A batch that only reads leaves its parsed copy for the next batch on the
     // same bytes. Catches that copy trusted after an outside rewrite of the
     // same size, or changed by a later batch's writes.
@@ -342,7 +339,7 @@ TEST_F(IniBulkTest, MixedEditsOfAMessyFileMatchOneByOneWrites)
     EXPECT_EQ(bytesOf(path("batch.ini")), bytesOf(path("single.ini")));
 }
 
-TEST_F(IniBulkTest, NewFileBatchOfSectionRunsMatchesOneByOneWrites)
+TEST_F(IniBulkTest, NewFileBatchesOfSectionRunsAndOddCharactersMatchOneByOneWrites)
 {
     // A save writes each section's keys together, and such a batch lays the
     // file out as it records. Catches that layout drifting from single writes
@@ -408,10 +405,7 @@ TEST_F(IniBulkTest, NewFileBatchOfSectionRunsMatchesOneByOneWrites)
         }
         expectBatchMatchesSingleWrites(steps, QStringLiteral("runs%1").arg(seed));
     }
-}
 
-TEST_F(IniBulkTest, NewFileBatchSeesAnOddCharacterAnywhereInANameOrValue)
-{
     // Keys and values are narrowed several characters at a time, in steps that
     // overlap at the end. Catches a character that changes how the line
     // parses, or one outside ASCII, missed at some length or position of a
@@ -489,7 +483,7 @@ TEST_F(IniBatchTest, ReadsSeeItsWritesTheFileWaitsAndAnOutsideSaveIsKept)
     EXPECT_EQ(bytesOf(path("empty.ini")), "[s]\r\nk=1\r\n");
 }
 
-TEST_F(IniBatchTest, SectionTextChangedInPlaceIsSeen)
+TEST_F(IniBatchTest, SectionsAreFoundByTheirTextAndPlaceAsTheyAreNow)
 {
     // Catches a remembered section text going stale: a text on borrowed memory
     // changed behind the same address, or a text changed after use.
@@ -513,20 +507,17 @@ TEST_F(IniBatchTest, SectionTextChangedInPlaceIsSeen)
     EXPECT_EQ(IniFile::readString(path(), view(), "k"), "1");
     borrowed[0] = borrowed[1] = u'b';
     EXPECT_EQ(IniFile::readString(path(), view(), "k"), "2");
-}
 
-TEST_F(IniBatchTest, SectionDeleteKeepsFirstOfDuplicateSections)
-{
     // Catches a batch that still finds a section by its old position after another was deleted.
-    putBytes(path(), "[x]\r\nk=0\r\n[n]\r\nk=1\r\n[n]\r\nk=2\r\n");
-    IniBatch batch(path());
-    EXPECT_EQ(IniFile::readString(path(), "n", "k"), "1");
-    ASSERT_TRUE(IniFile::writeString(path(), "x", std::nullopt, std::nullopt));
-    EXPECT_EQ(IniFile::readString(path(), "n", "k"), "1");
-    ASSERT_TRUE(IniFile::writeString(path(), "n", std::nullopt, std::nullopt));
-    EXPECT_EQ(IniFile::readString(path(), "n", "k"), "2");
+    putBytes(path("dup.ini"), "[x]\r\nk=0\r\n[n]\r\nk=1\r\n[n]\r\nk=2\r\n");
+    IniBatch batch(path("dup.ini"));
+    EXPECT_EQ(IniFile::readString(path("dup.ini"), "n", "k"), "1");
+    ASSERT_TRUE(IniFile::writeString(path("dup.ini"), "x", std::nullopt, std::nullopt));
+    EXPECT_EQ(IniFile::readString(path("dup.ini"), "n", "k"), "1");
+    ASSERT_TRUE(IniFile::writeString(path("dup.ini"), "n", std::nullopt, std::nullopt));
+    EXPECT_EQ(IniFile::readString(path("dup.ini"), "n", "k"), "2");
     EXPECT_TRUE(batch.commit());
-    EXPECT_EQ(bytesOf(path()), "[n]\r\nk=2\r\n");
+    EXPECT_EQ(bytesOf(path("dup.ini")), "[n]\r\nk=2\r\n");
 }
 
 TEST_F(IniBatchTest, NestedBatchAndOtherPathSpellingsJoin)
@@ -642,7 +633,7 @@ protected:
     const QString micro = QStringLiteral("\u00B5");
 };
 
-TEST_F(IniAnsiTest, AnsiBytesAndNulValuesKeepTheirBytesOnEveryRoad)
+TEST_F(IniAnsiTest, AnsiBytesAndNulValuesKeepTheirBytesUntilTheLastAnsiLineGoes)
 {
     // Catches an ANSI byte read as U+FFFD and written back as EF BF BD, a byte code page 1252
     // leaves undefined lost, text after a NUL handed on (or cut before the quotes come off),
@@ -667,6 +658,27 @@ TEST_F(IniAnsiTest, AnsiBytesAndNulValuesKeepTheirBytesOnEveryRoad)
             session.write("copy", value);
             EXPECT_TRUE(session.done());
             EXPECT_EQ(env.readFile("a.ini"), head + "n=2\r\ncopy=" + ansi + "\r\n");
+        }
+    }
+
+    // Catches a batch that still writes Windows-1252 after the file's last ANSI line was
+    // rewritten or deleted, while single writes see a UTF-8 file from then on.
+    const std::pair<std::function<bool(const QString &)>, QByteArray> drops[] = {
+        {[](const QString &p) { return IniFile::writeValue(p, "a", "t", "25"); },
+         "[a]\r\nt=25\r\n[s]\r\n"},
+        {[](const QString &p) { return IniFile::deleteKey(p, "a", "t"); }, "[a]\r\n[s]\r\n"},
+        {[](const QString &p) { return IniFile::writeString(p, "a", std::nullopt, std::nullopt); },
+         "[s]\r\n"}};
+    for (const auto &[drop, rest] : drops) {
+        for (const Road road : kRoads) {
+            env.writeFile("f.ini", "[a]\r\nt=25\xB0\r\n[s]\r\n");
+            Session session(road, env.path("f.ini"));
+            session.write("k", "1"); // a batch works on a copy of its own from here on
+            EXPECT_EQ(session.read("t", "a"), QStringLiteral("25\u00B0"));
+            EXPECT_TRUE(drop(env.path("f.ini")));
+            session.write("m", micro);
+            EXPECT_TRUE(session.done());
+            EXPECT_EQ(env.readFile("f.ini"), rest + "k=1\r\nm=\xC2\xB5\r\n");
         }
     }
 }
@@ -708,30 +720,6 @@ TEST_F(IniAnsiTest, EachFileKeepsItsEncodingAndAnsiRefusesWhatItCannotHold)
         EXPECT_EQ(env.dialogs.texts().mid(boxes),
                   road == Road::IniCalls ? QStringList{Ini::WriteFailedText + env.path("a.ini")}
                                          : QStringList());
-    }
-}
-
-TEST_F(IniAnsiTest, FileTurnsUtf8OnceItsLastAnsiLineGoes)
-{
-    // Catches a batch that still writes Windows-1252 after the file's last ANSI line was
-    // rewritten or deleted, while single writes see a UTF-8 file from then on.
-    const std::pair<std::function<bool(const QString &)>, QByteArray> drops[] = {
-        {[](const QString &p) { return IniFile::writeValue(p, "a", "t", "25"); },
-         "[a]\r\nt=25\r\n[s]\r\n"},
-        {[](const QString &p) { return IniFile::deleteKey(p, "a", "t"); }, "[a]\r\n[s]\r\n"},
-        {[](const QString &p) { return IniFile::writeString(p, "a", std::nullopt, std::nullopt); },
-         "[s]\r\n"}};
-    for (const auto &[drop, rest] : drops) {
-        for (const Road road : kRoads) {
-            env.writeFile("f.ini", "[a]\r\nt=25\xB0\r\n[s]\r\n");
-            Session session(road, env.path("f.ini"));
-            session.write("k", "1"); // a batch works on a copy of its own from here on
-            EXPECT_EQ(session.read("t", "a"), QStringLiteral("25\u00B0"));
-            EXPECT_TRUE(drop(env.path("f.ini")));
-            session.write("m", micro);
-            EXPECT_TRUE(session.done());
-            EXPECT_EQ(env.readFile("f.ini"), rest + "k=1\r\nm=\xC2\xB5\r\n");
-        }
     }
 }
 

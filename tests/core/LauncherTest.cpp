@@ -53,10 +53,42 @@ protected:
 };
 } // namespace
 
-// Catches the heading differing from the design, or the hover captions or borders not
-// following the pointer, edges included.
-TEST_F(LauncherTest, HeadingHoverCaptionsAndBorders)
+// Catches the port label refreshed from the menu, or with the load-time text,
+// a maximised or resized launcher keeping the new size; the heading differing
+// from the design, or the hover captions or borders not following the
+// pointer, edges included; help failures reported where they must be silent,
+// or the reverse, and web addresses mangled by the decimal separator or taken
+// from the wrong key.
+TEST_F(LauncherTest, PortLabelSizeHeadingHoverHelpAndWebLinks)
 {
+    EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port: COM1");
+    answerPortDialog("COM6");
+    form().CommParams->trigger();
+    EXPECT_EQ(ZelkGlobals::ComPort, "COM6");
+    EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port: COM1");
+    answerPortDialog("COM2");
+    QTest::mouseClick(form().cmdComPort, Qt::LeftButton);
+    EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port : COM2");
+
+    // The label only shows the port: a click on it opens nothing.
+    bool opened = false;
+    QTimer::singleShot(0, [&opened] {
+        if (auto *dialog = qobject_cast<CommParamsForm *>(QApplication::activeModalWidget())) {
+            opened = true;
+            dialog->reject();
+        }
+    });
+    QTest::mouseClick(form().lblDefaultComPort, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(opened);
+
+    const QSize design(11235 / 15, 7080 / 15);
+    form().resize(900, 700);
+    EXPECT_EQ(form().size(), design);
+    form().showMaximized();
+    EXPECT_TRUE(QTest::qWaitFor([] { return !form().isMaximized(); }, 2000));
+    EXPECT_EQ(form().size(), design);
+
     EXPECT_EQ(caption(), "S e l e c t   O p t i o n . . .");
     EXPECT_EQ(form().lbl->property("BackColor").toUInt(), 0xFFFFFFu);
     EXPECT_EQ(form().lbl->property("ForeColor2").toUInt(), 0u);
@@ -80,48 +112,7 @@ TEST_F(LauncherTest, HeadingHoverCaptionsAndBorders)
     EXPECT_EQ(caption(), "S e l e c t   O p t i o n . . .");
     form().Form_MouseMove(QPoint(g.left() + g.width() + 1, g.top()));
     EXPECT_EQ(form().Image2->frameShape(), QFrame::NoFrame);
-}
 
-// Catches the port label refreshed from the menu, or with the load-time text.
-TEST_F(LauncherTest, PortButtonRefreshesTheLabelTheMenuDoesNot)
-{
-    EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port: COM1");
-    answerPortDialog("COM6");
-    form().CommParams->trigger();
-    EXPECT_EQ(ZelkGlobals::ComPort, "COM6");
-    EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port: COM1");
-    answerPortDialog("COM2");
-    QTest::mouseClick(form().cmdComPort, Qt::LeftButton);
-    EXPECT_EQ(form().lblDefaultComPort->text(), "Default Com Port : COM2");
-
-    // The label only shows the port: a click on it opens nothing.
-    bool opened = false;
-    QTimer::singleShot(0, [&opened] {
-        if (auto *dialog = qobject_cast<CommParamsForm *>(QApplication::activeModalWidget())) {
-            opened = true;
-            dialog->reject();
-        }
-    });
-    QTest::mouseClick(form().lblDefaultComPort, Qt::LeftButton);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(opened);
-}
-
-// Catches a maximised or resized launcher keeping the new size.
-TEST_F(LauncherTest, SizeIsRestoredAfterMaximiseAndResize)
-{
-    const QSize design(11235 / 15, 7080 / 15);
-    form().resize(900, 700);
-    EXPECT_EQ(form().size(), design);
-    form().showMaximized();
-    EXPECT_TRUE(QTest::qWaitFor([] { return !form().isMaximized(); }, 2000));
-    EXPECT_EQ(form().size(), design);
-}
-
-// Catches help failures reported where they must be silent, or the reverse, and web addresses
-// mangled by the decimal separator or taken from the wrong key.
-TEST_F(LauncherTest, HelpCallsAndTheirFailures)
-{
     ZelkGlobals::DecimalSeparator = ",";
     form().HalvexUKHomepage->trigger();
     QTest::mouseClick(form().Label2, Qt::LeftButton);

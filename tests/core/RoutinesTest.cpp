@@ -8,9 +8,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-// Catches a wrong line layout, lines overwriting each other, or a crash or a stray file when
-// the error folder cannot be written.
-TEST(LogErrorTest, AppendsOneDatedLinePerFailure)
+// Catches a wrong line layout, lines overwriting each other, or a crash or a
+// stray file when the error folder cannot be written; and a key filter that
+// lets the wrong separator or a minus sign through.
+TEST(ErrorFileAndKeyFilterTest, AppendsOneDatedLinePerFailureAndTheKeyFilterPassesNumbersOnly)
 {
     TestEnvironment env;
     ZelkGlobals::ErrorFilePath = env.path("error124.txt");
@@ -27,12 +28,7 @@ TEST(LogErrorTest, AppendsOneDatedLinePerFailure)
     ZelkGlobals::ErrorFilePath = env.path("missing/folder/error1.txt");
     LogError("lost");
     EXPECT_FALSE(QFile::exists(ZelkGlobals::ErrorFilePath));
-}
 
-// Catches a filter that lets the wrong separator or a minus sign through.
-TEST(NumericKeyFilterTest, PassesDigitsSeparatorBackspaceEnterOnly)
-{
-    TestEnvironment env;
     ZelkGlobals::DecimalSeparator = ",";
     for (qint16 key : {qint16('0'), qint16('9'), qint16(','), qint16(8), qint16(13)}) {
         qint16 k = key;
@@ -54,8 +50,9 @@ TEST(NumericKeyFilterTest, PassesDigitsSeparatorBackspaceEnterOnly)
     EXPECT_EQ(box.buttons, MsgButtons::OK);
 }
 
-// Catches busy modes with the wrong effect or unknown modes doing something.
-TEST(SetBusyTest, ModesZeroToThreeOnly)
+// Catches busy modes with the wrong effect or unknown modes doing something,
+// and a pause that ends early or lets no window event run.
+TEST(BusyAndPauseTest, ModesZeroToThreeOnlyAndAPauseWaitsTheTimeLettingEventsRun)
 {
     TestEnvironment env;
     EXPECT_TRUE(SetBusy(1));
@@ -71,12 +68,7 @@ TEST(SetBusyTest, ModesZeroToThreeOnly)
     EXPECT_TRUE(env.desktop.hidden);
     EXPECT_TRUE(SetBusy(3));
     EXPECT_FALSE(env.desktop.hidden);
-}
 
-// Catches a pause that ends early or lets no window event run.
-TEST(PauseTest, WaitsTheTimeAndLetsEventsRun)
-{
-    TestEnvironment env;
     env.clock.autoAdvanceMs = 10;
     bool ran = false;
     QTimer::singleShot(0, [&] { ran = true; });
@@ -87,19 +79,14 @@ TEST(PauseTest, WaitsTheTimeAndLetsEventsRun)
     EXPECT_TRUE(ran);
 }
 
-// Catches the program launcher not reaching the desktop.
-TEST(RunProgramTest, StartsTheCommandLine)
+// Catches the program launcher not reaching the desktop, and an installed
+// program looking for its help in the per-user folder, where it is never
+// copied.
+TEST(DesktopRoutinesTest, RunsTheCommandLineAndReadsTheHelpWhereItWasShipped)
 {
     TestEnvironment env;
     RunProgram("editor /tmp/error124.txt");
     EXPECT_EQ(env.desktop.commands, QStringList{"editor /tmp/error124.txt"});
-}
-
-// Catches an installed program looking for its help in the per-user folder,
-// where it is never copied.
-TEST(ShowHelpTest, ReadsTheHelpWhereItWasShipped)
-{
-    TestEnvironment env;
     EXPECT_TRUE(showHelp("GUI.html", HelpCommand::DisplayTopic));
     ZelkGlobals::ShippedFolder = env.path("share");
     EXPECT_TRUE(showHelp("VIP.html", HelpCommand::DisplayTopic));

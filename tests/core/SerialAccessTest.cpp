@@ -16,8 +16,13 @@
 
 // Catches advice to join a group that would not help: a group without read
 // and write, a group the user already joined (log in again instead), a file
-// the user owns (its owner bits decide); and the start adviceIn looks for.
-TEST(SerialAccessTest, NamesAGroupOnlyWhereJoiningItHelps)
+// the user owns (its owner bits decide); the start adviceIn looks for; the
+// file's owner, group and mode not taken from the file itself, advice for a
+// failure that is not a permission one or a port that is not there, and advice
+// lost between the device's reply and the user: a port this user may not open
+// is followed by a box naming the group; any other failure shows the one
+// message it always did.
+TEST(SerialAccessTest, AdviceNamesAGroupOnlyWhereJoiningHelpsFromTheDeviceFileToTheUser)
 {
     using SerialAccess::Standing;
     const Standing outside{false, false, false}, joined{false, true, false},
@@ -65,15 +70,10 @@ TEST(SerialAccessTest, NamesAGroupOnlyWhereJoiningItHelps)
         EXPECT_EQ(SerialAccess::adviceIn(QStringLiteral("cannot open COM1. ") + text), text)
             << row.what << ": not found again in a reply";
     }
-}
 
-// Catches the file's owner, group and mode not taken from the file itself, and
-// advice for a failure that is not a permission one or a port that is not there.
-TEST(SerialAccessTest, ReadsTheDeviceFileForPermissionFailuresOnly)
-{
-    QTemporaryFile port;
-    ASSERT_TRUE(port.open());
-    const QString path = port.fileName();
+    QTemporaryFile portFile;
+    ASSERT_TRUE(portFile.open());
+    const QString path = portFile.fileName();
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
     const QFileInfo info(path);
     const QString text = SerialAccess::permissionText(path, EACCES);
@@ -92,7 +92,7 @@ TEST(SerialAccessTest, ReadsTheDeviceFileForPermissionFailuresOnly)
     const group *dialout = ::getgrnam("dialout");
     const bool root = ::geteuid() == 0;
     if (root && nobody && dialout &&
-        ::fchown(port.handle(), nobody->pw_uid, dialout->gr_gid) == 0) {
+        ::fchown(portFile.handle(), nobody->pw_uid, dialout->gr_gid) == 0) {
         ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner |
                                                     QFile::ReadGroup | QFile::WriteGroup));
         EXPECT_TRUE(SerialAccess::permissionText(path, EACCES)
@@ -103,22 +103,15 @@ TEST(SerialAccessTest, ReadsTheDeviceFileForPermissionFailuresOnly)
     // a port without read and write permission.
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
     EXPECT_EQ(SerialAccess::permissionText(path).isEmpty(), root);
-}
 
-// Catches advice lost between the device's reply and the user: a port this
-// user may not open is followed by a box naming the group; any other failure
-// shows the one message it always did.
-TEST(SerialAccessTest, PortNotOpenedTellsWhichGroupGrantsThePort)
-{
-    QTemporaryFile port;
-    ASSERT_TRUE(port.open());
-    const QString advice = SerialAccess::permissionText(port.fileName(), EACCES);
+    // From the device's reply to the user: the box naming the group follows
+    // the one message a port failure always shows.
+    const QString advice = SerialAccess::permissionText(path, EACCES);
     ASSERT_FALSE(advice.isEmpty());
     for (const bool denied : {true, false}) {
         TestEnvironment env;
         const QString reply = denied ? QStringLiteral("ERR_PORT_UNAVAILABLE: cannot open COM1 (") +
-                                           port.fileName() +
-                                           QStringLiteral("): Permission denied. ") + advice
+                                           path + QStringLiteral("): Permission denied. ") + advice
                                      : QStringLiteral("ERR_PORT_UNAVAILABLE: no port named");
         EXPECT_EQ(SerialAccess::adviceIn(reply), denied ? advice : QString());
         reportPortNotOpened(reply);

@@ -7,42 +7,38 @@
 
 #include <QDir>
 #include <QFile>
+#include <array>
 #include <gtest/gtest.h>
 #include <optional>
 
 // Catches a read buffer that returns more than 254 characters, empty or missing values coming
-// back as empty text, or the separator replacement skipped for texts that are not numbers.
-TEST(ReadIniTest, CutToTheBufferNAForNothingAndTheUsersSeparator)
+// back as empty text, or the separator replacement skipped for texts that are not numbers;
+// and a failed write reported as success, without the path, or by making a folder, and a
+// folder nobody may write to (not even root: /proc) crashing.
+TEST(IniCallsTest, ReadsCutToTheBufferNAForNothingAndWriteFailuresShowTheirPath)
 {
     TestEnvironment env;
     env.writeFile("a.ini", "[s]\r\nk=" + QByteArray(300, 'x') +
                                "\r\nempty=\r\nv=12.50\r\ntip=Read the unit. Then save.\r\n");
     const QString a = env.path("a.ini");
     EXPECT_EQ(ReadIni("s", "k", a), QString(254, 'x'));
-    EXPECT_EQ(ReadIni("s", "empty", a), "N/A");
-    EXPECT_EQ(ReadIni("s", "none", a), "N/A");
-    EXPECT_EQ(ReadIni("t", "k", a), "N/A");
-    EXPECT_EQ(ReadIni("s", "k", env.path("nofile.ini")), "N/A");
+    EXPECT_EQ((QStringList{ReadIni("s", "empty", a), ReadIni("s", "none", a), ReadIni("t", "k", a),
+                           ReadIni("s", "k", env.path("nofile.ini"))}),
+              QStringList(4, "N/A"));
     ZelkGlobals::DecimalSeparator = ",";
     EXPECT_EQ(ReadIni("s", "v", a), "12,50");
     EXPECT_EQ(ReadIni("s", "tip", a), "Read the unit, Then save,");
     ZelkGlobals::DecimalSeparator = ".";
     EXPECT_EQ(ReadIni("s", "v", a), "12.50");
-}
 
-// Catches a failed write reported as success, without the path, or by making a folder, and a
-// folder nobody may write to (not even root: /proc) crashing.
-TEST(WriteIniTest, FailureShowsMessageWithPathAndReturnsZero)
-{
-    TestEnvironment env;
     const QString path = env.path("no/such/folder/x.ini");
     EXPECT_EQ(WriteIni("s", "k", "v", path), "0");
     EXPECT_EQ(Ini::IniWriteResult, "0");
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_EQ(env.dialogs.shown[0].text,
               "Error: Writing to INI file failed! Check the file path!" + path);
-    EXPECT_EQ(env.dialogs.shown[0].title, "Error");
-    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(env.dialogs.shown[0].title == "Error" &&
+                env.dialogs.shown[0].icon == MsgIcon::Critical);
     EXPECT_FALSE(QFileInfo::exists(env.path("no")));
 
     EXPECT_EQ(WriteIni("s", "k", "new", "/proc/zelk-settings.ini"), "0");
@@ -84,8 +80,9 @@ protected:
 } // namespace
 
 // Catches an unknown type code or a missing ratings file giving anything but "N/A" and zeros,
-// or stopping the program.
-TEST_F(RatingsTest, TypeWithoutRatingsGivesNAAndZeros)
+// or stopping the program, a text that is not a number read as its leading digits, and
+// shipped ratings whose full-scale readings would not fit 16 bits.
+TEST_F(RatingsTest, TypesWithoutRatingsNonNumericRatingsAndShippedRatings)
 {
     clsScalability noFile;
     noFile.fillFromScaleIni(1);
@@ -106,27 +103,20 @@ TEST_F(RatingsTest, TypeWithoutRatingsGivesNAAndZeros)
         EXPECT_EQ(v, 0.0);
     EXPECT_EQ(GetVoltageRange(scaleSectionName(99)), "N/A - N/A");
     EXPECT_EQ(GetMaxCurrent("TYPE99"), "N/A");
-}
 
-// Catches a text that is not a number read as its leading digits.
-TEST_F(RatingsTest, NonNumericRatingReadsZeroButShowsAsStored)
-{
     env.writeFile("scale.ini", "[TYPE12]\r\nType=Test\r\nMinVoltage=5.0\r\nMaxVoltage=15V\r\n"
                                "MaxCurrent=2.5\r\n");
     ZelkGlobals::DecimalSeparator = ",";
-    clsScalability r;
-    r.fillFromScaleIni(12);
-    EXPECT_EQ(r.Type, "Test");
-    EXPECT_EQ(r.MinVoltage, 5.0); // "5.0" is read as 5 under a comma separator
-    EXPECT_EQ(r.MaxVoltage, 0.0);
-    EXPECT_EQ(r.MaxCurrent, 2.5);
+    clsScalability t;
+    t.fillFromScaleIni(12);
+    EXPECT_EQ(t.Type, "Test");
+    // "5.0" is read as 5 under a comma separator.
+    EXPECT_EQ((std::array{t.MinVoltage, t.MaxVoltage, t.MaxCurrent}), (std::array{5.0, 0.0, 2.5}));
     EXPECT_EQ(GetVoltageRange("TYPE12"), "5,0 - 15V");
     EXPECT_EQ(GetMaxCurrent("TYPE12"), "2,5");
-}
 
-// Catches shipped ratings whose full-scale readings would not fit 16 bits.
-TEST_F(RatingsTest, ShippedTypesKeepRawReadingsInside16Bits)
-{
+    // The shipped ratings, read with the usual separator.
+    ZelkGlobals::DecimalSeparator = ".";
     env.copyShipped("scale.ini");
     clsScalability none;
     none.fillFromScaleIni(0);

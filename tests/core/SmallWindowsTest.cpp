@@ -24,9 +24,10 @@ protected:
 };
 } // namespace
 
-// Catches the dialog opening on another port than the one in use, and Cancel
-// leaking the new choice.
-TEST_F(PortDialogTest, OpensOnTheCurrentPortInBothPlaces)
+// Catches the dialog opening on another port than the one in use, Cancel
+// leaking the new choice, a typed port being checked, altered or not stored,
+// and a failed store not being reported.
+TEST_F(PortDialogTest, OpensOnTheCurrentPortAndSaveStoresWhateverTheComboHolds)
 {
     const QByteArray before = env.readFile("ZelkGui.ini");
     CommParamsForm form;
@@ -35,22 +36,16 @@ TEST_F(PortDialogTest, OpensOnTheCurrentPortInBothPlaces)
     ASSERT_GE(form.ComPort->count(), 9); // then the ports the system reports
     EXPECT_EQ(form.ComPort->itemText(0), "COM1");
     EXPECT_EQ(form.ComPort->itemText(8), "COM9");
-    EXPECT_EQ(form.windowTitle(), "COM Port Settings");
-    EXPECT_EQ(form.Baud->text(), "9600");
-    EXPECT_EQ(form.Parity->text(), "NO");
-    EXPECT_EQ(form.Text1->text(), "8");
+    EXPECT_EQ((QStringList{form.windowTitle(), form.Baud->text(), form.Parity->text(),
+                           form.Text1->text()}),
+              (QStringList{"COM Port Settings", "9600", "NO", "8"}));
 
     form.ComPort->setCurrentIndex(1);
     QTest::mouseClick(form.CancelButton, Qt::LeftButton);
     EXPECT_EQ(ZelkGlobals::ComPort, "COM4");
     EXPECT_EQ(env.readFile("ZelkGui.ini"), before);
-}
 
-// Catches a typed port being checked, altered or not stored, and a failed
-// store not being reported.
-TEST_F(PortDialogTest, SaveStoresWhateverTheComboHolds)
-{
-    CommParamsForm form;
+    // Save stores whatever the combo holds.
     form.ComPort->setEditText("ttyUSB7");
     QTest::mouseClick(form.OKButton, Qt::LeftButton);
     EXPECT_EQ(ZelkGlobals::ComPort, "ttyUSB7");
@@ -72,8 +67,9 @@ TEST_F(PortDialogTest, SaveStoresWhateverTheComboHolds)
     EXPECT_TRUE(env.dialogs.shown[0].text.endsWith("/proc/zelk/ZelkGui.ini"));
 }
 
-// Catches the busy window closing on a key or a click on its frame.
-TEST(PleaseWaitTest, KeysAndCloseRequestsDoNothing)
+// Catches the busy window closing on a key or a click on its frame, and a
+// window made twice or an unknown name making anything.
+TEST(SmallWindowsTest, BusyWindowIgnoresKeysAndClosesAndTheRegistryMakesOneWindowPerName)
 {
     frmPleaseWait wait;
     wait.show();
@@ -84,11 +80,7 @@ TEST(PleaseWaitTest, KeysAndCloseRequestsDoNothing)
     QApplication::sendEvent(&wait, &byUser); // not spontaneous: the program may close it
     wait.hide();
     EXPECT_FALSE(wait.isVisible());
-}
 
-// Catches a window made twice or an unknown name making anything.
-TEST(WindowRegistryTest, OneWindowPerNameMadeOnFirstUse)
-{
     int made = 0;
     QWidget w;
     WindowRegistry::registerWindow("Test", [&] {

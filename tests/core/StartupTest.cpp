@@ -5,7 +5,6 @@
 #include "core/ZelkGlobals.h"
 #include "core_windows/MainForm.h"
 
-#include <QDir>
 #include <QFile>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,9 +21,8 @@ class StartupTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        env.copyShipped(QStringLiteral("ZelkGui.ini"));
-        env.copyShipped(QStringLiteral("Zelk.ini"));
-        env.copyShipped(QStringLiteral("scale.ini"));
+        for (const char *file : {"ZelkGui.ini", "Zelk.ini", "scale.ini"})
+            env.copyShipped(QString::fromLatin1(file));
     }
     void TearDown() override
     {
@@ -52,9 +50,29 @@ protected:
 
 } // namespace
 
-// Catches month/day written with leading zeros or in the wrong order.
-TEST(ErrorFileNameTest, MonthThenDayWithoutLeadingZeros)
+// Catches globals formed in the wrong place or from the wrong keys, serial parameters
+// handed to the device altered or more than once, and an error file's month and day
+// written with leading zeros or in the wrong order.
+TEST_F(StartupTest, InitGlobalsFormsPathsAndReadsSettings)
 {
+    registerMock(500, 2, 1);
+    env.clock.now = QDateTime(QDate(2026, 12, 4), QTime(9, 0));
+    ASSERT_TRUE(InitGlobals(env.folder()));
+
+    // The error file inside the application folder, not glued to its name.
+    const QString in = env.folder() + '/';
+    EXPECT_EQ((QStringList{ZelkGlobals::ScaleIniPath, ZelkGlobals::GuiIniPath,
+                           ZelkGlobals::TooltipsIniPath, ZelkGlobals::ZelkIniPath,
+                           ZelkGlobals::ErrorFilePath}),
+              (QStringList{in + "scale.ini", in + "ZelkGui.ini", in + "Tooltips.ini",
+                           in + "Zelk.ini", in + "error124.txt"}));
+    EXPECT_EQ((QStringList{ZelkGlobals::ComPort, ZelkGlobals::TestSetting,
+                           ZelkGlobals::NormalTextColor, ZelkGlobals::DesktopColor,
+                           ZelkGlobals::DecimalSeparator, ZelkGlobals::FileDialogAction}),
+              (QStringList{"COM1", "N", "-2147483640", "-2147483647", ".", ""}));
+    EXPECT_TRUE(!ZelkGlobals::TestMode && ZelkGlobals::Device);
+
+    // The error file is named by month then day, without leading zeros.
     EXPECT_EQ(errorFileName(QDate(2026, 12, 4)), "error124.txt");
     EXPECT_EQ(errorFileName(QDate(2026, 3, 25)), "error325.txt");
     // Two dates share a name: the rule is kept as it stands.
@@ -62,34 +80,10 @@ TEST(ErrorFileNameTest, MonthThenDayWithoutLeadingZeros)
     EXPECT_EQ(errorFileName(QDate(2026, 1, 11)), "error111.txt");
 }
 
-// Catches globals formed in the wrong place or from the wrong keys, and serial parameters
-// handed to the device altered or more than once.
-TEST_F(StartupTest, InitGlobalsFormsPathsAndReadsSettings)
-{
-    registerMock(500, 2, 1);
-    env.clock.now = QDateTime(QDate(2026, 12, 4), QTime(9, 0));
-    ASSERT_TRUE(InitGlobals(env.folder()));
-
-    const QDir dir(env.folder());
-    EXPECT_EQ(ZelkGlobals::ScaleIniPath, dir.filePath("scale.ini"));
-    EXPECT_EQ(ZelkGlobals::GuiIniPath, dir.filePath("ZelkGui.ini"));
-    EXPECT_EQ(ZelkGlobals::TooltipsIniPath, dir.filePath("Tooltips.ini"));
-    EXPECT_EQ(ZelkGlobals::ZelkIniPath, dir.filePath("Zelk.ini"));
-    // Inside the application folder, not glued to its name.
-    EXPECT_EQ(ZelkGlobals::ErrorFilePath, dir.filePath("error124.txt"));
-    EXPECT_EQ(ZelkGlobals::ComPort, "COM1");
-    EXPECT_EQ(ZelkGlobals::TestSetting, "N");
-    EXPECT_FALSE(ZelkGlobals::TestMode);
-    EXPECT_EQ(ZelkGlobals::NormalTextColor, "-2147483640");
-    EXPECT_EQ(ZelkGlobals::DesktopColor, "-2147483647");
-    EXPECT_EQ(ZelkGlobals::DecimalSeparator, ".");
-    EXPECT_TRUE(ZelkGlobals::FileDialogAction.isEmpty());
-    ASSERT_TRUE(ZelkGlobals::Device);
-}
-
-// Catches a case-insensitive test flag, a missing port not read as "N/A", and the separator
-// taken from somewhere other than the locale.
-TEST_F(StartupTest, TestFlagPortAndSeparator)
+// Catches a case-insensitive test flag, a missing port not read as "N/A", the separator
+// taken from somewhere other than the locale, and unreadable serial parameters crashing
+// start-up or reaching the device.
+TEST_F(StartupTest, TestFlagPortSeparatorAndBadSerialParameters)
 {
     registerMock(500, 2, 1);
     env.writeFile("ZelkGui.ini", "[DEV]\r\nTest=y\r\n");
@@ -103,11 +97,8 @@ TEST_F(StartupTest, TestFlagPortAndSeparator)
     ASSERT_TRUE(InitGlobals(env.folder()));
     EXPECT_TRUE(ZelkGlobals::TestMode);
     EXPECT_EQ(ZelkGlobals::DecimalSeparator, ",");
-}
 
-// Catches unreadable serial parameters crashing start-up or reaching the device.
-TEST_F(StartupTest, BadSerialParametersKeepDeviceDefaultsAndAreLogged)
-{
+    // Unreadable serial parameters keep the device's defaults and are logged.
     for (const QByteArray &timeout : {QByteArray("N/A"), QByteArray("abc"), QByteArray("99999")}) {
         ZelkGlobals::reset();
         registerMock(0, 0, 0);
@@ -126,25 +117,22 @@ TEST_F(StartupTest, BadSerialParametersKeepDeviceDefaultsAndAreLogged)
     EXPECT_TRUE(InitGlobals(env.folder()));
 }
 
-// Catches start-up going on without a device object.
-TEST_F(StartupTest, UnknownDeviceEndsStartupWithAMessage)
+// Catches start-up going on without a device object, and a second copy
+// doing anything before it ends.
+TEST_F(StartupTest, UnknownDeviceOrASecondCopyEndsStartup)
 {
-    unregisterDeviceObject(ZelkGlobals::DeviceIdentifier);
     ZelkGlobals::ApplicationFolder = env.folder();
-    EXPECT_FALSE(MainForm::instance().Form_Load());
-    ASSERT_EQ(env.dialogs.count(), 1);
-    EXPECT_TRUE(env.dialogs.shown[0].text.contains("ZelkX.Zelk.1"));
-    EXPECT_EQ(env.dialogs.shown[0].icon, MsgIcon::Critical);
-    EXPECT_FALSE(ZelkGlobals::Device);
-}
-
-// Catches a second copy doing anything before it ends.
-TEST_F(StartupTest, SecondCopyEndsSilentlyBeforeStartup)
-{
     registerMock(500, 2, 0);
     env.desktop.instanceFree = false;
-    ZelkGlobals::ApplicationFolder = env.folder();
     EXPECT_FALSE(MainForm::instance().Form_Load());
     EXPECT_EQ(env.dialogs.count(), 0);
+    EXPECT_FALSE(ZelkGlobals::Device);
+
+    env.desktop.instanceFree = true;
+    unregisterDeviceObject(ZelkGlobals::DeviceIdentifier);
+    EXPECT_FALSE(MainForm::instance().Form_Load());
+    ASSERT_EQ(env.dialogs.count(), 1);
+    EXPECT_TRUE(env.dialogs.shown[0].text.contains("ZelkX.Zelk.1") &&
+                env.dialogs.shown[0].icon == MsgIcon::Critical);
     EXPECT_FALSE(ZelkGlobals::Device);
 }

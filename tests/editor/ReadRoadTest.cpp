@@ -169,8 +169,10 @@ TEST_F(ReadRoad, TabsFollowTheModulesReadAndEachUnitKeepsItsOwnRecord)
 // Catches a read started without a unit, a failed read that leaves the editor
 // busy, expanded or without its error file button, a message other than the
 // reader's, or an earlier unit's "does not respond" shown again for a read
-// that failed in another way.
-TEST_F(ReadRoad, FailedReadsLeaveTheSmallWindowWithTheErrorFileButton)
+// that failed in another way; and an editor read that runs inside another
+// window's sequence (a poll letting events run), one that never runs once the
+// line is free, and one that still runs after the editor was closed meanwhile.
+TEST_F(ReadRoad, FailedAndWaitingReads)
 {
     SupplyConfig &e = editor();
     const auto expectCollapsedAndFree = [&](bool errorButton) {
@@ -207,6 +209,29 @@ TEST_F(ReadRoad, FailedReadsLeaveTheSmallWindowWithTheErrorFileButton)
     pickAndStart("5");
     EXPECT_EQ(env.dialogs.count(), 2);
     expectCollapsedAndFree(true);
+
+    const auto freeLineAndSettle = [] {
+        SharedLine::instance().release();
+        for (int i = 0; i < 50 && !EditorState::UnitShown; ++i)
+            QCoreApplication::processEvents();
+    };
+    for (const bool closedMeanwhile : {false, true}) {
+        SupplyConfig &e = editor();
+        pick("1");
+        const QString progressBefore = e.RichTextBox1->toPlainText();
+        SharedLine::instance().hold();
+        QTest::mouseClick(e.SelectButton, Qt::LeftButton);
+        EXPECT_FALSE(EditorState::UnitShown);
+        EXPECT_EQ(e.RichTextBox1->toPlainText(), progressBefore);
+        if (closedMeanwhile)
+            e.close();
+        freeLineAndSettle();
+        EXPECT_EQ(EditorState::UnitShown, !closedMeanwhile) << closedMeanwhile;
+        if (!closedMeanwhile) {
+            e.close();
+            EditorState::reset();
+        }
+    }
 }
 
 // Catches no prompt after a write, the restart prompt where the recycle prompt
@@ -263,12 +288,21 @@ TEST_F(ReadRoad, LeavingAfterAWritePromptsAndRestarts)
     EXPECT_TRUE(e.isHidden() && monitor().isVisible());
 }
 
-// Catches picking the shown unit again collapsing it, another pick leaving
-// the old unit's identity on screen, a resize not put back to the state's
-// size, and a close that does not bring the launcher back.
-TEST_F(ReadRoad, PickingResizingAndClosing)
+// Catches tooltips missing from a control group, a missing key not shown as
+// "N/A", picking the shown unit again collapsing it, another pick leaving the
+// old unit's identity on screen, a resize not put back to the state's size,
+// and a close that does not bring the launcher back.
+TEST_F(ReadRoad, TooltipsPickingResizingAndClosing)
 {
+    QByteArray tips = env.readFile("Tooltips.ini");
+    tips.replace("EnableReset=", "Unused=");
+    env.writeFile("Tooltips.ini", tips);
     SupplyConfig &e = editor();
+    EXPECT_EQ(e.slrVsp(4)->toolTip(), e.vsp(4)->toolTip());
+    EXPECT_FALSE(e.vsp(4)->toolTip().isEmpty() || e.Cancel->toolTip().isEmpty());
+    EXPECT_EQ(e.optCurrentLimit(20)->toolTip(), e.optCurrentLimit(1)->toolTip());
+    EXPECT_EQ(e.EnableReset(3)->toolTip(), "N/A");
+
     EXPECT_FALSE(MainForm::instance().isVisible());
     e.resize(900, 400);
     EXPECT_EQ(e.size(), QSize(px(11850), px(2550)));
@@ -287,21 +321,6 @@ TEST_F(ReadRoad, PickingResizingAndClosing)
 
     QTest::mouseClick(e.Cancel, Qt::LeftButton);
     EXPECT_TRUE(e.isHidden() && MainForm::instance().isVisible());
-}
-
-// Catches tooltips missing from a control group, and a missing key not shown
-// as "N/A".
-TEST_F(ReadRoad, TooltipsFromTheSettingsFile)
-{
-    QByteArray tips = env.readFile("Tooltips.ini");
-    tips.replace("EnableReset=", "Unused=");
-    env.writeFile("Tooltips.ini", tips);
-    SupplyConfig &e = editor();
-    EXPECT_EQ(e.slrVsp(4)->toolTip(), e.vsp(4)->toolTip());
-    EXPECT_FALSE(e.vsp(4)->toolTip().isEmpty());
-    EXPECT_EQ(e.optCurrentLimit(20)->toolTip(), e.optCurrentLimit(1)->toolTip());
-    EXPECT_EQ(e.EnableReset(3)->toolTip(), "N/A");
-    EXPECT_FALSE(e.Cancel->toolTip().isEmpty());
 }
 
 // Catches clipped captions and controls that overlap after a read; saves a
@@ -343,35 +362,6 @@ TEST_F(ReadRoad, FilledEditorHasNoClippedOrOverlappingControls)
             const QRect b(leaves[j]->mapTo(&e, QPoint(0, 0)), leaves[j]->size());
             EXPECT_FALSE(a.intersects(b)) << leaves[i]->objectName().toStdString() << " / "
                                           << leaves[j]->objectName().toStdString();
-        }
-    }
-}
-
-// Catches an editor read that runs inside another window's sequence (a poll
-// letting events run), one that never runs once the line is free, and one
-// that still runs after the editor was closed meanwhile.
-TEST_F(ReadRoad, ReadClickedWhileTheLineIsTakenRunsAfterIt)
-{
-    const auto freeLineAndSettle = [] {
-        SharedLine::instance().release();
-        for (int i = 0; i < 50 && !EditorState::UnitShown; ++i)
-            QCoreApplication::processEvents();
-    };
-    for (const bool closedMeanwhile : {false, true}) {
-        SupplyConfig &e = editor();
-        pick("1");
-        const QString progressBefore = e.RichTextBox1->toPlainText();
-        SharedLine::instance().hold();
-        QTest::mouseClick(e.SelectButton, Qt::LeftButton);
-        EXPECT_FALSE(EditorState::UnitShown);
-        EXPECT_EQ(e.RichTextBox1->toPlainText(), progressBefore);
-        if (closedMeanwhile)
-            e.close();
-        freeLineAndSettle();
-        EXPECT_EQ(EditorState::UnitShown, !closedMeanwhile) << closedMeanwhile;
-        if (!closedMeanwhile) {
-            e.close();
-            EditorState::reset();
         }
     }
 }

@@ -5,7 +5,6 @@
 #include "grouping/frmModuleGrouping.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <unistd.h>
@@ -21,8 +20,11 @@ QByteArray reference(const char *name)
 } // namespace
 
 // Catches keys out of order, units missing or out of unit order, form values
-// not reaching the file, or a dialog with the wrong title, filter or suffix.
-TEST_F(Save, FileHoldsAllUnitsInTheStoredFormat)
+// not reaching the file, or a dialog with the wrong title, filter or suffix;
+// and a held limit taken as unchanged because an earlier save saw the form
+// show it: once the record holds another number, the form's text is what the
+// user sees and what is saved.
+TEST_F(Save, FileHoldsAllUnitsInTheStoredFormatAndTheLimitsShown)
 {
     SupplyConfig &e = editorRead("3");
     QTest::mouseClick(e.optFanFail(0), Qt::LeftButton); // the form's choice is what is saved
@@ -35,13 +37,30 @@ TEST_F(Save, FileHoldsAllUnitsInTheStoredFormat)
     EXPECT_EQ(asked.defaultSuffix, "txt");
     EXPECT_EQ(ZelkGlobals::LastFileKind, "CONFIG");
     const QByteArray expected = reference("saved_unit3.txt");
-    ASSERT_FALSE(expected.isEmpty());
+    ASSERT_TRUE(expected.contains("VoltageHighLimit="));
     EXPECT_EQ(env.readFile("units.txt"), expected);
+
+    int changed = 0;
+    for (int m = 1; m <= 5; ++m) {
+        ZelkModuleRecord &mod = e.data()->Module(m);
+        if (!e.data()->modulePresent(m) || mod.VoltageHighLimit.trimmed().isEmpty())
+            continue;
+        mod.VoltageHighLimit = "1234";
+        ++changed;
+    }
+    ASSERT_GT(changed, 0);
+    env.dialogs.fileAnswers = {env.path("b.txt")};
+    QTest::mouseClick(e.Save, Qt::LeftButton);
+    EXPECT_FALSE(env.readFile("b.txt").contains("VoltageHighLimit=1234"));
+    for (int m = 1; m <= 5; ++m)
+        EXPECT_NE(e.data()->Module(m).VoltageHighLimit, "1234") << m;
 }
 
 // Catches a cancelled Save that still collects or writes, a cancelled Load
-// that does more, and help sent to another topic or file.
-TEST_F(Save, CancelledSaveAndLoadDoNothingAndModuleNumberingHelp)
+// that does more, help sent to another topic or file, and an editor that does
+// not show the groups applied in the dialog, or loses the restart offer the
+// grouping earned.
+TEST_F(Save, CancelledSaveAndLoadNumberingHelpAndGroupingAppliedIsShown)
 {
     SupplyConfig &e = editorRead();
     QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
@@ -59,58 +78,7 @@ TEST_F(Save, CancelledSaveAndLoadDoNothingAndModuleNumberingHelp)
     EXPECT_EQ(env.desktop.helpTopics,
               QStringList{QDir(env.folder()).filePath("zelksdk.chm") + "::EC.html"});
     EXPECT_EQ(env.dialogs.count(), 2);
-}
 
-// Catches a save that half-copies the form and writes anyway when a module's
-// current limit is above its rating.
-TEST_F(Save, OutOfRangeCurrentLimitKeepsFileAndRecord)
-{
-    SupplyConfig &e = editorRead(); // module 3: 24 V / 15 A
-    env.writeFile("units.txt", QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
-    QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
-    e.CurrentLimit(3)->setText("16");
-    const bool fanFail = e.data()->FanFail;
-    env.dialogs.fileAnswers = {env.path("units.txt")};
-    QTest::mouseClick(e.Save, Qt::LeftButton);
-    ASSERT_EQ(env.dialogs.count(), 2);
-    EXPECT_EQ(env.dialogs.shown[1].text,
-              "Current Limit Out Of Range For Module3 or Module Type not defined");
-    EXPECT_EQ(env.dialogs.shown[1].buttons, MsgButtons::OK);
-    EXPECT_EQ(env.readFile("units.txt"), QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
-    EXPECT_EQ(e.data()->FanFail, fanFail);
-
-    e.CurrentLimit(3)->setText("15");
-    env.dialogs.fileAnswers = {env.path("units.txt")};
-    QTest::mouseClick(e.Save, Qt::LeftButton);
-    EXPECT_EQ(env.dialogs.count(), 3);
-    EXPECT_TRUE(env.readFile("units.txt").contains("[PS1MODULE3]") && !e.data()->FanFail);
-}
-
-// Catches Preset and Tracking swapped, limits left unchanged or a module's
-// apply button not offered.
-TEST_F(Save, PresetAndTrackingSetLimitsToZero)
-{
-    SupplyConfig &e = editorRead();
-    for (const auto &[m, editable] : {std::pair{2, false}, std::pair{3, true}}) {
-        showModule(m);
-        ASSERT_FALSE(e.cmdApplyCLM(m - 1)->isEnabled());
-        QTest::mouseClick(editable ? e.cmdPreset(m) : e.cmdTracking(m), Qt::LeftButton);
-        for (QLineEdit *box : {e.hl(m), e.ll(m)}) {
-            EXPECT_EQ(box->text(), "0") << m;
-            EXPECT_EQ(box->isEnabled(), editable) << m;
-            EXPECT_EQ(box->palette().color(QPalette::Base),
-                      editable ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xE0, 0xE0, 0xE0));
-        }
-        EXPECT_TRUE(e.cmdApplyCLM(m - 1)->isEnabled()) << m;
-    }
-    EXPECT_TRUE(e.cmdSave->isEnabled());
-}
-
-// Catches an editor that does not show the groups applied in the dialog, or
-// loses the restart offer the grouping earned.
-TEST_F(Save, GroupingAppliedIsShownAfterClose)
-{
-    SupplyConfig &e = editorRead();
     ASSERT_EQ(e.GroupID(1)->text(), "1");
     // The dialog is driven once its modal loop runs.
     QTimer driver;
@@ -136,31 +104,44 @@ TEST_F(Save, GroupingAppliedIsShownAfterClose)
     EXPECT_FALSE(bus->portOpen());
 }
 
-// Catches a held limit taken as unchanged because an earlier save saw the form
-// show it: once the record holds another number, the form's text is what the
-// user sees and what is saved.
-TEST_F(Save, AHeldLimitChangedBehindTheFormIsNotTakenAsShown)
+// Catches Preset and Tracking swapped, limits left unchanged or a module's
+// apply button not offered; and a save that half-copies the form and writes
+// anyway when a module's current limit is above its rating.
+TEST_F(Save, PresetsSetLimitsToZeroAndOutOfRangeCurrentLimitKeepsFileAndRecord)
 {
-    SupplyConfig &e = editorRead("3");
-    env.dialogs.fileAnswers = {env.path("a.txt")};
-    QTest::mouseClick(e.Save, Qt::LeftButton);
-    const QByteArray first = env.readFile("a.txt");
-    ASSERT_TRUE(first.contains("VoltageHighLimit="));
-
-    int changed = 0;
-    for (int m = 1; m <= 5; ++m) {
-        ZelkModuleRecord &mod = e.data()->Module(m);
-        if (!e.data()->modulePresent(m) || mod.VoltageHighLimit.trimmed().isEmpty())
-            continue;
-        mod.VoltageHighLimit = "1234";
-        ++changed;
+    SupplyConfig &e = editorRead(); // module 3: 24 V / 15 A
+    for (const auto &[m, editable] : {std::pair{2, false}, std::pair{3, true}}) {
+        showModule(m);
+        ASSERT_FALSE(e.cmdApplyCLM(m - 1)->isEnabled());
+        QTest::mouseClick(editable ? e.cmdPreset(m) : e.cmdTracking(m), Qt::LeftButton);
+        for (QLineEdit *box : {e.hl(m), e.ll(m)}) {
+            EXPECT_EQ(box->text(), "0") << m;
+            EXPECT_EQ(box->isEnabled(), editable) << m;
+            EXPECT_EQ(box->palette().color(QPalette::Base),
+                      editable ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xE0, 0xE0, 0xE0));
+        }
+        EXPECT_TRUE(e.cmdApplyCLM(m - 1)->isEnabled()) << m;
     }
-    ASSERT_GT(changed, 0);
-    env.dialogs.fileAnswers = {env.path("b.txt")};
+    EXPECT_TRUE(e.cmdSave->isEnabled());
+
+    env.writeFile("units.txt", QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
+    QTest::mouseClick(e.optFanFail(1), Qt::LeftButton);
+    e.CurrentLimit(3)->setText("16");
+    const bool fanFail = e.data()->FanFail;
+    env.dialogs.fileAnswers = {env.path("units.txt")};
     QTest::mouseClick(e.Save, Qt::LeftButton);
-    EXPECT_FALSE(env.readFile("b.txt").contains("VoltageHighLimit=1234"));
-    for (int m = 1; m <= 5; ++m)
-        EXPECT_NE(e.data()->Module(m).VoltageHighLimit, "1234") << m;
+    ASSERT_EQ(env.dialogs.count(), 2);
+    EXPECT_EQ(env.dialogs.shown[1].text,
+              "Current Limit Out Of Range For Module3 or Module Type not defined");
+    EXPECT_EQ(env.dialogs.shown[1].buttons, MsgButtons::OK);
+    EXPECT_EQ(env.readFile("units.txt"), QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
+    EXPECT_EQ(e.data()->FanFail, fanFail);
+
+    e.CurrentLimit(3)->setText("15");
+    env.dialogs.fileAnswers = {env.path("units.txt")};
+    QTest::mouseClick(e.Save, Qt::LeftButton);
+    EXPECT_EQ(env.dialogs.count(), 3);
+    EXPECT_TRUE(env.readFile("units.txt").contains("[PS1MODULE3]") && !e.data()->FanFail);
 }
 
 // Catches a save into a file this user may not read showing a box per key.

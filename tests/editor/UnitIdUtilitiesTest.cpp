@@ -11,9 +11,13 @@ using UnitIdTools = WindowFixture;
 } // namespace
 
 // Catches the version box showing something other than the device's text,
-// the focus left on hidden controls of the collapsed window, and the port
-// being opened although the user gave up at a box.
-TEST_F(UnitIdTools, VersionBoxFocusWhileCollapsedAndGivingUpOpensNoPort)
+// the focus left on hidden controls of the collapsed window, the port being
+// opened although the user gave up at a box; a same-ID change skipped, a new
+// ID that does not reach the unit, or a failed change told as a success; 33
+// accepted as a limit, a scan that goes on after a find, a frozen or
+// re-enterable window during the scan, or a wrong progress line; and a
+// not-found message without the limit, or a scan past the limit.
+TEST_F(UnitIdTools, VersionBoxGivingUpChangingAnIdAndScanning)
 {
     SupplyConfig &e = editor();
     e.activateWindow();
@@ -41,59 +45,7 @@ TEST_F(UnitIdTools, VersionBoxFocusWhileCollapsedAndGivingUpOpensNoPort)
     EXPECT_EQ(env.dialogs.count(), 9);
     EXPECT_TRUE(env.dialogs.shown[0].buttons == MsgButtons::OKCancel &&
                 env.dialogs.shown[0].title == "Utility: Detect Unit ID");
-}
 
-// Catches 33 accepted as a limit, a scan that goes on after a find, a frozen
-// or re-enterable window during the scan, or a wrong progress line.
-TEST_F(UnitIdTools, ScanAsksAgainForOutOfRangeAndStopsAtFirstUnit)
-{
-    SupplyConfig &e = editor();
-    record();
-    env.dialogs.inputAnswers = {{true, "33"}, {true, "-2"}, {true, "4.6"}};
-    // Events run during the scan: a probe sees the busy window up and the
-    // buttons locked.
-    bool busyShown = false, buttonsLocked = false;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, &e, [&] {
-        if (!e.pleaseWait().isVisible())
-            return;
-        busyShown = true;
-        buttonsLocked = !e.cmdDetectUnitID->isEnabled() && !e.SelectButton->isEnabled();
-    });
-    probe.start(0);
-    e.cmdDetectUnitID_Click();
-    probe.stop();
-    EXPECT_EQ(log->methodNames(), (QStringList{"OpenPort", "GetUnitID", "ClosePort"}));
-    EXPECT_TRUE(busyShown && buttonsLocked);
-    EXPECT_TRUE(!e.pleaseWait().isVisible() && e.cmdDetectUnitID->isEnabled());
-    EXPECT_EQ(e.pleaseWait().lblProgress->text(), "Scanning... Testing UnitID = 1 to 5  (20 %)");
-    ASSERT_EQ(env.dialogs.count(), 5);
-    EXPECT_EQ(env.dialogs.shown[1].text, "Enter maximum number to Scan Unit ID (1 - 32) ?");
-    EXPECT_EQ(env.dialogs.shown[4].title + "|" + env.dialogs.shown[4].text,
-              "Utilities, Zelk Unit Detect UnitID|Unit Id for this Unit is = 1");
-    EXPECT_EQ(env.dialogs.shown[4].icon, MsgIcon::Information);
-}
-
-// Catches a not-found message without the limit, or a scan past the limit.
-TEST_F(UnitIdTools, NothingAnsweringNamesTheLimit)
-{
-    SupplyConfig &e = editor();
-    bus->failMethod("GetUnitID", "ERR_TIMEOUT");
-    record();
-    env.dialogs.inputAnswers = {{true, "3"}};
-    e.cmdDetectUnitID_Click();
-    EXPECT_EQ(log->methodNames().count("GetUnitID"), 3);
-    EXPECT_EQ(env.dialogs.texts().last(), "Unit did not respond from UnitID 1 to 3");
-    EXPECT_EQ(e.pleaseWait().lblProgress->text(), "Scanning... Testing UnitID = 3 to 3  (100 %)");
-    EXPECT_EQ(SupplyConfig::scanProgressText(1, 3),
-              "Scanning... Testing UnitID = 1 to 3  (33.33 %)");
-}
-
-// Catches a same-ID change skipped, a new ID that does not reach the unit,
-// or a failed change told as a success.
-TEST_F(UnitIdTools, ChangingAnIdMovesTheUnit)
-{
-    SupplyConfig &e = editor();
     record();
     env.dialogs.inputAnswers = {{true, "3"}, {true, "3"}};
     e.cmdChangeToNewUnitID_Click();
@@ -119,4 +71,40 @@ TEST_F(UnitIdTools, ChangingAnIdMovesTheUnit)
     e.cmdChangeToNewUnitID_Click();
     EXPECT_TRUE(env.dialogs.shown.back().icon == MsgIcon::Critical &&
                 env.dialogs.shown.back().title == "Unit ID Changer" && !bus->portOpen());
+
+    env.dialogs.shown.clear();
+    record();
+    env.dialogs.inputAnswers = {{true, "33"}, {true, "-2"}, {true, "4.6"}};
+    // Events run during the scan: a probe sees the busy window up and the
+    // buttons locked.
+    bool busyShown = false, buttonsLocked = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, &e, [&] {
+        if (!e.pleaseWait().isVisible())
+            return;
+        busyShown = true;
+        buttonsLocked = !e.cmdDetectUnitID->isEnabled() && !e.SelectButton->isEnabled();
+    });
+    probe.start(0);
+    e.cmdDetectUnitID_Click();
+    probe.stop();
+    EXPECT_EQ(log->methodNames(), (QStringList{"OpenPort", "GetUnitID", "ClosePort"}));
+    EXPECT_TRUE(busyShown && buttonsLocked);
+    EXPECT_TRUE(!e.pleaseWait().isVisible() && e.cmdDetectUnitID->isEnabled());
+    EXPECT_EQ(e.pleaseWait().lblProgress->text(), "Scanning... Testing UnitID = 1 to 5  (20 %)");
+    ASSERT_EQ(env.dialogs.count(), 5);
+    EXPECT_EQ(env.dialogs.shown[1].text, "Enter maximum number to Scan Unit ID (1 - 32) ?");
+    EXPECT_EQ(env.dialogs.shown[4].title + "|" + env.dialogs.shown[4].text,
+              "Utilities, Zelk Unit Detect UnitID|Unit Id for this Unit is = 1");
+    EXPECT_EQ(env.dialogs.shown[4].icon, MsgIcon::Information);
+
+    bus->failMethod("GetUnitID", "ERR_TIMEOUT");
+    record();
+    env.dialogs.inputAnswers = {{true, "3"}};
+    e.cmdDetectUnitID_Click();
+    EXPECT_EQ(log->methodNames().count("GetUnitID"), 3);
+    EXPECT_EQ(env.dialogs.texts().last(), "Unit did not respond from UnitID 1 to 3");
+    EXPECT_EQ(e.pleaseWait().lblProgress->text(), "Scanning... Testing UnitID = 3 to 3  (100 %)");
+    EXPECT_EQ(SupplyConfig::scanProgressText(1, 3),
+              "Scanning... Testing UnitID = 1 to 3  (33.33 %)");
 }

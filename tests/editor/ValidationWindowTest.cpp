@@ -11,53 +11,6 @@ namespace {
 using Validation = WindowFixture;
 } // namespace
 
-// Catches a field checked by another field's rule or ratings, a refusal that
-// lets the focus go or clears the typed text, an accepted value that still
-// pulls the focus back, or a message with the wrong title or icon.
-TEST_F(Validation, RefusedValueKeepsFocusAndTextUntilCorrected)
-{
-    SupplyConfig &e = editorRead();
-    showModule(2); // rated 5 to 15 V and 30 A
-    const QString limits = QStringLiteral(
-        "  is invalid value, should be between 4.375 (-12.5% of Min. Volt.) and 16.875 (+12.5% "
-        "of Max. Volt.)  And ");
-    struct Case
-    {
-        QWidget *field;
-        QString text, message, good;
-    };
-    const Case cases[] = {
-        {e.hl(2), "16.9", "16.9" + limits + "greater than Low-Limit [Or 0 to Disable]", "12"},
-        {e.ll(2), "12", "12" + limits + "smaller than High-Limit [Or 0 to Disable]", "11"},
-        {e.vsp(2), "15.5", "15.5 is out of range, please enter value between 5 and 15", "15"},
-        {e.CurrentLimit(2), "31", "31 is out of range, please enter value between 0 and 30", "30"},
-        {e.cboxActivationTime(2), "65536",
-         "65536 is out of range, please enter value between 0ms and 65536ms", "65535"},
-        {e.startupdelay(1), "65001",
-         "65001 is out of range, please enter value between 0ms and 65000ms", "65000"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        if (c.field == e.startupdelay(1))
-            showModule(1);
-        const int before = env.dialogs.count();
-        enterAndLeave(c.field, c.text);
-        EXPECT_FALSE(c.field->hasFocus()); // it did leave
-        ASSERT_EQ(env.dialogs.count(), before + 1);
-        const ScriptedDialogs::Shown &box = env.dialogs.shown.back();
-        EXPECT_EQ(box.text, c.message);
-        EXPECT_TRUE(box.title == "Halvex Electronics" && box.icon == MsgIcon::Information);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return c.field->hasFocus(); }, 2000));
-        EXPECT_EQ(lineOf(c.field)->text(), c.text);
-
-        // A good value lets the focus go for good.
-        enterAndLeave(c.field, c.good);
-        EXPECT_EQ(env.dialogs.count(), before + 1);
-        QTest::qWait(0);
-        EXPECT_FALSE(c.field->hasFocus());
-    }
-}
-
 // Catches a refused value that reaches the unit once the user has moved to
 // another tab or current-limit mode: every write checks what it sends, shows
 // the field's message, brings its tab and focus back and writes nothing.
@@ -115,14 +68,40 @@ TEST_F(Validation, RefusalOutlivesTabAndModeSwitchesAndNothingIsWritten)
     }
 }
 
-// Catches a typed set-point cut to the slider's tenths after the slider was
-// pushed against either end of its range, and a mode button that shows or
+// Catches a time box without the short-span warning or held by it, a sixth
+// character or a letter that gets into a time box, a unit list that takes
+// typed keys, a typed set-point cut to the slider's tenths after the slider
+// was pushed against either end of its range, and a mode button that shows or
 // hides the wrong current-limit controls.
-TEST_F(Validation, TypedSetpointStaysAsTypedAndEachModeShowsItsControls)
+TEST_F(Validation, KeyFiltersTypedSetpointAndEachModesControls)
 {
     SupplyConfig &e = editorRead();
-    showModule(2);
+    showModule(2); // stored as Hiccup: both time boxes shown
     QCoreApplication::processEvents();
+    enterAndLeave(e.cboxResetTime(2), "2");
+    EXPECT_EQ(env.dialogs.texts(),
+              QStringList{"2 is a short time span, this may lead to unexpected operation"});
+    EXPECT_EQ(e.cboxResetTime(2)->currentText(), "2");
+    QTest::qWait(0);
+    EXPECT_FALSE(e.cboxResetTime(2)->hasFocus());
+
+    QComboBox *box = e.cboxActivationTime(2);
+    box->setFocus(Qt::MouseFocusReason);
+    box->setEditText("1234");
+    box->lineEdit()->end(false);
+    QTest::keyClicks(box, "56.");
+    EXPECT_EQ(box->currentText(), "12345");
+    EXPECT_EQ(env.dialogs.count(), 1); // a full box refuses silently
+    QTest::keyClick(box, Qt::Key_A);
+    EXPECT_EQ(env.dialogs.texts().last(), "Please enter numeric values");
+    EXPECT_EQ(box->currentText(), "12345");
+
+    const int unitIndex = e.UnitList->currentIndex();
+    e.UnitList->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(e.UnitList, Qt::Key_Down);
+    QTest::keyClick(e.UnitList, Qt::Key_3);
+    EXPECT_EQ(e.UnitList->currentIndex(), unitIndex);
+
     for (Qt::Key end : {Qt::Key_End, Qt::Key_Home}) {
         QSlider *slider = e.slrVsp(2);
         slider->setFocus(Qt::MouseFocusReason);
@@ -159,41 +138,12 @@ TEST_F(Validation, TypedSetpointStaysAsTypedAndEachModeShowsItsControls)
     }
 }
 
-// Catches a time box without the short-span warning or held by it, a sixth
-// character or a letter that gets into a time box, and a unit list that
-// takes typed keys.
-TEST_F(Validation, TimeBoxesAndUnitListFilterKeys)
-{
-    SupplyConfig &e = editorRead();
-    showModule(2); // stored as Hiccup: both time boxes shown
-    enterAndLeave(e.cboxResetTime(2), "2");
-    EXPECT_EQ(env.dialogs.texts(),
-              QStringList{"2 is a short time span, this may lead to unexpected operation"});
-    EXPECT_EQ(e.cboxResetTime(2)->currentText(), "2");
-    QTest::qWait(0);
-    EXPECT_FALSE(e.cboxResetTime(2)->hasFocus());
-
-    QComboBox *box = e.cboxActivationTime(2);
-    box->setFocus(Qt::MouseFocusReason);
-    box->setEditText("1234");
-    box->lineEdit()->end(false);
-    QTest::keyClicks(box, "56.");
-    EXPECT_EQ(box->currentText(), "12345");
-    EXPECT_EQ(env.dialogs.count(), 1); // a full box refuses silently
-    QTest::keyClick(box, Qt::Key_A);
-    EXPECT_EQ(env.dialogs.texts().last(), "Please enter numeric values");
-    EXPECT_EQ(box->currentText(), "12345");
-
-    const int unitIndex = e.UnitList->currentIndex();
-    e.UnitList->setFocus(Qt::MouseFocusReason);
-    QTest::keyClick(e.UnitList, Qt::Key_Down);
-    QTest::keyClick(e.UnitList, Qt::Key_3);
-    EXPECT_EQ(e.UnitList->currentIndex(), unitIndex);
-}
-
 // Catches an edit that enables the wrong apply button, sets the wrong change
-// flag, or misses cmdSave.
-TEST_F(Validation, EachEditEnablesItsButtons)
+// flag, or misses cmdSave; a field checked by another field's rule or
+// ratings, a refusal that lets the focus go or clears the typed text, an
+// accepted value that still pulls the focus back, or a message with the wrong
+// title or icon.
+TEST_F(Validation, EachEditEnablesItsButtonsAndARefusedValueKeepsFocusAndText)
 {
     SupplyConfig &e = editorRead();
     showModule(2);
@@ -236,5 +186,45 @@ TEST_F(Validation, EachEditEnablesItsButtons)
         QCoreApplication::processEvents(); // lay out what the last edit showed
         edit.act();
         EXPECT_EQ(pending(), edit.pending);
+    }
+
+    // Module 2 is rated 5 to 15 V and 30 A.
+    const QString limits = QStringLiteral(
+        "  is invalid value, should be between 4.375 (-12.5% of Min. Volt.) and 16.875 (+12.5% "
+        "of Max. Volt.)  And ");
+    struct Case
+    {
+        QWidget *field;
+        QString text, message, good;
+    };
+    const Case cases[] = {
+        {e.hl(2), "16.9", "16.9" + limits + "greater than Low-Limit [Or 0 to Disable]", "12"},
+        {e.ll(2), "12", "12" + limits + "smaller than High-Limit [Or 0 to Disable]", "11"},
+        {e.vsp(2), "15.5", "15.5 is out of range, please enter value between 5 and 15", "15"},
+        {e.CurrentLimit(2), "31", "31 is out of range, please enter value between 0 and 30", "30"},
+        {e.cboxActivationTime(2), "65536",
+         "65536 is out of range, please enter value between 0ms and 65536ms", "65535"},
+        {e.startupdelay(1), "65001",
+         "65001 is out of range, please enter value between 0ms and 65000ms", "65000"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        if (c.field == e.startupdelay(1))
+            showModule(1);
+        const int before = env.dialogs.count();
+        enterAndLeave(c.field, c.text);
+        EXPECT_FALSE(c.field->hasFocus()); // it did leave
+        ASSERT_EQ(env.dialogs.count(), before + 1);
+        const ScriptedDialogs::Shown &box = env.dialogs.shown.back();
+        EXPECT_EQ(box.text, c.message);
+        EXPECT_TRUE(box.title == "Halvex Electronics" && box.icon == MsgIcon::Information);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return c.field->hasFocus(); }, 2000));
+        EXPECT_EQ(lineOf(c.field)->text(), c.text);
+
+        // A good value lets the focus go for good.
+        enterAndLeave(c.field, c.good);
+        EXPECT_EQ(env.dialogs.count(), before + 1);
+        QTest::qWait(0);
+        EXPECT_FALSE(c.field->hasFocus());
     }
 }

@@ -58,8 +58,9 @@ protected:
     }
 };
 
-// Catches wrong lists per group and a wrong representative start-up read.
-TEST_F(GroupingDialogTest, ListsAndStartupFollowTheSelectedGroup)
+// Catches wrong lists per group, a wrong representative start-up read, and
+// the move button staying dead in group 1 after the unit answers again.
+TEST_F(GroupingDialogTest, ListsStartupAndMovingFollowTheSelectedGroupAndTheUnit)
 {
     ZelkGlobals::PresentModulesText = "11010000";
     onBus([](SimulatedBus &b) { b.SetGroupID("1", 4, 2); });
@@ -82,6 +83,15 @@ TEST_F(GroupingDialogTest, ListsAndStartupFollowTheSelectedGroup)
     EXPECT_EQ(d.txtStartupDelay->palette().color(QPalette::Base), QColor(255, 255, 255));
     EXPECT_EQ(callsNamed("GetDefaultOutputOnOffState").size(), 1);
     EXPECT_TRUE(callsNamed("GetDefaultOutputOnOffState").value(0).contains(", 2, "));
+
+    // The unit silent once: the selection stays on group 2 and nothing moves
+    // until the unit answers again.
+    bus->failMethod("GetPresentModules", "ERR_TIMEOUT", 1, 0, SimBusFaults::Count::Once);
+    selectGroup(2);
+    EXPECT_FALSE(d.btnAssign->isEnabled() || d.frmStartupState->isEnabled());
+    EXPECT_EQ(d.CurrentGroup(), 2);
+    selectGroup(0);
+    EXPECT_TRUE(d.btnAssign->isEnabled());
 }
 
 // Catches a module whose group could not be read being offered for moving.
@@ -99,8 +109,9 @@ TEST_F(GroupingDialogTest, FailedGroupReadListsModuleNowhere)
 
 // Catches letters reaching the delay box, a Reset that does not bring back
 // the delay read, the delay check not reaching Apply (a delay above 65000
-// written, or 65000 refused), and help going to the wrong topic or file.
-TEST_F(GroupingDialogTest, DelayKeysResetLimitOnApplyAndHelp)
+// written, or 65000 refused), help going to the wrong topic or file, and
+// "Normally Off" writing the typed delay or state 1.
+TEST_F(GroupingDialogTest, DelayKeysResetLimitOnApplyHelpAndNormallyOff)
 {
     frmModuleGrouping &d = open();
     selectGroup(1);
@@ -133,12 +144,7 @@ TEST_F(GroupingDialogTest, DelayKeysResetLimitOnApplyAndHelp)
     EXPECT_EQ(env.desktop.helpTopics,
               QStringList{env.path("zelksdk.chm") + "::GroupingOverview.html"});
     EXPECT_EQ(env.dialogs.count(), boxes);
-}
 
-// Catches "Normally Off" writing the typed delay or state 1.
-TEST_F(GroupingDialogTest, NormallyOffWritesStateAndDelayZero)
-{
-    frmModuleGrouping &d = open();
     selectGroup(2); // modules 4 and 5
     typeDelay("700");
     QTest::mouseClick(d.optGrpStartupState.at(2), Qt::LeftButton);
@@ -154,8 +160,10 @@ TEST_F(GroupingDialogTest, NormallyOffWritesStateAndDelayZero)
     EXPECT_EQ(callsNamed("Set"), expected);
 }
 
-// Catches ungrouping writing start-up settings, or modules written in position order.
-TEST_F(GroupingDialogTest, GroupOneWritesOnlyGroupIdsInListOrder)
+// Catches ungrouping writing start-up settings, or modules written in position
+// order; Apply with an empty group writing anything, and a wrong empty-group
+// display.
+TEST_F(GroupingDialogTest, GroupOneWritesOnlyGroupIdsInListOrderAndAnEmptyGroupIsRefused)
 {
     frmModuleGrouping &d = open();
     QTest::mouseClick(d.btnAssign, Qt::LeftButton);
@@ -170,20 +178,18 @@ TEST_F(GroupingDialogTest, GroupOneWritesOnlyGroupIdsInListOrder)
     EXPECT_EQ(callsNamed("Set"),
               (QStringList{"SetGroupID(\"1\", 1, 1) -> CMD_OK", "SetGroupID(\"1\", 4, 1) -> CMD_OK",
                            "SetGroupID(\"1\", 2, 1) -> CMD_OK"}));
-}
 
-// Catches Apply with an empty group writing anything, and a wrong empty-group display.
-TEST_F(GroupingDialogTest, EmptyGroupIsRefused)
-{
+    // Unit 3, modules 1 and 3: group 3 is empty.
     ZelkGlobals::SelectedUnitID = "3";
     ZelkGlobals::PresentModulesText = "10100000";
-    frmModuleGrouping &d = open();
+    open();
     selectGroup(2);
-    EXPECT_TRUE(d.lstGroupModules->count() == 0 && d.optGrpStartupState.at(1)->isChecked() &&
-                d.txtStartupDelay->isEnabled() && d.txtStartupDelay->text().isEmpty());
-    QTest::mouseClick(d.optGrpStartupState.at(1), Qt::LeftButton);
+    EXPECT_TRUE(dialog->lstGroupModules->count() == 0 &&
+                dialog->optGrpStartupState.at(1)->isChecked() &&
+                dialog->txtStartupDelay->isEnabled() && dialog->txtStartupDelay->text().isEmpty());
+    QTest::mouseClick(dialog->optGrpStartupState.at(1), Qt::LeftButton);
     record();
-    QTest::mouseClick(d.cmdApply, Qt::LeftButton);
+    QTest::mouseClick(dialog->cmdApply, Qt::LeftButton);
     EXPECT_EQ(env.dialogs.texts().last(), "Please select some modules for the group.");
     EXPECT_EQ(log->methodNames(), QStringList{"GetPresentModules"});
 }
@@ -245,16 +251,4 @@ TEST_F(GroupingDialogTest, PortFailureShowsNothingAndRecordsError)
     EXPECT_EQ(ZelkGlobals::LastError, QStringLiteral("Can not open Com port, make sure you "
                                                      "selected the correct Com port (COM1, COM2 "
                                                      "...)COM99"));
-}
-
-// Catches the move button staying dead in group 1 after the unit answers again.
-TEST_F(GroupingDialogTest, SilentUnitDisablesMovingUntilItAnswers)
-{
-    frmModuleGrouping &d = open();
-    bus->failMethod("GetPresentModules", "ERR_TIMEOUT", 1, 0, SimBusFaults::Count::Once);
-    selectGroup(1);
-    EXPECT_FALSE(d.btnAssign->isEnabled() || d.frmStartupState->isEnabled());
-    EXPECT_EQ(d.CurrentGroup(), 1);
-    selectGroup(0);
-    EXPECT_TRUE(d.btnAssign->isEnabled());
 }

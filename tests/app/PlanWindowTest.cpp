@@ -5,8 +5,11 @@
 #include "core_windows/WindowRegistry.h"
 #include "device/SharedLine.h"
 
+#include <QChartView>
 #include <QDir>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -90,7 +93,13 @@ TEST_F(PlanWindowTest, ARunShowsEveryCheckMarksTheFailedOneAndWritesItsReports)
     EXPECT_EQ(reports.size(), 3) << reports.join(u' ').toStdString();
     EXPECT_TRUE(w.lblReports->text().contains(QStringLiteral("Window_check-")));
     EXPECT_EQ(w.lastRun().outcome, PlanRunResult::Outcome::CheckFailed);
-    EXPECT_EQ(w.lblNoChart, nullptr) << "the charts module is built beside the tests";
+    ASSERT_EQ(w.lblNoChart, nullptr) << "the charts module is built beside the tests";
+    // This chart draws no module good limits, so its legend does not name them.
+    QStringList legend;
+    for (QLegendMarker *marker : w.findChild<QChartView *>()->chart()->legend()->markers())
+        if (marker->isVisible())
+            legend << marker->label();
+    EXPECT_EQ(legend.join(", ").toStdString(), "Volts, Amps");
 
     // Another window's sequence on the line: the run waits for it, and a Stop
     // while it waits sends nothing.
@@ -119,7 +128,12 @@ TEST_F(PlanWindowTest, StopAndCloseEndAHoldAndLeaveTheOutputsOff)
         EXPECT_EQ(w.lastRun().outcome, PlanRunResult::Outcome::Stopped) << close;
         EXPECT_EQ(w.isVisible(), !close);
         EXPECT_EQ(outputsOn(), std::make_pair(false, false)) << close;
-        EXPECT_TRUE(w.lblStatus->text().contains(QStringLiteral("Stopped: "))) << close;
+        // No check failed before the stop: the unit is not finished, not
+        // failed, and the bar stays where the run stopped.
+        EXPECT_TRUE(w.lblStatus->text().startsWith(QStringLiteral("Not finished: unit 1 (")) &&
+                    w.lblStatus->text().contains(QStringLiteral("\nStopped: ")))
+            << w.lblStatus->text().toStdString();
+        EXPECT_LT(w.prgRun->value(), w.prgRun->maximum()) << close;
     }
 }
 

@@ -110,18 +110,16 @@ TEST_F(MonitorOutput, ModuleSwitchLocksTheWindowTurnsTheOutputOffAndOnAndShowsIt
     EXPECT_EQ(setCalls(), QStringList{"SetOutputState(\"1\", 2, 0) -> CMD_OK"});
     EXPECT_EQ(busOutputs(1), "10111");
     EXPECT_EQ(panel(2), (QStringList{"Module Off", "0.00", "0.00", "off", "not good"}));
-    EXPECT_FALSE(m.txtSP[2]->isEnabled());
     // Every module's switch is usable again once the action is over.
-    EXPECT_TRUE(m.OstransOS[2]->Enable() == IsOn && m.OstransOS[1]->Enable() == IsOn);
-    EXPECT_TRUE(windowUnlocked());
+    EXPECT_TRUE(!m.txtSP[2]->isEnabled() && m.OstransOS[2]->Enable() == IsOn &&
+                m.OstransOS[1]->Enable() == IsOn && windowUnlocked());
 
     QTest::mouseClick(m.OstransOS[2], Qt::LeftButton);
     EXPECT_EQ(busOutputs(1), "11111");
     EXPECT_EQ(panel(2), (QStringList{"Module Good", "12.00", "12.00", "on", "good"}));
 
     m.cmdRefresh_Click();
-    EXPECT_EQ(m.OstransOS[1]->Enable(), IsOn);
-    EXPECT_TRUE(m.cmdSetVoltage[2]->isEnabled());
+    EXPECT_TRUE(m.OstransOS[1]->Enable() == IsOn && m.cmdSetVoltage[2]->isEnabled());
 }
 
 TEST_F(MonitorOutput, FailedSwitchesReportKeepTheStateAndUnlock)
@@ -138,8 +136,7 @@ TEST_F(MonitorOutput, FailedSwitchesReportKeepTheStateAndUnlock)
     EXPECT_EQ(env.dialogs.shown[0].text, "I could not open COM port, may be because is already "
                                          "open, close the program and try again.");
     EXPECT_EQ(panel(3), (QStringList{"Module Good", "24.00", "6.00", "on", "good"}));
-    EXPECT_EQ(busOutputs(1), "11111");
-    EXPECT_TRUE(!bus->portOpen() && windowUnlocked());
+    EXPECT_TRUE(busOutputs(1) == "11111" && !bus->portOpen() && windowUnlocked());
     EXPECT_TRUE(env.readFile(QFileInfo(ZelkGlobals::ErrorFilePath).fileName())
                     .contains("Error in SetOutputState in Unit  1 and Module 3"));
 
@@ -169,8 +166,7 @@ TEST_F(MonitorOutput, GlobalSwitchOffBlanksThenReadsTheUnitAndOnRestoresIt)
     EXPECT_EQ(global, 100);
     for (int i = 1; i <= 5; ++i)
         EXPECT_EQ(m.MMessage[i]->text(), i == 1 || i == 3 ? "Module Off" : "Not Present") << i;
-    EXPECT_EQ(m.OstransOutputOnOff->Status(), IsOff);
-    EXPECT_TRUE(windowUnlocked());
+    EXPECT_TRUE(m.OstransOutputOnOff->Status() == IsOff && windowUnlocked());
 
     QTest::mouseClick(m.OstransOutputOnOff, Qt::LeftButton);
     EXPECT_EQ(texts(m.MMessage[1], m.MMessage[3]), (QStringList{"Module Good", "Module Good"}));
@@ -242,8 +238,7 @@ TEST_F(MonitorOutput, SetpointsTypedOrSteppedAreAppliedAtTheLimitsAndRefusedBeyo
     EXPECT_EQ(m.OstransDisplay[2]->text(), "5.00");
     EXPECT_EQ(setCalls(), (QStringList{"SetOutputVoltageSetpoint(\"1\", 2, 15000) -> CMD_OK",
                                        "SetOutputVoltageSetpoint(\"1\", 2, 5000) -> CMD_OK"}));
-    EXPECT_EQ(env.dialogs.count(), 0);
-    EXPECT_TRUE(m.cmdSetVoltage[2]->isEnabled());
+    EXPECT_TRUE(env.dialogs.count() == 0 && m.cmdSetVoltage[2]->isEnabled());
 
     record();
     typeAndApply(2, "15.01");
@@ -255,27 +250,23 @@ TEST_F(MonitorOutput, SetpointsTypedOrSteppedAreAppliedAtTheLimitsAndRefusedBeyo
                            "24 is Invalid Voltage Setpoint Value!, Should be between 8 and 28"}));
     EXPECT_TRUE(env.dialogs.shown[0].title == "Halvex Electronics" &&
                 env.dialogs.shown[0].icon == MsgIcon::Information);
-    EXPECT_TRUE(log->calls().empty());
+    EXPECT_TRUE(log->calls().empty() && windowUnlocked());
     EXPECT_EQ(m.OstransDisplay[2]->text(), "5.00");
-    EXPECT_TRUE(windowUnlocked());
 
     m.txtSP[2]->setText("5.01");
     QTest::mouseClick(m.cmdDec[2], Qt::LeftButton);
-    EXPECT_EQ(m.txtSP[2]->text(), "5.00");
-    EXPECT_EQ(m.OstransDisplay[2]->text(), "5.00");
+    EXPECT_EQ(texts(m.txtSP[2], m.OstransDisplay[2]), (QStringList{"5.00", "5.00"}));
     typeAndApply(2, "15");
     record();
     QTest::mouseClick(m.cmdInc[2], Qt::LeftButton);
-    EXPECT_EQ(m.txtSP[2]->text(), "15.01");
+    EXPECT_EQ(texts(m.txtSP[2], m.OstransDisplay[2]), (QStringList{"15.01", "15.00"}));
     EXPECT_EQ(env.dialogs.texts().last(), "Invalid Value!, Should be between 5 and 15");
     EXPECT_TRUE(log->calls().empty());
-    EXPECT_EQ(m.OstransDisplay[2]->text(), "15.00");
 
     ZelkGlobals::DecimalSeparator = ",";
     m.txtSP[1]->setText("3,3");
     QTest::mouseClick(m.cmdInc[1], Qt::LeftButton);
-    EXPECT_EQ(m.txtSP[1]->text(), "3,31");
-    EXPECT_EQ(m.OstransDisplay[1]->text(), "3,31");
+    EXPECT_EQ(texts(m.txtSP[1], m.OstransDisplay[1]), (QStringList{"3,31", "3,31"}));
     EXPECT_EQ(setCalls(), QStringList{"SetOutputVoltageSetpoint(\"1\", 1, 3310) -> CMD_OK"});
     m.txtSP[1]->setText("3,6");
     QTest::mouseClick(m.cmdInc[1], Qt::LeftButton);
@@ -336,9 +327,16 @@ const QRgb Red = qRgb(255, 0, 0);
 
 using MonitorRead = WindowFixture;
 
-TEST_F(MonitorRead, UnitReadFillsEveryPanelFromTheUnitAndScaleIni)
+TEST_F(MonitorRead, UnitReadFillsEveryPanelSilenceIsToldAndThePictureShowsEveryCaption)
 {
-    // Catches panels filled from the wrong record field, module or ratings section.
+    // Catches panels filled from the wrong record field, module or ratings
+    // section; a unit that does not answer without the monitor saying so, a
+    // failed read that leaves the panels live or hides where the details are,
+    // and log controls the failure locked that the next good read leaves
+    // locked; and a window that renders empty, or at the compact size, once a
+    // unit is read, a module switched off and Monitor Mode has polled: each
+    // caption must show as more than one colour where it stands. The picture
+    // is kept beside the test program for a person to look at.
     MonitorForm &m = monitorRead("1");
     EXPECT_EQ(m.Label3D3->Caption(), "Power supply Id: 1");
     EXPECT_EQ(m.size(), LargeLayout);
@@ -355,6 +353,51 @@ TEST_F(MonitorRead, UnitReadFillsEveryPanelFromTheUnitAndScaleIni)
                            "1,234"}));
     EXPECT_TRUE(m.OstransGlobalDC->Status() == IsOn && m.OstransErrorPicture->Status() == IsOn);
     EXPECT_TRUE(m.cmdRefresh->isEnabled() && m.Check1->isEnabled() && m.UnitList->isEnabled());
+
+    bus->setUnitSilent(1, true);
+    QString shownAtFailure;
+    bool smallAtFailure = false;
+    record().onCall = [&](const RecordingDevice::Call &c) {
+        if (c.method == "ClosePort" && shownAtFailure.isEmpty()) {
+            shownAtFailure = m.lblReady->text();
+            smallAtFailure = compact(m);
+        }
+    };
+    m.cmdSelectUnit_Click();
+    EXPECT_TRUE(shownAtFailure == "Unit does not respond!" && smallAtFailure);
+    EXPECT_EQ(m.lblReady->text(), "Error, Click error file button");
+    EXPECT_EQ(m.Label3D3->Caption(), "Please Select Unit...");
+    EXPECT_TRUE(compact(m) && !m.UnitSelected && m.UnitList->isEnabled() &&
+                m.progressbar1->isHidden() && !m.cmdErrorfile->isHidden());
+    EXPECT_FALSE(m.cmdRefresh->isEnabled() || m.Check1->isEnabled());
+    QTest::mouseClick(m.cmdErrorfile, Qt::LeftButton);
+    EXPECT_EQ(env.desktop.openedTextFiles, QStringList{ZelkGlobals::ErrorFilePath});
+    bus->setUnitSilent(1, false);
+    monitorRead("1");
+    EXPECT_TRUE(m.cmdClear->isEnabled() && m.txtFileName->isEnabled());
+
+    QTest::mouseClick(m.OstransOS[2], Qt::LeftButton);
+    m.Check2->setChecked(true);
+    startMonitoring("5   Sec.");
+    for (int i = 1; i <= 3; ++i)
+        pollAt(5000 * i);
+    m.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
+    ASSERT_EQ(m.width(), LargeLayout.width());
+    // The whole panel: the test's screen is lower than the large layout.
+    QWidget *content = m.findChild<QWidget *>("MonitorContent");
+    ASSERT_NE(content, nullptr);
+    const QImage picture = content->grab().toImage();
+    picture.save(QDir(QCoreApplication::applicationDirPath()).filePath("monitor_mode_unit1.png"));
+    ASSERT_EQ(picture.size(), LargeLayout);
+    int captions = 0;
+    for (QLabel *label : m.findChildren<QLabel *>()) {
+        if (label->isVisible() && !label->text().trimmed().isEmpty()) {
+            EXPECT_TRUE(inked(picture, placeIn(label, content))) << label->text().toStdString();
+            ++captions;
+        }
+    }
+    EXPECT_GT(captions, 20);
 }
 
 TEST_F(MonitorRead, AbsentSlotsAreDeadAndAnOffModuleIsRefreshedOnceAfterItsTurnOnDelay)
@@ -374,18 +417,15 @@ TEST_F(MonitorRead, AbsentSlotsAreDeadAndAnOffModuleIsRefreshedOnceAfterItsTurnO
     }
     // Module 4 starts with its output off.
     EXPECT_EQ(m.MMessage[4]->text(), "Module Off");
-    EXPECT_EQ(textColor(m.MMessage[4]), Red);
-    EXPECT_FALSE(m.cmdSetVoltage[4]->isEnabled());
+    EXPECT_TRUE(textColor(m.MMessage[4]) == Red && !m.cmdSetVoltage[4]->isEnabled());
     EXPECT_TRUE(m.OstransGlobalDC->Status() == IsOff && m.OstransErrorPicture->Status() == IsOff);
 
-    ASSERT_TRUE(m.tmrMod4->isActive());
-    EXPECT_EQ(m.tmrMod4->interval(), 500);
+    ASSERT_TRUE(m.tmrMod4->isActive() && m.tmrMod4->interval() == 500);
     // Good modules need no second look, nor do empty slots.
     EXPECT_FALSE(m.tmrMod3->isActive() || m.tmrMod1->isActive());
     m.OH->setText("x");
     EXPECT_TRUE(QTest::qWaitFor([&] { return m.OH->text() != "x"; }, 3000));
-    EXPECT_EQ(m.OH->text(), "15,321");
-    EXPECT_FALSE(m.tmrMod4->isActive());
+    EXPECT_TRUE(m.OH->text() == "15,321" && !m.tmrMod4->isActive());
     m.cmdRefresh_Click();
     EXPECT_FALSE(m.tmrMod4->isActive());
 }
@@ -404,40 +444,8 @@ TEST_F(MonitorRead, ModuleGoodWindowAndFaultBitDecideTheState)
     // Outside its window the unit also drops the module's good bit, which wins.
     EXPECT_EQ(texts(m.MMessage[2], m.MMessage[3]),
               (QStringList{"Module Good", "O u t p u t   F a u l t !"}));
-    EXPECT_TRUE(m.OstransMG[3]->Status() == IsOff && m.OstransGlobalDC->Status() == IsOff);
-    EXPECT_EQ(textColor(m.MMessage[3]), Red);
-}
-
-TEST_F(MonitorRead, SilentUnitIsToldInTheSmallLayout)
-{
-    // Catches a unit that does not answer without the monitor saying so, a
-    // failed read that leaves the panels live or hides where the details are,
-    // and log controls the failure locked that the next good read leaves locked.
-    MonitorForm &m = monitorRead("1");
-    bus->setUnitSilent(1, true);
-    QString shownAtFailure;
-    bool smallAtFailure = false;
-    record().onCall = [&](const RecordingDevice::Call &c) {
-        if (c.method == "ClosePort" && shownAtFailure.isEmpty()) {
-            shownAtFailure = m.lblReady->text();
-            smallAtFailure = compact(m);
-        }
-    };
-    m.cmdSelectUnit_Click();
-    EXPECT_EQ(shownAtFailure, "Unit does not respond!");
-    EXPECT_TRUE(smallAtFailure);
-
-    EXPECT_EQ(m.lblReady->text(), "Error, Click error file button");
-    EXPECT_EQ(m.Label3D3->Caption(), "Please Select Unit...");
-    EXPECT_TRUE(compact(m) && !m.UnitSelected && m.UnitList->isEnabled() &&
-                m.progressbar1->isHidden() && !m.cmdErrorfile->isHidden());
-    EXPECT_FALSE(m.cmdRefresh->isEnabled() || m.Check1->isEnabled());
-    QTest::mouseClick(m.cmdErrorfile, Qt::LeftButton);
-    EXPECT_EQ(env.desktop.openedTextFiles, QStringList{ZelkGlobals::ErrorFilePath});
-
-    bus->setUnitSilent(1, false);
-    monitorRead("1");
-    EXPECT_TRUE(m.cmdClear->isEnabled() && m.txtFileName->isEnabled());
+    EXPECT_TRUE(m.OstransMG[3]->Status() == IsOff && m.OstransGlobalDC->Status() == IsOff &&
+                textColor(m.MMessage[3]) == Red);
 }
 
 TEST_F(MonitorRead, OwnControlsUnitListAndHoursFailure)
@@ -480,37 +488,6 @@ TEST_F(MonitorRead, OwnControlsUnitListAndHoursFailure)
     QTest::mouseClick(m.cmdRefresh, Qt::LeftButton);
     EXPECT_EQ(m.OH->text(), "");
     EXPECT_TRUE(env.readFile("error124.txt").contains("GetOperatingHoursString"));
-}
-
-TEST_F(MonitorRead, PictureShowsEveryCaptionAtTheLargeSize)
-{
-    // Catches a window that renders empty, or at the compact size, once a
-    // unit is read, a module switched off and Monitor Mode has polled: each
-    // caption must show as more than one colour where it stands. The picture
-    // is kept beside the test program for a person to look at.
-    MonitorForm &m = monitorRead("1");
-    QTest::mouseClick(m.OstransOS[2], Qt::LeftButton);
-    m.Check2->setChecked(true);
-    startMonitoring("5   Sec.");
-    for (int i = 1; i <= 3; ++i)
-        pollAt(5000 * i);
-    m.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
-    ASSERT_EQ(m.width(), LargeLayout.width());
-    // The whole panel: the test's screen is lower than the large layout.
-    QWidget *content = m.findChild<QWidget *>("MonitorContent");
-    ASSERT_NE(content, nullptr);
-    const QImage picture = content->grab().toImage();
-    picture.save(QDir(QCoreApplication::applicationDirPath()).filePath("monitor_mode_unit1.png"));
-    ASSERT_EQ(picture.size(), LargeLayout);
-    int captions = 0;
-    for (QLabel *label : m.findChildren<QLabel *>()) {
-        if (label->isVisible() && !label->text().trimmed().isEmpty()) {
-            EXPECT_TRUE(inked(picture, placeIn(label, content))) << label->text().toStdString();
-            ++captions;
-        }
-    }
-    EXPECT_GT(captions, 20);
 }
 
 class BusOverviewTest : public WindowFixture

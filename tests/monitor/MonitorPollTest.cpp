@@ -117,9 +117,13 @@ TEST_F(MonitorPoll, RecordsMatchTheStoredFormatsAndClearKeepsTheFile)
     EXPECT_EQ(logFile(), stored("unit1_two_polls.csv") + record);
 }
 
-TEST_F(MonitorPoll, LogFileNamesAreCheckedWithTheirMessages)
+TEST_F(MonitorPoll, LogFileNamesAndLeavingMonitorModeDuringAPoll)
 {
-    // Catches a name that escapes the program folder or a wrong file kind accepted.
+    // Catches a log file name that escapes the program folder or a wrong file
+    // kind accepted; a control left usable in Monitor Mode that could change
+    // the unit or the running log, a poll that locks the window again after
+    // the user left Monitor Mode in its middle, or that writes one more record
+    // after leaving.
     const QString pathMessage = "Invalid log file name or path.\r\nLog file can be saved only in " +
                                 ZelkGlobals::ApplicationFolder;
     const QString kindMessage = "Invalid log file name or path.\r\nYou can specify only text or "
@@ -149,21 +153,14 @@ TEST_F(MonitorPoll, LogFileNamesAreCheckedWithTheirMessages)
         EXPECT_EQ(form->Check2->isChecked(), c.message.isEmpty());
         EXPECT_EQ(form->txtFileName->isEnabled(), !c.message.isEmpty());
     }
-}
-
-TEST_F(MonitorPoll, LeavingMonitorModeDuringAPollTakesEffectWhenItEnds)
-{
-    // Catches a control left usable in Monitor Mode that could change the unit
-    // or the running log, a poll that locks the window again after the user
-    // left Monitor Mode in its middle, or that writes one more record after leaving.
     startMonitoring("5   Sec.");
     pollAt(5000);
     for (QWidget *w :
          std::initializer_list<QWidget *>{form->cmdSelectUnit, form->cmdRefresh, form->cmdClear,
                                           form->txtSP[2], form->UnitList, form->Combo1})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_EQ(form->OstransOS[2]->Enable(), OstransIndicator::False);
-    EXPECT_TRUE(form->Check1->isEnabled() && form->Check2->isEnabled());
+    EXPECT_TRUE(form->OstransOS[2]->Enable() == OstransIndicator::False &&
+                form->Check1->isEnabled() && form->Check2->isEnabled());
 
     const int before = records();
     bool unticked = false;
@@ -181,10 +178,10 @@ TEST_F(MonitorPoll, LeavingMonitorModeDuringAPollTakesEffectWhenItEnds)
              form->UnitList, form->cmdSelectUnit, form->cmdClose, form->cmdRefresh, form->Combo1,
              form->cmdEeprom, form->txtSP[2], form->Check1, form->cmdClear})
         EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_EQ(form->OstransOS[2]->Enable(), OstransIndicator::True);
-    EXPECT_EQ(form->OstransOutputOnOff->Enable(), OstransIndicator::True);
+    EXPECT_TRUE(form->OstransOS[2]->Enable() == OstransIndicator::True &&
+                form->OstransOutputOnOff->Enable() == OstransIndicator::True &&
+                !form->Timer2->isActive());
     EXPECT_EQ(form->lblReady->text(), "R e a d y");
-    EXPECT_FALSE(form->Timer2->isActive());
     pollAt(15000);
     EXPECT_EQ(records(), before);
 }
@@ -206,9 +203,8 @@ TEST_F(MonitorPoll, WindowsKeepTheirNewestLinesTheFileEveryRecord)
     EXPECT_TRUE(shown.last().contains(newestTime)) << shown.last().toStdString();
     const QStringList log = form->rtbNewLogText().split("\r\n");
     ASSERT_EQ(log.size(), 1001);
-    EXPECT_EQ(log.first(), Header);
-    EXPECT_EQ(file.last(), log.last());
-    EXPECT_EQ(file[501], log[1]);
+    EXPECT_EQ((QStringList{log.first(), log[1], log.last()}),
+              (QStringList{Header, file[501], file.last()}));
 }
 
 TEST_F(MonitorPoll, LogCutAtMidnightKeepsEveryRecordWhilePollingGoesOn)
@@ -469,8 +465,8 @@ TEST_F(TrendWindowTest, OnePointPerPollAGapPerSilentPollExportsAndTheUnitComesBa
                                                   (form->frameGeometry().size() - form->size())));
     EXPECT_EQ(texts(form->lblReady, form->MMessage[1]),
               (QStringList{MonitorTexts::MonitorModeText, "Module Good"}));
-    EXPECT_TRUE(form->cmdStopMonitoring->isHidden());
-    EXPECT_EQ(records(), 5); // the status log has every poll, silent ones too
+    // The status log has every poll, silent ones too.
+    EXPECT_TRUE(form->cmdStopMonitoring->isHidden() && records() == 5);
 
     // The read, the entry into Monitor Mode and five polls.
     const QList<bool> expected{false, false, false, false, true, true, false};
@@ -521,8 +517,7 @@ TEST_F(TrendWindowTest, OnePointPerPollAGapPerSilentPollExportsAndTheUnitComesBa
             }
         }
     }
-    EXPECT_EQ(row, lines.size());
-    EXPECT_EQ(row, 1 + 5 * 7);
+    EXPECT_TRUE(row == lines.size() && row == 1 + 5 * 7) << row;
     // The charts with their caption line above.
     const QImage png(env.path("t.png"));
     EXPECT_EQ(png.width(), trends->chartsArea->width());
@@ -545,12 +540,10 @@ TEST_F(TrendWindowTest, OnePointPerPollAGapPerSilentPollExportsAndTheUnitComesBa
 
     const qint64 from = env.clock.now.addMSecs(12000).toMSecsSinceEpoch();
     trends->zoomTo(from, from + 5000);
-    EXPECT_TRUE(trends->zoomed());
-    ASSERT_EQ(trends->shownPoints(2).size(), 1);
+    ASSERT_TRUE(trends->zoomed() && trends->shownPoints(2).size() == 1);
     EXPECT_NEAR(double(trends->shownPoints(2)[0].ms - from), 3000.0, 500.0);
     QTest::mouseClick(trends->cmdReset, Qt::LeftButton);
-    EXPECT_FALSE(trends->zoomed());
-    EXPECT_EQ(trends->shownPoints(2).size(), 8);
+    EXPECT_TRUE(!trends->zoomed() && trends->shownPoints(2).size() == 8);
 
     // A drag over the right half of one chart zooms every chart to it.
     auto *view = qobject_cast<QChartView *>(trends->chartView(3));
@@ -573,8 +566,8 @@ TEST_F(TrendWindowTest, OnePointPerPollAGapPerSilentPollExportsAndTheUnitComesBa
     pollAt(35000);
     ASSERT_TRUE(compact(*form));
     QTest::mouseClick(form->cmdStopMonitoring, Qt::LeftButton);
-    EXPECT_FALSE(form->monitorModeOn() || form->Check1->isChecked());
-    EXPECT_TRUE(form->cmdStopMonitoring->isHidden());
+    EXPECT_FALSE(form->monitorModeOn() || form->Check1->isChecked() ||
+                 !form->cmdStopMonitoring->isHidden());
 }
 
 // Catches a monitor that grows from its compact window past the screen's

@@ -53,11 +53,9 @@ TEST_F(ReadRoad, ReadingUnitThreeFillsTheEditor)
     ASSERT_GT(seen.size(), 20);
     seen.removeLast(); // the last line comes after the read
     EXPECT_EQ(seen, QStringList(seen.size(), "-1 -1 800 500"));
-    for (OstransLed *led : {e.OstransTx, e.OstransRx}) {
-        EXPECT_EQ(led->Blinking(), OstransLed::False);
-        EXPECT_EQ(led->Status(), OstransLed::True);
-        EXPECT_EQ(led->shownPicture(), OstransLed::OnPicture);
-    }
+    for (OstransLed *led : {e.OstransTx, e.OstransRx})
+        EXPECT_TRUE(led->Blinking() == OstransLed::False && led->Status() == OstransLed::True &&
+                    led->shownPicture() == OstransLed::OnPicture);
 
     EXPECT_EQ(e.size(), QSize(px(11850), px(8510)));
     EXPECT_TRUE(EditorState::UnitShown && e.SSTab1(1)->isVisible());
@@ -76,8 +74,9 @@ TEST_F(ReadRoad, ReadingUnitThreeFillsTheEditor)
 // set-point and slider, limits, times, type names), or a display rule not
 // reaching its field: limits off shown as editable white boxes, the Normal
 // mode showing limit fields, a Normally Off delay left editable, start-up
-// controls open outside group 1.
-TEST_F(ReadRoad, FieldsShowTheUnitsStoredValuesAndRules)
+// controls open outside group 1; and clipped captions and controls that
+// overlap after a read. Saves a picture of the editor for a person to look at.
+TEST_F(ReadRoad, FieldsShowTheUnitsStoredValuesAndRulesUnclippedAndApart)
 {
     onBus([](ZelkDevice &d) {
         d.SetModuleGoodHighThreshold("1", 1, 0);
@@ -110,9 +109,8 @@ TEST_F(ReadRoad, FieldsShowTheUnitsStoredValuesAndRules)
     EXPECT_EQ((QList<int>{e.slrVsp(2)->value(), e.slrVsp(2)->minimum(), e.slrVsp(2)->maximum(),
                           e.hscrollCurrentLimit(2)->value(), e.hscrollCurrentLimit(2)->maximum()}),
               (QList<int>{123, 50, 150, 24, 30}));
-    EXPECT_TRUE(e.hl(2)->isEnabled());
+    EXPECT_TRUE(e.hl(2)->isEnabled() && e.optCurrentLimit(6)->isChecked());
     EXPECT_EQ(e.hl(2)->palette().color(QPalette::Active, QPalette::Base), QColor(Qt::white));
-    EXPECT_TRUE(e.optCurrentLimit(6)->isChecked());
     EXPECT_EQ(flags(&QWidget::isHidden, e.cboxResetTime(2), e.EnableReset(2)), "01");
     const QString type = e.txtModuleID(2)->text();
     EXPECT_TRUE(!type.isEmpty() && type == type.trimmed());
@@ -135,6 +133,41 @@ TEST_F(ReadRoad, FieldsShowTheUnitsStoredValuesAndRules)
                         e.optStartupState(2 * m - 1), e.optPolarity(2 * m), e.startupdelay(m)),
                   "0000")
             << m;
+    }
+
+    showModule(2); // Hiccup: the fullest layout
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(
+        e.grab().save(QDir(QCoreApplication::applicationDirPath()).filePath("editor-unit1.png")));
+
+    std::vector<QWidget *> leaves;
+    for (QWidget *w : e.findChildren<QWidget *>()) {
+        if (!w->isVisible())
+            continue;
+        const std::string name = w->objectName().toStdString();
+        if (auto *label = qobject_cast<QLabel *>(w)) {
+            EXPECT_TRUE(label->wordWrap() || label->width() >= label->sizeHint().width()) << name;
+            leaves.push_back(w);
+        } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+            EXPECT_GE(button->width(), button->sizeHint().width()) << name;
+            EXPECT_GE(button->height(), button->fontMetrics().height()) << name;
+            leaves.push_back(w);
+        } else if (qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w) ||
+                   qobject_cast<QSlider *>(w) ||
+                   (qobject_cast<QScrollBar *>(w) && w->objectName().startsWith("hscroll"))) {
+            leaves.push_back(w);
+        }
+    }
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        const QRect a(leaves[i]->mapTo(&e, QPoint(0, 0)), leaves[i]->size());
+        EXPECT_TRUE(e.rect().contains(a)) << leaves[i]->objectName().toStdString();
+        for (std::size_t j = i + 1; j < leaves.size(); ++j) {
+            if (leaves[i]->isAncestorOf(leaves[j]) || leaves[j]->isAncestorOf(leaves[i]))
+                continue;
+            const QRect b(leaves[j]->mapTo(&e, QPoint(0, 0)), leaves[j]->size());
+            EXPECT_FALSE(a.intersects(b)) << leaves[i]->objectName().toStdString() << " / "
+                                          << leaves[j]->objectName().toStdString();
+        }
     }
 }
 
@@ -198,8 +231,7 @@ TEST_F(ReadRoad, FailedAndWaitingReads)
     EXPECT_EQ(env.dialogs.shown[1].title + "|" + env.dialogs.shown[1].text,
               ZelkGlobals::AppTitle + "|Unit 3 Does not Respond, make sure is properly connected "
                                       "and is the correct UnitID Number");
-    EXPECT_FALSE(ZelkGlobals::ErrorFlag);
-    EXPECT_EQ(e.OstransRx->Status(), OstransLed::True);
+    EXPECT_TRUE(!ZelkGlobals::ErrorFlag && e.OstransRx->Status() == OstransLed::True);
     EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith("Get present modules................"));
     expectCollapsedAndFree(true);
     QTest::mouseClick(e.ErrorButton, Qt::LeftButton);
@@ -221,8 +253,7 @@ TEST_F(ReadRoad, FailedAndWaitingReads)
         const QString progressBefore = e.RichTextBox1->toPlainText();
         SharedLine::instance().hold();
         QTest::mouseClick(e.SelectButton, Qt::LeftButton);
-        EXPECT_FALSE(EditorState::UnitShown);
-        EXPECT_EQ(e.RichTextBox1->toPlainText(), progressBefore);
+        EXPECT_TRUE(!EditorState::UnitShown && e.RichTextBox1->toPlainText() == progressBefore);
         if (closedMeanwhile)
             e.close();
         freeLineAndSettle();
@@ -265,8 +296,7 @@ TEST_F(ReadRoad, LeavingAfterAWritePromptsAndRestarts)
     // Edited but not written: no box, the flag stays.
     written(false, false);
     pick("1");
-    EXPECT_EQ(env.dialogs.count(), 1);
-    EXPECT_TRUE(EditorState::ModuleOptionsChanged);
+    EXPECT_TRUE(env.dialogs.count() == 1 && EditorState::ModuleOptionsChanged);
 
     // A module written: leaving for the monitor offers the restart, and Yes
     // brings back the global output the unit holds off.
@@ -284,8 +314,8 @@ TEST_F(ReadRoad, LeavingAfterAWritePromptsAndRestarts)
     qint16 state = 0;
     onBus([&](ZelkDevice &d) { d.GetGlobalOutputState(qint16(1), state); });
     EXPECT_EQ(state / 10 % 10, 1);
-    EXPECT_FALSE(EditorState::ModuleOptionsChanged || EditorState::ChangesWritten);
-    EXPECT_TRUE(e.isHidden() && monitor().isVisible());
+    EXPECT_TRUE(!EditorState::ModuleOptionsChanged && !EditorState::ChangesWritten &&
+                e.isHidden() && monitor().isVisible());
 }
 
 // Catches tooltips missing from a control group, a missing key not shown as
@@ -310,58 +340,13 @@ TEST_F(ReadRoad, TooltipsPickingResizingAndClosing)
     e.resize(700, 300);
     EXPECT_EQ(e.size(), QSize(px(11850), px(8510)));
     pick("1");
-    EXPECT_EQ(e.height(), px(8510));
-    EXPECT_TRUE(EditorState::UnitShown && e.PSID->text() == "1");
+    EXPECT_TRUE(e.height() == px(8510) && EditorState::UnitShown && e.PSID->text() == "1");
 
     pick("5");
-    EXPECT_EQ(e.height(), px(2670));
-    EXPECT_TRUE(!EditorState::UnitShown && e.SSTab1(1)->isHidden());
+    EXPECT_TRUE(e.height() == px(2670) && !EditorState::UnitShown && e.SSTab1(1)->isHidden() &&
+                e.UnitList->count() == 32);
     EXPECT_EQ(texts(e.PSID, e.SerialNumber), (QStringList{"", ""}));
-    EXPECT_EQ(e.UnitList->count(), 32);
 
     QTest::mouseClick(e.Cancel, Qt::LeftButton);
     EXPECT_TRUE(e.isHidden() && MainForm::instance().isVisible());
-}
-
-// Catches clipped captions and controls that overlap after a read; saves a
-// picture of the editor for a person to look at.
-TEST_F(ReadRoad, FilledEditorHasNoClippedOrOverlappingControls)
-{
-    SupplyConfig &e = editorRead();
-    showModule(2); // Hiccup: the fullest layout
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(
-        e.grab().save(QDir(QCoreApplication::applicationDirPath()).filePath("editor-unit1.png")));
-
-    std::vector<QWidget *> leaves;
-    for (QWidget *w : e.findChildren<QWidget *>()) {
-        if (!w->isVisible())
-            continue;
-        const std::string name = w->objectName().toStdString();
-        if (auto *label = qobject_cast<QLabel *>(w)) {
-            if (!label->wordWrap()) {
-                EXPECT_GE(label->width(), label->sizeHint().width()) << name;
-            }
-            leaves.push_back(w);
-        } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
-            EXPECT_GE(button->width(), button->sizeHint().width()) << name;
-            EXPECT_GE(button->height(), button->fontMetrics().height()) << name;
-            leaves.push_back(w);
-        } else if (qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w) ||
-                   qobject_cast<QSlider *>(w) ||
-                   (qobject_cast<QScrollBar *>(w) && w->objectName().startsWith("hscroll"))) {
-            leaves.push_back(w);
-        }
-    }
-    for (std::size_t i = 0; i < leaves.size(); ++i) {
-        const QRect a(leaves[i]->mapTo(&e, QPoint(0, 0)), leaves[i]->size());
-        EXPECT_TRUE(e.rect().contains(a)) << leaves[i]->objectName().toStdString();
-        for (std::size_t j = i + 1; j < leaves.size(); ++j) {
-            if (leaves[i]->isAncestorOf(leaves[j]) || leaves[j]->isAncestorOf(leaves[i]))
-                continue;
-            const QRect b(leaves[j]->mapTo(&e, QPoint(0, 0)), leaves[j]->size());
-            EXPECT_FALSE(a.intersects(b)) << leaves[i]->objectName().toStdString() << " / "
-                                          << leaves[j]->objectName().toStdString();
-        }
-    }
 }

@@ -41,8 +41,10 @@ QStringList inner(const RecordingDevice &log)
 // always-written setting, a group state other than 0, or no "Ok" line; and a
 // restart that switches the outputs on when the unit's remote input would
 // hold them off (ReadRoad.LeavingAfterAWritePromptsAndRestarts sees a restart
-// bring them back on where the options agree).
-TEST_F(Write, UnitOptionsAreWrittenOnlyWhereTheyDifferAndTheRestartFollowsThem)
+// bring them back on where the options agree). And module settings written
+// although unchanged, a set-point of 0 written, or a set-point above 0.009 V
+// skipped because the unit holds it.
+TEST_F(Write, OptionsAreWrittenOnlyWhereTheyDifferTheRestartFollowsAndTheSetpointAlwaysGoes)
 {
     onBus([](ZelkDevice &d) { d.SetDefaultGroupState("1", 1); });
     SupplyConfig &e = editorRead();
@@ -54,8 +56,8 @@ TEST_F(Write, UnitOptionsAreWrittenOnlyWhereTheyDifferAndTheRestartFollowsThem)
                     "SetDefaultGlobalOutputState ClosePort"));
     EXPECT_EQ(argumentsOf(*log, "SetDefaultGroupState").last(), "0");
     EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith("\nWriting into Zelk Eeprom.......Ok"));
-    EXPECT_TRUE(EditorState::ChangesWritten && env.dialogs.count() == 0);
-    EXPECT_EQ(e.OstransTx->Blinking(), OstransLed::False);
+    EXPECT_TRUE(EditorState::ChangesWritten && env.dialogs.count() == 0 &&
+                e.OstransTx->Blinking() == OstransLed::False);
 
     // Now the group state agrees; a changed fan-fail polarity is the one Set.
     QTest::mouseClick(e.optFanFail(1), Qt::LeftButton); // demo unit: index 0
@@ -64,8 +66,7 @@ TEST_F(Write, UnitOptionsAreWrittenOnlyWhereTheyDifferAndTheRestartFollowsThem)
     EXPECT_EQ(inner(*log), names("GetFanFailPolarity SetFanFailPolarity GetGlobalDCGoodPolarity "
                                  "GetOTFailPolarity GetDefaultGroupState "
                                  "SetDefaultGlobalOutputPolarity SetDefaultGlobalOutputState"));
-    EXPECT_EQ(argumentsOf(*log, "SetFanFailPolarity").last(), "0");
-    EXPECT_FALSE(e.cmdApply->isEnabled());
+    EXPECT_TRUE(argumentsOf(*log, "SetFanFailPolarity").last() == "0" && !e.cmdApply->isEnabled());
 
     // The restart follows the global options: the remote input holds the outputs off.
     e.optGlobal(0)->setChecked(true);
@@ -74,13 +75,8 @@ TEST_F(Write, UnitOptionsAreWrittenOnlyWhereTheyDifferAndTheRestartFollowsThem)
     e.RestartUnit();
     EXPECT_EQ(inner(*log), names("SetGlobalOutputState"));
     EXPECT_EQ(argumentsOf(*log, "SetGlobalOutputState").last(), "0");
-}
 
-// Catches module settings written although unchanged, a set-point of 0
-// written, or a set-point above 0.009 V skipped because the unit holds it.
-TEST_F(Write, ModuleWriteReadsBackAndAlwaysWritesTheSetpoint)
-{
-    SupplyConfig &e = editorRead();
+    EditorState::ChangesWritten = false;
     record();
     e.cmdApplyCLM_Click(1); // module 2, stored as Hiccup
     EXPECT_EQ(inner(*log),
@@ -90,8 +86,8 @@ TEST_F(Write, ModuleWriteReadsBackAndAlwaysWritesTheSetpoint)
                     "GetCurrentLimit GetCurrentLimitMode GetCurrentLimitONTimeExUShort "
                     "GetCurrentLimitOFFTimeExUShort"));
     EXPECT_EQ(argumentsOf(*log, "SetDefaultOutputVoltage").last(), "12000");
-    EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith("Eeprom.......Ok"));
-    EXPECT_TRUE(EditorState::ChangesWritten);
+    EXPECT_TRUE(e.RichTextBox1->toPlainText().endsWith("Eeprom.......Ok") &&
+                EditorState::ChangesWritten);
 
     // 0 means "not set" and is not sent; 0.01 is sent and so checked: out of range.
     for (const auto &[text, written] :
@@ -130,8 +126,8 @@ TEST_F(Write, UnwritableValuesAreRefusedWithoutADeviceCall)
     EXPECT_EQ(env.dialogs.shown.back().text,
               "Module 2: the voltage set-point 12 was not written: with the module's scale factor "
               "3000 it would be 36000, and the unit holds -32768 to 32767.");
-    EXPECT_TRUE(log->calls().empty()) << log->callTexts().join('\n').toStdString();
-    EXPECT_TRUE(e.cmdApplyCLM(1)->isEnabled());
+    EXPECT_TRUE(log->calls().empty() && e.cmdApplyCLM(1)->isEnabled())
+        << log->callTexts().join('\n').toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return e.vsp(2)->hasFocus(); }, 2000));
 
     e.moduleRatings(2).VoltageScaleFactor = 0;
@@ -195,14 +191,13 @@ TEST_F(Write, FailedSetAfterADifferenceIsReported)
         const QStringList called = log->methodNames();
         const qsizetype failed = called.indexOf(QString::fromLatin1(c.failing));
         ASSERT_GE(failed, 0);
-        if (c.apply == e.cmdApply) { // the other unit options are still written
-            EXPECT_EQ(called.mid(failed + 1),
-                      names("ClosePort OpenPort GetGlobalDCGoodPolarity GetOTFailPolarity "
-                            "GetDefaultGroupState SetDefaultGlobalOutputPolarity "
-                            "SetDefaultGlobalOutputState ClosePort"));
-        } else { // the module's write stops there
-            EXPECT_EQ(called.mid(failed + 1), names("ClosePort"));
-        }
+        // The other unit options are still written; the module's write stops there.
+        EXPECT_EQ(called.mid(failed + 1),
+                  c.apply == e.cmdApply
+                      ? names("ClosePort OpenPort GetGlobalDCGoodPolarity GetOTFailPolarity "
+                              "GetDefaultGroupState SetDefaultGlobalOutputPolarity "
+                              "SetDefaultGlobalOutputState ClosePort")
+                      : names("ClosePort"));
         EXPECT_FALSE(e.RichTextBox1->toPlainText().endsWith("Ok") || env.desktop.busy);
         EXPECT_TRUE(e.OstransTx->Status() == OstransLed::True && c.apply->isEnabled());
     }
@@ -282,10 +277,7 @@ TEST_F(Write, EditedModulesReadBackAsEntered)
             continue;
         EXPECT_EQ((QStringList{e.CurrentLimit(m)->text(), e.cboxActivationTime(m)->currentText()}),
                   (QStringList{w.current, delay}));
-        if (w.mode == Mode::Hiccup) {
-            EXPECT_EQ(e.cboxResetTime(m)->currentText(), resetTime);
-        } else {
-            EXPECT_EQ(e.EnableReset(m)->isChecked(), w.enableReset);
-        }
+        EXPECT_TRUE(w.mode == Mode::Hiccup ? e.cboxResetTime(m)->currentText() == resetTime
+                                           : e.EnableReset(m)->isChecked() == w.enableReset);
     }
 }

@@ -139,14 +139,12 @@ TEST(Gallery, EveryPictureIsDistinctAndEveryControlShowsInTheGallery)
                 << indicator->metaObject()->className();
         }
     }
-    for (int picture = 1; picture <= DisplayPictures::Count; ++picture) {
+    for (int picture = 1; picture <= DisplayPictures::Count; ++picture)
         pictures.push_back(renderPicture(
             [&](QPainter &p, const QRectF &r) { DigitPictures::draw(p, r, picture); }, {22, 38}));
-    }
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
+    for (std::size_t i = 0; i < pictures.size(); ++i)
         for (std::size_t j = i + 1; j < pictures.size(); ++j)
             EXPECT_NE(pictures[i], pictures[j]) << "pictures " << i << " and " << j;
-    }
 
     auto gallery = buildGallery();
     gallery->show();
@@ -200,8 +198,7 @@ TEST(Indicator, TruthValuesIntervalsStartAndClicks)
     led.setStatus(True);
     EXPECT_EQ(led.shownPicture(), OstransIndicator::OnPicture);
     led.setStatus(1);
-    EXPECT_EQ(led.Status(), 1);
-    EXPECT_EQ(led.shownPicture(), OstransIndicator::OffPicture);
+    EXPECT_TRUE(led.Status() == 1 && led.shownPicture() == OstransIndicator::OffPicture);
 
     for (const auto &[set, kept] :
          {std::pair{99, 200}, {100, 100}, {10001, 100}, {10000, 10000}, {-1, 10000}}) {
@@ -218,16 +215,15 @@ TEST(Indicator, TruthValuesIntervalsStartAndClicks)
 
     fresh.setStatus(True);
     fresh.setBlinking(False);
-    EXPECT_TRUE(fresh.Status() == False && !fresh.Timer1()->isActive());
-    EXPECT_EQ(fresh.shownPicture(), OstransIndicator::OffPicture);
+    EXPECT_TRUE(fresh.Status() == False && !fresh.Timer1()->isActive() &&
+                fresh.shownPicture() == OstransIndicator::OffPicture);
 
     for (const auto &[make, toolTip] : Indicators) {
         const std::unique_ptr<OstransIndicator> led(make(nullptr));
         SCOPED_TRACE(led->metaObject()->className());
         EXPECT_EQ(led->toolTip(), toolTip);
-        EXPECT_EQ(led->Status(), True);
-        EXPECT_EQ(led->shownPicture(), OstransIndicator::OffPicture);
-        EXPECT_TRUE(led->Enable() == False && !led->isEnabled() && !led->Timer1()->isActive());
+        EXPECT_TRUE(led->Status() == True && led->shownPicture() == OstransIndicator::OffPicture &&
+                    led->Enable() == False && !led->isEnabled() && !led->Timer1()->isActive());
         led->resize(40, 40);
         led->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(led.get()));

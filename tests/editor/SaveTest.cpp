@@ -33,9 +33,8 @@ TEST_F(Save, FileHoldsAllUnitsInTheStoredFormatAndTheLimitsShown)
     ASSERT_EQ(env.dialogs.count(), 1);
     const FileDialogRequest &asked = env.dialogs.shown[0].file;
     EXPECT_EQ(asked.title, "Save Zelk Parameters to a file");
-    EXPECT_TRUE(asked.filter.startsWith("Text files (*.txt);;All files (*.*)"));
-    EXPECT_EQ(asked.defaultSuffix, "txt");
-    EXPECT_EQ(ZelkGlobals::LastFileKind, "CONFIG");
+    EXPECT_TRUE(asked.filter.startsWith("Text files (*.txt);;All files (*.*)") &&
+                asked.defaultSuffix == "txt" && ZelkGlobals::LastFileKind == "CONFIG");
     const QByteArray expected = reference("saved_unit3.txt");
     ASSERT_TRUE(expected.contains("VoltageHighLimit="));
     EXPECT_EQ(env.readFile("units.txt"), expected);
@@ -67,9 +66,8 @@ TEST_F(Save, CancelledSaveAndLoadNumberingHelpAndGroupingAppliedIsShown)
     const bool before = e.data()->FanFail;
     RecordingDevice &rec = record();
     QTest::mouseClick(e.Save, Qt::LeftButton);
-    EXPECT_EQ(ZelkGlobals::FileDialogAction, "CANCEL");
-    EXPECT_EQ(e.data()->FanFail, before);
-    EXPECT_TRUE(QDir(env.folder()).entryList({"*.txt"}).isEmpty());
+    EXPECT_TRUE(ZelkGlobals::FileDialogAction == "CANCEL" && e.data()->FanFail == before &&
+                QDir(env.folder()).entryList({"*.txt"}).isEmpty());
     e.Load_Click();
     EXPECT_EQ(env.dialogs.count(), 2); // the two file dialogs, cancelled
     EXPECT_TRUE(rec.calls().empty() && !e.findChild<QDialog *>("frmLoadConfig"));
@@ -98,10 +96,9 @@ TEST_F(Save, CancelledSaveAndLoadNumberingHelpAndGroupingAppliedIsShown)
     QTest::mouseClick(e.cmdModueGrouping, Qt::LeftButton);
     driver.stop();
     frmModuleGrouping::destroyInstance();
-    EXPECT_TRUE(EditorState::UnitShown);
     EXPECT_EQ(e.GroupID(1)->text(), "2");
-    EXPECT_TRUE(EditorState::ModuleOptionsChanged && EditorState::ChangesWritten);
-    EXPECT_FALSE(bus->portOpen());
+    EXPECT_TRUE(EditorState::UnitShown && EditorState::ModuleOptionsChanged &&
+                EditorState::ChangesWritten && !bus->portOpen());
 }
 
 // Catches Preset and Tracking swapped, limits left unchanged or a module's
@@ -115,8 +112,7 @@ TEST_F(Save, PresetsSetLimitsToZeroAndOutOfRangeCurrentLimitKeepsFileAndRecord)
         ASSERT_FALSE(e.cmdApplyCLM(m - 1)->isEnabled());
         QTest::mouseClick(editable ? e.cmdPreset(m) : e.cmdTracking(m), Qt::LeftButton);
         for (QLineEdit *box : {e.hl(m), e.ll(m)}) {
-            EXPECT_EQ(box->text(), "0") << m;
-            EXPECT_EQ(box->isEnabled(), editable) << m;
+            EXPECT_TRUE(box->text() == "0" && box->isEnabled() == editable) << m;
             EXPECT_EQ(box->palette().color(QPalette::Base),
                       editable ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xE0, 0xE0, 0xE0));
         }
@@ -133,9 +129,8 @@ TEST_F(Save, PresetsSetLimitsToZeroAndOutOfRangeCurrentLimitKeepsFileAndRecord)
     ASSERT_EQ(env.dialogs.count(), 2);
     EXPECT_EQ(env.dialogs.shown[1].text,
               "Current Limit Out Of Range For Module3 or Module Type not defined");
-    EXPECT_EQ(env.dialogs.shown[1].buttons, MsgButtons::OK);
     EXPECT_EQ(env.readFile("units.txt"), QByteArrayLiteral("[PS1]\r\nFanFail=1\r\n"));
-    EXPECT_EQ(e.data()->FanFail, fanFail);
+    EXPECT_TRUE(env.dialogs.shown[1].buttons == MsgButtons::OK && e.data()->FanFail == fanFail);
 
     e.CurrentLimit(3)->setText("15");
     env.dialogs.fileAnswers = {env.path("units.txt")};
@@ -161,10 +156,9 @@ TEST_F(Save, UnreadableFileAsNobody)
     QTest::mouseClick(e.Save, Qt::LeftButton);
     ASSERT_EQ(env.dialogs.count(), 2); // the file dialog and one box
     const ScriptedDialogs::Shown &box = env.dialogs.shown[1];
-    EXPECT_EQ(box.kind, "MsgBox");
-    EXPECT_EQ(box.icon, MsgIcon::Critical);
-    EXPECT_TRUE(box.text.contains(file)) << box.text.toStdString();
-    EXPECT_TRUE(box.text.contains("Permission denied")) << box.text.toStdString();
+    EXPECT_TRUE(box.kind == "MsgBox" && box.icon == MsgIcon::Critical && box.text.contains(file) &&
+                box.text.contains("Permission denied"))
+        << box.text.toStdString();
     QCoreApplication::processEvents();
     EXPECT_FALSE(e.RichTextBox1->toPlainText().contains("Saved to"));
 }

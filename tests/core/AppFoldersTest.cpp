@@ -92,11 +92,10 @@ TEST_F(AppFoldersTest, ChoosesTheFolderForEachLayoutAndReadsTheOption)
         EXPECT_EQ(f.applicationFolder, row.folder) << row.what;
         EXPECT_EQ(f.shippedFolder, row.shipped) << row.what;
         EXPECT_EQ(f.installed, row.installed) << row.what;
-        if (row.installed) {
-            EXPECT_EQ(read(QDir(f.applicationFolder).filePath(SettingsFiles::Gui)),
-                      read(share(SettingsFiles::Gui)))
-                << row.what << ": not seeded";
-        }
+        EXPECT_TRUE(!row.installed ||
+                    read(QDir(f.applicationFolder).filePath(SettingsFiles::Gui)) ==
+                        read(share(SettingsFiles::Gui)))
+            << row.what << ": not seeded";
     }
     EXPECT_FALSE(QFileInfo::exists(path("prefix/bin/scale.ini"))) << "wrote beside the program";
 
@@ -138,10 +137,9 @@ TEST_F(AppFoldersTest, SeedsOnceOffersAChangedRatingsTableAndSaysWhichFolderCoul
     write(share(QStringLiteral("zelksdk.chm")), "help");
     EXPECT_TRUE(AppFolders::seed(share(), user()).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(user("zelksdk.chm"))) << "the help copied";
-    for (const QString &name : Shipped) {
-        EXPECT_EQ(read(user(name)), read(share(name))) << name.toStdString();
-        EXPECT_TRUE(QFileInfo(user(name)).isWritable()) << name.toStdString();
-    }
+    for (const QString &name : Shipped)
+        EXPECT_TRUE(read(user(name)) == read(share(name)) && QFileInfo(user(name)).isWritable())
+            << name.toStdString();
 
     write(user(SettingsFiles::Gui), "[PARAMS]\r\nport=COM3\r\n");
     write(user(SettingsFiles::Scale), "[mine]\r\n");
@@ -154,8 +152,8 @@ TEST_F(AppFoldersTest, SeedsOnceOffersAChangedRatingsTableAndSaysWhichFolderCoul
     const QStringList notes = AppFolders::seed(share(), user());
     ASSERT_EQ(notes.size(), 1);
     EXPECT_TRUE(notes.first().contains(user("scale.ini.new"))) << notes.first().toStdString();
-    EXPECT_EQ(read(user("scale.ini.new")), newer);
-    EXPECT_EQ(read(user(SettingsFiles::Scale)), "[mine]\r\n");
+    EXPECT_EQ((QByteArrayList{read(user("scale.ini.new")), read(user(SettingsFiles::Scale))}),
+              (QByteArrayList{newer, "[mine]\r\n"}));
 
     QFile::remove(user("scale.ini.new"));
     EXPECT_TRUE(AppFolders::seed(share(), user()).isEmpty()) << "offered twice";
@@ -171,14 +169,13 @@ TEST_F(AppFoldersTest, SeedsOnceOffersAChangedRatingsTableAndSaysWhichFolderCoul
     AppFolders::Environment env{{"zelkctl"}, {}, path("prefix/bin"), path("taken/data"), {}};
     const AppFolders f = AppFolders::resolve(env);
     const QString folder = path("taken/data/zelksoft");
-    EXPECT_EQ(f.applicationFolder, folder);
+    EXPECT_TRUE(f.applicationFolder == folder && f.notes.isEmpty());
     EXPECT_EQ(f.failure.toStdString(),
               QStringLiteral("Could not create the folder %1, where the program keeps its "
                              "settings: %2: %3.\nSet XDG_DATA_HOME to a folder you may write, or "
                              "name one with --app-dir DIR.")
                   .arg(folder, path("taken"), QString::fromLocal8Bit(std::strerror(ENOTDIR)))
                   .toStdString());
-    EXPECT_TRUE(f.notes.isEmpty());
 
     env.dataHome = path("data");
     EXPECT_TRUE(AppFolders::resolve(env).failure.isEmpty());

@@ -88,15 +88,13 @@ TEST_F(StartupTest, TestFlagPortSeparatorAndBadSerialParameters)
     registerMock(500, 2, 1);
     env.writeFile("ZelkGui.ini", "[DEV]\r\nTest=y\r\n");
     ASSERT_TRUE(InitGlobals(env.folder()));
-    EXPECT_FALSE(ZelkGlobals::TestMode);
-    EXPECT_EQ(ZelkGlobals::ComPort, "N/A");
+    EXPECT_TRUE(!ZelkGlobals::TestMode && ZelkGlobals::ComPort == "N/A");
 
     ZelkGlobals::reset();
     env.writeFile("ZelkGui.ini", "[DEV]\r\nTest=Y\r\n");
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     ASSERT_TRUE(InitGlobals(env.folder()));
-    EXPECT_TRUE(ZelkGlobals::TestMode);
-    EXPECT_EQ(ZelkGlobals::DecimalSeparator, ",");
+    EXPECT_TRUE(ZelkGlobals::TestMode && ZelkGlobals::DecimalSeparator == ",");
 
     // Unreadable serial parameters keep the device's defaults and are logged.
     for (const QByteArray &timeout : {QByteArray("N/A"), QByteArray("abc"), QByteArray("99999")}) {
@@ -107,8 +105,8 @@ TEST_F(StartupTest, TestFlagPortSeparatorAndBadSerialParameters)
         QFile::remove(env.path("error124.txt"));
         ASSERT_TRUE(InitGlobals(env.folder())) << timeout.constData();
         const QByteArray log = env.readFile("error124.txt");
-        EXPECT_EQ(log.count("\r\n"), 1) << log.constData();
-        EXPECT_TRUE(log.contains("ReadTimeout=" + timeout)) << log.constData();
+        EXPECT_TRUE(log.count("\r\n") == 1 && log.contains("ReadTimeout=" + timeout))
+            << log.constData();
     }
     // A missing file is the "N/A" case.
     ZelkGlobals::reset();
@@ -125,14 +123,12 @@ TEST_F(StartupTest, UnknownDeviceOrASecondCopyEndsStartup)
     registerMock(500, 2, 0);
     env.desktop.instanceFree = false;
     EXPECT_FALSE(MainForm::instance().Form_Load());
-    EXPECT_EQ(env.dialogs.count(), 0);
-    EXPECT_FALSE(ZelkGlobals::Device);
+    EXPECT_TRUE(env.dialogs.count() == 0 && !ZelkGlobals::Device);
 
     env.desktop.instanceFree = true;
     unregisterDeviceObject(ZelkGlobals::DeviceIdentifier);
     EXPECT_FALSE(MainForm::instance().Form_Load());
     ASSERT_EQ(env.dialogs.count(), 1);
     EXPECT_TRUE(env.dialogs.shown[0].text.contains("ZelkX.Zelk.1") &&
-                env.dialogs.shown[0].icon == MsgIcon::Critical);
-    EXPECT_FALSE(ZelkGlobals::Device);
+                env.dialogs.shown[0].icon == MsgIcon::Critical && !ZelkGlobals::Device);
 }

@@ -18,14 +18,12 @@ struct Copy
 Copy find(const QImage &image, const std::function<bool(QRgb)> &match)
 {
     Copy copy;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
             if (match(image.pixel(x, y))) {
                 copy.bounds |= QRect(x, y, 1, 1);
                 ++copy.pixels;
             }
-        }
-    }
     return copy;
 }
 
@@ -70,9 +68,10 @@ TEST(Label3D, SizePhaseAndSavedProperties)
         {{1, 1}, {0, 0}}, {{0, 1}, {1, 0}}, {{1, 0}, {0, 1}}, {{0, 0}, {1, 1}}};
     for (int phase = 0; phase < 5; ++phase) { // Phase 4 places them as Phase 3
         label.setPhase(phase);
-        EXPECT_EQ(label.Phase(), phase);
-        EXPECT_EQ(label.Label1()->pos(), placements[std::min(phase, 3)][0]) << "Phase " << phase;
-        EXPECT_EQ(label.Label2()->pos(), placements[std::min(phase, 3)][1]) << "Phase " << phase;
+        EXPECT_TRUE(label.Phase() == phase &&
+                    label.Label1()->pos() == placements[std::min(phase, 3)][0] &&
+                    label.Label2()->pos() == placements[std::min(phase, 3)][1])
+            << "Phase " << phase;
     }
 
     label.setPhase(256);
@@ -83,13 +82,11 @@ TEST(Label3D, SizePhaseAndSavedProperties)
 
     label.setAlignment(2);
     label.setAlignment(3);
-    EXPECT_EQ(label.Alignment(), 2);
-    EXPECT_TRUE(label.Label1()->alignment() & Qt::AlignHCenter);
+    EXPECT_TRUE(label.Alignment() == 2 && (label.Label1()->alignment() & Qt::AlignHCenter));
     label.setBorderStyle(1);
     label.setBorderStyle(2);
-    EXPECT_EQ(label.BorderStyle(), 1);
-    EXPECT_NE(label.Label2()->frameShape(), QFrame::NoFrame);
-    EXPECT_EQ(label.Label1()->frameShape(), QFrame::NoFrame);
+    EXPECT_TRUE(label.BorderStyle() == 1 && label.Label2()->frameShape() != QFrame::NoFrame &&
+                label.Label1()->frameShape() == QFrame::NoFrame);
 
     QWidget host;
     MemoryPropertyBag none;
@@ -130,15 +127,13 @@ TEST(Label3D, SizePhaseAndSavedProperties)
     } expected[] = {
         {defaults, {-1, host.font(), 0u, 0xFFFFFFu, "Label3D", 0, 0, 0x8000000Fu, 0}},
         {restored, {0, font, 0x0000FFu, 0x00FF00u, "Real-time monitor", 1, 3, 0x80000005u, 1}}};
-    for (const auto &[label, values] : expected) {
+    for (const auto &[label, values] : expected)
         EXPECT_EQ((QVariantList{label.Enabled(), label.Font(), label.ForeColor1(),
                                 label.ForeColor2(), label.Caption(), label.Alignment(),
                                 label.Phase(), label.BackColor(), label.BorderStyle()}),
                   values);
-    }
-    EXPECT_FALSE(restored.Label1()->isEnabled());
     EXPECT_EQ(restored.Label2()->text(), "Real-time monitor");
-    EXPECT_EQ(restored.Label2()->pos(), QPoint(1, 1));
+    EXPECT_TRUE(!restored.Label1()->isEnabled() && restored.Label2()->pos() == QPoint(1, 1));
 }
 
 // Catches the light copy on the wrong side, or the light label drawn over the
@@ -147,15 +142,13 @@ TEST(Label3D, SizePhaseAndSavedProperties)
 TEST(Label3D, PhasePlacesTheLightEdgeAndMouseEventsAreRaised)
 {
     const auto [dark0, light0] = darkAndLightCopies(0);
-    ASSERT_GT(dark0.pixels, 50);
-    ASSERT_GT(light0.pixels, 0);
+    ASSERT_TRUE(dark0.pixels > 50 && light0.pixels > 0);
     EXPECT_EQ(light0.bounds.topLeft(), dark0.bounds.topLeft() - QPoint(1, 1));
     // The dark copy is whole; the light one shows only where it sticks out.
     EXPECT_LT(light0.pixels, dark0.pixels);
 
     const auto [dark3, light3] = darkAndLightCopies(3);
-    EXPECT_EQ(light3.bounds.bottomRight(), dark3.bounds.bottomRight() + QPoint(1, 1));
-    EXPECT_EQ(light3.bounds.topLeft(), dark3.bounds.topLeft() + QPoint(1, 1));
+    EXPECT_EQ(light3.bounds, dark3.bounds.translated(1, 1));
     EXPECT_EQ(dark3.pixels, dark0.pixels);
 
     Label3D label;
@@ -179,16 +172,15 @@ TEST(Label3D, PhasePlacesTheLightEdgeAndMouseEventsAreRaised)
 
     order.clear();
     QTest::mouseClick(label.Label2(), Qt::RightButton, Qt::NoModifier, QPoint(10, 5));
-    EXPECT_EQ(order, QStringList({"MouseDown", "MouseUp"}));
-    EXPECT_EQ(downs.last().at(0).value<qint16>(), 2);
+    EXPECT_TRUE(order == QStringList({"MouseDown", "MouseUp"}) &&
+                downs.last().at(0).value<qint16>() == 2);
 
     order.clear();
     // A double click: a click, then the second press and its release.
     QTest::mouseClick(label.Label2(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
     QTest::mouseDClick(label.Label2(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
     QTest::mouseRelease(label.Label2(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
-    EXPECT_EQ(order.count("DblClick"), 1) << order.join(',').toStdString();
-    EXPECT_EQ(order.count("Click"), 1) << order.join(',').toStdString();
-    EXPECT_LT(order.indexOf("Click"), order.indexOf("DblClick"));
-    EXPECT_EQ(order.last(), QStringLiteral("MouseUp"));
+    EXPECT_TRUE(order.count("DblClick") == 1 && order.count("Click") == 1 &&
+                order.indexOf("Click") < order.indexOf("DblClick") && order.last() == "MouseUp")
+        << order.join(',').toStdString();
 }

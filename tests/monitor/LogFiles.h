@@ -2,6 +2,7 @@
 
 #include "monitor/DiskLogFileAccess.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <QStringView>
@@ -9,6 +10,13 @@
 #include <map>
 #include <sys/resource.h>
 #include <utility>
+
+// A stored reference file of this folder's tests.
+inline QByteArray stored(const char *name)
+{
+    QFile golden(QStringLiteral(ZELK_TEST_DATA_DIR "/") + QLatin1String(name));
+    return golden.open(QIODevice::ReadOnly) ? golden.readAll() : QByteArray("<unreadable>");
+}
 
 // One record of a comma-separated file as RFC 4180 reads it.
 inline QStringList csvFields(QStringView line)

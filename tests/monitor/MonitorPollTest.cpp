@@ -43,12 +43,6 @@ namespace {
 
 const QString Header = StatusLogFormat::header(); // as the stored files hold it
 
-QByteArray stored(const char *name)
-{
-    QFile golden(QStringLiteral(ZELK_TEST_DATA_DIR "/") + QLatin1String(name));
-    return golden.open(QIODevice::ReadOnly) ? golden.readAll() : QByteArray("<unreadable>");
-}
-
 class MonitorPoll : public WindowFixture
 {
 protected:

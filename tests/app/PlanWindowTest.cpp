@@ -85,9 +85,8 @@ TEST_F(PlanWindowTest, ARunShowsEveryCheckMarksTheFailedOneAndWritesItsReports)
     EXPECT_EQ(results, (QStringList{"Pass", "FAIL", "Pass"}));
     EXPECT_NE(w.grdResults->item(1, 3)->background(), w.grdResults->item(0, 3)->background());
     EXPECT_TRUE(w.lblStatus->text().startsWith(QStringLiteral("Failed: unit 1")));
-    EXPECT_EQ(w.prgRun->value(), w.prgRun->maximum());
-    EXPECT_TRUE(w.cmdRun->isEnabled());
-    EXPECT_FALSE(w.cmdStop->isEnabled());
+    EXPECT_TRUE(w.prgRun->value() == w.prgRun->maximum() && w.cmdRun->isEnabled() &&
+                !w.cmdStop->isEnabled());
 
     const QStringList reports = QDir(PlanWindow::reportFolder()).entryList(QDir::Files);
     EXPECT_EQ(reports.size(), 3) << reports.join(u' ').toStdString();
@@ -106,8 +105,8 @@ TEST_F(PlanWindowTest, ARunShowsEveryCheckMarksTheFailedOneAndWritesItsReports)
     for (const bool stop : {true, false}) {
         SharedLine::instance().hold(); // as a Monitor Mode poll holds it
         QTest::mouseClick(w.cmdRun, Qt::LeftButton);
-        EXPECT_TRUE(w.lblStatus->text().startsWith(QStringLiteral("Waiting for the line")));
-        EXPECT_FALSE(w.cmdRun->isEnabled());
+        EXPECT_TRUE(w.lblStatus->text().startsWith(QStringLiteral("Waiting for the line")) &&
+                    !w.cmdRun->isEnabled());
         if (stop)
             QTest::mouseClick(w.cmdStop, Qt::LeftButton);
         SharedLine::instance().release();

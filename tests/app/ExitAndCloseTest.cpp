@@ -87,8 +87,7 @@ TEST_F(ExitAndClose, ExitDuringAnActionLetsItFinishThenEnds)
             startProgram();
         QTimer::singleShot(0, c.act);
         EXPECT_EQ(ZelkApplication::run(), 0);
-        EXPECT_TRUE(exitPressed);
-        EXPECT_FALSE(ZelkGlobals::Device);
+        EXPECT_TRUE(exitPressed && !ZelkGlobals::Device);
         // The action went on after Exit; a settle pause makes no device call.
         EXPECT_TRUE(&c == &cases[0] || callsAfterExit > 0);
     }
@@ -106,8 +105,7 @@ TEST_F(ExitAndClose, TitleBarCloseFollowsTheCloseButtonAndReopensFromLoad)
     EXPECT_FALSE(monitor.close());
     EXPECT_TRUE(monitor.isVisible() && monitor.Timer2->isActive());
     monitor.Check1->setChecked(false);
-    EXPECT_TRUE(monitor.close());
-    EXPECT_TRUE(launcher.isVisible());
+    EXPECT_TRUE(monitor.close() && launcher.isVisible());
     QTest::mouseClick(launcher.Image2, Qt::LeftButton);
     EXPECT_TRUE(!monitor.UnitSelected && !monitor.cmdRefresh->isEnabled() &&
                 monitor.cmdClose->isEnabled());

@@ -1,4 +1,5 @@
 // zelkctl as a process: its outputs, files and exit codes on the simulated bus.
+#include "../cli/ProgramRun.h"
 #include "TestSeams.h"
 #include "core/IniFile.h"
 #include "device/FrameLog.h"
@@ -20,31 +21,6 @@
 
 namespace {
 
-struct Ran
-{
-    int rc = -1;
-    QString out, err;
-};
-
-// zelkctl with exactly these arguments and variables.
-Ran zelkctlWith(const QString &program, const QStringList &args,
-                const QProcessEnvironment &variables = QProcessEnvironment::systemEnvironment())
-{
-    QProcess p;
-    p.setProcessEnvironment(variables);
-    p.start(program, args);
-    Ran r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
 class ZelkCtlTest : public ::testing::Test
 {
 protected:
@@ -62,7 +38,7 @@ protected:
     // The fixture's own run names the folder first.
     Ran zelkctl(QStringList args)
     {
-        return zelkctlWith(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", env.folder()} + args);
+        return runProgram(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", env.folder()} + args);
     }
 
     // The emulator on a copy of the demo bus at 115200 baud, as COM1 of the
@@ -103,14 +79,6 @@ protected:
     TestEnvironment env;
 };
 
-std::string show(const Ran &r)
-{
-    return QStringLiteral("rc %1\n--- out\n%2--- err\n%3")
-        .arg(r.rc)
-        .arg(r.out, r.err)
-        .toStdString();
-}
-
 } // namespace
 
 // Catches a tool that needs a bus or a window to say what it is, and the
@@ -139,7 +107,7 @@ TEST_F(ZelkCtlTest, VersionHelpAndUsage)
                 {unitsim, {"--help"}, 0, {}},
                 {unitsim, {"--version"}, 0, {}}};
     for (const auto &run : runs) {
-        const Ran r = zelkctlWith(run.program, run.args);
+        const Ran r = runProgram(run.program, run.args);
         SCOPED_TRACE(run.args.join(' ').toStdString() + "\n" + show(r));
         EXPECT_EQ(r.rc, run.rc);
         EXPECT_EQ(r.err.startsWith(run.program.section('/', -1) + ": "), run.rc != 0);
@@ -401,11 +369,9 @@ TEST_F(ZelkCtlTest, SecondProcessIsToldWhoHoldsTheBus)
 // Catches the tool linking a widget library: it must run where there is no display.
 TEST_F(ZelkCtlTest, LinksNoWidgetLibrary)
 {
-    QProcess readelf;
-    readelf.start(QStringLiteral("readelf"), {"-d", QStringLiteral(ZELK_CTL)});
-    ASSERT_TRUE(readelf.waitForFinished(20000));
-    const QByteArray needed = readelf.readAllStandardOutput();
-    ASSERT_TRUE(needed.contains("libQt6Core")) << needed.constData();
+    const QString needed =
+        runProgram(QStringLiteral("readelf"), {"-d", QStringLiteral(ZELK_CTL)}).out;
+    ASSERT_TRUE(needed.contains("libQt6Core")) << needed.toStdString();
     EXPECT_FALSE(needed.contains("libQt6Widgets"));
     EXPECT_FALSE(needed.contains("libQt6Gui"));
 }
@@ -475,10 +441,8 @@ TEST_F(ZelkCtlTest, MonitorAllNamesTheSilentUnit)
         20000));
     unitsim.write("silent 7\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return unitsim.canReadLine(); }, 10000));
-    ASSERT_TRUE(ctl.waitForFinished(60000));
-    const QString out = QString::fromUtf8(ctl.readAllStandardOutput());
-    const QString err = QString::fromUtf8(ctl.readAllStandardError());
-    EXPECT_EQ(ctl.exitCode(), 2) << err.toStdString();
+    const auto [rc, out, err] = finish(ctl, 60000);
+    EXPECT_EQ(rc, 2) << err.toStdString();
     EXPECT_TRUE(err.contains("zelkctl: unit 7 does not answer (Unit 7 Does not Respond"))
         << err.toStdString();
     EXPECT_TRUE(err.contains("zelkctl: unit 7 is silent: asked once a cycle, with no retry, until "
@@ -537,7 +501,7 @@ TEST_F(ZelkCtlTest, AppDirInEitherFormWithoutAFolderOrUnmakeable)
           QString::fromLocal8Bit(std::strerror(ENOTDIR))}},
     };
     for (const auto &run : runs) {
-        const Ran r = zelkctlWith(run.program, run.args, run.variables);
+        const Ran r = runProgram(run.program, run.args, run.variables);
         SCOPED_TRACE(show(r));
         EXPECT_EQ(r.rc, run.rc);
         EXPECT_TRUE(run.rc == 0 ? r.out.contains(run.says[0]) : r.err.startsWith(run.says[0]));

@@ -1,5 +1,6 @@
 // Test plans run by zelkctl over the serial line, on the unit emulator behind
 // a pseudo-terminal: passing runs, every kind of stop, refusals.
+#include "../cli/ProgramRun.h"
 #include "TestSeams.h"
 #include "UnitSimProcess.h"
 #include "core/IniFile.h"
@@ -16,20 +17,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Ran
-{
-    int rc = -1;
-    QString out, err;
-};
-
-std::string show(const Ran &r)
-{
-    return QStringLiteral("rc %1\n--- out\n%2--- err\n%3")
-        .arg(r.rc)
-        .arg(r.out, r.err)
-        .toStdString();
-}
 
 // Every check of module 1's current on the units: off when nothing flows.
 const QByteArray OutputsOff = "check current 1 between 0A and 0.001A\n";
@@ -57,23 +44,7 @@ protected:
     Ran zelkctl(const QString &plan, const QByteArray &text, const QStringList &more)
     {
         env.writeFile(plan, text);
-        QProcess p;
-        p.start(QStringLiteral(ZELK_CTL), args(plan, more));
-        return finish(p);
-    }
-
-    static Ran finish(QProcess &p)
-    {
-        Ran r;
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-        } else {
-            r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        }
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return runProgram(QStringLiteral(ZELK_CTL), args(plan, more));
     }
 
     TestEnvironment env;

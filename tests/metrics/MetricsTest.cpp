@@ -261,9 +261,10 @@ TEST_F(MetricsHttpTest, BadRequestsAreRefusedAndServingGoesOn)
     }
 }
 
-// Catches connections past the limit that are taken, and a limit that
-// stays used up once they are gone.
-TEST_F(MetricsHttpTest, ConnectionsPastTheLimitAreClosed)
+// Catches connections past the limit that are taken, a limit that stays used
+// up once they are gone, and an address in use that is not told, or told
+// without saying where.
+TEST_F(MetricsHttpTest, ConnectionsPastTheLimitAreClosedAndAnAddressInUseIsTold)
 {
     std::vector<std::unique_ptr<QTcpSocket>> held;
     for (int i = 0; i < MetricsHttp::MaxConnections; ++i) {
@@ -275,11 +276,7 @@ TEST_F(MetricsHttpTest, ConnectionsPastTheLimitAreClosed)
     EXPECT_EQ(get(port, "/metrics"), QByteArray());
     held.clear();
     EXPECT_TRUE(QTest::qWaitFor([&] { return status(get(port, "/metrics")) == "200"; }, 20000));
-}
 
-// Catches an address in use that is not told, and one told without saying where.
-TEST_F(MetricsHttpTest, AddressInUseIsTold)
-{
     const QString taken = QStringLiteral("127.0.0.1:%1").arg(port);
     QTcpServer other;
     MetricsEndpoint::stop();

@@ -1,10 +1,23 @@
 #pragma once
 
+#include "TestSeams.h"
+#include "device/SimulatedBus.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <string>
+
+// A program's folder as shipped (ratings, settings, tooltips), with the demo
+// bus written once unless a test brings its own.
+inline void shippedFolder(const TestEnvironment &env, bool demoBus = true)
+{
+    for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
+        env.copyShipped(QString::fromLatin1(file));
+    if (demoBus)
+        SimulatedBus written(env.folder());
+}
 
 // A program run to its end: its exit code (-1 when it crashed or hung) and
 // what it wrote.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../cli/ProgramRun.h"
 #include "TestSeams.h"
 #include "UnitSimProcess.h"
 #include "app/ZelkApplication.h"
@@ -28,8 +29,7 @@ protected:
 
     void SetUp() override
     {
-        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-            env.copyShipped(QString::fromLatin1(file));
+        shippedFolder(env, false);
         inProcess = std::make_unique<SimulatedBus>(env.folder());
         inProcess->setNoiseEnabled(false);
         inProcess->setWireModelEnabled(false);

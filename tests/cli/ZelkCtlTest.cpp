@@ -3,7 +3,6 @@
 #include "TestSeams.h"
 #include "core/IniFile.h"
 #include "device/FrameLog.h"
-#include "device/SimulatedBus.h"
 #include "monitor/StatusLogFormat.h"
 
 #include <QDir>
@@ -26,12 +25,7 @@ class ZelkCtlTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-            env.copyShipped(QString::fromLatin1(file));
-        // The demo bus, made once here and let go, without line timing.
-        {
-            SimulatedBus made(env.folder());
-        }
+        shippedFolder(env); // the demo bus, without line timing
         edit("simbus.ini", "Bus", "WireModel", "0");
     }
 
@@ -81,7 +75,8 @@ protected:
 
 } // namespace
 
-// Catches a tool that needs a bus or a window to say what it is, and the
+// Catches a tool that needs a bus or a window to say what it is, or that
+// links a widget library (it must run where there is no display), and the
 // emulator ending a usage mistake otherwise than its manual page says (2), or
 // serving although it was given an argument it does not take.
 TEST_F(ZelkCtlTest, VersionHelpAndUsage)
@@ -115,6 +110,11 @@ TEST_F(ZelkCtlTest, VersionHelpAndUsage)
         for (const QString &text : run.says)
             EXPECT_TRUE(text.endsWith('\n') ? r.out == text : r.out.contains(text));
     }
+
+    const QString needed = runProgram(QStringLiteral("readelf"), {"-d", ctl}).out;
+    ASSERT_TRUE(needed.contains("libQt6Core")) << needed.toStdString();
+    EXPECT_FALSE(needed.contains("libQt6Widgets"));
+    EXPECT_FALSE(needed.contains("libQt6Gui"));
 }
 
 // Catches port failures that zelkctl tells only on the terminal: the error
@@ -364,16 +364,6 @@ TEST_F(ZelkCtlTest, SecondProcessIsToldWhoHoldsTheBus)
     EXPECT_EQ(second.rc, 2) << show(second);
     EXPECT_TRUE(second.err.contains(QStringLiteral("is in use by zelkctl (process %1)").arg(pid)))
         << show(second);
-}
-
-// Catches the tool linking a widget library: it must run where there is no display.
-TEST_F(ZelkCtlTest, LinksNoWidgetLibrary)
-{
-    const QString needed =
-        runProgram(QStringLiteral("readelf"), {"-d", QStringLiteral(ZELK_CTL)}).out;
-    ASSERT_TRUE(needed.contains("libQt6Core")) << needed.toStdString();
-    EXPECT_FALSE(needed.contains("libQt6Widgets"));
-    EXPECT_FALSE(needed.contains("libQt6Gui"));
 }
 
 // Catches an engine that only works against the in-process bus: the same

@@ -3,10 +3,10 @@
 // dashboard shipped for benches, which asks only for series we serve; and a
 // real Prometheus scraping zelkctl monitor polling the unit emulator on a
 // pseudo-terminal: what it stores is what the emulator's units say.
+#include "../cli/ProgramRun.h"
 #include "TestSeams.h"
 #include "UnitSimProcess.h"
 #include "core/IniFile.h"
-#include "device/SimulatedBus.h"
 #include "metrics/HttpHeadLimit.h"
 #include "metrics/LiveState.h"
 #include "metrics/MetricsEndpoint.h"
@@ -348,11 +348,7 @@ class PrometheusTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-            env.copyShipped(QString::fromLatin1(file));
-        {
-            SimulatedBus made(env.folder());
-        }
+        shippedFolder(env);
         ASSERT_TRUE(IniFile::writeString(env.path("simbus.ini"), "Bus", "WireModel", "0"));
         ASSERT_TRUE(unitsim.startScratchLine(env, 1, {"--commands", "--load", "3:1:2.5"}))
             << unitsim.errors().toStdString();
@@ -428,9 +424,8 @@ TEST_F(PrometheusTest, StoresWhatTheUnitsSayAndDropsASilentOnesReadings)
     promtool.start(Promtool, {"check", "metrics"});
     promtool.write(page);
     promtool.closeWriteChannel();
-    ASSERT_TRUE(promtool.waitForFinished(60000));
-    EXPECT_EQ(promtool.exitCode(), 0) << promtool.readAllStandardOutput().constData()
-                                      << promtool.readAllStandardError().constData();
+    const Ran checked = finish(promtool, 60000);
+    EXPECT_EQ(checked.rc, 0) << show(checked);
 
     webPort = freePort();
     env.writeFile("prometheus.yml", QStringLiteral("global:\n  scrape_interval: 1s\n"

@@ -123,8 +123,10 @@ using ::testing::Return;
 using ::testing::SetArgReferee;
 
 // Catches calls logged out of order, with in-values instead of answers, or
-// with the unit's kind (text or number) lost.
-TEST(RecordingDeviceTest, LogsCallsInOrderWithAnswersAndUnitKind)
+// with the unit's kind (text or number) lost; an unregistered identifier
+// creating a device object, or a registered one failing; and status arrays
+// read or written outside 1..8.
+TEST(DevicePieces, RecordingRegistryAndStatusArrays)
 {
     MockZelkDevice inner;
     EXPECT_CALL(inner, OpenPort(QString("COM1"))).WillOnce(Return("CMD_OK"));
@@ -152,11 +154,7 @@ TEST(RecordingDeviceTest, LogsCallsInOrderWithAnswersAndUnitKind)
                            "GetPresentModules(\"3\", 10100000) -> CMD_OK"}));
     EXPECT_EQ(device.methodNames(),
               (QStringList{"OpenPort", "GetGroupID", "SetGlobalOutputState", "GetPresentModules"}));
-}
 
-// Catches an unregistered identifier creating something, or a registered one failing.
-TEST(DeviceRegistryTest, OnlyRegisteredIdentifiersCreateObjects)
-{
     QString error;
     EXPECT_FALSE(CreateDeviceObject("ZelkX.Nothing.1", &error));
     EXPECT_TRUE(error.contains("ZelkX.Nothing.1"));
@@ -166,11 +164,7 @@ TEST(DeviceRegistryTest, OnlyRegisteredIdentifiersCreateObjects)
     EXPECT_TRUE(CreateDeviceObject("test.device.1")); // identifiers ignore case
     unregisterDeviceObject("Test.Device.1");
     EXPECT_FALSE(CreateDeviceObject("Test.Device.1"));
-}
 
-// Catches status arrays read or written outside 1..8.
-TEST(StatusArrayTest, IndexedOneToEightAndTextInOrder)
-{
     StatusArray a;
     a.set(2, 1);
     a.set(3, 1);

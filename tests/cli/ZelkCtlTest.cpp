@@ -117,27 +117,6 @@ TEST_F(ZelkCtlTest, VersionHelpAndUsage)
     EXPECT_FALSE(needed.contains("libQt6Gui"));
 }
 
-// Catches port failures that zelkctl tells only on the terminal: the error
-// file that its help names gets the line the windows write, from each road.
-TEST_F(ZelkCtlTest, PortFailuresGoToTheErrorFile)
-{
-    const QString port = env.path(QStringLiteral("no-such-port"));
-    const QString line = "Can not open Com port, make sure you selected the correct Com port "
-                         "(COM1, COM2 ...)" +
-                         port + "]";
-    qsizetype logged = 0;
-    for (const QStringList &command :
-         {QStringList{"scan"}, {"read", "1"}, {"set", "1", "1", "--volts", "5"}}) {
-        const Ran r = zelkctl(QStringList{"--bus", "serial", "--port", port} + command);
-        EXPECT_EQ(r.rc, 2) << show(r);
-        const QStringList files = QDir(env.folder()).entryList({QStringLiteral("error*.txt")});
-        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
-        const qsizetype now = QString::fromUtf8(env.readFile(files.first())).count(line);
-        EXPECT_GT(now, logged) << command.join(' ').toStdString();
-        logged = now;
-    }
-}
-
 // Catches a save, diff or apply that differs from its documented output, a
 // diff that misses or invents a change, and an apply that writes twice.
 TEST_F(ZelkCtlTest, SaveDiffApplyRoundTrip)
@@ -211,9 +190,27 @@ TEST_F(ZelkCtlTest, SaveDiffApplyRoundTrip)
 }
 
 // Catches exit codes that hide a refusal, an ignored write or a silent unit,
-// and a precedence other than 2, 4, 3.
-TEST_F(ZelkCtlTest, ExitCodesAndTheirPrecedence)
+// and a precedence other than 2, 4, 3; and port failures that zelkctl tells
+// only on the terminal: the error file that its help names gets the line the
+// windows write, from each road.
+TEST_F(ZelkCtlTest, ExitCodesTheirPrecedenceAndPortFailures)
 {
+    const QString port = env.path(QStringLiteral("no-such-port"));
+    const QString line = "Can not open Com port, make sure you selected the correct Com port "
+                         "(COM1, COM2 ...)" +
+                         port + "]";
+    qsizetype logged = 0;
+    for (const QStringList &command :
+         {QStringList{"scan"}, {"read", "1"}, {"set", "1", "1", "--volts", "5"}}) {
+        const Ran r = zelkctl(QStringList{"--bus", "serial", "--port", port} + command);
+        EXPECT_EQ(r.rc, 2) << show(r);
+        const QStringList files = QDir(env.folder()).entryList({QStringLiteral("error*.txt")});
+        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+        const qsizetype now = QString::fromUtf8(env.readFile(files.first())).count(line);
+        EXPECT_GT(now, logged) << command.join(' ').toStdString();
+        logged = now;
+    }
+
     ASSERT_EQ(zelkctl({"save", env.path("all.txt")}).rc, 0);
     // A set-point above module 2's rating, and an ignored write on module 1.
     edit("all.txt", "PS1MODULE2", "OutputVoltageSetpoint", "16");

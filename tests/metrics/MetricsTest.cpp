@@ -316,13 +316,7 @@ TEST(Dashboard, QueriesUseServedMetrics)
     ASSERT_GE(queries.size(), 5);
 
     // Every family, with a unit up and one down.
-    LiveState state;
-    LiveState::Unit u;
-    u.hours = 1;
-    u.modules[0] = {true, "T", "S", 1, 1, 1, 0.5, 1.5, true, true};
-    state.answered(1, u, 1);
-    const QString text =
-        QString::fromUtf8(MetricsText::render(state, {}, MetricsText::Format::Prometheus));
+    const QString text = QString::fromUtf8(MetricsText::render(twoUnits(), {}, Format::Prometheus));
     QSet<QString> served;
     const QRegularExpression sample(QStringLiteral("^(zelk_[a-z_]+)[{ ]"),
                                     QRegularExpression::MultilineOption);

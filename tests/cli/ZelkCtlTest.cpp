@@ -1,8 +1,8 @@
 // zelkctl as a process: its outputs, files and exit codes on the simulated bus.
+#include "../cli/ProgramRun.h"
 #include "TestSeams.h"
 #include "core/IniFile.h"
 #include "device/FrameLog.h"
-#include "device/SimulatedBus.h"
 #include "monitor/StatusLogFormat.h"
 
 #include <QDir>
@@ -20,49 +20,19 @@
 
 namespace {
 
-struct Ran
-{
-    int rc = -1;
-    QString out, err;
-};
-
-// zelkctl with exactly these arguments and variables.
-Ran zelkctlWith(const QString &program, const QStringList &args,
-                const QProcessEnvironment &variables = QProcessEnvironment::systemEnvironment())
-{
-    QProcess p;
-    p.setProcessEnvironment(variables);
-    p.start(program, args);
-    Ran r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
 class ZelkCtlTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-            env.copyShipped(QString::fromLatin1(file));
-        // The demo bus, made once here and let go, without line timing.
-        {
-            SimulatedBus made(env.folder());
-        }
+        shippedFolder(env); // the demo bus, without line timing
         edit("simbus.ini", "Bus", "WireModel", "0");
     }
 
     // The fixture's own run names the folder first.
     Ran zelkctl(QStringList args)
     {
-        return zelkctlWith(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", env.folder()} + args);
+        return runProgram(QStringLiteral(ZELK_CTL), QStringList{"--app-dir", env.folder()} + args);
     }
 
     // The emulator on a copy of the demo bus at 115200 baud, as COM1 of the
@@ -103,17 +73,10 @@ protected:
     TestEnvironment env;
 };
 
-std::string show(const Ran &r)
-{
-    return QStringLiteral("rc %1\n--- out\n%2--- err\n%3")
-        .arg(r.rc)
-        .arg(r.out, r.err)
-        .toStdString();
-}
-
 } // namespace
 
-// Catches a tool that needs a bus or a window to say what it is, and the
+// Catches a tool that needs a bus or a window to say what it is, or that
+// links a widget library (it must run where there is no display), and the
 // emulator ending a usage mistake otherwise than its manual page says (2), or
 // serving although it was given an argument it does not take.
 TEST_F(ZelkCtlTest, VersionHelpAndUsage)
@@ -139,7 +102,7 @@ TEST_F(ZelkCtlTest, VersionHelpAndUsage)
                 {unitsim, {"--help"}, 0, {}},
                 {unitsim, {"--version"}, 0, {}}};
     for (const auto &run : runs) {
-        const Ran r = zelkctlWith(run.program, run.args);
+        const Ran r = runProgram(run.program, run.args);
         SCOPED_TRACE(run.args.join(' ').toStdString() + "\n" + show(r));
         EXPECT_EQ(r.rc, run.rc);
         EXPECT_EQ(r.err.startsWith(run.program.section('/', -1) + ": "), run.rc != 0);
@@ -147,27 +110,11 @@ TEST_F(ZelkCtlTest, VersionHelpAndUsage)
         for (const QString &text : run.says)
             EXPECT_TRUE(text.endsWith('\n') ? r.out == text : r.out.contains(text));
     }
-}
 
-// Catches port failures that zelkctl tells only on the terminal: the error
-// file that its help names gets the line the windows write, from each road.
-TEST_F(ZelkCtlTest, PortFailuresGoToTheErrorFile)
-{
-    const QString port = env.path(QStringLiteral("no-such-port"));
-    const QString line = "Can not open Com port, make sure you selected the correct Com port "
-                         "(COM1, COM2 ...)" +
-                         port + "]";
-    qsizetype logged = 0;
-    for (const QStringList &command :
-         {QStringList{"scan"}, {"read", "1"}, {"set", "1", "1", "--volts", "5"}}) {
-        const Ran r = zelkctl(QStringList{"--bus", "serial", "--port", port} + command);
-        EXPECT_EQ(r.rc, 2) << show(r);
-        const QStringList files = QDir(env.folder()).entryList({QStringLiteral("error*.txt")});
-        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
-        const qsizetype now = QString::fromUtf8(env.readFile(files.first())).count(line);
-        EXPECT_GT(now, logged) << command.join(' ').toStdString();
-        logged = now;
-    }
+    const QString needed = runProgram(QStringLiteral("readelf"), {"-d", ctl}).out;
+    ASSERT_TRUE(needed.contains("libQt6Core")) << needed.toStdString();
+    EXPECT_FALSE(needed.contains("libQt6Widgets"));
+    EXPECT_FALSE(needed.contains("libQt6Gui"));
 }
 
 // Catches a save, diff or apply that differs from its documented output, a
@@ -243,9 +190,27 @@ TEST_F(ZelkCtlTest, SaveDiffApplyRoundTrip)
 }
 
 // Catches exit codes that hide a refusal, an ignored write or a silent unit,
-// and a precedence other than 2, 4, 3.
-TEST_F(ZelkCtlTest, ExitCodesAndTheirPrecedence)
+// and a precedence other than 2, 4, 3; and port failures that zelkctl tells
+// only on the terminal: the error file that its help names gets the line the
+// windows write, from each road.
+TEST_F(ZelkCtlTest, ExitCodesTheirPrecedenceAndPortFailures)
 {
+    const QString port = env.path(QStringLiteral("no-such-port"));
+    const QString line = "Can not open Com port, make sure you selected the correct Com port "
+                         "(COM1, COM2 ...)" +
+                         port + "]";
+    qsizetype logged = 0;
+    for (const QStringList &command :
+         {QStringList{"scan"}, {"read", "1"}, {"set", "1", "1", "--volts", "5"}}) {
+        const Ran r = zelkctl(QStringList{"--bus", "serial", "--port", port} + command);
+        EXPECT_EQ(r.rc, 2) << show(r);
+        const QStringList files = QDir(env.folder()).entryList({QStringLiteral("error*.txt")});
+        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+        const qsizetype now = QString::fromUtf8(env.readFile(files.first())).count(line);
+        EXPECT_GT(now, logged) << command.join(' ').toStdString();
+        logged = now;
+    }
+
     ASSERT_EQ(zelkctl({"save", env.path("all.txt")}).rc, 0);
     // A set-point above module 2's rating, and an ignored write on module 1.
     edit("all.txt", "PS1MODULE2", "OutputVoltageSetpoint", "16");
@@ -398,18 +363,6 @@ TEST_F(ZelkCtlTest, SecondProcessIsToldWhoHoldsTheBus)
         << show(second);
 }
 
-// Catches the tool linking a widget library: it must run where there is no display.
-TEST_F(ZelkCtlTest, LinksNoWidgetLibrary)
-{
-    QProcess readelf;
-    readelf.start(QStringLiteral("readelf"), {"-d", QStringLiteral(ZELK_CTL)});
-    ASSERT_TRUE(readelf.waitForFinished(20000));
-    const QByteArray needed = readelf.readAllStandardOutput();
-    ASSERT_TRUE(needed.contains("libQt6Core")) << needed.constData();
-    EXPECT_FALSE(needed.contains("libQt6Widgets"));
-    EXPECT_FALSE(needed.contains("libQt6Gui"));
-}
-
 // Catches an engine that only works against the in-process bus: the same
 // round trip through the serial device object and the unit emulator, whose
 // answers to writes are all damaged: the write is settled by reading it
@@ -475,10 +428,8 @@ TEST_F(ZelkCtlTest, MonitorAllNamesTheSilentUnit)
         20000));
     unitsim.write("silent 7\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return unitsim.canReadLine(); }, 10000));
-    ASSERT_TRUE(ctl.waitForFinished(60000));
-    const QString out = QString::fromUtf8(ctl.readAllStandardOutput());
-    const QString err = QString::fromUtf8(ctl.readAllStandardError());
-    EXPECT_EQ(ctl.exitCode(), 2) << err.toStdString();
+    const auto [rc, out, err] = finish(ctl, 60000);
+    EXPECT_EQ(rc, 2) << err.toStdString();
     EXPECT_TRUE(err.contains("zelkctl: unit 7 does not answer (Unit 7 Does not Respond"))
         << err.toStdString();
     EXPECT_TRUE(err.contains("zelkctl: unit 7 is silent: asked once a cycle, with no retry, until "
@@ -537,7 +488,7 @@ TEST_F(ZelkCtlTest, AppDirInEitherFormWithoutAFolderOrUnmakeable)
           QString::fromLocal8Bit(std::strerror(ENOTDIR))}},
     };
     for (const auto &run : runs) {
-        const Ran r = zelkctlWith(run.program, run.args, run.variables);
+        const Ran r = runProgram(run.program, run.args, run.variables);
         SCOPED_TRACE(show(r));
         EXPECT_EQ(r.rc, run.rc);
         EXPECT_TRUE(run.rc == 0 ? r.out.contains(run.says[0]) : r.err.startsWith(run.says[0]));

@@ -81,10 +81,17 @@ protected:
 
 } // namespace
 
-// Catches a Set that only changes memory, or a Get that reads something else.
-TEST_F(SimBusTest, StoredSettingsSurviveANewDeviceObject)
+// Catches a Set that only changes memory, a Get that reads something else,
+// and operating hours that stand still or are lost with the device object.
+TEST_F(SimBusTest, StoredSettingsAndHoursSurviveANewDeviceObject)
 {
     openBus();
+    QString hours;
+    ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
+    EXPECT_EQ(hours, "1234");
+    advanceClock(2 * 3600000 + 1);
+    ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
+    EXPECT_EQ(hours, "1236");
     for (const QString &reply :
          {bus->SetFanFailPolarity("3", 0), bus->SetDefaultGroupState("3", 1),
           bus->SetDefaultOutputVoltage("3", 3, 12345),
@@ -109,6 +116,8 @@ TEST_F(SimBusTest, StoredSettingsSurviveANewDeviceObject)
         EXPECT_EQ(reply, CmdOk);
     EXPECT_EQ(std::tuple(fan, group, volts, high, mode, reset, off, delay, id, byNumber),
               std::tuple(0, 1, 12345, 13000, 2, 1, 4321, 65000, 3, 0));
+    ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
+    EXPECT_EQ(hours, "1236");
 }
 
 // Catches arguments out of range that are accepted, stored, or crash the bus.
@@ -261,9 +270,13 @@ TEST_F(SimBusTest, CorruptBusFileIsKeptReportedOnceAndReplaced)
 }
 
 // Catches missing keys or wrong types that crash, reach the unit as garbage,
-// or make a bad file look corrupt and be thrown away.
-TEST_F(SimBusTest, DamagedKeysReadAsCleanDefaults)
+// or make a bad file look corrupt and be thrown away; faults written in the
+// bus file that are not applied, a one-shot failure that fails more than
+// once, and the wire model running in tests unasked or the bus file's switch
+// being ignored.
+TEST_F(SimBusTest, DamagedKeysReadAsCleanDefaultsAndFaultsAreApplied)
 {
+    EXPECT_FALSE(bus->wireModelEnabled()); // not under a test clock unless the file says so
     const QByteArray text = "[Supply1]\r\nUnitID=9\r\nFanFailPolarity=yes\r\nOperatingHours=-4\r\n"
                             "[Supply1.Module2]\r\nTypeCode=42\r\nDefaultVoltage=9x\r\n"
                             "CurrentLimitMode=7\r\nLoadOhms=abc\r\n"
@@ -290,14 +303,7 @@ TEST_F(SimBusTest, DamagedKeysReadAsCleanDefaults)
     EXPECT_EQ(std::tuple(fan, hours, modules.toStatusText(), mode, type),
               std::tuple(1, QString("0"), QString("01000000"), 0, 42));
     EXPECT_EQ(errorFileLines(), 1);
-}
 
-// Catches faults written in the bus file that are not applied, a one-shot
-// failure that fails more than once, and the wire model running in tests
-// unasked or the bus file's switch being ignored.
-TEST_F(SimBusTest, FaultsFromTheBusFile)
-{
-    EXPECT_FALSE(bus->wireModelEnabled()); // not under a test clock unless the file says so
     env.writeFile("simbus.ini", "[Bus]\r\nWireModel=1\r\n"
                                 "[Supply1]\r\nUnitID=1\r\n[Supply1.Module1]\r\nTypeCode=2\r\n"
                                 "[Supply2]\r\nUnitID=2\r\nSilent=1\r\nForcedAlarms=1, 7\r\n"
@@ -568,19 +574,4 @@ TEST_F(SimBusLiveTest, RecycleStartsOutputsGroupByGroup)
     EXPECT_EQ(outputs("7"), "00000000");
     ASSERT_EQ(bus->SetGlobalOutputState(qint16(7), 1), CmdOk);
     EXPECT_EQ(outputs("7"), "11000000");
-}
-
-// Catches operating hours that stand still or are lost with the device object.
-TEST_F(SimBusLiveTest, OperatingHoursAdvanceWithTheClock)
-{
-    QString hours;
-    ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
-    EXPECT_EQ(hours, "1234");
-    advanceClock(2 * 3600000 + 1);
-    ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
-    EXPECT_EQ(hours, "1236");
-    restartBus();
-    openBus();
-    ASSERT_EQ(bus->GetOperatingHoursString("1", hours), CmdOk);
-    EXPECT_EQ(hours, "1236");
 }

@@ -1,6 +1,7 @@
 // Unit snapshot reads on the demo bus (the editor's set-up read with its
 // progress log, and the monitor's status read), and the recording decorator,
 // the device registry and the status arrays they rely on.
+#include "../serial/UnitSimProcess.h"
 #include "BusFixture.h"
 #include "MockZelkDevice.h"
 #include "ReadSteps.h"
@@ -10,13 +11,6 @@
 #include <gmock/gmock.h>
 
 namespace {
-
-class StringLog final : public ReadProgressLog
-{
-public:
-    void appendText(const QString &text) override { text_ += text; }
-    QString text_;
-};
 
 const QString ModuleTypeLabel = QLatin1String(ReadSteps[10].first);
 
@@ -28,13 +22,13 @@ protected:
     {
         ZelkGlobals::SelectedUnitID = unit;
         record().clear();
-        log.text_.clear();
+        log.text.clear();
         data.ReadZelkSetup(unit, &log);
     }
     QStringList calls() { return record().methodNames(); }
 
     ZelkData data;
-    StringLog log;
+    TextLog log;
 };
 
 QStringList repeat(const QString &name, int times)
@@ -59,7 +53,7 @@ TEST_F(SnapshotTest, UnitStoppingAtAnyStepIsAskedNothingMore)
         bus->failMethod(method, "ERR_TIMEOUT");
         readSetup("1");
 
-        EXPECT_TRUE(log.text_.endsWith("Ok\r\n" + QLatin1String(label)));
+        EXPECT_TRUE(log.text.endsWith("Ok\r\n" + QLatin1String(label)));
         EXPECT_TRUE(ZelkGlobals::ErrorFlag);
         const QStringList names = calls();
         const qsizetype first = names.indexOf(method);
@@ -81,14 +75,14 @@ TEST_F(SnapshotTest, GlobalInhibitAndDefaultOff)
     QObject::connect(&data, &ZelkData::globalInhibitDetected, [&] { ++inhibit; });
     readSetup("1");
     EXPECT_TRUE(
-        log.text_.endsWith(ModuleTypeLabel + "Ok\r\n\r\nModules OFF by GLOBAL INHIBIT.Ok\r\n"));
+        log.text.endsWith(ModuleTypeLabel + "Ok\r\n\r\nModules OFF by GLOBAL INHIBIT.Ok\r\n"));
     EXPECT_EQ(inhibit, 1);
     EXPECT_FALSE(calls().contains("GetModuleSerialN"));
 
     bus->clearFailures();
     readSetup("7");
-    EXPECT_TRUE(log.text_.endsWith(ModuleTypeLabel + "Ok\r\n"));
-    EXPECT_FALSE(log.text_.contains("INHIBIT"));
+    EXPECT_TRUE(log.text.endsWith(ModuleTypeLabel + "Ok\r\n"));
+    EXPECT_FALSE(log.text.contains("INHIBIT"));
     const QStringList names = calls();
     EXPECT_FALSE(names.mid(names.indexOf("GetDefaultGlobalOutputState")).contains("GetModuleType"));
 }
@@ -129,8 +123,10 @@ using ::testing::Return;
 using ::testing::SetArgReferee;
 
 // Catches calls logged out of order, with in-values instead of answers, or
-// with the unit's kind (text or number) lost.
-TEST(RecordingDeviceTest, LogsCallsInOrderWithAnswersAndUnitKind)
+// with the unit's kind (text or number) lost; an unregistered identifier
+// creating a device object, or a registered one failing; and status arrays
+// read or written outside 1..8.
+TEST(DevicePieces, RecordingRegistryAndStatusArrays)
 {
     MockZelkDevice inner;
     EXPECT_CALL(inner, OpenPort(QString("COM1"))).WillOnce(Return("CMD_OK"));
@@ -158,11 +154,7 @@ TEST(RecordingDeviceTest, LogsCallsInOrderWithAnswersAndUnitKind)
                            "GetPresentModules(\"3\", 10100000) -> CMD_OK"}));
     EXPECT_EQ(device.methodNames(),
               (QStringList{"OpenPort", "GetGroupID", "SetGlobalOutputState", "GetPresentModules"}));
-}
 
-// Catches an unregistered identifier creating something, or a registered one failing.
-TEST(DeviceRegistryTest, OnlyRegisteredIdentifiersCreateObjects)
-{
     QString error;
     EXPECT_FALSE(CreateDeviceObject("ZelkX.Nothing.1", &error));
     EXPECT_TRUE(error.contains("ZelkX.Nothing.1"));
@@ -172,11 +164,7 @@ TEST(DeviceRegistryTest, OnlyRegisteredIdentifiersCreateObjects)
     EXPECT_TRUE(CreateDeviceObject("test.device.1")); // identifiers ignore case
     unregisterDeviceObject("Test.Device.1");
     EXPECT_FALSE(CreateDeviceObject("Test.Device.1"));
-}
 
-// Catches status arrays read or written outside 1..8.
-TEST(StatusArrayTest, IndexedOneToEightAndTextInOrder)
-{
     StatusArray a;
     a.set(2, 1);
     a.set(3, 1);

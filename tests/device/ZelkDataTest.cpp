@@ -218,7 +218,8 @@ TEST_F(WrapperTest, StatusBytesAndModesDecode)
 
 // Catches measurements scaled with the wrong factor (a rounded current factor
 // included), rounded away from zero on an exact half instead of to even, shown
-// with the wrong separator, or produced from a factor that is not usable.
+// with the wrong separator, or produced from a factor that is not usable; and
+// a decimal text padded wrongly.
 TEST_F(WrapperTest, MeasurementScaling)
 {
     env.writeFile("scale.ini", "[TYPE9]\r\nVoltageScaleFactor=100\r\nCurrentScaleFactor=2.5\r\n"
@@ -263,6 +264,14 @@ TEST_F(WrapperTest, MeasurementScaling)
             EXPECT_EQ(shown.toStdString(), c.shown);
         else
             EXPECT_TRUE(ZelkGlobals::LastError.contains(c.section));
+    }
+
+    const char *const padded[][3] = {{".", "5", "5.00"},   {".", "5.", "5.00"},
+                                     {".", "5.1", "5.10"}, {".", "5.125", "5.125"},
+                                     {",", "5,1", "5,10"}, {",", "5", "5,00"}};
+    for (const auto &[separator, text, shown] : padded) {
+        ZelkGlobals::DecimalSeparator = separator;
+        EXPECT_EQ(ZelkData::FormatDecimals(text), shown) << text;
     }
 }
 
@@ -339,19 +348,6 @@ TEST_F(WrapperTest, CurrentLimitRoundTripAndRange)
     EXPECT_TRUE(ZelkGlobals::ErrorFlag);
     EXPECT_TRUE(
         ZelkGlobals::LastError.startsWith("Error in SetCurrentLimit in Unit 7 and Module 1"));
-}
-
-// Catches a decimal text padded wrongly.
-TEST(FormatDecimalsTest, AtLeastTwoDecimals)
-{
-    TestEnvironment env;
-    const char *const cases[][3] = {{".", "5", "5.00"},   {".", "5.", "5.00"},
-                                    {".", "5.1", "5.10"}, {".", "5.125", "5.125"},
-                                    {",", "5,1", "5,10"}, {",", "5", "5,00"}};
-    for (const auto &[separator, text, shown] : cases) {
-        ZelkGlobals::DecimalSeparator = separator;
-        EXPECT_EQ(ZelkData::FormatDecimals(text), shown) << text;
-    }
 }
 
 // Catches a silent unit not reported the designed way, or absent modules read.

@@ -3,10 +3,10 @@
 // dashboard shipped for benches, which asks only for series we serve; and a
 // real Prometheus scraping zelkctl monitor polling the unit emulator on a
 // pseudo-terminal: what it stores is what the emulator's units say.
+#include "../cli/ProgramRun.h"
 #include "TestSeams.h"
 #include "UnitSimProcess.h"
 #include "core/IniFile.h"
-#include "device/SimulatedBus.h"
 #include "metrics/HttpHeadLimit.h"
 #include "metrics/LiveState.h"
 #include "metrics/MetricsEndpoint.h"
@@ -261,9 +261,10 @@ TEST_F(MetricsHttpTest, BadRequestsAreRefusedAndServingGoesOn)
     }
 }
 
-// Catches connections past the limit that are taken, and a limit that
-// stays used up once they are gone.
-TEST_F(MetricsHttpTest, ConnectionsPastTheLimitAreClosed)
+// Catches connections past the limit that are taken, a limit that stays used
+// up once they are gone, and an address in use that is not told, or told
+// without saying where.
+TEST_F(MetricsHttpTest, ConnectionsPastTheLimitAreClosedAndAnAddressInUseIsTold)
 {
     std::vector<std::unique_ptr<QTcpSocket>> held;
     for (int i = 0; i < MetricsHttp::MaxConnections; ++i) {
@@ -275,11 +276,7 @@ TEST_F(MetricsHttpTest, ConnectionsPastTheLimitAreClosed)
     EXPECT_EQ(get(port, "/metrics"), QByteArray());
     held.clear();
     EXPECT_TRUE(QTest::qWaitFor([&] { return status(get(port, "/metrics")) == "200"; }, 20000));
-}
 
-// Catches an address in use that is not told, and one told without saying where.
-TEST_F(MetricsHttpTest, AddressInUseIsTold)
-{
     const QString taken = QStringLiteral("127.0.0.1:%1").arg(port);
     QTcpServer other;
     MetricsEndpoint::stop();
@@ -319,13 +316,7 @@ TEST(Dashboard, QueriesUseServedMetrics)
     ASSERT_GE(queries.size(), 5);
 
     // Every family, with a unit up and one down.
-    LiveState state;
-    LiveState::Unit u;
-    u.hours = 1;
-    u.modules[0] = {true, "T", "S", 1, 1, 1, 0.5, 1.5, true, true};
-    state.answered(1, u, 1);
-    const QString text =
-        QString::fromUtf8(MetricsText::render(state, {}, MetricsText::Format::Prometheus));
+    const QString text = QString::fromUtf8(MetricsText::render(twoUnits(), {}, Format::Prometheus));
     QSet<QString> served;
     const QRegularExpression sample(QStringLiteral("^(zelk_[a-z_]+)[{ ]"),
                                     QRegularExpression::MultilineOption);
@@ -351,11 +342,7 @@ class PrometheusTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-            env.copyShipped(QString::fromLatin1(file));
-        {
-            SimulatedBus made(env.folder());
-        }
+        shippedFolder(env);
         ASSERT_TRUE(IniFile::writeString(env.path("simbus.ini"), "Bus", "WireModel", "0"));
         ASSERT_TRUE(unitsim.startScratchLine(env, 1, {"--commands", "--load", "3:1:2.5"}))
             << unitsim.errors().toStdString();
@@ -431,9 +418,8 @@ TEST_F(PrometheusTest, StoresWhatTheUnitsSayAndDropsASilentOnesReadings)
     promtool.start(Promtool, {"check", "metrics"});
     promtool.write(page);
     promtool.closeWriteChannel();
-    ASSERT_TRUE(promtool.waitForFinished(60000));
-    EXPECT_EQ(promtool.exitCode(), 0) << promtool.readAllStandardOutput().constData()
-                                      << promtool.readAllStandardError().constData();
+    const Ran checked = finish(promtool, 60000);
+    EXPECT_EQ(checked.rc, 0) << show(checked);
 
     webPort = freePort();
     env.writeFile("prometheus.yml", QStringLiteral("global:\n  scrape_interval: 1s\n"

@@ -1,6 +1,7 @@
 // Test plan files: the plan read, every refusal with its line and reason,
 // the limits on a plan; and the report files a run writes (JUnit XML, CSV,
 // JSON) as their readers take them.
+#include "../cli/ProgramRun.h"
 #include "plans/PlanReader.h"
 #include "plans/PlanReport.h"
 #include "plans/PlanRunner.h"
@@ -11,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -185,7 +185,10 @@ const BadPlan BadPlans[] = {
 
 INSTANTIATE_TEST_SUITE_P(BadPlans, PlanReaderRefuses, testing::ValuesIn(BadPlans));
 
-TEST(PlanReader, SaysEveryIssueInLineOrder)
+// Catches issues left out or out of line order, an unbounded list for a file
+// of nonsense, a plan without a name not named after its file (a BOM and
+// all), and the defaults of the poll and the finally block.
+TEST(PlanReader, SaysEveryIssueInLineOrderAndNamesByTheFile)
 {
     const auto r = PlanReader::parse("repeat 2\nsetpoint 9 5V\nhold 1x\n");
     EXPECT_FALSE(r.plan);
@@ -198,6 +201,14 @@ TEST(PlanReader, SaysEveryIssueInLineOrder)
     const auto junk = PlanReader::parse(QByteArray("bogus\n").repeated(2000));
     ASSERT_EQ(junk.issues.size(), PlanReader::MaxIssues + 1);
     EXPECT_EQ(junk.issues.back().reason, QStringLiteral("1000 more issues not listed"));
+
+    const auto named =
+        PlanReader::parse("\xEF\xBB\xBFhold 1.5s\n", QStringLiteral("/line/smoke.v2.plan"));
+    ASSERT_TRUE(named.plan) << firstIssue(named).toStdString();
+    EXPECT_EQ(named.plan->name, QStringLiteral("smoke.v2"));
+    EXPECT_EQ(named.plan->pollMs, 1000);
+    EXPECT_EQ(named.plan->steps.at(0).durationMs, 1500);
+    EXPECT_FALSE(named.plan->explicitFinally);
 }
 
 TEST(PlanReader, Limits)
@@ -251,17 +262,6 @@ TEST(PlanReader, Limits)
     const QString missing = dir.filePath(QStringLiteral("none.plan"));
     EXPECT_TRUE(onlyIssue(PlanReader::read(missing)).contains(": cannot open " + missing));
     EXPECT_TRUE(PlanReader::read(dir.path()).issues[0].reason.contains(QStringLiteral("folder")));
-}
-
-TEST(PlanReader, NameDefaultsToTheFileName)
-{
-    const auto r =
-        PlanReader::parse("\xEF\xBB\xBFhold 1.5s\n", QStringLiteral("/line/smoke.v2.plan"));
-    ASSERT_TRUE(r.plan) << firstIssue(r).toStdString();
-    EXPECT_EQ(r.plan->name, QStringLiteral("smoke.v2"));
-    EXPECT_EQ(r.plan->pollMs, 1000);
-    EXPECT_EQ(r.plan->steps.at(0).durationMs, 1500);
-    EXPECT_FALSE(r.plan->explicitFinally);
 }
 
 const QString kOddSerial = QStringLiteral("PSU \"B\", rev 2");
@@ -351,18 +351,6 @@ QList<QStringList> parseCsv(const QString &text)
     return rows;
 }
 
-// Runs a program to its end: its exit code, -1 when it crashed or hung.
-int runProcess(const QString &program, const QStringList &args, QByteArray *out, QByteArray *err)
-{
-    QProcess process;
-    process.start(program, args);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    *out = process.readAllStandardOutput();
-    *err = process.readAllStandardError();
-    return process.exitCode();
-}
-
 class PlanReportFiles : public ::testing::Test
 {
 protected:
@@ -405,11 +393,10 @@ for s in xml:
              [type(r).__name__ + ": " + r.message for r in c.result] for c in s]
 sys.stdout.buffer.write("\n".join("|".join(map(str, r)) for r in rows).encode())
 )";
-    QByteArray out, err;
-    const int code = runProcess("/usr/bin/python3", {"-c", script, base + ".xml"}, &out, &err);
-    if (code != 0 && err.contains("No module named 'junitparser'"))
+    const Ran r = runProgram("/usr/bin/python3", {"-c", script, base + ".xml"});
+    if (r.rc != 0 && r.err.contains("No module named 'junitparser'"))
         GTEST_SKIP() << "python3-junitparser is not installed (scripts/setup.sh installs it)";
-    ASSERT_EQ(code, 0) << err.toStdString();
+    ASSERT_EQ(r.rc, 0) << show(r);
 
     const QString stop = kStop.chopped(1) + QChar(QChar::ReplacementCharacter);
     const QStringList expected{
@@ -430,10 +417,12 @@ sys.stdout.buffer.write("\n".join("|".join(map(str, r)) for r in rows).encode())
         "Failure: measured 2.610 A, limits 0.500 A .. 2.500 A",
         "case|Run stopped|0.0|None|Error: " + stop,
     };
-    EXPECT_EQ(QString::fromUtf8(out).split('\n'), expected) << out.toStdString();
+    EXPECT_EQ(r.out.split('\n'), expected) << r.out.toStdString();
 }
 
-TEST_F(PlanReportFiles, CsvReadsBack)
+// Catches a CSV or JSON report a reader takes otherwise than the run went:
+// quoting, columns, times, and what was not known left out instead of null.
+TEST_F(PlanReportFiles, CsvAndJsonReadBack)
 {
     const QList<QStringList> rows = parseCsv(QString::fromUtf8(read(".csv")));
     ASSERT_EQ(rows.size(), 6); // header, two checks each, the stop
@@ -448,10 +437,7 @@ TEST_F(PlanReportFiles, CsvReadsBack)
     EXPECT_EQ(QDateTime::fromString(amps[10], Qt::ISODateWithMs), run.units[1].checks[1].time);
     EXPECT_EQ((QStringList{rows[0][0], rows[5][9], rows[5][12]}),
               (QStringList{"unit", "stopped", kStop}));
-}
 
-TEST_F(PlanReportFiles, JsonReadsBack)
-{
     QJsonParseError parseError;
     const QJsonObject root = QJsonDocument::fromJson(read(".json"), &parseError).object();
     ASSERT_EQ(parseError.error, QJsonParseError::NoError) << parseError.errorString().toStdString();
@@ -459,42 +445,39 @@ TEST_F(PlanReportFiles, JsonReadsBack)
     const QJsonArray units = root["units"].toArray();
     ASSERT_EQ(units.size(), 2);
     const QJsonObject one = units[0].toObject(), two = units[1].toObject();
-    const QJsonObject amps = two["checks"][1].toObject();
+    const QJsonObject current = two["checks"][1].toObject();
     // What was not known is null, not left out.
     EXPECT_TRUE(one["serialNumber"].isNull() && one["stopReason"].isNull() &&
                 one["checks"][1]["measured"].isNull());
     const QJsonArray fields{root["outcome"],   root["outcomeCode"], root["unreached"],
                             one["passed"],     two["serialNumber"], two["passed"],
-                            two["stopReason"], amps["measured"],    amps["high"],
-                            amps["passed"],    amps["module"]};
+                            two["stopReason"], current["measured"], current["high"],
+                            current["passed"], current["module"]};
     EXPECT_EQ(fields, (QJsonArray{"stopped", 6, QJsonArray{2}, true, kOddSerial, false, kStop, 2.61,
                                   2.5, false, 2}))
         << QJsonDocument(fields).toJson(QJsonDocument::Compact).constData();
 }
 
-TEST_F(PlanReportFiles, WriteIntoMissingFolderNamesTheFile)
+// Catches a write into a missing folder that leaves a file or does not name
+// it, a refused run without units reported as passing, and a unit that
+// passes with a stop reason or with a failed check.
+TEST_F(PlanReportFiles, FailedWritesRefusedRunsAndUnitVerdicts)
 {
     const QString missing = dir.filePath(QStringLiteral("missing/report"));
     QString error;
     EXPECT_FALSE(PlanReport::writeFiles(run, missing, &error));
     EXPECT_TRUE(error.contains(missing + QStringLiteral(".xml"))) << error.toStdString();
     EXPECT_FALSE(QFileInfo::exists(missing + QStringLiteral(".xml")));
-}
 
-TEST(PlanReport, RefusedRunWithoutUnitsIsAnError)
-{
-    PlanRunResult run;
-    run.planName = QStringLiteral("burn-in");
-    run.outcome = PlanRunResult::Outcome::Refused;
-    run.stopReason = QStringLiteral("Line 3: unknown step");
-    const QString xml = QString::fromUtf8(PlanReport::junitXml(run));
+    PlanRunResult refused;
+    refused.planName = QStringLiteral("burn-in");
+    refused.outcome = PlanRunResult::Outcome::Refused;
+    refused.stopReason = QStringLiteral("Line 3: unknown step");
+    const QString xml = QString::fromUtf8(PlanReport::junitXml(refused));
     EXPECT_TRUE(xml.contains(R"(tests="1" failures="0" errors="1")")) << xml.toStdString();
     EXPECT_TRUE(xml.contains(R"(<error message="Line 3: unknown step" type="refused"/>)"))
         << xml.toStdString();
-}
 
-TEST_F(PlanReportFiles, UnitPassesOnlyWithEveryCheckAndNoStop)
-{
     EXPECT_TRUE(run.units[0].passed());
     PlanUnitResult stoppedClean = run.units[0];
     stoppedClean.stopReason = QStringLiteral("Port closed");

@@ -1,10 +1,10 @@
 // Test plans run by zelkctl over the serial line, on the unit emulator behind
 // a pseudo-terminal: passing runs, every kind of stop, refusals.
+#include "../cli/ProgramRun.h"
 #include "TestSeams.h"
 #include "UnitSimProcess.h"
 #include "core/IniFile.h"
 #include "device/FrameLog.h"
-#include "device/SimulatedBus.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -17,20 +17,6 @@
 
 namespace {
 
-struct Ran
-{
-    int rc = -1;
-    QString out, err;
-};
-
-std::string show(const Ran &r)
-{
-    return QStringLiteral("rc %1\n--- out\n%2--- err\n%3")
-        .arg(r.rc)
-        .arg(r.out, r.err)
-        .toStdString();
-}
-
 // Every check of module 1's current on the units: off when nothing flows.
 const QByteArray OutputsOff = "check current 1 between 0A and 0.001A\n";
 
@@ -39,11 +25,7 @@ class PlanRunnerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-            env.copyShipped(QString::fromLatin1(file));
-        {
-            SimulatedBus made(env.folder()); // the demo bus, written once
-        }
+        shippedFolder(env);
         ASSERT_TRUE(unitsim.startScratchLine(env, 2, {"--commands"}))
             << unitsim.errors().toStdString();
     }
@@ -57,23 +39,7 @@ protected:
     Ran zelkctl(const QString &plan, const QByteArray &text, const QStringList &more)
     {
         env.writeFile(plan, text);
-        QProcess p;
-        p.start(QStringLiteral(ZELK_CTL), args(plan, more));
-        return finish(p);
-    }
-
-    static Ran finish(QProcess &p)
-    {
-        Ran r;
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-        } else {
-            r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        }
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return runProgram(QStringLiteral(ZELK_CTL), args(plan, more));
     }
 
     TestEnvironment env;
@@ -84,8 +50,11 @@ protected:
 
 // Catches a run on two units that misses a check, reads a measurement by the
 // wrong scale, passes with a failed check, writes no report, or leaves the
-// outputs on at its end.
-TEST_F(PlanRunnerTest, PassingPlanOnUnitsOneAndThree)
+// outputs on at its end; and a value outside a module type's ratings (a
+// ramp's last, shorter step included, and a finally set-point) or a module
+// not fitted that is found only once something was written, a reader's
+// refusal that still opens the line, and a dry run that writes.
+TEST_F(PlanRunnerTest, PassingPlanOnUnitsOneAndThreeAndRefusedPlansWriteNothing)
 {
     ASSERT_TRUE(unitsim.command("load 1 1 20"));
     ASSERT_TRUE(unitsim.command("load 3 1 20"));
@@ -104,6 +73,45 @@ TEST_F(PlanRunnerTest, PassingPlanOnUnitsOneAndThree)
 
     const Ran off = zelkctl("off.plan", OutputsOff, {"1", "3"});
     EXPECT_EQ(off.rc, 0) << show(off);
+
+    const struct
+    {
+        QByteArray plan;
+        const char *units; // and options, split at spaces
+        int rc;
+        const char *said; // on standard error, or on standard output for 0
+        bool framesSent;
+    } rows[] = {
+        {"setpoint 1 5V\n", "1", 4, "refused.plan:1: unit 1: 5 V is out of range for module 1",
+         true},
+        {"output 1 on\nramp 1 3V to 3.7V step 0.3V dwell 10ms\n", "1", 4,
+         "refused.plan:2: unit 1: 3.7 V is out of range for module 1: it takes 1 and 3.6 V", true},
+        {"output 1 on\nfinally\nsetpoint 1 9V\nend\n", "1", 4,
+         "refused.plan:3: unit 1: 9 V is out of range", true},
+        {"check good 2\n", "1 3", 4, "refused.plan:1: unit 3: module 2 is not fitted", true},
+        {"apply none.txt\n", "1", 4, "refused.plan:1: cannot read none.txt", false},
+        {"setpoint 1 5\n", "1", 4, "refused.plan:1: ", false},
+        {"ramp 1 3V to 3.5V step 0.2V dwell 10ms\n", "1 --dry-run", 0,
+         "line 1: module 1 set-point 3, 3.2, 3.4, 3.5 V, 10 ms after each", true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.plan.toStdString());
+        const QString trace = env.path("trace.csv");
+        QFile::remove(trace);
+        const Ran ran = zelkctl("refused.plan", row.plan,
+                                QStringList{"--trace", trace} + QString(row.units).split(' '));
+        EXPECT_EQ(ran.rc, row.rc) << show(ran);
+        EXPECT_TRUE((row.rc ? ran.err : ran.out).contains(QLatin1String(row.said))) << show(ran);
+        // The trace's frames, after its header: none that writes (function 06).
+        const QStringList sent =
+            QString::fromUtf8(env.readFile("trace.csv")).split('\n', Qt::SkipEmptyParts).mid(1);
+        EXPECT_EQ(!sent.isEmpty(), row.framesSent) << show(ran);
+        for (const QString &frame : sent) {
+            const QString function = frame.split(',').value(FrameLog::Function);
+            ASSERT_TRUE(function.startsWith("0") && !function.startsWith("06"))
+                << frame.toStdString();
+        }
+    }
 }
 
 // Catches a stop that is ignored or acted on only at the end of a long hold
@@ -168,52 +176,6 @@ TEST_F(PlanRunnerTest, EveryStopEndsWithTheFinallySteps)
             unitsim.command("alarm 1 over-temp off");
             const Ran off = zelkctl("off.plan", OutputsOff, {"1"});
             EXPECT_EQ(off.rc, 0) << show(off);
-        }
-    }
-}
-
-// Catches a value outside a module type's ratings (a ramp's last, shorter
-// step included, and a finally set-point) or a module not fitted that is
-// found only once something was written, a reader's refusal that still
-// opens the line, and a dry run that writes.
-TEST_F(PlanRunnerTest, RefusedPlansWriteNothing)
-{
-    const struct
-    {
-        QByteArray plan;
-        const char *units; // and options, split at spaces
-        int rc;
-        const char *said; // on standard error, or on standard output for 0
-        bool framesSent;
-    } rows[] = {
-        {"setpoint 1 5V\n", "1", 4, "refused.plan:1: unit 1: 5 V is out of range for module 1",
-         true},
-        {"output 1 on\nramp 1 3V to 3.7V step 0.3V dwell 10ms\n", "1", 4,
-         "refused.plan:2: unit 1: 3.7 V is out of range for module 1: it takes 1 and 3.6 V", true},
-        {"output 1 on\nfinally\nsetpoint 1 9V\nend\n", "1", 4,
-         "refused.plan:3: unit 1: 9 V is out of range", true},
-        {"check good 2\n", "1 3", 4, "refused.plan:1: unit 3: module 2 is not fitted", true},
-        {"apply none.txt\n", "1", 4, "refused.plan:1: cannot read none.txt", false},
-        {"setpoint 1 5\n", "1", 4, "refused.plan:1: ", false},
-        {"ramp 1 3V to 3.5V step 0.2V dwell 10ms\n", "1 --dry-run", 0,
-         "line 1: module 1 set-point 3, 3.2, 3.4, 3.5 V, 10 ms after each", true},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.plan.toStdString());
-        const QString trace = env.path("trace.csv");
-        QFile::remove(trace);
-        const Ran r = zelkctl("refused.plan", row.plan,
-                              QStringList{"--trace", trace} + QString(row.units).split(' '));
-        EXPECT_EQ(r.rc, row.rc) << show(r);
-        EXPECT_TRUE((row.rc ? r.err : r.out).contains(QLatin1String(row.said))) << show(r);
-        // The trace's frames, after its header: none that writes (function 06).
-        const QStringList sent =
-            QString::fromUtf8(env.readFile("trace.csv")).split('\n', Qt::SkipEmptyParts).mid(1);
-        EXPECT_EQ(!sent.isEmpty(), row.framesSent) << show(r);
-        for (const QString &frame : sent) {
-            const QString function = frame.split(',').value(FrameLog::Function);
-            ASSERT_TRUE(function.startsWith("0") && !function.startsWith("06"))
-                << frame.toStdString();
         }
     }
 }

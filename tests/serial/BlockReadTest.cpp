@@ -7,8 +7,6 @@
 #include "device/ModbusFrame.h"
 #include "monitor/MonitorSession.h"
 
-#include <QProcess>
-
 namespace {
 
 // Requests and exception answers on a line.
@@ -128,12 +126,11 @@ TEST_F(BlockReads, SameReadsWithAndWithoutBlocks)
         bus.ClosePort();
         // zelkctl's monitor of unit 1 over the line: its records, time stamps aside.
         QFile::remove(log);
-        QProcess ctl;
-        ctl.start(QStringLiteral(ZELK_CTL),
-                  {"--app-dir", env.folder(), "--bus", "serial", "--port", "COM1", "monitor", "1",
-                   "--interval", "0", "--log", log, "--count", "2"});
-        ASSERT_TRUE(ctl.waitForFinished(30000));
-        EXPECT_EQ(ctl.exitCode(), 0) << ctl.readAllStandardError().toStdString();
+        const Ran ctl =
+            runProgram(QStringLiteral(ZELK_CTL),
+                       {"--app-dir", env.folder(), "--bus", "serial", "--port", "COM1", "monitor",
+                        "1", "--interval", "0", "--log", log, "--count", "2"});
+        EXPECT_EQ(ctl.rc, 0) << show(ctl);
         QString records;
         for (const QString &line :
              QString::fromUtf8(env.readFile(QStringLiteral("status.csv"))).split('\n').mid(1))
@@ -230,10 +227,9 @@ TEST_F(BlockReads, AWriteOrAPauseMakesTheNextReadAskTheUnit)
         return plan ? plan->count(ConfigPlan::Kind::Write) : -1;
     };
     EXPECT_EQ(writes(), 0);
-    QProcess mbpoll;
-    mbpoll.start(QStringLiteral("mbpoll"), {"-m", "rtu", "-a", "1", "-b", "115200", "-P", "none",
-                                            "-0", "-1", "-t", "4", "-r", "28", path, "3000"});
-    ASSERT_TRUE(mbpoll.waitForFinished(20000));
-    ASSERT_EQ(mbpoll.exitCode(), 0) << mbpoll.readAllStandardError().constData();
+    const Ran mbpoll =
+        runProgram(QStringLiteral("mbpoll"), {"-m", "rtu", "-a", "1", "-b", "115200", "-P", "none",
+                                              "-0", "-1", "-t", "4", "-r", "28", path, "3000"});
+    ASSERT_EQ(mbpoll.rc, 0) << show(mbpoll);
     EXPECT_EQ(writes(), 1);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../cli/ProgramRun.h"
 #include "TestSeams.h"
 #include "UnitSimProcess.h"
 #include "app/ZelkApplication.h"
@@ -28,19 +29,16 @@ protected:
 
     void SetUp() override
     {
-        for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-            env.copyShipped(QString::fromLatin1(file));
+        shippedFolder(env, false);
         inProcess = std::make_unique<SimulatedBus>(env.folder());
         inProcess->setNoiseEnabled(false);
         inProcess->setWireModelEnabled(false);
         QDir(env.folder()).mkdir(QStringLiteral("line"));
         for (const char *file : {"simbus.ini", "scale.ini"})
             QFile::copy(env.path(QLatin1String(file)), env.path(QStringLiteral("line/") + file));
-        const QString gui = env.path(QStringLiteral("ZelkGui.ini"));
-        ASSERT_TRUE(
-            IniFile::writeValue(gui, QStringLiteral("PORTS"), QStringLiteral("COM1"), link));
-        ASSERT_TRUE(IniFile::writeValue(gui, QStringLiteral("PARAMS"), QStringLiteral("BaudRate"),
-                                        QStringLiteral("115200")));
+        const QString gui = env.path("ZelkGui.ini");
+        ASSERT_TRUE(IniFile::writeValue(gui, "PORTS", "COM1", link));
+        ASSERT_TRUE(IniFile::writeValue(gui, "PARAMS", "BaudRate", "115200"));
         lineSettings(TimeoutMs, Retries);
         registerDeviceObject(ZelkGlobals::DeviceIdentifier,
                              [] { return std::make_unique<SerialBus>(); });
@@ -78,11 +76,9 @@ protected:
     // The emulator on the fixture's store, with more options if given.
     QString startLine(const QStringList &more = {})
     {
-        const QString path =
-            unitsim.start(QStringList{QStringLiteral("--store"), store, QStringLiteral("--pty"),
-                                      QStringLiteral("--link"), link, QStringLiteral("--baud"),
-                                      QStringLiteral("115200"), QStringLiteral("--no-noise")} +
-                          more);
+        const QString path = unitsim.start(QStringList{"--store", store, "--pty", "--link", link,
+                                                       "--baud", "115200", "--no-noise"} +
+                                           more);
         EXPECT_FALSE(path.isEmpty()) << unitsim.errors().toStdString();
         return path;
     }

@@ -17,12 +17,6 @@ namespace {
 
 const QString Params = QStringLiteral("PARAMS");
 
-void prepare(TestEnvironment &env)
-{
-    for (const char *file : {"scale.ini", "ZelkGui.ini", "Zelk.ini", "Tooltips.ini"})
-        env.copyShipped(QString::fromLatin1(file));
-}
-
 const QString AdapterA = QStringLiteral("usb-Zelk_Adapter_A-if00-port0");
 const QString AdapterB = QStringLiteral("usb-Zelk_Adapter_B-if00-port0");
 
@@ -111,7 +105,7 @@ TEST(StablePorts, ListsFollowsChainsAndResolvesAdapters)
         QStringLiteral("The adapter of COM3 (%1) now sits at %2: %2 is used.").arg(AdapterB, usb1));
 
     // The port dialog.
-    prepare(env);
+    shippedFolder(env, false);
     const QString gui = ZelkGlobals::GuiIniPath = env.path(QStringLiteral("ZelkGui.ini"));
     ASSERT_TRUE(IniFile::writeValue(gui, QStringLiteral("PORTS"), QStringLiteral("COM3"),
                                     env.path(QStringLiteral("dev/alias"))));
@@ -228,7 +222,7 @@ TEST_F(StablePortLine, FollowsTheAdapterToItsNewPortAndTellsOnce)
 TEST(BusChoice, PortDialogChoiceReachesTheSettingsAndTheDevice)
 {
     TestEnvironment env;
-    prepare(env);
+    shippedFolder(env, false);
     ZelkGlobals::GuiIniPath = env.path(QStringLiteral("ZelkGui.ini"));
     ZelkGlobals::ComPort = QStringLiteral("COM1");
     SwitchableBus bus(env.folder());
@@ -304,7 +298,7 @@ TEST(BusChoice, CommandLineWinsForOneRun)
     };
     for (const auto &row : rows) {
         TestEnvironment env;
-        prepare(env);
+        shippedFolder(env, false);
         ASSERT_TRUE(IniFile::writeValue(env.path(QStringLiteral("ZelkGui.ini")), Params,
                                         QStringLiteral("Bus"), QLatin1String(row.stored)));
         ZelkGlobals::BusOverride.clear();
@@ -356,7 +350,7 @@ TEST(BusChoice, LineSettingsOutsideTheirBoundsKeepTheDefaults)
                          [] { return std::make_unique<SerialBus>(); });
     for (const auto &row : rows) {
         TestEnvironment env;
-        prepare(env);
+        shippedFolder(env, false);
         env.writeFile(
             QStringLiteral("Zelk.ini"),
             QStringLiteral("[Serial COM Parameters]\r\nReadTimeout=%1\r\nRetryCount=%2\r\n")

@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -106,11 +105,10 @@ TEST_F(SilentUnitLine, AScanFindsUnitsWithinTheShortWaitAndNamesTheSettingForSlo
     lineSettings(400, 0, "SilentTimeout=200\r\n");
     for (const auto &[delay, found] : {std::pair{"100", 4}, std::pair{"300", 0}}) {
         startLine({"--delay-ms", delay});
-        QProcess ctl;
-        ctl.start(QStringLiteral(ZELK_CTL),
-                  {"--app-dir", env.folder(), "--bus", "serial", "--port", "COM1", "scan"});
-        ASSERT_TRUE(ctl.waitForFinished(60000));
-        const QString out = QString::fromUtf8(ctl.readAllStandardOutput());
+        const QString out =
+            runProgram(QStringLiteral(ZELK_CTL),
+                       {"--app-dir", env.folder(), "--bus", "serial", "--port", "COM1", "scan"})
+                .out;
         EXPECT_TRUE(out.contains(QStringLiteral("\n%1 unit(s) answer\n").arg(found)) ||
                     out.startsWith(QStringLiteral("%1 unit(s)").arg(found)))
             << delay << '\n'

@@ -41,24 +41,18 @@ QString UnitSimProcess::start(const QStringList &arguments)
 bool UnitSimProcess::startScratchLine(const TestEnvironment &env, int retries,
                                       const QStringList &more)
 {
-    QDir(env.folder()).mkdir(QStringLiteral("line"));
-    for (const QString &file : {QStringLiteral("simbus.ini"), QStringLiteral("scale.ini")}) {
-        if (!QFile::copy(env.path(file), env.path(QStringLiteral("line/") + file)))
-            return false;
-    }
-    const QString link = env.path(QStringLiteral("line.tty"));
-    const QString gui = env.path(QStringLiteral("ZelkGui.ini"));
-    if (!IniFile::writeString(gui, QStringLiteral("PORTS"), QStringLiteral("COM1"), link) ||
-        !IniFile::writeString(gui, QStringLiteral("PARAMS"), QStringLiteral("BaudRate"),
-                              QStringLiteral("115200")))
+    QDir(env.folder()).mkdir("line");
+    const QString link = env.path("line.tty"), gui = env.path("ZelkGui.ini");
+    if (!QFile::copy(env.path("simbus.ini"), env.path("line/simbus.ini")) ||
+        !QFile::copy(env.path("scale.ini"), env.path("line/scale.ini")) ||
+        !IniFile::writeString(gui, "PORTS", "COM1", link) ||
+        !IniFile::writeString(gui, "PARAMS", "BaudRate", "115200"))
         return false;
     env.writeFile(QStringLiteral("Zelk.ini"),
                   "[Serial COM Parameters]\r\nReadTimeout=150\r\nRetryCount=" +
                       QByteArray::number(retries) + "\r\n");
-    return !start(QStringList{QStringLiteral("--store"),
-                              env.path(QStringLiteral("line/simbus.ini")), QStringLiteral("--pty"),
-                              QStringLiteral("--link"), link, QStringLiteral("--baud"),
-                              QStringLiteral("115200"), QStringLiteral("--no-noise")} +
+    return !start(QStringList{"--store", env.path("line/simbus.ini"), "--pty", "--link", link,
+                              "--baud", "115200", "--no-noise"} +
                   more)
                 .isEmpty();
 }

@@ -340,15 +340,21 @@ TEST_F(WireProtocolDoc, RegisterTablesAreWhatTheClientSendsAndTheEmulatorTakes)
         EXPECT_TRUE(named.count(method)) << method.toStdString() << " is in no table of the page";
 }
 
-// Catches a run that grew, shrank or moved, a function the client or the
+// Catches a document that no longer says what goes on the line: every
+// "request:" line of the document is a whole RTU frame whose check bytes our
+// encoder computes, and the "answer:" after it (a long one runs on over
+// indented lines) is, byte for byte, what the emulator answers on the demo
+// bus (the examples run in document order, so a write example is seen by the
+// reads after it). The examples show every function and every run.
+// Catches too a run that grew, shrank or moved, a function the client or the
 // emulator takes that the page does not list, or limits of a request that
 // differ from the page's.
-TEST_F(WireProtocolDoc, RunsAndFunctionsAreThePages)
+TEST_F(WireProtocolDoc, RunsFunctionsAndWorkedExamplesAreThePages)
 {
-    const QList<QStringList> runs = tableUnder(text, QStringLiteral("Three runs"));
-    ASSERT_EQ(runs.size(), 3) << "the page's table of runs";
+    const QList<QStringList> runRows = tableUnder(text, QStringLiteral("Three runs"));
+    ASSERT_EQ(runRows.size(), 3) << "the page's table of runs";
     std::map<std::pair<R::Table, int>, bool> inRun;
-    for (const QStringList &run : runs) {
+    for (const QStringList &run : runRows) {
         const R::Table table =
             run.value(1) == QLatin1String("input") ? R::Table::Input : R::Table::Holding;
         const QList<Range> span = rangesIn(run.value(2));
@@ -371,13 +377,13 @@ TEST_F(WireProtocolDoc, RunsAndFunctionsAreThePages)
             EXPECT_EQ(R::exists(table, quint16(a)), inRun.count({table, a}) > 0) << a;
     }
 
-    std::set<int> functions;
+    std::set<int> listed;
     for (const QStringList &row : tableUnder(text, QStringLiteral("## Functions")))
-        functions.insert(row.value(0).section(QLatin1Char(' '), 0, 0).toInt());
-    EXPECT_EQ(functions, (std::set<int>{F::Function::ReadHolding, F::Function::ReadInput,
-                                        F::Function::WriteSingle, F::Function::WriteMultiple}));
+        listed.insert(row.value(0).section(QLatin1Char(' '), 0, 0).toInt());
+    EXPECT_EQ(listed, (std::set<int>{F::Function::ReadHolding, F::Function::ReadInput,
+                                     F::Function::WriteSingle, F::Function::WriteMultiple}));
     for (int f = 1; f < 0x80; ++f) {
-        if (functions.count(f) == 0) {
+        if (listed.count(f) == 0) {
             EXPECT_EQ(server->answer(1, QByteArray(1, char(f)) + QByteArray(4, '\0')),
                       F::exceptionAnswer(quint8(f), F::Exception::IllegalFunction))
                 << f;
@@ -385,20 +391,11 @@ TEST_F(WireProtocolDoc, RunsAndFunctionsAreThePages)
     }
     static const QRegularExpression limits(
         QStringLiteral("At most (\\d+) registers a read and (\\d+) a write"));
-    const auto m = limits.match(text);
-    ASSERT_TRUE(m.hasMatch()) << "the page's request limits";
-    EXPECT_EQ(m.captured(1).toInt(), F::MaxReadCount);
-    EXPECT_EQ(m.captured(2).toInt(), F::MaxWriteCount);
-}
+    const auto limit = limits.match(text);
+    ASSERT_TRUE(limit.hasMatch()) << "the page's request limits";
+    EXPECT_EQ(limit.captured(1).toInt(), F::MaxReadCount);
+    EXPECT_EQ(limit.captured(2).toInt(), F::MaxWriteCount);
 
-// Catches a document that no longer says what goes on the line: every
-// "request:" line of the document is a whole RTU frame whose check bytes our
-// encoder computes, and the "answer:" after it (a long one runs on over
-// indented lines) is, byte for byte, what the emulator answers on the demo
-// bus (the examples run in document order, so a write example is seen by the
-// reads after it). The examples show every function and every run.
-TEST_F(WireProtocolDoc, WorkedExamplesAreWhatTheCodeSends)
-{
     static const QRegularExpression line(
         QStringLiteral("^(request|answer):\\s+((?:[0-9A-F]{2}(?: |\n {9})?)+)$"),
         QRegularExpression::MultilineOption);

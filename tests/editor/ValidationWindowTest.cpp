@@ -82,7 +82,7 @@ TEST_F(Validation, KeyFiltersTypedSetpointAndEachModesControls)
     EXPECT_EQ(env.dialogs.texts(),
               QStringList{"2 is a short time span, this may lead to unexpected operation"});
     EXPECT_EQ(e.cboxResetTime(2)->currentText(), "2");
-    QTest::qWait(0);
+    QCoreApplication::processEvents(); // the queued focus change
     EXPECT_FALSE(e.cboxResetTime(2)->hasFocus());
 
     QComboBox *box = e.cboxActivationTime(2);
@@ -222,7 +222,7 @@ TEST_F(Validation, EachEditEnablesItsButtonsAndARefusedValueKeepsFocusAndText)
 
         // A good value lets the focus go for good.
         enterAndLeave(c.field, c.good);
-        QTest::qWait(0);
+        QCoreApplication::processEvents(); // the queued focus change
         EXPECT_TRUE(env.dialogs.count() == before + 1 && !c.field->hasFocus());
     }
 }
